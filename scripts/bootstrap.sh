@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need.
+# Idempotent: when everything is present it installs nothing and says so.
+#   scripts/bootstrap.sh          build + run + unit tests
+#   scripts/bootstrap.sh --test   also the real POP3 peer and the tools the tests use
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-multimedia-dev libespeak-ng-dev espeak-ng-data
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(dovecot-core dovecot-pop3d openssl sox libsox-fmt-base)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  echo "bootstrap: all packages present"
+  exit 0
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

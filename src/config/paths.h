@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace bc {
+
+/// Where the program keeps its files, following the XDG base directories.
+/// Every function reads the environment afresh, so tests can point
+/// XDG_CONFIG_HOME and XDG_STATE_HOME at temporary folders.
+
+/// $XDG_CONFIG_HOME/Quenmark (default ~/.config/Quenmark).
+[[nodiscard]] std::string ConfigDir();
+/// The settings file, the stand-in for the per-user registry key.
+[[nodiscard]] std::string SettingsFilePath();
+/// The tips profile file.
+[[nodiscard]] std::string TipsProfilePath();
+/// $XDG_CONFIG_HOME/autostart/brindlecast.desktop.
+[[nodiscard]] std::string AutostartEntryPath();
+
+/// $XDG_STATE_HOME/brindlecast (default ~/.local/state/brindlecast).
+[[nodiscard]] std::string StateDir();
+/// The command trace of the check pass.
+[[nodiscard]] std::string CommandLogPath();
+/// The folder of the daily deleted-mail logs.
+[[nodiscard]] std::string DeletedLogDir();
+
+/// A read-only data file of the program (tips, help pages, icons): beside the
+/// executable when it is there (a build tree), else under the installed data
+/// folder <prefix>/share/brindlecast.
+[[nodiscard]] std::string DataFilePath(const std::string& name);
+
+/// Full path of the running executable.
+[[nodiscard]] std::string ExecutablePath();
+
+}  // namespace bc

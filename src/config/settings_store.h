@@ -1,0 +1,66 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/prompt.h"
+
+class QSettings;
+
+namespace bc {
+
+/// The per-user settings: single text values under one root, optionally below a
+/// subkey path such as "UserAccounts\user1". It stands in for the registry key
+/// HKEY_CURRENT_USER\Software\Quenmark and keeps its key paths, value names and
+/// text form: a subkey maps to an INI group ("UserAccounts/user1"), values of the
+/// root live in [General].
+///
+/// The file is created with mode 0600 (it holds passwords) and every commit
+/// replaces it atomically (written beside it, then renamed), so a save cut short
+/// at any point leaves either the old or the new file.
+///
+/// Used from the user-interface thread only.
+class SettingsStore {
+ public:
+  /// Opens the store kept in the INI file at `path`; the file and its folder are
+  /// created on the first commit. Failures are shown through `prompt`.
+  SettingsStore(std::string path, Prompt& prompt);
+  /// Commits what is still pending.
+  ~SettingsStore();
+
+  SettingsStore(const SettingsStore&) = delete;
+  SettingsStore& operator=(const SettingsStore&) = delete;
+
+  /// Returns the text of a value, whole whatever its length. Never fails towards
+  /// the caller: a missing value is created empty (its key with it) and reads as
+  /// empty text, as does anything unreadable.
+  [[nodiscard]] std::string ReadValue(std::string_view subkey, std::string_view name);
+
+  /// Stores the text of a value (empty text stores an empty value). A value that
+  /// cannot be stored is reported by the next Commit.
+  void WriteValue(std::string_view subkey, std::string_view name, std::string_view text);
+
+  /// Writes every pending change to the file. On failure shows
+  /// "Registry Entry HKEY_CURRENT_USER\Software\Quenmark\...\<name> is not valid."
+  /// for the first value that did not reach the file, and returns false.
+  bool Commit();
+
+  /// Path of the backing file.
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+  /// The registry form of a value's path, as used in messages:
+  /// "Software\Quenmark\UserAccounts\user1\Passwd".
+  [[nodiscard]] static std::string RegistryPath(std::string_view subkey, std::string_view name);
+
+ private:
+  void PrepareFile();
+
+  std::string path_;
+  Prompt& prompt_;
+  std::unique_ptr<QSettings> settings_;
+  std::vector<std::string> pending_;  // registry paths of values written since the last commit
+};
+
+}  // namespace bc
