@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-multimedia-dev libespeak-ng-dev espeak-ng-data
+  qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 libespeak-ng-dev espeak-ng-data
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [[ "${1:-}" == "--test" ]]; then

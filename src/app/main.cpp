@@ -1,10 +1,12 @@
-// Entry point. With no command the program loads the settings (creating them on
-// a first start) and tells where its files live.
+// Entry point. `brindlecast COMMAND ...` runs a headless command; with no command
+// the program loads the settings (creating them on a first start) and tells
+// where its files live.
 #include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
+#include "cli/commands.h"
 #include "config/paths.h"
 #include "config/prompt.h"
 #include "config/settings.h"
@@ -12,12 +14,21 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: brindlecast [--help | --version]\n"
-    "\n"
-    "Watches POP3 mailboxes and announces new mail.\n"
-    "Loads the settings (creating them on a first start) and prints where the\n"
-    "settings file and the logs live.\n";
+void PrintUsage(std::FILE* out) {
+  std::fputs(
+      "Usage: brindlecast [COMMAND [ARGS...]] | --help | --version\n"
+      "\n"
+      "Watches POP3 mailboxes and announces new mail. Without a command it loads\n"
+      "the settings (creating them on a first start) and prints where the settings\n"
+      "file and the logs live.\n",
+      out);
+  if (!bc::cli::Commands().empty()) {
+    std::fputs("\nCommands (each takes --help):\n", out);
+    for (const auto& command : bc::cli::Commands()) {
+      std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
+    }
+  }
+}
 
 int RunDefault() {
   bc::ConsolePrompt prompt;
@@ -33,19 +44,27 @@ int RunDefault() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
-  if (argc > 1) {
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-      std::fputs(kUsage, stdout);
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  if (!words.empty()) {
+    if (words[0] == "--help" || words[0] == "-h") {
+      PrintUsage(stdout);
       return 0;
     }
-    if (std::strcmp(argv[1], "--version") == 0) {
+    if (words[0] == "--version") {
       std::puts("Brindlecast Version 2.01");
       return 0;
     }
-    std::fprintf(stderr, "brindlecast: unknown argument '%s'\n\n%s", argv[1], kUsage);
-    return 2;
+    const bc::cli::Command* command = bc::cli::FindCommand(words[0]);
+    if (!command) {
+      std::fprintf(stderr, "brindlecast: unknown command '%s'\n\n", words[0].c_str());
+      PrintUsage(stderr);
+      return bc::cli::kUsageError;
+    }
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
+    return command->run(std::vector<std::string>(words.begin() + 1, words.end()));
   }
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
   return RunDefault();
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace bc::cli {
+
+/// Exit status of a command used wrongly.
+inline constexpr int kUsageError = 2;
+
+/// A headless command: runs with a QCoreApplication, needs no display and does
+/// not take the single-instance lock. `args` are the words after the command name.
+struct Command {
+  const char* name;
+  const char* summary;  // one line for the program's --help
+  int (*run)(const std::vector<std::string>& args);
+};
+
+/// Every command, in the order --help lists them.
+[[nodiscard]] std::span<const Command> Commands();
+
+/// The command called `name`, or nullptr.
+[[nodiscard]] const Command* FindCommand(const std::string& name);
+
+}  // namespace bc::cli
