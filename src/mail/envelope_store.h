@@ -18,6 +18,9 @@ struct Envelope {
   std::string messageId;   // decimal: message index * 65536 + account index
   std::string content;     // body text taken for display and speech
   std::string messageKey;  // Message-ID, or received text + from text
+  // The server's unique id of the message (UIDL) when it offers one: the deletion
+  // checks it so a changed mailbox never loses the wrong message.
+  std::string uniqueId;
 
   bool operator==(const Envelope&) const = default;
 };

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "config/clock.h"
+#include "config/settings.h"
+#include "mail/check_observer.h"
+#include "mail/envelope_store.h"
+#include "mail/pop3_transport.h"
+
+namespace bc {
+
+/// Makes the transport of an account's connection.
+using TransportFactory = std::function<std::unique_ptr<Pop3Transport>(const MailAccount&)>;
+
+/// The transport the program uses: a socket with the account's security settings.
+[[nodiscard]] TransportFactory SocketTransportFactory(int timeoutMs = 60000);
+
+/// Where a pass writes and how it connects.
+struct MailEnvironment {
+  TransportFactory makeTransport = SocketTransportFactory();
+  const Clock* clock = nullptr;  // nullptr: the system clock
+  std::string commandLogPath;    // the command trace
+  std::string deletedLogDir;     // the daily deleted-mail logs
+};
+
+/// The environment of the installed program (paths from the XDG folders).
+[[nodiscard]] MailEnvironment DefaultMailEnvironment();
+
+/// What a pass found, summed up.
+struct CheckSummary {
+  int totalMessages = 0;
+  int largestMailbox = 0;
+  bool endedEarly = false;  // the last account could not be reached
+};
+
+/// One pass over every enabled account: logs in, retrieves every message,
+/// decodes it, deletes spam on the server (logging it when LogDeleted is on),
+/// appends each accepted envelope to `store`, watches the storage limit, and
+/// reports through `observer`. Works on its own copy of the settings, so edits
+/// made while it runs never reach it. Runs on the calling (worker) thread.
+CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& observer,
+                      const MailEnvironment& environment);
+
+/// The storage alert text of an account.
+[[nodiscard]] std::string StorageAlertText(const MailAccount& account);
+
+/// The mailbox capacity of an account in bytes (64-bit: capacities of 2 GB and
+/// more are common).
+[[nodiscard]] int64_t MailboxCapacity(const MailAccount& account);
+
+}  // namespace bc

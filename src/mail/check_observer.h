@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+
+#include "config/settings.h"
+#include "mail/envelope_store.h"
+
+namespace bc {
+
+/// The four pictures of the notification-area icon.
+enum class TrayIcon { Idle, MailPresent, Checking, Disconnected };
+
+/// How one account fared in a pass (for the headless command and the log).
+struct AccountOutcome {
+  enum class Status { Skipped, Checked, Failed };
+  int accountIndex = 0;
+  std::string userName;
+  Status status = Status::Skipped;
+  int messages = 0;       // left in the mailbox after spam was deleted
+  int deletedAsSpam = 0;
+  std::string error;      // why it failed, for people
+};
+
+/// What a check pass tells the windows. The desktop program forwards each call to
+/// the user-interface thread; the headless command prints; tests record. Every
+/// call comes from the worker thread running the pass.
+class CheckObserver {
+ public:
+  virtual ~CheckObserver() = default;
+
+  virtual void SetTitle(const std::string& /*title*/) {}
+  /// Accounts bar: position in 0..maximum.
+  virtual void SetAccountsProgress(int /*position*/, int /*maximum*/) {}
+  /// Emails bar: position in 0..maximum.
+  virtual void SetEmailsProgress(int /*position*/, int /*maximum*/) {}
+  virtual void SetTrayIcon(TrayIcon /*icon*/) {}
+  virtual void SetTrayTooltip(const std::string& /*text*/) {}
+  /// The list was emptied with the store at the start of the pass.
+  virtual void ListCleared() {}
+  /// An accepted message was appended to the store as entry `index`; the list
+  /// shows the row and the announcement decides whether it is new.
+  virtual void EnvelopeAccepted(int /*index*/, const Envelope& /*envelope*/) {}
+  /// The mailbox passed its storage limit: show the storage notice with this text.
+  virtual void StorageAlert(const std::string& /*noticeText*/) {}
+  /// No account is configured: let the user add one (the desktop program opens
+  /// the property sheet and waits for it), then put the result into `settings`.
+  virtual void NoAccountConfigured(Settings& /*settings*/) {}
+  virtual void AccountFinished(const AccountOutcome& /*outcome*/) {}
+  /// The pass is over; `largestMailbox` chooses the tray animation's last icon.
+  virtual void PassFinished(int /*largestMailbox*/) {}
+};
+
+}  // namespace bc

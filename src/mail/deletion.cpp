@@ -1,0 +1,128 @@
+#include "mail/deletion.h"
+
+#include <filesystem>
+
+#include "config/text_util.h"
+#include "mail/mail_log.h"
+#include "mail/message_envelope.h"
+#include "mail/pop3_session.h"
+#include "mime/mime_decoder.h"
+
+namespace bc {
+namespace {
+
+// Confirms that message n on the server is the one of `entry`. Sets `why` when not.
+bool SameMessage(Pop3Session& session, int n, const Envelope& entry, std::string& why) {
+  if (!entry.uniqueId.empty()) {
+    std::string uid;
+    if (session.UidlOf(n, uid)) {
+      if (uid == entry.uniqueId) {
+        return true;
+      }
+      why = "the mailbox changed since the last check: message " + std::to_string(n) +
+            " is another message now";
+      return false;
+    }
+  }
+  if (!session.Top(n, 0)) {
+    why = "the message could not be identified on the server (" + session.lastError() + ")";
+    return false;
+  }
+  DecodedMessage headers;
+  MimeDecoder decoder;
+  decoder.Decode(session.messageText(), headers);
+  if (MessageKeyOfHeaders(headers) == entry.messageKey) {
+    return true;
+  }
+  why = "the mailbox changed since the last check: message " + std::to_string(n) +
+        " is another message now";
+  return false;
+}
+
+}  // namespace
+
+DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
+                            const EnvelopeStore& store, const MailEnvironment& environment) {
+  DeleteOutcome outcome;
+  const int accountIndex = AccountIndexOf(messageId);
+  const int number = MessageIndexOf(messageId) + 1;
+  if (accountIndex >= static_cast<int>(settings.accounts.size())) {
+    outcome.error = "the message's account no longer exists";
+    return outcome;
+  }
+  const MailAccount& account = settings.accounts[static_cast<size_t>(accountIndex)];
+  const int row = store.FindByMessageId(messageId);
+  const Envelope entry = store.Get(row);
+  if (row < 0) {
+    outcome.error = "the message is not in the list";
+    return outcome;
+  }
+
+  Pop3Session session(environment.makeTransport(account));
+  if (!session.Connect(account.POP3Server, ParseInt(account.POP3Port), account.UserName,
+                       account.Passwd, ParseSecurity(account.Security))) {
+    outcome.error = session.lastError();
+    session.Close();
+    return outcome;
+  }
+  if (!SameMessage(session, number, entry, outcome.error)) {
+    outcome.refused = true;
+    session.Quit();
+    session.Close();
+    return outcome;
+  }
+  const bool accepted = session.Delete(number);
+  if (!accepted) {
+    outcome.error = session.lastError();
+  } else if (settings.options.LogDeleted) {
+    SystemClock systemClock;
+    const Clock& clock = environment.clock ? *environment.clock : systemClock;
+    std::error_code error;
+    std::filesystem::create_directories(environment.deletedLogDir, error);
+    AppendLogLine(DeletedLogPath(environment.deletedLogDir, account.UserName, clock.LocalNow()),
+                  DeletedLogLine(entry.from, entry.subject, entry.address, entry.received,
+                                 entry.size, entry.account));
+  }
+  const bool quit = session.Quit();
+  if (!quit) {
+    session.Close();
+    if (accepted) {
+      outcome.error = "the server did not confirm the deletion (" + session.lastError() + ")";
+    }
+  }
+  session.Close();
+  outcome.deleted = accepted && quit;
+  return outcome;
+}
+
+void RenumberAfterDeletion(EnvelopeStore& store, int accountIndex, int deletedIndex) {
+  for (int k = 0; k < store.Count(); ++k) {
+    const long long id = std::stoll("0" + store.Get(k).messageId);
+    if (AccountIndexOf(id) == accountIndex && MessageIndexOf(id) > deletedIndex) {
+      store.SetMessageId(k, std::to_string(MakeMessageId(MessageIndexOf(id) - 1, accountIndex)));
+    }
+  }
+}
+
+int DeleteSelected(const Settings& settings, EnvelopeStore& store, DeletionRows& rows,
+                   const MailEnvironment& environment, const DeletionReport& report) {
+  int deleted = 0;
+  while (const std::optional<long long> id = rows.FirstSelectedMessageId()) {
+    const DeleteOutcome outcome = DeleteMessage(*id, settings, store, environment);
+    const int row = store.FindByMessageId(*id);
+    const Envelope entry = store.Get(row);
+    rows.RemoveRow(*id);
+    store.Remove(row);
+    if (outcome.deleted) {
+      ++deleted;
+      RenumberAfterDeletion(store, AccountIndexOf(*id), MessageIndexOf(*id));
+      rows.RenumberRows(AccountIndexOf(*id), MessageIndexOf(*id));
+    }
+    if (report) {
+      report(entry, outcome);
+    }
+  }
+  return deleted;
+}
+
+}  // namespace bc

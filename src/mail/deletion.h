@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "config/settings.h"
+#include "mail/check_cycle.h"
+#include "mail/envelope_store.h"
+
+namespace bc {
+
+/// The rows of the email list as the delete worker sees them. The desktop list
+/// implements it on the user-interface thread; the worker calls it from its own.
+class DeletionRows {
+ public:
+  virtual ~DeletionRows() = default;
+  /// The messageId of the first (lowest) selected row, or nullopt when none is.
+  virtual std::optional<long long> FirstSelectedMessageId() = 0;
+  /// The row of `messageId` leaves the list (and its selection).
+  virtual void RemoveRow(long long messageId) = 0;
+  /// Rows of `accountIndex` whose message index is above `deletedIndex` move
+  /// down one, as the server renumbers after the deleting session's QUIT.
+  virtual void RenumberRows(int accountIndex, int deletedIndex) = 0;
+};
+
+/// How the deletion of one message went.
+struct DeleteOutcome {
+  bool deleted = false;  // the server accepted DELE and QUIT
+  bool refused = false;  // the message on the server is no longer the listed one
+  std::string error;     // why nothing was deleted, for people
+};
+
+/// Deletes one message in a POP3 session of its own (connect, log in, confirm
+/// identity, DELE, QUIT) and logs it when LogDeleted is on. Before DELE it makes
+/// sure the message with that number is still the one the list shows: by its
+/// unique id (UIDL) when the check recorded one, else by the messageKey of its
+/// headers (TOP n 0). On a mismatch, or when neither can be confirmed, nothing
+/// is deleted.
+[[nodiscard]] DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
+                                          const EnvelopeStore& store,
+                                          const MailEnvironment& environment);
+
+/// Called after each row is handled.
+using DeletionReport = std::function<void(const Envelope&, const DeleteOutcome&)>;
+
+/// The delete worker's loop: while a row is selected, deletes the message of the
+/// first selected row, removes the row and its store entry whatever the outcome,
+/// and after a real deletion renumbers the later rows of that account in the
+/// list and the store. Returns the number of messages deleted on the server.
+int DeleteSelected(const Settings& settings, EnvelopeStore& store, DeletionRows& rows,
+                   const MailEnvironment& environment, const DeletionReport& report = {});
+
+/// Renumbers the store entries of `accountIndex` whose message index is above
+/// `deletedIndex` (the high 16 bits of their messageId go down by one).
+void RenumberAfterDeletion(EnvelopeStore& store, int accountIndex, int deletedIndex);
+
+}  // namespace bc

@@ -1,0 +1,182 @@
+#include "mail/envelope_fields.h"
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+
+#include "config/text_util.h"
+
+namespace bc {
+namespace {
+
+bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsSpace(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && text.back() == ' ') {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Splits off the next blank-separated token from the front of `text`, trimmed.
+std::string_view NextToken(std::string_view& text) {
+  text = Trim(text);
+  size_t end = 0;
+  while (end < text.size() && !IsSpace(text[end])) {
+    ++end;
+  }
+  std::string_view token = text.substr(0, end);
+  text.remove_prefix(end);
+  return token;
+}
+
+}  // namespace
+
+std::string HeaderValue(const std::vector<std::string>& headerLines, std::string_view name) {
+  std::string value;
+  for (const std::string& line : headerLines) {
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) {
+      continue;
+    }
+    if (EqualsNoCase(Trim(std::string_view(line).substr(0, colon)), name)) {
+      value = Trim(std::string_view(line).substr(colon + 1));
+    }
+  }
+  return value;
+}
+
+std::string FromDisplayText(std::string_view fromValue) {
+  std::string_view text = Trim(fromValue.substr(0, fromValue.find('<')));
+  if (!text.empty() && text.front() == '"') {
+    text = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
+  }
+  return std::string(text);
+}
+
+std::string SenderAddress(std::string_view fromValue) {
+  const size_t lt = fromValue.find('<');
+  const size_t gt = fromValue.find('>');
+  if (lt != std::string_view::npos && gt != std::string_view::npos) {
+    return std::string(TrimBlanks(gt > lt ? fromValue.substr(lt + 1, gt - lt - 1) : std::string_view()));
+  }
+  return std::string(TrimBlanks(fromValue));
+}
+
+std::string FormatReceived(std::string_view dateValue) {
+  std::string_view text = dateValue;
+  // Keep up to two characters after the last ":" so a trailing time zone goes.
+  const size_t lastColon = text.rfind(':');
+  text = text.substr(0, lastColon == std::string_view::npos ? 2 : lastColon + 3);
+  // Drop the weekday, its comma and the blank after it.
+  if (const size_t comma = text.find(','); comma != std::string_view::npos) {
+    text.remove_prefix(std::min(text.size(), comma + 2));
+  }
+  const std::string_view day = NextToken(text);
+  std::string_view month = NextToken(text);
+  const std::string_view year = NextToken(text);
+  const std::string_view time = Trim(text);
+
+  static constexpr std::array<const char*, 12> kMonths = {
+      "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr std::array<const char*, 12> kNumbers = {
+      "01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12"};
+  for (size_t i = 0; i < kMonths.size(); ++i) {
+    if (month == kMonths[i]) {
+      month = kNumbers[i];
+      break;
+    }
+  }
+  auto padded = [](std::string_view part, size_t width) {
+    std::string out;
+    if (part.size() < width) {
+      out.assign(width - part.size(), ' ');
+    }
+    out += part;
+    return out;
+  };
+  std::string result = padded(year, 4) + "/" + padded(month, 2) + "/" + padded(day, 2) + "," +
+                       std::string(time);
+  for (char& c : result) {
+    if (c == ' ') {
+      c = '0';
+    } else if (c == ',') {
+      c = ' ';
+    }
+  }
+  return result;
+}
+
+std::string SizeText(int64_t octets) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f KB", static_cast<double>(octets) / 1024.0);
+  return text;
+}
+
+std::string MessageKey(std::string_view messageIdHeader, std::string_view received,
+                       std::string_view from) {
+  if (!messageIdHeader.empty()) {
+    return std::string(messageIdHeader);
+  }
+  return std::string(received) + std::string(from);
+}
+
+std::string ContentLines(const std::vector<std::string>& bodyLines, int checkLines,
+                         std::string_view comboLines) {
+  if (checkLines == 0) {
+    return {};
+  }
+  size_t count = bodyLines.size();
+  if (comboLines != "All") {
+    const int k = ParseInt(comboLines);
+    count = k <= 0 ? 0 : std::min(count, static_cast<size_t>(k));
+  }
+  std::string content;
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) {
+      content += ' ';
+    }
+    content += bodyLines[i];
+  }
+  return content;
+}
+
+std::string CutUtf8(std::string_view text, size_t maxBytes) {
+  if (text.size() <= maxBytes) {
+    return std::string(text);
+  }
+  size_t end = maxBytes;
+  // Step back over continuation bytes to the start of the cut character.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  return std::string(text.substr(0, end));
+}
+
+}  // namespace bc

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bc {
+
+/// The value of the last header line called `name` (compared without regard to
+/// case) in unfolded header lines: the text after the first ":", white space
+/// trimmed. Empty when there is none.
+[[nodiscard]] std::string HeaderValue(const std::vector<std::string>& headerLines,
+                                      std::string_view name);
+
+/// The sender's display text of a From value: the text before the first "<"
+/// (all of it without "<"), trimmed, with surrounding double quotes removed.
+[[nodiscard]] std::string FromDisplayText(std::string_view fromValue);
+
+/// The sender's address of a From value: between the first "<" and the first ">"
+/// when both are there, else the whole value; blanks trimmed.
+[[nodiscard]] std::string SenderAddress(std::string_view fromValue);
+
+/// A Date header value as the list shows it, "YYYY/MM/DD HH:MM:SS":
+/// "Tue, 7 Dec 2004 10:11:12 +0800" gives "2004/12/07 10:11:12"; an empty date
+/// gives "0000/00/00 ". Never empty.
+[[nodiscard]] std::string FormatReceived(std::string_view dateValue);
+
+/// A LIST size as "%.3f KB".
+[[nodiscard]] std::string SizeText(int64_t octets);
+
+/// The identity of a message across checks: its Message-ID, or the received
+/// text followed by the from text.
+[[nodiscard]] std::string MessageKey(std::string_view messageIdHeader, std::string_view received,
+                                     std::string_view from);
+
+/// The body lines the content is made of: none when `checkLines` is 0, all of
+/// them for "All", else the first `comboLines` lines (0 or less, or not a
+/// number, gives none). The lines are joined with a blank so words at line ends
+/// stay apart when spoken.
+[[nodiscard]] std::string ContentLines(const std::vector<std::string>& bodyLines, int checkLines,
+                                       std::string_view comboLines);
+
+/// Cuts UTF-8 text to at most `maxBytes` bytes without splitting a character.
+[[nodiscard]] std::string CutUtf8(std::string_view text, size_t maxBytes);
+
+}  // namespace bc

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace bc {
+
+class Clock;
+
+/// Appends one line (cut to 89998 bytes) and a line end to a text file, opening
+/// and closing it for each line so nothing is lost when the program ends. A file
+/// that cannot be opened is skipped silently: logging never stops mail handling.
+void AppendLogLine(const std::string& path, std::string_view line);
+
+/// The command trace of the check pass: "[MM/DD/YY HH:MM:SS] <user> step" lines
+/// appended to command.log, only while enabled (LogDeleted).
+class CommandTrace {
+ public:
+  CommandTrace(std::string path, bool enabled, const Clock& clock);
+  void Write(std::string_view userName, std::string_view step) const;
+  [[nodiscard]] bool enabled() const { return enabled_; }
+
+ private:
+  std::string path_;
+  bool enabled_;
+  const Clock& clock_;
+};
+
+/// The daily deleted-mail log file of an account: "<UserName><year>-<month>-<day>.log"
+/// without leading zeros, in `logDir`. Characters of the user name that would
+/// leave the folder ("/" and NUL) are replaced by "_".
+[[nodiscard]] std::string DeletedLogPath(const std::string& logDir, std::string_view userName,
+                                         const std::tm& localDate);
+
+/// The deleted-mail log line: from, subject, address, received, size and account
+/// separated by two blanks.
+[[nodiscard]] std::string DeletedLogLine(std::string_view from, std::string_view subject,
+                                         std::string_view address, std::string_view received,
+                                         std::string_view size, std::string_view account);
+
+}  // namespace bc

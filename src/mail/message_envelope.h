@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "config/settings.h"
+#include "mail/envelope_store.h"
+
+namespace bc {
+
+struct DecodedMessage;
+
+/// Builds the envelope of a decoded message: from, subject (encoded words
+/// decoded), address, received, size text, account, attachment count, content
+/// (the first body lines the options allow, stripped of HTML), messageId and
+/// messageKey.
+[[nodiscard]] Envelope BuildEnvelope(const DecodedMessage& message, int64_t listSize,
+                                     const AppOptions& options, const MailAccount& account,
+                                     int accountIndex, int messageIndex);
+
+/// The messageKey of a message from its header lines alone (what TOP n 0 gives):
+/// the same key BuildEnvelope computes.
+[[nodiscard]] std::string MessageKeyOfHeaders(const DecodedMessage& message);
+
+}  // namespace bc

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bc {
+
+/// A reply fails only when its first four characters are "-ERR", in any letter
+/// case; anything else, a reply that does not start with "+OK" included, succeeds.
+[[nodiscard]] bool IsErrReply(std::string_view reply);
+
+/// Reads a STAT reply ("+OK 2 320"): at the first blank or tab the message count,
+/// at the next the mailbox size. A number the reply lacks keeps its old value.
+void ParseStatReply(std::string_view reply, int& messageCount, int64_t& mailboxSize);
+
+/// Reads one line of a LIST listing ("3 1024"): at every blank or tab before any
+/// "." the decimal value that follows; values above 0 are appended to `sizes`.
+void ParseListLine(std::string_view line, std::vector<int64_t>& sizes);
+
+/// Reads one UIDL line ("3 XYZ") into its message number and unique id; nullopt
+/// when the line has no id.
+[[nodiscard]] std::optional<std::pair<int, std::string>> ParseUidlLine(std::string_view line);
+
+}  // namespace bc

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/pop3_transport.h"
+
+namespace bc {
+
+/// The client side of one POP3 conversation over one connection (RFC 1939, with
+/// STLS from RFC 2595). Every command is one line; a reply fails only when it
+/// starts with "-ERR" in any case, and a read that brings nothing (closed,
+/// timed out, broken) always fails. Replies are read as whole lines however the
+/// bytes are split across reads. Text from the server is untrusted.
+///
+/// Order of use: Connect, then Stat / List / Uidl / Retrieve / Top / Delete as
+/// needed, then Quit and Close. Never reconnected; owned by one thread.
+class Pop3Session {
+ public:
+  explicit Pop3Session(std::unique_ptr<Pop3Transport> transport);
+  ~Pop3Session();
+
+  Pop3Session(const Pop3Session&) = delete;
+  Pop3Session& operator=(const Pop3Session&) = delete;
+
+  /// Opens the connection (TLS or STARTTLS as the transport was made), reads the
+  /// greeting, sends USER and PASS. Fails at the first "-ERR" or broken read, and
+  /// before anything is sent when the user name or password holds CR or LF (they
+  /// would smuggle in commands). With STARTTLS a refused STLS fails the
+  /// connection: credentials never go out in plain text.
+  bool Connect(const std::string& server, int port, const std::string& userName,
+               const std::string& password, Security security);
+
+  /// "STAT". Fills messageCount() and mailboxSize().
+  bool Stat();
+
+  /// "LIST". Fills the message sizes; true when the listing's end was seen.
+  bool List();
+
+  /// "UIDL". Fills the unique ids; false when the server does not offer it.
+  bool Uidl();
+
+  /// "UIDL n": the unique id of one message now; false on "-ERR" or no id.
+  bool UidlOf(int messageNumber, std::string& uid);
+
+  /// "RETR n". Fills messageText(): the status line, every line of the message
+  /// exactly as sent (still dot-stuffed), and the terminating ".", each ending in
+  /// CR LF. Fails on "-ERR", or when nothing arrives within the time limit. A
+  /// connection that closes after the status line keeps what arrived and succeeds.
+  bool Retrieve(int messageNumber);
+
+  /// "TOP n lines". Fills messageText() like Retrieve; a stall or close before
+  /// the end fails.
+  bool Top(int messageNumber, int lines);
+
+  /// "DELE n".
+  bool Delete(int messageNumber);
+
+  /// "QUIT": the server commits the deletions and renumbers.
+  bool Quit();
+
+  /// Closes the connection.
+  void Close();
+
+  [[nodiscard]] int messageCount() const { return messageCount_; }
+  [[nodiscard]] int64_t mailboxSize() const { return mailboxSize_; }
+  /// Size of message n (from 1) from the last LIST, 0 when unknown.
+  [[nodiscard]] int64_t MessageSize(int messageNumber) const;
+  /// Unique id of message n (from 1) from the last UIDL, empty when unknown.
+  [[nodiscard]] std::string UniqueId(int messageNumber) const;
+  [[nodiscard]] const std::string& messageText() const { return messageText_; }
+  /// Takes the text of the last retrieval, leaving the session's copy empty.
+  [[nodiscard]] std::string TakeMessageText() { return std::move(messageText_); }
+
+  /// Our explanation of the last failure ("the server closed the connection",
+  /// "server said: -ERR invalid password", a TLS reason).
+  [[nodiscard]] const std::string& lastError() const { return lastError_; }
+
+ private:
+  enum class LineStatus { Ok, Failed };
+  LineStatus ReadLine(std::string& line);
+  bool ReadChunk();
+  bool Send(const std::string& command);
+  bool Command(const std::string& command, std::string* reply = nullptr);
+  bool ReadStatus(std::string* reply);
+  bool ReadListing(std::vector<std::string>& lines);
+  bool ReadMessage(bool acceptTruncated);
+  bool Fail(std::string why);
+
+  std::unique_ptr<Pop3Transport> transport_;
+  std::string buffer_;  // bytes read but not yet consumed
+  size_t consumed_ = 0;
+  bool open_ = false;
+
+  int messageCount_ = 0;
+  int64_t mailboxSize_ = 0;
+  std::vector<int64_t> messageSizes_;
+  std::vector<std::string> uniqueIds_;
+  std::string messageText_;
+  std::string lastError_;
+};
+
+}  // namespace bc

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace bc {
+
+/// How a connection is protected. Stored as the account value `Security`.
+enum class Security {
+  None,      // "0": plain text
+  Tls,       // "1": TLS from the first byte (POP3S)
+  StartTls,  // "2": plain connect, then STLS; a refused STLS fails the connection
+};
+
+/// "0", "1", "2" to Security; anything else is None.
+[[nodiscard]] Security ParseSecurity(std::string_view text);
+
+/// What a transport needs besides host and port.
+struct TransportOptions {
+  Security security = Security::None;
+  int timeoutMs = 60000;        // connect, each read and each write
+  std::string caFile;           // extra trusted CA certificates (PEM), may be empty
+  std::string certFingerprint;  // SHA-256 of the server certificate (hex, ':' optional), may be empty
+};
+
+enum class ReadStatus {
+  Data,      // at least one byte was appended
+  Closed,    // the peer closed the connection; nothing more will come
+  TimedOut,  // nothing arrived within the time limit
+  Failed,    // a socket or TLS error
+};
+
+/// The byte stream under a POP3 session. Blocking: every call returns when it
+/// has done its work, failed, or run out of time. Owned by one thread.
+class Pop3Transport {
+ public:
+  virtual ~Pop3Transport() = default;
+
+  /// Opens the connection; with Security::Tls the TLS handshake is part of it.
+  virtual bool Open(const std::string& host, int port) = 0;
+  /// Turns the open plain connection into TLS (after the server accepted STLS).
+  virtual bool StartTls() = 0;
+  /// Appends what has arrived (at most `maxBytes`) to `out`, waiting for data when
+  /// none is buffered.
+  virtual ReadStatus Read(std::string& out, size_t maxBytes) = 0;
+  /// Sends all of `data`; false when it could not be sent in time.
+  virtual bool Write(std::string_view data) = 0;
+  virtual void Close() = 0;
+  /// Why the last call failed, in words for the trace and the user.
+  [[nodiscard]] virtual std::string ErrorText() const = 0;
+};
+
+/// A transport over a blocking Qt socket (plain, TLS or STARTTLS), verifying the
+/// server certificate and host name against the system store, the account's extra
+/// CA file, or a pinned fingerprint. Create and use it on one thread; a
+/// QCoreApplication must exist.
+[[nodiscard]] std::unique_ptr<Pop3Transport> MakeSocketTransport(const TransportOptions& options);
+
+}  // namespace bc

@@ -1,0 +1,195 @@
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <cctype>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QSslSocket>
+#include <QStringList>
+
+#include "mail/pop3_transport.h"
+
+namespace bc {
+
+Security ParseSecurity(std::string_view text) {
+  if (text == "1") {
+    return Security::Tls;
+  }
+  if (text == "2") {
+    return Security::StartTls;
+  }
+  return Security::None;
+}
+
+namespace {
+
+QByteArray NormaliseFingerprint(const std::string& text) {
+  QByteArray hex;
+  for (char c : text) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) {
+      hex += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+  }
+  return hex;
+}
+
+class SocketTransport final : public Pop3Transport {
+ public:
+  explicit SocketTransport(TransportOptions options) : options_(std::move(options)) {
+    QObject::connect(&socket_, &QSslSocket::sslErrors, &socket_,
+                     [this](const QList<QSslError>& errors) { OnSslErrors(errors); });
+  }
+
+  bool Open(const std::string& host, int port) override {
+    if (port <= 0 || port > 65535) {
+      error_ = "port " + std::to_string(port) + " is not a TCP port";
+      return false;
+    }
+    if (options_.security != Security::None && !PrepareTls()) {
+      return false;
+    }
+    const QString name = QString::fromStdString(host);
+    if (options_.security == Security::Tls) {
+      socket_.connectToHostEncrypted(name, static_cast<quint16>(port));
+      if (!socket_.waitForEncrypted(options_.timeoutMs)) {
+        return Fail("TLS connection to " + host + " failed");
+      }
+      return true;
+    }
+    socket_.connectToHost(name, static_cast<quint16>(port));
+    if (!socket_.waitForConnected(options_.timeoutMs)) {
+      return Fail("connection to " + host + ":" + std::to_string(port) + " failed");
+    }
+    return true;
+  }
+
+  bool StartTls() override {
+    socket_.startClientEncryption();
+    if (!socket_.waitForEncrypted(options_.timeoutMs)) {
+      return Fail("STARTTLS handshake failed");
+    }
+    return true;
+  }
+
+  ReadStatus Read(std::string& out, size_t maxBytes) override {
+    if (socket_.bytesAvailable() == 0) {
+      if (socket_.state() != QAbstractSocket::ConnectedState) {
+        error_ = "the server closed the connection";
+        return ReadStatus::Closed;
+      }
+      // A timeout leaves the socket usable: it is our time limit, not a dead socket.
+      if (!socket_.waitForReadyRead(options_.timeoutMs) && socket_.bytesAvailable() == 0) {
+        if (socket_.error() == QAbstractSocket::SocketTimeoutError) {
+          error_ = "no answer from the server within " + std::to_string(options_.timeoutMs) + " ms";
+          return ReadStatus::TimedOut;
+        }
+        if (socket_.error() == QAbstractSocket::RemoteHostClosedError ||
+            socket_.state() != QAbstractSocket::ConnectedState) {
+          error_ = "the server closed the connection";
+          return ReadStatus::Closed;
+        }
+        Fail("reading from the server failed");
+        return ReadStatus::Failed;
+      }
+    }
+    const size_t old = out.size();
+    const auto available = static_cast<size_t>(socket_.bytesAvailable());
+    const size_t want = std::min(maxBytes, available);
+    out.resize(old + want);
+    const qint64 got = socket_.read(out.data() + old, static_cast<qint64>(want));
+    if (got <= 0) {
+      out.resize(old);
+      Fail("reading from the server failed");
+      return ReadStatus::Failed;
+    }
+    out.resize(old + static_cast<size_t>(got));
+    return ReadStatus::Data;
+  }
+
+  bool Write(std::string_view data) override {
+    if (socket_.state() != QAbstractSocket::ConnectedState) {
+      error_ = "the connection is closed";
+      return false;
+    }
+    if (socket_.write(data.data(), static_cast<qint64>(data.size())) !=
+        static_cast<qint64>(data.size())) {
+      return Fail("sending to the server failed");
+    }
+    QDeadlineTimer deadline(options_.timeoutMs);
+    while (socket_.bytesToWrite() > 0) {
+      if (!socket_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+        return Fail("sending to the server failed");
+      }
+    }
+    return true;
+  }
+
+  void Close() override {
+    socket_.abort();
+  }
+
+  std::string ErrorText() const override { return error_; }
+
+ private:
+  bool PrepareTls() {
+    if (!QSslSocket::supportsSsl()) {
+      error_ = "TLS is not available on this system";
+      return false;
+    }
+    if (!options_.caFile.empty()) {
+      const auto certificates =
+          QSslCertificate::fromPath(QString::fromStdString(options_.caFile), QSsl::Pem);
+      if (certificates.isEmpty()) {
+        error_ = "no certificate could be read from the CA file " + options_.caFile;
+        return false;
+      }
+      QSslConfiguration configuration = socket_.sslConfiguration();
+      configuration.addCaCertificates(certificates);
+      socket_.setSslConfiguration(configuration);
+    }
+    return true;
+  }
+
+  void OnSslErrors(const QList<QSslError>& errors) {
+    const QByteArray pinned = NormaliseFingerprint(options_.certFingerprint);
+    if (!pinned.isEmpty()) {
+      const QByteArray actual =
+          socket_.peerCertificate().digest(QCryptographicHash::Sha256).toHex();
+      if (actual == pinned) {
+        // The user vouched for exactly this certificate; nothing else is needed.
+        socket_.ignoreSslErrors();
+        return;
+      }
+      sslErrors_ = "the server certificate's SHA-256 fingerprint " + actual.toStdString() +
+                   " is not the pinned one";
+      return;
+    }
+    QStringList texts;
+    for (const QSslError& error : errors) {
+      texts << error.errorString();
+    }
+    sslErrors_ = texts.join(QStringLiteral("; ")).toStdString();
+  }
+
+  bool Fail(const std::string& what) {
+    error_ = what + ": " + socket_.errorString().toStdString();
+    if (!sslErrors_.empty()) {
+      error_ += " (" + sslErrors_ + ")";
+    }
+    return false;
+  }
+
+  TransportOptions options_;
+  QSslSocket socket_;
+  std::string error_;
+  std::string sslErrors_;
+};
+
+}  // namespace
+
+std::unique_ptr<Pop3Transport> MakeSocketTransport(const TransportOptions& options) {
+  return std::make_unique<SocketTransport>(options);
+}
+
+}  // namespace bc
