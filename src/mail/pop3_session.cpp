@@ -207,9 +207,9 @@ bool Pop3Session::ReadMessage(bool acceptTruncated) {
   for (;;) {
     if (consumed_ < buffer_.size()) {
       messageText_.append(buffer_, consumed_, std::string::npos);
-      buffer_.clear();
-      consumed_ = 0;
     }
+    buffer_.clear();
+    consumed_ = 0;
     const size_t end = messageText_.find("\r\n.\r\n", searchFrom);
     if (end != std::string::npos) {
       // Bytes past the terminator belong to the next reply.
