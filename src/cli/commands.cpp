@@ -2,11 +2,16 @@
 
 #include <array>
 
+#include "cli/speech_commands.h"
+
 namespace bc::cli {
 namespace {
 
 // One entry per command; each command lives in its own file.
-constexpr std::array<Command, 0> kCommands = {{}};
+constexpr std::array<Command, 2> kCommands = {{
+    {"say", "speak a text aloud, or render it into a WAV file", RunSay},
+    {"voices", "list the installed voices", RunVoices},
+}};
 
 }  // namespace
 

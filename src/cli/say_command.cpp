@@ -1,0 +1,126 @@
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/speech_commands.h"
+#include "config/paths.h"
+#include "config/prompt.h"
+#include "config/settings_store.h"
+#include "speech/espeak_voice.h"
+#include "speech/speech_engine.h"
+
+namespace bc::cli {
+namespace {
+
+constexpr const char* kSayUsage =
+    "Usage: brindlecast say TEXT... [--wav FILE] [--voice ID] [--verbose]\n"
+    "\n"
+    "Speaks TEXT with the default voice and waits until it has been spoken.\n"
+    "Without a sound device the speech plays silently, in real time.\n"
+    "\n"
+    "  --wav FILE   render the speech into FILE (PCM WAV, 22050 Hz, mono, 16-bit),\n"
+    "               replacing it, instead of speaking aloud\n"
+    "  --voice ID   speak with this voice (see brindlecast voices)\n"
+    "  --verbose    report when the speech starts and ends\n";
+
+struct SayArgs {
+  std::string text;
+  std::string wav;
+  std::string voice;
+  bool verbose = false;
+};
+
+// Returns false (after saying why) when the words are not a valid call.
+bool Parse(const std::vector<std::string>& args, SayArgs& out) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    if ((word == "--wav" || word == "--voice") && i + 1 < args.size()) {
+      (word == "--wav" ? out.wav : out.voice) = args[++i];
+    } else if (word == "--verbose" || word == "-v") {
+      out.verbose = true;
+    } else if (word == "--") {
+      for (++i; i < args.size(); ++i) {
+        out.text += (out.text.empty() ? "" : " ") + args[i];
+      }
+    } else if (word.starts_with("--")) {
+      std::fprintf(stderr, "brindlecast say: unknown or incomplete option '%s'\n", word.c_str());
+      return false;
+    } else {
+      out.text += (out.text.empty() ? "" : " ") + word;
+    }
+  }
+  if (out.text.empty()) {
+    std::fputs("brindlecast say: nothing to say\n", stderr);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunSay(const std::vector<std::string>& args) {
+  for (const std::string& word : args) {
+    if (word == "--help" || word == "-h") {
+      std::fputs(kSayUsage, stdout);
+      return 0;
+    }
+  }
+  SayArgs say;
+  if (!Parse(args, say)) {
+    std::fputs(kSayUsage, stderr);
+    return kUsageError;
+  }
+  if (!SynthesizerAvailable()) {
+    std::fputs("brindlecast say: the espeak-ng voice data cannot be loaded\n", stderr);
+    return 1;
+  }
+  if (say.voice.empty()) {
+    ConsolePrompt prompt;
+    SettingsStore store(SettingsFilePath(), prompt);
+    say.voice = SpeechEngine::StoredDefaultVoice(store);
+  } else if (!IsInstalledVoice(say.voice)) {
+    std::fprintf(stderr, "brindlecast say: no voice '%s' (brindlecast voices lists them)\n",
+                 say.voice.c_str());
+    return kUsageError;
+  }
+
+  SpeechEngine engine(say.voice);
+  const auto start = std::chrono::steady_clock::now();
+  const auto stamp = [&start] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  bool finished = false;
+  QObject::connect(&engine, &SpeechEngine::SpeakingStarted, [&] {
+    if (say.verbose) {
+      std::fprintf(stderr, "%.3f s: speaking started\n", stamp());
+    }
+  });
+  QObject::connect(&engine, &SpeechEngine::SpeakingFinished, [&] {
+    if (say.verbose) {
+      std::fprintf(stderr, "%.3f s: speaking finished\n", stamp());
+    }
+    finished = true;
+    QCoreApplication::quit();
+  });
+  if (say.verbose && say.wav.empty() && engine.HasSilentOutput()) {
+    std::fputs("no audio output device: speaking silently in real time\n", stderr);
+  }
+
+  int status = 0;
+  if (!say.wav.empty()) {
+    if (!engine.SpeakToWaveFile(say.wav, [&] { engine.Speak(say.text); })) {
+      std::fprintf(stderr, "brindlecast say: cannot write '%s'\n", say.wav.c_str());
+      status = 1;
+    }
+  } else {
+    engine.Speak(say.text);
+  }
+  // The events are delivered through the event loop, after any rendering.
+  if (!finished) {
+    QCoreApplication::exec();
+  }
+  return status;
+}
+
+}  // namespace bc::cli

@@ -1,0 +1,293 @@
+#include "speech/pcm_player.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QMediaDevices>
+#include <QTimer>
+#include <vector>
+
+namespace bc {
+namespace {
+
+// The pace of the output: small enough that the first audio of a text goes out
+// within a few milliseconds, large enough not to busy the machine.
+constexpr int kTickMs = 10;
+// How far the device's own buffer reaches ahead of what is heard: also how long
+// a pause or stop takes to be heard.
+constexpr int kDeviceBufferMs = 150;
+
+}  // namespace
+
+PcmPlayer::PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent)
+    : onMarker_(std::move(onMarker)), format_(format) {
+  thread_.setObjectName(QStringLiteral("bc-audio"));
+  output_ = new PcmOutput(*this, forceSilent);
+  output_->moveToThread(&thread_);
+  thread_.start();
+  QMetaObject::invokeMethod(output_, "Init", Qt::BlockingQueuedConnection);
+}
+
+PcmPlayer::~PcmPlayer() {
+  QMetaObject::invokeMethod(output_, "Shutdown", Qt::BlockingQueuedConnection);
+  thread_.quit();
+  thread_.wait();
+  delete output_;
+}
+
+void PcmPlayer::Append(uint64_t epoch, std::span<const uint8_t> bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    if (epoch != epoch_ || bytes.empty()) {
+      return;
+    }
+    queue_.insert(queue_.end(), bytes.begin(), bytes.end());
+    appended_ += bytes.size();
+  }
+  Kick();
+}
+
+void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
+  {
+    std::lock_guard lock(mutex_);
+    if (epoch != epoch_) {
+      return;
+    }
+    markers_.push_back({appended_, tag, kind});
+  }
+  Kick();
+}
+
+void PcmPlayer::Clear(uint64_t epoch, std::optional<WavFormat> format) {
+  {
+    std::lock_guard lock(mutex_);
+    epoch_ = epoch;
+    queue_.clear();
+    markers_.clear();
+    appended_ = 0;
+    written_ = 0;
+    paused_ = false;
+    resetOutput_ = true;
+    if (format) {
+      newFormat_ = format;
+    }
+  }
+  room_.notify_all();
+  Kick();
+}
+
+void PcmPlayer::SetPaused(bool paused) {
+  {
+    std::lock_guard lock(mutex_);
+    paused_ = paused;
+  }
+  Kick();
+}
+
+size_t PcmPlayer::QueuedBytes() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
+}
+
+bool PcmPlayer::WaitForRoom(size_t limit, const std::function<bool()>& stop) {
+  std::unique_lock lock(mutex_);
+  while (queue_.size() > limit) {
+    if (stop()) {
+      return false;
+    }
+    room_.wait_for(lock, std::chrono::milliseconds(kTickMs));
+  }
+  return !stop();
+}
+
+bool PcmPlayer::IsSilent() const {
+  std::lock_guard lock(mutex_);
+  return silent_;
+}
+
+void PcmPlayer::Kick() {
+  {
+    std::lock_guard lock(mutex_);
+    if (ticking_) {
+      return;
+    }
+    ticking_ = true;
+  }
+  QMetaObject::invokeMethod(output_, "StartTicking", Qt::QueuedConnection);
+}
+
+PcmOutput::PcmOutput(PcmPlayer& player, bool forceSilent)
+    : player_(player), forceSilent_(forceSilent) {}
+
+void PcmOutput::Init() {
+  timer_ = new QTimer(this);
+  timer_->setTimerType(Qt::PreciseTimer);
+  timer_->setInterval(kTickMs);
+  connect(timer_, &QTimer::timeout, this, &PcmOutput::Tick);
+  std::lock_guard lock(player_.mutex_);
+  OpenSink(player_.format_);
+}
+
+void PcmOutput::Shutdown() {
+  timer_->stop();
+  std::lock_guard lock(player_.mutex_);
+  CloseSink();
+}
+
+void PcmOutput::StartTicking() {
+  if (!timer_->isActive()) {
+    timer_->start();
+  }
+  Tick();
+}
+
+// Call with the player's lock held.
+void PcmOutput::OpenSink(const WavFormat& format) {
+  player_.silent_ = true;
+  if (forceSilent_) {
+    return;
+  }
+  const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+  if (device.isNull()) {
+    return;
+  }
+  QAudioFormat qformat;
+  qformat.setSampleRate(format.sampleRate);
+  qformat.setChannelCount(format.channels);
+  qformat.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
+  if (!device.isFormatSupported(qformat)) {
+    return;
+  }
+  sink_ = new QAudioSink(device, qformat, this);
+  const int buffer = format.BytesPerSecond() * kDeviceBufferMs / 1000;
+  sink_->setBufferSize(buffer - buffer % format.BlockAlign());
+  device_ = sink_->start();
+  if (!device_) {
+    CloseSink();
+    return;
+  }
+  sinkSuspended_ = false;
+  player_.silent_ = false;
+}
+
+void PcmOutput::CloseSink() {
+  if (sink_) {
+    sink_->stop();
+    delete sink_;
+  }
+  sink_ = nullptr;
+  device_ = nullptr;
+  player_.silent_ = true;
+}
+
+size_t PcmOutput::SilentBudget() {
+  const auto now = std::chrono::steady_clock::now();
+  if (!clockRunning_) {
+    clockStart_ = now;
+    clockConsumed_ = 0;
+    clockRunning_ = true;
+  }
+  // One tick of lead, as a device buffer would take it, so audio starts at once.
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::microseconds>(now - clockStart_).count() +
+      kTickMs * 1000;
+  const auto due = static_cast<uint64_t>(elapsed) *
+                   static_cast<uint64_t>(player_.format_.BytesPerSecond()) / 1'000'000;
+  return due > clockConsumed_ ? static_cast<size_t>(due - clockConsumed_) : 0;
+}
+
+void PcmOutput::Tick() {
+  std::vector<std::pair<uint64_t, PcmPlayer::MarkerKind>> reached;
+  {
+    std::lock_guard lock(player_.mutex_);
+    PcmPlayer& p = player_;
+    if (p.resetOutput_) {
+      p.resetOutput_ = false;
+      const bool formatChanged = p.newFormat_ && *p.newFormat_ != p.format_;
+      if (p.newFormat_) {
+        p.format_ = *p.newFormat_;
+        p.newFormat_.reset();
+      }
+      // Reopening drops whatever the device still holds, so a stop is heard at once.
+      if (sink_ || formatChanged) {
+        CloseSink();
+        OpenSink(p.format_);
+      }
+      clockRunning_ = false;
+    }
+    if (sink_ && sink_->error() == QAudio::FatalError) {
+      // The sound server went away mid-play: carry on silently.
+      CloseSink();
+      clockRunning_ = false;
+    }
+
+    if (p.paused_) {
+      if (sink_ && !sinkSuspended_) {
+        sink_->suspend();
+        sinkSuspended_ = true;
+      }
+      clockRunning_ = false;
+    } else {
+      if (sink_ && sinkSuspended_) {
+        sink_->resume();
+        sinkSuspended_ = false;
+      }
+      if (p.queue_.empty()) {
+        clockRunning_ = false;
+      } else {
+        size_t budget = sink_ ? static_cast<size_t>(std::max<qsizetype>(0, sink_->bytesFree()))
+                              : SilentBudget();
+        budget = std::min(budget, p.queue_.size());
+        budget -= budget % static_cast<size_t>(p.format_.BlockAlign());
+        if (budget > 0) {
+          size_t taken = budget;
+          if (sink_) {
+            QByteArray chunk(static_cast<qsizetype>(budget), Qt::Uninitialized);
+            std::copy_n(p.queue_.begin(), budget, chunk.begin());
+            const qint64 n = device_->write(chunk);
+            taken = n > 0 ? static_cast<size_t>(n) : 0;
+            taken -= taken % static_cast<size_t>(p.format_.BlockAlign());
+          } else {
+            clockConsumed_ += taken;
+          }
+          p.queue_.erase(p.queue_.begin(), p.queue_.begin() + static_cast<std::ptrdiff_t>(taken));
+          p.written_ += taken;
+          p.room_.notify_all();
+        }
+      }
+    }
+
+    // What the device still holds has been handed over but not yet heard.
+    uint64_t held = 0;
+    if (sink_) {
+      held =
+          static_cast<uint64_t>(std::max<qsizetype>(0, sink_->bufferSize() - sink_->bytesFree()));
+    }
+    const uint64_t played = p.written_ > held ? p.written_ - held : 0;
+    while (!p.markers_.empty()) {
+      const PcmPlayer::Marker& m = p.markers_.front();
+      bool due = false;
+      if (m.kind == PcmPlayer::MarkerKind::Start) {
+        due = p.written_ > m.position ||
+              (p.markers_.size() > 1 && p.markers_[1].position == m.position);
+      } else {
+        due = played >= m.position;
+      }
+      if (!due) {
+        break;
+      }
+      reached.emplace_back(m.tag, m.kind);
+      p.markers_.pop_front();
+    }
+
+    if (p.paused_ || (p.queue_.empty() && p.markers_.empty())) {
+      timer_->stop();
+      p.ticking_ = false;
+    }
+  }
+  for (const auto& [tag, kind] : reached) {
+    player_.onMarker_(tag, kind);
+  }
+}
+
+}  // namespace bc

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QObject>
+#include <QThread>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <span>
+
+#include "speech/wav_file.h"
+
+class QAudioSink;
+class QIODevice;
+class QTimer;
+
+namespace bc {
+
+class PcmOutput;
+
+/// Plays a stream of PCM bytes at real-time pace on a thread of its own: through
+/// the default audio output (QAudioSink) when there is one, and otherwise
+/// through a silent sink that consumes the bytes at the pace a device would.
+/// Either way markers placed in the stream are reached at the same moments, so
+/// everything that follows playback (speech events, pause, stop) behaves the
+/// same on a machine without sound. A device lost while playing hands over to
+/// the silent sink.
+///
+/// Every public member may be called from any thread. Data and markers carry an
+/// epoch: Clear moves to a new epoch and whatever is still appended for an older
+/// one is dropped, so a producer racing a Clear cannot leak old audio.
+class PcmPlayer {
+ public:
+  enum class MarkerKind {
+    Start,  // reached when the first byte after it goes to the output, or when
+            // the next marker directly follows (a stretch with no audio)
+    End,    // reached when every byte before it has been played
+  };
+  /// Called on the player's thread, once per marker, in stream order.
+  using MarkerHandler = std::function<void(uint64_t tag, MarkerKind kind)>;
+
+  /// `forceSilent` skips the audio device (the silent sink is used).
+  PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent = false);
+  ~PcmPlayer();
+  PcmPlayer(const PcmPlayer&) = delete;
+  PcmPlayer& operator=(const PcmPlayer&) = delete;
+
+  /// Queues sample bytes (whole frames) behind what is queued.
+  void Append(uint64_t epoch, std::span<const uint8_t> bytes);
+  /// Queues a marker at the current end of the stream.
+  void AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind);
+  /// Drops everything queued and not yet played, cuts the sound at once, leaves
+  /// pause, and accepts only `epoch` from now on. With `format` the stream
+  /// continues in that format.
+  void Clear(uint64_t epoch, std::optional<WavFormat> format = std::nullopt);
+  /// Holds or resumes playback where it is.
+  void SetPaused(bool paused);
+  /// Bytes queued and not yet handed to the output.
+  [[nodiscard]] size_t QueuedBytes() const;
+  /// Blocks until at most `limit` bytes are queued, or `stop` returns true
+  /// (checked every few milliseconds). Returns false when stopped.
+  bool WaitForRoom(size_t limit, const std::function<bool()>& stop);
+  /// Whether the silent sink is in use (no usable audio device).
+  [[nodiscard]] bool IsSilent() const;
+
+ private:
+  friend class PcmOutput;
+  struct Marker {
+    uint64_t position;
+    uint64_t tag;
+    MarkerKind kind;
+  };
+  void Kick();  // call without the lock
+
+  mutable std::mutex mutex_;
+  std::condition_variable room_;
+  MarkerHandler onMarker_;
+  WavFormat format_;
+  std::optional<WavFormat> newFormat_;
+  std::deque<uint8_t> queue_;
+  std::deque<Marker> markers_;
+  uint64_t epoch_ = 0;
+  uint64_t appended_ = 0;  // bytes appended in this epoch
+  uint64_t written_ = 0;   // bytes handed to the output in this epoch
+  bool paused_ = false;
+  bool resetOutput_ = false;
+  bool ticking_ = false;
+  bool silent_ = false;
+
+  QThread thread_;
+  PcmOutput* output_ = nullptr;
+};
+
+/// The part of PcmPlayer that lives on its thread: the sink and the pacing timer.
+class PcmOutput : public QObject {
+  Q_OBJECT
+ public:
+  PcmOutput(PcmPlayer& player, bool forceSilent);
+
+ public Q_SLOTS:
+  void Init();
+  void Shutdown();
+  void StartTicking();
+
+ private:
+  void Tick();
+  void OpenSink(const WavFormat& format);
+  void CloseSink();
+  [[nodiscard]] size_t SilentBudget();
+
+  PcmPlayer& player_;
+  bool forceSilent_;
+  QTimer* timer_ = nullptr;
+  QAudioSink* sink_ = nullptr;
+  QIODevice* device_ = nullptr;
+  bool sinkSuspended_ = false;
+  // Silent sink pacing: bytes owed since the clock (re)started.
+  std::chrono::steady_clock::time_point clockStart_;
+  uint64_t clockConsumed_ = 0;
+  bool clockRunning_ = false;
+};
+
+}  // namespace bc
