@@ -1,0 +1,119 @@
+#include "ui/link_label.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QUrl>
+
+namespace bc {
+
+std::string BrowserCommandLine(const std::string& commandLine, const std::string& address) {
+  std::string program = commandLine;
+  const size_t quoted = commandLine.find("\"%s\"");
+  if (quoted != std::string::npos) {
+    program = commandLine.substr(0, quoted);
+  } else if (const size_t bare = commandLine.find("%s"); bare != std::string::npos) {
+    program = commandLine.substr(0, bare);
+  }
+  return program + " " + address;
+}
+
+namespace {
+
+bool OpenWithDesktop(const QString& address) {
+  return QDesktopServices::openUrl(QUrl::fromUserInput(address));
+}
+
+// $BROWSER is a colon-separated list of browser command lines, tried in turn.
+bool OpenWithBrowserVariable(const QString& address) {
+  const QString browsers = qEnvironmentVariable("BROWSER");
+  for (const QString& entry : browsers.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    const std::string line = BrowserCommandLine(entry.toStdString(), address.toStdString());
+    QStringList words = QProcess::splitCommand(QString::fromStdString(line));
+    if (words.isEmpty()) {
+      continue;
+    }
+    const QString program = words.takeFirst();
+    if (QProcess::startDetached(program, words)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+CLinkLabel::CLinkLabel(QWidget* parent)
+    : QLabel(parent), desktop_(OpenWithDesktop), fallback_(OpenWithBrowserVariable) {
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setTextFormat(Qt::PlainText);
+  setCursor(Qt::ArrowCursor);
+  ApplyLook();
+}
+
+void CLinkLabel::SetLink(const QString& text, const QString& address) {
+  address_ = address.isEmpty() ? text : address;
+  setText(text.isEmpty() ? address_ : text);
+  if (adjustToFit_) {
+    ResizeToText();
+  }
+}
+
+void CLinkLabel::SetUnderline(bool underline) {
+  underline_ = underline;
+  ApplyLook();
+}
+
+void CLinkLabel::SetAdjustToFit(bool adjust) {
+  adjustToFit_ = adjust;
+}
+
+void CLinkLabel::SetOpeners(Opener desktop, Opener fallback) {
+  desktop_ = std::move(desktop);
+  fallback_ = std::move(fallback);
+}
+
+void CLinkLabel::ApplyLook() {
+  QPalette pal = palette();
+  pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
+  setPalette(pal);
+  QFont f = font();
+  f.setUnderline(underline_);
+  setFont(f);
+}
+
+void CLinkLabel::ResizeToText() {
+  const QSize textSize = fontMetrics().size(Qt::TextSingleLine, text());
+  const QRect old = geometry();
+  QRect next(old.topLeft(), textSize);
+  const Qt::Alignment align = alignment();
+  if (align & Qt::AlignVCenter) {
+    next.moveTop(old.top() + (old.height() - textSize.height()) / 2);
+  }
+  if (align & Qt::AlignHCenter) {
+    next.moveLeft(old.left() + (old.width() - textSize.width()) / 2);
+  } else if (align & Qt::AlignRight) {
+    next.moveRight(old.right());
+  }
+  setGeometry(next);
+}
+
+bool CLinkLabel::OpenAddress() {
+  if ((desktop_ && desktop_(address_)) || (fallback_ && fallback_(address_))) {
+    update();
+    return true;
+  }
+  QApplication::beep();
+  Q_EMIT OpenFailed();
+  return false;
+}
+
+void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    OpenAddress();
+  }
+  QLabel::mouseReleaseEvent(event);
+}
+
+}  // namespace bc

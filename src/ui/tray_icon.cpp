@@ -1,0 +1,186 @@
+#include "ui/tray_icon.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QMenu>
+#include <QThread>
+#include <QWidget>
+
+#include "ui/ui_resources.h"
+
+namespace bc {
+
+QIcon TrayImageIcon(TrayImage image) {
+  static const QIcon icons[] = {
+      EmbeddedIcon(QStringLiteral("tray_idle")),
+      EmbeddedIcon(QStringLiteral("tray_mail")),
+      EmbeddedIcon(QStringLiteral("tray_checking")),
+      EmbeddedIcon(QStringLiteral("tray_disconnected")),
+  };
+  return icons[static_cast<int>(image)];
+}
+
+QIcon ProgramIcon() {
+  return TrayImageIcon(TrayImage::MailPresent);
+}
+
+std::string CutTrayToolTip(std::string_view text) {
+  if (text.size() <= kTrayToolTipMaxBytes) {
+    return std::string(text);
+  }
+  size_t cut = kTrayToolTipMaxBytes;
+  // Back up over continuation bytes (10xxxxxx) to the start of the character
+  // that would be split.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+    --cut;
+  }
+  return std::string(text.substr(0, cut));
+}
+
+std::string InitialTrayToolTip(bool showToolTip) {
+  return showToolTip ? std::string("Brindlecast") : std::string();
+}
+
+QString ShowHideText(bool windowVisible) {
+  return windowVisible ? QStringLiteral("Hide Brindlecast") : QStringLiteral("Show Brindlecast");
+}
+
+TrayMenuLook TrayMenuLookFor(bool suspended, bool workerRunning) {
+  TrayMenuLook look;
+  look.showHideEnabled = !suspended;
+  look.propertiesEnabled = !suspended;
+  look.checkEmailsEnabled = !suspended && !workerRunning;
+  look.suspendChecked = suspended;
+  return look;
+}
+
+TrayIcon::TrayIcon(QWidget* mainWindow, bool showToolTip, QObject* parent)
+    : QObject(parent), window_(mainWindow), menu_(new QMenu) {
+  menu_->setObjectName(QStringLiteral("trayMenu"));
+  QAction* showHide = AddCommand(QStringLiteral("Show &Brindlecast"), TrayCommand::ShowHide,
+                                 &TrayIcon::ShowHideRequested);
+  AddCommand(QStringLiteral("&Properties..."), TrayCommand::Properties,
+             &TrayIcon::PropertiesRequested);
+  menu_->addSeparator();
+  AddCommand(QStringLiteral("&Check Emails"), TrayCommand::CheckEmails,
+             &TrayIcon::CheckEmailsRequested);
+  menu_->addSeparator();
+  AddCommand(QStringLiteral("Check &Latest Version"), TrayCommand::CheckLatestVersion,
+             &TrayIcon::CheckLatestVersionRequested);
+  menu_->addSeparator();
+  AddCommand(QStringLiteral("Help &Topics"), TrayCommand::HelpTopics,
+             &TrayIcon::HelpTopicsRequested);
+  AddCommand(QStringLiteral("&About Brindlecast"), TrayCommand::About, &TrayIcon::AboutRequested);
+  menu_->addSeparator();
+  AddCommand(QStringLiteral("&Suspend"), TrayCommand::Suspend, &TrayIcon::SuspendRequested)
+      ->setCheckable(true);
+  AddCommand(QStringLiteral("&Exit"), TrayCommand::Exit, &TrayIcon::ExitRequested);
+  // The first item is the default one, shown bold, as a double click runs it.
+  menu_->setDefaultAction(showHide);
+  connect(menu_, &QMenu::aboutToShow, this, &TrayIcon::PrepareMenu);
+
+  icon_ = new QSystemTrayIcon(TrayImageIcon(image_), this);
+  icon_->setContextMenu(menu_);
+  connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::HandleActivation);
+  SetToolTip(InitialTrayToolTip(showToolTip));
+
+  if (window_) {
+    window_->installEventFilter(this);
+  }
+  ApplyLook();
+  PrepareMenu();
+}
+
+TrayIcon::~TrayIcon() {
+  if (window_) {
+    window_->removeEventFilter(this);
+  }
+  // The tray icon refers to the menu: let it go first.
+  delete icon_;
+  delete menu_;
+}
+
+QAction* TrayIcon::AddCommand(const QString& text, TrayCommand command,
+                              void (TrayIcon::*signal)()) {
+  QAction* act = menu_->addAction(text);
+  act->setData(static_cast<int>(command));
+  act->setObjectName(QStringLiteral("tray%1").arg(static_cast<int>(command)));
+  connect(act, &QAction::triggered, this, signal);
+  return act;
+}
+
+QAction* TrayIcon::action(TrayCommand command) const {
+  for (QAction* act : menu_->actions()) {
+    if (!act->isSeparator() && act->data().toInt() == static_cast<int>(command)) {
+      return act;
+    }
+  }
+  return nullptr;
+}
+
+bool TrayIcon::Install() {
+  // Shown even without a tray: on X11 the icon then appears when a tray starts.
+  icon_->show();
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayIcon::Remove() {
+  icon_->hide();
+}
+
+void TrayIcon::SetImage(TrayImage image) {
+  if (QThread::currentThread() != thread()) {
+    QMetaObject::invokeMethod(
+        this, [this, image] { SetImage(image); }, Qt::QueuedConnection);
+    return;
+  }
+  image_ = image;
+  icon_->setIcon(TrayImageIcon(image));
+}
+
+void TrayIcon::SetToolTip(const std::string& text) {
+  if (QThread::currentThread() != thread()) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { SetToolTip(text); }, Qt::QueuedConnection);
+    return;
+  }
+  toolTip_ = CutTrayToolTip(text);
+  icon_->setToolTip(QString::fromStdString(toolTip_));
+}
+
+void TrayIcon::SetSuspended(bool suspended) {
+  suspended_ = suspended;
+  ApplyLook();
+}
+
+void TrayIcon::SetWorkerRunning(bool running) {
+  workerRunning_ = running;
+  ApplyLook();
+}
+
+void TrayIcon::ApplyLook() {
+  const TrayMenuLook look = TrayMenuLookFor(suspended_, workerRunning_);
+  action(TrayCommand::ShowHide)->setEnabled(look.showHideEnabled);
+  action(TrayCommand::Properties)->setEnabled(look.propertiesEnabled);
+  action(TrayCommand::CheckEmails)->setEnabled(look.checkEmailsEnabled);
+  action(TrayCommand::Suspend)->setChecked(look.suspendChecked);
+}
+
+void TrayIcon::PrepareMenu() {
+  action(TrayCommand::ShowHide)->setText(ShowHideText(window_ && window_->isVisible()));
+}
+
+void TrayIcon::HandleActivation(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::DoubleClick) {
+    Q_EMIT ShowHideRequested();
+  }
+}
+
+bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+    PrepareMenu();
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace bc

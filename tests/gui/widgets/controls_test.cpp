@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <QEnterEvent>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui/about_box.h"
+#include "ui/icon_button.h"
+#include "ui/link_label.h"
+#include "ui/ui_resources.h"
+
+namespace bc {
+namespace {
+
+TEST(BrowserCommandLine, CutsAtQuotedOrBarePlaceholder) {
+  const std::string url = "https://example.org/a b";
+  // The cut falls on the opening quotation mark, so two blanks precede the address.
+  EXPECT_EQ(BrowserCommandLine("/usr/bin/firefox \"%s\"", url), "/usr/bin/firefox  " + url);
+  EXPECT_EQ(BrowserCommandLine("prog --new-tab \"%s\" --later %s", url), "prog --new-tab  " + url);
+  EXPECT_EQ(BrowserCommandLine("prog %s", url), "prog  " + url);
+  EXPECT_EQ(BrowserCommandLine("prog", url), "prog " + url);
+}
+
+TEST(LinkLabel, TextAndAddressStandInForEachOther) {
+  CLinkLabel label;
+  label.SetLink(QString(), QStringLiteral("https://example.org/"));
+  EXPECT_EQ(label.text(), QStringLiteral("https://example.org/"));
+  label.SetLink(QStringLiteral("example.org"), QString());
+  EXPECT_EQ(label.address(), QStringLiteral("example.org"));
+
+  EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(0, 0, 255));
+  EXPECT_TRUE(label.font().underline());
+  // Sized to its text.
+  EXPECT_EQ(label.size(), label.fontMetrics().size(Qt::TextSingleLine, label.text()));
+}
+
+TEST(LinkLabel, ClickFallsBackToBrowserThenBeeps) {
+  CLinkLabel label;
+  label.SetLink(QStringLiteral("site"), QStringLiteral("https://example.org/"));
+  label.show();
+  QStringList desktopCalls, fallbackCalls;
+  bool desktopWorks = false, fallbackWorks = true;
+  label.SetOpeners(
+      [&](const QString& a) {
+        desktopCalls << a;
+        return desktopWorks;
+      },
+      [&](const QString& a) {
+        fallbackCalls << a;
+        return fallbackWorks;
+      });
+  QSignalSpy failed(&label, &CLinkLabel::OpenFailed);
+
+  QTest::mouseClick(&label, Qt::LeftButton, {}, label.rect().center());
+  EXPECT_EQ(desktopCalls, QStringList{QStringLiteral("https://example.org/")});
+  EXPECT_EQ(fallbackCalls, QStringList{QStringLiteral("https://example.org/")});
+  EXPECT_EQ(failed.count(), 0);
+
+  fallbackWorks = false;
+  EXPECT_FALSE(label.OpenAddress());
+  EXPECT_EQ(failed.count(), 1);
+
+  desktopWorks = true;
+  fallbackCalls.clear();
+  EXPECT_TRUE(label.OpenAddress());
+  EXPECT_TRUE(fallbackCalls.isEmpty());
+}
+
+TEST(LinkLabel, ResizeKeepsTheEdgeItsAlignmentNames) {
+  CLinkLabel label;
+  label.SetAdjustToFit(false);
+  label.SetLink(QStringLiteral("x"), QStringLiteral("https://example.org/"));
+  const QSize textSize = label.fontMetrics().size(Qt::TextSingleLine, label.text());
+
+  label.setGeometry(100, 50, 200, 40);
+  label.setAlignment(Qt::AlignRight | Qt::AlignTop);
+  label.ResizeToText();
+  EXPECT_EQ(label.geometry().right(), 299);
+  EXPECT_EQ(label.geometry().top(), 50);
+
+  label.setGeometry(100, 50, 200, 40);
+  label.setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+  label.ResizeToText();
+  EXPECT_EQ(label.geometry().left(), 100 + (200 - textSize.width()) / 2);
+  EXPECT_EQ(label.geometry().top(), 50 + (40 - textSize.height()) / 2);
+}
+
+TEST(IconButton, DrawsInIconOnlyWhileHovering) {
+  CIconButton button;
+  const QIcon in = EmbeddedIcon(QStringLiteral("tool_play"));
+  const QIcon out = EmbeddedIcon(QStringLiteral("tool_stop"));
+  ASSERT_FALSE(in.isNull());
+  button.AssignIcons(in, out, 16, 16);
+  EXPECT_EQ(button.iconSize(), QSize(16, 16));
+  EXPECT_EQ(button.currentIcon().cacheKey(), out.cacheKey());
+
+  QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+  QApplication::sendEvent(&button, &enter);
+  EXPECT_TRUE(button.isHovering());
+  EXPECT_EQ(button.currentIcon().cacheKey(), in.cacheKey());
+
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(&button, &leave);
+  EXPECT_FALSE(button.isHovering());
+  EXPECT_EQ(button.currentIcon().cacheKey(), out.cacheKey());
+
+  // A single icon serves both states.
+  button.AssignIcons(in, QIcon(), 300, 12);
+  EXPECT_EQ(button.currentIcon().cacheKey(), in.cacheKey());
+  EXPECT_EQ(button.iconSize(), QSize(255, 12));
+}
+
+TEST(IconButton, TextAndAlignmentChooseTheLayout) {
+  CIconButton button;
+  EXPECT_TRUE(button.isFlat());
+  EXPECT_EQ(button.toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+  button.SetIconAlign(CIconButton::IconAlign::Above);
+  EXPECT_EQ(button.toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  button.SetShowText(false);
+  EXPECT_EQ(button.toolButtonStyle(), Qt::ToolButtonIconOnly);
+}
+
+TEST(AboutBox, ShowsItsTextsLinkAndPaintsVersionAndLogo) {
+  CAboutBoxDlg box;
+  EXPECT_EQ(box.windowTitle(), QStringLiteral("About Brindlecast"));
+  EXPECT_TRUE(box.isModal());
+  auto* platform = box.findChild<QLabel*>(QStringLiteral("platformLine"));
+  ASSERT_NE(platform, nullptr);
+  EXPECT_EQ(platform->text(), QStringLiteral("Running on Linux"));
+  ASSERT_NE(box.webLink(), nullptr);
+  EXPECT_EQ(box.webLink()->address(), QString::fromUtf8(kProductWebSite));
+  EXPECT_EQ(box.webLink()->text(), QString::fromUtf8(kProductWebSite));
+  auto* ok = box.findChild<QPushButton*>(QStringLiteral("okButton"));
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+
+  // Nothing overlaps: the texts sit right of the logo and above the rule.
+  const QRect logo(CAboutBoxDlg::kLogoPos, QSize(74, 67));
+  for (QWidget* w : {static_cast<QWidget*>(platform), static_cast<QWidget*>(box.webLink())}) {
+    EXPECT_FALSE(w->geometry().intersects(logo));
+    EXPECT_LE(w->geometry().right(), box.width());
+  }
+
+  // The painted parts: dark text pixels in the version line, and the logo.
+  const QImage image = box.grab().toImage();
+  const QColor background = image.pixelColor(box.width() - 2, 2);
+  auto differs = [&](QRect area) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      for (int x = area.left(); x <= area.right(); ++x) {
+        if (image.pixelColor(x, y) != background) {
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(differs(QRect(CAboutBoxDlg::kVersionPos, QSize(150, 14))));
+  EXPECT_TRUE(differs(logo));
+
+  QSignalSpy accepted(&box, &QDialog::accepted);
+  box.show();
+  QTest::mouseClick(ok, Qt::LeftButton);
+  EXPECT_EQ(accepted.count(), 1);
+}
+
+}  // namespace
+}  // namespace bc

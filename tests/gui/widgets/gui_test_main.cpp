@@ -1,0 +1,18 @@
+// Entry point of the widget tests: a QApplication (the tests run with
+// QT_QPA_PLATFORM=offscreen) and the XDG folders pointed away from the real home.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "support/test_env.h"
+
+int main(int argc, char** argv) {
+  bc::test::ScopedXdgHome home;
+  // CTest sets the platform; test discovery and hand runs get the same one.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QTest>
+
+#include "ui/notice_window.h"
+
+namespace bc {
+namespace {
+
+using Action = NoticeStep::Action;
+
+const QRect kScreen(0, 0, 1024, 768);
+
+QRect At(int x, int y) {
+  return QRect(x, y, 180, 120);
+}
+
+TEST(NoticeGeometry, RisesRestsSinksAndCloses) {
+  EXPECT_EQ(NoticeStepAt(0, kScreen).action, Action::None);
+  EXPECT_EQ(NoticeStepAt(1, kScreen), (NoticeStep{Action::Move, At(826, 764)}));
+  EXPECT_EQ(NoticeStepAt(2, kScreen), (NoticeStep{Action::Move, At(826, 761)}));
+  EXPECT_EQ(NoticeStepAt(45, kScreen), (NoticeStep{Action::Move, At(826, 621)}));
+  EXPECT_EQ(NoticeStepAt(46, kScreen).action, Action::None);
+  EXPECT_EQ(NoticeStepAt(545, kScreen).action, Action::None);
+  EXPECT_EQ(NoticeStepAt(546, kScreen), (NoticeStep{Action::Move, At(826, 625)}));
+  EXPECT_EQ(NoticeStepAt(589, kScreen), (NoticeStep{Action::Move, At(826, 765)}));
+  EXPECT_EQ(NoticeStepAt(590, kScreen).action, Action::Close);
+
+  // The available area of a screen placed right of another, under a top panel.
+  const QRect second(1920, 30, 1280, 994);
+  EXPECT_EQ(NoticeStepAt(45, second).rect, At(1920 + 1280 - 198, 1024 - 147));
+}
+
+TEST(NoticeGeometry, CloseBoxHitRectangle) {
+  EXPECT_TRUE(IsOnNoticeCloseBox({165, 8}));
+  EXPECT_TRUE(IsOnNoticeCloseBox({159, 2}));
+  EXPECT_TRUE(IsOnNoticeCloseBox({170, 13}));
+  EXPECT_FALSE(IsOnNoticeCloseBox({172, 8}));
+  EXPECT_FALSE(IsOnNoticeCloseBox({171, 8}));
+  EXPECT_FALSE(IsOnNoticeCloseBox({158, 8}));
+  EXPECT_FALSE(IsOnNoticeCloseBox({165, 14}));
+}
+
+TEST(NoticeLook, BackgroundRunsFromLightBlueToAlmostWhite) {
+  EXPECT_EQ(NoticeBackgroundColor(0, 120), QColor(183, 219, 255));
+  EXPECT_EQ(NoticeBackgroundColor(60, 120), QColor(219, 237, 255));
+  EXPECT_EQ(NoticeBackgroundColor(119, 120), QColor(254, 254, 255));
+}
+
+int CharWidth(const QString& s) {
+  return static_cast<int>(s.size());
+}
+
+TEST(NoticeWrap, BreaksAtBlanksSplitsLongWordsAndKeepsEveryCharacter) {
+  EXPECT_EQ(WrapNoticeText(QStringLiteral("abcdef ghij"), 8, CharWidth),
+            (QStringList{QStringLiteral("abcdef "), QStringLiteral("ghij")}));
+  // A run of blanks fills lines of its own; the blank at each break is dropped.
+  EXPECT_EQ(
+      WrapNoticeText(QStringLiteral("ab") + QString(10, QLatin1Char(' ')) + QStringLiteral("cd"), 4,
+                     CharWidth),
+      (QStringList{QStringLiteral("ab  "), QStringLiteral("    "), QStringLiteral("  cd")}));
+  EXPECT_EQ(WrapNoticeText(QStringLiteral("a\r\nb\tc"), 20, CharWidth),
+            (QStringList{QStringLiteral("a"), QStringLiteral("b        c")}));
+  EXPECT_EQ(WrapNoticeText(QStringLiteral("x 'someone.with.a.long@address'"), 10, CharWidth),
+            (QStringList{QStringLiteral("x "), QStringLiteral("'someone.w"),
+                         QStringLiteral("ith.a.long"), QStringLiteral("@address'")}));
+}
+
+TEST(NoticeWrap, ProgramNameStandsAloneAboveTheRuleInTheRealFont) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(9);
+  const QFontMetrics metrics(font);
+  const auto measure = [&](const QString& s) { return metrics.horizontalAdvance(s); };
+  for (int blanks : {96, 95}) {
+    const QString text = QStringLiteral("Brindlecast") + QString(blanks, QLatin1Char(' ')) +
+                         QStringLiteral("You have received a new email message from 'Ann'");
+    const QStringList lines = WrapNoticeText(text, kNoticeWidth, measure);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0].trimmed(), QStringLiteral("Brindlecast"));
+    int firstMessageLine = 1;
+    while (firstMessageLine < lines.size() && lines[firstMessageLine].trimmed().isEmpty()) {
+      ++firstMessageLine;
+    }
+    ASSERT_LT(firstMessageLine, lines.size());
+    EXPECT_TRUE(lines[firstMessageLine].trimmed().startsWith(QStringLiteral("You have")));
+    // The message's first line begins below the rule at rows 18 to 20.
+    EXPECT_GT(firstMessageLine * metrics.height(), 20) << "blanks " << blanks;
+  }
+}
+
+QRect ScreenArea() {
+  return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+void Advance(CNoticeWnd* window, int ticks) {
+  for (int i = 0; i < ticks; ++i) {
+    window->Tick();
+  }
+}
+
+TEST(NoticeWindow, OneOfEachKindAtOnceMovingTogether) {
+  QWidget owner;
+  NoticeWindows notices(&owner);
+  CNoticeWnd* mail = notices.Show(NoticeKind::NewMail, QStringLiteral("first"));
+  ASSERT_NE(mail, nullptr);
+  EXPECT_EQ(notices.Show(NoticeKind::NewMail, QStringLiteral("second")), nullptr);
+  CNoticeWnd* storage = notices.Show(NoticeKind::Storage, QStringLiteral("full"));
+  ASSERT_NE(storage, nullptr);
+
+  EXPECT_EQ(mail->windowTitle(), QStringLiteral("NoticeWindow"));
+  EXPECT_EQ(storage->windowTitle(), QStringLiteral("NoticeWindow1"));
+  EXPECT_EQ(mail->text(), QStringLiteral("first"));
+  const Qt::WindowFlags flags = mail->windowFlags();
+  EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(flags.testFlag(Qt::Tool));
+  EXPECT_FALSE(mail->isVisible());  // hidden until the first move
+
+  Advance(mail, 46);
+  Advance(storage, 46);
+  EXPECT_TRUE(mail->isVisible());
+  EXPECT_TRUE(storage->isVisible());
+  EXPECT_EQ(mail->geometry(), NoticeStepAt(45, ScreenArea()).rect);
+  EXPECT_EQ(storage->geometry(), mail->geometry());
+}
+
+TEST(NoticeWindow, ClosesAfterItsLastTickAndMakesRoomForTheNext) {
+  QWidget owner;
+  NoticeWindows notices(&owner);
+  QPointer<CNoticeWnd> mail = notices.Show(NoticeKind::NewMail, QStringLiteral("x"));
+  ASSERT_TRUE(mail);
+  Advance(mail, 560);
+  EXPECT_EQ(mail->geometry(), NoticeStepAt(559, ScreenArea()).rect);
+  Advance(mail, 31);
+  EXPECT_TRUE(mail->isClosed());
+  EXPECT_FALSE(mail->isVisible());
+  EXPECT_EQ(notices.Current(NoticeKind::NewMail), nullptr);
+
+  CNoticeWnd* next = notices.Show(NoticeKind::NewMail, QStringLiteral("y"));
+  ASSERT_NE(next, nullptr);
+  EXPECT_NE(next, mail.data());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return mail.isNull(); }));
+}
+
+TEST(NoticeWindow, CloseBoxClickClosesAndOtherClicksDoNot) {
+  QWidget owner;
+  NoticeWindows notices(&owner);
+  CNoticeWnd* mail = notices.Show(NoticeKind::NewMail, QStringLiteral("x"));
+  Advance(mail, 10);
+  QTest::mouseClick(mail, Qt::LeftButton, {}, QPoint(172, 8));
+  EXPECT_FALSE(mail->isClosed());
+  QTest::mouseClick(mail, Qt::RightButton, {}, QPoint(165, 8));
+  EXPECT_FALSE(mail->isClosed());
+  QTest::mouseClick(mail, Qt::LeftButton, {}, QPoint(165, 8));
+  EXPECT_TRUE(mail->isClosed());
+}
+
+TEST(NoticeWindow, ItsOwnTimerBringsItUp) {
+  QWidget owner;
+  NoticeWindows notices(&owner);
+  QPointer<CNoticeWnd> mail = notices.Show(NoticeKind::NewMail, QStringLiteral("x"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return mail && mail->tickCounter() > 45; }, 10000));
+  EXPECT_TRUE(mail->isVisible());
+  EXPECT_EQ(mail->geometry(), NoticeStepAt(45, ScreenArea()).rect);
+}
+
+}  // namespace
+}  // namespace bc
