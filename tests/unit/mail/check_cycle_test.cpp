@@ -1,0 +1,306 @@
+#include "mail/check_cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "fake_transport.h"
+#include "mail/envelope_fields.h"
+#include "support/test_env.h"
+
+namespace bc {
+namespace {
+
+using test::FakeTransport;
+
+// 7 December 2026 08:05:09 UTC.
+class FixedClock final : public Clock {
+ public:
+  std::chrono::system_clock::time_point Now() const override {
+    return std::chrono::system_clock::from_time_t(1796630709);
+  }
+};
+
+std::string Message(const std::string& from, const std::string& subject,
+                    const std::string& body = "Hello there.\r\n",
+                    const std::string& messageId = "") {
+  std::string text = "+OK message follows\r\nFrom: " + from + "\r\nSubject: " + subject +
+                     "\r\nDate: Tue, 7 Dec 2004 10:11:12 +0800\r\n";
+  if (!messageId.empty()) {
+    text += "Message-ID: " + messageId + "\r\n";
+  }
+  return text + "\r\n" + body + ".\r\n";
+}
+
+// What one account's server answers, in the order the client asks.
+struct ServerScript {
+  std::vector<std::string> replies;
+  bool unreachable = false;
+  FakeTransport::Log log;
+  int connections = 0;
+};
+
+// A mailbox of the given messages: login, STAT, LIST, UIDL refused, then one
+// RETR reply per message, "+OK" for each DELE in `spamNumbers`, and QUIT.
+ServerScript Mailbox(const std::vector<std::string>& messages, std::vector<int> spamNumbers = {}) {
+  ServerScript s;
+  s.replies = {"+OK ready\r\n", "+OK\r\n", "+OK\r\n"};
+  std::string list = "+OK\r\n";
+  int64_t total = 0;
+  for (size_t i = 0; i < messages.size(); ++i) {
+    list += std::to_string(i + 1) + " " + std::to_string(messages[i].size()) + "\r\n";
+    total += static_cast<int64_t>(messages[i].size());
+  }
+  s.replies.push_back("+OK " + std::to_string(messages.size()) + " " + std::to_string(total) +
+                      "\r\n");
+  if (messages.empty()) {
+    s.replies.push_back("+OK bye\r\n");
+    return s;
+  }
+  s.replies.push_back(list + ".\r\n");
+  s.replies.push_back("-ERR UIDL not supported\r\n");
+  for (size_t i = 0; i < messages.size(); ++i) {
+    s.replies.push_back(messages[i]);
+    for (int spam : spamNumbers) {
+      if (spam == static_cast<int>(i + 1)) {
+        s.replies.push_back("+OK deleted\r\n");
+      }
+    }
+  }
+  s.replies.push_back("+OK bye\r\n");
+  return s;
+}
+
+struct Recorder final : CheckObserver {
+  std::vector<std::string> titles, tooltips, alerts;
+  std::vector<TrayIcon> icons;
+  std::vector<std::pair<int, int>> accountsBar;
+  std::vector<AccountOutcome> outcomes;
+  int accepted = 0;
+  int largest = -1;
+  void SetTitle(const std::string& t) override { titles.push_back(t); }
+  void SetTrayTooltip(const std::string& t) override { tooltips.push_back(t); }
+  void StorageAlert(const std::string& t) override { alerts.push_back(t); }
+  void SetTrayIcon(TrayIcon icon) override { icons.push_back(icon); }
+  void SetAccountsProgress(int p, int m) override { accountsBar.emplace_back(p, m); }
+  void AccountFinished(const AccountOutcome& o) override { outcomes.push_back(o); }
+  void EnvelopeAccepted(int, const Envelope&) override { ++accepted; }
+  void PassFinished(int largestMailbox) override { largest = largestMailbox; }
+};
+
+class CheckCycleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+    environment_.clock = &clock_;
+    environment_.commandLogPath = dir_.File("command.log");
+    environment_.deletedLogDir = dir_.File("Log");
+    environment_.makeTransport = [this](const MailAccount& account) {
+      ServerScript& script = servers_.at(account.UserName);
+      ++script.connections;
+      auto transport = std::make_unique<FakeTransport>(script.log);
+      transport->openFails = script.unreachable;
+      for (const std::string& reply : script.replies) {
+        transport->Serve(reply);
+      }
+      return transport;
+    };
+  }
+
+  MailAccount& AddAccount(const std::string& user, ServerScript script) {
+    MailAccount account;
+    account.UserName = user;
+    account.Passwd = "pw";
+    account.POP3Server = "127.0.0.1";
+    account.POP3Port = "110";
+    account.CheckMark = true;
+    settings_.accounts.push_back(account);
+    servers_[user] = std::move(script);
+    return settings_.accounts.back();
+  }
+
+  CheckSummary Run() { return RunCheck(settings_, store_, recorder_, environment_); }
+
+  std::string Sent(const std::string& user) { return servers_.at(user).log.sent; }
+
+  test::TempDir dir_;
+  FixedClock clock_;
+  MailEnvironment environment_;
+  Settings settings_;
+  EnvelopeStore store_;
+  Recorder recorder_;
+  std::map<std::string, ServerScript> servers_;
+};
+
+TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
+  settings_.options.ShowToolTip = true;
+  settings_.options.LogDeleted = true;
+  AddAccount("alice", Mailbox({Message("A <a@x.com>", "one"), Message("B <b@x.com>", "two"),
+                               Message("C <c@x.com>", "three")}));
+  AddAccount("bob", Mailbox({}));
+  const CheckSummary summary = Run();
+
+  EXPECT_EQ(store_.Count(), 3);
+  EXPECT_EQ(recorder_.accepted, 3);
+  EXPECT_EQ(summary.totalMessages, 3);
+  EXPECT_EQ(recorder_.largest, 3);
+  EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"You have 3 new email"});
+  EXPECT_EQ(recorder_.titles.front(), "Brindlecast Checking Email...");
+  EXPECT_EQ(recorder_.icons.back(), TrayIcon::MailPresent);
+  EXPECT_EQ(Sent("alice"),
+            "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\nRETR 3\r\nQUIT\r\n");
+  EXPECT_EQ(Sent("bob"), "USER bob\r\nPASS pw\r\nSTAT\r\nQUIT\r\n");
+  EXPECT_EQ(recorder_.accountsBar.front(), std::make_pair(0, 2));
+  EXPECT_EQ(recorder_.accountsBar.back(), std::make_pair(0, 2));
+
+  const std::string trace = test::ReadFile(dir_.File("command.log"));
+  EXPECT_NE(trace.find("[12/07/26 08:05:09] <alice> Connected server\n"), std::string::npos);
+  EXPECT_NE(trace.find("<alice> RETR 0 of 2\n"), std::string::npos);
+  EXPECT_NE(trace.find("<alice> RETR 2 of 2\n"), std::string::npos);
+  EXPECT_NE(trace.find("<alice> Parse message,header=4\n"), std::string::npos);
+  EXPECT_NE(trace.find("<bob> GetNumberOfMails failed\n"), std::string::npos);
+
+  const Envelope first = store_.Get(0);
+  EXPECT_EQ(first.from, "A");
+  EXPECT_EQ(first.address, "a@x.com");
+  EXPECT_EQ(first.subject, "one");
+  EXPECT_EQ(first.received, "2004/12/07 10:11:12");
+  EXPECT_EQ(first.account, "alice");
+  EXPECT_EQ(first.attachment, "0");
+  EXPECT_EQ(first.content, "");  // CheckLines is off
+  EXPECT_EQ(first.messageKey, "2004/12/07 10:11:12A");
+}
+
+TEST_F(CheckCycleTest, SpamIsDeletedAndLaterMessagesRenumbered) {
+  settings_.options.LogDeleted = true;
+  AddAccount("jsmith", Mailbox({Message("A <a@x.com>", "one"), Message("postmaster", "bounce"),
+                                Message("C <c@x.com>", "three")},
+                               {2}));
+  const CheckSummary summary = Run();
+
+  EXPECT_EQ(Sent("jsmith"), "USER jsmith\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
+                            "DELE 2\r\nRETR 3\r\nQUIT\r\n");
+  ASSERT_EQ(store_.Count(), 2);
+  EXPECT_EQ(store_.Get(0).messageId, "0");
+  EXPECT_EQ(store_.Get(1).messageId, "65536");  // index 1: the server renumbers after QUIT
+  EXPECT_EQ(summary.totalMessages, 2);
+  EXPECT_EQ(recorder_.outcomes.at(0).deletedAsSpam, 1);
+  const std::string log = test::ReadFile(dir_.File("Log/jsmith2026-12-7.log"));
+  EXPECT_EQ(log, "postmaster  bounce  postmaster  2004/12/07 10:11:12  " +
+                     SizeText(static_cast<int64_t>(Message("postmaster", "bounce").size())) +
+                     "  jsmith\n");
+}
+
+TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
+  MailAccount& account = AddAccount(
+      "alice", Mailbox({Message("Friend <joe@example.com>", "Visit Essex"),
+                        Message("Stranger <x@spam.example.org>", "hello"),
+                        Message("Someone <s@ok.com>", "Visit Essex")},
+                       {2, 3}));
+  account.ExclusiveApproved = true;
+  account.ApproveSender = "joe@example.com;";
+  account.FilterSubject = true;
+  account.Filter = "SEX;";
+  account.DeleteBlocked = true;
+  account.BlockSender = "spam.example.org;";
+  Run();
+  ASSERT_EQ(store_.Count(), 1);
+  EXPECT_EQ(store_.Get(0).address, "joe@example.com");
+  EXPECT_NE(Sent("alice").find("DELE 2\r\nRETR 3\r\nDELE 3\r\n"), std::string::npos);
+}
+
+TEST_F(CheckCycleTest, ContentTakesTheAllowedLines) {
+  settings_.options.CheckLines = 1;
+  settings_.options.ComboLines = "2";
+  AddAccount("alice", Mailbox({Message("A <a@x.com>", "s", "l1\r\nl2\r\nl3\r\nl4\r\nl5\r\n",
+                                       "<id@x>")}));
+  Run();
+  ASSERT_EQ(store_.Count(), 1);
+  EXPECT_EQ(store_.Get(0).content, "l1 l2");
+  EXPECT_EQ(store_.Get(0).messageKey, "<id@x>");
+}
+
+TEST_F(CheckCycleTest, StorageAlertPastThePercentage) {
+  MailAccount& account = AddAccount("alice", Mailbox({}));
+  account.MailCap = true;
+  account.MailCapValue = "10";
+  account.MailCapUnit = "MB";
+  account.Perentage = "80";
+  // A mailbox of 9,000,000 octets in one message.
+  servers_["alice"] = Mailbox({Message("A <a@x.com>", "big")});
+  servers_["alice"].replies[3] = "+OK 1 9000000\r\n";
+  Run();
+  ASSERT_EQ(recorder_.alerts.size(), 1u);
+  EXPECT_EQ(recorder_.alerts[0], "Brindlecast" + std::string(95, ' ') +
+                                     "Your email account 'alice' has reached 80% of it's storage limit");
+
+  MailAccount big;
+  big.MailCapValue = "4096";
+  big.MailCapUnit = "MB";
+  EXPECT_EQ(MailboxCapacity(big), int64_t{4096} * 1048576);
+}
+
+TEST_F(CheckCycleTest, DisabledAccountsAreNotContacted) {
+  settings_.options.ShowToolTip = true;
+  AddAccount("alice", Mailbox({Message("A <a@x.com>", "one")})).CheckMark = false;
+  Run();
+  EXPECT_EQ(servers_["alice"].connections, 0);
+  EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"You have no new email"});
+  EXPECT_EQ(recorder_.accountsBar,
+            (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {0, 1}}));
+}
+
+TEST_F(CheckCycleTest, LastAccountUnreachableKeepsItsTooltip) {
+  settings_.options.ShowToolTip = true;
+  settings_.options.LogDeleted = true;
+  AddAccount("alice", Mailbox({Message("A <a@x.com>", "one")}));
+  ServerScript down;
+  down.unreachable = true;
+  AddAccount("bob", down);
+  const CheckSummary summary = Run();
+  EXPECT_TRUE(summary.endedEarly);
+  EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"'bob' is disconnected"});
+  EXPECT_EQ(recorder_.icons.back(), TrayIcon::Disconnected);
+  EXPECT_EQ(recorder_.outcomes.at(1).status, AccountOutcome::Status::Failed);
+  EXPECT_EQ(recorder_.outcomes.at(1).error, "connection refused");
+  const std::string trace = test::ReadFile(dir_.File("command.log"));
+  EXPECT_NE(trace.find("<bob> Failed to connect server\n"), std::string::npos);
+}
+
+TEST_F(CheckCycleTest, AShortTextEndsOnlyThatAccountAndKeepsItsDeletions) {
+  settings_.options.LogDeleted = true;
+  ServerScript alice = Mailbox({Message("postmaster", "bounce"), "+OK\r\n.\r\n",
+                                Message("C <c@x.com>", "three")},
+                               {1});
+  AddAccount("alice", alice);
+  AddAccount("bob", Mailbox({Message("B <b@x.com>", "hi")}));
+  Run();
+  // QUIT follows at once, so the server commits DELE 1; bob is still checked.
+  EXPECT_EQ(Sent("alice"), "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nDELE 1\r\n"
+                           "RETR 2\r\nQUIT\r\n");
+  ASSERT_EQ(store_.Count(), 1);
+  EXPECT_EQ(store_.Get(0).account, "bob");
+  const std::string trace = test::ReadFile(dir_.File("command.log"));
+  EXPECT_NE(trace.find("<alice> GetMsgContents failed\n"), std::string::npos);
+}
+
+TEST_F(CheckCycleTest, NoAccountAsksForOne) {
+  struct Asker final : CheckObserver {
+    int asked = 0;
+    void NoAccountConfigured(Settings& settings) override {
+      ++asked;
+      MailAccount account;
+      account.UserName = "new";
+      account.CheckMark = true;
+      settings.accounts.push_back(account);
+    }
+  } asker;
+  servers_["new"] = Mailbox({Message("N <n@x.com>", "welcome")});
+  RunCheck(settings_, store_, asker, environment_);
+  EXPECT_EQ(asker.asked, 1);
+  EXPECT_EQ(store_.Count(), 1);
+}
+
+}  // namespace
+}  // namespace bc
