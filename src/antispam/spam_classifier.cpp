@@ -1,0 +1,95 @@
+#include "antispam/spam_classifier.h"
+
+#include "mime/text_case.h"
+
+#include <string>
+
+namespace bc {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// Walks the entries of a stored list, each followed by ";". The first entry is the
+// text before the first ";" (none when there is no ";"); an empty entry ends the
+// walk, and so does the last ";". Stops early when visit returns true.
+template <typename Visit>
+bool AnyEntry(std::string_view list, Visit visit) {
+  std::size_t semicolon = list.find(';');
+  if (semicolon == npos) {
+    return false;
+  }
+  std::string_view entry = list.substr(0, semicolon);
+  std::string_view rest = list.substr(semicolon + 1);
+  while (!entry.empty()) {
+    if (visit(entry)) {
+      return true;
+    }
+    semicolon = rest.find(';');
+    if (semicolon == npos) {
+      return false;
+    }
+    entry = rest.substr(0, semicolon);
+    rest = rest.substr(semicolon + 1);
+  }
+  return false;
+}
+
+}  // namespace
+
+int IsValidAddress(std::string_view address) {
+  bool ok = !address.empty() && address.find('@') != npos && address.find('.') != npos;
+  return ok ? 0 : -1;
+}
+
+int MatchSenderList(std::string_view list, std::string_view address) {
+  std::size_t at = address.find('@');
+  if (at == npos) {
+    return -1;
+  }
+  std::string upperAddress = ToUpperUtf8(address);
+  // Upper-casing can change lengths outside ASCII, so split the upper-case form.
+  std::size_t upperAt = upperAddress.find('@');
+  std::string_view local = std::string_view(upperAddress).substr(0, upperAt);
+  std::string_view domain = std::string_view(upperAddress).substr(upperAt + 1);
+  std::string upperList = ToUpperUtf8(list);
+  bool found = AnyEntry(upperList, [&](std::string_view entry) {
+    std::size_t entryAt = entry.find('@');
+    std::string_view entryLocal = entryAt == npos ? std::string_view{} : entry.substr(0, entryAt);
+    std::string_view entryDomain = entryAt == npos ? entry : entry.substr(entryAt + 1);
+    if (entryLocal.empty() || entryLocal == "*") {
+      return domain == entryDomain;
+    }
+    return domain == entryDomain && local == entryLocal;
+  });
+  return found ? 0 : -1;
+}
+
+int MatchFilterList(std::string_view list, std::string_view text) {
+  std::string upperText = ToUpperUtf8(text);
+  std::string upperList = ToUpperUtf8(list);
+  bool found =
+      AnyEntry(upperList, [&](std::string_view entry) { return upperText.find(entry) != npos; });
+  return found ? 0 : -1;
+}
+
+SpamVerdict ClassifyMessage(const MailAccount& account, std::string_view address,
+                            std::string_view subject, std::string_view content) {
+  if (IsValidAddress(address) != 0) {
+    return SpamVerdict::Spam;
+  }
+  if (account.ExclusiveApproved && MatchSenderList(account.ApproveSender, address) == 0) {
+    return SpamVerdict::Accepted;
+  }
+  if (account.FilterSubject && MatchFilterList(account.Filter, subject) == 0) {
+    return SpamVerdict::Spam;
+  }
+  if (account.FilterContent && MatchFilterList(account.Filter, content) == 0) {
+    return SpamVerdict::Spam;
+  }
+  if (account.DeleteBlocked && MatchSenderList(account.BlockSender, address) == 0) {
+    return SpamVerdict::Spam;
+  }
+  return SpamVerdict::Accepted;
+}
+
+}  // namespace bc

@@ -1,0 +1,117 @@
+#include "mime/charset.h"
+
+#include "mime/text_case.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace bc {
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string NormalizeCharset(std::string_view charset) {
+  while (!charset.empty() && (charset.front() == ' ' || charset.front() == '"' ||
+                              charset.front() == '\'' || charset.front() == '\t')) {
+    charset.remove_prefix(1);
+  }
+  while (!charset.empty() && (charset.back() == ' ' || charset.back() == '"' ||
+                              charset.back() == '\'' || charset.back() == '\t')) {
+    charset.remove_suffix(1);
+  }
+  return ToLowerAscii(charset);
+}
+
+bool IsOneOf(const std::string& name, std::initializer_list<std::string_view> names) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Charsets whose pure-ASCII bytes may still mean something else: escape-based
+// (ISO-2022 uses ESC, which is ASCII) and the wide or 7-bit Unicode forms.
+bool AsciiIsItself(const std::string& name) {
+  return name.rfind("utf-16", 0) != 0 && name.rfind("utf-32", 0) != 0 &&
+         name.rfind("ucs", 0) != 0 && name != "utf-7" && name.rfind("hz", 0) != 0;
+}
+
+bool IsPlainAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) {
+    auto u = static_cast<unsigned char>(c);
+    return u < 0x80 && u != 0x1B;
+  });
+}
+
+}  // namespace
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (char c : bytes) {
+    auto u = static_cast<unsigned char>(c);
+    if (u < 0x80) {
+      out += c;
+    } else if (u < 0xA0) {
+      AppendUtf8(out, kWindows1252High[u - 0x80]);
+    } else {
+      AppendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+std::string Utf8OrWindows1252(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) {
+    return std::string(bytes);
+  }
+  return Windows1252ToUtf8(bytes);
+}
+
+bool IsUtf8Charset(std::string_view charset) {
+  std::string name = NormalizeCharset(charset);
+  return IsOneOf(name, {"", "utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"});
+}
+
+std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
+  std::string name = NormalizeCharset(charset);
+  if (IsPlainAscii(bytes) && AsciiIsItself(name)) {
+    return std::string(bytes);
+  }
+  if (IsUtf8Charset(name)) {
+    return Utf8OrWindows1252(bytes);
+  }
+  // Mail labelled Latin-1 is nearly always really Windows-1252 (curly quotes,
+  // euro sign), and the superset reads true Latin-1 text the same way.
+  if (IsOneOf(name, {"windows-1252", "cp1252", "iso-8859-1", "iso8859-1", "latin1", "latin-1",
+                     "iso_8859-1", "l1"})) {
+    return Windows1252ToUtf8(bytes);
+  }
+  QStringDecoder decoder(name.c_str(), QStringConverter::Flag::Stateless);
+  if (!decoder.isValid()) {
+    return Utf8OrWindows1252(bytes);
+  }
+  QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  if (decoder.hasError()) {
+    return Utf8OrWindows1252(bytes);
+  }
+  QByteArray utf8 = text.toUtf8();
+  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+}  // namespace bc

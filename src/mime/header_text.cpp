@@ -1,0 +1,284 @@
+#include "mime/header_text.h"
+
+#include "mime/charset.h"
+#include "mime/text_case.h"
+#include "mime/transfer_encoding.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace bc {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && IsBlank(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+struct EncodedWord {
+  std::size_t end = 0;  // one past "?="
+  std::string charset;
+  std::string bytes;
+};
+
+// Parses "=?charset?E?text?=" starting at pos (which holds "=?").
+std::optional<EncodedWord> ParseEncodedWord(std::string_view text, std::size_t pos) {
+  std::size_t charsetStart = pos + 2;
+  std::size_t q1 = text.find('?', charsetStart);
+  if (q1 == std::string_view::npos || q1 == charsetStart || q1 + 3 > text.size() ||
+      text[q1 + 2] != '?') {
+    return std::nullopt;
+  }
+  std::string_view charset = text.substr(charsetStart, q1 - charsetStart);
+  if (std::any_of(charset.begin(), charset.end(), IsBlank)) {
+    return std::nullopt;
+  }
+  char encoding = text[q1 + 1];
+  std::size_t textStart = q1 + 3;
+  std::size_t close = text.find("?=", textStart);
+  if (close == std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::string_view payload = text.substr(textStart, close - textStart);
+  if (std::any_of(payload.begin(), payload.end(), IsBlank)) {
+    return std::nullopt;
+  }
+  EncodedWord word;
+  // RFC 2231 allows a language after the charset: "utf-8*en".
+  word.charset = std::string(charset.substr(0, charset.find('*')));
+  if (encoding == 'B' || encoding == 'b') {
+    word.bytes = DecodeBase64(payload);
+  } else if (encoding == 'Q' || encoding == 'q') {
+    word.bytes = DecodeQEncoding(payload);
+  } else {
+    return std::nullopt;
+  }
+  word.end = close + 2;
+  return word;
+}
+
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      auto hex = [](char c) {
+        if (c >= '0' && c <= '9')
+          return c - '0';
+        if (c >= 'a' && c <= 'f')
+          return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+          return c - 'A' + 10;
+        return -1;
+      };
+      int hi = hex(text[i + 1]);
+      int lo = hex(text[i + 2]);
+      if (hi >= 0 && lo >= 0) {
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+struct RawParameter {
+  std::string name;   // lower case
+  std::string value;  // unquoted
+};
+
+// Splits 'type/sub; a=1; b="x;y"' into its parameters; the media type is skipped.
+std::vector<RawParameter> SplitParameters(std::string_view value) {
+  std::vector<RawParameter> out;
+  std::size_t pos = 0;
+  // Skip the media type.
+  while (pos < value.size() && value[pos] != ';') {
+    if (value[pos] == '"') {
+      std::size_t close = value.find('"', pos + 1);
+      pos = close == std::string_view::npos ? value.size() : close;
+    }
+    ++pos;
+  }
+  while (pos < value.size()) {
+    ++pos;  // the ';'
+    std::size_t eq = pos;
+    while (eq < value.size() && value[eq] != '=' && value[eq] != ';') {
+      ++eq;
+    }
+    RawParameter param;
+    param.name = ToLowerAscii(Trim(value.substr(pos, eq - pos)));
+    if (eq >= value.size() || value[eq] == ';') {
+      pos = eq;
+      continue;
+    }
+    std::size_t v = eq + 1;
+    while (v < value.size() && IsBlank(value[v])) {
+      ++v;
+    }
+    if (v < value.size() && value[v] == '"') {
+      ++v;
+      while (v < value.size() && value[v] != '"') {
+        if (value[v] == '\\' && v + 1 < value.size()) {
+          ++v;
+        }
+        param.value += value[v];
+        ++v;
+      }
+      // Skip the closing quote and anything up to the next ';'.
+      while (v < value.size() && value[v] != ';') {
+        ++v;
+      }
+    } else {
+      std::size_t end = value.find(';', v);
+      if (end == std::string_view::npos) {
+        end = value.size();
+      }
+      param.value = std::string(Trim(value.substr(v, end - v)));
+      v = end;
+    }
+    out.push_back(std::move(param));
+    pos = v;
+  }
+  return out;
+}
+
+// 'charset'language'percent-text' of an RFC 2231 extended value.
+std::string DecodeExtendedValue(std::string_view value, std::string* charsetOut) {
+  std::size_t q1 = value.find('\'');
+  std::size_t q2 = q1 == std::string_view::npos ? q1 : value.find('\'', q1 + 1);
+  if (q2 == std::string_view::npos) {
+    return PercentDecode(value);
+  }
+  if (charsetOut) {
+    *charsetOut = std::string(value.substr(0, q1));
+  }
+  return PercentDecode(value.substr(q2 + 1));
+}
+
+}  // namespace
+
+std::string DecodeHeaderText(std::string_view rawValue) {
+  std::string out;
+  std::string pendingCharset;
+  std::string pendingBytes;
+  bool pending = false;
+  auto flush = [&] {
+    if (pending) {
+      out += CharsetToUtf8(pendingBytes, pendingCharset);
+      pendingBytes.clear();
+      pending = false;
+    }
+  };
+  std::string plain;
+  auto appendPlain = [&](std::string_view text) {
+    plain.clear();
+    for (char c : text) {
+      if (c != '\r' && c != '\n') {
+        plain += c;
+      }
+    }
+    out += Utf8OrWindows1252(plain);
+  };
+
+  std::size_t pos = 0;
+  std::size_t search = 0;
+  bool lastWasWord = false;
+  while (true) {
+    std::size_t start = rawValue.find("=?", search);
+    if (start == std::string_view::npos) {
+      break;
+    }
+    std::optional<EncodedWord> word = ParseEncodedWord(rawValue, start);
+    if (!word) {
+      search = start + 2;
+      continue;
+    }
+    std::string_view between = rawValue.substr(pos, start - pos);
+    bool onlyBlanks = std::all_of(between.begin(), between.end(), IsBlank);
+    if (!(lastWasWord && onlyBlanks)) {
+      flush();
+      appendPlain(between);
+    }
+    if (pending && !EqualsIgnoreAsciiCase(pendingCharset, word->charset)) {
+      flush();
+    }
+    pendingCharset = word->charset;
+    pendingBytes += word->bytes;
+    pending = true;
+    lastWasWord = true;
+    pos = search = word->end;
+  }
+  flush();
+  appendPlain(rawValue.substr(pos));
+  return out;
+}
+
+std::optional<std::string> FindHeaderParameter(std::string_view value, std::string_view parameter) {
+  std::vector<RawParameter> params = SplitParameters(value);
+  std::string name = ToLowerAscii(parameter);
+
+  for (const RawParameter& p : params) {
+    if (p.name == name + "*") {
+      std::string charset;
+      std::string bytes = DecodeExtendedValue(p.value, &charset);
+      return CharsetToUtf8(bytes, charset);
+    }
+  }
+  // Continuations: name*0, name*1*, ... joined in numeric order; the charset is
+  // given by the first section when it is extended.
+  std::map<int, std::string> sections;
+  std::string charset;
+  for (const RawParameter& p : params) {
+    std::string prefix = name + "*";
+    if (p.name.size() <= prefix.size() || p.name.compare(0, prefix.size(), prefix) != 0) {
+      continue;
+    }
+    std::string_view rest = std::string_view(p.name).substr(prefix.size());
+    bool extended = !rest.empty() && rest.back() == '*';
+    if (extended) {
+      rest.remove_suffix(1);
+    }
+    if (rest.empty() || rest.size() > 3 ||
+        !std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    int index = std::stoi(std::string(rest));
+    if (!extended) {
+      sections[index] = p.value;
+    } else if (index == 0) {
+      sections[index] = DecodeExtendedValue(p.value, &charset);
+    } else {
+      sections[index] = PercentDecode(p.value);
+    }
+  }
+  if (!sections.empty()) {
+    std::string joined;
+    for (const auto& [index, text] : sections) {
+      joined += text;
+    }
+    return charset.empty() ? DecodeHeaderText(joined) : CharsetToUtf8(joined, charset);
+  }
+  for (const RawParameter& p : params) {
+    if (p.name == name) {
+      return DecodeHeaderText(p.value);
+    }
+  }
+  return std::nullopt;
+}
+
+std::string MediaTypeOf(std::string_view contentTypeValue) {
+  return ToLowerAscii(Trim(contentTypeValue.substr(0, contentTypeValue.find(';'))));
+}
+
+}  // namespace bc

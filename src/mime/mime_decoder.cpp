@@ -1,0 +1,514 @@
+#include "mime/mime_decoder.h"
+
+#include "mime/charset.h"
+#include "mime/text_case.h"
+#include "mime/transfer_encoding.h"
+
+#include <utility>
+
+namespace bc {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// Outlook and Outlook Express name their boundaries with this marker; the walk uses
+// it to stop inside a nested multipart section it does not follow by boundary.
+constexpr std::string_view kNextPart = "------=_NextPart";
+
+// Line limits of the walk: a message that exceeds one ends with false.
+constexpr int kMaxBlankLinesBeforeBody = 101;
+constexpr int kMaxEmptyLinesInSinglePart = 21;  // the 22nd ends the body
+constexpr int kMaxPreambleLines = 1000;
+constexpr int kMaxParts = 1000;
+constexpr int kMaxPartHeaderLines = 1000;
+constexpr int kMaxContinuationLines = 1000;
+constexpr int kMaxBlankLinesAfterPartHeaders = 1001;
+constexpr int kMaxTextPartLines = 1001;
+constexpr int kMaxAttachmentPartLines = 1000;
+constexpr int kMaxEpilogueLines = 1000;
+
+bool Contains(std::string_view text, std::string_view needle) {
+  return text.find(needle) != npos;
+}
+
+// Lines the walk never takes for readable text: empty ones and the header and
+// marker lines of sections it reads as text.
+bool IsReadableLine(std::string_view line) {
+  return !line.empty() && !Contains(line, kNextPart) && !Contains(line, "Content-Type:") &&
+         !Contains(line, "Content-Transfer-Encoding:");
+}
+
+std::string_view TrimWhite(std::string_view s) {
+  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && white(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && white(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+struct HeaderField {
+  std::string_view name;
+  std::string_view value;
+};
+
+// "Name: value" split at the first ":"; a line without ":" has neither.
+HeaderField SplitHeader(std::string_view line) {
+  std::size_t colon = line.find(':');
+  if (colon == npos) {
+    return {};
+  }
+  return {TrimWhite(line.substr(0, colon)), TrimWhite(line.substr(colon + 1))};
+}
+
+// How the lines of one text section are to be decoded.
+struct SectionFormat {
+  TransferEncoding encoding = TransferEncoding::Identity;
+  std::string charset;
+  // Only text (or untyped) sections are transfer-decoded: an inline image without
+  // a name stays as the lines it was sent as rather than becoming binary noise.
+  bool text = true;
+};
+
+bool IsTextType(std::string_view contentTypeValue) {
+  std::string media = MediaTypeOf(contentTypeValue);
+  return media.empty() || media.rfind("text/", 0) == 0;
+}
+
+SectionFormat FormatOf(std::string_view contentType, std::string_view transferEncoding) {
+  SectionFormat format;
+  format.text = IsTextType(contentType);
+  format.charset = FindHeaderParameter(contentType, "charset").value_or("");
+  format.encoding =
+      format.text ? ParseTransferEncoding(transferEncoding) : TransferEncoding::Identity;
+  return format;
+}
+
+void AppendLines(std::string_view text, std::vector<std::string>& out) {
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", from);
+    if (end == npos) {
+      end = text.size();
+    }
+    if (end > from) {
+      out.emplace_back(text.substr(from, end - from));
+    }
+    from = end + 1;
+  }
+}
+
+// Collects the readable lines of one section and decodes them into body lines when
+// the section ends or its format changes.
+class SectionText {
+ public:
+  explicit SectionText(std::vector<std::string>& bodyLines) : bodyLines_(bodyLines) {}
+
+  [[nodiscard]] const SectionFormat& Format() const { return format_; }
+  void SetFormat(SectionFormat format) {
+    Flush();
+    format_ = std::move(format);
+  }
+
+  void Add(std::string_view line) {
+    if (IsPlain()) {
+      bodyLines_.push_back(Utf8OrWindows1252(line));
+    } else {
+      lines_.push_back(line);
+    }
+  }
+  // A line that is not part of the encoded text (a folded header line read as text).
+  void AddUnencoded(std::string_view line) {
+    Flush();
+    bodyLines_.push_back(Utf8OrWindows1252(line));
+  }
+
+  void Flush() {
+    if (lines_.empty()) {
+      return;
+    }
+    std::string bytes;
+    if (format_.text && format_.encoding == TransferEncoding::QuotedPrintable) {
+      bytes = DecodeQuotedPrintable(lines_);
+    } else if (format_.text && format_.encoding == TransferEncoding::Base64) {
+      std::string joined;
+      for (std::string_view line : lines_) {
+        joined += line;
+      }
+      bytes = DecodeBase64(joined);
+    } else {
+      for (std::string_view line : lines_) {
+        bytes += line;
+        bytes += '\n';
+      }
+    }
+    lines_.clear();
+    if (IsUtf8Charset(format_.charset)) {
+      // Per line, so one stray byte does not turn a whole UTF-8 text to Windows-1252.
+      std::vector<std::string> raw;
+      AppendLines(bytes, raw);
+      for (std::string& line : raw) {
+        bodyLines_.push_back(Utf8OrWindows1252(line));
+      }
+    } else {
+      AppendLines(CharsetToUtf8(bytes, format_.charset), bodyLines_);
+    }
+  }
+
+ private:
+  [[nodiscard]] bool IsPlain() const {
+    return (!format_.text || format_.encoding == TransferEncoding::Identity) &&
+           IsUtf8Charset(format_.charset);
+  }
+
+  std::vector<std::string>& bodyLines_;
+  SectionFormat format_;
+  std::vector<std::string_view> lines_;
+};
+
+std::string AttachmentName(std::string_view contentTypeValue) {
+  std::optional<std::string> name = FindHeaderParameter(contentTypeValue, "name");
+  if (!name || name->empty()) {
+    name = DecodeHeaderText(GetContentTypeParamRaw("Content-Type", contentTypeValue, "name"));
+  }
+  return ToUpperUtf8(*name);
+}
+
+}  // namespace
+
+// One walk over one message: the steps of Decode with their working values.
+class MimeDecoder::Walk {
+ public:
+  Walk(MimeDecoder& decoder, DecodedMessage& out)
+      : d_(decoder), out_(out), section_(out.bodyLines) {}
+
+  bool Run() {
+    bool result = RunSteps();
+    section_.Flush();
+    return result;
+  }
+
+ private:
+  bool RunSteps() {
+    ReadTopHeaders();
+    if (d_.EndOfMessage()) {
+      return true;
+    }
+    int blanks = 0;
+    while (d_.PeekLine().empty()) {
+      if (++blanks > kMaxBlankLinesBeforeBody) {
+        return false;
+      }
+      d_.TakeLine();
+      if (d_.EndOfMessage()) {
+        return true;
+      }
+    }
+    return boundary_.empty() ? SinglePartBody() : MultipartBody();
+  }
+
+  // Top-level headers: no limit, folded lines joined, the last Content-Type decides
+  // the boundary.
+  void ReadTopHeaders() {
+    std::string contentType;
+    std::string transferEncoding;
+    do {
+      std::string_view first = d_.TakeLine();
+      if (d_.EndOfMessage()) {
+        break;
+      }
+      std::string line(first);
+      while (IsContinuationLine(d_.PeekLine())) {
+        line += d_.TakeLine();
+      }
+      HeaderField field = SplitHeader(line);
+      if (EqualsIgnoreAsciiCase(field.name, "content-type")) {
+        boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
+        contentType = field.value;
+      } else if (EqualsIgnoreAsciiCase(field.name, "content-transfer-encoding")) {
+        transferEncoding = field.value;
+      }
+      out_.headerLines.push_back(std::move(line));
+    } while (!d_.EndOfMessage() && !d_.PeekLine().empty());
+    topFormat_ = FormatOf(contentType, transferEncoding);
+    delimiter_ = "--" + boundary_;
+    closeDelimiter_ = delimiter_ + "--";
+  }
+
+  bool SinglePartBody() {
+    section_.SetFormat(topFormat_);
+    int empties = 0;
+    while (true) {
+      std::string_view line = d_.TakeLine();
+      if (d_.EndOfMessage()) {
+        return true;
+      }
+      if (line.empty()) {
+        if (empties == kMaxEmptyLinesInSinglePart) {
+          return true;
+        }
+        ++empties;
+        continue;
+      }
+      if (Contains(line, kNextPart)) {
+        if (++nextPartCount_ >= 2) {
+          return true;
+        }
+        section_.SetFormat(SectionFormat{});
+        continue;
+      }
+      ReadTextLine(line);
+    }
+  }
+
+  bool MultipartBody() {
+    int preamble = 0;
+    while (!IsDelimiter(d_.PeekLine())) {
+      if (++preamble > kMaxPreambleLines) {
+        return false;
+      }
+      d_.TakeLine();
+      if (d_.EndOfMessage()) {
+        return true;
+      }
+    }
+    int parts = 0;
+    while (true) {
+      if (IsCloseDelimiter(d_.PeekLine())) {
+        return Epilogue();
+      }
+      d_.TakeLine();  // normally the delimiter
+      if (d_.EndOfMessage()) {
+        return true;
+      }
+      if (++parts > kMaxParts) {
+        return false;
+      }
+      std::string contentType;
+      std::string transferEncoding;
+      int headers = 0;
+      while (!d_.PeekLine().empty()) {
+        std::string_view first = d_.TakeLine();
+        if (d_.EndOfMessage()) {
+          return true;
+        }
+        if (++headers > kMaxPartHeaderLines) {
+          return false;
+        }
+        std::string line(first);
+        int continuations = 0;
+        while (IsContinuationLine(d_.PeekLine())) {
+          if (++continuations > kMaxContinuationLines) {
+            return false;
+          }
+          line += d_.TakeLine();
+        }
+        HeaderField field = SplitHeader(line);
+        if (EqualsIgnoreAsciiCase(field.name, "content-type")) {
+          if (!GetContentTypeParam(field.name, field.value, "name").empty()) {
+            out_.attachmentNames.push_back(AttachmentName(field.value));
+            attachmentSeen_ = true;
+          }
+          contentType = field.value;
+        } else if (EqualsIgnoreAsciiCase(field.name, "content-transfer-encoding")) {
+          transferEncoding = field.value;
+        }
+      }
+      int blanks = 0;
+      while (d_.PeekLine().empty()) {
+        if (++blanks > kMaxBlankLinesAfterPartHeaders) {
+          return false;
+        }
+        d_.TakeLine();
+        if (d_.EndOfMessage()) {
+          return true;
+        }
+      }
+      // Once a part has carried a name, it and every later part are attachments.
+      int lines = 0;
+      if (attachmentSeen_) {
+        while (!IsPartEnd(d_.PeekLine())) {
+          d_.TakeLine();
+          if (d_.EndOfMessage()) {
+            return true;
+          }
+          if (++lines > kMaxAttachmentPartLines) {
+            return false;
+          }
+        }
+        continue;
+      }
+      section_.SetFormat(FormatOf(contentType, transferEncoding));
+      while (!IsPartEnd(d_.PeekLine())) {
+        std::string_view line = d_.TakeLine();
+        if (d_.EndOfMessage()) {
+          return true;
+        }
+        if (++lines > kMaxTextPartLines) {
+          return false;
+        }
+        if (Contains(line, kNextPart)) {
+          ++nextPartCount_;
+          section_.SetFormat(SectionFormat{});
+        }
+        // The marker count is never reset: past the second marker of a nested
+        // section, each text part ends at its first line.
+        if (nextPartCount_ >= 2) {
+          break;
+        }
+        ReadTextLine(line);
+      }
+      section_.Flush();
+    }
+  }
+
+  bool Epilogue() {
+    int lines = 0;
+    while (true) {
+      d_.TakeLine();
+      if (d_.EndOfMessage()) {
+        return true;
+      }
+      if (++lines > kMaxEpilogueLines) {
+        return false;
+      }
+    }
+  }
+
+  // A line of a text section. The headers of a nested section arrive here as text:
+  // they are left out of the body, but their charset and transfer encoding apply to
+  // the lines that follow them.
+  void ReadTextLine(std::string_view line) {
+    if (StartsWithIgnoreAsciiCase(line, "Content-Type:")) {
+      pendingHeader_ = PendingHeader::ContentType;
+      pendingValue_ = line.substr(13);
+      ApplyNestedHeader();
+    } else if (StartsWithIgnoreAsciiCase(line, "Content-Transfer-Encoding:")) {
+      pendingHeader_ = PendingHeader::TransferEncoding;
+      pendingValue_ = line.substr(26);
+      ApplyNestedHeader();
+    } else if (pendingHeader_ != PendingHeader::None && IsContinuationLine(line)) {
+      pendingValue_ += line;
+      ApplyNestedHeader();
+      // The walk keeps a folded header continuation as a body line.
+      section_.AddUnencoded(line);
+      return;
+    } else {
+      pendingHeader_ = PendingHeader::None;
+    }
+    if (IsReadableLine(line)) {
+      section_.Add(line);
+    }
+  }
+
+  void ApplyNestedHeader() {
+    SectionFormat format = section_.Format();
+    if (pendingHeader_ == PendingHeader::ContentType) {
+      format.text = IsTextType(pendingValue_);
+      format.charset = FindHeaderParameter(pendingValue_, "charset").value_or("");
+    } else {
+      format.encoding = ParseTransferEncoding(pendingValue_);
+    }
+    section_.SetFormat(std::move(format));
+  }
+
+  [[nodiscard]] bool IsDelimiter(std::string_view line) const {
+    return EqualsIgnoreAsciiCase(line, delimiter_);
+  }
+  [[nodiscard]] bool IsCloseDelimiter(std::string_view line) const {
+    return EqualsIgnoreAsciiCase(line, closeDelimiter_);
+  }
+  [[nodiscard]] bool IsPartEnd(std::string_view line) const {
+    return IsDelimiter(line) || IsCloseDelimiter(line);
+  }
+
+  enum class PendingHeader { None, ContentType, TransferEncoding };
+
+  MimeDecoder& d_;
+  DecodedMessage& out_;
+  SectionText section_;
+  SectionFormat topFormat_;
+  std::string boundary_;
+  std::string delimiter_;
+  std::string closeDelimiter_;
+  int nextPartCount_ = 0;
+  bool attachmentSeen_ = false;
+  PendingHeader pendingHeader_ = PendingHeader::None;
+  std::string pendingValue_;
+};
+
+bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
+  Start(messageText);
+  Walk walk(*this, out);
+  return walk.Run();
+}
+
+void MimeDecoder::Start(std::string_view text) {
+  remaining_ = text;
+  endOfMessage_ = false;
+}
+
+std::string_view MimeDecoder::TakeLine() {
+  std::size_t crlf = remaining_.find("\r\n");
+  std::string_view line = crlf == npos ? remaining_ : remaining_.substr(0, crlf);
+  bool terminator = remaining_ == "." || remaining_ == ".\r\n";
+  remaining_.remove_prefix(crlf == npos ? remaining_.size() : crlf + 2);
+  if (terminator) {
+    endOfMessage_ = true;
+    return line;
+  }
+  // The server doubled the leading dot of every line starting with one.
+  if (!line.empty() && line.front() == '.') {
+    line.remove_prefix(1);
+  }
+  return line;
+}
+
+std::string_view MimeDecoder::PeekLine() const {
+  std::size_t crlf = remaining_.find("\r\n");
+  std::string_view line = crlf == npos ? remaining_ : remaining_.substr(0, crlf);
+  if (!line.empty() && line.front() == '.') {
+    line.remove_prefix(1);
+  }
+  return line;
+}
+
+bool IsContinuationLine(std::string_view line) {
+  return !line.empty() && (line.front() == ' ' || line.front() == '\t');
+}
+
+std::string GetContentTypeParamRaw(std::string_view name, std::string_view value,
+                                   std::string_view param) {
+  if (!EqualsIgnoreAsciiCase(name, "content-type")) {
+    return {};
+  }
+  std::size_t found = FindIgnoreAsciiCase(value, param);
+  if (param.empty() || found == npos) {
+    return {};
+  }
+  std::size_t equals = value.find('=', found);
+  std::size_t start = equals == npos ? 0 : equals + 1;
+  std::size_t semicolon = value.find(';', start);
+  std::string_view result = (semicolon != npos && semicolon > start)
+                                ? value.substr(start, semicolon - start)
+                                : value.substr(start);
+  while (!result.empty() && result.front() == ' ') {
+    result.remove_prefix(1);
+  }
+  while (!result.empty() && result.back() == ' ') {
+    result.remove_suffix(1);
+  }
+  if (!result.empty() && result.front() == '"') {
+    result = result.size() >= 2 ? result.substr(1, result.size() - 2) : std::string_view{};
+  }
+  return std::string(result);
+}
+
+std::string GetContentTypeParam(std::string_view name, std::string_view value,
+                                std::string_view param) {
+  return ToUpperUtf8(GetContentTypeParamRaw(name, value, param));
+}
+
+}  // namespace bc

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "mime/header_text.h"
+#include "mime/html_text.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bc {
+
+/// What the decoder makes of one retrieved message.
+struct DecodedMessage {
+  std::vector<std::string>
+      headerLines;  // unfolded top-level header lines, status line first (raw text)
+  std::vector<std::string> bodyLines;        // decoded UTF-8 text lines, no empty lines
+  std::vector<std::string> attachmentNames;  // decoded UTF-8, upper case
+};
+
+/// Splits the raw text of one RETR reply into header lines, readable body lines and
+/// attachment names. A line-oriented, forgiving walk rather than a full MIME parser:
+/// it follows only the top-level boundary, stops at fixed line limits, and treats a
+/// part (and every later part) as an attachment once a part's Content-Type carries a
+/// name. Text sections are decoded (quoted-printable, base64, charset) to UTF-8.
+/// The message text is untrusted; nothing in it can make the walk fail other than
+/// by a line limit. One decoder walks one message at a time.
+class MimeDecoder {
+ public:
+  /// Walks messageText: the status line ("+OK ..."), header lines, an empty line,
+  /// the body and the terminator line ".", with CR LF line ends and dot-stuffing.
+  /// Appends to the lists of out (the caller passes them empty). Returns false when
+  /// a line limit was exceeded; the lists keep what was collected either way. The
+  /// terminator never enters the lists, and a stuffed body line ("..") is read as
+  /// the line it stands for (".").
+  bool Decode(std::string_view messageText, DecodedMessage& out);
+
+  /// Makes text the remaining text for TakeLine and PeekLine and clears
+  /// EndOfMessage. The text must outlive the lines taken from it.
+  void Start(std::string_view text);
+  /// Removes the next line from the remaining text and returns it without its
+  /// CR LF, with the leading dot of a stuffed line removed. The terminator line
+  /// (the remaining text is "." or ".\r\n") comes back as "." and raises
+  /// EndOfMessage. An empty remaining text gives an empty line.
+  std::string_view TakeLine();
+  /// The line TakeLine would return, without removing it; the terminator line and
+  /// a bare "." are returned as an empty line.
+  [[nodiscard]] std::string_view PeekLine() const;
+  [[nodiscard]] bool EndOfMessage() const { return endOfMessage_; }
+
+ private:
+  class Walk;
+
+  std::string_view remaining_;
+  bool endOfMessage_ = false;
+};
+
+/// True when the line starts with a space or a tab (a folded header's continuation).
+[[nodiscard]] bool IsContinuationLine(std::string_view line);
+
+/// The value of parameter param of a Content-Type header, in upper case; empty when
+/// name is not "Content-Type" (any case) or the parameter is absent. The parameter
+/// is found as a plain substring of the value (so "NAME" is also found in
+/// "FILENAME"), its value runs from the next "=" to the next ";", blanks are trimmed
+/// and a value in double quotes loses its first and last character.
+[[nodiscard]] std::string GetContentTypeParam(std::string_view name, std::string_view value,
+                                              std::string_view param);
+
+/// As GetContentTypeParam, but the value keeps its case (base64 in an encoded file
+/// name, boundaries compared without regard to case anyway).
+[[nodiscard]] std::string GetContentTypeParamRaw(std::string_view name, std::string_view value,
+                                                 std::string_view param);
+
+}  // namespace bc

@@ -1,0 +1,125 @@
+#include "mime/text_case.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cstring>
+
+namespace bc {
+namespace {
+
+char AsciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    // Skip ASCII eight bytes at a time: most mail text is ASCII.
+    while (end - p >= 8) {
+      unsigned long long chunk;
+      std::memcpy(&chunk, p, 8);
+      if (chunk & 0x8080808080808080ULL) {
+        break;
+      }
+      p += 8;
+    }
+    if (p >= end) {
+      break;
+    }
+    unsigned char c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int extra;
+    unsigned int min;
+    unsigned int cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1;
+      min = 0x80;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2;
+      min = 0x800;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3;
+      min = 0x10000;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p <= extra) {
+      return false;
+    }
+    for (int i = 1; i <= extra; ++i) {
+      if ((p[i] & 0xC0) != 0x80) {
+        return false;
+      }
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    p += extra + 1;
+  }
+  return true;
+}
+
+std::string ToUpperUtf8(std::string_view text) {
+  bool ascii = std::all_of(text.begin(), text.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii || !IsValidUtf8(text)) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), AsciiUpper);
+    return out;
+  }
+  QByteArray upper =
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUpper().toUtf8();
+  return std::string(upper.constData(), static_cast<std::size_t>(upper.size()));
+}
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool StartsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::size_t FindIgnoreAsciiCase(std::string_view text, std::string_view needle, std::size_t from) {
+  if (needle.empty()) {
+    return from <= text.size() ? from : std::string_view::npos;
+  }
+  for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+    if (AsciiLower(text[i]) == AsciiLower(needle[0]) &&
+        EqualsIgnoreAsciiCase(text.substr(i, needle.size()), needle)) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+std::string ToLowerAscii(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(), AsciiLower);
+  return out;
+}
+
+}  // namespace bc

@@ -1,0 +1,112 @@
+#include "mime/transfer_encoding.h"
+
+#include "mime/text_case.h"
+
+#include <array>
+
+namespace bc {
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  return -1;
+}
+
+// Appends text with "=XX" escapes decoded; underscoreIsSpace for encoded words.
+void AppendQuotedPrintable(std::string& out, std::string_view text, bool underscoreIsSpace) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '=' && i + 2 < text.size()) {
+      int hi = HexValue(text[i + 1]);
+      int lo = HexValue(text[i + 2]);
+      if (hi >= 0 && lo >= 0) {
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        continue;
+      }
+    }
+    out += (underscoreIsSpace && c == '_') ? ' ' : c;
+  }
+}
+
+constexpr std::array<signed char, 256> MakeBase64Table() {
+  std::array<signed char, 256> table{};
+  for (auto& v : table) {
+    v = -1;
+  }
+  constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int i = 0; i < 64; ++i) {
+    table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<signed char>(i);
+  }
+  return table;
+}
+constexpr std::array<signed char, 256> kBase64 = MakeBase64Table();
+
+}  // namespace
+
+TransferEncoding ParseTransferEncoding(std::string_view value) {
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+    value.remove_prefix(1);
+  }
+  if (StartsWithIgnoreAsciiCase(value, "quoted-printable")) {
+    return TransferEncoding::QuotedPrintable;
+  }
+  if (StartsWithIgnoreAsciiCase(value, "base64")) {
+    return TransferEncoding::Base64;
+  }
+  return TransferEncoding::Identity;
+}
+
+std::string DecodeQuotedPrintable(const std::vector<std::string_view>& lines) {
+  std::string out;
+  for (std::string_view line : lines) {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
+      line.remove_suffix(1);
+    }
+    bool soft = !line.empty() && line.back() == '=';
+    if (soft) {
+      line.remove_suffix(1);
+    }
+    AppendQuotedPrintable(out, line, false);
+    if (!soft) {
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+std::string DecodeQEncoding(std::string_view text) {
+  std::string out;
+  AppendQuotedPrintable(out, text, true);
+  return out;
+}
+
+std::string DecodeBase64(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3 / 4);
+  unsigned int bits = 0;
+  int count = 0;
+  for (char c : text) {
+    int v = kBase64[static_cast<unsigned char>(c)];
+    if (v < 0) {
+      continue;
+    }
+    bits = (bits << 6) | static_cast<unsigned int>(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return out;
+}
+
+}  // namespace bc
