@@ -82,6 +82,7 @@ QStringList WrapNoticeText(const QString& text, int maxWidth,
   QStringList lines;
   for (const QString& paragraph : expanded.split(QLatin1Char('\n'))) {
     QString line;
+    bool wrapped = false;  // the line continues the paragraph after a break
     int pos = 0;
     const int n = static_cast<int>(paragraph.size());
     while (pos < n) {
@@ -91,6 +92,7 @@ QStringList WrapNoticeText(const QString& text, int maxWidth,
         } else {
           lines.append(line);  // the blank at the break is dropped
           line.clear();
+          wrapped = true;
         }
         ++pos;
         continue;
@@ -101,6 +103,11 @@ QStringList WrapNoticeText(const QString& text, int maxWidth,
       }
       QString word = paragraph.mid(pos, end - pos);
       pos = end;
+      // What is left of a blank run after a break would only push the first
+      // words of the message off centre: a wrapped line starts at its first word.
+      if (wrapped && line.trimmed().isEmpty()) {
+        line.clear();
+      }
       if (width(line + word) <= maxWidth) {
         line += word;
         continue;
@@ -108,6 +115,7 @@ QStringList WrapNoticeText(const QString& text, int maxWidth,
       if (!line.isEmpty()) {
         lines.append(line);
         line.clear();
+        wrapped = true;
       }
       // A word longer than a whole line is split where it overflows.
       while (width(word) > maxWidth) {
@@ -117,6 +125,7 @@ QStringList WrapNoticeText(const QString& text, int maxWidth,
         }
         lines.append(word.left(fit));
         word.remove(0, fit);
+        wrapped = true;
       }
       line = word;
     }

@@ -52,8 +52,9 @@ struct NoticeStep {
 /// Breaks the notice text into lines no wider than `maxWidth` (as measured by
 /// `width`), the way the notice has always wrapped its text: lines break at
 /// blanks, a run of blanks takes room like any text and may itself fill lines,
-/// the blank at a break is dropped, CR/LF start a new line and a tab counts as
-/// eight blanks. A single word wider than a line is split between characters so
+/// the blank at a break is dropped, blanks left over at the start of a wrapped
+/// line before its first word are dropped, CR/LF start a new line and a tab
+/// counts as eight blanks. A single word wider than a line is split between characters so
 /// none of it is lost. The senders rely on this: "Brindlecast" followed by some
 /// 96 blanks puts the program name alone on the first line, a blank line under
 /// it, and the message below.

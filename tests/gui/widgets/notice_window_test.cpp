@@ -57,11 +57,15 @@ int CharWidth(const QString& s) {
 TEST(NoticeWrap, BreaksAtBlanksSplitsLongWordsAndKeepsEveryCharacter) {
   EXPECT_EQ(WrapNoticeText(QStringLiteral("abcdef ghij"), 8, CharWidth),
             (QStringList{QStringLiteral("abcdef "), QStringLiteral("ghij")}));
-  // A run of blanks fills lines of its own; the blank at each break is dropped.
+  // A run of blanks fills lines of its own; the blank at each break and the
+  // blanks left before the next word are dropped.
   EXPECT_EQ(
       WrapNoticeText(QStringLiteral("ab") + QString(10, QLatin1Char(' ')) + QStringLiteral("cd"), 4,
                      CharWidth),
-      (QStringList{QStringLiteral("ab  "), QStringLiteral("    "), QStringLiteral("  cd")}));
+      (QStringList{QStringLiteral("ab  "), QStringLiteral("    "), QStringLiteral("cd")}));
+  // Blanks opening the text are its own: kept.
+  EXPECT_EQ(WrapNoticeText(QStringLiteral("  ab"), 8, CharWidth),
+            QStringList{QStringLiteral("  ab")});
   EXPECT_EQ(WrapNoticeText(QStringLiteral("a\r\nb\tc"), 20, CharWidth),
             (QStringList{QStringLiteral("a"), QStringLiteral("b        c")}));
   EXPECT_EQ(WrapNoticeText(QStringLiteral("x 'someone.with.a.long@address'"), 10, CharWidth),
@@ -85,7 +89,7 @@ TEST(NoticeWrap, ProgramNameStandsAloneAboveTheRuleInTheRealFont) {
       ++firstMessageLine;
     }
     ASSERT_LT(firstMessageLine, lines.size());
-    EXPECT_TRUE(lines[firstMessageLine].trimmed().startsWith(QStringLiteral("You have")));
+    EXPECT_TRUE(lines[firstMessageLine].startsWith(QStringLiteral("You have")));
     // The message's first line begins below the rule at rows 18 to 20.
     EXPECT_GT(firstMessageLine * metrics.height(), 20) << "blanks " << blanks;
   }

@@ -1,6 +1,6 @@
 // Shows a new-mail and a storage notice and the About box, then quits after a
 // while: for looking at the painted windows under a real display (Xvfb).
-//   widget_demo [seconds]     default 3
+//   widget_demo [seconds [storage-delay-ms]]   defaults 3 and 300
 #include <QApplication>
 #include <QTimer>
 
@@ -10,6 +10,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 3;
+  const int storageDelay = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 300;
 
   QWidget owner;
   bc::NoticeWindows notices(&owner);
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
                QStringLiteral("Brindlecast") + blanks96 +
                    QStringLiteral("You have received a new email message from "
                                   "'Ann Example <ann@example.org>'"));
-  QTimer::singleShot(300, [&] {
+  QTimer::singleShot(storageDelay, [&] {
     notices.Show(bc::NoticeKind::Storage,
                  QStringLiteral("Brindlecast") + blanks95 +
                      QStringLiteral("Your email account 'ann' has reached 80% of it's "
