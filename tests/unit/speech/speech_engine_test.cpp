@@ -1,0 +1,249 @@
+#include "speech/speech_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <thread>
+
+#include "config/settings_store.h"
+#include "speech/sound_player.h"
+#include "speech/wav_file.h"
+#include "support/test_env.h"
+
+namespace bc {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs the event loop until `done` holds or `limit` passes; returns `done`.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s) {
+  if (done()) {
+    return true;
+  }
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (done()) {
+      loop.quit();
+    }
+  });
+  QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+  poll.start(5);
+  loop.exec();
+  return done();
+}
+
+// The events of an engine as a string: "S" started, "F" finished.
+class Events {
+ public:
+  explicit Events(SpeechEngine& engine) {
+    QObject::connect(&engine, &SpeechEngine::SpeakingStarted, [this] { log += 'S'; });
+    QObject::connect(&engine, &SpeechEngine::SpeakingFinished, [this] { log += 'F'; });
+  }
+  std::string log;
+};
+
+// Flushes events already posted to this thread (there is nothing to wait for).
+void FlushPosted() {
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+}
+
+TEST(SpeechTextTest, InvalidBytesReadAsLatin1) {
+  EXPECT_EQ(ToSpeechText("caf\xE9"), "caf\xC3\xA9");  // 0xE9 -> U+00E9
+  EXPECT_EQ(ToSpeechText("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xC3\xA9 \xE2\x82\xAC");  // valid kept
+  EXPECT_EQ(ToSpeechText("\xC3"), "\xC3\x83");              // truncated sequence
+  EXPECT_EQ(ToSpeechText("\xC0\xAF"), "\xC3\x80\xC2\xAF");  // overlong form
+  EXPECT_EQ(ToSpeechText(std::string("a\0b", 3)), "a b");
+}
+
+TEST(SpeechEngineTest, VoicesAreListedWithNameAndLanguage) {
+  ASSERT_TRUE(SynthesizerAvailable());
+  const auto voices = SpeechEngine::ListVoices();
+  ASSERT_FALSE(voices.empty());
+  EXPECT_TRUE(IsInstalledVoice(kFallbackVoiceId));
+  const auto en = std::find_if(voices.begin(), voices.end(),
+                               [](const VoiceInfo& v) { return v.id == "gmw/en-US"; });
+  ASSERT_NE(en, voices.end());
+  EXPECT_EQ(VoiceDescription(*en), "English (America) (en-us)");
+  EXPECT_FALSE(IsInstalledVoice("no/such-voice"));
+}
+
+TEST(SpeechEngineTest, TextsGiveStartedFinishedInOrderAndEmptyTextNothing) {
+  SpeechEngine engine({}, true);
+  Events events(engine);
+  engine.Speak("");
+  EXPECT_FALSE(engine.IsVoiceBusy());
+  engine.Speak("One.");
+  engine.Speak("Two.");
+  EXPECT_EQ(engine.State(), RunState::Speaking);
+  ASSERT_TRUE(WaitFor([&] { return events.log.size() == 4; }));
+  EXPECT_EQ(events.log, "SFSF");
+  EXPECT_EQ(engine.State(), RunState::Done);
+  FlushPosted();
+  EXPECT_EQ(events.log, "SFSF");
+}
+
+TEST(SpeechEngineTest, SpeechTakesRealTimeOnTheSilentSink) {
+  SpeechEngine engine({}, true);
+  Events events(engine);
+  const auto start = std::chrono::steady_clock::now();
+  engine.Speak("You have received a new email");
+  ASSERT_TRUE(WaitFor([&] { return events.log == "SF"; }));
+  // The phrase is well over a second of audio; it must not vanish at once.
+  EXPECT_GT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+TEST(SpeechEngineTest, StopOnAPausedVoiceLeavesItIdleAndTheNextTextIsHeard) {
+  SpeechEngine engine({}, true);
+  Events events(engine);
+  engine.TogglePause();  // idle: resumes, harmless
+  EXPECT_EQ(engine.State(), RunState::Done);
+
+  engine.Speak("This sentence is long enough to be paused while it is being spoken aloud.");
+  engine.Speak("And this one waits behind it.");
+  ASSERT_TRUE(WaitFor([&] { return events.log == "S"; }));
+  engine.TogglePause();
+  EXPECT_EQ(engine.State(), RunState::Paused);
+  EXPECT_TRUE(engine.IsVoiceBusy());
+  EXPECT_FALSE(engine.WaitUntilDone(300ms));  // a paused voice does not finish
+  EXPECT_EQ(events.log, "S");
+
+  engine.StopSpeaking();
+  EXPECT_EQ(engine.State(), RunState::Done);
+  EXPECT_FALSE(engine.IsVoiceBusy());
+  engine.Speak("Hi.");
+  ASSERT_TRUE(WaitFor([&] { return events.log == "SSF"; }));
+  // Nothing of the texts cut off arrives later.
+  FlushPosted();
+  EXPECT_EQ(events.log, "SSF");
+}
+
+TEST(SpeechEngineTest, PauseHoldsAndResumeCarriesOn) {
+  SpeechEngine engine({}, true);
+  Events events(engine);
+  engine.Speak("Hello there.");
+  ASSERT_TRUE(WaitFor([&] { return events.log == "S"; }));
+  engine.TogglePause();
+  EXPECT_EQ(engine.State(), RunState::Paused);
+  engine.TogglePause();
+  EXPECT_EQ(engine.State(), RunState::Speaking);
+  ASSERT_TRUE(WaitFor([&] { return events.log == "SF"; }));
+}
+
+TEST(SpeechEngineTest, SpeakIsSafeFromWorkerThreads) {
+  SpeechEngine engine({}, true);
+  Events events(engine);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 3; ++t) {
+    workers.emplace_back([&engine] {
+      engine.Speak("A.");
+      engine.Speak("B.");
+    });
+  }
+  for (auto& w : workers) {
+    w.join();
+  }
+  ASSERT_TRUE(WaitFor([&] { return events.log.size() == 12; }, 30s));
+  EXPECT_EQ(events.log, "SFSFSFSFSFSF");
+  // The events arrive on the engine's thread, the one running this test.
+}
+
+TEST(SpeechEngineTest, SpeakToWaveFileRendersFastAndReplacesTheFile) {
+  test::TempDir dir;
+  const std::string path = dir.File("speech.wav");
+  test::WriteFile(path, std::string(1'000'000, 'x'));  // an old, larger file
+  SpeechEngine engine({}, true);
+  Events events(engine);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(engine.SpeakToWaveFile(path, [&] {
+    engine.Speak("You have received a new email.");
+    engine.Speak("Mail from: Sales Desk.");
+  }));
+  const auto took = std::chrono::steady_clock::now() - start;
+  const auto wav = ReadWavFile(path);
+  ASSERT_TRUE(wav);
+  EXPECT_EQ(wav->format, kSpeechFormat);
+  // Two short sentences: a few seconds of speech, rendered in far less.
+  EXPECT_GT(wav->Seconds(), 2.0);
+  EXPECT_LT(wav->Seconds(), 6.0);
+  EXPECT_LT(took, std::chrono::duration<double>(wav->Seconds() / 2));
+  double energy = 0;
+  for (size_t i = 0; i + 1 < wav->samples.size(); i += 2) {
+    const auto s = static_cast<int16_t>(wav->samples[i] | wav->samples[i + 1] << 8);
+    energy += static_cast<double>(s) * s;
+  }
+  EXPECT_GT(std::sqrt(energy / (wav->samples.size() / 2.0)), 500.0);  // audible speech
+  // Events still come, after the render, in order.
+  EXPECT_EQ(events.log, "");
+  ASSERT_TRUE(WaitFor([&] { return events.log == "SFSF"; }));
+
+  // The same text rendered again gives the same length: the file's audio is the speech.
+  const double first = wav->Seconds();
+  ASSERT_TRUE(
+      engine.SpeakToWaveFile(path, [&] { engine.Speak("You have received a new email."); }));
+  const auto again = ReadWavFile(path);
+  ASSERT_TRUE(again);
+  EXPECT_LT(again->Seconds(), first);
+}
+
+TEST(SpeechEngineTest, AFileThatCannotBeCreatedIsSpokenAloud) {
+  test::TempDir dir;
+  SpeechEngine engine({}, true);
+  Events events(engine);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(engine.SpeakToWaveFile(dir.File("no/such/folder/x.wav"),
+                                      [&] { engine.Speak("Hello there."); }));
+  // Spoken aloud, so the wait lasted as long as the speech.
+  EXPECT_GT(std::chrono::steady_clock::now() - start, 400ms);
+  EXPECT_FALSE(engine.IsVoiceBusy());
+  ASSERT_TRUE(WaitFor([&] { return events.log == "SF"; }));
+}
+
+TEST(SpeechEngineTest, DefaultVoiceIsKeptInTheSettings) {
+  test::TempDir dir;
+  test::RecordingPrompt prompt;
+  const std::string file = dir.File("Brindlecast.conf");
+  SpeechEngine engine({}, true);
+  {
+    SettingsStore store(file, prompt);
+    EXPECT_EQ(SpeechEngine::StoredDefaultVoice(store), "");
+    EXPECT_FALSE(engine.SetDefaultVoice(store, "no/such-voice"));
+    EXPECT_EQ(engine.Voice(), "");
+    EXPECT_TRUE(engine.SetDefaultVoice(store, "gmw/en-GB-x-rp"));
+    EXPECT_EQ(engine.Voice(), "gmw/en-GB-x-rp");
+  }
+  SettingsStore reopened(file, prompt);
+  EXPECT_EQ(SpeechEngine::StoredDefaultVoice(reopened), "gmw/en-GB-x-rp");
+  EXPECT_NE(test::ReadFile(file).find("[Voices]"), std::string::npos);
+  EXPECT_TRUE(prompt.messages.empty());
+}
+
+TEST(SoundPlayerTest, PlaysFilesAndFallsBackToTheBeep) {
+  SoundPlayer player(true);
+  player.PlaySoundFile(std::string(BC_TEST_DATA_DIR) + "/speech/stereo8_odd_chunk.wav");
+  EXPECT_TRUE(player.IsPlaying());
+  EXPECT_FALSE(player.LastWasBeep());
+  EXPECT_NEAR(player.LastSoundSeconds(), 0.1, 1e-9);
+  ASSERT_TRUE(WaitFor([&] { return !player.IsPlaying(); }));
+
+  for (const char* bad : {"", "/no/such/sound.wav", BC_TEST_DATA_DIR "/speech/data_past_end.wav"}) {
+    player.PlaySoundFile(bad);
+    EXPECT_TRUE(player.LastWasBeep()) << bad;
+  }
+  player.StopSound();
+  EXPECT_FALSE(player.IsPlaying());
+  // A new sound replaces the one playing.
+  player.PlaySoundFile("");
+  player.PlaySoundFile(std::string(BC_TEST_DATA_DIR) + "/speech/stereo8_odd_chunk.wav");
+  EXPECT_FALSE(player.LastWasBeep());
+  ASSERT_TRUE(WaitFor([&] { return !player.IsPlaying(); }));
+}
+
+}  // namespace
+}  // namespace bc
