@@ -113,16 +113,6 @@ TEST(IconButton, DrawsInIconOnlyWhileHovering) {
   EXPECT_EQ(button.iconSize(), QSize(255, 12));
 }
 
-TEST(IconButton, TextAndAlignmentChooseTheLayout) {
-  CIconButton button;
-  EXPECT_TRUE(button.isFlat());
-  EXPECT_EQ(button.toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
-  button.SetIconAlign(CIconButton::IconAlign::Above);
-  EXPECT_EQ(button.toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
-  button.SetShowText(false);
-  EXPECT_EQ(button.toolButtonStyle(), Qt::ToolButtonIconOnly);
-}
-
 TEST(AboutBox, ShowsItsTextsLinkAndPaintsVersionAndLogo) {
   CAboutBoxDlg box;
   EXPECT_EQ(box.windowTitle(), QStringLiteral("About Brindlecast"));

@@ -27,15 +27,6 @@ TEST(TrayToolTip, CutToSixtyThreeBytesOnCharacterBoundaries) {
   EXPECT_EQ(InitialTrayToolTip(false), "");
 }
 
-TEST(TrayMenuRules, GreyingFollowsSuspendAndRunningWork) {
-  EXPECT_EQ(TrayMenuLookFor(false, false), (TrayMenuLook{true, true, true, false}));
-  EXPECT_EQ(TrayMenuLookFor(false, true), (TrayMenuLook{true, true, false, false}));
-  EXPECT_EQ(TrayMenuLookFor(true, false), (TrayMenuLook{false, false, false, true}));
-  EXPECT_EQ(TrayMenuLookFor(true, true), (TrayMenuLook{false, false, false, true}));
-  EXPECT_EQ(ShowHideText(true), QStringLiteral("Hide Brindlecast"));
-  EXPECT_EQ(ShowHideText(false), QStringLiteral("Show Brindlecast"));
-}
-
 QStringList MenuTexts(const QMenu* menu) {
   QStringList texts;
   for (const QAction* a : menu->actions()) {
