@@ -174,7 +174,7 @@ class SocketTransport final : public Pop3Transport {
 
   bool Fail(const std::string& what) {
     error_ = what + ": " + socket_.errorString().toStdString();
-    if (!sslErrors_.empty()) {
+    if (!sslErrors_.empty() && error_.find(sslErrors_) == std::string::npos) {
       error_ += " (" + sslErrors_ + ")";
     }
     return false;
