@@ -1,0 +1,250 @@
+// The check pass and the deletion against a real POP3 server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "mail/check_cycle.h"
+#include "mail/deletion.h"
+#include "mail/pop3_session.h"
+#include "support/test_env.h"
+
+namespace bc {
+namespace {
+
+const std::string kScript = BC_POP3_SCRIPT;
+const std::string kDir = BC_POP3_DIR;
+
+// Fills the mailbox of `user` (one of the users the suite's server was started
+// with) with `count` generated messages, replacing what it held. The kinds
+// repeat: plain, alternative, attachment, base64, qp, utf8subject, dotlines, spam.
+void Populate(const std::string& user, int count) {
+  const std::string quiet = " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(("bash '" + kScript + "' clear '" + kDir + "' " + user + quiet).c_str()), 0);
+  ASSERT_EQ(std::system(("bash '" + kScript + "' populate '" + kDir + "' " + user + " " +
+                         std::to_string(count) + " 2500" + quiet)
+                            .c_str()),
+            0);
+}
+
+MailAccount Account(const std::string& user, Security security = Security::None) {
+  MailAccount a;
+  a.UserName = user;
+  a.Passwd = "secret";
+  a.RememberPasswd = true;
+  a.POP3Server = "127.0.0.1";
+  a.POP3Port = std::to_string(security == Security::Tls ? BC_POP3S_PORT : BC_POP3_PORT);
+  a.Security = security == Security::Tls ? "1" : security == Security::StartTls ? "2" : "0";
+  a.CAFile = kDir + "/tls/cert.pem";
+  a.CheckMark = true;
+  return a;
+}
+
+// The subjects now on the server, in message number order.
+std::vector<std::string> ServerSubjects(const MailAccount& account) {
+  Settings settings;
+  settings.accounts = {account};
+  settings.accounts[0].ExclusiveApproved = false;
+  settings.accounts[0].FilterSubject = false;
+  EnvelopeStore store;
+  CheckObserver quiet;
+  test::TempDir dir;
+  MailEnvironment environment;
+  environment.commandLogPath = dir.File("command.log");
+  environment.deletedLogDir = dir.File("Log");
+  RunCheck(settings, store, quiet, environment);
+  std::vector<std::string> subjects;
+  for (const Envelope& e : store.Snapshot()) {
+    subjects.push_back(e.subject);
+  }
+  return subjects;
+}
+
+class DovecotTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment_.commandLogPath = dir_.File("command.log");
+    environment_.deletedLogDir = dir_.File("Log");
+  }
+  CheckSummary Check(const MailAccount& account) {
+    settings_.accounts = {account};
+    return RunCheck(settings_, store_, observer_, environment_);
+  }
+
+  struct Outcomes final : CheckObserver {
+    std::vector<AccountOutcome> all;
+    void AccountFinished(const AccountOutcome& o) override { all.push_back(o); }
+  };
+
+  test::TempDir dir_;
+  MailEnvironment environment_;
+  Settings settings_;
+  EnvelopeStore store_;
+  Outcomes observer_;
+};
+
+class DovecotSecurityTest : public DovecotTest, public ::testing::WithParamInterface<Security> {};
+
+}  // namespace
+
+// Stable test names for CTest.
+void PrintTo(Security security, std::ostream* out) {
+  *out << (security == Security::None ? "plain" : security == Security::Tls ? "tls" : "starttls");
+}
+
+namespace {
+
+TEST_P(DovecotSecurityTest, APassListsThePopulatedMailbox) {
+  const std::string user = GetParam() == Security::None  ? "plain"
+                           : GetParam() == Security::Tls ? "pop3s"
+                                                         : "starttls";
+  Populate(user, 8);
+  Check(Account(user, GetParam()));
+  ASSERT_EQ(observer_.all.size(), 1u);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Checked) << observer_.all[0].error;
+  ASSERT_EQ(store_.Count(), 8);
+  EXPECT_EQ(store_.Get(0).subject, "Test message 1 (plain)");
+  EXPECT_EQ(store_.Get(0).from, "Sender 1");
+  EXPECT_EQ(store_.Get(0).address, "sender1@example.com");
+  EXPECT_EQ(store_.Get(2).attachment, "1");
+  EXPECT_EQ(store_.Get(5).from, "Jürgen Größ");
+  EXPECT_EQ(store_.Get(5).subject, "Grüße, café ünïcödé 6 日本語");
+  EXPECT_EQ(store_.Get(7).messageId, std::to_string(MakeMessageId(7, 0)));
+  EXPECT_FALSE(store_.Get(7).uniqueId.empty());
+  EXPECT_EQ(store_.Get(7).received.size(), 19u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Security, DovecotSecurityTest,
+                         ::testing::Values(Security::None, Security::Tls, Security::StartTls),
+                         [](const auto& info) {
+                           return info.param == Security::None  ? std::string("Plain")
+                                  : info.param == Security::Tls ? std::string("Pop3s")
+                                                                : std::string("StartTls");
+                         });
+
+TEST_F(DovecotTest, UntrustedCertificateFailsWithItsReasonInTheTrace) {
+  Populate("untrusted", 1);
+  settings_.options.LogDeleted = true;
+  MailAccount account = Account("untrusted", Security::Tls);
+  account.CAFile.clear();
+  Check(account);
+  ASSERT_EQ(observer_.all.size(), 1u);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Failed);
+  const std::string trace = test::ReadFile(dir_.File("command.log"));
+  EXPECT_NE(trace.find("<untrusted> Failed to connect server\n"), std::string::npos);
+  EXPECT_NE(trace.find("self-signed"), std::string::npos) << trace;
+}
+
+TEST_F(DovecotTest, SpamIsGoneFromTheServerAndTheRestStays) {
+  Populate("spammed", 8);
+  settings_.options.LogDeleted = true;
+  MailAccount account = Account("spammed");
+  account.FilterSubject = true;
+  account.Filter = "win money;";
+  Check(account);
+  EXPECT_EQ(store_.Count(), 7);
+  EXPECT_EQ(observer_.all.at(0).deletedAsSpam, 1);
+
+  const std::vector<std::string> left = ServerSubjects(Account("spammed"));
+  ASSERT_EQ(left.size(), 7u);
+  EXPECT_EQ(std::count_if(left.begin(), left.end(),
+                          [](const std::string& s) { return s.find("WIN MONEY") != s.npos; }),
+            0);
+  EXPECT_EQ(left.front(), "Test message 1 (plain)");
+
+  const std::string trace = test::ReadFile(dir_.File("command.log"));
+  EXPECT_NE(trace.find("<spammed> Connected server\n"), std::string::npos);
+  EXPECT_NE(trace.find("<spammed> RETR 7 of 7\n"), std::string::npos);
+  std::tm today{};
+  const std::time_t now = std::time(nullptr);
+  ::localtime_r(&now, &today);
+  const std::string log = test::ReadFile(dir_.File("Log/spammed" + std::to_string(today.tm_year + 1900) +
+                                                   "-" + std::to_string(today.tm_mon + 1) + "-" +
+                                                   std::to_string(today.tm_mday) + ".log"));
+  EXPECT_NE(log.find("Sender 1  WIN MONEY NOW!!! message 8  sender1@example.com  "),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("  spammed\n"), std::string::npos);
+}
+
+// The list's selected rows, by messageId.
+class Selection final : public DeletionRows {
+ public:
+  explicit Selection(std::vector<long long> ids) : ids_(std::move(ids)) {}
+  std::optional<long long> FirstSelectedMessageId() override {
+    if (ids_.empty()) {
+      return std::nullopt;
+    }
+    return *std::min_element(ids_.begin(), ids_.end(), [](long long a, long long b) {
+      return MessageIndexOf(a) < MessageIndexOf(b);
+    });
+  }
+  void RemoveRow(long long id) override { std::erase(ids_, id); }
+  void RenumberRows(int account, int deleted) override {
+    for (long long& id : ids_) {
+      if (AccountIndexOf(id) == account && MessageIndexOf(id) > deleted) {
+        id = MakeMessageId(MessageIndexOf(id) - 1, account);
+      }
+    }
+  }
+
+ private:
+  std::vector<long long> ids_;
+};
+
+TEST_F(DovecotTest, DeletingTwoRowsLeavesExactlyTheOthers) {
+  Populate("deleter", 5);
+  settings_.options.LogDeleted = true;
+  Check(Account("deleter"));
+  ASSERT_EQ(store_.Count(), 5);
+  Selection rows({MakeMessageId(1, 0), MakeMessageId(3, 0)});
+  EXPECT_EQ(DeleteSelected(settings_, store_, rows, environment_), 2);
+  EXPECT_EQ(store_.Count(), 3);
+  // The store was renumbered as the server renumbered.
+  EXPECT_EQ(store_.Get(2).messageId, std::to_string(MakeMessageId(2, 0)));
+  EXPECT_EQ(ServerSubjects(Account("deleter")),
+            (std::vector<std::string>{"Test message 1 (plain)", "Test message 3 (attachment)",
+                                      "Test message 5 (qp)"}));
+}
+
+TEST_F(DovecotTest, AChangedMailboxMakesTheDeletionRefuse) {
+  for (bool withUniqueIds : {true, false}) {
+    SCOPED_TRACE(withUniqueIds ? "by UIDL" : "by TOP headers");
+    Populate("changed", 4);
+    Check(Account("changed"));
+    ASSERT_EQ(store_.Count(), 4);
+    if (!withUniqueIds) {
+      for (int k = 0; k < store_.Count(); ++k) {
+        Envelope e = store_.Get(k);
+        e.uniqueId.clear();
+        store_.Remove(k);
+        // Re-insert in place: rebuild the store without unique ids.
+        std::vector<Envelope> all = store_.Snapshot();
+        all.insert(all.begin() + k, e);
+        store_.Clear();
+        for (auto& entry : all) {
+          store_.Append(entry);
+        }
+      }
+    }
+    // Another client deletes message 1 first: every later number now names
+    // the message after the one the list shows.
+    {
+      Pop3Session other(MakeSocketTransport({}));
+      ASSERT_TRUE(other.Connect("127.0.0.1", BC_POP3_PORT, "changed", "secret", Security::None));
+      ASSERT_TRUE(other.Delete(1));
+      ASSERT_TRUE(other.Quit());
+    }
+    const DeleteOutcome outcome =
+        DeleteMessage(MakeMessageId(2, 0), settings_, store_, environment_);
+    EXPECT_FALSE(outcome.deleted);
+    EXPECT_TRUE(outcome.refused);
+    EXPECT_NE(outcome.error.find("mailbox changed"), std::string::npos) << outcome.error;
+    EXPECT_EQ(ServerSubjects(Account("changed")),
+              (std::vector<std::string>{"Test message 2 (alternative)",
+                                        "Test message 3 (attachment)", "Test message 4 (base64)"}));
+  }
+}
+
+}  // namespace
+}  // namespace bc
