@@ -143,6 +143,31 @@ std::size_t SkipUnreadElement(std::string_view text, std::size_t lt) {
   return gt == npos ? text.size() : gt + 1;
 }
 
+// Replaces each comment and each style, script and head element by an empty tag
+// "<>", which still separates the text around it like any other tag. Done before
+// the cuts, so that "-----" in a style sheet does not cut the message.
+std::string DropUnreadElements(std::string_view text) {
+  if (text.find('<') == npos) {
+    return std::string(text);
+  }
+  std::string out;
+  out.reserve(text.size());
+  std::size_t from = 0;
+  for (std::size_t lt = text.find('<'); lt != npos; lt = text.find('<', from)) {
+    std::size_t end = SkipUnreadElement(text, lt);
+    if (end == npos) {
+      out.append(text.substr(from, lt + 1 - from));
+      from = lt + 1;
+      continue;
+    }
+    out.append(text.substr(from, lt - from));
+    out += "<>";
+    from = end;
+  }
+  out.append(text.substr(from));
+  return out;
+}
+
 }  // namespace
 
 std::string DecodeHtmlEntities(std::string_view text) {
@@ -201,7 +226,7 @@ std::string DecodeHtmlEntities(std::string_view text) {
 }
 
 std::string StripHtml(std::string_view input) {
-  std::string text(input);
+  std::string text = DropUnreadElements(input);
   CutBefore(text, "-----");
   CutBefore(text, "<hr");
   RemoveAll(text, "&nbsp;");
@@ -224,13 +249,11 @@ std::string StripHtml(std::string_view input) {
         result.append(w.substr(pos, lt - pos));
         result += ' ';
       }
-      std::size_t skipped = SkipUnreadElement(w, lt);
-      pos = skipped != npos ? skipped : gt + 1;
     } else {
       // A ">" with no "<" before it is text, such as the quote marks of a reply.
       result.append(w.substr(pos, gt + 1 - pos));
-      pos = gt + 1;
     }
+    pos = gt + 1;
   }
   return DecodeHtmlEntities(result);
 }

@@ -6,13 +6,14 @@
 namespace bc {
 
 /// Turns joined body text into text to show and speak, in this order:
+///  - comments and the style, script and head elements are removed with their
+///    contents (each counts as one tag below);
 ///  - the text from the first "-----" (a quoted reply or signature) is cut off when
 ///    it is not at the very start, together with the character before it; the same
 ///    for "<hr";
 ///  - every "&nbsp;" is removed (not replaced by a space);
-///  - tags are removed; a tag that follows text leaves one space; the contents of
-///    style, script and head elements and of comments are dropped with them; a "<"
-///    that no ">" follows leaves the rest unchanged; a ">" before any "<" is text;
+///  - tags are removed; a tag that follows text leaves one space; a "<" that no ">"
+///    follows leaves the rest unchanged; a ">" before any "<" is text;
 ///  - character entities ("&amp;", "&eacute;", "&#8364;", "&#x20AC;") are decoded.
 /// White space is not collapsed. Input and result are UTF-8.
 [[nodiscard]] std::string StripHtml(std::string_view text);
