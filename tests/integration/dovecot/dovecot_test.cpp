@@ -214,17 +214,11 @@ TEST_F(DovecotTest, AChangedMailboxMakesTheDeletionRefuse) {
     Check(Account("changed"));
     ASSERT_EQ(store_.Count(), 4);
     if (!withUniqueIds) {
-      for (int k = 0; k < store_.Count(); ++k) {
-        Envelope e = store_.Get(k);
+      std::vector<Envelope> all = store_.Snapshot();
+      store_.Clear();
+      for (Envelope& e : all) {
         e.uniqueId.clear();
-        store_.Remove(k);
-        // Re-insert in place: rebuild the store without unique ids.
-        std::vector<Envelope> all = store_.Snapshot();
-        all.insert(all.begin() + k, e);
-        store_.Clear();
-        for (auto& entry : all) {
-          store_.Append(entry);
-        }
+        store_.Append(e);
       }
     }
     // Another client deletes message 1 first: every later number now names
