@@ -73,7 +73,12 @@ void BM_FirstAudio(benchmark::State& state) {
   state.counters["silent_sink"] = engine.HasSilentOutput() ? 1 : 0;
 }
 // Argument 1: the silent sink; 0: the default audio output when there is one.
-BENCHMARK(BM_FirstAudio)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK(BM_FirstAudio)
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30);
 
 }  // namespace
 

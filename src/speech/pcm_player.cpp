@@ -19,6 +19,39 @@ constexpr int kDeviceBufferMs = 150;
 
 }  // namespace
 
+// What the sink pulls from: the player's queue. The sink runs in pull mode
+// because in push mode Qt's PulseAudio sink stops taking data when it lives on
+// a thread other than the main one.
+class PcmSource final : public QIODevice {
+ public:
+  explicit PcmSource(PcmPlayer& player) : player_(player) { open(QIODevice::ReadOnly); }
+  bool isSequential() const override { return true; }
+  qint64 bytesAvailable() const override {
+    std::lock_guard lock(player_.mutex_);
+    return static_cast<qint64>(player_.queue_.size()) + QIODevice::bytesAvailable();
+  }
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    std::lock_guard lock(player_.mutex_);
+    if (player_.paused_) {
+      return 0;
+    }
+    size_t n = std::min(static_cast<size_t>(maxSize), player_.queue_.size());
+    n -= n % static_cast<size_t>(player_.format_.BlockAlign());
+    std::copy_n(player_.queue_.begin(), n, data);
+    player_.queue_.erase(player_.queue_.begin(),
+                         player_.queue_.begin() + static_cast<std::ptrdiff_t>(n));
+    player_.written_ += n;
+    player_.room_.notify_all();
+    return static_cast<qint64>(n);
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+ private:
+  PcmPlayer& player_;
+};
+
 PcmPlayer::PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent)
     : onMarker_(std::move(onMarker)), format_(format) {
   thread_.setObjectName(QStringLiteral("bc-audio"));
@@ -125,7 +158,11 @@ void PcmOutput::Init() {
   timer_->setInterval(kTickMs);
   connect(timer_, &QTimer::timeout, this, &PcmOutput::Tick);
   std::lock_guard lock(player_.mutex_);
-  OpenSink(player_.format_);
+  // Probe the device once; the sink itself is opened while there is sound to play.
+  deviceUsable_ = !forceSilent_;
+  deviceUsable_ = OpenSink(player_.format_);
+  CloseSink();
+  player_.silent_ = !deviceUsable_;
 }
 
 void PcmOutput::Shutdown() {
@@ -142,32 +179,33 @@ void PcmOutput::StartTicking() {
 }
 
 // Call with the player's lock held.
-void PcmOutput::OpenSink(const WavFormat& format) {
-  player_.silent_ = true;
-  if (forceSilent_) {
-    return;
+bool PcmOutput::OpenSink(const WavFormat& format) {
+  if (!deviceUsable_) {
+    return false;
   }
   const QAudioDevice device = QMediaDevices::defaultAudioOutput();
   if (device.isNull()) {
-    return;
+    return false;
   }
   QAudioFormat qformat;
   qformat.setSampleRate(format.sampleRate);
   qformat.setChannelCount(format.channels);
   qformat.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
   if (!device.isFormatSupported(qformat)) {
-    return;
+    return false;
   }
   sink_ = new QAudioSink(device, qformat, this);
   const int buffer = format.BytesPerSecond() * kDeviceBufferMs / 1000;
   sink_->setBufferSize(buffer - buffer % format.BlockAlign());
-  device_ = sink_->start();
-  if (!device_) {
+  source_ = new PcmSource(player_);
+  source_->setParent(this);
+  sink_->start(source_);
+  if (sink_->error() == QAudio::OpenError || sink_->state() == QAudio::StoppedState) {
     CloseSink();
-    return;
+    return false;
   }
   sinkSuspended_ = false;
-  player_.silent_ = false;
+  return true;
 }
 
 void PcmOutput::CloseSink() {
@@ -175,9 +213,9 @@ void PcmOutput::CloseSink() {
     sink_->stop();
     delete sink_;
   }
+  delete source_;
   sink_ = nullptr;
-  device_ = nullptr;
-  player_.silent_ = true;
+  source_ = nullptr;
 }
 
 size_t PcmOutput::SilentBudget() {
@@ -203,22 +241,24 @@ void PcmOutput::Tick() {
     PcmPlayer& p = player_;
     if (p.resetOutput_) {
       p.resetOutput_ = false;
-      const bool formatChanged = p.newFormat_ && *p.newFormat_ != p.format_;
       if (p.newFormat_) {
         p.format_ = *p.newFormat_;
         p.newFormat_.reset();
       }
-      // Reopening drops whatever the device still holds, so a stop is heard at once.
-      if (sink_ || formatChanged) {
-        CloseSink();
-        OpenSink(p.format_);
-      }
+      // Closing drops whatever the device still holds, so a stop is heard at once.
+      CloseSink();
       clockRunning_ = false;
     }
     if (sink_ && sink_->error() == QAudio::FatalError) {
       // The sound server went away mid-play: carry on silently.
       CloseSink();
+      deviceUsable_ = false;
+      p.silent_ = true;
       clockRunning_ = false;
+    }
+    if (!sink_ && deviceUsable_ && !p.queue_.empty() && !p.paused_ && !OpenSink(p.format_)) {
+      deviceUsable_ = false;
+      p.silent_ = true;
     }
 
     if (p.paused_) {
@@ -227,43 +267,30 @@ void PcmOutput::Tick() {
         sinkSuspended_ = true;
       }
       clockRunning_ = false;
-    } else {
-      if (sink_ && sinkSuspended_) {
+    } else if (sink_) {
+      if (sinkSuspended_) {
         sink_->resume();
         sinkSuspended_ = false;
       }
-      if (p.queue_.empty()) {
-        clockRunning_ = false;
-      } else {
-        size_t budget = sink_ ? static_cast<size_t>(std::max<qsizetype>(0, sink_->bytesFree()))
-                              : SilentBudget();
-        budget = std::min(budget, p.queue_.size());
-        budget -= budget % static_cast<size_t>(p.format_.BlockAlign());
-        if (budget > 0) {
-          size_t taken = budget;
-          if (sink_) {
-            QByteArray chunk(static_cast<qsizetype>(budget), Qt::Uninitialized);
-            std::copy_n(p.queue_.begin(), budget, chunk.begin());
-            const qint64 n = device_->write(chunk);
-            taken = n > 0 ? static_cast<size_t>(n) : 0;
-            taken -= taken % static_cast<size_t>(p.format_.BlockAlign());
-          } else {
-            clockConsumed_ += taken;
-          }
-          p.queue_.erase(p.queue_.begin(), p.queue_.begin() + static_cast<std::ptrdiff_t>(taken));
-          p.written_ += taken;
-          p.room_.notify_all();
-        }
-      }
+    } else if (p.queue_.empty()) {
+      clockRunning_ = false;
+    } else {
+      size_t budget = std::min(SilentBudget(), p.queue_.size());
+      budget -= budget % static_cast<size_t>(p.format_.BlockAlign());
+      clockConsumed_ += budget;
+      p.queue_.erase(p.queue_.begin(), p.queue_.begin() + static_cast<std::ptrdiff_t>(budget));
+      p.written_ += budget;
+      p.room_.notify_all();
     }
 
-    // What the device still holds has been handed over but not yet heard.
-    uint64_t held = 0;
-    if (sink_) {
-      held =
-          static_cast<uint64_t>(std::max<qsizetype>(0, sink_->bufferSize() - sink_->bytesFree()));
+    // What the device has taken is heard once its processed time reaches it;
+    // a device that ran dry has played everything.
+    uint64_t played = p.written_;
+    if (sink_ && !(sink_->state() == QAudio::IdleState && p.queue_.empty())) {
+      const auto heard = static_cast<uint64_t>(sink_->processedUSecs()) *
+                         static_cast<uint64_t>(p.format_.BytesPerSecond()) / 1'000'000;
+      played = std::min(played, heard);
     }
-    const uint64_t played = p.written_ > held ? p.written_ - held : 0;
     while (!p.markers_.empty()) {
       const PcmPlayer::Marker& m = p.markers_.front();
       bool due = false;
@@ -283,6 +310,9 @@ void PcmOutput::Tick() {
     if (p.paused_ || (p.queue_.empty() && p.markers_.empty())) {
       timer_->stop();
       p.ticking_ = false;
+      if (!p.paused_) {
+        CloseSink();  // reopened with the next sound
+      }
     }
   }
   for (const auto& [tag, kind] : reached) {

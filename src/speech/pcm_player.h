@@ -20,6 +20,7 @@ class QTimer;
 namespace bc {
 
 class PcmOutput;
+class PcmSource;
 
 /// Plays a stream of PCM bytes at real-time pace on a thread of its own: through
 /// the default audio output (QAudioSink) when there is one, and otherwise
@@ -68,6 +69,7 @@ class PcmPlayer {
 
  private:
   friend class PcmOutput;
+  friend class PcmSource;
   struct Marker {
     uint64_t position;
     uint64_t tag;
@@ -75,8 +77,10 @@ class PcmPlayer {
   };
   void Kick();  // call without the lock
 
-  mutable std::mutex mutex_;
-  std::condition_variable room_;
+  // Recursive: the sink pulls (PcmSource::readData) from inside its own calls,
+  // which the output makes with the lock held.
+  mutable std::recursive_mutex mutex_;
+  std::condition_variable_any room_;
   MarkerHandler onMarker_;
   WavFormat format_;
   std::optional<WavFormat> newFormat_;
@@ -107,7 +111,7 @@ class PcmOutput : public QObject {
 
  private:
   void Tick();
-  void OpenSink(const WavFormat& format);
+  bool OpenSink(const WavFormat& format);
   void CloseSink();
   [[nodiscard]] size_t SilentBudget();
 
@@ -115,7 +119,8 @@ class PcmOutput : public QObject {
   bool forceSilent_;
   QTimer* timer_ = nullptr;
   QAudioSink* sink_ = nullptr;
-  QIODevice* device_ = nullptr;
+  PcmSource* source_ = nullptr;
+  bool deviceUsable_ = false;
   bool sinkSuspended_ = false;
   // Silent sink pacing: bytes owed since the clock (re)started.
   std::chrono::steady_clock::time_point clockStart_;
