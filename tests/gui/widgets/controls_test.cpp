@@ -113,6 +113,39 @@ TEST(IconButton, DrawsInIconOnlyWhileHovering) {
   EXPECT_EQ(button.iconSize(), QSize(255, 12));
 }
 
+TEST(IconButton, FlatBorderAppearsOnlyUnderTheMouse) {
+  QWidget window;
+  window.resize(120, 40);
+  auto* plain = new CIconButton(&window);
+  auto* borderless = new CIconButton(&window);
+  const QIcon icon = EmbeddedIcon(QStringLiteral("tool_play"));
+  for (CIconButton* b : {plain, borderless}) {
+    b->AssignIcons(icon, QIcon(), 16, 16);
+    b->SetShowText(false);
+    b->setFixedSize(24, 22);
+  }
+  borderless->SetDrawBorder(false);
+  borderless->move(60, 0);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  // Moves through the window system, so enter and leave events follow.
+  auto moveTo = [&](QPoint pos) { QTest::mouseMove(window.windowHandle(), pos); };
+  moveTo(QPoint(45, 35));  // between the buttons
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !plain->isHovering(); }));
+
+  const QImage plainAtRest = plain->grab().toImage();
+  const QImage borderlessAtRest = borderless->grab().toImage();
+  moveTo(QPoint(12, 11));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return plain->isHovering(); }));
+  EXPECT_NE(plain->grab().toImage(), plainAtRest);
+
+  moveTo(QPoint(72, 11));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return borderless->isHovering(); }));
+  EXPECT_FALSE(plain->isHovering());
+  EXPECT_EQ(plain->grab().toImage(), plainAtRest);  // leaving removes the border
+  EXPECT_EQ(borderless->grab().toImage(), borderlessAtRest);
+}
+
 TEST(AboutBox, ShowsItsTextsLinkAndPaintsVersionAndLogo) {
   CAboutBoxDlg box;
   EXPECT_EQ(box.windowTitle(), QStringLiteral("About Brindlecast"));
