@@ -58,22 +58,24 @@ class ConsoleObserver final : public CheckObserver {
 // Fits UTF-8 text into a column of `width` characters: control characters
 // become blanks, a longer text ends in "~", a shorter one is padded.
 std::string Fit(const std::string& text, size_t width) {
-  std::vector<std::string> characters;
-  for (size_t i = 0; i < text.size();) {
+  std::string out;
+  size_t used = 0;
+  size_t i = 0;
+  while (i < text.size() && used < width) {
     const auto c = static_cast<unsigned char>(text[i]);
     const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    characters.push_back(c < 0x20 ? std::string(" ") : text.substr(i, length));
+    if (used + 1 == width && i + length < text.size()) {
+      out += '~';  // more follows than fits
+    } else if (c < 0x20) {
+      out += ' ';
+    } else {
+      out.append(text, i, length);
+    }
+    ++used;
     i += length;
   }
-  if (characters.size() > width) {
-    characters.resize(width - 1);
-    characters.push_back("~");
-  }
-  std::string out;
-  for (const std::string& character : characters) {
-    out += character;
-  }
-  return out + std::string(width - characters.size(), ' ');
+  out.append(width - used, ' ');
+  return out;
 }
 
 void PrintTable(const std::vector<Envelope>& envelopes) {
