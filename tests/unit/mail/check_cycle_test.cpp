@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "fake_transport.h"
+#include "support/fake_transport.h"
 #include "mail/envelope_fields.h"
 #include "support/test_env.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <deque>
 
-#include "fake_transport.h"
+#include "support/fake_transport.h"
 #include "support/test_env.h"
 
 namespace bc {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_transport.h"
+#include "support/fake_transport.h"
 #include "mail/pop3_reply.h"
 
 namespace bc {

@@ -1,0 +1,204 @@
+#include "app/mail_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <future>
+
+#include "support/fake_transport.h"
+#include "support/test_env.h"
+
+namespace bc {
+namespace {
+
+using test::FakeTransport;
+
+struct RecordingView final : MailView {
+  void SetTitle(const std::string& t) override { titles.push_back(t); }
+  void SetAccountsProgress(int, int) override {}
+  void SetEmailsProgress(int, int) override {}
+  void SetTrayIcon(TrayIcon icon) override { icons.push_back(icon); }
+  void SetTrayToolTip(const std::string& t) override { tooltips.push_back(t); }
+  void ClearList() override { ++cleared; }
+  void AppendEnvelope(int, const Envelope& e) override { appended.push_back(e.subject); }
+  void RebuildList() override { ++rebuilt; }
+  void SetWorkerRunning(bool running) override { workerRunning.push_back(running); }
+  void ShowNewMailNotice(const std::string&) override {}
+  void ShowStorageNotice(const std::string& t) override { storage.push_back(t); }
+  void OpenPropertiesForFirstAccount() override {
+    ++propertiesOpened;
+    if (onProperties) {
+      onProperties();
+    }
+  }
+  void ShowSuspended(bool s) override { suspendedShown.push_back(s); }
+  void ShowBackgroundMessage(const std::string& t) override { messages.push_back(t); }
+
+  std::vector<std::string> titles, tooltips, appended, storage, messages;
+  std::vector<TrayIcon> icons;
+  std::vector<bool> workerRunning, suspendedShown;
+  int cleared = 0, rebuilt = 0, propertiesOpened = 0;
+  std::function<void()> onProperties;
+};
+
+std::vector<std::string> OneMessageMailbox(const std::string& subject) {
+  const std::string message = "+OK\r\nFrom: A <a@x.com>\r\nSubject: " + subject +
+                              "\r\nMessage-ID: <" + subject + "@x>\r\n\r\nbody\r\n.\r\n";
+  return {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 100\r\n", "+OK\r\n1 100\r\n.\r\n",
+          "-ERR\r\n", message, "+OK\r\n"};
+}
+
+class MailControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment_.commandLogPath = dir_.File("command.log");
+    environment_.deletedLogDir = dir_.File("Log");
+    environment_.makeTransport = [this](const MailAccount& account) {
+      ++connections_;
+      auto transport = std::make_unique<FakeTransport>(log_);
+      if (gate_.valid()) {
+        gate_.wait();  // holds the pass until the test lets it go
+      }
+      for (const std::string& reply : OneMessageMailbox(account.UserName)) {
+        transport->Serve(reply);
+      }
+      return transport;
+    };
+    MailAccount account;
+    account.UserName = "alice";
+    account.CheckMark = true;
+    settings_.accounts.push_back(account);
+  }
+
+  std::unique_ptr<MailController> Make() {
+    return std::make_unique<MailController>(settings_, view_, nullptr, [this] { return voiceBusy_; },
+                                            environment_, clock_);
+  }
+
+  test::TempDir dir_;
+  SystemClock clock_;
+  MailEnvironment environment_;
+  Settings settings_;
+  RecordingView view_;
+  FakeTransport::Log log_;
+  std::atomic<int> connections_{0};
+  std::shared_future<void> gate_;
+  bool voiceBusy_ = false;
+};
+
+TEST_F(MailControllerTest, ACheckRunsOnAWorkerAndTheWindowFollows) {
+  auto controller = Make();
+  controller->StartCheck();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(view_.appended, std::vector<std::string>{"alice"});
+  EXPECT_EQ(view_.cleared, 1);
+  EXPECT_EQ(view_.rebuilt, 1);
+  EXPECT_EQ(view_.workerRunning, (std::vector<bool>{true, false}));
+  EXPECT_EQ(view_.titles.back(), "Brindlecast");
+  EXPECT_EQ(controller->largestMailbox(), 1);
+  // The animation's last picture follows the mail found.
+  EXPECT_EQ(view_.icons.back(), TrayIcon::MailPresent);
+  EXPECT_EQ(controller->store().Count(), 1);
+}
+
+TEST_F(MailControllerTest, NoSecondWorkerWhileOneRuns) {
+  std::promise<void> open;
+  gate_ = open.get_future().share();
+  auto controller = Make();
+  controller->StartCheck();
+  controller->StartCheck();  // Check Emails while a check runs: nothing
+  struct NoRows final : DeletionRows {
+    std::optional<long long> FirstSelectedMessageId() override { return std::nullopt; }
+    void RemoveRow(long long) override {}
+    void RenumberRows(int, int) override {}
+  } rows;
+  EXPECT_FALSE(controller->StartDelete(rows));  // Delete while a check runs: nothing
+  open.set_value();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(connections_, 1);
+  EXPECT_TRUE(controller->StartDelete(rows));
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(view_.titles.back(), "Brindlecast");
+  EXPECT_NE(std::find(view_.titles.begin(), view_.titles.end(), "Brindlecast Deleting Email..."),
+            view_.titles.end());
+}
+
+TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
+  std::promise<void> open;
+  gate_ = open.get_future().share();
+  settings_.options.CheckMail = 1;
+  settings_.options.Freq = "1";
+  settings_.options.FreqUnit = "0";
+  auto controller = Make();
+  controller->StartCheck();
+  while (connections_ == 0) {  // the pass is under way, waiting at its first connection
+    QThread::msleep(1);
+  }
+  controller->ToggleSuspend();
+  EXPECT_TRUE(controller->suspended());
+  open.set_value();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(view_.appended.size(), 1u);  // the pass under way ran to its end
+  EXPECT_EQ(view_.suspendedShown, std::vector<bool>{true});
+
+  // Suspended: the schedule starts nothing and a started pass returns at once.
+  controller->ArmChecking();
+  QThread::msleep(1100);
+  controller->scheduler().Tick();
+  controller->StartCheck();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(connections_, 1);
+
+  controller->ToggleSuspend();
+  EXPECT_FALSE(controller->suspended());
+  EXPECT_EQ(view_.icons.back(), TrayIcon::Idle);
+  controller->scheduler().Tick();  // re-armed: a full period from now
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(connections_, 1);
+}
+
+TEST_F(MailControllerTest, ExitDeclinedRestartsTheTimingEvenWithCheckingOff) {
+  settings_.options.CheckMail = 0;
+  settings_.options.Freq = "2";
+  settings_.options.FreqUnit = "1";
+  auto controller = Make();
+  controller->Start();
+  EXPECT_EQ(controller->scheduler().period(), 0);
+  controller->SetBusy(true);
+  controller->RestartAfterExitDeclined();
+  EXPECT_FALSE(controller->Busy());
+  EXPECT_EQ(controller->scheduler().period(), 120);
+  controller->Shutdown();
+}
+
+TEST_F(MailControllerTest, NoAccountOpensThePropertiesAndGoesOnWithTheirResult) {
+  settings_.accounts.clear();
+  view_.onProperties = [this] {
+    MailAccount account;
+    account.UserName = "added";
+    account.CheckMark = true;
+    settings_.accounts.push_back(account);
+  };
+  auto controller = Make();
+  controller->StartCheck();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(view_.propertiesOpened, 1);
+  EXPECT_EQ(view_.appended, std::vector<std::string>{"added"});
+}
+
+TEST_F(MailControllerTest, EditsDuringAPassNeverReachIt) {
+  std::promise<void> open;
+  gate_ = open.get_future().share();
+  auto controller = Make();
+  controller->StartCheck();
+  // The property sheet changes the account while the pass waits to connect.
+  settings_.accounts[0].UserName = "renamed";
+  open.set_value();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(view_.appended, std::vector<std::string>{"alice"});
+  EXPECT_EQ(log_.sent.substr(0, 12), "USER alice\r\n");
+}
+
+}  // namespace
+}  // namespace bc

@@ -1,0 +1,120 @@
+#include "app/scheduler.h"
+
+#include <gtest/gtest.h>
+
+namespace bc {
+namespace {
+
+class FakeClock final : public Clock {
+ public:
+  std::chrono::system_clock::time_point Now() const override { return now; }
+  void Advance(int seconds) { now += std::chrono::seconds(seconds); }
+  std::chrono::system_clock::time_point now = std::chrono::system_clock::from_time_t(1700000000);
+};
+
+struct Host final : SchedulerHost {
+  bool Busy() const override { return busy; }
+  bool Suspended() const override { return suspended; }
+  bool CheckMailOn() const override { return checkMail; }
+  bool IsVoiceBusy() const override { return voiceBusy; }
+  void StartCheck() override { checks.push_back(second); }
+  void StartUpdateCheck() override { ++updates; }
+  bool busy = false, suspended = false, checkMail = true, voiceBusy = false;
+  int second = 0;
+  int updates = 0;
+  std::vector<int> checks;
+};
+
+// Ticks once a second, as the scheduler's thread does, for `seconds` seconds.
+void Seconds(CheckScheduler& scheduler, FakeClock& clock, Host& host, int seconds) {
+  for (int i = 0; i < seconds; ++i) {
+    clock.Advance(1);
+    ++host.second;
+    scheduler.Tick();
+  }
+}
+
+TEST(CheckSchedulerTest, ThirtySecondsGivesAPassEveryThirtyOne) {
+  FakeClock clock;
+  Host host;
+  CheckScheduler scheduler(host, clock);
+  scheduler.Arm(30);
+  Seconds(scheduler, clock, host, 100);
+  EXPECT_EQ(host.checks, (std::vector<int>{31, 62, 93}));
+}
+
+TEST(CheckSchedulerTest, ASpeakingVoiceHoldsTheCheckUntilItIsDone) {
+  FakeClock clock;
+  Host host;
+  CheckScheduler scheduler(host, clock);
+  scheduler.Arm(30);
+  Seconds(scheduler, clock, host, 29);
+  host.voiceBusy = true;
+  Seconds(scheduler, clock, host, 10);
+  EXPECT_TRUE(host.checks.empty());
+  host.voiceBusy = false;
+  Seconds(scheduler, clock, host, 1);
+  EXPECT_EQ(host.checks, (std::vector<int>{40}));
+  Seconds(scheduler, clock, host, 31);
+  EXPECT_EQ(host.checks, (std::vector<int>{40, 71}));
+}
+
+TEST(CheckSchedulerTest, BusySuspendedOrOffStartsNothing) {
+  FakeClock clock;
+  Host host;
+  CheckScheduler scheduler(host, clock);
+  scheduler.Arm(5);
+  host.busy = true;
+  Seconds(scheduler, clock, host, 20);
+  host.busy = false;
+  host.suspended = true;
+  Seconds(scheduler, clock, host, 20);
+  host.suspended = false;
+  host.checkMail = false;
+  Seconds(scheduler, clock, host, 20);
+  EXPECT_TRUE(host.checks.empty());
+  // Resuming re-arms: one full period from then.
+  host.checkMail = true;
+  scheduler.Restart();
+  Seconds(scheduler, clock, host, 6);
+  EXPECT_EQ(host.checks, (std::vector<int>{66}));
+}
+
+TEST(CheckSchedulerTest, UpdateCheckOnceADay) {
+  FakeClock clock;
+  Host host;
+  host.checkMail = false;
+  CheckScheduler scheduler(host, clock);
+  clock.Advance(86400);
+  scheduler.Tick();
+  EXPECT_EQ(host.updates, 0);
+  clock.Advance(1);
+  scheduler.Tick();
+  scheduler.Tick();
+  EXPECT_EQ(host.updates, 1);
+}
+
+TEST(CheckSchedulerTest, TheThreadTicksAndStops) {
+  struct CountingHost final : SchedulerHost {
+    bool Busy() const override { return false; }
+    bool Suspended() const override { return false; }
+    bool CheckMailOn() const override { return true; }
+    bool IsVoiceBusy() const override { return false; }
+    void StartCheck() override { ++checks; }
+    void StartUpdateCheck() override {}
+    std::atomic<int> checks{0};
+  } host;
+  SystemClock clock;
+  CheckScheduler scheduler(host, clock);
+  scheduler.Arm(-1);  // due at every tick
+  scheduler.Start();
+  EXPECT_TRUE(scheduler.running());
+  while (host.checks == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  scheduler.Stop();
+  EXPECT_FALSE(scheduler.running());
+}
+
+}  // namespace
+}  // namespace bc
