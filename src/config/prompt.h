@@ -16,6 +16,16 @@ class Prompt {
 
   /// A Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+
+  /// A file-open dialog for one existing file. `filter` is in Qt's form, e.g.
+  /// "WAV (*.wav)"; `defaultSuffix` is added to a typed name without one.
+  /// Returns the chosen full path, or empty text when the user cancelled. Where
+  /// no one can choose (the console), nothing is ever chosen.
+  virtual std::string ChooseOpenFile(const std::string& title, const std::string& filter,
+                                     const std::string& defaultSuffix) {
+    (void)title, (void)filter, (void)defaultSuffix;
+    return {};
+  }
 };
 
 /// Writes messages to standard error and answers every question with No.

@@ -43,10 +43,17 @@ class RecordingPrompt final : public Prompt {
     questions.push_back(text);
     return answer;
   }
+  std::string ChooseOpenFile(const std::string& title, const std::string& filter,
+                             const std::string& defaultSuffix) override {
+    fileRequests.push_back(title + "|" + filter + "|" + defaultSuffix);
+    return chosenFile;
+  }
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;
   bool answer = false;
+  std::vector<std::string> fileRequests;  // "title|filter|suffix" per file dialog
+  std::string chosenFile;                 // what every file dialog answers; empty cancels
 };
 
 /// Reads a whole file; empty when it cannot be read.
