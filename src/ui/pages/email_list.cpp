@@ -1,0 +1,318 @@
+#include "ui/pages/email_list.h"
+
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QThread>
+#include <algorithm>
+#include <type_traits>
+
+#include "config/settings_store.h"
+#include "ui/pages/email_columns.h"
+#include "ui/pages/envelope_table_model.h"
+
+namespace bc {
+
+EmailTableView::EmailTableView(QWidget* parent) : QTableView(parent) {
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setTabKeyNavigation(false);
+  setShowGrid(false);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  verticalHeader()->hide();
+  // One fixed row height: the view then never measures rows, which keeps
+  // appending and sorting thousands of rows cheap.
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  QHeaderView* header = horizontalHeader();
+  header->setSectionsMovable(false);
+  header->setStretchLastSection(false);
+  header->setHighlightSections(false);
+  header->setSortIndicatorShown(false);
+  header->setSectionsClickable(true);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  // The selection stays as visible when another control has the focus.
+  QPalette colors = palette();
+  for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    colors.setColor(QPalette::Inactive, role, colors.color(QPalette::Active, role));
+  }
+  setPalette(colors);
+}
+
+void EmailTableView::mouseReleaseEvent(QMouseEvent* event) {
+  QTableView::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton) {
+    Q_EMIT MouseClicked();
+  }
+}
+
+EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidget* parent)
+    : QWidget(parent), store_(store), settings_(settings) {
+  setObjectName(QStringLiteral("emailListPage"));
+  model_ = new EnvelopeTableModel(this);
+  view_ = new EmailTableView(this);
+  view_->setObjectName(QStringLiteral("emailList"));
+  view_->setModel(model_);
+
+  auto* accountsLabel = new QLabel(QStringLiteral("Accounts:"), this);
+  auto* emailsLabel = new QLabel(QStringLiteral("Emails:"), this);
+  accountsBar_ = new QProgressBar(this);
+  accountsBar_->setObjectName(QStringLiteral("accountsProgress"));
+  emailsBar_ = new QProgressBar(this);
+  emailsBar_->setObjectName(QStringLiteral("emailsProgress"));
+  for (QProgressBar* bar : {accountsBar_, emailsBar_}) {
+    bar->setTextVisible(false);
+    bar->setRange(0, 1);  // 0 to 0 would make Qt show a busy bar
+    bar->setValue(0);
+    bar->setFixedHeight(11);  // 7 dialog units
+  }
+
+  // The page is 315 x 179 dialog units: the list at 10, 10 (292 x 139), the
+  // labels at x 10 and the bars from x 45 to the list's right edge.
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(15, 16, 19, 14);
+  layout->setHorizontalSpacing(4);
+  layout->setVerticalSpacing(5);
+  layout->addWidget(view_, 0, 0, 1, 2);
+  layout->addWidget(accountsLabel, 1, 0);
+  layout->addWidget(accountsBar_, 1, 1);
+  layout->addWidget(emailsLabel, 2, 0);
+  layout->addWidget(emailsBar_, 2, 1);
+  layout->setColumnMinimumWidth(0, 48);
+  layout->setColumnStretch(1, 1);
+  layout->setRowStretch(0, 1);
+
+  for (const FieldInfo& info : kFields) {
+    if (info.columnFlag != nullptr) {
+      const auto index = static_cast<size_t>(info.field);
+      widths_[index] = ReadColumnWidth(settings_, info.field);
+      writtenWidths_[index] = settings_.ReadValue("", ColumnInfoOf(info.field).widthValue);
+    }
+  }
+
+  QHeaderView* header = view_->horizontalHeader();
+  header->viewport()->installEventFilter(this);
+  connect(header, &QHeaderView::sectionClicked, this, &EmailList::OnHeaderClicked);
+  connect(view_, &EmailTableView::MouseClicked, this, [this] { Q_EMIT Clicked(SelectedCount()); });
+}
+
+EmailList::~EmailList() = default;
+
+bool EmailList::eventFilter(QObject* watched, QEvent* event) {
+  // The header reports a click without the keys held; take them from the
+  // mouse event that makes the click.
+  if (watched == view_->horizontalHeader()->viewport() &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
+    headerModifiers_ = static_cast<QMouseEvent*>(event)->modifiers();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+int EmailList::RememberedWidth(Field field) const {
+  return widths_[static_cast<size_t>(field)];
+}
+
+void EmailList::RememberWidths() {
+  const std::vector<Field>& columns = model_->columns();
+  const QHeaderView* header = view_->horizontalHeader();
+  for (size_t i = 0; i < columns.size() && static_cast<int>(i) < header->count(); ++i) {
+    widths_[static_cast<size_t>(columns[i])] = header->sectionSize(static_cast<int>(i));
+  }
+}
+
+void EmailList::SaveWidths() {
+  bool changed = false;
+  for (const FieldInfo& info : kFields) {
+    if (info.columnFlag == nullptr) {
+      continue;
+    }
+    const auto index = static_cast<size_t>(info.field);
+    const std::string text = std::to_string(widths_[index]);
+    if (text != writtenWidths_[index]) {
+      settings_.WriteValue("", ColumnInfoOf(info.field).widthValue, text);
+      writtenWidths_[index] = text;
+      changed = true;
+    }
+  }
+  if (changed) {
+    settings_.Commit();
+  }
+}
+
+void EmailList::Rebuild(const AppOptions& options) {
+  RememberWidths();
+  SaveWidths();
+
+  const std::vector<Field> columns = ListColumns(options);
+  for (const Field field : columns) {
+    widths_[static_cast<size_t>(field)] = ReadColumnWidth(settings_, field);
+  }
+  const std::vector<Envelope> entries = store_.Snapshot();
+  model_->Reset(columns, entries);
+  appendedSinceClear_ = static_cast<int>(entries.size());
+  QHeaderView* header = view_->horizontalHeader();
+  for (size_t i = 0; i < columns.size(); ++i) {
+    header->resizeSection(static_cast<int>(i), widths_[static_cast<size_t>(columns[i])]);
+  }
+  if (columns.empty()) {
+    return;
+  }
+  SelectOnly(0);
+  model_->Sort(sort_.AfterRebuild(columns));
+}
+
+void EmailList::Clear() {
+  model_->ClearRows();
+  appendedSinceClear_ = 0;
+}
+
+void EmailList::ReloadRows() {
+  const std::vector<Envelope> entries = store_.Snapshot();
+  model_->Reset(model_->columns(), entries);
+  appendedSinceClear_ = static_cast<int>(entries.size());
+  SelectOnly(0);
+}
+
+void EmailList::AppendEnvelope(int storeIndex, const Envelope& envelope) {
+  if (storeIndex < appendedSinceClear_) {
+    return;  // a reload already took it from the store
+  }
+  if (storeIndex > appendedSinceClear_) {
+    ReloadRows();  // a row went missing: show the store as it is now
+    return;
+  }
+  ++appendedSinceClear_;
+  model_->AppendRow(envelope);
+  // A rebuild selects row 0; the first row of a pass gets the same.
+  if (model_->rowCount() == 1 && !view_->selectionModel()->hasSelection()) {
+    SelectOnly(0);
+  }
+}
+
+void EmailList::SetAccountsProgress(int position, int maximum) {
+  accountsBar_->setRange(0, std::max(maximum, 1));
+  accountsBar_->setValue(std::clamp(position, 0, std::max(maximum, 1)));
+}
+
+void EmailList::SetEmailsProgress(int position, int maximum) {
+  emailsBar_->setRange(0, std::max(maximum, 1));
+  emailsBar_->setValue(std::clamp(position, 0, std::max(maximum, 1)));
+}
+
+void EmailList::OnHeaderClicked(int column) {
+  SortByHeader(column, headerModifiers_.testFlag(Qt::ControlModifier));
+}
+
+void EmailList::SortByHeader(int column, bool ctrlHeld) {
+  if (column < 0 || column >= model_->columnCount()) {
+    return;
+  }
+  const Field field = model_->columns()[static_cast<size_t>(column)];
+  model_->Sort(ctrlHeld ? sort_.CtrlClick(column, field) : sort_.PlainClick(column, field));
+}
+
+void EmailList::SaveSortDirection() {
+  sort_.SaveSortDirection(model_->columns());
+}
+
+void EmailList::MoveSelection(int row, bool playActive, bool readAll) {
+  if (playActive && !readAll) {
+    return;
+  }
+  SelectOnly(row);
+}
+
+std::vector<int> EmailList::SelectedRows() const {
+  std::vector<int> rows;
+  const QModelIndexList selected = view_->selectionModel()->selectedRows();
+  rows.reserve(static_cast<size_t>(selected.size()));
+  for (const QModelIndex& index : selected) {
+    rows.push_back(index.row());
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+int EmailList::SelectedCount() const {
+  return static_cast<int>(view_->selectionModel()->selectedRows().size());
+}
+
+int EmailList::RowCount() const {
+  return model_->rowCount();
+}
+
+std::vector<long long> EmailList::SelectedMessageIds() const {
+  std::vector<long long> ids;
+  for (const int row : SelectedRows()) {
+    ids.push_back(model_->MessageIdAt(row));
+  }
+  return ids;
+}
+
+void EmailList::SelectAll() {
+  const int rows = model_->rowCount();
+  const int columns = model_->columnCount();
+  if (rows == 0 || columns == 0) {
+    return;
+  }
+  view_->selectionModel()->select(
+      QItemSelection(model_->index(0, 0), model_->index(rows - 1, columns - 1)),
+      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void EmailList::SelectOnly(int row) {
+  QItemSelectionModel* selection = view_->selectionModel();
+  if (row < 0 || row >= model_->rowCount() || model_->columnCount() == 0) {
+    selection->clearSelection();
+    return;
+  }
+  // Selected, not made current: the keyboard focus row stays where it was.
+  selection->select(model_->index(row, 0),
+                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+template <typename Fn>
+auto EmailList::OnUiThread(Fn fn) -> decltype(fn()) {
+  if (QThread::currentThread() == thread()) {
+    return fn();
+  }
+  // The worker waits until the UI thread has carried the call out, so the
+  // list and the store it is about to change stay in step.
+  if constexpr (std::is_void_v<decltype(fn())>) {
+    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+  } else {
+    decltype(fn()) result{};
+    QMetaObject::invokeMethod(
+        this, [&result, &fn] { result = fn(); }, Qt::BlockingQueuedConnection);
+    return result;
+  }
+}
+
+std::optional<long long> EmailList::FirstSelectedMessageId() {
+  return OnUiThread([this]() -> std::optional<long long> {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+      return std::nullopt;
+    }
+    return model_->MessageIdAt(rows.front());
+  });
+}
+
+void EmailList::RemoveRow(long long messageId) {
+  OnUiThread([this, messageId] { model_->RemoveRowAt(model_->RowOfMessageId(messageId)); });
+}
+
+void EmailList::RenumberRows(int accountIndex, int deletedIndex) {
+  OnUiThread([this, accountIndex, deletedIndex] {
+    model_->RenumberAfterDeletion(accountIndex, deletedIndex);
+  });
+}
+
+}  // namespace bc

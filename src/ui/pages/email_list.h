@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QTableView>
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "config/field_order.h"
+#include "config/settings.h"
+#include "mail/deletion.h"
+#include "mail/envelope_store.h"
+#include "speech/mail_announcer.h"
+#include "ui/pages/list_sort_state.h"
+
+class QHeaderView;
+class QLabel;
+class QProgressBar;
+
+namespace bc {
+
+class EnvelopeTableModel;
+class SettingsStore;
+
+/// The table of the email list: whole-row selection of several rows that stays
+/// visible while the table has no focus; reports mouse clicks once the
+/// selection has taken them.
+class EmailTableView : public QTableView {
+  Q_OBJECT
+
+ public:
+  explicit EmailTableView(QWidget* parent = nullptr);
+
+ Q_SIGNALS:
+  /// A left click anywhere in the rows area, on a row or not.
+  void MouseClicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+/// The " Email Reader " page: the list of the envelopes the last check
+/// accepted (one row per message, one column per chosen field, each row's item
+/// data its messageId) with the "Accounts:" and "Emails:" progress bars.
+///
+/// Columns follow the column flags and ColumnOrder; their widths live in the
+/// root values fromWidth ... attachmentWidth of the settings, taken from the
+/// columns and written back at every Rebuild. Header clicks sort (Ctrl held:
+/// by several columns); a Rebuild brings the last sort back.
+///
+/// Threads: everything runs on the UI thread except the DeletionRows calls,
+/// which the delete worker makes from its own thread: each is carried out on
+/// the UI thread while the worker waits, so the UI thread must never wait for
+/// the delete worker to finish while it may still be calling.
+class EmailList : public QWidget, public ListSelection, public DeletionRows {
+  Q_OBJECT
+
+ public:
+  /// `store` and `settings` must outlive the page.
+  EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidget* parent = nullptr);
+  ~EmailList() override;
+
+  /// Remembers the widths of the current columns (and writes all seven to the
+  /// settings), then rebuilds columns and rows from the options and the store:
+  /// row k shows entry k, row 0 is selected, and the last header sort comes
+  /// back. With ShowEnvelopeInfo off, or no column flag on, the list is empty.
+  void Rebuild(const AppOptions& options);
+
+  /// The start of a check pass: every row goes; the columns stay.
+  void Clear();
+  /// A check pass accepted the envelope stored as entry `storeIndex`: its row
+  /// is added below the others (no rebuild, no sort; the pass ends with a
+  /// Rebuild). When the rows have fallen out of step with the store (an index
+  /// that is not the next one), the rows are reloaded from the store instead.
+  void AppendEnvelope(int storeIndex, const Envelope& envelope);
+
+  /// The progress bars: position in 0 to maximum.
+  void SetAccountsProgress(int position, int maximum);
+  void SetEmailsProgress(int position, int maximum);
+
+  /// A left click on the header of `column`, with or without Ctrl held.
+  void SortByHeader(int column, bool ctrlHeld);
+  /// Before a Rebuild after the property sheet: remembers the direction of the
+  /// column last sorted, so the Rebuild sorts it the same way.
+  void SaveSortDirection();
+
+  /// Moves the selection to row `row` (see SelectOnly), unless `playActive` is
+  /// set and `readAll` is not: a Play of chosen rows keeps the user's choice.
+  void MoveSelection(int row, bool playActive, bool readAll);
+
+  [[nodiscard]] int SelectedCount() const;
+  [[nodiscard]] EmailTableView* view() const { return view_; }
+  [[nodiscard]] EnvelopeTableModel* model() const { return model_; }
+  [[nodiscard]] QProgressBar* accountsBar() const { return accountsBar_; }
+  [[nodiscard]] QProgressBar* emailsBar() const { return emailsBar_; }
+  [[nodiscard]] const ListSortState& sortState() const { return sort_; }
+  /// The width each field's column had or will have, indexed by Field.
+  [[nodiscard]] int RememberedWidth(Field field) const;
+
+  // ListSelection (UI thread).
+  [[nodiscard]] int RowCount() const override;
+  [[nodiscard]] std::vector<long long> SelectedMessageIds() const override;
+  void SelectAll() override;
+  void SelectOnly(int row) override;
+
+  // DeletionRows (any thread; carried out on the UI thread).
+  std::optional<long long> FirstSelectedMessageId() override;
+  void RemoveRow(long long messageId) override;
+  void RenumberRows(int accountIndex, int deletedIndex) override;
+
+ Q_SIGNALS:
+  /// Every mouse click in the list, with the number of rows selected after it.
+  /// Keyboard selection changes do not emit.
+  void Clicked(int selectedCount);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void OnHeaderClicked(int column);
+  void RememberWidths();
+  void SaveWidths();
+  void ReloadRows();
+  [[nodiscard]] std::vector<int> SelectedRows() const;
+  template <typename Fn>
+  auto OnUiThread(Fn fn) -> decltype(fn());
+
+  const EnvelopeStore& store_;
+  SettingsStore& settings_;
+  EnvelopeTableModel* model_ = nullptr;
+  EmailTableView* view_ = nullptr;
+  QProgressBar* accountsBar_ = nullptr;
+  QProgressBar* emailsBar_ = nullptr;
+  std::array<int, kFieldCount> widths_{};
+  std::array<std::string, kFieldCount> writtenWidths_;  // last text written per width value
+  ListSortState sort_;
+  Qt::KeyboardModifiers headerModifiers_;
+  int appendedSinceClear_ = 0;
+  bool rowsFromStore_ = false;  // the rows mirror the store (false with no columns)
+};
+
+}  // namespace bc

@@ -1,0 +1,181 @@
+#include "ui/pages/envelope_table_model.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "ui/pages/email_columns.h"
+
+namespace bc {
+
+EnvelopeTableModel::EnvelopeTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+EnvelopeTableModel::Row EnvelopeTableModel::MakeRow(const Envelope& envelope) const {
+  Row row;
+  row.messageId = ParseMessageId(envelope.messageId);
+  row.cells.reserve(columns_.size());
+  row.keys.reserve(columns_.size());
+  for (const Field field : columns_) {
+    row.cells.push_back(ColumnText(envelope, field));
+    // Case folding is Unicode's rule for caseless matching ("Straße" and
+    // "STRASSE" fold alike), so every script sorts without regard to case.
+    row.keys.push_back(row.cells.back().toCaseFolded());
+  }
+  return row;
+}
+
+void EnvelopeTableModel::Reset(std::vector<Field> columns, const std::vector<Envelope>& entries) {
+  beginResetModel();
+  columns_ = std::move(columns);
+  rows_.clear();
+  if (!columns_.empty()) {
+    rows_.reserve(entries.size());
+    for (const Envelope& envelope : entries) {
+      rows_.push_back(MakeRow(envelope));
+    }
+  }
+  endResetModel();
+}
+
+void EnvelopeTableModel::ClearRows() {
+  if (rows_.empty()) {
+    return;
+  }
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+void EnvelopeTableModel::AppendRow(const Envelope& envelope) {
+  if (columns_.empty()) {
+    return;
+  }
+  const int row = static_cast<int>(rows_.size());
+  beginInsertRows({}, row, row);
+  rows_.push_back(MakeRow(envelope));
+  endInsertRows();
+}
+
+void EnvelopeTableModel::RemoveRowAt(int row) {
+  if (row < 0 || row >= rowCount()) {
+    return;
+  }
+  beginRemoveRows({}, row, row);
+  rows_.erase(rows_.begin() + row);
+  endRemoveRows();
+}
+
+void EnvelopeTableModel::Sort(const std::vector<SortKey>& keys) {
+  std::vector<SortKey> usable;
+  for (const SortKey& key : keys) {
+    if (key.column >= 0 && key.column < columnCount()) {
+      usable.push_back(key);
+    }
+  }
+  if (usable.empty() || rows_.size() < 2) {
+    return;
+  }
+  std::vector<int> order(rows_.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    for (const SortKey& key : usable) {
+      const auto column = static_cast<size_t>(key.column);
+      const int c = rows_[static_cast<size_t>(a)].keys[column].compare(
+          rows_[static_cast<size_t>(b)].keys[column]);
+      if (c != 0) {
+        return key.ascending ? c < 0 : c > 0;
+      }
+    }
+    return false;
+  });
+
+  Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  std::vector<int> newRowOf(rows_.size());
+  std::vector<Row> sorted;
+  sorted.reserve(rows_.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    newRowOf[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    sorted.push_back(std::move(rows_[static_cast<size_t>(order[i])]));
+  }
+  rows_ = std::move(sorted);
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const QModelIndex& index : before) {
+    after.push_back(this->index(newRowOf[static_cast<size_t>(index.row())], index.column()));
+  }
+  changePersistentIndexList(before, after);
+  Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void EnvelopeTableModel::RenumberAfterDeletion(int accountIndex, int deletedIndex) {
+  for (Row& row : rows_) {
+    if (AccountIndexOf(row.messageId) == accountIndex &&
+        MessageIndexOf(row.messageId) > deletedIndex) {
+      row.messageId = MakeMessageId(MessageIndexOf(row.messageId) - 1, accountIndex);
+    }
+  }
+  if (!rows_.empty()) {
+    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::UserRole});
+  }
+}
+
+long long EnvelopeTableModel::MessageIdAt(int row) const {
+  if (row < 0 || row >= rowCount()) {
+    return 0;
+  }
+  return rows_[static_cast<size_t>(row)].messageId;
+}
+
+int EnvelopeTableModel::RowOfMessageId(long long messageId) const {
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].messageId == messageId) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+QString EnvelopeTableModel::Text(int row, int column) const {
+  if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
+    return {};
+  }
+  return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(column)];
+}
+
+int EnvelopeTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int EnvelopeTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant EnvelopeTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) {
+    return {};
+  }
+  const Row& row = rows_[static_cast<size_t>(index.row())];
+  switch (role) {
+    case Qt::DisplayRole:
+      return row.cells[static_cast<size_t>(index.column())];
+    case Qt::UserRole:
+      return row.messageId;
+    default:
+      return {};
+  }
+}
+
+QVariant EnvelopeTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) {
+    return {};
+  }
+  if (role == Qt::DisplayRole) {
+    return QString::fromLatin1(ColumnInfoOf(columns_[static_cast<size_t>(section)]).heading);
+  }
+  if (role == Qt::TextAlignmentRole) {
+    return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+  return {};
+}
+
+}  // namespace bc

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <vector>
+
+#include "config/field_order.h"
+#include "mail/envelope_store.h"
+#include "ui/pages/list_sort_state.h"
+
+namespace bc {
+
+/// The rows of the email list: one row per envelope, one column per shown
+/// field, each row carrying its messageId as item data (Qt::UserRole). Rows
+/// hold their own copies of the texts, so sorting or removing rows never
+/// touches the EnvelopeStore. Used on the UI thread only.
+class EnvelopeTableModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit EnvelopeTableModel(QObject* parent = nullptr);
+
+  /// Replaces columns and rows: row k shows entries[k].
+  void Reset(std::vector<Field> columns, const std::vector<Envelope>& entries);
+  /// Removes every row; the columns stay.
+  void ClearRows();
+  /// Adds a row for `envelope` below the others. Does nothing without columns.
+  void AppendRow(const Envelope& envelope);
+  void RemoveRowAt(int row);
+
+  /// Reorders the rows by the keys, most significant first, comparing the
+  /// shown texts without regard to case. Ties keep their order. Keys naming a
+  /// column that does not exist are skipped. Persistent indexes (and so the
+  /// selection) follow their rows.
+  void Sort(const std::vector<SortKey>& keys);
+
+  /// Rows of `accountIndex` whose message index is above `deletedIndex` get
+  /// the message index one lower, as the server numbers them after a deletion.
+  void RenumberAfterDeletion(int accountIndex, int deletedIndex);
+
+  [[nodiscard]] const std::vector<Field>& columns() const { return columns_; }
+  [[nodiscard]] long long MessageIdAt(int row) const;
+  /// The first row whose item data is `messageId`, or -1.
+  [[nodiscard]] int RowOfMessageId(long long messageId) const;
+  [[nodiscard]] QString Text(int row, int column) const;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  struct Row {
+    long long messageId = 0;
+    std::vector<QString> cells;  // one per column
+    std::vector<QString> keys;   // the cells case-folded, for sorting
+  };
+  [[nodiscard]] Row MakeRow(const Envelope& envelope) const;
+
+  std::vector<Field> columns_;
+  std::vector<Row> rows_;
+};
+
+}  // namespace bc
