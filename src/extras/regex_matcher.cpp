@@ -36,7 +36,7 @@ constexpr int kSpStart = 4;   // starts with * or +
 
 // Bounds of one search, so that a hostile pattern cannot hang the caller or
 // exhaust its stack.
-constexpr long kMaxSteps = 20'000'000;
+constexpr long kMaxSteps = 10'000'000;
 constexpr int kMaxDepth = 4000;
 
 constexpr std::size_t kNone = SIZE_MAX;
@@ -679,6 +679,8 @@ class Matcher {
     }
     std::size_t count = static_cast<std::size_t>(scan - input_);
     input_ = scan;
+    // The scan is work too: a repetition inside a repeated group rescans the text.
+    steps_ += static_cast<long>(count);
     return count;
   }
 
