@@ -1,0 +1,474 @@
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "config/settings_store.h"
+#include "mail/check_cycle.h"
+#include "mail/deletion.h"
+#include "mail/pop3_transport.h"
+#include "support/test_env.h"
+#include "ui/pages/email_list.h"
+#include "ui/pages/envelope_table_model.h"
+
+namespace bc {
+namespace {
+
+// A POP3 server's mailbox as the deleting sessions see it: UIDL n names the
+// message at number n, DELE marks it, QUIT removes the marked messages (the
+// later ones move up, as a real server renumbers).
+class MailboxTransport final : public Pop3Transport {
+ public:
+  explicit MailboxTransport(std::vector<std::string>& uids) : uids_(uids) {}
+
+  bool Open(const std::string&, int) override {
+    out_ = "+OK ready\r\n";
+    return true;
+  }
+  bool StartTls() override { return false; }
+  ReadStatus Read(std::string& out, size_t maxBytes) override {
+    if (out_.empty()) {
+      return ReadStatus::Closed;
+    }
+    const size_t n = std::min(maxBytes, out_.size());
+    out.append(out_, 0, n);
+    out_.erase(0, n);
+    return ReadStatus::Data;
+  }
+  bool Write(std::string_view data) override {
+    const std::string line(data.substr(0, data.find("\r\n")));
+    const auto number = [&] { return std::stoi(line.substr(5)); };
+    if (line.starts_with("UIDL ")) {
+      const int n = number();
+      out_ += n >= 1 && n <= static_cast<int>(uids_.size())
+                  ? "+OK " + std::to_string(n) + " " + uids_[static_cast<size_t>(n - 1)] + "\r\n"
+                  : std::string("-ERR no such message\r\n");
+    } else if (line.starts_with("DELE ")) {
+      marked_.insert(number());
+      out_ += "+OK marked\r\n";
+    } else if (line == "QUIT") {
+      for (auto n = marked_.rbegin(); n != marked_.rend(); ++n) {
+        uids_.erase(uids_.begin() + (*n - 1));
+      }
+      out_ += "+OK bye\r\n";
+    } else {
+      out_ += "+OK\r\n";
+    }
+    return true;
+  }
+  void Close() override {}
+  [[nodiscard]] std::string ErrorText() const override { return {}; }
+
+ private:
+  std::vector<std::string>& uids_;
+  std::set<int> marked_;
+  std::string out_;
+};
+
+class EmailListTest : public ::testing::Test {
+ protected:
+  EmailListTest() : settings_(dir_.File("Brindlecast.conf"), prompt_) {
+    options_.From = options_.Subject = options_.Address = options_.Received = options_.size =
+        options_.Account = options_.Attachment = 1;
+    options_.ShowEnvelopeInfo = true;
+  }
+
+  EmailList& List() {
+    if (!list_) {
+      list_ = std::make_unique<EmailList>(store_, settings_);
+      list_->resize(700, 400);
+      list_->show();
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(list_.get()));
+    }
+    return *list_;
+  }
+
+  Envelope Make(const std::string& from, const std::string& subject, int account = 0,
+                const std::string& size = "1.000 KB") {
+    const int index = nextIndex_[account]++;
+    Envelope e;
+    e.from = from;
+    e.subject = subject;
+    e.size = size;
+    e.address = from + "@example.com";
+    e.received = "2005/02/01 10:00:0" + std::to_string(index % 10);
+    e.account = account == 0 ? "jsmith" : "other";
+    e.attachment = "0";
+    e.messageId = std::to_string(MakeMessageId(index, account));
+    e.messageKey = "<" + std::to_string(account) + "." + std::to_string(index) + "@example.com>";
+    e.uniqueId = "uid-" + std::to_string(account) + "-" + std::to_string(index);
+    return e;
+  }
+  void Add(const std::string& from, const std::string& subject, int account = 0,
+           const std::string& size = "1.000 KB") {
+    store_.Append(Make(from, subject, account, size));
+  }
+
+  QStringList Headings() {
+    QStringList headings;
+    const EnvelopeTableModel* model = List().model();
+    for (int c = 0; c < model->columnCount(); ++c) {
+      headings << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+    return headings;
+  }
+  int ColumnOf(const QString& heading) { return static_cast<int>(Headings().indexOf(heading)); }
+  QStringList Column(const QString& heading) {
+    QStringList texts;
+    for (int r = 0; r < List().RowCount(); ++r) {
+      texts << List().model()->Text(r, ColumnOf(heading));
+    }
+    return texts;
+  }
+  void ClickHeader(const QString& heading, Qt::KeyboardModifiers keys = {}) {
+    QHeaderView* header = List().view()->horizontalHeader();
+    const int column = ColumnOf(heading);
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, keys, at);
+  }
+  long long IdOf(const QString& subject) {
+    for (const Envelope& e : store_.Snapshot()) {
+      if (QString::fromStdString(e.subject) == subject) {
+        return std::stoll(e.messageId);
+      }
+    }
+    return -1;
+  }
+
+  test::TempDir dir_;
+  test::RecordingPrompt prompt_;
+  SettingsStore settings_;
+  EnvelopeStore store_;
+  AppOptions options_;
+  std::map<int, int> nextIndex_;
+  std::unique_ptr<EmailList> list_;
+};
+
+TEST_F(EmailListTest, ColumnsFollowFlagsAndOrder) {
+  Add("Ann", "Hello");
+  Add("Bob", "Agenda");
+  List().Rebuild(options_);
+  EXPECT_EQ(Headings(), (QStringList{QStringLiteral("Received"), QStringLiteral("From"),
+                                     QStringLiteral("Subject"), QStringLiteral("Size"),
+                                     QStringLiteral("Account"), QStringLiteral("Attachment"),
+                                     QStringLiteral("Address")}));
+  // Row k shows entry k, carries its messageId, and row 0 starts selected.
+  ASSERT_EQ(List().RowCount(), 2);
+  EXPECT_EQ(Column(QStringLiteral("From")),
+            (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")}));
+  EXPECT_EQ(List().model()->index(1, 0).data(Qt::UserRole).toLongLong(), MakeMessageId(1, 0));
+  EXPECT_EQ(List().SelectedMessageIds(), std::vector<long long>{MakeMessageId(0, 0)});
+
+  options_.size = 0;
+  options_.ColumnOrder = "from=0,subject=1,address=2,received=9,size=3,account=4,attachment=4,";
+  List().Rebuild(options_);
+  // Received sits out of range; Account and Attachment share a place, in field order.
+  EXPECT_EQ(Headings(), (QStringList{QStringLiteral("From"), QStringLiteral("Subject"),
+                                     QStringLiteral("Address"), QStringLiteral("Account"),
+                                     QStringLiteral("Attachment")}));
+
+  options_.ShowEnvelopeInfo = false;
+  List().Rebuild(options_);
+  EXPECT_EQ(List().model()->columnCount(), 0);
+  EXPECT_EQ(List().RowCount(), 0);
+  EXPECT_TRUE(List().SelectedMessageIds().empty());
+
+  options_.ShowEnvelopeInfo = true;
+  options_.From = options_.Subject = options_.Address = options_.Received = options_.Account =
+      options_.Attachment = 0;
+  List().Rebuild(options_);
+  EXPECT_EQ(List().RowCount(), 0);
+}
+
+TEST_F(EmailListTest, WidthsAreKeptAcrossRebuildsAndStored) {
+  settings_.WriteValue("", "subjectWidth", "250");
+  settings_.WriteValue("", "fromWidth", "0");
+  settings_.WriteValue("", "addressWidth", "wide");
+  ASSERT_TRUE(settings_.Commit());
+  Add("Ann", "Hello");
+  List().Rebuild(options_);
+  QHeaderView* header = List().view()->horizontalHeader();
+  EXPECT_EQ(header->sectionSize(ColumnOf(QStringLiteral("Subject"))), 250);
+  EXPECT_EQ(header->sectionSize(ColumnOf(QStringLiteral("From"))), 100);
+  EXPECT_EQ(header->sectionSize(ColumnOf(QStringLiteral("Address"))), 100);
+  EXPECT_EQ(header->sectionSize(ColumnOf(QStringLiteral("Received"))), 100);
+
+  // The user drags the Subject column wider; the next check keeps it.
+  header->resizeSection(ColumnOf(QStringLiteral("Subject")), 321);
+  List().Rebuild(options_);
+  EXPECT_EQ(header->sectionSize(ColumnOf(QStringLiteral("Subject"))), 321);
+
+  // A column taken away and brought back keeps its width too.
+  options_.Subject = 0;
+  List().Rebuild(options_);
+  options_.Subject = 1;
+  List().Rebuild(options_);
+  EXPECT_EQ(header->sectionSize(ColumnOf(QStringLiteral("Subject"))), 321);
+
+  // The widths reached the settings file.
+  test::RecordingPrompt otherPrompt;
+  SettingsStore reread(dir_.File("Brindlecast.conf"), otherPrompt);
+  EXPECT_EQ(reread.ReadValue("", "subjectWidth"), "321");
+  EXPECT_EQ(reread.ReadValue("", "fromWidth"), "100");
+  EXPECT_EQ(reread.ReadValue("", "attachmentWidth"), "100");
+  EXPECT_TRUE(prompt_.messages.empty());
+}
+
+TEST_F(EmailListTest, SubjectSortsUpThenDownAndComesBackAfterACheck) {
+  Add("A", "banana");
+  Add("B", "Apple");
+  Add("C", "cherry");
+  Add("D", "apple");
+  List().Rebuild(options_);
+  ClickHeader(QStringLiteral("Subject"));
+  // Letter case does not count; equal texts keep their order.
+  EXPECT_EQ(Column(QStringLiteral("Subject")),
+            (QStringList{QStringLiteral("Apple"), QStringLiteral("apple"), QStringLiteral("banana"),
+                         QStringLiteral("cherry")}));
+  ClickHeader(QStringLiteral("Subject"));
+  EXPECT_EQ(Column(QStringLiteral("Subject")),
+            (QStringList{QStringLiteral("cherry"), QStringLiteral("banana"),
+                         QStringLiteral("Apple"), QStringLiteral("apple")}));
+
+  // The next check brings other rows; they come back sorted the same way.
+  store_.Clear();
+  Add("E", "delta");
+  Add("F", "Echo");
+  Add("G", "alpha");
+  List().Rebuild(options_);
+  EXPECT_EQ(
+      Column(QStringLiteral("Subject")),
+      (QStringList{QStringLiteral("Echo"), QStringLiteral("delta"), QStringLiteral("alpha")}));
+
+  // Still so when the property sheet moves the Subject column elsewhere.
+  List().SaveSortDirection();
+  options_.ColumnOrder = "from=1,subject=6,address=2,received=0,size=3,account=4,attachment=5,";
+  List().Rebuild(options_);
+  EXPECT_EQ(ColumnOf(QStringLiteral("Subject")), 6);
+  EXPECT_EQ(
+      Column(QStringLiteral("Subject")),
+      (QStringList{QStringLiteral("Echo"), QStringLiteral("delta"), QStringLiteral("alpha")}));
+  // And the next click on it goes the other way.
+  ClickHeader(QStringLiteral("Subject"));
+  EXPECT_EQ(
+      Column(QStringLiteral("Subject")),
+      (QStringList{QStringLiteral("alpha"), QStringLiteral("delta"), QStringLiteral("Echo")}));
+}
+
+TEST_F(EmailListTest, TextsSortAsTextWithoutRegardToCase) {
+  Add("zoe", "s1", 0, "9.000 KB");
+  Add("ÉCOLE", "s2", 0, "10.000 KB");
+  Add("Zeta", "s3", 0, "100.000 KB");
+  Add("école", "s4", 0, "2.500 KB");
+  List().Rebuild(options_);
+  ClickHeader(QStringLiteral("Size"));
+  EXPECT_EQ(Column(QStringLiteral("Size")),
+            (QStringList{QStringLiteral("10.000 KB"), QStringLiteral("100.000 KB"),
+                         QStringLiteral("2.500 KB"), QStringLiteral("9.000 KB")}));
+  ClickHeader(QStringLiteral("From"));
+  const QStringList from = Column(QStringLiteral("From"));
+  // Accented capitals fold like plain ones: the two spellings of one word sit
+  // together in list order.
+  EXPECT_EQ(from.indexOf(QStringLiteral("école")), from.indexOf(QStringLiteral("ÉCOLE")) + 1);
+  EXPECT_EQ(from.indexOf(QStringLiteral("Zeta")), from.indexOf(QStringLiteral("zoe")) - 1);
+}
+
+TEST_F(EmailListTest, SelectionFollowsTheMessagesThroughASort) {
+  Add("A", "delta");
+  Add("B", "alpha");
+  Add("C", "charlie");
+  Add("D", "bravo");
+  List().Rebuild(options_);
+  List().SelectOnly(0);  // delta
+  List().view()->selectionModel()->select(List().model()->index(2, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  ClickHeader(QStringLiteral("Subject"));
+  ASSERT_EQ(Column(QStringLiteral("Subject"))[3], QStringLiteral("delta"));
+  // Ascending row order: charlie (row 2) before delta (row 3).
+  EXPECT_EQ(List().SelectedMessageIds(), (std::vector<long long>{IdOf(QStringLiteral("charlie")),
+                                                                 IdOf(QStringLiteral("delta"))}));
+  EXPECT_EQ(List().FirstSelectedMessageId(), IdOf(QStringLiteral("charlie")));
+}
+
+TEST_F(EmailListTest, CtrlClicksSortBySeveralColumns) {
+  Add("b", "x");
+  Add("a", "y");
+  Add("a", "x");
+  Add("b", "y");
+  List().Rebuild(options_);
+  const auto rows = [&] {
+    QStringList r;
+    for (int i = 0; i < List().RowCount(); ++i) {
+      r << List().model()->Text(i, ColumnOf(QStringLiteral("From"))) +
+               List().model()->Text(i, ColumnOf(QStringLiteral("Subject")));
+    }
+    return r.join(QLatin1Char(' '));
+  };
+  ClickHeader(QStringLiteral("From"));
+  EXPECT_EQ(rows(), QStringLiteral("ay ax bx by"));
+  // From's bit was flipped by its click, so it now runs downwards; the Ctrl-
+  // clicked Subject reads its clear bit as descending and orders within From.
+  ClickHeader(QStringLiteral("Subject"), Qt::ControlModifier);
+  EXPECT_EQ(rows(), QStringLiteral("by bx ay ax"));
+  ClickHeader(QStringLiteral("Subject"), Qt::ControlModifier);
+  EXPECT_EQ(rows(), QStringLiteral("bx by ax ay"));
+  // A plain click starts over with one column.
+  ClickHeader(QStringLiteral("Subject"));
+  EXPECT_EQ(List().sortState().sortColumns(),
+            std::vector<int>{ColumnOf(QStringLiteral("Subject"))});
+  EXPECT_EQ(rows(), QStringLiteral("bx ax by ay"));
+}
+
+TEST_F(EmailListTest, MouseClicksReportTheSelectedCountKeysDoNot) {
+  Add("A", "one");
+  Add("B", "two");
+  List().Rebuild(options_);
+  QSignalSpy clicks(&List(), &EmailList::Clicked);
+  EmailTableView* view = List().view();
+  const QPoint row1 = view->visualRect(List().model()->index(1, 0)).center();
+
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row1);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, row1);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                    QPoint(10, view->viewport()->height() - 5));
+  ASSERT_EQ(clicks.count(), 3);
+  EXPECT_EQ(clicks[0][0].toInt(), 1);
+  EXPECT_EQ(clicks[1][0].toInt(), 0);  // Ctrl took the only selected row away
+  EXPECT_EQ(clicks[2][0].toInt(), 0);  // below the rows: nothing selected, still reported
+
+  view->setFocus();
+  QTest::keyClick(view, Qt::Key_Down);
+  QTest::keyClick(view, Qt::Key_Up);
+  EXPECT_EQ(clicks.count(), 3);
+  EXPECT_EQ(List().SelectedCount(), 1);
+}
+
+TEST_F(EmailListTest, MoveSelectionKeepsAChosenPlayButFollowsReadAll) {
+  for (const char* s : {"a", "b", "c"}) {
+    Add("X", s);
+  }
+  List().Rebuild(options_);
+  List().SelectAll();
+  List().MoveSelection(1, /*playActive=*/true, /*readAll=*/false);
+  EXPECT_EQ(List().SelectedCount(), 3);
+  List().MoveSelection(1, true, true);
+  EXPECT_EQ(List().SelectedMessageIds(), std::vector<long long>{MakeMessageId(1, 0)});
+  List().MoveSelection(2, false, false);
+  EXPECT_EQ(List().SelectedMessageIds(), std::vector<long long>{MakeMessageId(2, 0)});
+  // The voice finished the last row: there is no row after it.
+  List().MoveSelection(3, false, false);
+  EXPECT_EQ(List().SelectedCount(), 0);
+}
+
+TEST_F(EmailListTest, APassAppendsRowsAndItsRebuildSortsThem) {
+  Add("A", "old");
+  List().Rebuild(options_);
+  ClickHeader(QStringLiteral("Subject"));
+
+  store_.Clear();
+  List().Clear();
+  EXPECT_EQ(List().RowCount(), 0);
+  for (const char* subject : {"zeta", "alpha", "mid"}) {
+    const Envelope e = Make("P", subject);
+    store_.Append(e);
+    List().AppendEnvelope(store_.Count() - 1, e);
+  }
+  // Shown as they arrive, the first one selected.
+  EXPECT_EQ(Column(QStringLiteral("Subject")),
+            (QStringList{QStringLiteral("zeta"), QStringLiteral("alpha"), QStringLiteral("mid")}));
+  EXPECT_EQ(List().SelectedMessageIds(), std::vector<long long>{IdOf(QStringLiteral("zeta"))});
+
+  // A call that arrives after its successors were stored (one went missing):
+  // the rows catch up with the store, and nothing shows twice.
+  store_.Append(Make("P", "lost"));
+  const Envelope late = Make("P", "late");
+  store_.Append(late);
+  List().AppendEnvelope(4, late);
+  List().AppendEnvelope(4, late);
+  EXPECT_EQ(List().RowCount(), 5);
+
+  List().SetAccountsProgress(1, 2);
+  List().SetEmailsProgress(0, 0);
+  EXPECT_EQ(List().accountsBar()->value(), 1);
+  EXPECT_EQ(List().emailsBar()->value(), 0);
+
+  List().Rebuild(options_);
+  EXPECT_EQ(Column(QStringLiteral("Subject")),
+            (QStringList{QStringLiteral("alpha"), QStringLiteral("late"), QStringLiteral("lost"),
+                         QStringLiteral("mid"), QStringLiteral("zeta")}));
+}
+
+TEST_F(EmailListTest, DeleteWorkerRemovesAndRenumbersRowsFromItsThread) {
+  Settings settings;
+  settings.options = options_;
+  for (const char* user : {"jsmith", "other"}) {
+    MailAccount account;
+    account.UserName = user;
+    account.Passwd = "pw";
+    account.POP3Server = "pop.example.com";
+    account.POP3Port = "110";
+    settings.accounts.push_back(account);
+  }
+  std::map<int, std::vector<std::string>> mailboxes;
+  for (int i = 0; i < 4; ++i) {
+    Add("jsmith" + std::to_string(i), "s" + std::to_string(i), 0);
+    mailboxes[0].push_back("uid-0-" + std::to_string(i));
+  }
+  for (int i = 0; i < 2; ++i) {
+    Add("other" + std::to_string(i), "t" + std::to_string(i), 1);
+    mailboxes[1].push_back("uid-1-" + std::to_string(i));
+  }
+  MailEnvironment environment;
+  environment.makeTransport = [&](const MailAccount& account) {
+    return std::make_unique<MailboxTransport>(mailboxes[account.UserName == "jsmith" ? 0 : 1]);
+  };
+  List().Rebuild(options_);
+  ClickHeader(QStringLiteral("From"));
+  ClickHeader(QStringLiteral("From"));  // descending: rows no longer in store order
+  List().view()->clearSelection();
+  for (const char* from : {"jsmith1", "jsmith2", "other0"}) {
+    const int row =
+        static_cast<int>(Column(QStringLiteral("From")).indexOf(QString::fromLatin1(from)));
+    List().view()->selectionModel()->select(
+        List().model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+
+  std::atomic<bool> done = false;
+  int deleted = 0;
+  std::thread worker([&] {
+    deleted = DeleteSelected(settings, store_, List(), environment);
+    done = true;
+  });
+  while (!done) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  worker.join();
+
+  EXPECT_EQ(deleted, 3);
+  EXPECT_EQ(mailboxes[0], (std::vector<std::string>{"uid-0-0", "uid-0-3"}));
+  EXPECT_EQ(mailboxes[1], (std::vector<std::string>{"uid-1-1"}));
+  EXPECT_EQ(Column(QStringLiteral("From")),
+            (QStringList{QStringLiteral("other1"), QStringLiteral("jsmith3"),
+                         QStringLiteral("jsmith0")}));
+  // Every row still names its own message, numbered as the server numbers it now.
+  ASSERT_EQ(store_.Count(), 3);
+  for (int row = 0; row < List().RowCount(); ++row) {
+    const long long id = List().model()->MessageIdAt(row);
+    const int entry = store_.FindByMessageId(id);
+    ASSERT_GE(entry, 0);
+    EXPECT_EQ(QString::fromStdString(store_.Get(entry).from),
+              List().model()->Text(row, ColumnOf(QStringLiteral("From"))));
+  }
+  EXPECT_EQ(List().model()->MessageIdAt(1), MakeMessageId(1, 0));  // jsmith3 was number 4
+  EXPECT_EQ(List().model()->MessageIdAt(0), MakeMessageId(0, 1));  // other1 was number 2
+  EXPECT_EQ(List().FirstSelectedMessageId(), std::nullopt);        // asked on the UI thread itself
+}
+
+}  // namespace
+}  // namespace bc
