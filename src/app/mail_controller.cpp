@@ -81,7 +81,7 @@ class WorkerObserver final : public CheckObserver {
   void SetEmailsProgress(int position, int maximum) override {
     post_([=](MailView& v) { v.SetEmailsProgress(position, maximum); });
   }
-  void SetTrayIcon(TrayIcon icon) override {
+  void SetTrayIcon(TrayState icon) override {
     post_([icon](MailView& v) { v.SetTrayIcon(icon); });
   }
   void SetTrayTooltip(const std::string& text) override {
@@ -284,11 +284,11 @@ void MailController::ToggleSuspend() {
     if (settings_.options.CheckMail != 0) {
       ArmChecking();
     }
-    view_.SetTrayIcon(TrayIcon::Idle);
+    view_.SetTrayIcon(TrayState::Idle);
   } else {
     view_.ShowSuspended(true);
     suspended_ = true;
-    view_.SetTrayIcon(TrayIcon::Disconnected);
+    view_.SetTrayIcon(TrayState::Disconnected);
   }
 }
 
@@ -304,14 +304,14 @@ void MailController::StartAnimation() {
 void MailController::AnimationTick() {
   if (!animating_) {
     animation_.stop();
-    view_.SetTrayIcon(largestMailbox_ != 0 ? TrayIcon::MailPresent : TrayIcon::Idle);
+    view_.SetTrayIcon(largestMailbox_ != 0 ? TrayState::MailPresent : TrayState::Idle);
     return;
   }
   // Idle, mail present, checking, and the checking picture once more.
   switch (animationTick_) {
-    case 0: view_.SetTrayIcon(TrayIcon::Idle); break;
-    case 1: view_.SetTrayIcon(TrayIcon::MailPresent); break;
-    case 2: view_.SetTrayIcon(TrayIcon::Checking); break;
+    case 0: view_.SetTrayIcon(TrayState::Idle); break;
+    case 1: view_.SetTrayIcon(TrayState::MailPresent); break;
+    case 2: view_.SetTrayIcon(TrayState::Checking); break;
     default: break;
   }
   animationTick_ = (animationTick_ + 1) % 4;

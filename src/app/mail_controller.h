@@ -36,6 +36,10 @@ class MailController final : public QObject, public SchedulerHost {
                  const Clock& clock, QObject* parent = nullptr);
   ~MailController() override;
 
+  /// The announcement rules the check worker calls for each accepted message
+  /// (made after the controller, since they read its store). Set before Start.
+  void SetAnnouncer(MailAnnouncer* announcer) { announcer_ = announcer; }
+
   /// The envelopes of the last check (shared with the workers).
   [[nodiscard]] EnvelopeStore& store() { return *store_; }
   [[nodiscard]] std::shared_ptr<EnvelopeStore> sharedStore() { return store_; }

@@ -15,7 +15,7 @@ class MailView {
   virtual void SetTitle(const std::string& title) = 0;
   virtual void SetAccountsProgress(int position, int maximum) = 0;
   virtual void SetEmailsProgress(int position, int maximum) = 0;
-  virtual void SetTrayIcon(TrayIcon icon) = 0;
+  virtual void SetTrayIcon(TrayState icon) = 0;
   virtual void SetTrayToolTip(const std::string& text) = 0;
   /// The list empties with the store at the start of a pass.
   virtual void ClearList() = 0;

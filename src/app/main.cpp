@@ -1,7 +1,8 @@
 // Entry point. `brindlecast COMMAND ...` runs a headless command; with no command
-// the program loads the settings (creating them on a first start) and tells
-// where its files live.
+// the desktop program starts (one per user) and lives in the notification area.
+#include <QApplication>
 #include <QCoreApplication>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,16 +12,19 @@
 #include "config/prompt.h"
 #include "config/settings.h"
 #include "config/settings_store.h"
+#include "app/single_instance.h"
+#include "ui/window/main_window.h"
+#include "ui/window/qt_prompt.h"
 
 namespace {
 
 void PrintUsage(std::FILE* out) {
   std::fputs(
-      "Usage: brindlecast [COMMAND [ARGS...]] | --help | --version\n"
+      "Usage: brindlecast [COMMAND [ARGS...]] | --paths | --help | --version\n"
       "\n"
-      "Watches POP3 mailboxes and announces new mail. Without a command it loads\n"
-      "the settings (creating them on a first start) and prints where the settings\n"
-      "file and the logs live.\n",
+      "Watches POP3 mailboxes and announces new mail. Without a command the desktop\n"
+      "program starts in the notification area (a second start hides the running\n"
+      "one's window). --paths prints where the settings and logs live.\n",
       out);
   if (!bc::cli::Commands().empty()) {
     std::fputs("\nCommands (each takes --help):\n", out);
@@ -30,15 +34,43 @@ void PrintUsage(std::FILE* out) {
   }
 }
 
-int RunDefault() {
-  bc::ConsolePrompt prompt;
-  bc::SettingsStore store(bc::SettingsFilePath(), prompt);
-  const bc::Settings settings = bc::LoadSettings(store);
+void PrintPaths() {
   std::printf("Settings file:     %s\n", bc::SettingsFilePath().c_str());
   std::printf("Command trace:     %s\n", bc::CommandLogPath().c_str());
   std::printf("Deleted-mail logs: %s/\n", bc::DeletedLogDir().c_str());
-  std::printf("Accounts:          %zu\n", settings.accounts.size());
-  return 0;
+}
+
+bool HaveDisplay() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+int RunDesktop(int argc, char** argv) {
+  if (!HaveDisplay()) {
+    std::fputs(
+        "brindlecast: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
+        "not set).\nRun `brindlecast check` for one headless pass.\n\n",
+        stderr);
+    PrintPaths();
+    return 1;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Brindlecast"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  bc::SingleInstance instance;
+  if (!instance.Claim()) {
+    return 0;  // the running instance hides its window
+  }
+  bc::QtPrompt prompt;
+  bc::SettingsStore store(bc::SettingsFilePath(), prompt);
+  bc::MainWindow window(bc::MainWindowSetup{store});
+  prompt.SetParent(&window);
+  QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
+  window.show();
+  return QApplication::exec();
 }
 
 }  // namespace
@@ -48,6 +80,10 @@ int main(int argc, char** argv) {
   if (!words.empty()) {
     if (words[0] == "--help" || words[0] == "-h") {
       PrintUsage(stdout);
+      return 0;
+    }
+    if (words[0] == "--paths") {
+      PrintPaths();
       return 0;
     }
     if (words[0] == "--version") {
@@ -64,7 +100,5 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
     return command->run(std::vector<std::string>(words.begin() + 1, words.end()));
   }
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
-  return RunDefault();
+  return RunDesktop(argc, argv);
 }

@@ -69,18 +69,18 @@ class AccountPass {
       Trace("Failed to connect server");
       Trace(session.lastError());
       session.Close();
-      observer_.SetTrayIcon(TrayIcon::Disconnected);
+      observer_.SetTrayIcon(TrayState::Disconnected);
       observer_.SetTrayTooltip(Disconnected(account_));
       Failed(session.lastError());
       return AccountEnd::ConnectFailed;
     }
-    observer_.SetTrayIcon(TrayIcon::Idle);
+    observer_.SetTrayIcon(TrayState::Idle);
     Trace("Connected server");
 
     if (!session.Stat()) {
       const std::string why = session.lastError();
       EndSession(session);
-      observer_.SetTrayIcon(TrayIcon::Disconnected);
+      observer_.SetTrayIcon(TrayState::Disconnected);
       Trace("STAT failed");
       Failed(why);
       return AccountEnd::Abandoned;
@@ -97,12 +97,12 @@ class AccountPass {
     if (!session.List()) {
       const std::string why = session.lastError();
       EndSession(session);
-      observer_.SetTrayIcon(TrayIcon::Disconnected);
+      observer_.SetTrayIcon(TrayState::Disconnected);
       Trace("LIST failed");
       Failed(why);
       return AccountEnd::Abandoned;
     }
-    observer_.SetTrayIcon(TrayIcon::Idle);
+    observer_.SetTrayIcon(TrayState::Idle);
     Trace("LIST");
     // Unique ids let a later deletion make sure it deletes this very message.
     // Servers without UIDL answer -ERR, which changes nothing here.
@@ -131,7 +131,7 @@ class AccountPass {
   bool CheckMessage(Pop3Session& session, int n, bool haveUniqueIds) {
     const int j = n - 1;
     const int64_t size = session.MessageSize(n);
-    observer_.SetTrayIcon(TrayIcon::Checking);
+    observer_.SetTrayIcon(TrayState::Checking);
     char step[64];
     if (!session.Retrieve(n)) {
       std::snprintf(step, sizeof step, "RETR %d of %d failed", j, messagesLeft_ - 1);
@@ -264,7 +264,7 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
   const Clock& clock = environment.clock ? *environment.clock : systemClock;
   CheckSummary summary;
 
-  observer.SetTrayIcon(TrayIcon::Checking);
+  observer.SetTrayIcon(TrayState::Checking);
   store.Clear();
   observer.ListCleared();
   if (settings.accounts.empty()) {
@@ -301,7 +301,7 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
       continue;
     }
     summary.largestMailbox = std::max(summary.largestMailbox, pass.messagesLeft());
-    observer.SetTrayIcon(summary.largestMailbox < 1 ? TrayIcon::Idle : TrayIcon::MailPresent);
+    observer.SetTrayIcon(summary.largestMailbox < 1 ? TrayState::Idle : TrayState::MailPresent);
     summary.totalMessages += pass.messagesLeft();
     observer.SetAccountsProgress(i + 1, count);
   }
@@ -314,7 +314,7 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
                                       " new email");
   }
   observer.PassFinished(summary.largestMailbox);
-  observer.SetTrayIcon(summary.largestMailbox < 1 ? TrayIcon::Idle : TrayIcon::MailPresent);
+  observer.SetTrayIcon(summary.largestMailbox < 1 ? TrayState::Idle : TrayState::MailPresent);
   return summary;
 }
 

@@ -8,7 +8,7 @@
 namespace bc {
 
 /// The four pictures of the notification-area icon.
-enum class TrayIcon { Idle, MailPresent, Checking, Disconnected };
+enum class TrayState { Idle, MailPresent, Checking, Disconnected };
 
 /// How one account fared in a pass (for the headless command and the log).
 struct AccountOutcome {
@@ -33,7 +33,7 @@ class CheckObserver {
   virtual void SetAccountsProgress(int /*position*/, int /*maximum*/) {}
   /// Emails bar: position in 0..maximum.
   virtual void SetEmailsProgress(int /*position*/, int /*maximum*/) {}
-  virtual void SetTrayIcon(TrayIcon /*icon*/) {}
+  virtual void SetTrayIcon(TrayState /*icon*/) {}
   virtual void SetTrayTooltip(const std::string& /*text*/) {}
   /// The list was emptied with the store at the start of the pass.
   virtual void ListCleared() {}

@@ -18,7 +18,7 @@ struct RecordingView final : MailView {
   void SetTitle(const std::string& t) override { titles.push_back(t); }
   void SetAccountsProgress(int, int) override {}
   void SetEmailsProgress(int, int) override {}
-  void SetTrayIcon(TrayIcon icon) override { icons.push_back(icon); }
+  void SetTrayIcon(TrayState icon) override { icons.push_back(icon); }
   void SetTrayToolTip(const std::string& t) override { tooltips.push_back(t); }
   void ClearList() override { ++cleared; }
   void AppendEnvelope(int, const Envelope& e) override { appended.push_back(e.subject); }
@@ -36,7 +36,7 @@ struct RecordingView final : MailView {
   void ShowBackgroundMessage(const std::string& t) override { messages.push_back(t); }
 
   std::vector<std::string> titles, tooltips, appended, storage, messages;
-  std::vector<TrayIcon> icons;
+  std::vector<TrayState> icons;
   std::vector<bool> workerRunning, suspendedShown;
   int cleared = 0, rebuilt = 0, propertiesOpened = 0;
   std::function<void()> onProperties;
@@ -98,7 +98,7 @@ TEST_F(MailControllerTest, ACheckRunsOnAWorkerAndTheWindowFollows) {
   EXPECT_EQ(view_.titles.back(), "Brindlecast");
   EXPECT_EQ(controller->largestMailbox(), 1);
   // The animation's last picture follows the mail found.
-  EXPECT_EQ(view_.icons.back(), TrayIcon::MailPresent);
+  EXPECT_EQ(view_.icons.back(), TrayState::MailPresent);
   EXPECT_EQ(controller->store().Count(), 1);
 }
 
@@ -152,7 +152,7 @@ TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
 
   controller->ToggleSuspend();
   EXPECT_FALSE(controller->suspended());
-  EXPECT_EQ(view_.icons.back(), TrayIcon::Idle);
+  EXPECT_EQ(view_.icons.back(), TrayState::Idle);
   controller->scheduler().Tick();  // re-armed: a full period from now
   ASSERT_TRUE(controller->WaitForWorkers(5000));
   EXPECT_EQ(connections_, 1);

@@ -73,7 +73,7 @@ ServerScript Mailbox(const std::vector<std::string>& messages, std::vector<int> 
 
 struct Recorder final : CheckObserver {
   std::vector<std::string> titles, tooltips, alerts;
-  std::vector<TrayIcon> icons;
+  std::vector<TrayState> icons;
   std::vector<std::pair<int, int>> accountsBar;
   std::vector<AccountOutcome> outcomes;
   int accepted = 0;
@@ -81,7 +81,7 @@ struct Recorder final : CheckObserver {
   void SetTitle(const std::string& t) override { titles.push_back(t); }
   void SetTrayTooltip(const std::string& t) override { tooltips.push_back(t); }
   void StorageAlert(const std::string& t) override { alerts.push_back(t); }
-  void SetTrayIcon(TrayIcon icon) override { icons.push_back(icon); }
+  void SetTrayIcon(TrayState icon) override { icons.push_back(icon); }
   void SetAccountsProgress(int p, int m) override { accountsBar.emplace_back(p, m); }
   void AccountFinished(const AccountOutcome& o) override { outcomes.push_back(o); }
   void EnvelopeAccepted(int, const Envelope&) override { ++accepted; }
@@ -147,7 +147,7 @@ TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
   EXPECT_EQ(recorder_.largest, 3);
   EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"You have 3 new email"});
   EXPECT_EQ(recorder_.titles.front(), "Brindlecast Checking Email...");
-  EXPECT_EQ(recorder_.icons.back(), TrayIcon::MailPresent);
+  EXPECT_EQ(recorder_.icons.back(), TrayState::MailPresent);
   EXPECT_EQ(Sent("alice"),
             "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\nRETR 3\r\nQUIT\r\n");
   EXPECT_EQ(Sent("bob"), "USER bob\r\nPASS pw\r\nSTAT\r\nQUIT\r\n");
@@ -261,7 +261,7 @@ TEST_F(CheckCycleTest, LastAccountUnreachableKeepsItsTooltip) {
   const CheckSummary summary = Run();
   EXPECT_TRUE(summary.endedEarly);
   EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"'bob' is disconnected"});
-  EXPECT_EQ(recorder_.icons.back(), TrayIcon::Disconnected);
+  EXPECT_EQ(recorder_.icons.back(), TrayState::Disconnected);
   EXPECT_EQ(recorder_.outcomes.at(1).status, AccountOutcome::Status::Failed);
   EXPECT_EQ(recorder_.outcomes.at(1).error, "connection refused");
   const std::string trace = test::ReadFile(dir_.File("command.log"));

@@ -1,0 +1,659 @@
+#include "ui/window/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "config/paths.h"
+#include "config/settings_store.h"
+#include "speech/mail_announcer.h"
+#include "speech/sound_player.h"
+#include "speech/speech_engine.h"
+#include "ui/about_box.h"
+#include "ui/icon_button.h"
+#include "ui/notice_window.h"
+#include "ui/pages/email_list.h"
+#include "ui/pages/text_pages.h"
+#include "ui/tray_icon.h"
+#include "ui/ui_resources.h"
+
+namespace bc {
+namespace {
+
+constexpr const char* kTitle = "Brindlecast";
+constexpr const char* kWavPrompt =
+    " To listen, please click the 'Open' button on the 'Toolbar' to choose your favorite WAV file";
+
+// Toolbar buttons: id, icon, tooltip.
+struct ButtonSpec {
+  int id;
+  const char* icon;
+  const char* tip;
+};
+constexpr ButtonSpec kButtons[] = {
+    {1087, "tool_open", "Open file"},
+    {1090, "tool_save_wav", "Save to wav file"},
+    {1086, "tool_play", "Play"},
+    {1112, "tool_pause", "Pause/Resume playing"},
+    {1081, "tool_stop", "Stop playing"},
+    {1072, "tool_delete", "Delete selected itmems"},
+    {1073, "tool_refresh", "Refresh content"},
+    {1, "tool_close", "Close window"},
+};
+
+enum ButtonId {
+  kOpenButton = 1087, kSaveButton = 1090, kPlayButton = 1086, kPauseButton = 1112,
+  kStopButton = 1081, kDeleteButton = 1072, kRefreshButton = 1073, kCloseButton = 1,
+};
+
+enum CommandId {
+  kOpenTextFile = 57601, kOpenWavFile = 32813, kPasteClipboard = 32792, kSaveToWav = 57603,
+  kExit = 32793, kPlay = 32782, kPause = 32783, kStop = 32784, kDelete = 32785,
+  kRefresh = 32786, kProperties = 32795, kAlwaysOnTop = 32794, kHideWindow = 32796,
+  kReadEmail = 32812, kReadFile = 32789, kReadClipboard = 32790, kReadWav = 32791,
+  kHelpTopics = 32802, kTipOfTheDay = 32814, kFeedback = 32805, kCheckLatestVersion = 32801,
+  kAbout = 32797,
+};
+
+TrayImage ImageOf(TrayState state) {
+  switch (state) {
+    case TrayState::Idle: return TrayImage::Idle;
+    case TrayState::MailPresent: return TrayImage::MailPresent;
+    case TrayState::Checking: return TrayImage::Checking;
+    case TrayState::Disconnected: return TrayImage::Disconnected;
+  }
+  return TrayImage::Idle;
+}
+
+QFrame* Separator(QWidget* parent) {
+  auto* line = new QFrame(parent);
+  line->setFrameShape(QFrame::VLine);
+  line->setFrameShadow(QFrame::Sunken);
+  return line;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
+    : QMainWindow(parent),
+      store_(setup.store),
+      ownPrompt_(this),
+      prompt_(setup.prompt ? *setup.prompt : ownPrompt_) {
+  setWindowTitle(QString::fromLatin1(kTitle));
+  setWindowIcon(ProgramIcon());
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+
+  settings_ = LoadSettings(store_);
+  speech_ = std::make_unique<SpeechEngine>(SpeechEngine::StoredDefaultVoice(store_),
+                                           setup.silentAudio);
+  sound_ = std::make_unique<SoundPlayer>(setup.silentAudio);
+  const Clock& clock = setup.clock ? *setup.clock : systemClock_;
+  controller_ = std::make_unique<MailController>(
+      settings_, *this, nullptr, [engine = speech_.get()] { return engine->IsVoiceBusy(); },
+      std::move(setup.environment), clock);
+  announcer_ = std::make_unique<MailAnnouncer>(
+      *speech_, *sound_, controller_->store(), [this](const std::string& text) {
+        QMetaObject::invokeMethod(this, [this, text] { ShowNewMailNotice(text); },
+                                  Qt::QueuedConnection);
+      });
+  controller_->SetAnnouncer(announcer_.get());
+
+  tray_ = new TrayIcon(this, settings_.options.ShowToolTip, this);
+  tray_->Install();
+  notices_ = new NoticeWindows(this);
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(3, 0, 3, 3);
+  layout->setSpacing(2);
+  BuildToolbar(central);
+  BuildMenus();
+  BuildTabs();
+  layout->addWidget(tabs_);
+  setCentralWidget(central);
+  resize(760, 500);
+
+  announcer_->SetList(emailList_);
+  emailList_->Rebuild(settings_.options);
+  ConnectSignals();
+  Apply(Situation::Initialised);
+  Apply(StatesFor(Situation::TabSelected, kEmailTab, HasSelection()));
+
+  controller_->Start();
+  announcer_->SetWindowReady(true);
+}
+
+MainWindow::~MainWindow() {
+  controller_->Shutdown();
+  speech_->StopSpeaking();
+}
+
+void MainWindow::BuildToolbar(QWidget* parent) {
+  auto* bar = new QWidget(parent);
+  bar->setObjectName(QStringLiteral("toolbar"));
+  auto* row = new QHBoxLayout(bar);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(1);
+  for (const ButtonSpec& spec : kButtons) {
+    auto* button = new CIconButton(bar);
+    button->setObjectName(QStringLiteral("button%1").arg(spec.id));
+    const QIcon icon = EmbeddedIcon(QString::fromLatin1(spec.icon));
+    button->AssignIcons(icon, icon, 20, 20);
+    button->setToolTip(QString::fromLatin1(spec.tip));
+    button->setFocusPolicy(Qt::NoFocus);
+    buttons_[spec.id] = button;
+    // The separators stand after Save, after Stop and after Close.
+    if (spec.id == kPlayButton || spec.id == kDeleteButton) {
+      row->addWidget(Separator(bar));
+    }
+    row->addWidget(button);
+  }
+  row->addWidget(Separator(bar));
+  row->addStretch(1);
+  static_cast<QVBoxLayout*>(parent->layout())->addWidget(bar);
+
+  connect(buttons_[kOpenButton], &QToolButton::clicked, this, [this] {
+    if (CurrentTab() == kTextTab) {
+      OpenTextFile();
+    }
+  });
+  connect(buttons_[kPlayButton], &QToolButton::clicked, this, &MainWindow::Play);
+  connect(buttons_[kPauseButton], &QToolButton::clicked, this, &MainWindow::Pause);
+  connect(buttons_[kStopButton], &QToolButton::clicked, this, &MainWindow::Stop);
+  connect(buttons_[kDeleteButton], &QToolButton::clicked, this, &MainWindow::Delete);
+  connect(buttons_[kRefreshButton], &QToolButton::clicked, this, &MainWindow::Refresh);
+  connect(buttons_[kCloseButton], &QToolButton::clicked, this, &QWidget::hide);
+  // Saving speech to a WAV file comes with the WAV Reader.
+  buttons_[kSaveButton]->setEnabled(false);
+}
+
+QAction* MainWindow::AddAction(QMenu* menu, const char* text, int id, void (MainWindow::*slot)(),
+                               const QKeySequence& shortcut) {
+  auto* action = menu->addAction(QString::fromLatin1(text));
+  action->setObjectName(QStringLiteral("action%1").arg(id));
+  if (!shortcut.isEmpty()) {
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+  }
+  if (slot) {
+    connect(action, &QAction::triggered, this, slot);
+  } else {
+    action->setEnabled(false);  // comes with the WAV Reader, tips and the update check
+  }
+  actions_[id] = action;
+  return action;
+}
+
+void MainWindow::BuildMenus() {
+  using K = QKeySequence;
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  AddAction(file, "&Open Text File  \tCtrl+O", kOpenTextFile, &MainWindow::OpenTextFile, K(Qt::CTRL | Qt::Key_O));
+  AddAction(file, "Open &WAV File  \tCtrl+W", kOpenWavFile, nullptr, K(Qt::CTRL | Qt::Key_W));
+  AddAction(file, "Paste &Clipboard  \tCtrl+V", kPasteClipboard, &MainWindow::PasteClipboard, K(Qt::CTRL | Qt::Key_V));
+  file->addSeparator();
+  AddAction(file, "&Save to WAV \tCtrl+S", kSaveToWav, nullptr, K(Qt::CTRL | Qt::Key_S));
+  file->addSeparator();
+  AddAction(file, "E&xit", kExit, nullptr);
+  connect(actions_[kExit], &QAction::triggered, this, [this] { Exit(); });
+  actions_[kExit]->setEnabled(true);
+
+  QMenu* control = menuBar()->addMenu(QStringLiteral("&Control"));
+  AddAction(control, "&Play  \tCtrl+P", kPlay, &MainWindow::Play, K(Qt::CTRL | Qt::Key_P));
+  AddAction(control, "Pa&use   \tCtrl+U", kPause, &MainWindow::Pause, K(Qt::CTRL | Qt::Key_U));
+  AddAction(control, "S&top  \tCtrl+T", kStop, &MainWindow::Stop, K(Qt::CTRL | Qt::Key_T));
+  control->addSeparator();
+  AddAction(control, "&Delete", kDelete, &MainWindow::Delete);
+  AddAction(control, "Re&fresh  \tF5", kRefresh, &MainWindow::Refresh, K(Qt::Key_F5));
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  AddAction(view, "P&roperties...  \tCtrl+R", kProperties, &MainWindow::Properties, K(Qt::CTRL | Qt::Key_R));
+  AddAction(view, "A&lways on Top  \tCtrl+L", kAlwaysOnTop, &MainWindow::ToggleAlwaysOnTop, K(Qt::CTRL | Qt::Key_L))
+      ->setCheckable(true);
+  view->addSeparator();
+  AddAction(view, "&Hide Window  \tCtrl+H", kHideWindow, &MainWindow::HideWindow, K(Qt::CTRL | Qt::Key_H));
+
+  QMenu* read = menuBar()->addMenu(QStringLiteral("&Read"));
+  AddAction(read, "Read &Email  \tCtrl+E", kReadEmail, &MainWindow::ReadEmail, K(Qt::CTRL | Qt::Key_E));
+  AddAction(read, "Read &File...", kReadFile, &MainWindow::ReadFile);
+  AddAction(read, "Read Clip&board", kReadClipboard, &MainWindow::ReadClipboard);
+  read->addSeparator();
+  AddAction(read, "Read WA&V...", kReadWav, nullptr);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  AddAction(help, "&Help Topics\tF1", kHelpTopics, nullptr, K(Qt::Key_F1));
+  connect(actions_[kHelpTopics], &QAction::triggered, this, [this] {
+    Stop();
+    HelpTopics();
+  });
+  actions_[kHelpTopics]->setEnabled(true);
+  help->addSeparator();
+  AddAction(help, "Tip of the Day...", kTipOfTheDay, nullptr);
+  AddAction(help, "&Feedback and Support", kFeedback, &MainWindow::FeedbackAndSupport);
+  AddAction(help, "&Check Latest Version", kCheckLatestVersion, nullptr);
+  help->addSeparator();
+  AddAction(help, "About &Brindlecast  \tCtrl+M", kAbout, nullptr, K(Qt::CTRL | Qt::Key_M));
+  connect(actions_[kAbout], &QAction::triggered, this, [this] {
+    Stop();
+    About();
+  });
+  actions_[kAbout]->setEnabled(true);
+}
+
+void MainWindow::BuildTabs() {
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("tabs"));
+  emailList_ = new EmailList(controller_->store(), store_, tabs_);
+  textPage_ = new TextReaderPage(tabs_);
+  clipboardPage_ = new ClipboardReaderPage(tabs_);
+
+  auto* wavPage = new QWidget(tabs_);
+  auto* wavLayout = new QVBoxLayout(wavPage);
+  auto* frame = new QGroupBox(QStringLiteral("Playing"), wavPage);
+  auto* frameLayout = new QVBoxLayout(frame);
+  frameLayout->addStretch(1);
+  wavPath_ = new QLineEdit(QString::fromLatin1(kWavPrompt), frame);
+  wavPath_->setObjectName(QStringLiteral("wavPath"));
+  wavPath_->setReadOnly(true);
+  frameLayout->addWidget(wavPath_);
+  wavLayout->addWidget(frame);
+
+  tabs_->addTab(emailList_, QStringLiteral(" Email Reader "));
+  tabs_->addTab(textPage_, QStringLiteral(" Text Reader "));
+  tabs_->addTab(clipboardPage_, QStringLiteral(" Clipboard Reader "));
+  tabs_->addTab(wavPage, QStringLiteral(" WAV Reader "));
+  tabs_->setCurrentIndex(kEmailTab);
+}
+
+void MainWindow::ConnectSignals() {
+  connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
+  connect(speech_.get(), &SpeechEngine::SpeakingStarted, this, &MainWindow::OnSpeakingStarted);
+  connect(speech_.get(), &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
+  connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
+
+  connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
+  connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);
+  connect(tray_, &TrayIcon::CheckEmailsRequested, this, &MainWindow::CheckEmails);
+  connect(tray_, &TrayIcon::HelpTopicsRequested, this, &MainWindow::HelpTopics);
+  connect(tray_, &TrayIcon::AboutRequested, this, &MainWindow::About);
+  connect(tray_, &TrayIcon::SuspendRequested, this, [this] { controller_->ToggleSuspend(); });
+  connect(tray_, &TrayIcon::ExitRequested, this, [this] { Exit(); });
+}
+
+CIconButton* MainWindow::button(int id) const {
+  auto it = buttons_.find(id);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+QAction* MainWindow::action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+int MainWindow::CurrentTab() const { return tabs_->currentIndex(); }
+
+bool MainWindow::HasSelection() const { return emailList_->SelectedCount() > 0; }
+
+bool MainWindow::IsVoiceBusy() const { return speech_->IsVoiceBusy(); }
+
+void MainWindow::ShowTab(int tab) {
+  handlingTabs_ = false;
+  tabs_->setCurrentIndex(tab);
+  handlingTabs_ = true;
+}
+
+void MainWindow::Apply(const ControlStates& s) {
+  auto set = [this](int id, const std::optional<bool>& on) {
+    if (on) {
+      buttons_[id]->setEnabled(*on);
+    }
+  };
+  set(kPlayButton, s.play);
+  set(kPauseButton, s.pause);
+  set(kStopButton, s.stop);
+  set(kDeleteButton, s.del);
+  set(kRefreshButton, s.refresh);
+  set(kOpenButton, s.open);
+  // Save to WAV and its menu item wait for the WAV Reader; they stay grey.
+  if (s.menu) {
+    const auto& m = *s.menu;
+    actions_[kPlay]->setEnabled(m[0]);
+    actions_[kPause]->setEnabled(m[1]);
+    actions_[kStop]->setEnabled(m[2]);
+    actions_[kDelete]->setEnabled(m[3]);
+    actions_[kRefresh]->setEnabled(m[4]);
+  }
+}
+
+void MainWindow::Apply(Situation situation) {
+  Apply(StatesFor(situation, CurrentTab(), HasSelection()));
+}
+
+void MainWindow::ResumeIfPaused() {
+  if (speech_->State() == RunState::Paused) {
+    speech_->TogglePause();
+  }
+}
+
+void MainWindow::StopAndClear() {
+  announcer_->Stop();  // the voice, the notification sound, the queues and flags
+}
+
+void MainWindow::Stop() {
+  StopAndClear();
+  Apply(Situation::Stopped);
+}
+
+void MainWindow::Play() {
+  controller_->SetBusy(true);
+  const int tab = CurrentTab();
+  std::optional<std::string> text;
+  switch (tab) {
+    case kEmailTab:
+      if (emailList_->RowCount() == 0) {
+        controller_->SetBusy(false);
+        return;
+      }
+      break;
+    case kTextTab:
+      text = textPage_->TextForPlay();
+      break;
+    case kClipboardTab:
+      text = clipboardPage_->TextForPlay(prompt_);
+      break;
+    default:
+      break;
+  }
+  if (tab != kEmailTab && !text) {
+    controller_->SetBusy(false);
+    return;
+  }
+  announcer_->SetPlayActive(true);
+  if (tab == kEmailTab && !HasSelection()) {
+    controller_->SetBusy(false);  // playActive stays set
+    return;
+  }
+  Apply(Situation::PlayStarted);
+  if (tab == kEmailTab) {
+    announcer_->PlaySelected(settings_.options, settings_.accounts);
+  } else {
+    speech_->Speak(*text);
+  }
+  controller_->SetBusy(false);
+}
+
+void MainWindow::Pause() {
+  speech_->TogglePause();
+  Apply(Situation::PausePressed);
+}
+
+void MainWindow::ReadEmail() {
+  Stop();
+  ShowTab(kEmailTab);
+  Apply(ControlStates{false, true, true, false, false, false, false,
+                      std::array<bool, 6>{false, true, true, false, false, false}});
+  controller_->SetBusy(true);
+  if (announcer_->ReadEmail(settings_.options, settings_.accounts)) {
+    Apply(Situation::PlayStarted);
+  }
+  controller_->SetBusy(false);
+}
+
+void MainWindow::Delete() {
+  if (!HasSelection()) {
+    return;
+  }
+  if (!prompt_.AskYesNo("Do you want to delete?")) {
+    return;
+  }
+  controller_->StartDelete(*emailList_);
+}
+
+void MainWindow::Refresh() { controller_->StartCheck(); }
+
+void MainWindow::CheckEmails() {
+  Stop();
+  ShowTab(kEmailTab);
+  controller_->StartCheck();
+}
+
+void MainWindow::ToggleAlwaysOnTop() {
+  QAction* item = actions_[kAlwaysOnTop];
+  const bool wasOnTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  const bool visible = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, !wasOnTop);
+  item->setChecked(!wasOnTop);
+  if (visible) {
+    show();  // changing the flags re-creates the native window hidden
+  }
+}
+
+void MainWindow::HideWindow() {
+  Stop();
+  hide();
+}
+
+void MainWindow::ShowHide() {
+  if (isVisible()) {
+    hide();
+  } else {
+    showNormal();
+    raise();
+    activateWindow();
+  }
+  tray_->PrepareMenu();
+}
+
+void MainWindow::OpenTextFile() {
+  Stop();
+  if (!textPage_->ChooseAndLoad(prompt_)) {
+    return;
+  }
+  textPage_->FocusText();
+  Apply(ControlStates{true, false, false, false, false, true, true,
+                      std::array<bool, 6>{true, false, false, false, false, true}});
+  ShowTab(kTextTab);
+}
+
+void MainWindow::ReadFile() {
+  ResumeIfPaused();
+  Stop();
+  if (!textPage_->ChooseAndLoad(prompt_)) {
+    ShowTab(kTextTab);
+    return;
+  }
+  ShowTab(kTextTab);
+  Play();
+}
+
+void MainWindow::PasteClipboard() {
+  Stop();
+  clipboardPage_->Paste(prompt_);
+  ShowTab(kClipboardTab);
+  Apply(ControlStates{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                      std::nullopt, std::nullopt,
+                      std::array<bool, 6>{true, false, false, false, false, true}});
+}
+
+void MainWindow::ReadClipboard() {
+  ResumeIfPaused();
+  Stop();
+  PasteClipboard();
+  if (ClipboardReaderPage::ClipboardHasText()) {
+    Apply(ControlStates{true, false, false, false, false, false, true,
+                        std::array<bool, 6>{true, false, false, false, false, true}});
+    Play();
+  }
+}
+
+void MainWindow::Properties() {
+  // The property sheet arrives with its own change.
+  prompt_.ShowMessage("The properties cannot be edited yet.");
+}
+
+void MainWindow::HelpTopics() {
+  const std::string page = DataFilePath("help/index.html");
+  QUrl url = QUrl::fromLocalFile(QString::fromStdString(page));
+  url.setFragment(QStringLiteral("main-window"));
+  if (!QDesktopServices::openUrl(url)) {
+    prompt_.ShowMessage("The help could not be opened: " + page);
+  }
+}
+
+void MainWindow::FeedbackAndSupport() {
+  QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebSite) + QStringLiteral("support.html")));
+}
+
+void MainWindow::About() {
+  CAboutBoxDlg dialog(this);
+  dialog.exec();
+}
+
+bool MainWindow::Exit() {
+  controller_->SetBusy(true);
+  if (!prompt_.AskYesNo("Do you want to exit?")) {
+    controller_->RestartAfterExitDeclined();
+    return false;
+  }
+  exiting_ = true;
+  tray_->Remove();
+  SaveSettings(store_, settings_);
+  controller_->Shutdown();
+  speech_->StopSpeaking();
+  sound_->StopSound();
+  QApplication::quit();
+  return true;
+}
+
+void MainWindow::OnTabChanged(int tab) {
+  if (!handlingTabs_) {
+    return;
+  }
+  ResumeIfPaused();
+  Stop();
+  buttons_[kPauseButton]->setEnabled(false);
+  buttons_[kStopButton]->setEnabled(false);
+  Apply(StatesFor(Situation::TabSelected, tab, HasSelection()));
+  if (tab == kTextTab && textPage_->IsEmpty()) {
+    OpenTextFile();
+  } else if (tab == kClipboardTab) {
+    PasteClipboard();
+  }
+}
+
+void MainWindow::OnSpeakingStarted() { Apply(Situation::SpeakingStarted); }
+
+void MainWindow::OnSpeakingFinished() {
+  announcer_->FinishSpokenEntry();
+  Apply(Situation::SpeakingFinished);
+}
+
+void MainWindow::OnListClicked(int selected) {
+  if (selected > 0 && !IsVoiceBusy()) {
+    Apply(Situation::ListSelection);
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (exiting_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  hide();
+  tray_->PrepareMenu();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    // Minimising hides the window into the notification area.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+  }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // Escape hides like the Close button instead of ending without the Exit steps.
+      hide();
+      tray_->PrepareMenu();
+      return;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      if (tabs_->tabBar()->hasFocus()) {
+        const int step = event->key() == Qt::Key_Left ? -1 : 1;
+        tabs_->setCurrentIndex(std::clamp(CurrentTab() + step, 0, 3));
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+// MailView
+
+void MainWindow::SetTitle(const std::string& title) {
+  setWindowTitle(QString::fromStdString(title));
+}
+
+void MainWindow::SetAccountsProgress(int position, int maximum) {
+  emailList_->SetAccountsProgress(position, maximum);
+}
+
+void MainWindow::SetEmailsProgress(int position, int maximum) {
+  emailList_->SetEmailsProgress(position, maximum);
+}
+
+void MainWindow::SetTrayIcon(TrayState state) { tray_->SetImage(ImageOf(state)); }
+
+void MainWindow::SetTrayToolTip(const std::string& text) { tray_->SetToolTip(text); }
+
+void MainWindow::ClearList() { emailList_->Clear(); }
+
+void MainWindow::AppendEnvelope(int index, const Envelope& envelope) {
+  emailList_->AppendEnvelope(index, envelope);
+}
+
+void MainWindow::RebuildList() { emailList_->Rebuild(settings_.options); }
+
+void MainWindow::SetWorkerRunning(bool running) {
+  buttons_[kDeleteButton]->setEnabled(!running);
+  buttons_[kRefreshButton]->setEnabled(!running);
+  tray_->SetWorkerRunning(running);
+}
+
+void MainWindow::ShowNewMailNotice(const std::string& text) {
+  notices_->Show(NoticeKind::NewMail, QString::fromStdString(text));
+}
+
+void MainWindow::ShowStorageNotice(const std::string& text) {
+  notices_->Show(NoticeKind::Storage, QString::fromStdString(text));
+}
+
+void MainWindow::OpenPropertiesForFirstAccount() { Properties(); }
+
+void MainWindow::ShowSuspended(bool suspended) {
+  StopAndClear();
+  hide();
+  tray_->SetSuspended(suspended);
+}
+
+void MainWindow::ShowBackgroundMessage(const std::string& text) { prompt_.ShowMessage(text); }
+
+}  // namespace bc

@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+#include <memory>
+
+#include "app/mail_controller.h"
+#include "app/mail_view.h"
+#include "config/clock.h"
+#include "config/settings.h"
+#include "ui/window/control_states.h"
+#include "ui/window/qt_prompt.h"
+
+class QAction;
+class QLineEdit;
+class QTabWidget;
+
+namespace bc {
+
+class CIconButton;
+class ClipboardReaderPage;
+class EmailList;
+class MailAnnouncer;
+class NoticeWindows;
+class SettingsStore;
+class SoundPlayer;
+class SpeechEngine;
+class TextReaderPage;
+class TrayIcon;
+
+/// What the main window needs from outside; tests give their own.
+struct MainWindowSetup {
+  SettingsStore& store;
+  MailEnvironment environment = DefaultMailEnvironment();
+  const Clock* clock = nullptr;  // nullptr: the system clock
+  bool silentAudio = false;      // no audio device even when one exists
+  Prompt* prompt = nullptr;      // nullptr: message boxes owned by the window
+};
+
+/// The program's one top-level window: toolbar, menu bar and the four tabs
+/// (Email Reader, Text Reader, Clipboard Reader, WAV Reader). It owns the
+/// speech engine, the tray icon, the announcement rules and the mail
+/// controller, and routes the user's commands to them. Closing or minimising
+/// it hides it; only Exit ends the program.
+class MainWindow final : public QMainWindow, public MailView {
+  Q_OBJECT
+ public:
+  explicit MainWindow(MainWindowSetup setup, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The commands.
+  void Play();
+  void Pause();
+  void Stop();
+  void ReadEmail();
+  void Delete();
+  void Refresh();
+  void CheckEmails();
+  void ToggleAlwaysOnTop();
+  void HideWindow();
+  void ShowHide();
+  void OpenTextFile();
+  void ReadFile();
+  void PasteClipboard();
+  void ReadClipboard();
+  void Properties();
+  void HelpTopics();
+  void FeedbackAndSupport();
+  void About();
+  /// Asks "Do you want to exit?"; true when the program is ending.
+  bool Exit();
+
+  /// Whether the voice is speaking or paused.
+  [[nodiscard]] bool IsVoiceBusy() const;
+
+  // For tests and the tray.
+  [[nodiscard]] Settings& settings() { return settings_; }
+  [[nodiscard]] MailController& controller() { return *controller_; }
+  [[nodiscard]] MailAnnouncer& announcer() { return *announcer_; }
+  [[nodiscard]] SpeechEngine& speech() { return *speech_; }
+  [[nodiscard]] EmailList& emailList() { return *emailList_; }
+  [[nodiscard]] TextReaderPage& textPage() { return *textPage_; }
+  [[nodiscard]] ClipboardReaderPage& clipboardPage() { return *clipboardPage_; }
+  [[nodiscard]] QTabWidget& tabs() { return *tabs_; }
+  [[nodiscard]] TrayIcon& tray() { return *tray_; }
+  [[nodiscard]] NoticeWindows& notices() { return *notices_; }
+  [[nodiscard]] CIconButton* button(int id) const;
+  [[nodiscard]] QAction* action(int id) const;
+  [[nodiscard]] int CurrentTab() const;
+  /// Shows a tab without the tab-change handling (as the commands do).
+  void ShowTab(int tab);
+
+  // MailView: the background work's reports, on the UI thread.
+  void SetTitle(const std::string& title) override;
+  void SetAccountsProgress(int position, int maximum) override;
+  void SetEmailsProgress(int position, int maximum) override;
+  void SetTrayIcon(TrayState state) override;
+  void SetTrayToolTip(const std::string& text) override;
+  void ClearList() override;
+  void AppendEnvelope(int index, const Envelope& envelope) override;
+  void RebuildList() override;
+  void SetWorkerRunning(bool running) override;
+  void ShowNewMailNotice(const std::string& text) override;
+  void ShowStorageNotice(const std::string& text) override;
+  void OpenPropertiesForFirstAccount() override;
+  void ShowSuspended(bool suspended) override;
+  void ShowBackgroundMessage(const std::string& text) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void BuildToolbar(QWidget* parent);
+  void BuildMenus();
+  void BuildTabs();
+  void ConnectSignals();
+  void Apply(const ControlStates& states);
+  void Apply(Situation situation);
+  void OnTabChanged(int tab);
+  void OnSpeakingStarted();
+  void OnSpeakingFinished();
+  void OnListClicked(int selected);
+  void StopAndClear();
+  void ResumeIfPaused();
+  bool HasSelection() const;
+  QAction* AddAction(QMenu* menu, const char* text, int id, void (MainWindow::*slot)(),
+                     const QKeySequence& shortcut = {});
+
+  SettingsStore& store_;
+  QtPrompt ownPrompt_;
+  Prompt& prompt_;
+  SystemClock systemClock_;
+  Settings settings_;
+  std::unique_ptr<SpeechEngine> speech_;
+  std::unique_ptr<SoundPlayer> sound_;
+  std::unique_ptr<MailController> controller_;
+  std::unique_ptr<MailAnnouncer> announcer_;
+  TrayIcon* tray_ = nullptr;
+  NoticeWindows* notices_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  EmailList* emailList_ = nullptr;
+  TextReaderPage* textPage_ = nullptr;
+  ClipboardReaderPage* clipboardPage_ = nullptr;
+  QLineEdit* wavPath_ = nullptr;
+  std::map<int, CIconButton*> buttons_;
+  std::map<int, QAction*> actions_;
+  bool handlingTabs_ = true;  // off while a command shows a tab itself
+  bool propertiesOpen_ = false;
+  bool exiting_ = false;
+};
+
+}  // namespace bc

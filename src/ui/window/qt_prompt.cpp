@@ -1,0 +1,35 @@
+#include "ui/window/qt_prompt.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace bc {
+namespace {
+
+const QString kCaption = QStringLiteral("Brindlecast");
+
+}  // namespace
+
+void QtPrompt::ShowMessage(const std::string& text) {
+  QMessageBox::warning(parent_, kCaption, QString::fromStdString(text));
+}
+
+bool QtPrompt::AskYesNo(const std::string& text) {
+  return QMessageBox::question(parent_, kCaption, QString::fromStdString(text),
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::string QtPrompt::ChooseOpenFile(const std::string& title, const std::string& filter,
+                                     const std::string& defaultSuffix) {
+  QFileDialog dialog(parent_, QString::fromStdString(title));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(QString::fromStdString(filter));
+  dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return {};
+  }
+  return dialog.selectedFiles().front().toStdString();
+}
+
+}  // namespace bc
