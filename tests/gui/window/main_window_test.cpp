@@ -1,0 +1,216 @@
+#include "ui/window/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTest>
+
+#include "config/paths.h"
+#include "config/settings_store.h"
+#include "speech/mail_announcer.h"
+#include "speech/speech_engine.h"
+#include "support/fake_transport.h"
+#include "support/test_env.h"
+#include "ui/icon_button.h"
+#include "ui/pages/email_list.h"
+#include "ui/pages/text_pages.h"
+
+namespace bc {
+namespace {
+
+using test::FakeTransport;
+
+std::string Message(int n) {
+  return "+OK\r\nFrom: Sender " + std::to_string(n) + " <s" + std::to_string(n) +
+         "@example.com>\r\nSubject: Subject " + std::to_string(n) + "\r\nMessage-ID: <" +
+         std::to_string(n) + "@x>\r\n\r\nBody.\r\n.\r\n";
+}
+
+// A mailbox of three messages, as many times as it is asked for.
+std::unique_ptr<Pop3Transport> ThreeMessages(FakeTransport::Log& log) {
+  auto t = std::make_unique<FakeTransport>(log);
+  t->Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK 3 300\r\n");
+  t->Serve("+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n").Serve("-ERR\r\n");
+  t->Serve(Message(1)).Serve(Message(2)).Serve(Message(3)).Serve("+OK\r\n");
+  return t;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
+  QDeadlineTimer deadline(ms);
+  while (!condition()) {
+    if (deadline.hasExpired()) {
+      return false;
+    }
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // One account, checking off, every column on.
+    QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
+    raw.clear();
+    for (const char* key : {"From", "Subject", "Address", "Received", "size", "Account",
+                            "Attachment", "ShowEnvelopeInfo"}) {
+      raw.setValue(QString::fromLatin1(key), QStringLiteral("1"));
+    }
+    raw.setValue(QStringLiteral("Speak/SpeakSubject"), QStringLiteral("1"));
+    raw.setValue(QStringLiteral("UserAccounts/Users"), QStringLiteral("1"));
+    raw.setValue(QStringLiteral("UserAccounts/user1/UserName"), QStringLiteral("alice"));
+    raw.setValue(QStringLiteral("UserAccounts/user1/CheckMark"), QStringLiteral("1"));
+    raw.sync();
+
+    store_ = std::make_unique<SettingsStore>(SettingsFilePath(), prompt_);
+    MailEnvironment environment;
+    environment.commandLogPath = dir_.File("command.log");
+    environment.deletedLogDir = dir_.File("Log");
+    environment.makeTransport = [this](const MailAccount&) { return ThreeMessages(log_); };
+    window_ = std::make_unique<MainWindow>(
+        MainWindowSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
+    window_->show();
+  }
+
+  void TearDown() override {
+    window_->speech().StopSpeaking();
+    window_.reset();
+  }
+
+  bool Enabled(int buttonId) { return window_->button(buttonId)->isEnabled(); }
+  bool MenuEnabled(int actionId) { return window_->action(actionId)->isEnabled(); }
+
+  void CheckMail() {
+    window_->Refresh();
+    ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+    ASSERT_EQ(window_->emailList().RowCount(), 3);
+  }
+
+  test::TempDir dir_;
+  test::RecordingPrompt prompt_;
+  FakeTransport::Log log_;
+  std::unique_ptr<SettingsStore> store_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, StartsOnTheEmailTabWithPlayOnly) {
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
+  EXPECT_EQ(window_->CurrentTab(), kEmailTab);
+  EXPECT_EQ(window_->tabs().tabText(2), QStringLiteral(" Clipboard Reader "));
+  EXPECT_FALSE(Enabled(1112));  // Pause
+  EXPECT_FALSE(Enabled(1081));  // Stop
+  EXPECT_FALSE(Enabled(1087));  // Open
+  EXPECT_EQ(window_->button(1072)->toolTip(), QStringLiteral("Delete selected itmems"));
+  EXPECT_EQ(window_->action(32782)->text(), QStringLiteral("&Play  \tCtrl+P"));
+}
+
+TEST_F(MainWindowTest, CloseEscapeAndMinimiseOnlyHide) {
+  window_->close();
+  EXPECT_FALSE(window_->isVisible());
+  window_->show();
+  QTest::keyClick(window_.get(), Qt::Key_Escape);
+  EXPECT_FALSE(window_->isVisible());
+  window_->show();
+  window_->showMinimized();
+  EXPECT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
+  // Still working: a check runs hidden.
+  CheckMail();
+}
+
+TEST_F(MainWindowTest, RefreshListsTheMailboxAndPlayReadsTheSelection) {
+  CheckMail();
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
+  window_->announcer().Stop();
+  window_->emailList().SelectOnly(1);
+  window_->Play();
+  EXPECT_FALSE(Enabled(1086));
+  EXPECT_TRUE(Enabled(1112));
+  EXPECT_TRUE(Enabled(1081));
+  EXPECT_EQ(window_->announcer().ReadIdQueue(), std::vector<std::string>{"65536"});
+  window_->Stop();
+  EXPECT_TRUE(Enabled(1086));
+  EXPECT_FALSE(Enabled(1081));
+  EXPECT_TRUE(window_->announcer().ReadQueue().empty());
+}
+
+TEST_F(MainWindowTest, ReadEmailWalksTheWholeList) {
+  CheckMail();
+  window_->speech().StopSpeaking();
+  window_->ReadEmail();
+  EXPECT_TRUE(window_->announcer().readAll());
+  EXPECT_EQ(window_->announcer().ReadIdQueue().size(), 3u);
+  // Each finished text moves the selection to the next message.
+  ASSERT_TRUE(WaitFor([&] { return !window_->announcer().readAll(); }, 30000));
+  EXPECT_FALSE(window_->IsVoiceBusy() && window_->announcer().readAll());
+}
+
+TEST_F(MainWindowTest, DeleteAsksFirstAndNoDeletesNothing) {
+  window_->Delete();  // nothing selected: nothing asked
+  EXPECT_TRUE(prompt_.questions.empty());
+  CheckMail();
+  window_->emailList().SelectOnly(0);
+  prompt_.answer = false;
+  window_->Delete();
+  EXPECT_EQ(prompt_.questions, std::vector<std::string>{"Do you want to delete?"});
+  EXPECT_FALSE(window_->controller().deleteRunning());
+  EXPECT_EQ(window_->emailList().RowCount(), 3);
+}
+
+TEST_F(MainWindowTest, ClipboardLimits) {
+  window_->ShowTab(kClipboardTab);
+  window_->clipboardPage().SetText(QString(20001, QLatin1Char('a')));
+  window_->Play();
+  EXPECT_EQ(prompt_.messages, std::vector<std::string>{"Over 20000 characters in clipboard"});
+  EXPECT_FALSE(window_->IsVoiceBusy());
+  window_->clipboardPage().SetText(QString(20000, QLatin1Char('a')));
+  window_->Play();
+  EXPECT_EQ(prompt_.messages.size(), 1u);
+  EXPECT_TRUE(window_->IsVoiceBusy());
+  window_->Stop();
+  EXPECT_FALSE(window_->IsVoiceBusy());
+}
+
+TEST_F(MainWindowTest, TabChangesFollowTheirRules) {
+  window_->tabs().setCurrentIndex(kTextTab);  // empty text: the open dialog comes up
+  EXPECT_EQ(prompt_.fileRequests.size(), 1u);
+  EXPECT_TRUE(Enabled(1087));  // Open on the Text Reader
+  QApplication::clipboard()->setText(QStringLiteral("pasted text"));
+  window_->tabs().setCurrentIndex(kClipboardTab);
+  EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("pasted text"));
+  window_->clipboardPage().SetText(QStringLiteral("edited"));
+  window_->tabs().setCurrentIndex(kEmailTab);
+  window_->tabs().setCurrentIndex(kClipboardTab);  // pasted again: the edit is gone
+  EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("pasted text"));
+  EXPECT_FALSE(Enabled(1087));
+}
+
+TEST_F(MainWindowTest, AlwaysOnTopTwiceReturnsToNormal) {
+  QAction* onTop = window_->action(32794);
+  onTop->trigger();
+  EXPECT_TRUE(onTop->isChecked());
+  EXPECT_TRUE(window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  onTop->trigger();
+  EXPECT_FALSE(onTop->isChecked());
+  EXPECT_FALSE(window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST_F(MainWindowTest, ExitNoGoesOnAndYesSavesTheSettings) {
+  window_->settings().options.Freq = "7";
+  prompt_.answer = false;
+  EXPECT_FALSE(window_->Exit());
+  EXPECT_FALSE(window_->controller().Busy());
+  EXPECT_EQ(test::ReadFile(SettingsFilePath()).find("Freq=7"), std::string::npos);
+  prompt_.answer = true;
+  EXPECT_TRUE(window_->Exit());
+  QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
+  EXPECT_EQ(raw.value(QStringLiteral("Freq")).toString(), QStringLiteral("7"));
+}
+
+}  // namespace
+}  // namespace bc
