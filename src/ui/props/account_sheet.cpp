@@ -1,0 +1,78 @@
+#include "ui/props/account_sheet.h"
+
+namespace bc {
+
+AccountSheet::AccountSheet(const PropsContext& context, std::vector<MailAccount>& accounts,
+                           QWidget* parent)
+    : PropertySheet(QStringLiteral("Account Properties"), parent), accounts_(accounts) {
+  server = new CPropServerInfo(context, accounts);
+  approved = new CPropApproved(context, copies_);
+  blocked = new CPropBlocked(context, copies_);
+  filter = new CPropFilter(context, copies_);
+  AddPage(server, QStringLiteral("Server Information"));
+  AddPage(approved, QStringLiteral("Approved Senders"));
+  AddPage(blocked, QStringLiteral("Blocked Senders"));
+  AddPage(filter, QStringLiteral("Custom Anti-Spam"));
+}
+
+void AccountSheet::FillFrom(int index) {
+  const MailAccount& a = accounts_.at(static_cast<size_t>(index));
+  server->existingAccount = index;
+  server->server = a.POP3Server;
+  server->port = a.POP3Port;
+  server->remember = a.RememberPasswd;
+  server->password = a.RememberPasswd ? a.Passwd : std::string();
+  server->userName = a.UserName;
+  server->alert = a.MailCap;
+  server->capacity = a.MailCapValue;
+  server->unit = a.MailCapUnit;
+  server->percent = a.Perentage;
+  server->security = a.Security;
+  server->caFile = a.CAFile;
+  server->fingerprint = a.CertFingerprint;
+  approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
+  approved->listText = a.ApproveSender;
+  approved->flags[0] = a.ExclusiveApproved;
+  blocked->listText = a.BlockSender;
+  blocked->flags[0] = a.DeleteBlocked;
+  filter->listText = a.Filter;
+  filter->flags[0] = a.FilterSubject;
+  filter->flags[1] = a.FilterContent;
+}
+
+void AccountSheet::FillNew(int index) {
+  server->existingAccount = -1;
+  server->remember = true;
+  server->alert = false;
+  approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
+  for (SenderListPage* page :
+       {static_cast<SenderListPage*>(approved), static_cast<SenderListPage*>(blocked),
+        static_cast<SenderListPage*>(filter)}) {
+    page->listText.clear();
+    page->flags[0] = page->flags[1] = false;
+  }
+}
+
+void AccountSheet::StoreInto(MailAccount& a) const {
+  a.POP3Server = server->server;
+  a.POP3Port = server->port;
+  a.RememberPasswd = server->remember;
+  a.Passwd = server->password;
+  a.UserName = server->userName;
+  a.MailCap = server->alert;
+  a.MailCapValue = server->capacity;
+  a.MailCapUnit = server->unit;
+  a.Perentage = server->percent;
+  a.Security = server->security;
+  a.CAFile = server->caFile;
+  a.CertFingerprint = server->fingerprint;
+  a.ApproveSender = approved->listText;
+  a.ExclusiveApproved = approved->flags[0];
+  a.BlockSender = blocked->listText;
+  a.DeleteBlocked = blocked->flags[0];
+  a.Filter = filter->listText;
+  a.FilterSubject = filter->flags[0];
+  a.FilterContent = filter->flags[1];
+}
+
+}  // namespace bc

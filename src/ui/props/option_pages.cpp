@@ -1,0 +1,297 @@
+#include "ui/props/option_pages.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "config/prompt.h"
+#include "config/text_util.h"
+#include "ui/props/field_options.h"
+
+namespace bc {
+namespace {
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+  return text.toStdString();
+}
+
+QCheckBox* Check(QWidget* parent, const char* text, const char* name) {
+  auto* box = new QCheckBox(QString::fromUtf8(text), parent);
+  box->setObjectName(QString::fromUtf8(name));
+  return box;
+}
+
+// The entries of the lines list: "All", then "1" to "10", so an entry's index
+// is the number it stands for.
+constexpr int kLineEntries = 11;
+
+bool IsLinesEntry(const std::string& text) {
+  if (text == "All") {
+    return true;
+  }
+  for (int n = 1; n < kLineEntries; ++n) {
+    if (text == std::to_string(n)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string FreqUnitOfText(const std::string& unitText) {
+  for (int i = 0; i < 3; ++i) {
+    if (unitText == kUnitTexts[i]) {
+      return std::to_string(i);
+    }
+  }
+  return {};
+}
+
+std::string UnitTextOf(const std::string& freqUnit) {
+  const int index = ParseInt(freqUnit);
+  return index >= 0 && index < 3 ? kUnitTexts[index] : std::string();
+}
+
+CPropGeneral::CPropGeneral(const PropsContext& context, AppOptions& options, QWidget* parent)
+    : PropertyPage(parent), context_(context), options_(options) {
+  display_ = Check(this, "Display Envelope Information", "displayEnvelopeCheck");
+  run_ = Check(this, "Run Brindlecast on Linux Startup", "runOnStartupCheck");
+  log_ = Check(this, "Log Deleted Email Information", "logDeletedCheck");
+  show_ = Check(this, "Show Tool Tips", "showToolTipsCheck");
+  envelope_ = new QPushButton(QStringLiteral("Envelope Options"), this);
+  envelope_->setObjectName(QStringLiteral("envelopeOptionsButton"));
+
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(20, 16, 20, 16);
+  layout->addWidget(display_, 0, 0);
+  layout->addWidget(envelope_, 0, 1);
+  layout->addWidget(run_, 1, 0);
+  layout->addWidget(log_, 2, 0);
+  layout->addWidget(show_, 3, 0);
+  layout->setRowStretch(4, 1);
+  layout->setColumnStretch(0, 1);
+
+  connect(display_, &QCheckBox::clicked, this, [this] {
+    showEnvelopeInfo = !showEnvelopeInfo;
+    envelope_->setEnabled(showEnvelopeInfo);
+  });
+  connect(envelope_, &QPushButton::clicked, this, &CPropGeneral::OpenEnvelopeOptions);
+}
+
+void CPropGeneral::OnOpen() {
+  display_->setChecked(showEnvelopeInfo);
+  run_->setChecked(runOnStart);
+  log_->setChecked(logDeleted);
+  show_->setChecked(showToolTip);
+  envelope_->setEnabled(display_->isChecked());
+}
+
+void CPropGeneral::SaveControls() {
+  showEnvelopeInfo = display_->isChecked();
+  runOnStart = run_->isChecked();
+  logDeleted = log_->isChecked();
+  showToolTip = show_->isChecked();
+}
+
+void CPropGeneral::OpenEnvelopeOptions() {
+  CEnvelopeOptionsDlg dialog(options_, options_.AllEnvelopeInfo != "0", context_.prompt, this);
+  if (context_.runDialog(dialog) == QDialog::Accepted) {
+    options_.AllEnvelopeInfo = FlagText(dialog.SelectAll());
+  }
+}
+
+CPropNotification::CPropNotification(const PropsContext& context, AppOptions& options,
+                                     QWidget* parent)
+    : PropertyPage(parent), context_(context), options_(options) {
+  checkMail_ = Check(this, "Check New Email Every", "checkMailCheck");
+  freq_ = new QLineEdit(this);
+  freq_->setObjectName(QStringLiteral("freqEdit"));
+  freq_->setMaximumWidth(60);
+  unit_ = new QComboBox(this);
+  unit_->setObjectName(QStringLiteral("unitCombo"));
+  unit_->setEditable(true);
+  for (const char* text : kUnitTexts) {
+    unit_->addItem(QString::fromUtf8(text));
+  }
+
+  auto* group = new QGroupBox(QStringLiteral("Notification"), this);
+  const char* radioTexts[3] = {"New Email Speech Notification", "Wav file", "None"};
+  const char* radioNames[3] = {"speechRadio", "wavRadio", "noneRadio"};
+  methods_ = new QButtonGroup(this);
+  for (int i = 0; i < 3; ++i) {
+    radios_[i] = new QRadioButton(QString::fromUtf8(radioTexts[i]), group);
+    radios_[i]->setObjectName(QString::fromUtf8(radioNames[i]));
+    methods_->addButton(radios_[i], i);
+  }
+  options_button_ = new QPushButton(QStringLiteral("Options..."), group);
+  options_button_->setObjectName(QStringLiteral("optionsButton"));
+  wav_ = new QLineEdit(group);
+  wav_->setObjectName(QStringLiteral("wavEdit"));
+  browse_ = new QPushButton(QStringLiteral("Browse..."), group);
+  browse_->setObjectName(QStringLiteral("browseButton"));
+  auto* groupLayout = new QGridLayout(group);
+  groupLayout->addWidget(radios_[0], 0, 0);
+  groupLayout->addWidget(options_button_, 0, 2);
+  groupLayout->addWidget(radios_[1], 1, 0);
+  groupLayout->addWidget(wav_, 1, 1);
+  groupLayout->addWidget(browse_, 1, 2);
+  groupLayout->addWidget(radios_[2], 2, 0);
+  groupLayout->setColumnStretch(1, 1);
+
+  readLines_ = Check(this, "Read Number of Lines from Email Content", "readLinesCheck");
+  lines_ = new QComboBox(this);
+  lines_->setObjectName(QStringLiteral("linesCombo"));
+  lines_->setEditable(true);
+  lines_->addItem(QStringLiteral("All"));
+  for (int n = 1; n < kLineEntries; ++n) {
+    lines_->addItem(QString::number(n));
+  }
+
+  auto* period = new QHBoxLayout;
+  period->addWidget(checkMail_);
+  period->addWidget(freq_);
+  period->addWidget(unit_);
+  period->addStretch();
+  auto* lines = new QHBoxLayout;
+  lines->addWidget(readLines_);
+  lines->addWidget(lines_);
+  lines->addStretch();
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(20, 16, 20, 16);
+  layout->addLayout(period);
+  layout->addWidget(group);
+  layout->addLayout(lines);
+  layout->addStretch();
+
+  connect(checkMail_, &QCheckBox::clicked, this, &CPropNotification::CheckMailClicked);
+  connect(readLines_, &QCheckBox::clicked, this, &CPropNotification::ReadLinesClicked);
+  connect(methods_, &QButtonGroup::idClicked, this, &CPropNotification::MethodClicked);
+  connect(options_button_, &QPushButton::clicked, this, &CPropNotification::OpenSpeechOptions);
+  connect(browse_, &QPushButton::clicked, this, &CPropNotification::Browse);
+}
+
+void CPropNotification::EnableMethodCompanions(int index) {
+  options_button_->setEnabled(index == 0);
+  wav_->setEnabled(index == 1);
+  browse_->setEnabled(index == 1);
+}
+
+void CPropNotification::OnOpen() {
+  checkMail_->setChecked(checkMail != 0);
+  freq_->setText(Q(freq));
+  wav_->setText(Q(wavFile));
+  readLines_->setChecked(checkLines != 0);
+  methods_->setExclusive(false);
+  for (int i = 0; i < 3; ++i) {
+    radios_[i]->setChecked(i == method);
+  }
+  methods_->setExclusive(true);
+  if (method >= 0 && method < 3) {
+    EnableMethodCompanions(method);
+    // Only the WAV choice keeps its path: with the others the box starts
+    // empty, and OK stores what it holds.
+    if (method != 1) {
+      wav_->clear();
+    }
+  }
+
+  const int unitIndex = ParseInt(options_.FreqUnit);
+  unit_->setCurrentIndex(unitIndex >= 0 && unitIndex < 3 ? unitIndex : -1);
+  if (checkMail != 0) {
+    freq_->setText(Q(options_.Freq));
+  } else {
+    freq_->clear();
+  }
+  freq_->setEnabled(checkMail != 0);
+  unit_->setEnabled(checkMail != 0);
+
+  const int linesIndex = ParseInt(options_.ComboLines);
+  if (linesIndex >= 0 && linesIndex < kLineEntries) {
+    lines_->setCurrentIndex(linesIndex);
+  } else {
+    // A number the user typed beyond the list stays as typed.
+    lines_->setCurrentIndex(-1);
+    lines_->setEditText(Q(linesText));
+  }
+  lines_->setEnabled(checkLines != 0);
+}
+
+void CPropNotification::SaveControls() {
+  checkMail = checkMail_->isChecked() ? 1 : 0;
+  freq = S(freq_->text());
+  if (methods_->checkedId() >= 0) {
+    method = methods_->checkedId();
+  }
+  wavFile = S(wav_->text());
+  checkLines = readLines_->isChecked() ? 1 : 0;
+  unitText = S(unit_->currentText());
+  linesText = S(lines_->currentText());
+}
+
+void CPropNotification::MethodClicked(int index) {
+  method = index;
+  EnableMethodCompanions(index);
+}
+
+void CPropNotification::CheckMailClicked() {
+  // Switching undoes an edit of the period made since the page was last left.
+  freq_->setText(freq_->text().isEmpty() ? QStringLiteral("10") : Q(freq));
+  if (checkMail != 0) {
+    checkMail = 0;
+    freq_->setEnabled(false);
+    unit_->setEnabled(false);
+    return;
+  }
+  checkMail = 1;
+  freq_->setEnabled(true);
+  unit_->setEnabled(true);
+  if (unit_->currentIndex() >= 0) {
+    options_.FreqUnit = FreqUnitOfText(S(unit_->itemText(unit_->currentIndex())));
+  }
+}
+
+void CPropNotification::ReadLinesClicked() {
+  if (checkLines != 0) {
+    checkLines = 0;
+    lines_->setEnabled(false);
+    return;
+  }
+  checkLines = 1;
+  lines_->setEnabled(true);
+  if (lines_->currentIndex() >= 0) {
+    const std::string text = S(lines_->itemText(lines_->currentIndex()));
+    if (IsLinesEntry(text)) {
+      options_.ComboLines = text;
+    }
+  }
+}
+
+void CPropNotification::OpenSpeechOptions() {
+  CSpeechOptionsDlg dialog(options_, options_.AllSpeakInfo != "0", context_.prompt, context_.voices,
+                           this);
+  if (context_.runDialog(dialog) == QDialog::Accepted) {
+    options_.AllSpeakInfo = FlagText(dialog.SelectAll());
+  }
+}
+
+void CPropNotification::Browse() {
+  const std::string path = context_.prompt.ChooseOpenFile("Open", "WAV (*.wav)", "wav");
+  if (path.empty()) {
+    return;
+  }
+  options_.wavFile = path;
+  wav_->setText(Q(path));
+}
+
+}  // namespace bc

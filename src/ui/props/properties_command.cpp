@@ -1,0 +1,110 @@
+#include "ui/props/properties_command.h"
+
+#include <QPointer>
+
+#include "config/autostart.h"
+#include "config/settings_store.h"
+#include "speech/speech_engine.h"
+#include "ui/props/account_page.h"
+#include "ui/props/option_pages.h"
+#include "ui/props/property_sheet.h"
+
+namespace bc {
+namespace {
+
+// The open sheet, found again by the next command (the one-sheet rule).
+QPointer<PropertySheet> g_openSheet;
+
+}  // namespace
+
+std::vector<VoiceInfo> EngineVoiceSelector::Voices() const {
+  return SpeechEngine::ListVoices();
+}
+
+std::string EngineVoiceSelector::CurrentVoice() const {
+  return engine_.Voice();
+}
+
+bool EngineVoiceSelector::MakeDefault(const std::string& voiceId) {
+  return engine_.SetDefaultVoice(store_, voiceId);
+}
+
+bool PropertiesSheetOpen() {
+  return !g_openSheet.isNull();
+}
+
+void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& host,
+                          const PropsContext& context) {
+  host.StopSpeech();
+  host.SetBusy(true);
+  if (PropertiesSheetOpen()) {
+    return;
+  }
+
+  Settings working = settings;
+  AppOptions& o = working.options;
+  PropertySheet sheet(QStringLiteral("Brindlecast Properties"), parent);
+  auto* account = new CPropAccount(context, working.accounts);
+  auto* general = new CPropGeneral(context, o);
+  auto* notification = new CPropNotification(context, o);
+  sheet.AddPage(account, QStringLiteral("Account"));
+  sheet.AddPage(general, QStringLiteral("General"));
+  sheet.AddPage(notification, QStringLiteral("Notification"));
+
+  notification->wavFile = o.wavFile;
+  notification->freq = o.Freq;
+  notification->checkMail = o.CheckMail;
+  notification->unitText = UnitTextOf(o.FreqUnit);
+  notification->checkLines = o.CheckLines;
+  notification->linesText = o.ComboLines;
+  notification->method = o.NotificationMethod;
+  general->runOnStart = o.RunOnStart;
+  general->showEnvelopeInfo = o.ShowEnvelopeInfo;
+  general->showToolTip = o.ShowToolTip;
+  general->logDeleted = o.LogDeleted;
+
+  g_openSheet = &sheet;
+  sheet.Prepare();
+  const bool confirmed = context.runDialog(sheet) == QDialog::Accepted;
+  g_openSheet = nullptr;
+
+  if (confirmed) {
+    host.SaveSortDirection();
+    o.NotificationMethod = notification->method;
+    o.ShowEnvelopeInfo = general->showEnvelopeInfo;
+    o.RunOnStart = general->runOnStart;
+    o.ShowToolTip = general->showToolTip;
+    o.LogDeleted = general->logDeleted;
+    o.wavFile = notification->wavFile;
+    o.CheckMail = notification->checkMail != 0 ? 1 : 0;
+    o.Freq = notification->freq;
+    o.CheckLines = notification->checkLines != 0 ? 1 : 0;
+    o.ComboLines = notification->linesText;
+    if (const std::string unit = FreqUnitOfText(notification->unitText); !unit.empty()) {
+      o.FreqUnit = unit;
+    }
+  }
+  // Accounts and the options the pages change at once are kept after Cancel too.
+  settings = std::move(working);
+
+  if (confirmed) {
+    SetAutostart(settings.options.RunOnStart);
+    if (!settings.options.ShowToolTip) {
+      host.ClearTrayToolTip();
+    }
+    host.SaveSettings();
+  }
+  if (settings.options.CheckMail == 1) {
+    host.ArmChecking();
+  }
+  host.RebuildList();
+}
+
+void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& host,
+                          SettingsStore& store, SpeechEngine& speech, Prompt& prompt) {
+  EngineVoiceSelector voices(speech, store);
+  const PropsContext context{prompt, store, voices, ExecDialogRunner()};
+  RunPropertiesCommand(parent, settings, host, context);
+}
+
+}  // namespace bc

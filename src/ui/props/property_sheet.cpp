@@ -1,0 +1,99 @@
+#include "ui/props/property_sheet.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "ui/props/props_context.h"
+
+namespace bc {
+
+DialogRunner ExecDialogRunner() {
+  return [](QDialog& dialog) { return dialog.exec(); };
+}
+
+PropertySheet::PropertySheet(const QString& title, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(title);
+  setModal(true);
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("sheetTabs"));
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  ok->setObjectName(QStringLiteral("okButton"));
+  ok->setDefault(true);
+  QPushButton* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &PropertySheet::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &PropertySheet::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_);
+  layout->addWidget(buttons);
+  connect(tabs_, &QTabWidget::currentChanged, this, &PropertySheet::OnCurrentChanged);
+}
+
+void PropertySheet::AddPage(PropertyPage* page, const QString& title) {
+  pages_.push_back(page);
+  preparing_ = true;  // adding the first tab makes it current; that is no activation
+  tabs_->addTab(page, title);
+  preparing_ = false;
+}
+
+void PropertySheet::Prepare() {
+  for (PropertyPage* page : pages_) {
+    page->opened_ = false;
+  }
+  active_ = -1;
+  preparing_ = true;
+  tabs_->setCurrentIndex(startPage_);
+  preparing_ = false;
+  Activate(startPage_);
+}
+
+void PropertySheet::SetActivePage(int index) {
+  if (index < 0 || index >= PageCount()) {
+    return;
+  }
+  startPage_ = index;
+  if (active_ >= 0) {
+    tabs_->setCurrentIndex(index);
+  }
+}
+
+int PropertySheet::ActiveIndex() const {
+  return tabs_->currentIndex();
+}
+
+void PropertySheet::OnCurrentChanged(int index) {
+  if (preparing_ || active_ < 0 || index < 0) {
+    return;
+  }
+  if (active_ != index) {
+    pages_[static_cast<size_t>(active_)]->SaveControls();
+  }
+  Activate(index);
+}
+
+void PropertySheet::Activate(int index) {
+  if (index < 0 || index >= PageCount()) {
+    return;
+  }
+  active_ = index;
+  startPage_ = index;  // shown again, the sheet opens where the user left it
+  PropertyPage* page = pages_[static_cast<size_t>(index)];
+  if (!page->opened_) {
+    page->opened_ = true;
+    page->OnOpen();
+  }
+  page->OnActivate();
+}
+
+void PropertySheet::accept() {
+  if (active_ >= 0) {
+    pages_[static_cast<size_t>(active_)]->SaveControls();
+  }
+  QDialog::accept();
+}
+
+}  // namespace bc

@@ -1,0 +1,266 @@
+#include "ui/props/server_info_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "config/prompt.h"
+#include "config/text_util.h"
+
+namespace bc {
+namespace {
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+  return text.toStdString();
+}
+
+QLineEdit* Edit(QWidget* parent, const char* name) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromUtf8(name));
+  return edit;
+}
+
+}  // namespace
+
+CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAccount>& accounts,
+                                 QWidget* parent)
+    : PropertyPage(parent), context_(context), accounts_(accounts) {
+  auto* group = new QGroupBox(QStringLiteral("Server Information"), this);
+  server_ = Edit(group, "serverEdit");
+  port_ = Edit(group, "portEdit");
+  port_->setMaximumWidth(70);
+  security_ = new QComboBox(group);
+  security_->setObjectName(QStringLiteral("securityCombo"));
+  security_->addItems(
+      {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+  user_ = Edit(group, "userEdit");
+  password_ = Edit(group, "passwordEdit");
+  password_->setEchoMode(QLineEdit::Password);
+  remember_ = new QCheckBox(QStringLiteral("Remember password"), group);
+  remember_->setObjectName(QStringLiteral("rememberCheck"));
+  alert_ = new QCheckBox(QStringLiteral("Alert When Mailbox Reached"), group);
+  alert_->setObjectName(QStringLiteral("alertCheck"));
+  percent_ = Edit(group, "percentEdit");
+  percent_->setMaxLength(4);
+  percent_->setMaximumWidth(50);
+  capacity_ = Edit(group, "capacityEdit");
+  capacity_->setMaximumWidth(70);
+  unit_ = new QComboBox(group);
+  unit_->setObjectName(QStringLiteral("unitCombo"));
+  unit_->setEditable(true);
+  unit_->addItems({QStringLiteral("B"), QStringLiteral("KB"), QStringLiteral("MB")});
+  caFile_ = Edit(group, "caFileEdit");
+  caFile_->setPlaceholderText(QStringLiteral("only for a server with its own certificate"));
+  auto* browse = new QPushButton(QStringLiteral("Browse..."), group);
+  browse->setObjectName(QStringLiteral("caFileBrowse"));
+  fingerprint_ = Edit(group, "fingerprintEdit");
+  fingerprint_->setPlaceholderText(QStringLiteral("SHA-256, hex"));
+
+  auto* grid = new QGridLayout(group);
+  int row = 0;
+  auto addRow = [&](const char* label, QWidget* field, QWidget* extra = nullptr) {
+    auto* text = new QLabel(QString::fromUtf8(label), group);
+    text->setBuddy(field);
+    grid->addWidget(text, row, 0);
+    if (extra) {
+      auto* line = new QHBoxLayout;
+      line->addWidget(field, 1);
+      line->addWidget(extra);
+      grid->addLayout(line, row, 1);
+    } else {
+      grid->addWidget(field, row, 1);
+    }
+    ++row;
+  };
+  addRow("Incoming Mail Server (POP3):", server_);
+  {
+    auto* line = new QHBoxLayout;
+    line->addWidget(port_);
+    auto* securityLabel = new QLabel(QStringLiteral("Security:"), group);
+    securityLabel->setBuddy(security_);
+    line->addSpacing(12);
+    line->addWidget(securityLabel);
+    line->addWidget(security_);
+    line->addStretch();
+    auto* portLabel = new QLabel(QStringLiteral("Port:"), group);
+    portLabel->setBuddy(port_);
+    grid->addWidget(portLabel, row, 0);
+    grid->addLayout(line, row++, 1);
+  }
+  addRow("User Name:", user_);
+  addRow("Password:", password_);
+  grid->addWidget(remember_, row++, 1);
+  {
+    // [x] Alert When Mailbox Reached [percent] Percent  Storage Limit [capacity] [unit]
+    auto* line = new QHBoxLayout;
+    line->addWidget(alert_);
+    line->addWidget(percent_);
+    line->addWidget(new QLabel(QStringLiteral("Percent  Storage Limit"), group));
+    line->addWidget(capacity_);
+    line->addWidget(unit_);
+    line->addStretch();
+    grid->addLayout(line, row++, 0, 1, 2);
+  }
+  addRow("CA certificates:", caFile_, browse);
+  addRow("Certificate fingerprint:", fingerprint_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(group);
+  layout->addStretch();
+
+  connect(alert_, &QCheckBox::clicked, this, &CPropServerInfo::AlertClicked);
+  connect(remember_, &QCheckBox::clicked, this, &CPropServerInfo::RememberClicked);
+  connect(security_, &QComboBox::currentIndexChanged, this, &CPropServerInfo::SecurityChanged);
+  connect(browse, &QPushButton::clicked, this, &CPropServerInfo::BrowseCaFile);
+}
+
+MailAccount* CPropServerInfo::Existing() {
+  if (existingAccount < 0 || existingAccount >= static_cast<int>(accounts_.size())) {
+    return nullptr;
+  }
+  return &accounts_[static_cast<size_t>(existingAccount)];
+}
+
+void CPropServerInfo::SelectUnit(const std::string& unitText) {
+  const int index = unit_->findText(Q(unitText));
+  if (index >= 0) {
+    unit_->setCurrentIndex(index);
+  }
+}
+
+void CPropServerInfo::EnableAlertBoxes(bool on) {
+  percent_->setEnabled(on);
+  capacity_->setEnabled(on);
+  unit_->setEnabled(on);
+}
+
+void CPropServerInfo::OnOpen() {
+  server_->setText(Q(server));
+  port_->setText(Q(port));
+  remember_->setChecked(remember);
+  password_->setText(Q(password));
+  password_->setEnabled(remember);
+  user_->setText(Q(userName));
+  alert_->setChecked(alert);
+  capacity_->setText(Q(capacity));
+  unit_->setCurrentIndex(-1);
+  unit_->setEditText(Q(unit));
+  percent_->setText(Q(percent));
+  lastSecurity_ = std::clamp(ParseInt(security), 0, 2);
+  {
+    const QSignalBlocker quiet(security_);
+    security_->setCurrentIndex(lastSecurity_);
+  }
+  caFile_->setText(Q(caFile));
+  fingerprint_->setText(Q(fingerprint));
+
+  if (MailAccount* account = Existing()) {
+    SelectUnit(account->MailCapUnit);
+    unit = S(unit_->currentText());
+    if (account->MailCap) {
+      capacity_->setText(Q(account->MailCapValue));
+      percent_->setText(Q(account->Perentage));
+    } else {
+      capacity_->clear();
+      percent_->clear();
+    }
+    EnableAlertBoxes(account->MailCap);
+  } else {
+    EnableAlertBoxes(alert);
+  }
+}
+
+void CPropServerInfo::OnActivate() {
+  // The cursor goes where the next thing to type is.
+  if (server_->text().isEmpty()) {
+    server_->setFocus();
+  } else if (!port_->text().isEmpty()) {
+    if (user_->text().isEmpty()) {
+      user_->setFocus();
+    } else if (password_->text().isEmpty() && password_->isEnabled()) {
+      password_->setFocus();
+    }
+  }
+}
+
+void CPropServerInfo::SaveControls() {
+  server = S(server_->text());
+  port = S(port_->text());
+  remember = remember_->isChecked();
+  password = S(password_->text());
+  userName = S(user_->text());
+  alert = alert_->isChecked();
+  capacity = S(capacity_->text());
+  unit = S(unit_->currentText());
+  percent = S(percent_->text());
+  security = std::to_string(security_->currentIndex() < 0 ? 0 : security_->currentIndex());
+  caFile = S(caFile_->text());
+  fingerprint = S(fingerprint_->text());
+}
+
+void CPropServerInfo::AlertClicked() {
+  bool on;
+  if (MailAccount* account = Existing()) {
+    account->MailCap = !account->MailCap;
+    on = account->MailCap;
+    if (on) {
+      capacity_->setText(Q(account->MailCapValue.empty() ? "10" : account->MailCapValue));
+      percent_->setText(Q(account->Perentage.empty() ? "80" : account->Perentage));
+      SelectUnit(account->MailCapUnit.empty() ? "B" : account->MailCapUnit);
+    }
+  } else {
+    alert = !alert;
+    on = alert;
+    if (on) {
+      capacity_->setText(QStringLiteral("10"));
+      percent_->setText(QStringLiteral("80"));
+      SelectUnit("MB");
+    }
+  }
+  if (!on) {
+    capacity_->clear();
+    percent_->clear();
+  }
+  EnableAlertBoxes(on);
+}
+
+void CPropServerInfo::RememberClicked() {
+  remember = !remember;
+  password_->setEnabled(remember);
+  if (remember) {
+    password_->setFocus();
+  }
+}
+
+void CPropServerInfo::SecurityChanged(int index) {
+  // The port follows the choice only while it still holds the other default,
+  // so a port the user typed stays.
+  const bool toTls = index == 1;
+  const bool fromTls = lastSecurity_ == 1;
+  if (toTls && !fromTls && port_->text() == QString::fromUtf8(kPop3Port)) {
+    port_->setText(QString::fromUtf8(kPop3sPort));
+  } else if (fromTls && !toTls && port_->text() == QString::fromUtf8(kPop3sPort)) {
+    port_->setText(QString::fromUtf8(kPop3Port));
+  }
+  lastSecurity_ = index;
+}
+
+void CPropServerInfo::BrowseCaFile() {
+  const std::string path = context_.prompt.ChooseOpenFile(
+      "CA certificates", "PEM certificates (*.pem *.crt);;All files (*)", "pem");
+  if (!path.empty()) {
+    caFile_->setText(Q(path));
+  }
+}
+
+}  // namespace bc
