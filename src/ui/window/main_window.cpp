@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGroupBox>
@@ -25,6 +26,7 @@
 #include "ui/notice_window.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
+#include "ui/props/properties_command.h"
 #include "ui/tray_icon.h"
 #include "ui/ui_resources.h"
 
@@ -64,6 +66,24 @@ enum CommandId {
   kReadEmail = 32812, kReadFile = 32789, kReadClipboard = 32790, kReadWav = 32791,
   kHelpTopics = 32802, kTipOfTheDay = 32814, kFeedback = 32805, kCheckLatestVersion = 32801,
   kAbout = 32797,
+};
+
+// What the Properties command asks of the window.
+class PropertiesBridge final : public PropertiesHost {
+ public:
+  using Call = std::function<void()>;
+  PropertiesBridge(MainWindow& window, SettingsStore& store) : window_(window), store_(store) {}
+  void StopSpeech() override { window_.Stop(); }
+  void SetBusy(bool busy) override { window_.controller().SetBusy(busy); }
+  void SaveSortDirection() override { window_.emailList().SaveSortDirection(); }
+  void ClearTrayToolTip() override { window_.tray().SetToolTip({}); }
+  bool SaveSettings() override { return bc::SaveSettings(store_, window_.settings()); }
+  void ArmChecking() override { window_.controller().ArmChecking(); }
+  void RebuildList() override { window_.emailList().Rebuild(window_.settings().options); }
+
+ private:
+  MainWindow& window_;
+  SettingsStore& store_;
 };
 
 TrayImage ImageOf(TrayState state) {
@@ -497,8 +517,8 @@ void MainWindow::ReadClipboard() {
 }
 
 void MainWindow::Properties() {
-  // The property sheet arrives with its own change.
-  prompt_.ShowMessage("The properties cannot be edited yet.");
+  PropertiesBridge host(*this, store_);
+  RunPropertiesCommand(this, settings_, host, store_, *speech_, prompt_);
 }
 
 void MainWindow::HelpTopics() {
@@ -650,6 +670,15 @@ void MainWindow::OpenPropertiesForFirstAccount() { Properties(); }
 
 void MainWindow::ShowSuspended(bool suspended) {
   StopAndClear();
+  // The property sheets close as if their close box was pressed.
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(widget);
+    if (dialog && dialog->isVisible() &&
+        (dialog->windowTitle() == QStringLiteral("Brindlecast Properties") ||
+         dialog->windowTitle() == QStringLiteral("Account Properties"))) {
+      dialog->reject();
+    }
+  }
   hide();
   tray_->SetSuspended(suspended);
 }
