@@ -34,37 +34,6 @@ std::vector<Field> ListColumns(const AppOptions& options) {
   return OrderedFields(options, FieldSet::Columns);
 }
 
-QString ColumnText(const Envelope& envelope, Field field) {
-  const std::string* text = &envelope.from;
-  switch (field) {
-    case Field::From:
-      text = &envelope.from;
-      break;
-    case Field::Subject:
-      text = &envelope.subject;
-      break;
-    case Field::Address:
-      text = &envelope.address;
-      break;
-    case Field::Received:
-      text = &envelope.received;
-      break;
-    case Field::Size:
-      text = &envelope.size;
-      break;
-    case Field::Account:
-      text = &envelope.account;
-      break;
-    case Field::Attachment:
-      text = &envelope.attachment;
-      break;
-    case Field::Content:
-      text = &envelope.content;
-      break;
-  }
-  return QString::fromStdString(*text);
-}
-
 int ReadColumnWidth(SettingsStore& store, Field field) {
   const int width = ParseInt(store.ReadValue("", ColumnInfoOf(field).widthValue));
   return width < 1 ? kDefaultColumnWidth : width;

@@ -3,8 +3,6 @@
 #include <string>
 #include <vector>
 
-#include <QString>
-
 #include "config/field_order.h"
 #include "config/settings.h"
 #include "mail/envelope_store.h"
@@ -33,9 +31,6 @@ inline constexpr int kDefaultColumnWidth = 100;
 /// (two fields at one position both show, in field order; positions outside 0
 /// to 6 show nothing).
 [[nodiscard]] std::vector<Field> ListColumns(const AppOptions& options);
-
-/// The text an envelope shows in a field's column (UTF-8 made QString).
-[[nodiscard]] QString ColumnText(const Envelope& envelope, Field field);
 
 /// A remembered width as stored under the root: a missing, non-numeric or
 /// below-1 value reads as 100.

@@ -154,9 +154,9 @@ void EmailList::Rebuild(const AppOptions& options) {
   for (const Field field : columns) {
     widths_[static_cast<size_t>(field)] = ReadColumnWidth(settings_, field);
   }
-  const std::vector<Envelope> entries = store_.Snapshot();
-  model_->Reset(columns, entries);
+  std::vector<Envelope> entries = store_.Snapshot();
   appendedSinceClear_ = static_cast<int>(entries.size());
+  model_->Reset(columns, std::move(entries));
   QHeaderView* header = view_->horizontalHeader();
   for (size_t i = 0; i < columns.size(); ++i) {
     header->resizeSection(static_cast<int>(i), widths_[static_cast<size_t>(columns[i])]);
@@ -174,9 +174,9 @@ void EmailList::Clear() {
 }
 
 void EmailList::ReloadRows() {
-  const std::vector<Envelope> entries = store_.Snapshot();
-  model_->Reset(model_->columns(), entries);
+  std::vector<Envelope> entries = store_.Snapshot();
   appendedSinceClear_ = static_cast<int>(entries.size());
+  model_->Reset(model_->columns(), std::move(entries));
   SelectOnly(0);
 }
 

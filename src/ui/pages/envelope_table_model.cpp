@@ -9,28 +9,34 @@ namespace bc {
 
 EnvelopeTableModel::EnvelopeTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-EnvelopeTableModel::Row EnvelopeTableModel::MakeRow(const Envelope& envelope) const {
+EnvelopeTableModel::Row EnvelopeTableModel::MakeRow(Envelope&& envelope) {
   Row row;
   row.messageId = ParseMessageId(envelope.messageId);
-  row.cells.reserve(columns_.size());
-  row.keys.reserve(columns_.size());
-  for (const Field field : columns_) {
-    row.cells.push_back(ColumnText(envelope, field));
-    // Case folding is Unicode's rule for caseless matching ("Straße" and
-    // "STRASSE" fold alike), so every script sorts without regard to case.
-    row.keys.push_back(row.cells.back().toCaseFolded());
-  }
+  const auto put = [&row](Field field, std::string& text) {
+    row.texts[static_cast<size_t>(field)] = std::move(text);
+  };
+  put(Field::From, envelope.from);
+  put(Field::Subject, envelope.subject);
+  put(Field::Address, envelope.address);
+  put(Field::Received, envelope.received);
+  put(Field::Size, envelope.size);
+  put(Field::Account, envelope.account);
+  put(Field::Attachment, envelope.attachment);
   return row;
 }
 
-void EnvelopeTableModel::Reset(std::vector<Field> columns, const std::vector<Envelope>& entries) {
+const std::string& EnvelopeTableModel::Cell(const Row& row, int column) const {
+  return row.texts[static_cast<size_t>(columns_[static_cast<size_t>(column)])];
+}
+
+void EnvelopeTableModel::Reset(std::vector<Field> columns, std::vector<Envelope> entries) {
   beginResetModel();
   columns_ = std::move(columns);
   rows_.clear();
   if (!columns_.empty()) {
     rows_.reserve(entries.size());
-    for (const Envelope& envelope : entries) {
-      rows_.push_back(MakeRow(envelope));
+    for (Envelope& envelope : entries) {
+      rows_.push_back(MakeRow(std::move(envelope)));
     }
   }
   endResetModel();
@@ -45,13 +51,13 @@ void EnvelopeTableModel::ClearRows() {
   endResetModel();
 }
 
-void EnvelopeTableModel::AppendRow(const Envelope& envelope) {
+void EnvelopeTableModel::AppendRow(Envelope envelope) {
   if (columns_.empty()) {
     return;
   }
   const int row = static_cast<int>(rows_.size());
   beginInsertRows({}, row, row);
-  rows_.push_back(MakeRow(envelope));
+  rows_.push_back(MakeRow(std::move(envelope)));
   endInsertRows();
 }
 
@@ -74,15 +80,23 @@ void EnvelopeTableModel::Sort(const std::vector<SortKey>& keys) {
   if (usable.empty() || rows_.size() < 2) {
     return;
   }
+  // Case folding is Unicode's rule for caseless matching ("Straße" and
+  // "STRASSE" fold alike), so every script sorts without regard to case. The
+  // keys are folded once per sort, not once per comparison.
+  std::vector<std::vector<QString>> folded(usable.size());
+  for (size_t k = 0; k < usable.size(); ++k) {
+    folded[k].reserve(rows_.size());
+    for (const Row& row : rows_) {
+      folded[k].push_back(QString::fromStdString(Cell(row, usable[k].column)).toCaseFolded());
+    }
+  }
   std::vector<int> order(rows_.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    for (const SortKey& key : usable) {
-      const auto column = static_cast<size_t>(key.column);
-      const int c = rows_[static_cast<size_t>(a)].keys[column].compare(
-          rows_[static_cast<size_t>(b)].keys[column]);
+    for (size_t k = 0; k < usable.size(); ++k) {
+      const int c = folded[k][static_cast<size_t>(a)].compare(folded[k][static_cast<size_t>(b)]);
       if (c != 0) {
-        return key.ascending ? c < 0 : c > 0;
+        return usable[k].ascending ? c < 0 : c > 0;
       }
     }
     return false;
@@ -139,7 +153,7 @@ QString EnvelopeTableModel::Text(int row, int column) const {
   if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
     return {};
   }
-  return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(column)];
+  return QString::fromStdString(Cell(rows_[static_cast<size_t>(row)], column));
 }
 
 int EnvelopeTableModel::rowCount(const QModelIndex& parent) const {
@@ -157,7 +171,7 @@ QVariant EnvelopeTableModel::data(const QModelIndex& index, int role) const {
   const Row& row = rows_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
-      return row.cells[static_cast<size_t>(index.column())];
+      return QString::fromStdString(Cell(row, index.column()));
     case Qt::UserRole:
       return row.messageId;
     default:

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <array>
+#include <string>
 #include <vector>
 
 #include "config/field_order.h"
@@ -13,7 +15,9 @@ namespace bc {
 /// The rows of the email list: one row per envelope, one column per shown
 /// field, each row carrying its messageId as item data (Qt::UserRole). Rows
 /// hold their own copies of the texts, so sorting or removing rows never
-/// touches the EnvelopeStore. Used on the UI thread only.
+/// touches the EnvelopeStore. Texts stay UTF-8 until a row is painted or
+/// sorted: a list of thousands of rows then fills without a conversion per
+/// cell. Used on the UI thread only.
 class EnvelopeTableModel : public QAbstractTableModel {
   Q_OBJECT
 
@@ -21,11 +25,11 @@ class EnvelopeTableModel : public QAbstractTableModel {
   explicit EnvelopeTableModel(QObject* parent = nullptr);
 
   /// Replaces columns and rows: row k shows entries[k].
-  void Reset(std::vector<Field> columns, const std::vector<Envelope>& entries);
+  void Reset(std::vector<Field> columns, std::vector<Envelope> entries);
   /// Removes every row; the columns stay.
   void ClearRows();
   /// Adds a row for `envelope` below the others. Does nothing without columns.
-  void AppendRow(const Envelope& envelope);
+  void AppendRow(Envelope envelope);
   void RemoveRowAt(int row);
 
   /// Reorders the rows by the keys, most significant first, comparing the
@@ -52,10 +56,10 @@ class EnvelopeTableModel : public QAbstractTableModel {
  private:
   struct Row {
     long long messageId = 0;
-    std::vector<QString> cells;  // one per column
-    std::vector<QString> keys;   // the cells case-folded, for sorting
+    std::array<std::string, kFieldCount> texts;  // indexed by Field
   };
-  [[nodiscard]] Row MakeRow(const Envelope& envelope) const;
+  [[nodiscard]] static Row MakeRow(Envelope&& envelope);
+  [[nodiscard]] const std::string& Cell(const Row& row, int column) const;
 
   std::vector<Field> columns_;
   std::vector<Row> rows_;
