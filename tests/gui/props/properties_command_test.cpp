@@ -1,0 +1,306 @@
+#include "ui/props/properties_command.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "config/paths.h"
+#include "props_test_util.h"
+#include "ui/props/property_sheet.h"
+
+namespace bc {
+namespace {
+
+using Calls = std::vector<std::string>;
+enum Page { kAccount = 0, kGeneral = 1, kNotification = 2 };
+
+struct RecordingHost final : PropertiesHost {
+  void StopSpeech() override { calls.push_back("StopSpeech"); }
+  void SetBusy(bool busy) override { calls.push_back(busy ? "SetBusy(1)" : "SetBusy(0)"); }
+  void SaveSortDirection() override { calls.push_back("SaveSortDirection"); }
+  void ClearTrayToolTip() override { calls.push_back("ClearTrayToolTip"); }
+  bool SaveSettings() override {
+    calls.push_back("SaveSettings");
+    saved = *settings;
+    return true;
+  }
+  void ArmChecking() override { calls.push_back("ArmChecking"); }
+  void RebuildList() override { calls.push_back("RebuildList"); }
+
+  Calls calls;
+  Settings* settings = nullptr;
+  Settings saved;
+};
+
+PropertySheet& Sheet(QDialog& d) {
+  return static_cast<PropertySheet&>(d);
+}
+
+// Opens the Notification page, lets `work` act on it, and closes with OK or Cancel.
+test::DialogScript::Step OnNotification(std::function<void(QDialog&)> work, bool ok = true) {
+  return [work, ok](QDialog& d) {
+    EXPECT_EQ(d.windowTitle().toStdString(), "Brindlecast Properties");
+    Sheet(d).SetActivePage(kNotification);
+    work(d);
+    ok ? test::Ok(d) : test::Cancel(d);
+  };
+}
+
+class PropertiesCommandTest : public ::testing::Test {
+ protected:
+  PropertiesCommandTest() { host.settings = &settings; }
+
+  void Run() { RunPropertiesCommand(nullptr, settings, host, f.context); }
+
+  QComboBox* Combo(QDialog& d, const char* name) { return test::Find<QComboBox>(d, name); }
+
+  test::PropsFixture f;
+  Settings settings;
+  RecordingHost host;
+};
+
+TEST_F(PropertiesCommandTest, WavPathSurvivesOnlyWithTheWavChoiceOnceThePageIsOpened) {
+  settings.options.wavFile = "/sounds/ding.wav";
+  settings.options.NotificationMethod = 0;
+  f.script.Then([](QDialog& d) { test::Ok(d); });  // the Notification page never opened
+  Run();
+  EXPECT_EQ(settings.options.wavFile, "/sounds/ding.wav");
+
+  f.script.Then(OnNotification([](QDialog& d) {
+    EXPECT_FALSE(test::Enabled(d, "wavEdit"));
+    EXPECT_TRUE(test::Enabled(d, "optionsButton"));
+  }));
+  Run();
+  EXPECT_EQ(settings.options.wavFile, "");
+
+  settings.options.wavFile = "/sounds/ding.wav";
+  settings.options.NotificationMethod = 1;
+  f.script.Then(OnNotification([](QDialog& d) {
+    EXPECT_EQ(test::Text(d, "wavEdit"), "/sounds/ding.wav");
+    // Choosing "None" disables the box but keeps its text, which OK stores.
+    test::Click(d, "noneRadio");
+    EXPECT_FALSE(test::Enabled(d, "browseButton"));
+  }));
+  Run();
+  EXPECT_EQ(settings.options.wavFile, "/sounds/ding.wav");
+  EXPECT_EQ(settings.options.NotificationMethod, 2);
+}
+
+TEST_F(PropertiesCommandTest, PeriodWithCheckingOffAndOn) {
+  settings.options.CheckMail = 0;
+  settings.options.Freq = "5";
+  settings.options.FreqUnit = "1";
+  f.script.Then(OnNotification([](QDialog& d) {
+    EXPECT_EQ(test::Text(d, "freqEdit"), "");
+    EXPECT_FALSE(test::Enabled(d, "unitCombo"));
+  }));
+  Run();
+  EXPECT_EQ(settings.options.Freq, "");
+  EXPECT_EQ(settings.options.FreqUnit, "1");
+  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "ArmChecking"), 0);
+
+  // Turning checking on fills "10" and takes the unit at once, kept after Cancel.
+  settings.options.FreqUnit = "2";
+  f.script.Then(OnNotification(
+      [this](QDialog& d) {
+        Combo(d, "unitCombo")->setCurrentIndex(2);
+        Combo(d, "unitCombo")->setCurrentIndex(0);
+        test::Click(d, "checkMailCheck");
+        EXPECT_EQ(test::Text(d, "freqEdit"), "10");
+        EXPECT_TRUE(test::Enabled(d, "unitCombo"));
+      },
+      false));
+  Run();
+  EXPECT_EQ(settings.options.FreqUnit, "0");
+  EXPECT_EQ(settings.options.CheckMail, 0);
+
+  host.calls.clear();
+  f.script.Then(OnNotification([this](QDialog& d) {
+    test::Click(d, "checkMailCheck");
+    test::Type(d, "freqEdit", "5");
+    Combo(d, "unitCombo")->setCurrentIndex(2);
+  }));
+  Run();
+  EXPECT_EQ(settings.options.CheckMail, 1);
+  EXPECT_EQ(settings.options.Freq, "5");
+  EXPECT_EQ(settings.options.FreqUnit, "2");
+  EXPECT_EQ(CheckPeriodSeconds(settings.options), 18000);
+  EXPECT_EQ(host.calls.back(), "RebuildList");
+  EXPECT_EQ(host.calls[host.calls.size() - 2], "ArmChecking");
+
+  // A unit text outside the three leaves the unit alone.
+  f.script.Then(OnNotification(
+      [this](QDialog& d) { Combo(d, "unitCombo")->setEditText(QStringLiteral("Fortnight")); }));
+  Run();
+  EXPECT_EQ(settings.options.FreqUnit, "2");
+}
+
+TEST_F(PropertiesCommandTest, LinesListFollowsTheStoredTextAndReadingOnTakesItAtOnce) {
+  settings.options.CheckLines = 0;
+  for (const char* stored : {"All", "10"}) {
+    settings.options.ComboLines = stored;
+    f.script.Then(OnNotification([this, stored](QDialog& d) {
+      QComboBox* lines = Combo(d, "linesCombo");
+      EXPECT_EQ(lines->currentIndex(), std::string(stored) == "All" ? 0 : 10);
+      EXPECT_FALSE(lines->isEnabled());
+    }));
+    Run();
+    EXPECT_EQ(settings.options.ComboLines, stored);
+  }
+
+  // A number beyond the list is kept as typed.
+  settings.options.ComboLines = "15";
+  f.script.Then(OnNotification([this](QDialog& d) {
+    EXPECT_EQ(Combo(d, "linesCombo")->currentText().toStdString(), "15");
+  }));
+  Run();
+  EXPECT_EQ(settings.options.ComboLines, "15");
+
+  f.script.Then(OnNotification(
+      [this](QDialog& d) {
+        Combo(d, "linesCombo")->setCurrentIndex(3);
+        test::Click(d, "readLinesCheck");
+        EXPECT_TRUE(test::Enabled(d, "linesCombo"));
+      },
+      false));
+  Run();
+  EXPECT_EQ(settings.options.ComboLines, "3");
+  EXPECT_EQ(settings.options.CheckLines, 0);
+}
+
+TEST_F(PropertiesCommandTest, AWavFileChosenWithBrowseStaysAfterCancel) {
+  settings.options.NotificationMethod = 1;
+  f.prompt.chosenFile = "/home/me/new mail.wav";
+  f.script.Then(OnNotification([](QDialog& d) { test::Click(d, "browseButton"); }, false));
+  Run();
+  EXPECT_EQ(settings.options.wavFile, "/home/me/new mail.wav");
+  EXPECT_EQ(f.prompt.fileRequests, (Calls{"Open|WAV (*.wav)|wav"}));
+}
+
+TEST_F(PropertiesCommandTest, OkTakesThePagesOverInOrderAndCancelKeepsThemOut) {
+  settings.options.ShowToolTip = true;
+  settings.options.CheckMail = 1;
+  settings.options.Freq = "2";
+  settings.options.FreqUnit = "1";
+  const std::string entry = AutostartEntryPath();
+  std::filesystem::remove(entry);
+
+  f.script.Then([](QDialog& d) {
+    Sheet(d).SetActivePage(kGeneral);
+    test::Click(d, "runOnStartupCheck");
+    test::Click(d, "showToolTipsCheck");
+    test::Click(d, "logDeletedCheck");
+    test::Cancel(d);
+  });
+  Run();
+  EXPECT_EQ(host.calls, (Calls{"StopSpeech", "SetBusy(1)", "ArmChecking", "RebuildList"}));
+  EXPECT_TRUE(settings.options.ShowToolTip);
+  EXPECT_FALSE(settings.options.LogDeleted);
+  EXPECT_FALSE(std::filesystem::exists(entry));
+
+  host.calls.clear();
+  f.script.Then([](QDialog& d) {
+    Sheet(d).SetActivePage(kGeneral);
+    test::Click(d, "runOnStartupCheck");
+    test::Click(d, "showToolTipsCheck");
+    test::Click(d, "logDeletedCheck");
+    test::Ok(d);
+  });
+  Run();
+  EXPECT_EQ(host.calls, (Calls{"StopSpeech", "SetBusy(1)", "SaveSortDirection", "ClearTrayToolTip",
+                               "SaveSettings", "ArmChecking", "RebuildList"}));
+  EXPECT_TRUE(host.saved.options.RunOnStart);
+  EXPECT_TRUE(host.saved.options.LogDeleted);
+  EXPECT_FALSE(host.saved.options.ShowToolTip);
+  EXPECT_NE(test::ReadFile(entry).find("\nExec=" + ExecutablePath() + "\n"), std::string::npos);
+
+  f.script.Then([](QDialog& d) {
+    Sheet(d).SetActivePage(kGeneral);
+    test::Click(d, "runOnStartupCheck");
+    test::Ok(d);
+  });
+  Run();
+  EXPECT_FALSE(settings.options.RunOnStart);
+  EXPECT_FALSE(std::filesystem::exists(entry));
+}
+
+TEST_F(PropertiesCommandTest, EnvelopeOptionsChangeTheOptionsAtOnce) {
+  settings.options.ShowEnvelopeInfo = false;
+  settings.options.AllEnvelopeInfo = "";
+  f.script
+      .Then([](QDialog& d) {
+        Sheet(d).SetActivePage(kGeneral);
+        EXPECT_FALSE(test::Enabled(d, "envelopeOptionsButton"));
+        test::Click(d, "displayEnvelopeCheck");
+        test::Click(d, "envelopeOptionsButton");
+        test::Cancel(d);
+      })
+      .Then([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle().toStdString(), "Envelope Options");
+        // An empty memory counts as "select all".
+        EXPECT_TRUE(test::Checked(d, "selectAllCheck"));
+        test::Click(d, "selectAllCheck");
+        test::Click(d, "downButton");
+        test::Ok(d);
+      });
+  Run();
+  EXPECT_TRUE(f.script.Done());
+  EXPECT_FALSE(settings.options.ShowEnvelopeInfo);
+  EXPECT_EQ(settings.options.AllEnvelopeInfo, "0");
+  EXPECT_EQ(settings.options.ColumnOrder,
+            "from=0,subject=2,address=6,received=1,size=3,account=4,attachment=5,");
+  EXPECT_EQ(settings.options.Received, 1);
+  EXPECT_EQ(settings.options.From, 0);
+  EXPECT_EQ(host.calls.back(), "RebuildList");
+}
+
+TEST_F(PropertiesCommandTest, AccountChangesComeBackEvenAfterCancel) {
+  MailAccount a;
+  a.UserName = "kept";
+  a.CheckMark = true;
+  settings.accounts.push_back(a);
+  settings.accounts.push_back(a);
+  f.script.Then([](QDialog& d) {
+    auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));
+    tree->setCurrentItem(tree->topLevelItem(0)->child(1));
+    test::Click(d, "deleteButton");
+    test::Cancel(d);
+  });
+  Run();
+  EXPECT_EQ(settings.accounts.size(), 1u);
+}
+
+TEST_F(PropertiesCommandTest, OnlyOneSheetRunsAtATime) {
+  f.script.Then([this](QDialog& d) {
+    EXPECT_TRUE(PropertiesSheetOpen());
+    Run();  // from the tray menu while the sheet is open
+    test::Cancel(d);
+  });
+  Run();
+  EXPECT_EQ(f.script.shown, 1);
+  EXPECT_FALSE(PropertiesSheetOpen());
+  EXPECT_EQ(host.calls,
+            (Calls{"StopSpeech", "SetBusy(1)", "StopSpeech", "SetBusy(1)", "RebuildList"}));
+}
+
+TEST_F(PropertiesCommandTest, TheProgramsRunnerShowsTheSheetModally) {
+  f.context.runDialog = ExecDialogRunner();
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* sheet = qobject_cast<PropertySheet*>(QApplication::activeModalWidget());
+    seen = sheet && sheet->windowTitle() == QStringLiteral("Brindlecast Properties");
+    if (sheet) {
+      test::Ok(*sheet);
+    }
+  });
+  Run();
+  EXPECT_TRUE(seen);
+  EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "SaveSettings"), host.calls.end());
+}
+
+}  // namespace
+}  // namespace bc
