@@ -1,7 +1,10 @@
 #include "app/single_instance.h"
 
+#include "config/paths.h"
+
 #include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -32,7 +35,14 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::DefaultName() {
-  return QStringLiteral("brindlecast-%1").arg(static_cast<qulonglong>(::getuid()));
+  // One instance per user and settings file: two instances must never save
+  // over each other's settings, while a test run with its own settings folder
+  // does not meet the user's program.
+  const QByteArray settings = QByteArray::fromStdString(SettingsFilePath());
+  return QStringLiteral("brindlecast-%1-%2")
+      .arg(static_cast<qulonglong>(::getuid()))
+      .arg(QString::fromLatin1(
+          QCryptographicHash::hash(settings, QCryptographicHash::Sha1).toHex().left(12)));
 }
 
 bool SingleInstance::Claim() {

@@ -7,7 +7,7 @@ class QLocalServer;
 
 namespace bc {
 
-/// Keeps one desktop instance per user. The first start listens on a per-user
+/// Keeps one desktop instance per user and settings file. The first start listens on a per-user
 /// local socket; a later start finds it, asks it to hide its main window (as
 /// closing the window would) and ends. Unlike a window title, the socket is
 /// there whatever the running instance is doing.
@@ -21,7 +21,7 @@ class SingleInstance final : public QObject {
   /// runs: it has been asked to hide its window.
   bool Claim();
 
-  /// The socket name of the current user.
+  /// The socket name of the current user and settings file.
   [[nodiscard]] static QString DefaultName();
 
  Q_SIGNALS:
