@@ -12,7 +12,7 @@ bool IsSpace(char c) {
   return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
 
-// One conversion specification of a scanf format.
+// One conversion of a scanf format ("%5d", "%*s", "%[a-z]").
 struct Conversion {
   bool suppress = false;
   std::size_t width = 0;  // 0: no width given
@@ -21,7 +21,7 @@ struct Conversion {
   bool negated = false;
 };
 
-// Parses the specification after a "%" at f; advances f. False for a malformed one.
+// Parses the conversion after a "%" at f; advances f. False for a malformed one.
 bool ParseConversion(const char*& f, Conversion& conversion) {
   if (*f == '*') {
     conversion.suppress = true;

@@ -165,16 +165,16 @@ void MainWindow::BuildToolbar(QWidget* parent) {
   auto* row = new QHBoxLayout(bar);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(1);
-  for (const ButtonSpec& spec : kButtons) {
+  for (const ButtonSpec& entry : kButtons) {
     auto* button = new CIconButton(bar);
-    button->setObjectName(QStringLiteral("button%1").arg(spec.id));
-    const QIcon icon = EmbeddedIcon(QString::fromLatin1(spec.icon));
+    button->setObjectName(QStringLiteral("button%1").arg(entry.id));
+    const QIcon icon = EmbeddedIcon(QString::fromLatin1(entry.icon));
     button->AssignIcons(icon, icon, 20, 20);
-    button->setToolTip(QString::fromLatin1(spec.tip));
+    button->setToolTip(QString::fromLatin1(entry.tip));
     button->setFocusPolicy(Qt::NoFocus);
-    buttons_[spec.id] = button;
+    buttons_[entry.id] = button;
     // The separators stand after Save, after Stop and after Close.
-    if (spec.id == kPlayButton || spec.id == kDeleteButton) {
+    if (entry.id == kPlayButton || entry.id == kDeleteButton) {
       row->addWidget(Separator(bar));
     }
     row->addWidget(button);
