@@ -138,6 +138,7 @@ CPropNotification::CPropNotification(const PropsContext& context, AppOptions& op
   options_button_->setObjectName(QStringLiteral("optionsButton"));
   wav_ = new QLineEdit(group);
   wav_->setObjectName(QStringLiteral("wavEdit"));
+  wav_->setMinimumWidth(220);
   browse_ = new QPushButton(QStringLiteral("Browse..."), group);
   browse_->setObjectName(QStringLiteral("browseButton"));
   auto* groupLayout = new QGridLayout(group);
