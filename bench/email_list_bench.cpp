@@ -4,7 +4,9 @@
 // AppendPass/B: a pass of 10,000 accepted envelopes reaches the list as queued
 // calls; B of them are waiting each time the UI thread's event loop comes round.
 // Counter max_step_ms is the longest single event-loop step (the appends that
-// were waiting plus the repaint), the pass's closing Rebuild included.
+// were waiting plus the repaint), the pass's closing Rebuild included, in wall
+// time; max_step_cpu_ms the same in the UI thread's own CPU time, which leaves
+// out the time other processes of a busy machine took the core away.
 // Goal: under 50 ms.
 //
 // SortColumn/c: one header click on column c of 10,000 rows. Goal: under 200 ms.
@@ -15,6 +17,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +31,23 @@
 namespace {
 
 constexpr int kMessages = 10000;
+
+// Wall and thread CPU time of one event-loop step, in milliseconds.
+class StepTimer {
+ public:
+  StepTimer() : cpuStart_(ThreadCpuMs()) { wall_.start(); }
+  [[nodiscard]] double WallMs() const { return wall_.nsecsElapsed() / 1e6; }
+  [[nodiscard]] double CpuMs() const { return ThreadCpuMs() - cpuStart_; }
+
+ private:
+  static double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+  }
+  QElapsedTimer wall_;
+  double cpuStart_;
+};
 
 std::vector<bc::Envelope> MakeEnvelopes() {
   const char* names[] = {"Sales Desk",  "Anna Lindqvist", "build robot", "Émile Zola",
@@ -96,6 +116,7 @@ void AppendPass(benchmark::State& state) {
   const int batch = static_cast<int>(state.range(0));
   Page page;
   double maxStepMs = 0;
+  double maxStepCpuMs = 0;
   double rebuildMs = 0;
   for (auto _ : state) {
     page.store.Clear();
@@ -112,26 +133,29 @@ void AppendPass(benchmark::State& state) {
             },
             Qt::QueuedConnection);
       }
-      QElapsedTimer step;
-      step.start();
+      const StepTimer step;
       QCoreApplication::processEvents();  // the waiting appends
       QCoreApplication::processEvents();  // the repaint they asked for
-      maxStepMs = std::max(maxStepMs, step.nsecsElapsed() / 1e6);
+      maxStepMs = std::max(maxStepMs, step.WallMs());
+      maxStepCpuMs = std::max(maxStepCpuMs, step.CpuMs());
     }
-    QElapsedTimer step;
-    step.start();
+    const StepTimer step;
     page.list.Rebuild(AllColumns());
     QCoreApplication::processEvents();
-    rebuildMs = step.nsecsElapsed() / 1e6;
+    rebuildMs = step.WallMs();
     maxStepMs = std::max(maxStepMs, rebuildMs);
+    maxStepCpuMs = std::max(maxStepCpuMs, step.CpuMs());
     if (page.list.RowCount() != kMessages) {
       state.SkipWithError("rows went missing");
     }
   }
   state.counters["max_step_ms"] = maxStepMs;
+  state.counters["max_step_cpu_ms"] = maxStepCpuMs;
   state.counters["rebuild_ms"] = rebuildMs;
 }
-BENCHMARK(AppendPass)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+// One envelope per step repaints 10,000 times: a single pass is enough there.
+BENCHMARK(AppendPass)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(AppendPass)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void SortColumn(benchmark::State& state) {
   const int column = static_cast<int>(state.range(0));
