@@ -110,13 +110,24 @@ class AccountPass {
 
     const int count = session.messageCount();
     observer_.SetEmailsProgress(0, count);
+    messageCount_ = count;
     messagesLeft_ = count;
     outcome_.status = AccountOutcome::Status::Checked;
+    // The next RETR goes out before a message is decoded, so the server reads
+    // the next message while this one is worked on. Only one command is ever
+    // outstanding: the DELE of a spam message waits until the next reply is in;
+    // message numbers do not change before QUIT, so it deletes the same message.
+    bool sent = session.SendRetrieve(1);
     for (int n = 1; n <= count; ++n) {
-      if (!CheckMessage(session, n, haveUniqueIds)) {
+      observer_.SetTrayIcon(TrayState::Checking);
+      std::string text;
+      if (!ReadMessage(session, n, sent, text)) {
         break;
       }
+      sent = n < count ? session.SendRetrieve(n + 1) : true;
+      CheckMessage(n, text, session.MessageSize(n), haveUniqueIds ? session.UniqueId(n) : "");
     }
+    DeletePendingSpam(session);
     observer_.SetEmailsProgress(0, count);
     StorageAlert(session);
     EndSession(session);
@@ -127,22 +138,22 @@ class AccountPass {
   [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
 
  private:
-  // Runs the message steps of message n; false ends the account's message loop.
-  bool CheckMessage(Pop3Session& session, int n, bool haveUniqueIds) {
+  // Reads the reply to RETR n (sent by the caller) into `text`; false ends the
+  // account's message loop: the retrieval failed or brought no message.
+  bool ReadMessage(Pop3Session& session, int n, bool sent, std::string& text) {
     const int j = n - 1;
-    const int64_t size = session.MessageSize(n);
-    observer_.SetTrayIcon(TrayState::Checking);
     char step[64];
-    if (!session.Retrieve(n)) {
+    if (!sent || !session.ReadRetrieved()) {
       std::snprintf(step, sizeof step, "RETR %d of %d failed", j, messagesLeft_ - 1);
       Trace(step);
       outcome_.error = session.lastError();
+      DeletePendingSpam(session);
       return false;
     }
     std::snprintf(step, sizeof step, "RETR %d of %d", j, messagesLeft_ - 1);
     Trace(step);
-
-    const std::string text = session.TakeMessageText();
+    text = session.TakeMessageText();
+    DeletePendingSpam(session);
     if (text.size() < kShortestMessage) {
       // Treated like a failed retrieval: the QUIT that follows still commits the
       // spam deletions of this session, and the other accounts are checked.
@@ -150,34 +161,44 @@ class AccountPass {
       outcome_.error = "the server sent a message of " + std::to_string(text.size()) + " bytes";
       return false;
     }
+    return true;
+  }
+
+  // The message steps after the retrieval: decode, build the envelope, judge it.
+  void CheckMessage(int n, const std::string& text, int64_t size, std::string uniqueId) {
     Trace("GetMsgContents");
     DecodedMessage decoded;
     MimeDecoder decoder;
     decoder.Decode(text, decoded);
     Trace("Parse message,header=" + std::to_string(decoded.headerLines.size()));
 
-    const int messageIndex = j - outcome_.deletedAsSpam;
+    const int messageIndex = n - 1 - outcome_.deletedAsSpam;
     Envelope envelope = BuildEnvelope(decoded, size, options_, account_, index_, messageIndex);
-    if (haveUniqueIds) {
-      envelope.uniqueId = session.UniqueId(n);
-    }
+    envelope.uniqueId = std::move(uniqueId);
 
     if (ClassifyMessage(account_, envelope.address, envelope.subject, envelope.content) ==
         SpamVerdict::Spam) {
-      session.Delete(n);
+      pendingDelete_ = n;
       if (options_.LogDeleted) {
         WriteDeletedLog(envelope);
       }
       --messagesLeft_;
       ++outcome_.deletedAsSpam;
       // Message numbers stay as they are until QUIT, so the loop goes on to the end.
-      return true;
+      return;
     }
     const int row = store_.Count();
     store_.Append(envelope);
     observer_.EnvelopeAccepted(row, envelope);
-    observer_.SetEmailsProgress(n, session.messageCount());
-    return true;
+    observer_.SetEmailsProgress(n, messageCount_);
+  }
+
+  // Sends the DELE of the spam message decided last, if any.
+  void DeletePendingSpam(Pop3Session& session) {
+    if (pendingDelete_ > 0) {
+      session.Delete(pendingDelete_);
+      pendingDelete_ = 0;
+    }
   }
 
   void WriteDeletedLog(const Envelope& e) {
@@ -218,7 +239,9 @@ class AccountPass {
   const MailEnvironment& environment_;
   const CommandTrace& trace_;
   const Clock& clock_;
+  int messageCount_ = 0;   // STAT count
   int messagesLeft_ = 0;
+  int pendingDelete_ = 0;  // a spam message whose DELE waits for the next reply
   AccountOutcome outcome_;
 };
 

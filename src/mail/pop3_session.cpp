@@ -232,9 +232,15 @@ bool Pop3Session::ReadMessage(bool acceptTruncated) {
 }
 
 bool Pop3Session::Retrieve(int messageNumber) {
-  messageText_.clear();
-  return Send("RETR " + std::to_string(messageNumber) + "\r\n") && ReadMessage(true);
+  return SendRetrieve(messageNumber) && ReadRetrieved();
 }
+
+bool Pop3Session::SendRetrieve(int messageNumber) {
+  messageText_.clear();
+  return Send("RETR " + std::to_string(messageNumber) + "\r\n");
+}
+
+bool Pop3Session::ReadRetrieved() { return ReadMessage(true); }
 
 bool Pop3Session::Top(int messageNumber, int lines) {
   messageText_.clear();

@@ -51,6 +51,13 @@ class Pop3Session {
   /// connection that closes after the status line keeps what arrived and succeeds.
   bool Retrieve(int messageNumber);
 
+  /// Retrieve in two halves: SendRetrieve sends "RETR n" and returns at once,
+  /// ReadRetrieved reads its reply as Retrieve does. Between the two the caller
+  /// may work on the previous message while the server prepares this one; no
+  /// other command may be sent in between.
+  bool SendRetrieve(int messageNumber);
+  bool ReadRetrieved();
+
   /// "TOP n lines". Fills messageText() like Retrieve; a stall or close before
   /// the end fails.
   bool Top(int messageNumber, int lines);

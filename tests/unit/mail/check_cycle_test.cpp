@@ -4,14 +4,13 @@
 
 #include <map>
 
-#include "support/fake_transport.h"
+#include "support/fake_mailbox.h"
 #include "mail/envelope_fields.h"
 #include "support/test_env.h"
 
 namespace bc {
 namespace {
 
-using test::FakeTransport;
 
 // 7 December 2026 08:05:09 UTC.
 class FixedClock final : public Clock {
@@ -21,54 +20,16 @@ class FixedClock final : public Clock {
   }
 };
 
+// A stored message (CR LF lines).
 std::string Message(const std::string& from, const std::string& subject,
                     const std::string& body = "Hello there.\r\n",
                     const std::string& messageId = "") {
-  std::string text = "+OK message follows\r\nFrom: " + from + "\r\nSubject: " + subject +
+  std::string text = "From: " + from + "\r\nSubject: " + subject +
                      "\r\nDate: Tue, 7 Dec 2004 10:11:12 +0800\r\n";
   if (!messageId.empty()) {
     text += "Message-ID: " + messageId + "\r\n";
   }
-  return text + "\r\n" + body + ".\r\n";
-}
-
-// What one account's server answers, in the order the client asks.
-struct ServerScript {
-  std::vector<std::string> replies;
-  bool unreachable = false;
-  FakeTransport::Log log;
-  int connections = 0;
-};
-
-// A mailbox of the given messages: login, STAT, LIST, UIDL refused, then one
-// RETR reply per message, "+OK" for each DELE in `spamNumbers`, and QUIT.
-ServerScript Mailbox(const std::vector<std::string>& messages, std::vector<int> spamNumbers = {}) {
-  ServerScript s;
-  s.replies = {"+OK ready\r\n", "+OK\r\n", "+OK\r\n"};
-  std::string list = "+OK\r\n";
-  int64_t total = 0;
-  for (size_t i = 0; i < messages.size(); ++i) {
-    list += std::to_string(i + 1) + " " + std::to_string(messages[i].size()) + "\r\n";
-    total += static_cast<int64_t>(messages[i].size());
-  }
-  s.replies.push_back("+OK " + std::to_string(messages.size()) + " " + std::to_string(total) +
-                      "\r\n");
-  if (messages.empty()) {
-    s.replies.push_back("+OK bye\r\n");
-    return s;
-  }
-  s.replies.push_back(list + ".\r\n");
-  s.replies.push_back("-ERR UIDL not supported\r\n");
-  for (size_t i = 0; i < messages.size(); ++i) {
-    s.replies.push_back(messages[i]);
-    for (int spam : spamNumbers) {
-      if (spam == static_cast<int>(i + 1)) {
-        s.replies.push_back("+OK deleted\r\n");
-      }
-    }
-  }
-  s.replies.push_back("+OK bye\r\n");
-  return s;
+  return text + "\r\n" + body;
 }
 
 struct Recorder final : CheckObserver {
@@ -97,18 +58,11 @@ class CheckCycleTest : public ::testing::Test {
     environment_.commandLogPath = dir_.File("command.log");
     environment_.deletedLogDir = dir_.File("Log");
     environment_.makeTransport = [this](const MailAccount& account) {
-      ServerScript& script = servers_.at(account.UserName);
-      ++script.connections;
-      auto transport = std::make_unique<FakeTransport>(script.log);
-      transport->openFails = script.unreachable;
-      for (const std::string& reply : script.replies) {
-        transport->Serve(reply);
-      }
-      return transport;
+      return servers_.at(account.UserName).Connect();
     };
   }
 
-  MailAccount& AddAccount(const std::string& user, ServerScript script) {
+  MailAccount& AddAccount(const std::string& user, test::FakeMailbox box) {
     MailAccount account;
     account.UserName = user;
     account.Passwd = "pw";
@@ -116,13 +70,13 @@ class CheckCycleTest : public ::testing::Test {
     account.POP3Port = "110";
     account.CheckMark = true;
     settings_.accounts.push_back(account);
-    servers_[user] = std::move(script);
+    servers_[user] = std::move(box);
     return settings_.accounts.back();
   }
 
   CheckSummary Run() { return RunCheck(settings_, store_, recorder_, environment_); }
 
-  std::string Sent(const std::string& user) { return servers_.at(user).log.sent; }
+  std::string Sent(const std::string& user) { return servers_.at(user).Sent(); }
 
   test::TempDir dir_;
   FixedClock clock_;
@@ -130,15 +84,15 @@ class CheckCycleTest : public ::testing::Test {
   Settings settings_;
   EnvelopeStore store_;
   Recorder recorder_;
-  std::map<std::string, ServerScript> servers_;
+  std::map<std::string, test::FakeMailbox> servers_;
 };
 
 TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
   settings_.options.ShowToolTip = true;
   settings_.options.LogDeleted = true;
-  AddAccount("alice", Mailbox({Message("A <a@x.com>", "one"), Message("B <b@x.com>", "two"),
-                               Message("C <c@x.com>", "three")}));
-  AddAccount("bob", Mailbox({}));
+  AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "one"), Message("B <b@x.com>", "two"),
+                                         Message("C <c@x.com>", "three")}));
+  AddAccount("bob", test::FakeMailbox());
   const CheckSummary summary = Run();
 
   EXPECT_EQ(store_.Count(), 3);
@@ -174,13 +128,15 @@ TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
 
 TEST_F(CheckCycleTest, SpamIsDeletedAndLaterMessagesRenumbered) {
   settings_.options.LogDeleted = true;
-  AddAccount("jsmith", Mailbox({Message("A <a@x.com>", "one"), Message("postmaster", "bounce"),
-                                Message("C <c@x.com>", "three")},
-                               {2}));
+  AddAccount("jsmith", test::FakeMailbox({Message("A <a@x.com>", "one"),
+                                          Message("postmaster", "bounce"),
+                                          Message("C <c@x.com>", "three")}));
   const CheckSummary summary = Run();
 
+  // RETR 3 goes out before message 2 is judged; its DELE follows the next reply.
   EXPECT_EQ(Sent("jsmith"), "USER jsmith\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
-                            "DELE 2\r\nRETR 3\r\nQUIT\r\n");
+                            "RETR 3\r\nDELE 2\r\nQUIT\r\n");
+  EXPECT_EQ(servers_["jsmith"].Remaining(), 2);
   ASSERT_EQ(store_.Count(), 2);
   EXPECT_EQ(store_.Get(0).messageId, "0");
   EXPECT_EQ(store_.Get(1).messageId, "65536");  // index 1: the server renumbers after QUIT
@@ -194,10 +150,9 @@ TEST_F(CheckCycleTest, SpamIsDeletedAndLaterMessagesRenumbered) {
 
 TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
   MailAccount& account = AddAccount(
-      "alice", Mailbox({Message("Friend <joe@example.com>", "Visit Essex"),
-                        Message("Stranger <x@spam.example.org>", "hello"),
-                        Message("Someone <s@ok.com>", "Visit Essex")},
-                       {2, 3}));
+      "alice", test::FakeMailbox({Message("Friend <joe@example.com>", "Visit Essex"),
+                                  Message("Stranger <x@spam.example.org>", "hello"),
+                                  Message("Someone <s@ok.com>", "Visit Essex")}));
   account.ExclusiveApproved = true;
   account.ApproveSender = "joe@example.com;";
   account.FilterSubject = true;
@@ -207,14 +162,15 @@ TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
   Run();
   ASSERT_EQ(store_.Count(), 1);
   EXPECT_EQ(store_.Get(0).address, "joe@example.com");
-  EXPECT_NE(Sent("alice").find("DELE 2\r\nRETR 3\r\nDELE 3\r\n"), std::string::npos);
+  EXPECT_NE(Sent("alice").find("RETR 3\r\nDELE 2\r\nDELE 3\r\nQUIT\r\n"), std::string::npos);
+  EXPECT_EQ(servers_["alice"].Remaining(), 1);
 }
 
 TEST_F(CheckCycleTest, ContentTakesTheAllowedLines) {
   settings_.options.CheckLines = 1;
   settings_.options.ComboLines = "2";
-  AddAccount("alice", Mailbox({Message("A <a@x.com>", "s", "l1\r\nl2\r\nl3\r\nl4\r\nl5\r\n",
-                                       "<id@x>")}));
+  AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "s", "l1\r\nl2\r\nl3\r\nl4\r\nl5\r\n",
+                                                 "<id@x>")}));
   Run();
   ASSERT_EQ(store_.Count(), 1);
   EXPECT_EQ(store_.Get(0).content, "l1 l2");
@@ -222,14 +178,13 @@ TEST_F(CheckCycleTest, ContentTakesTheAllowedLines) {
 }
 
 TEST_F(CheckCycleTest, StorageAlertPastThePercentage) {
-  MailAccount& account = AddAccount("alice", Mailbox({}));
+  MailAccount& account = AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "big")}));
   account.MailCap = true;
   account.MailCapValue = "10";
   account.MailCapUnit = "MB";
   account.Perentage = "80";
-  // A mailbox of 9,000,000 octets in one message.
-  servers_["alice"] = Mailbox({Message("A <a@x.com>", "big")});
-  servers_["alice"].replies[3] = "+OK 1 9000000\r\n";
+  // A mailbox of 9,000,000 octets.
+  servers_["alice"].OverrideMailboxSize(9000000);
   Run();
   ASSERT_EQ(recorder_.alerts.size(), 1u);
   EXPECT_EQ(recorder_.alerts[0], "Brindlecast" + std::string(95, ' ') +
@@ -243,7 +198,7 @@ TEST_F(CheckCycleTest, StorageAlertPastThePercentage) {
 
 TEST_F(CheckCycleTest, DisabledAccountsAreNotContacted) {
   settings_.options.ShowToolTip = true;
-  AddAccount("alice", Mailbox({Message("A <a@x.com>", "one")})).CheckMark = false;
+  AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "one")})).CheckMark = false;
   Run();
   EXPECT_EQ(servers_["alice"].connections, 0);
   EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"You have no new email"});
@@ -254,8 +209,8 @@ TEST_F(CheckCycleTest, DisabledAccountsAreNotContacted) {
 TEST_F(CheckCycleTest, LastAccountUnreachableKeepsItsTooltip) {
   settings_.options.ShowToolTip = true;
   settings_.options.LogDeleted = true;
-  AddAccount("alice", Mailbox({Message("A <a@x.com>", "one")}));
-  ServerScript down;
+  AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "one")}));
+  test::FakeMailbox down;
   down.unreachable = true;
   AddAccount("bob", down);
   const CheckSummary summary = Run();
@@ -270,15 +225,16 @@ TEST_F(CheckCycleTest, LastAccountUnreachableKeepsItsTooltip) {
 
 TEST_F(CheckCycleTest, AShortTextEndsOnlyThatAccountAndKeepsItsDeletions) {
   settings_.options.LogDeleted = true;
-  ServerScript alice = Mailbox({Message("postmaster", "bounce"), "+OK\r\n.\r\n",
-                                Message("C <c@x.com>", "three")},
-                               {1});
+  test::FakeMailbox alice({Message("postmaster", "bounce"), Message("B <b@x.com>", "short"),
+                           Message("C <c@x.com>", "three")});
+  alice.OverrideRetrieve(2, "+OK\r\n.\r\n");
   AddAccount("alice", alice);
-  AddAccount("bob", Mailbox({Message("B <b@x.com>", "hi")}));
+  AddAccount("bob", test::FakeMailbox({Message("B <b@x.com>", "hi")}));
   Run();
   // QUIT follows at once, so the server commits DELE 1; bob is still checked.
-  EXPECT_EQ(Sent("alice"), "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nDELE 1\r\n"
-                           "RETR 2\r\nQUIT\r\n");
+  EXPECT_EQ(Sent("alice"), "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
+                           "DELE 1\r\nQUIT\r\n");
+  EXPECT_EQ(servers_["alice"].Remaining(), 2);
   ASSERT_EQ(store_.Count(), 1);
   EXPECT_EQ(store_.Get(0).account, "bob");
   const std::string trace = test::ReadFile(dir_.File("command.log"));
@@ -296,7 +252,7 @@ TEST_F(CheckCycleTest, NoAccountAsksForOne) {
       settings.accounts.push_back(account);
     }
   } asker;
-  servers_["new"] = Mailbox({Message("N <n@x.com>", "welcome")});
+  servers_["new"] = test::FakeMailbox({Message("N <n@x.com>", "welcome")});
   RunCheck(settings_, store_, asker, environment_);
   EXPECT_EQ(asker.asked, 1);
   EXPECT_EQ(store_.Count(), 1);
