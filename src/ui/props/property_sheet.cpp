@@ -96,4 +96,9 @@ void PropertySheet::accept() {
   QDialog::accept();
 }
 
+void PropertySheet::done(int result) {
+  active_ = -1;
+  QDialog::done(result);
+}
+
 }  // namespace bc

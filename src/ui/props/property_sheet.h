@@ -58,7 +58,7 @@ class PropertySheet : public QDialog {
   void Prepare();
 
   /// The page shown first by the next Prepare; while the sheet is showing, the
-  /// page to switch to.
+  /// page to switch to (the one it leaves saves its controls first).
   void SetActivePage(int index);
   [[nodiscard]] int ActiveIndex() const;
   [[nodiscard]] PropertyPage* Page(int index) const {
@@ -68,6 +68,9 @@ class PropertySheet : public QDialog {
 
   /// OK: saves the active page, then closes with Accepted.
   void accept() override;
+  /// Closing ends the showing: SetActivePage from now on only picks the page
+  /// the next showing starts on.
+  void done(int result) override;
 
  private:
   void OnCurrentChanged(int index);

@@ -20,7 +20,8 @@ namespace {
 class ConsoleVoices final : public bc::VoiceSelector {
  public:
   std::vector<bc::VoiceInfo> Voices() const override {
-    return {{"gmw/en", "English (Great Britain)", "en"}, {"gmw/en-US", "English (America)", "en-us"}};
+    return {{"gmw/en", "English (Great Britain)", "en"},
+            {"gmw/en-US", "English (America)", "en-us"}};
   }
   std::string CurrentVoice() const override { return "gmw/en"; }
   bool MakeDefault(const std::string&) override { return true; }

@@ -61,22 +61,6 @@ class SenderPagesTest : public ::testing::Test {
   std::unique_ptr<AccountSheet> sheet;
 };
 
-TEST(SenderListTextTest, WholeEntriesOnly) {
-  std::string list = "ab.com;b.com;x@ab.com;b.com;";
-  EXPECT_TRUE(HasEntry(list, "b.com"));
-  EXPECT_FALSE(HasEntry(list, "ab"));
-  EXPECT_FALSE(HasEntry(list, ""));
-  EXPECT_TRUE(RemoveEntry(list, "b.com"));
-  EXPECT_EQ(list, "ab.com;x@ab.com;");
-  EXPECT_FALSE(RemoveEntry(list, "com"));
-  EXPECT_TRUE(ReplaceEntry(list, "x@ab.com", "y@ab.com"));
-  EXPECT_EQ(list, "ab.com;y@ab.com;");
-  EXPECT_TRUE(ReplaceEntry(list, "ab.com", ""));
-  EXPECT_EQ(list, "y@ab.com;");
-  EXPECT_EQ(SplitEntries("a;b;tail"), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(CleanEntryText("a;b;"), "ab");
-}
-
 TEST_F(SenderPagesTest, AnEntryMovedToOneListLeavesTheOtherOnceThatPageIsShownAgain) {
   MailAccount a;
   a.ApproveSender = "friend.org;";
