@@ -187,22 +187,21 @@ void MailController::JoinFinished() {
 }
 
 void MailController::StartCheck() {
+  if (QThread::currentThread() != thread()) {
+    // From the scheduler: the start happens on the UI thread, which owns the
+    // settings the worker copies. Never wait for it here: the UI thread may be
+    // stopping the scheduler at this very moment.
+    QMetaObject::invokeMethod(this, [this] { StartCheck(); }, Qt::QueuedConnection);
+    return;
+  }
   std::lock_guard lock(workersMutex_);
   if (checkRunning_ || deleteRunning_) {
     return;
   }
   JoinFinished();
   checkRunning_ = true;
-  // The copy is taken on the thread that owns the settings, so the property
-  // sheet's edits never reach a pass that is under way.
-  Settings copy;
-  if (QThread::currentThread() == thread()) {
-    copy = settings_;
-  } else {
-    QMetaObject::invokeMethod(this, [this, &copy] { copy = settings_; },
-                              Qt::BlockingQueuedConnection);
-  }
-  checkThread_ = std::thread(&MailController::RunCheckWorker, this, std::move(copy), link_);
+  // The worker's own copy: the property sheet's edits never reach a pass under way.
+  checkThread_ = std::thread(&MailController::RunCheckWorker, this, settings_, link_);
 }
 
 bool MailController::StartDelete(DeletionRows& rows) {

@@ -51,7 +51,8 @@ class MailController final : public QObject, public SchedulerHost {
   /// finish on their own and report nothing more.
   void Shutdown();
 
-  /// Starts a check worker unless a check or a deletion runs. Any thread.
+  /// Starts a check worker unless a check or a deletion runs. From another
+  /// thread (the scheduler) the start is handed to the UI thread.
   void StartCheck() override;
   /// Starts the delete worker over the list's selected rows unless a check or a
   /// deletion runs. UI thread; `rows` must outlive the worker.

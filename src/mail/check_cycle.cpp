@@ -169,6 +169,8 @@ class AccountPass {
     Trace("GetMsgContents");
     DecodedMessage decoded;
     MimeDecoder decoder;
+    // The body text is only ever read as content.
+    decoder.SetCollectBody(options_.CheckLines != 0);
     decoder.Decode(text, decoded);
     Trace("Parse message,header=" + std::to_string(decoded.headerLines.size()));
 

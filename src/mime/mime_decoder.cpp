@@ -86,25 +86,33 @@ SectionFormat FormatOf(std::string_view contentType, std::string_view transferEn
   return format;
 }
 
-void AppendLines(std::string_view text, std::vector<std::string>& out) {
+// Calls `take` with every non-empty line of `text` (lines end at CR or LF).
+template <typename Take>
+void ForEachLine(std::string_view text, Take take) {
   std::size_t from = 0;
-  while (from < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", from);
-    if (end == npos) {
-      end = text.size();
+  const std::size_t size = text.size();
+  while (from < size) {
+    std::size_t end = from;
+    while (end < size && text[end] != '\n' && text[end] != '\r') {
+      ++end;
     }
     if (end > from) {
-      out.emplace_back(text.substr(from, end - from));
+      take(text.substr(from, end - from));
     }
     from = end + 1;
   }
+}
+
+void AppendLines(std::string_view text, std::vector<std::string>& out) {
+  ForEachLine(text, [&out](std::string_view line) { out.emplace_back(line); });
 }
 
 // Collects the readable lines of one section and decodes them into body lines when
 // the section ends or its format changes.
 class SectionText {
  public:
-  explicit SectionText(std::vector<std::string>& bodyLines) : bodyLines_(bodyLines) {}
+  SectionText(std::vector<std::string>& bodyLines, bool collect)
+      : bodyLines_(bodyLines), collect_(collect) {}
 
   [[nodiscard]] const SectionFormat& Format() const { return format_; }
   void SetFormat(SectionFormat format) {
@@ -113,6 +121,9 @@ class SectionText {
   }
 
   void Add(std::string_view line) {
+    if (!collect_) {
+      return;
+    }
     if (IsPlain()) {
       bodyLines_.push_back(Utf8OrWindows1252(line));
     } else {
@@ -121,6 +132,9 @@ class SectionText {
   }
   // A line that is not part of the encoded text (a folded header line read as text).
   void AddUnencoded(std::string_view line) {
+    if (!collect_) {
+      return;
+    }
     Flush();
     bodyLines_.push_back(Utf8OrWindows1252(line));
   }
@@ -147,11 +161,9 @@ class SectionText {
     lines_.clear();
     if (IsUtf8Charset(format_.charset)) {
       // Per line, so one stray byte does not turn a whole UTF-8 text to Windows-1252.
-      std::vector<std::string> raw;
-      AppendLines(bytes, raw);
-      for (std::string& line : raw) {
+      ForEachLine(bytes, [this](std::string_view line) {
         bodyLines_.push_back(Utf8OrWindows1252(line));
-      }
+      });
     } else {
       AppendLines(CharsetToUtf8(bytes, format_.charset), bodyLines_);
     }
@@ -164,6 +176,7 @@ class SectionText {
   }
 
   std::vector<std::string>& bodyLines_;
+  const bool collect_;
   SectionFormat format_;
   std::vector<std::string_view> lines_;
 };
@@ -182,7 +195,7 @@ std::string AttachmentName(std::string_view contentTypeValue) {
 class MimeDecoder::Walk {
  public:
   Walk(MimeDecoder& decoder, DecodedMessage& out)
-      : d_(decoder), out_(out), section_(out.bodyLines) {}
+      : d_(decoder), out_(out), section_(out.bodyLines, decoder.collectBody_) {}
 
   bool Run() {
     bool result = RunSteps();

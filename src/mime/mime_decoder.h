@@ -34,6 +34,11 @@ class MimeDecoder {
   /// the line it stands for (".").
   bool Decode(std::string_view messageText, DecodedMessage& out);
 
+  /// Whether Decode fills bodyLines (the default). A caller that will not read
+  /// the body text switches it off: the walk, its limits, the header lines and
+  /// the attachment names stay exactly the same, only the text is not decoded.
+  void SetCollectBody(bool collect) { collectBody_ = collect; }
+
   /// Makes text the remaining text for TakeLine and PeekLine and clears
   /// EndOfMessage. The text must outlive the lines taken from it.
   void Start(std::string_view text);
@@ -52,6 +57,7 @@ class MimeDecoder {
 
   std::string_view remaining_;
   bool endOfMessage_ = false;
+  bool collectBody_ = true;
 };
 
 /// True when the line starts with a space or a tab (a folded header's continuation).

@@ -22,18 +22,35 @@ int HexValue(char c) {
 
 // Appends text with "=XX" escapes decoded; underscoreIsSpace for encoded words.
 void AppendQuotedPrintable(std::string& out, std::string_view text, bool underscoreIsSpace) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '=' && i + 2 < text.size()) {
-      int hi = HexValue(text[i + 1]);
-      int lo = HexValue(text[i + 2]);
+  out.reserve(out.size() + text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // Copy the run up to the next character that needs work in one go.
+    std::size_t special = underscoreIsSpace ? text.find_first_of("=_", i) : text.find('=', i);
+    if (special == std::string_view::npos) {
+      special = text.size();
+    }
+    out.append(text.data() + i, special - i);
+    i = special;
+    if (i == text.size()) {
+      break;
+    }
+    if (text[i] == '_') {
+      out += ' ';
+      ++i;
+      continue;
+    }
+    if (i + 2 < text.size()) {
+      const int hi = HexValue(text[i + 1]);
+      const int lo = HexValue(text[i + 2]);
       if (hi >= 0 && lo >= 0) {
         out += static_cast<char>(hi * 16 + lo);
-        i += 2;
+        i += 3;
         continue;
       }
     }
-    out += (underscoreIsSpace && c == '_') ? ' ' : c;
+    out += '=';
+    ++i;
   }
 }
 
