@@ -13,6 +13,8 @@
 #include "ui/props/account_sheet.h"
 #include "ui/ui_resources.h"
 
+#include "ui/props/props_widgets.h"
+
 namespace bc {
 namespace {
 
@@ -32,18 +34,11 @@ CPropAccount::CPropAccount(const PropsContext& context, std::vector<MailAccount>
   tree_ = new CCheckTreeCtrl(this);
   tree_->setObjectName(QStringLiteral("accountTree"));
   tree_->setMinimumSize(260, 200);
-  add_ = new QPushButton(QStringLiteral("Add"), this);
-  add_->setObjectName(QStringLiteral("addButton"));
-  edit_ = new QPushButton(QStringLiteral("Edit"), this);
-  edit_->setObjectName(QStringLiteral("editButton"));
-  delete_ = new QPushButton(QStringLiteral("Delete"), this);
-  delete_->setObjectName(QStringLiteral("deleteButton"));
-
-  auto* buttons = new QVBoxLayout;
-  buttons->addWidget(add_);
-  buttons->addWidget(edit_);
-  buttons->addWidget(delete_);
-  buttons->addStretch();
+  const ListButtons listButtons = MakeListButtons(this);
+  add_ = listButtons.add;
+  edit_ = listButtons.edit;
+  delete_ = listButtons.del;
+  auto* buttons = listButtons.layout;
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(tree_, 1);
   layout->addLayout(buttons);

@@ -15,15 +15,11 @@
 #include "config/text_util.h"
 #include "ui/props/field_options.h"
 
+#include "ui/props/props_widgets.h"
+
 namespace bc {
 namespace {
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-std::string S(const QString& text) {
-  return text.toStdString();
-}
 
 QCheckBox* Check(QWidget* parent, const char* text, const char* name) {
   auto* box = new QCheckBox(QString::fromUtf8(text), parent);

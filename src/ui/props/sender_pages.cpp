@@ -13,12 +13,11 @@
 #include "config/prompt.h"
 #include "ui/props/sender_list_text.h"
 
+#include "ui/props/props_widgets.h"
+
 namespace bc {
 namespace {
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 struct PageTexts {
   const char* listLabel;
@@ -82,18 +81,11 @@ SenderListPage::SenderListPage(Kind kind, const PropsContext& context, SenderWor
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   label->setBuddy(list_);
-  add_ = new QPushButton(QStringLiteral("Add"), this);
-  add_->setObjectName(QStringLiteral("addButton"));
-  edit_ = new QPushButton(QStringLiteral("Edit"), this);
-  edit_->setObjectName(QStringLiteral("editButton"));
-  delete_ = new QPushButton(QStringLiteral("Delete"), this);
-  delete_->setObjectName(QStringLiteral("deleteButton"));
-
-  auto* buttons = new QVBoxLayout;
-  buttons->addWidget(add_);
-  buttons->addWidget(edit_);
-  buttons->addWidget(delete_);
-  buttons->addStretch();
+  const ListButtons listButtons = MakeListButtons(this);
+  add_ = listButtons.add;
+  edit_ = listButtons.edit;
+  delete_ = listButtons.del;
+  auto* buttons = listButtons.layout;
 
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(20, 10, 20, 10);

@@ -14,15 +14,11 @@
 #include "config/prompt.h"
 #include "config/text_util.h"
 
+#include "ui/props/props_widgets.h"
+
 namespace bc {
 namespace {
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-std::string S(const QString& text) {
-  return text.toStdString();
-}
 
 QLineEdit* Edit(QWidget* parent, const char* name) {
   auto* edit = new QLineEdit(parent);
