@@ -70,7 +70,15 @@ int RunDesktop(int argc, char** argv) {
   prompt.SetParent(&window);
   QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
   window.show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  // Exit has removed the icon and saved the settings. A check or deletion still
+  // under way is not waited for (a stalled server could hold it for a minute):
+  // it ends with the process, before anything it uses is torn down.
+  if (window.controller().checkRunning() || window.controller().deleteRunning()) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  return status;
 }
 
 }  // namespace
