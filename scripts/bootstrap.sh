@@ -30,5 +30,18 @@ echo "bootstrap: installing ${missing[*]}"
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The tests run their own Dovecot on 127.0.0.1; keep the package from starting
+# the system's mail service on every interface while it installs.
+guard=
+if [[ ! -e /usr/sbin/policy-rc.d ]]; then
+  printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee /usr/sbin/policy-rc.d >/dev/null
+  "${sudo_cmd[@]}" chmod 755 /usr/sbin/policy-rc.d
+  guard=/usr/sbin/policy-rc.d
+fi
+status=0
+"${sudo_cmd[@]}" apt-get update -qq || status=$?
+if [[ $status -eq 0 ]]; then
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" || status=$?
+fi
+if [[ -n $guard ]]; then "${sudo_cmd[@]}" rm -f "$guard"; fi
+exit $status
