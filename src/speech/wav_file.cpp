@@ -91,6 +91,11 @@ std::optional<WavData> ParseWav(std::span<const uint8_t> image, std::string* err
       if (f.channels == 0 || f.sampleRate == 0) {
         return Fail(error, "no channels or no sample rate");
       }
+      // The byte rate is an int that players size their buffers from: a header
+      // claiming tens of thousands of channels at a high rate must not overflow it.
+      if (int64_t{f.channels} * (f.bitsPerSample / 8) * f.sampleRate > INT32_MAX) {
+        return Fail(error, "too many channels at too high a rate");
+      }
       format = f;
     } else if (Is(image, static_cast<size_t>(at), "data") && !haveData) {
       data = chunk;

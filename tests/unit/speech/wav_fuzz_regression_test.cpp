@@ -45,5 +45,15 @@ TEST(WavFuzzRegression, ChunkPastTheEndIsAFormatError) {
   EXPECT_EQ(error, "a chunk runs past the end of the file");
 }
 
+// 65281 channels of 16 bits at 1 MHz: a byte rate no int holds.
+TEST(WavFuzzRegression, ByteRateBeyondIntIsAFormatError) {
+  const std::string bytes =
+      test::ReadFile(std::string(BC_TEST_DATA_DIR) + "/wav/fuzz/byte-rate-overflow");
+  const std::vector<uint8_t> image(bytes.begin(), bytes.end());
+  std::string error;
+  EXPECT_FALSE(ParseWav(image, &error));
+  EXPECT_EQ(error, "too many channels at too high a rate");
+}
+
 }  // namespace
 }  // namespace bc
