@@ -195,7 +195,9 @@ bool PcmOutput::OpenSink(const WavFormat& format) {
     return false;
   }
   sink_ = new QAudioSink(device, qformat, this);
-  const int buffer = format.BytesPerSecond() * kDeviceBufferMs / 1000;
+  // 64-bit: a rate of many channels at a high sample rate overflows an int here.
+  const auto buffer = static_cast<qsizetype>(static_cast<int64_t>(format.BytesPerSecond()) *
+                                             kDeviceBufferMs / 1000);
   sink_->setBufferSize(buffer - buffer % format.BlockAlign());
   source_ = new PcmSource(player_);
   source_->setParent(this);
