@@ -1,5 +1,6 @@
 #include "support/test_env.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +46,19 @@ ScopedXdgHome::~ScopedXdgHome() {
   } else {
     ::unsetenv("XDG_STATE_HOME");
   }
+}
+
+std::vector<std::string> DataFiles(const std::string& subdir) {
+  std::vector<std::string> files;
+  std::error_code error;
+  const std::filesystem::path dir = std::filesystem::path(BC_TEST_DATA_DIR) / subdir;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+    if (entry.is_regular_file()) {
+      files.push_back(entry.path().string());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 std::string ReadFile(const std::string& path) {

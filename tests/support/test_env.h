@@ -56,6 +56,10 @@ class RecordingPrompt final : public Prompt {
   std::string chosenFile;                 // what every file dialog answers; empty cancels
 };
 
+/// The paths of the files in tests/data/<subdir>, sorted; empty when the folder
+/// is missing or holds none (tests assert it is not empty).
+[[nodiscard]] std::vector<std::string> DataFiles(const std::string& subdir);
+
 /// Reads a whole file; empty when it cannot be read.
 [[nodiscard]] std::string ReadFile(const std::string& path);
 /// Writes a whole file, replacing it.

@@ -4,7 +4,6 @@
 // sanitizer builds.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -18,15 +17,12 @@ namespace bc {
 namespace {
 
 TEST(FieldOrderFuzzRegression, SavedInputsKeepEveryRule) {
-  const std::filesystem::path dir = std::filesystem::path(BC_TEST_DATA_DIR) / "order" / "fuzz";
-  ASSERT_TRUE(std::filesystem::is_directory(dir)) << "missing " << dir;
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    SCOPED_TRACE(entry.path().string());
-    EXPECT_EQ(fuzz::CheckFieldOrderInput(test::ReadFile(entry.path().string())), "");
-    ++files;
+  const std::vector<std::string> files = test::DataFiles("order/fuzz");
+  ASSERT_FALSE(files.empty()) << "no saved inputs in tests/data/order/fuzz";
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    EXPECT_EQ(fuzz::CheckFieldOrderInput(test::ReadFile(file)), "");
   }
-  EXPECT_GT(files, 0);
 }
 
 }  // namespace

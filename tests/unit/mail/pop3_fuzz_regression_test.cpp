@@ -4,7 +4,6 @@
 // sanitizer builds.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -18,15 +17,12 @@ namespace bc {
 namespace {
 
 TEST(Pop3FuzzRegression, SavedInputsKeepEveryRule) {
-  const std::filesystem::path dir = std::filesystem::path(BC_TEST_DATA_DIR) / "pop3" / "fuzz";
-  ASSERT_TRUE(std::filesystem::is_directory(dir)) << "missing " << dir;
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    SCOPED_TRACE(entry.path().string());
-    EXPECT_EQ(fuzz::CheckPop3Input(test::ReadFile(entry.path().string())), "");
-    ++files;
+  const std::vector<std::string> files = test::DataFiles("pop3/fuzz");
+  ASSERT_FALSE(files.empty()) << "no saved inputs in tests/data/pop3/fuzz";
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    EXPECT_EQ(fuzz::CheckPop3Input(test::ReadFile(file)), "");
   }
-  EXPECT_GT(files, 0);
 }
 
 }  // namespace
