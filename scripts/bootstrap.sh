@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(dovecot-core dovecot-pop3d openssl python3 sox libsox-fmt-base)
+  packages+=(dovecot-core dovecot-pop3d openssl python3 sox libsox-fmt-base pulseaudio pulseaudio-utils)
 fi
 
 missing=()
