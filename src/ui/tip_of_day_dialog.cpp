@@ -17,9 +17,9 @@ namespace {
 
 constexpr QSize kBulbSize{26, 32};
 constexpr QSize kFrameSize{456, 236};  // room for a 299-character tip
-constexpr int kBulbInset = 13;  // from the frame's left and top edges
-constexpr int kBandGap = 10;    // between the band and the tip
-constexpr int kTipLeft = 62;    // the tip placeholder, from the frame's left edge
+constexpr int kBulbInset = 13;         // from the frame's left and top edges
+constexpr int kBandGap = 10;           // between the band and the tip
+constexpr int kTipLeft = 62;           // the tip placeholder, from the frame's left edge
 constexpr int kRuleBelowBulb = 6;
 constexpr int kTipBelowRule = 10;
 constexpr int kTipInset = 12;  // from the frame's right and bottom edges
