@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <thread>
 
 #include "support/test_env.h"
 #include "ui/new_release_dialog.h"
 #include "ui/tip_of_day_dialog.h"
+#include "ui/update_presenter.h"
 
 namespace bc {
 namespace {
@@ -39,6 +42,16 @@ TEST(NewReleaseDialogTest, DownloadNowOpensTheUpgradePageNeverTheFilesDownload) 
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+}
+
+// The program's end must not wait for a worker that waits for a dialog.
+TEST(UpdatePresenterTest, AbandonReleasesAWaitingWorkerAndShowsNothingLater) {
+  QtUpdatePresenter presenter(nullptr);
+  std::thread worker([&] { presenter.ShowInformation("never shown"); });
+  presenter.Abandon();
+  worker.join();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 class TipDialogTest : public ::testing::Test {
