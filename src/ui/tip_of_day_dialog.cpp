@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/paths.h"
+#include "ui/tray_icon.h"
 #include "ui/ui_resources.h"
 
 namespace bc {
@@ -84,6 +85,7 @@ CTipOfDayDlg::CTipOfDayDlg(QWidget* parent, Prompt& prompt, const std::string& t
     : QDialog(parent) {
   setWindowTitle(QStringLiteral("Tip of the Day"));
   setObjectName(QStringLiteral("tipOfDayDialog"));
+  setWindowIcon(ProgramIcon());  // at start-up it comes before the main window
   setModal(true);
   profile_ = std::make_unique<TipsProfile>(profilePath.empty() ? TipsProfilePath() : profilePath);
   model_ = std::make_unique<TipOfDay>(tipsPath.empty() ? DataFilePath("DayTips.dat") : tipsPath,
