@@ -78,7 +78,13 @@ class MailController final : public QObject, public SchedulerHost {
   [[nodiscard]] bool Suspended() const override { return suspended_; }
   [[nodiscard]] bool CheckMailOn() const override { return checkMailOn_; }
   [[nodiscard]] bool IsVoiceBusy() const override { return voiceBusy_ && voiceBusy_(); }
-  void StartUpdateCheck() override {}
+  void StartUpdateCheck() override {
+    if (startUpdateCheck_) {
+      startUpdateCheck_();
+    }
+  }
+  /// Who runs the daily update check the scheduler asks for (scheduler thread).
+  void SetUpdateCheckStarter(std::function<void()> start) { startUpdateCheck_ = std::move(start); }
 
   /// Waits (running the event loop) until no worker runs; for tests and the
   /// headless paths. False when `milliseconds` ran out first.
@@ -97,6 +103,7 @@ class MailController final : public QObject, public SchedulerHost {
   MailView& view_;
   MailAnnouncer* announcer_;
   std::function<bool()> voiceBusy_;
+  std::function<void()> startUpdateCheck_;
   MailEnvironment environment_;
   std::shared_ptr<EnvelopeStore> store_;
   std::shared_ptr<Link> link_;

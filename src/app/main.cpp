@@ -13,6 +13,7 @@
 #include "config/settings.h"
 #include "config/settings_store.h"
 #include "app/single_instance.h"
+#include "ui/tip_of_day_dialog.h"
 #include "ui/window/main_window.h"
 #include "ui/window/qt_prompt.h"
 
@@ -65,6 +66,14 @@ int RunDesktop(int argc, char** argv) {
     return 0;  // the running instance hides its window
   }
   bc::QtPrompt prompt;
+  {
+    // The tip comes first; the tips file is read (and its place stored) even
+    // when the user turned the start-up tips off.
+    bc::CTipOfDayDlg tips(nullptr, prompt);
+    if (tips.model().showAtStartup()) {
+      tips.exec();
+    }
+  }
   bc::SettingsStore store(bc::SettingsFilePath(), prompt);
   bc::MainWindow window(bc::MainWindowSetup{store});
   prompt.SetParent(&window);

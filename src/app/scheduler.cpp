@@ -18,6 +18,8 @@ void CheckScheduler::Arm(long long periodSeconds) {
 
 void CheckScheduler::Restart() { lastCheck_ = Now(); }
 
+void CheckScheduler::UpdateCheckEnded() { lastUpdate_ = Now(); }
+
 void CheckScheduler::Tick() {
   const long long now = Now();
   if (!host_.Busy() && !host_.Suspended() && host_.CheckMailOn() &&

@@ -25,14 +25,16 @@ class SchedulerHost {
   [[nodiscard]] virtual bool IsVoiceBusy() const = 0;
   /// Starts a check worker unless a check or a deletion runs.
   virtual void StartCheck() = 0;
-  /// Starts the daily update check (not built yet: the host may do nothing).
+  /// Starts the daily update check; its end is reported with
+  /// CheckScheduler::UpdateCheckEnded.
   virtual void StartUpdateCheck() = 0;
 };
 
 /// Decides once a second whether a check is due: more seconds than the check
 /// period have passed since the last decision, checking is on and not
 /// suspended, nothing modal runs and the voice is idle. The first check comes one
-/// period after arming. Also starts the update check once a day.
+/// period after arming. Also starts the update check once a day: more than a
+/// day after the last one ended (the first, a day after start-up).
 class CheckScheduler {
  public:
   static constexpr long long kUpdateInterval = 86400;
@@ -48,6 +50,10 @@ class CheckScheduler {
   /// Measures the next check from now, keeping the period.
   void Restart();
   [[nodiscard]] long long period() const { return period_; }
+
+  /// An update check (automatic or asked for) has just ended: the next
+  /// automatic one comes more than kUpdateInterval seconds from now. Any thread.
+  void UpdateCheckEnded();
 
   /// One decision (the thread calls it every second; tests call it directly).
   void Tick();

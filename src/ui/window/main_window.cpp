@@ -15,9 +15,11 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "config/paths.h"
 #include "config/settings_store.h"
+#include "extras/update_check.h"
 #include "speech/mail_announcer.h"
 #include "speech/sound_player.h"
 #include "speech/speech_engine.h"
@@ -27,8 +29,10 @@
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
 #include "ui/props/properties_command.h"
+#include "ui/tip_of_day_dialog.h"
 #include "ui/tray_icon.h"
 #include "ui/ui_resources.h"
+#include "ui/update_presenter.h"
 
 namespace bc {
 namespace {
@@ -128,6 +132,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
                                   Qt::QueuedConnection);
       });
   controller_->SetAnnouncer(announcer_.get());
+  StartUpdateChecks();
 
   tray_ = new TrayIcon(this, settings_.options.ShowToolTip, this);
   tray_->Install();
@@ -258,9 +263,14 @@ void MainWindow::BuildMenus() {
   });
   actions_[kHelpTopics]->setEnabled(true);
   help->addSeparator();
-  AddAction(help, "Tip of the Day...", kTipOfTheDay, nullptr);
+  AddAction(help, "Tip of the Day...", kTipOfTheDay, &MainWindow::TipOfTheDay);
   AddAction(help, "&Feedback and Support", kFeedback, &MainWindow::FeedbackAndSupport);
   AddAction(help, "&Check Latest Version", kCheckLatestVersion, nullptr);
+  connect(actions_[kCheckLatestVersion], &QAction::triggered, this, [this] {
+    Stop();
+    CheckLatestVersion();
+  });
+  actions_[kCheckLatestVersion]->setEnabled(true);
   help->addSeparator();
   AddAction(help, "About &Brindlecast  \tCtrl+M", kAbout, nullptr, K(Qt::CTRL | Qt::Key_M));
   connect(actions_[kAbout], &QAction::triggered, this, [this] {
@@ -304,6 +314,7 @@ void MainWindow::ConnectSignals() {
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
   connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);
   connect(tray_, &TrayIcon::CheckEmailsRequested, this, &MainWindow::CheckEmails);
+  connect(tray_, &TrayIcon::CheckLatestVersionRequested, this, &MainWindow::CheckLatestVersion);
   connect(tray_, &TrayIcon::HelpTopicsRequested, this, &MainWindow::HelpTopics);
   connect(tray_, &TrayIcon::AboutRequested, this, &MainWindow::About);
   connect(tray_, &TrayIcon::SuspendRequested, this, [this] { controller_->ToggleSuspend(); });
@@ -538,6 +549,26 @@ void MainWindow::About() {
   CAboutBoxDlg dialog(this);
   dialog.exec();
 }
+
+void MainWindow::TipOfTheDay() {
+  CTipOfDayDlg dialog(this, prompt_);
+  dialog.exec();
+}
+
+void MainWindow::StartUpdateChecks() {
+  UpdateSiteSetting site = UpdateSiteFromEnvironment(QUrl(QString::fromLatin1(kProductWebSite)));
+  if (!site.warning.empty()) {
+    std::fprintf(stderr, "brindlecast: %s\n", site.warning.c_str());
+  }
+  updatePresenter_ = std::make_unique<QtUpdatePresenter>(this);
+  updateCheck_ = std::make_unique<UpdateCheck>(
+      std::move(site.site), *updatePresenter_,
+      [scheduler = &controller_->scheduler()] { scheduler->UpdateCheckEnded(); });
+  // Set before the scheduler's thread starts; it calls this from that thread.
+  controller_->SetUpdateCheckStarter([check = updateCheck_.get()] { check->Request(false); });
+}
+
+void MainWindow::CheckLatestVersion() { updateCheck_->Request(true); }
 
 bool MainWindow::Exit() {
   controller_->SetBusy(true);

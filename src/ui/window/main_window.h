@@ -27,6 +27,8 @@ class SoundPlayer;
 class SpeechEngine;
 class TextReaderPage;
 class TrayIcon;
+class QtUpdatePresenter;
+class UpdateCheck;
 
 /// What the main window needs from outside; tests give their own.
 struct MainWindowSetup {
@@ -67,6 +69,10 @@ class MainWindow final : public QMainWindow, public MailView {
   void HelpTopics();
   void FeedbackAndSupport();
   void About();
+  /// The "Tip of the Day" dialog, whatever the start-up choice says.
+  void TipOfTheDay();
+  /// Starts the update check as asked for by the user (the Help menu does Stop first).
+  void CheckLatestVersion();
   /// Asks "Do you want to exit?"; true when the program is ending.
   bool Exit();
 
@@ -84,6 +90,7 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] QTabWidget& tabs() { return *tabs_; }
   [[nodiscard]] TrayIcon& tray() { return *tray_; }
   [[nodiscard]] NoticeWindows& notices() { return *notices_; }
+  [[nodiscard]] UpdateCheck& updateCheck() { return *updateCheck_; }
   [[nodiscard]] CIconButton* button(int id) const;
   [[nodiscard]] QAction* action(int id) const;
   [[nodiscard]] int CurrentTab() const;
@@ -116,6 +123,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void BuildMenus();
   void BuildTabs();
   void ConnectSignals();
+  void StartUpdateChecks();
   void Apply(const ControlStates& states);
   void Apply(Situation situation);
   void OnTabChanged(int tab);
@@ -137,6 +145,9 @@ class MainWindow final : public QMainWindow, public MailView {
   std::unique_ptr<SoundPlayer> sound_;
   std::unique_ptr<MailController> controller_;
   std::unique_ptr<MailAnnouncer> announcer_;
+  // After the controller: the check's end reaches its scheduler.
+  std::unique_ptr<QtUpdatePresenter> updatePresenter_;
+  std::unique_ptr<UpdateCheck> updateCheck_;
   TrayIcon* tray_ = nullptr;
   NoticeWindows* notices_ = nullptr;
   QTabWidget* tabs_ = nullptr;

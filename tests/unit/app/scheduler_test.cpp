@@ -94,6 +94,24 @@ TEST(CheckSchedulerTest, UpdateCheckOnceADay) {
   EXPECT_EQ(host.updates, 1);
 }
 
+TEST(CheckSchedulerTest, TheNextUpdateCheckComesADayAfterTheLastEnded) {
+  FakeClock clock;
+  Host host;
+  host.checkMail = false;
+  CheckScheduler scheduler(host, clock);
+  clock.Advance(86401);
+  scheduler.Tick();
+  ASSERT_EQ(host.updates, 1);
+  clock.Advance(600);  // the check (its dialog, a stalled server) took ten minutes
+  scheduler.UpdateCheckEnded();
+  clock.Advance(86400);
+  scheduler.Tick();
+  EXPECT_EQ(host.updates, 1);
+  clock.Advance(1);
+  scheduler.Tick();
+  EXPECT_EQ(host.updates, 2);
+}
+
 TEST(CheckSchedulerTest, TheThreadTicksAndStops) {
   struct CountingHost final : SchedulerHost {
     bool Busy() const override { return false; }
