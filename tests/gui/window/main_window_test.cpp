@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTest>
@@ -103,6 +104,8 @@ TEST_F(MainWindowTest, StartsOnTheEmailTabWithPlayOnly) {
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
   EXPECT_EQ(window_->CurrentTab(), kEmailTab);
   EXPECT_EQ(window_->tabs().tabText(2), QStringLiteral(" Clipboard Reader "));
+  EXPECT_TRUE(Enabled(1086));  // Play
+  EXPECT_TRUE(MenuEnabled(32782));
   EXPECT_FALSE(Enabled(1112));  // Pause
   EXPECT_FALSE(Enabled(1081));  // Stop
   EXPECT_FALSE(Enabled(1087));  // Open
@@ -162,6 +165,23 @@ TEST_F(MainWindowTest, DeleteAsksFirstAndNoDeletesNothing) {
   EXPECT_EQ(window_->emailList().RowCount(), 3);
 }
 
+TEST_F(MainWindowTest, APassThatSpeaksNothingLeavesPlayOn) {
+  window_->settings().options.NotificationMethod = 2;  // silently
+  CheckMail();
+  EXPECT_FALSE(window_->IsVoiceBusy());
+  EXPECT_TRUE(Enabled(1086));
+  EXPECT_TRUE(MenuEnabled(32782));
+}
+
+TEST_F(MainWindowTest, DeleteActsOnlyOnTheEmailReaderPage) {
+  window_->ShowTab(kClipboardTab);
+  CheckMail();
+  window_->emailList().SelectOnly(0);
+  EXPECT_FALSE(Enabled(1072));
+  window_->Delete();
+  EXPECT_TRUE(prompt_.questions.empty());
+}
+
 TEST_F(MainWindowTest, ClipboardLimits) {
   window_->ShowTab(kClipboardTab);
   window_->clipboardPage().SetText(QString(20001, QLatin1Char('a')));
@@ -174,6 +194,20 @@ TEST_F(MainWindowTest, ClipboardLimits) {
   EXPECT_TRUE(window_->IsVoiceBusy());
   window_->Stop();
   EXPECT_FALSE(window_->IsVoiceBusy());
+}
+
+TEST_F(MainWindowTest, CtrlVInTheClipboardBoxRunsPasteClipboard) {
+  window_->ShowTab(kClipboardTab);
+  QApplication::clipboard()->setText(QStringLiteral("fresh"));
+  window_->clipboardPage().SetText(QStringLiteral("old text"));
+  QPlainTextEdit* box = window_->clipboardPage().textBox();
+  box->moveCursor(QTextCursor::End);
+  box->setFocus();
+  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("fresh"));
+  QApplication::clipboard()->clear();
+  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(prompt_.messages, std::vector<std::string>{"Clipboard is empty"});
 }
 
 TEST_F(MainWindowTest, TabChangesFollowTheirRules) {
