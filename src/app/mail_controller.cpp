@@ -104,6 +104,13 @@ class WorkerObserver final : public CheckObserver {
     largest_ = largestMailbox;
     post_([](MailView& v) { v.RebuildList(); });
   }
+  void AccountFinished(const AccountOutcome& outcome) override {
+    // The reason goes where the user looks, not only into the command trace.
+    if (!outcome.error.empty()) {
+      problems_.push_back("'" + outcome.userName + "': " + outcome.error);
+    }
+  }
+  [[nodiscard]] const std::vector<std::string>& problems() const { return problems_; }
 
  private:
   std::function<void(std::function<void(MailView&)>)> post_;
@@ -111,6 +118,7 @@ class WorkerObserver final : public CheckObserver {
   MailAnnouncer* announcer_;
   const AppOptions& options_;
   std::atomic<int>& largest_;
+  std::vector<std::string> problems_;
 };
 
 }  // namespace
@@ -190,8 +198,16 @@ void MailController::StartCheck() {
   if (QThread::currentThread() != thread()) {
     // From the scheduler: the start happens on the UI thread, which owns the
     // settings the worker copies. Never wait for it here: the UI thread may be
-    // stopping the scheduler at this very moment.
-    QMetaObject::invokeMethod(this, [this] { StartCheck(); }, Qt::QueuedConnection);
+    // stopping the scheduler at this very moment. CheckMail is read there as the
+    // user last set it: the scheduler's copy is only renewed when the period is.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (settings_.options.CheckMail != 0) {
+            StartCheck();
+          }
+        },
+        Qt::QueuedConnection);
     return;
   }
   std::lock_guard lock(workersMutex_);
@@ -234,6 +250,7 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<Link> lin
         },
         announcer_, settings.options, largestMailbox_);
     RunCheck(settings, *store_, observer, environment_);
+    post([problems = observer.problems()](MailView& v) { v.ShowCheckProblems(problems); });
   }
 
   post([](MailView& v) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mail/check_observer.h"
 #include "mail/envelope_store.h"
@@ -35,6 +36,9 @@ class MailView {
   virtual void ShowSuspended(bool suspended) = 0;
   /// Tells the user something went wrong in the background (a refused deletion).
   virtual void ShowBackgroundMessage(const std::string& text) = 0;
+  /// At the end of a check pass: why accounts failed or were cut short, one
+  /// line each ("'alice': <reason>"); empty when every account went well.
+  virtual void ShowCheckProblems(const std::vector<std::string>& lines) = 0;
 };
 
 }  // namespace bc

@@ -3,10 +3,17 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <mutex>
 
 namespace bc {
 namespace {
+
+// A piece is rendered whole before it is played: at most about 20 s of audio.
+constexpr size_t kMaxPieceBytes = 300;
+// 0.1 s of audio at 22050 Hz.
+constexpr size_t kSinkChunkSamples = 2205;
 
 std::mutex& EspeakMutex() {
   static std::mutex mutex;
@@ -38,12 +45,14 @@ int OnSynthesised(short* wav, int count, espeak_EVENT* /*events*/) {
 struct EspeakState {
   bool available = false;
   std::vector<VoiceInfo> voices;
-  std::string currentVoice;
 };
 
-// Call with the mutex held.
-EspeakState& State() {
-  static EspeakState state = [] {
+// Initialised once, on first use by any thread (the static's guard makes a
+// second caller wait only for this, a few milliseconds); read without the
+// synthesis lock afterwards, so listing voices never waits for a text.
+const EspeakState& State() {
+  static const EspeakState state = [] {
+    std::lock_guard lock(EspeakMutex());
     EspeakState s;
     const int rate =
         espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
@@ -70,6 +79,22 @@ EspeakState& State() {
     return s;
   }();
   return state;
+}
+
+// The voice espeak-ng is set to; call with the mutex held.
+std::string& CurrentVoice() {
+  static std::string voice;
+  return voice;
+}
+
+// Where a piece of text may end: after a sentence's or a line's end.
+bool EndsPiece(std::string_view text, size_t i) {
+  const char c = text[i];
+  if (c == '\n') {
+    return true;
+  }
+  const bool stop = c == '.' || c == '!' || c == '?';
+  return stop && i + 1 < text.size() && (text[i + 1] == ' ' || text[i + 1] == '\n');
 }
 
 // Length of the valid UTF-8 sequence starting at text[i], or 0.
@@ -118,6 +143,39 @@ std::string VoiceDescription(const VoiceInfo& voice) {
   return voice.name + " (" + voice.language + ")";
 }
 
+std::string VoiceForLocale(const std::vector<VoiceInfo>& voices, std::string_view locale) {
+  // "de_DE.UTF-8@euro" -> "de-de"; espeak-ng names languages in lower case.
+  std::string language(locale.substr(0, locale.find_first_of(".@")));
+  std::transform(language.begin(), language.end(), language.begin(), [](unsigned char c) {
+    return c == '_' ? '-' : static_cast<char>(std::tolower(c));
+  });
+  const auto find = [&voices](std::string_view wanted) -> const VoiceInfo* {
+    const auto it = std::find_if(voices.begin(), voices.end(),
+                                 [wanted](const VoiceInfo& v) { return v.language == wanted; });
+    return it == voices.end() ? nullptr : &*it;
+  };
+  if (language.empty() || language == "c" || language == "posix") {
+    return kFallbackVoiceId;
+  }
+  if (const VoiceInfo* voice = find(language)) {
+    return voice->id;
+  }
+  if (const VoiceInfo* voice = find(std::string_view(language).substr(0, language.find('-')))) {
+    return voice->id;
+  }
+  return kFallbackVoiceId;
+}
+
+std::string DesktopLocale() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) {
+      return value;
+    }
+  }
+  return {};
+}
+
 std::string ToSpeechText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -139,13 +197,43 @@ std::string ToSpeechText(std::string_view text) {
   return out;
 }
 
+std::vector<std::string_view> SpeechPieces(std::string_view text) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  size_t lastBlank = std::string_view::npos;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ') {
+      lastBlank = i;
+    }
+    size_t end = std::string_view::npos;
+    if (EndsPiece(text, i)) {
+      end = i + 1;
+    } else if (i + 1 - start >= kMaxPieceBytes) {
+      // A run-on text: cut at its last blank, or (no blank at all) here, on a
+      // character boundary.
+      end = lastBlank != std::string_view::npos && lastBlank > start ? lastBlank + 1 : i + 1;
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        ++end;
+      }
+    }
+    if (end != std::string_view::npos) {
+      pieces.push_back(text.substr(start, end - start));
+      start = end;
+      i = end - 1;
+      lastBlank = std::string_view::npos;
+    }
+  }
+  if (start < text.size()) {
+    pieces.push_back(text.substr(start));
+  }
+  return pieces;
+}
+
 bool SynthesizerAvailable() {
-  std::lock_guard lock(EspeakMutex());
   return State().available;
 }
 
 const std::vector<VoiceInfo>& InstalledVoices() {
-  std::lock_guard lock(EspeakMutex());
   return State().voices;
 }
 
@@ -158,25 +246,46 @@ bool IsInstalledVoice(const std::string& id) {
 bool Synthesize(std::string_view utf8, const std::string& voiceId, const PcmChunkSink& sink) {
   const bool known = !voiceId.empty() && IsInstalledVoice(voiceId);
   const std::string voice = known ? voiceId : std::string(kFallbackVoiceId);
-
-  std::lock_guard lock(EspeakMutex());
-  EspeakState& state = State();
-  if (!state.available) {
+  if (!State().available) {
     return false;
   }
-  if (state.currentVoice != voice) {
-    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
-      return false;
+  // espeak-ng is rendered a piece at a time into memory under its lock, and the
+  // piece is handed on with the lock released: the sink waits for the device
+  // at real-time pace, and nobody else must wait that long for espeak-ng.
+  std::vector<int16_t> audio;
+  const PcmChunkSink collect = [&audio](std::span<const int16_t> samples) {
+    audio.insert(audio.end(), samples.begin(), samples.end());
+    return true;
+  };
+  for (const std::string_view piece : SpeechPieces(utf8)) {
+    audio.clear();
+    {
+      std::lock_guard lock(EspeakMutex());
+      if (CurrentVoice() != voice) {
+        if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
+          return false;
+        }
+        CurrentVoice() = voice;
+      }
+      const std::string text(piece);  // NUL-terminated copy
+      SynthContext context{&collect, false};
+      tCurrentSynth = &context;
+      const espeak_ERROR result = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
+                                               espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
+      tCurrentSynth = nullptr;
+      if (result != EE_OK) {
+        return false;
+      }
     }
-    state.currentVoice = voice;
+    // Handed on in the synthesiser's own chunk size, so the sink's waits stay short.
+    for (size_t at = 0; at < audio.size(); at += kSinkChunkSamples) {
+      const size_t n = std::min(kSinkChunkSamples, audio.size() - at);
+      if (!sink(std::span<const int16_t>(audio.data() + at, n))) {
+        return false;
+      }
+    }
   }
-  const std::string text(utf8);  // NUL-terminated copy
-  SynthContext context{&sink, false};
-  tCurrentSynth = &context;
-  const espeak_ERROR result = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
-                                           espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
-  tCurrentSynth = nullptr;
-  return result == EE_OK && !context.aborted;
+  return true;
 }
 
 }  // namespace bc

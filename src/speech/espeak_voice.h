@@ -23,6 +23,16 @@ struct VoiceInfo {
 /// The voice used when none was chosen, or when the chosen one is not installed.
 inline constexpr const char* kFallbackVoiceId = "gmw/en";
 
+/// The voice espeak-ng picks for a desktop language: `locale` is a POSIX locale
+/// name such as "de_DE.UTF-8"; the voice for its language and country, else for
+/// its language, else kFallbackVoiceId (also for "C", "POSIX" and empty).
+[[nodiscard]] std::string VoiceForLocale(const std::vector<VoiceInfo>& voices,
+                                         std::string_view locale);
+
+/// The desktop's language as a POSIX locale name: LC_ALL, LC_MESSAGES or LANG,
+/// the first that is set.
+[[nodiscard]] std::string DesktopLocale();
+
 /// Makes mail text safe to hand to the synthesiser as UTF-8: valid UTF-8 is kept,
 /// and every byte that is not part of a valid sequence (an undecoded 8-bit
 /// header, say) is read as Latin-1, so 0xE9 is spoken as U+00E9. NUL bytes
@@ -35,8 +45,9 @@ using PcmChunkSink = std::function<bool(std::span<const int16_t> samples)>;
 
 /// espeak-ng is one set of process-wide state. These functions are its only
 /// users: they initialise it once (synchronous output, so audio comes back to the
-/// calling thread) and serialise every call behind one lock, so a synthesis on
-/// the speech thread and a voice listing elsewhere never overlap.
+/// calling thread) and serialise every synthesis behind one lock. The voice list
+/// is read once at initialisation and needs no lock afterwards, so listing voices
+/// never waits for a text being spoken.
 
 /// Whether espeak-ng and its data could be initialised.
 [[nodiscard]] bool SynthesizerAvailable();
@@ -48,10 +59,16 @@ using PcmChunkSink = std::function<bool(std::span<const int16_t> samples)>;
 /// Whether `id` names an installed voice.
 [[nodiscard]] bool IsInstalledVoice(const std::string& id);
 
+/// Splits a text into the pieces synthesised one at a time: after each
+/// sentence's or line's end, and run-on text at a blank (or a character
+/// boundary) within a few hundred bytes. The pieces together are the text.
+[[nodiscard]] std::vector<std::string_view> SpeechPieces(std::string_view text);
+
 /// Speaks `utf8` (already passed through ToSpeechText) with voice `voiceId`
 /// (kFallbackVoiceId when empty or unknown), feeding `sink` as audio comes.
 /// Blocks the calling thread for the synthesis (and for as long as `sink`
-/// blocks). Returns false when espeak-ng failed or `sink` aborted.
+/// blocks, without holding espeak-ng's lock while it does). Returns false when
+/// espeak-ng failed or `sink` aborted.
 bool Synthesize(std::string_view utf8, const std::string& voiceId, const PcmChunkSink& sink);
 
 }  // namespace bc

@@ -201,6 +201,7 @@ bool PcmOutput::OpenSink(const WavFormat& format) {
   sink_->setBufferSize(buffer - buffer % format.BlockAlign());
   source_ = new PcmSource(player_);
   source_->setParent(this);
+  sinkBase_ = player_.written_;
   sink_->start(source_);
   if (sink_->error() == QAudio::OpenError || sink_->state() == QAudio::StoppedState) {
     CloseSink();
@@ -289,8 +290,9 @@ void PcmOutput::Tick() {
     // a device that ran dry has played everything.
     uint64_t played = p.written_;
     if (sink_ && !(sink_->state() == QAudio::IdleState && p.queue_.empty())) {
-      const auto heard = static_cast<uint64_t>(sink_->processedUSecs()) *
-                         static_cast<uint64_t>(p.format_.BytesPerSecond()) / 1'000'000;
+      const auto heard = sinkBase_ + static_cast<uint64_t>(sink_->processedUSecs()) *
+                                         static_cast<uint64_t>(p.format_.BytesPerSecond()) /
+                                         1'000'000;
       played = std::min(played, heard);
     }
     while (!p.markers_.empty()) {

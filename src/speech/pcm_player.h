@@ -122,6 +122,9 @@ class PcmOutput : public QObject {
   PcmSource* source_ = nullptr;
   bool deviceUsable_ = false;
   bool sinkSuspended_ = false;
+  // The player's written count when the open sink started: its processed time
+  // counts from zero at every open, the written count only from a Clear.
+  uint64_t sinkBase_ = 0;
   // Silent sink pacing: bytes owed since the clock (re)started.
   std::chrono::steady_clock::time_point clockStart_;
   uint64_t clockConsumed_ = 0;

@@ -1,5 +1,6 @@
 #include "speech/speech_engine.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "config/settings_store.h"
@@ -20,10 +21,15 @@ std::span<const uint8_t> AsBytes(std::span<const int16_t> samples) {
   return {reinterpret_cast<const uint8_t*>(samples.data()), samples.size_bytes()};
 }
 
+// The installed voice `id`, else the desktop language's voice.
+std::string VoiceInUse(const std::string& id) {
+  return IsInstalledVoice(id) ? id : VoiceForLocale(InstalledVoices(), DesktopLocale());
+}
+
 }  // namespace
 
 SpeechEngine::SpeechEngine(std::string voiceId, bool forceSilent, QObject* parent)
-    : QObject(parent), voice_(std::move(voiceId)) {
+    : QObject(parent), voice_(VoiceInUse(voiceId)) {
   player_ = std::make_unique<PcmPlayer>(
       kSpeechFormat,
       [this](uint64_t tag, PcmPlayer::MarkerKind kind) {
@@ -130,9 +136,21 @@ std::vector<VoiceInfo> SpeechEngine::ListVoices() {
   return InstalledVoices();
 }
 
-void SpeechEngine::UseVoice(std::string voiceId) {
+std::vector<VoiceInfo> SpeechEngine::VoicesInUseFirst() const {
+  std::vector<VoiceInfo> voices = InstalledVoices();
+  const std::string inUse = Voice();
+  const auto it = std::find_if(voices.begin(), voices.end(),
+                               [&inUse](const VoiceInfo& v) { return v.id == inUse; });
+  if (it != voices.end()) {
+    std::rotate(voices.begin(), it, it + 1);
+  }
+  return voices;
+}
+
+void SpeechEngine::UseVoice(const std::string& voiceId) {
+  std::string voice = VoiceInUse(voiceId);
   std::lock_guard lock(mutex_);
-  voice_ = std::move(voiceId);
+  voice_ = std::move(voice);
 }
 
 std::string SpeechEngine::Voice() const {

@@ -49,7 +49,8 @@ class SpeechEngine final : public QObject, public SpeechOutput {
   Q_OBJECT
  public:
   /// Speaks with `voiceId` (an InstalledVoices id; empty or unknown ids speak
-  /// with kFallbackVoiceId). `forceSilent` skips the audio device.
+  /// with the voice of the desktop's language, see VoiceForLocale).
+  /// `forceSilent` skips the audio device.
   explicit SpeechEngine(std::string voiceId = {}, bool forceSilent = false,
                         QObject* parent = nullptr);
   /// Cuts off what is playing; no further events are emitted.
@@ -84,8 +85,13 @@ class SpeechEngine final : public QObject, public SpeechOutput {
 
   /// The installed voices, for a voice list: id, name and language per voice.
   [[nodiscard]] static std::vector<VoiceInfo> ListVoices();
-  /// The voice used for texts queued from now on (not stored).
-  void UseVoice(std::string voiceId);
+  /// The installed voices with the voice in use first (the others in the
+  /// synthesiser's order), for the voice list.
+  [[nodiscard]] std::vector<VoiceInfo> VoicesInUseFirst() const;
+  /// The voice used for texts queued from now on (not stored); an empty or
+  /// unknown id means the desktop language's voice.
+  void UseVoice(const std::string& voiceId);
+  /// The id of the voice in use: always an installed voice when there are any.
   [[nodiscard]] std::string Voice() const;
   /// Makes an installed voice the user's default: kept in the settings and used
   /// from now on. An unknown id, or settings that cannot be written, change nothing.

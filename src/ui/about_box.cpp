@@ -2,10 +2,12 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <algorithm>
 
+#include "config/prompt.h"
 #include "ui/link_label.h"
 #include "ui/ui_resources.h"
 
@@ -41,6 +43,14 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent) {
   link_->setObjectName(QStringLiteral("webLink"));
   link_->move(kVersionPos.x(), textTop + platform->height() + 8);
   link_->SetLink(QString(), QString::fromUtf8(kProductWebSite));
+  connect(link_, &CLinkLabel::OpenFailed, this, [this] {
+    const std::string text = NoBrowserMessage(link_->address().toStdString());
+    if (prompt_) {
+      prompt_->ShowMessage(text);
+    } else {
+      QMessageBox::information(this, QStringLiteral("Brindlecast"), QString::fromStdString(text));
+    }
+  });
 
   // Wide enough for the longest text, whatever the desktop's fonts.
   constexpr int kMargin = 12;

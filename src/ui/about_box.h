@@ -5,6 +5,7 @@
 namespace bc {
 
 class CLinkLabel;
+class Prompt;
 
 /// The product web site, shown and opened by the About box's link.
 inline constexpr const char* kProductWebSite = "https://www.brindlecast.example/";
@@ -25,6 +26,8 @@ class CAboutBoxDlg : public QDialog {
   explicit CAboutBoxDlg(QWidget* parent = nullptr);
 
   [[nodiscard]] CLinkLabel* webLink() const { return link_; }
+  /// Where the link's failure to start a browser is told (a message box when none).
+  void SetPrompt(Prompt* prompt) { prompt_ = prompt; }
 
   /// Where the logo (74 x 67) and the version line are painted.
   static constexpr QPoint kLogoPos{15, 15};
@@ -35,6 +38,7 @@ class CAboutBoxDlg : public QDialog {
 
  private:
   CLinkLabel* link_ = nullptr;
+  Prompt* prompt_ = nullptr;
 };
 
 }  // namespace bc

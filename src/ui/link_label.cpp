@@ -44,6 +44,16 @@ bool OpenWithBrowserVariable(const QString& address) {
 
 }  // namespace
 
+bool OpenWebAddress(const QString& address) {
+  return OpenWithDesktop(address) || OpenWithBrowserVariable(address);
+}
+
+std::string NoBrowserMessage(const std::string& address) {
+  return "No web browser could be started to open " + address +
+         ". Set one as the desktop's default browser (or in $BROWSER), or open the "
+         "address in a browser yourself.";
+}
+
 CLinkLabel::CLinkLabel(QWidget* parent)
     : QLabel(parent), desktop_(OpenWithDesktop), fallback_(OpenWithBrowserVariable) {
   setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -16,6 +16,13 @@ namespace bc {
 [[nodiscard]] std::string BrowserCommandLine(const std::string& commandLine,
                                              const std::string& address);
 
+/// Opens a web address as a link does: the desktop's opener, else $BROWSER.
+/// Returns false when no browser could be started.
+bool OpenWebAddress(const QString& address);
+
+/// What the user is told when no browser could be started for `address`.
+[[nodiscard]] std::string NoBrowserMessage(const std::string& address);
+
 /// A text that looks like a web link (pure blue, underlined) and opens its
 /// address in the browser when clicked. When the desktop cannot open the address
 /// it tries the browser named by $BROWSER; when that fails too it beeps.

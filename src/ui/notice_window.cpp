@@ -24,6 +24,9 @@ constexpr QPoint kCloseBoxPos{159, 2};
 constexpr QSize kCloseBoxSize{13, 13};
 
 const QColor kTextColor(35, 46, 139);
+// The text keeps clear of the window's edges.
+constexpr int kTextSideMargin = 5;
+constexpr int kTextTopMargin = 2;
 
 QFont NoticeFont() {
   QFont font;
@@ -199,8 +202,8 @@ void CNoticeWnd::paintEvent(QPaintEvent*) {
   painter.setPen(kTextColor);
   const QFontMetrics metrics(font);
   const auto measure = [&metrics](const QString& s) { return metrics.horizontalAdvance(s); };
-  int baseline = metrics.ascent();
-  for (const QString& line : WrapNoticeText(text_, w, measure)) {
+  int baseline = kTextTopMargin + metrics.ascent();
+  for (const QString& line : WrapNoticeText(text_, w - 2 * kTextSideMargin, measure)) {
     // Centred on its visible text; blanks that only pushed the wrap are not.
     const int visible = measure(line.trimmed());
     const QString shown = line.trimmed();

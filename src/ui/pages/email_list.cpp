@@ -34,7 +34,7 @@ EmailTableView::EmailTableView(QWidget* parent) : QTableView(parent) {
   header->setSectionsMovable(false);
   header->setStretchLastSection(false);
   header->setHighlightSections(false);
-  header->setSortIndicatorShown(false);
+  header->setSortIndicatorShown(false);  // shown once the rows are sorted
   header->setSectionsClickable(true);
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header->setSectionResizeMode(QHeaderView::Interactive);
@@ -85,6 +85,21 @@ EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidge
   layout->addWidget(accountsBar_, 1, 1);
   layout->addWidget(emailsLabel, 2, 0);
   layout->addWidget(emailsBar_, 2, 1);
+  problems_ = new QLabel(this);
+  problems_->setObjectName(QStringLiteral("checkProblems"));
+  problems_->setTextFormat(Qt::PlainText);
+  problems_->setWordWrap(true);
+  problems_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  problems_->hide();
+  layout->addWidget(problems_, 3, 0, 1, 2);
+  emptyHint_ = new QLabel(QString::fromLatin1(kEnvelopeDisplayOffHint), this);
+  emptyHint_->setObjectName(QStringLiteral("emptyListHint"));
+  emptyHint_->setWordWrap(true);
+  emptyHint_->setAlignment(Qt::AlignCenter);
+  emptyHint_->setContentsMargins(20, 0, 20, 0);
+  emptyHint_->setEnabled(false);  // greyed, like a placeholder text
+  emptyHint_->hide();
+  layout->addWidget(emptyHint_, 0, 0, 1, 2);
   layout->setColumnMinimumWidth(0, 48);
   layout->setColumnStretch(1, 1);
   layout->setRowStretch(0, 1);
@@ -161,11 +176,39 @@ void EmailList::Rebuild(const AppOptions& options) {
   for (size_t i = 0; i < columns.size(); ++i) {
     header->resizeSection(static_cast<int>(i), widths_[static_cast<size_t>(columns[i])]);
   }
+  emptyHint_->setText(
+      QString::fromLatin1(options.ShowEnvelopeInfo ? kNoColumnsHint : kEnvelopeDisplayOffHint));
+  emptyHint_->setVisible(columns.empty());
   if (columns.empty()) {
+    header->setSortIndicatorShown(false);
     return;
   }
   SelectOnly(0);
-  model_->Sort(sort_.AfterRebuild(columns));
+  Sort(sort_.AfterRebuild(columns));
+}
+
+void EmailList::Sort(const std::vector<SortKey>& keys) {
+  model_->Sort(keys);
+  QHeaderView* header = view_->horizontalHeader();
+  header->setSortIndicatorShown(!keys.empty());
+  if (!keys.empty()) {
+    header->setSortIndicator(keys.front().column,
+                             keys.front().ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  }
+}
+
+void EmailList::SetCheckProblems(const std::vector<std::string>& lines) {
+  constexpr int kMaxLineChars = 200;  // server text: one reply line is enough
+  QStringList shown;
+  for (const std::string& line : lines) {
+    QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())).simplified();
+    if (text.size() > kMaxLineChars) {
+      text = text.left(kMaxLineChars) + QChar(0x2026);
+    }
+    shown << text;
+  }
+  problems_->setText(shown.join(QLatin1Char('\n')));
+  problems_->setVisible(!shown.isEmpty());
 }
 
 void EmailList::Clear() {
@@ -215,7 +258,7 @@ void EmailList::SortByHeader(int column, bool ctrlHeld) {
     return;
   }
   const Field field = model_->columns()[static_cast<size_t>(column)];
-  model_->Sort(ctrlHeld ? sort_.CtrlClick(column, field) : sort_.PlainClick(column, field));
+  Sort(ctrlHeld ? sort_.CtrlClick(column, field) : sort_.PlainClick(column, field));
 }
 
 void EmailList::SaveSortDirection() {

@@ -22,6 +22,15 @@ namespace bc {
 class EnvelopeTableModel;
 class SettingsStore;
 
+/// What the empty list says while envelope display is off.
+inline constexpr const char* kEnvelopeDisplayOffHint =
+    "Envelope display is off. Turn on \"Display Envelope Information\" in "
+    "View > Properties > General to list new mail here.";
+/// ... and while it is on but no column is chosen.
+inline constexpr const char* kNoColumnsHint =
+    "No envelope column is chosen. Choose them in View > Properties > General > "
+    "Envelope Options to list new mail here.";
+
 /// The table of the email list: whole-row selection of several rows that stays
 /// visible while the table has no focus; reports mouse clicks once the
 /// selection has taken them.
@@ -77,6 +86,9 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   /// The progress bars: position in 0 to maximum.
   void SetAccountsProgress(int position, int maximum);
   void SetEmailsProgress(int position, int maximum);
+  /// The line under the list that says why accounts failed in the last pass
+  /// (hidden when `lines` is empty). Server text: shown as plain text, cut.
+  void SetCheckProblems(const std::vector<std::string>& lines);
 
   /// A left click on the header of `column`, with or without Ctrl held.
   void SortByHeader(int column, bool ctrlHeld);
@@ -93,6 +105,9 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   [[nodiscard]] EnvelopeTableModel* model() const { return model_; }
   [[nodiscard]] QProgressBar* accountsBar() const { return accountsBar_; }
   [[nodiscard]] QProgressBar* emailsBar() const { return emailsBar_; }
+  [[nodiscard]] QLabel* problemsLine() const { return problems_; }
+  /// Shown in the empty list while no column is shown (envelope display off).
+  [[nodiscard]] QLabel* emptyHint() const { return emptyHint_; }
   [[nodiscard]] const ListSortState& sortState() const { return sort_; }
   /// The width each field's column had or will have, indexed by Field.
   [[nodiscard]] int RememberedWidth(Field field) const;
@@ -118,6 +133,8 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
 
  private:
   void OnHeaderClicked(int column);
+  // Sorts the rows and shows the most significant key in the header.
+  void Sort(const std::vector<SortKey>& keys);
   void RememberWidths();
   void SaveWidths();
   void ReloadRows();
@@ -131,6 +148,8 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   EmailTableView* view_ = nullptr;
   QProgressBar* accountsBar_ = nullptr;
   QProgressBar* emailsBar_ = nullptr;
+  QLabel* problems_ = nullptr;
+  QLabel* emptyHint_ = nullptr;
   std::array<int, kFieldCount> widths_{};
   std::array<std::string, kFieldCount> writtenWidths_;  // last text written per width value
   ListSortState sort_;

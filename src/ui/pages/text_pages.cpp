@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -78,19 +79,25 @@ bool TextReaderPage::ChooseAndLoad(Prompt& prompt) {
   if (path.empty()) {
     return false;
   }
-  LoadFile(path);
+  if (const std::string error = LoadFile(path); !error.empty()) {
+    prompt.ShowMessage("The file " + path + " could not be opened: " + error);
+  }
   return true;
 }
 
-void TextReaderPage::LoadFile(const std::string& path) {
+std::string TextReaderPage::LoadFile(const std::string& path) {
   const QString name = QString::fromStdString(path);
   QFile file(name);
   QString text;
+  std::string error;
   if (file.open(QIODevice::ReadOnly)) {
     text = DecodeTextFile(file.readAll());
+  } else {
+    error = file.errorString().toStdString();
   }
   text_->setPlainText(text);
   path_->setText(name);
+  return error;
 }
 
 QString TextReaderPage::Text() const {
@@ -128,6 +135,20 @@ ClipboardReaderPage::ClipboardReaderPage(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(15, 16, 20, 15);
   layout->addWidget(text_);
+  text_->installEventFilter(this);
+}
+
+bool ClipboardReaderPage::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+V in the box is Paste Clipboard (clear, then paste, with its limits and
+  // messages), not a paste at the cursor.
+  if (watched == text_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_V)) {
+      Q_EMIT PasteRequested();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 bool ClipboardReaderPage::ClipboardHasText() {

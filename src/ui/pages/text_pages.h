@@ -49,8 +49,9 @@ class TextReaderPage : public QWidget {
   bool ChooseAndLoad(Prompt& prompt);
   /// Puts the whole text of the file at `path` (UTF-8 path) in the text box
   /// and the path in the path box. A file that cannot be read gives an empty
-  /// text; no message is shown.
-  void LoadFile(const std::string& path);
+  /// text and the reason is returned (empty when it was read); ChooseAndLoad
+  /// shows it.
+  std::string LoadFile(const std::string& path);
 
   /// The text as the page holds it (edits included), LF line ends.
   [[nodiscard]] QString Text() const;
@@ -94,6 +95,13 @@ class ClipboardReaderPage : public QWidget {
   void FocusText();
 
   [[nodiscard]] QPlainTextEdit* textBox() const { return text_; }
+
+ Q_SIGNALS:
+  /// Ctrl+V was pressed in the text box: the window runs Paste Clipboard.
+  void PasteRequested();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QPlainTextEdit* text_ = nullptr;

@@ -21,7 +21,7 @@ void AccountSheet::FillFrom(int index) {
   server->server = a.POP3Server;
   server->port = a.POP3Port;
   server->remember = a.RememberPasswd;
-  server->password = a.RememberPasswd ? a.Passwd : std::string();
+  server->password = a.Passwd;  // this session's password, saved only when remembered
   server->userName = a.UserName;
   server->alert = a.MailCap;
   server->capacity = a.MailCapValue;

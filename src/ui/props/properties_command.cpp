@@ -18,7 +18,7 @@ QPointer<PropertySheet> g_openSheet;
 }  // namespace
 
 std::vector<VoiceInfo> EngineVoiceSelector::Voices() const {
-  return SpeechEngine::ListVoices();
+  return engine_.VoicesInUseFirst();
 }
 
 std::string EngineVoiceSelector::CurrentVoice() const {

@@ -5,6 +5,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "ui/props/mnemonics.h"
 #include "ui/props/props_context.h"
 
 namespace bc {
@@ -19,11 +20,11 @@ PropertySheet::PropertySheet(const QString& title, QWidget* parent) : QDialog(pa
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("sheetTabs"));
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
+  ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  ok_->setObjectName(QStringLiteral("okButton"));
+  ok_->setDefault(true);
+  cancel_ = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  cancel_->setObjectName(QStringLiteral("cancelButton"));
   connect(buttons, &QDialogButtonBox::accepted, this, &PropertySheet::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &PropertySheet::reject);
 
@@ -43,12 +44,32 @@ void PropertySheet::AddPage(PropertyPage* page, const QString& title) {
 void PropertySheet::Prepare() {
   for (PropertyPage* page : pages_) {
     page->opened_ = false;
+    AssignMnemonics(page);
   }
+  OrderFocus();
   active_ = -1;
   preparing_ = true;
   tabs_->setCurrentIndex(startPage_);
   preparing_ = false;
   Activate(startPage_);
+}
+
+void PropertySheet::OrderFocus() {
+  // Pages are made before they join the sheet, so their controls first stand
+  // after OK and Cancel in the focus chain; move the buttons behind them.
+  QWidget* last = nullptr;
+  for (QWidget* w = cancel_->nextInFocusChain(); w != cancel_ && w != ok_;
+       w = w->nextInFocusChain()) {
+    for (PropertyPage* page : pages_) {
+      if (page->isAncestorOf(w)) {
+        last = w;
+      }
+    }
+  }
+  if (last) {
+    setTabOrder(last, ok_);
+    setTabOrder(ok_, cancel_);
+  }
 }
 
 void PropertySheet::SetActivePage(int index) {

@@ -55,6 +55,8 @@ class PropertySheet : public QDialog {
 
   /// Readies the pages for a showing: every page counts as not opened, and the
   /// start page is opened and activated. Call right before the dialog runs.
+  /// Also gives the pages' buttons and labels Alt-letter mnemonics, and puts
+  /// the pages' controls between the tab bar and OK in the Tab order.
   void Prepare();
 
   /// The page shown first by the next Prepare; while the sheet is showing, the
@@ -75,8 +77,11 @@ class PropertySheet : public QDialog {
  private:
   void OnCurrentChanged(int index);
   void Activate(int index);
+  void OrderFocus();
 
   QTabWidget* tabs_ = nullptr;
+  QPushButton* ok_ = nullptr;
+  QPushButton* cancel_ = nullptr;
   std::vector<PropertyPage*> pages_;
   int active_ = -1;  // the page activated last in this showing
   int startPage_ = 0;

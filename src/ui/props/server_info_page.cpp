@@ -145,7 +145,6 @@ void CPropServerInfo::OnOpen() {
   port_->setText(Q(port));
   remember_->setChecked(remember);
   password_->setText(Q(password));
-  password_->setEnabled(remember);
   user_->setText(Q(userName));
   alert_->setChecked(alert);
   capacity_->setText(Q(capacity));
@@ -183,7 +182,7 @@ void CPropServerInfo::OnActivate() {
   } else if (!port_->text().isEmpty()) {
     if (user_->text().isEmpty()) {
       user_->setFocus();
-    } else if (password_->text().isEmpty() && password_->isEnabled()) {
+    } else if (password_->text().isEmpty()) {
       password_->setFocus();
     }
   }
@@ -231,11 +230,9 @@ void CPropServerInfo::AlertClicked() {
 }
 
 void CPropServerInfo::RememberClicked() {
+  // The box stays editable either way: a password typed with the box off is
+  // used for this session; the check box only decides whether it is saved.
   remember = !remember;
-  password_->setEnabled(remember);
-  if (remember) {
-    password_->setFocus();
-  }
 }
 
 void CPropServerInfo::SecurityChanged(int index) {

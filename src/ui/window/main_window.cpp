@@ -25,6 +25,7 @@
 #include "speech/speech_engine.h"
 #include "ui/about_box.h"
 #include "ui/icon_button.h"
+#include "ui/link_label.h"
 #include "ui/notice_window.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
@@ -152,8 +153,9 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   announcer_->SetList(emailList_);
   emailList_->Rebuild(settings_.options);
   ConnectSignals();
-  Apply(Situation::Initialised);
   Apply(StatesFor(Situation::TabSelected, kEmailTab, HasSelection()));
+  Apply(Situation::Initialised);  // last: Play is on once the window is ready
+  actions_[kPlay]->setEnabled(true);
 
   controller_->Start();
   announcer_->SetWindowReady(true);
@@ -310,6 +312,7 @@ void MainWindow::ConnectSignals() {
   connect(speech_.get(), &SpeechEngine::SpeakingStarted, this, &MainWindow::OnSpeakingStarted);
   connect(speech_.get(), &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
   connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
+  connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
 
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
   connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);
@@ -441,7 +444,8 @@ void MainWindow::ReadEmail() {
 }
 
 void MainWindow::Delete() {
-  if (!HasSelection()) {
+  // Only the list the user sees: other pages hide its selection.
+  if (CurrentTab() != kEmailTab || !HasSelection()) {
     return;
   }
   if (!prompt_.AskYesNo("Do you want to delete?")) {
@@ -542,11 +546,15 @@ void MainWindow::HelpTopics() {
 }
 
 void MainWindow::FeedbackAndSupport() {
-  QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebSite) + QStringLiteral("support.html")));
+  const std::string address = std::string(kProductWebSite) + "support.html";
+  if (!OpenWebAddress(QString::fromStdString(address))) {
+    prompt_.ShowMessage(NoBrowserMessage(address));
+  }
 }
 
 void MainWindow::About() {
   CAboutBoxDlg dialog(this);
+  dialog.SetPrompt(&prompt_);
   dialog.exec();
 }
 
@@ -684,8 +692,13 @@ void MainWindow::AppendEnvelope(int index, const Envelope& envelope) {
 void MainWindow::RebuildList() { emailList_->Rebuild(settings_.options); }
 
 void MainWindow::SetWorkerRunning(bool running) {
-  buttons_[kDeleteButton]->setEnabled(!running);
+  buttons_[kDeleteButton]->setEnabled(!running && CurrentTab() == kEmailTab);
   buttons_[kRefreshButton]->setEnabled(!running);
+  if (!running && !IsVoiceBusy()) {
+    // A pass that spoke nothing sends no SpeakingFinished to turn Play back on.
+    buttons_[kPlayButton]->setEnabled(true);
+    actions_[kPlay]->setEnabled(true);
+  }
   tray_->SetWorkerRunning(running);
 }
 
@@ -715,5 +728,9 @@ void MainWindow::ShowSuspended(bool suspended) {
 }
 
 void MainWindow::ShowBackgroundMessage(const std::string& text) { prompt_.ShowMessage(text); }
+
+void MainWindow::ShowCheckProblems(const std::vector<std::string>& lines) {
+  emailList_->SetCheckProblems(lines);
+}
 
 }  // namespace bc

@@ -112,6 +112,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void OpenPropertiesForFirstAccount() override;
   void ShowSuspended(bool suspended) override;
   void ShowBackgroundMessage(const std::string& text) override;
+  void ShowCheckProblems(const std::vector<std::string>& lines) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,6 @@
 #include "ui/window/qt_prompt.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -24,6 +25,7 @@ std::string QtPrompt::ChooseOpenFile(const std::string& title, const std::string
   QFileDialog dialog(parent_, QString::fromStdString(title));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setDirectory(QDir::homePath());
   dialog.setNameFilter(QString::fromStdString(filter));
   dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -173,17 +174,35 @@ TEST_F(EmailListTest, ColumnsFollowFlagsAndOrder) {
                                      QStringLiteral("Address"), QStringLiteral("Account"),
                                      QStringLiteral("Attachment")}));
 
+  EXPECT_TRUE(List().emptyHint()->isHidden());
   options_.ShowEnvelopeInfo = false;
   List().Rebuild(options_);
   EXPECT_EQ(List().model()->columnCount(), 0);
   EXPECT_EQ(List().RowCount(), 0);
   EXPECT_TRUE(List().SelectedMessageIds().empty());
+  // The empty list says why it is empty.
+  EXPECT_FALSE(List().emptyHint()->isHidden());
+  EXPECT_EQ(List().emptyHint()->text(), QString::fromLatin1(kEnvelopeDisplayOffHint));
 
   options_.ShowEnvelopeInfo = true;
   options_.From = options_.Subject = options_.Address = options_.Received = options_.Account =
       options_.Attachment = 0;
   List().Rebuild(options_);
   EXPECT_EQ(List().RowCount(), 0);
+  EXPECT_EQ(List().emptyHint()->text(), QString::fromLatin1(kNoColumnsHint));
+}
+
+TEST_F(EmailListTest, ReasonsOfFailedAccountsShowUnderTheListAsPlainText) {
+  EXPECT_TRUE(List().problemsLine()->isHidden());
+  List().SetCheckProblems({"'alice': -ERR <b>Authentication</b> failed.", std::string(500, 'x')});
+  EXPECT_FALSE(List().problemsLine()->isHidden());
+  EXPECT_EQ(List().problemsLine()->textFormat(), Qt::PlainText);
+  const QStringList lines = List().problemsLine()->text().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_EQ(lines[0], QStringLiteral("'alice': -ERR <b>Authentication</b> failed."));
+  EXPECT_LT(lines[1].size(), 250);  // server text is cut
+  List().SetCheckProblems({});
+  EXPECT_TRUE(List().problemsLine()->isHidden());
 }
 
 TEST_F(EmailListTest, WidthsAreKeptAcrossRebuildsAndStored) {
@@ -235,6 +254,11 @@ TEST_F(EmailListTest, SubjectSortsUpThenDownAndComesBackAfterACheck) {
   EXPECT_EQ(Column(QStringLiteral("Subject")),
             (QStringList{QStringLiteral("cherry"), QStringLiteral("banana"),
                          QStringLiteral("Apple"), QStringLiteral("apple")}));
+  // The header shows which column sorts, and which way.
+  const QHeaderView* header = List().view()->horizontalHeader();
+  EXPECT_TRUE(header->isSortIndicatorShown());
+  EXPECT_EQ(header->sortIndicatorSection(), ColumnOf(QStringLiteral("Subject")));
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
 
   // The next check brings other rows; they come back sorted the same way.
   store_.Clear();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QTreeWidgetItem>
 
 #include "props_test_util.h"
@@ -145,7 +146,7 @@ TEST_F(AccountPageTest, ATwentyFirstAccountIsRefused) {
   EXPECT_EQ(accounts.size(), static_cast<size_t>(kMaxAccounts));
 }
 
-TEST_F(AccountPageTest, EditWithRememberOffShowsAndStoresAnEmptyPassword) {
+TEST_F(AccountPageTest, EditWithRememberOffKeepsTheSessionPasswordTypable) {
   MailAccount a = Account("forgetful", "pop.example");
   a.RememberPasswd = false;
   a.Passwd = "typed-this-session";
@@ -153,13 +154,18 @@ TEST_F(AccountPageTest, EditWithRememberOffShowsAndStoresAnEmptyPassword) {
   Open();
   Select(0);
   f.script.Then([](QDialog& d) {
-    EXPECT_EQ(Text(d, "passwordEdit"), "");
-    EXPECT_FALSE(test::Enabled(d, "passwordEdit"));
+    EXPECT_EQ(Text(d, "passwordEdit"), "typed-this-session");
+    EXPECT_TRUE(test::Enabled(d, "passwordEdit"));
+    Type(d, "passwordEdit", "typed-again");
+    test::Find<QCheckBox>(d, "rememberCheck")->click();  // on and off again
+    test::Find<QCheckBox>(d, "rememberCheck")->click();
+    EXPECT_TRUE(test::Enabled(d, "passwordEdit"));
     Type(d, "userEdit", "renamed");
     test::Ok(d);
   });
   Click(*page, "editButton");
-  EXPECT_EQ(accounts[0].Passwd, "");
+  EXPECT_EQ(accounts[0].Passwd, "typed-again");
+  EXPECT_FALSE(accounts[0].RememberPasswd);
   EXPECT_EQ(accounts[0].UserName, "renamed");
   EXPECT_EQ(accounts[0].ApproveSender, a.ApproveSender);
   EXPECT_EQ(page->root()->child(0)->text(0).toStdString(), "renamed");

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
@@ -88,6 +91,31 @@ TEST_F(PropertiesCommandTest, WavPathSurvivesOnlyWithTheWavChoiceOnceThePageIsOp
   Run();
   EXPECT_EQ(settings.options.wavFile, "/sounds/ding.wav");
   EXPECT_EQ(settings.options.NotificationMethod, 2);
+}
+
+TEST_F(PropertiesCommandTest, TabReachesThePageBeforeOkAndEveryControlHasAMnemonic) {
+  f.script.Then(OnNotification([](QDialog& d) {
+    // The focus chain from the tab bar meets the page's controls before OK.
+    QWidget* ok = test::Find<QPushButton>(d, "okButton");
+    QWidget* w = d.findChild<QTabWidget*>(QStringLiteral("sheetTabs"))->tabBar();
+    bool pageFirst = false;
+    for (int i = 0; i < 200 && w != ok; ++i) {
+      w = w->nextInFocusChain();
+      pageFirst = pageFirst || w->objectName() == QStringLiteral("checkMailCheck");
+    }
+    EXPECT_TRUE(pageFirst);
+    // Each button and labelled box of the page answers its own Alt letter.
+    QString letters;
+    for (const char* name : {"checkMailCheck", "speechRadio", "wavRadio", "noneRadio",
+                             "optionsButton", "browseButton", "readLinesCheck"}) {
+      const QString text = test::Find<QAbstractButton>(d, name)->text();
+      const qsizetype at = text.indexOf(QLatin1Char('&'));
+      ASSERT_GE(at, 0) << name;
+      EXPECT_FALSE(letters.contains(text[at + 1].toLower())) << name;
+      letters += text[at + 1].toLower();
+    }
+  }));
+  Run();
 }
 
 TEST_F(PropertiesCommandTest, PeriodWithCheckingOffAndOn) {

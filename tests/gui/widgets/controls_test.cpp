@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/test_env.h"
 #include "ui/about_box.h"
 #include "ui/icon_button.h"
 #include "ui/link_label.h"
@@ -182,6 +183,14 @@ TEST(AboutBox, ShowsItsTextsLinkAndPaintsVersionAndLogo) {
   };
   EXPECT_TRUE(differs(QRect(CAboutBoxDlg::kVersionPos, QSize(150, 14))));
   EXPECT_TRUE(differs(logo));
+
+  // Without a browser the link says so instead of doing nothing.
+  test::RecordingPrompt prompt;
+  box.SetPrompt(&prompt);
+  box.webLink()->SetOpeners([](const QString&) { return false; },
+                            [](const QString&) { return false; });
+  EXPECT_FALSE(box.webLink()->OpenAddress());
+  EXPECT_EQ(prompt.messages, std::vector<std::string>{NoBrowserMessage(kProductWebSite)});
 
   QSignalSpy accepted(&box, &QDialog::accepted);
   box.show();

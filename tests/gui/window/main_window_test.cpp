@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "ui/icon_button.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
+#include "ui/window/control_states.h"
 
 namespace bc {
 namespace {
@@ -50,6 +52,71 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
     QApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   return true;
+}
+
+// The control-state table of the main window, row by row as the program's
+// description gives it: Play, Pause, Stop, Delete, Refresh, Open, Save, then the
+// menu's Play, Pause, Stop, Delete, Refresh, Save. '1' on, '0' off, 's' on when
+// a row is selected, '-' unchanged (a lone "-" for the whole menu).
+TEST(ControlStatesTable, EveryRowAsDescribed) {
+  struct Row {
+    Situation situation;
+    std::vector<int> tabs;
+    const char* buttons;
+    const char* menu;
+  };
+  const std::vector<int> all{kEmailTab, kTextTab, kClipboardTab, kWavTab};
+  const Row rows[] = {
+      {Situation::Initialised, all, "100--00", "-"},
+      {Situation::PlayStarted, {kEmailTab, kTextTab, kClipboardTab}, "0110-00", "011000"},
+      {Situation::PlayStarted, {kWavTab}, "0010-00", "001000"},
+      {Situation::SpeakingStarted, all, "0110000", "011000"},
+      {Situation::SpeakingFinished, {kEmailTab}, "100s101", "100s11"},
+      {Situation::SpeakingFinished, {kTextTab}, "1000-11", "100001"},
+      {Situation::SpeakingFinished, {kClipboardTab}, "1000-01", "100001"},
+      {Situation::SpeakingFinished, {kWavTab}, "1000-00", "100000"},
+      {Situation::Stopped, {kEmailTab}, "100s-01", "s00s11"},
+      {Situation::Stopped, {kTextTab}, "1000-11", "100001"},
+      {Situation::Stopped, {kClipboardTab}, "1000-01", "100001"},
+      {Situation::Stopped, {kWavTab}, "1000-10", "100000"},
+      {Situation::ListSelection, all, "1001-01", "100111"},
+      {Situation::PausePressed, {kTextTab, kClipboardTab, kWavTab}, "-------", "011000"},
+      {Situation::PausePressed, {kEmailTab}, "01100--", "011000"},
+      {Situation::TabSelected, {kEmailTab}, "s00s10s", "s00s1s"},
+      {Situation::TabSelected, {kTextTab}, "1000011", "100001"},
+      {Situation::TabSelected, {kClipboardTab}, "1000001", "100001"},
+      {Situation::TabSelected, {kWavTab}, "1000010", "100000"},
+  };
+  const auto state = [](char c, bool sel) -> std::optional<bool> {
+    if (c == '-') {
+      return std::nullopt;
+    }
+    return c == '1' || (c == 's' && sel);
+  };
+  for (const Row& row : rows) {
+    for (const int tab : row.tabs) {
+      for (const bool sel : {false, true}) {
+        const ControlStates got = StatesFor(row.situation, tab, sel);
+        const std::optional<bool> buttons[] = {got.play,    got.pause, got.stop, got.del,
+                                               got.refresh, got.open,  got.save};
+        for (int i = 0; i < 7; ++i) {
+          EXPECT_EQ(buttons[i], state(row.buttons[i], sel))
+              << "situation " << static_cast<int>(row.situation) << " tab " << tab << " sel " << sel
+              << " button " << i;
+        }
+        if (row.menu == std::string("-")) {
+          EXPECT_FALSE(got.menu.has_value());
+          continue;
+        }
+        ASSERT_TRUE(got.menu.has_value());
+        for (int i = 0; i < 6; ++i) {
+          EXPECT_EQ((*got.menu)[static_cast<size_t>(i)], *state(row.menu[i], sel))
+              << "situation " << static_cast<int>(row.situation) << " tab " << tab << " sel " << sel
+              << " menu " << i;
+        }
+      }
+    }
+  }
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -103,6 +170,8 @@ TEST_F(MainWindowTest, StartsOnTheEmailTabWithPlayOnly) {
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
   EXPECT_EQ(window_->CurrentTab(), kEmailTab);
   EXPECT_EQ(window_->tabs().tabText(2), QStringLiteral(" Clipboard Reader "));
+  EXPECT_TRUE(Enabled(1086));  // Play
+  EXPECT_TRUE(MenuEnabled(32782));
   EXPECT_FALSE(Enabled(1112));  // Pause
   EXPECT_FALSE(Enabled(1081));  // Stop
   EXPECT_FALSE(Enabled(1087));  // Open
@@ -162,6 +231,23 @@ TEST_F(MainWindowTest, DeleteAsksFirstAndNoDeletesNothing) {
   EXPECT_EQ(window_->emailList().RowCount(), 3);
 }
 
+TEST_F(MainWindowTest, APassThatSpeaksNothingLeavesPlayOn) {
+  window_->settings().options.NotificationMethod = 2;  // silently
+  CheckMail();
+  EXPECT_FALSE(window_->IsVoiceBusy());
+  EXPECT_TRUE(Enabled(1086));
+  EXPECT_TRUE(MenuEnabled(32782));
+}
+
+TEST_F(MainWindowTest, DeleteActsOnlyOnTheEmailReaderPage) {
+  window_->ShowTab(kClipboardTab);
+  CheckMail();
+  window_->emailList().SelectOnly(0);
+  EXPECT_FALSE(Enabled(1072));
+  window_->Delete();
+  EXPECT_TRUE(prompt_.questions.empty());
+}
+
 TEST_F(MainWindowTest, ClipboardLimits) {
   window_->ShowTab(kClipboardTab);
   window_->clipboardPage().SetText(QString(20001, QLatin1Char('a')));
@@ -174,6 +260,20 @@ TEST_F(MainWindowTest, ClipboardLimits) {
   EXPECT_TRUE(window_->IsVoiceBusy());
   window_->Stop();
   EXPECT_FALSE(window_->IsVoiceBusy());
+}
+
+TEST_F(MainWindowTest, CtrlVInTheClipboardBoxRunsPasteClipboard) {
+  window_->ShowTab(kClipboardTab);
+  QApplication::clipboard()->setText(QStringLiteral("fresh"));
+  window_->clipboardPage().SetText(QStringLiteral("old text"));
+  QPlainTextEdit* box = window_->clipboardPage().textBox();
+  box->moveCursor(QTextCursor::End);
+  box->setFocus();
+  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("fresh"));
+  QApplication::clipboard()->clear();
+  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(prompt_.messages, std::vector<std::string>{"Clipboard is empty"});
 }
 
 TEST_F(MainWindowTest, TabChangesFollowTheirRules) {

@@ -34,8 +34,9 @@ struct RecordingView final : MailView {
   }
   void ShowSuspended(bool s) override { suspendedShown.push_back(s); }
   void ShowBackgroundMessage(const std::string& t) override { messages.push_back(t); }
+  void ShowCheckProblems(const std::vector<std::string>& lines) override { problems = lines; }
 
-  std::vector<std::string> titles, tooltips, appended, storage, messages;
+  std::vector<std::string> titles, tooltips, appended, storage, messages, problems;
   std::vector<TrayState> icons;
   std::vector<bool> workerRunning, suspendedShown;
   int cleared = 0, rebuilt = 0, propertiesOpened = 0;
@@ -170,6 +171,51 @@ TEST_F(MailControllerTest, ExitDeclinedRestartsTheTimingEvenWithCheckingOff) {
   EXPECT_FALSE(controller->Busy());
   EXPECT_EQ(controller->scheduler().period(), 120);
   controller->Shutdown();
+}
+
+TEST_F(MailControllerTest, CheckingTurnedOffStaysOffWhenTheBusyFlagClears) {
+  settings_.options.CheckMail = 1;
+  settings_.options.Freq = "1";
+  settings_.options.FreqUnit = "0";
+  auto controller = Make();
+  controller->Start();
+  // Properties confirmed with "Check for new mail" off (no re-arm), then Play.
+  settings_.options.CheckMail = 0;
+  controller->SetBusy(false);
+  QThread::msleep(1100);
+  controller->scheduler().Tick();
+  QCoreApplication::processEvents();  // the start the scheduler handed over
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(connections_, 0);
+  controller->Shutdown();
+}
+
+TEST_F(MailControllerTest, AFailedAccountsReasonReachesTheWindow) {
+  std::atomic<bool> refuse{true};
+  FakeTransport::Log refusedLog;
+  environment_.makeTransport = [this, &refuse, &refusedLog](const MailAccount& account) {
+    auto transport = std::make_unique<FakeTransport>(refuse ? refusedLog : log_);
+    if (refuse) {
+      transport->Serve("+OK\r\n").Serve("+OK\r\n").Serve("-ERR [AUTH] Authentication failed.\r\n");
+    } else {
+      for (const std::string& reply : OneMessageMailbox(account.UserName)) {
+        transport->Serve(reply);
+      }
+    }
+    return transport;
+  };
+  auto controller = Make();
+  controller->StartCheck();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_EQ(view_.problems.size(), 1u);
+  EXPECT_EQ(view_.problems[0].rfind("'alice': ", 0), 0u) << view_.problems[0];
+  EXPECT_NE(view_.problems[0].find("Authentication failed"), std::string::npos)
+      << view_.problems[0];
+  // The next pass that goes well clears it.
+  refuse = false;
+  controller->StartCheck();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_TRUE(view_.problems.empty());
 }
 
 TEST_F(MailControllerTest, NoAccountOpensThePropertiesAndGoesOnWithTheirResult) {
