@@ -35,7 +35,7 @@ mkdir -p "$work" && chmod 755 "$work"
 server=$work/pop3
 pid=
 cleanup() {
-  trap - EXIT INT TERM
+  trap - EXIT INT TERM HUP
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
@@ -47,6 +47,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+trap 'exit 129' HUP  # the terminal closed
 
 read -r POP3_PORT POP3S_PORT < <(bash "$pop3" freeports "${DEMO_POP3_PORT:-47110}" "${DEMO_POP3S_PORT:-47995}")
 export POP3_PORT POP3S_PORT
