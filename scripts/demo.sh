@@ -99,10 +99,11 @@ chmod 600 "$XDG_CONFIG_HOME/Quenmark/Brindlecast.conf"
 printf '[BrindlecastDayTip]\nBrindlecastStartUp=1\n' >"$XDG_CONFIG_HOME/Quenmark/brindlecast.ini"
 
 cat <<TEXT
-demo: a private POP3 server on 127.0.0.1:$POP3_PORT (STARTTLS) holds $((${#messages[@]} - 1)) messages
-demo: for the user "demo"; the program checks it every 10 seconds. One more
-demo: message arrives ${arrival} seconds from now. The mail of the blocked sender
-demo: is deleted on the server and logged under $XDG_STATE_HOME/brindlecast/Log/.
+demo: a private POP3 server on 127.0.0.1:$POP3_PORT (STARTTLS) holds $((${#messages[@]} - 1)) messages for the
+demo: user "demo". The program checks it every 10 seconds and announces each sender.
+demo: One more message arrives in ${arrival} seconds; the program fetches it once the
+demo: voice has finished the first announcements. The blocked sender's mail is deleted
+demo: on the server and logged under $XDG_STATE_HOME/brindlecast/Log/.
 demo: Exit in the program's menu (or Ctrl+C here) ends the demo.
 TEXT
 
