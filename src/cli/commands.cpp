@@ -18,7 +18,8 @@ constexpr std::array<Command, 3> kCommands = {{
      "0 when the text was spoken or the WAV file written; 1 when the\n"
      "voice data cannot be loaded or the WAV file cannot be written",
      RunSay},
-    {"voices", "list the installed voices", "0; 1 when the voice data cannot be loaded", RunVoices},
+    {"voices", "list the installed voices",
+     "0 when the voices were listed; 1 when the voice data cannot be loaded", RunVoices},
 }};
 
 }  // namespace
