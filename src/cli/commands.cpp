@@ -19,7 +19,7 @@ constexpr std::array<Command, 3> kCommands = {{
      "voice data cannot be loaded or the WAV file cannot be written",
      RunSay},
     {"voices", "list the installed voices",
-     "0 when the voices were listed; 1 when the voice data cannot be loaded", RunVoices},
+     "0 when they were listed; 1 when the voice data cannot be loaded", RunVoices},
 }};
 
 }  // namespace
