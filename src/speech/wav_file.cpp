@@ -1,13 +1,14 @@
 #include "speech/wav_file.h"
 
-#include <QFile>
-#include <QSaveFile>
-#include <QString>
-#include <cmath>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+#include <cerrno>
+#include <cmath>
 #include <numbers>
 
 namespace bc {
@@ -148,12 +149,13 @@ std::shared_ptr<const MappedWav> MappedWav::Open(const std::string& path, std::s
   }
   const auto length = static_cast<size_t>(info.st_size);
   void* address = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
-  ::close(fd);  // the mapping keeps the file
   if (address == MAP_FAILED) {
+    ::close(fd);
     Fail(error, "the file cannot be mapped");
     return nullptr;
   }
   std::shared_ptr<MappedWav> wav(new MappedWav);
+  wav->fd_ = fd;
   wav->address_ = address;
   wav->length_ = length;
   const std::span<const uint8_t> image(static_cast<const uint8_t*>(address), length);
@@ -162,12 +164,36 @@ std::shared_ptr<const MappedWav> MappedWav::Open(const std::string& path, std::s
     return nullptr;
   }
   wav->layout_ = *layout;
+  wav->dataOffset_ = static_cast<uint64_t>(layout->samples.data() - image.data());
   return wav;
+}
+
+bool MappedWav::ReadSamples(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = layout_.samples.size();
+  if (offset > size || out.size() > size - offset) {
+    return false;
+  }
+  size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
+                                static_cast<off_t>(dataOffset_ + offset + done));
+    if (got <= 0) {
+      if (got < 0 && errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return true;
 }
 
 MappedWav::~MappedWav() {
   if (address_) {
     ::munmap(address_, length_);
+  }
+  if (fd_ >= 0) {
+    ::close(fd_);
   }
 }
 

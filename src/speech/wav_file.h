@@ -76,9 +76,17 @@ class MappedWav {
   [[nodiscard]] const WavLayout& layout() const { return layout_; }
   [[nodiscard]] const WavFormat& format() const { return layout_.format; }
   [[nodiscard]] std::span<const uint8_t> samples() const { return layout_.samples; }
+  /// Copies sample bytes from `offset` with a read call rather than through
+  /// the mapping: reading a value here and there across a long file costs a
+  /// page fault per value through the mapping, several times a read's cost,
+  /// and maps the pages around each one. False past the end or on a failed
+  /// read (a file cut short meanwhile).
+  bool ReadSamples(uint64_t offset, std::span<uint8_t> out) const;
 
  private:
   MappedWav() = default;
+  int fd_ = -1;
+  uint64_t dataOffset_ = 0;
   void* address_ = nullptr;
   size_t length_ = 0;
   WavLayout layout_;

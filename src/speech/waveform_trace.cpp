@@ -1,6 +1,7 @@
 #include "speech/waveform_trace.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace bc {
 namespace {
@@ -10,12 +11,19 @@ namespace {
 // channel count (a few hertz over hundreds of megabytes) reaches it.
 constexpr uint64_t kMaxPointsPerTrace = uint64_t{1} << 20;
 
-int ValueAt(const WavLayout& wav, uint64_t index, int band) {
+std::optional<int> ValueAt(const WavLayout& wav, const SampleReader& read, uint64_t index,
+                           int band) {
+  uint8_t bytes[2] = {};
   if (wav.format.bitsPerSample == 8) {
-    return ((static_cast<int>(wav.samples[index]) - 128) * band) / 128;
+    if (!read(index, std::span(bytes, 1))) {
+      return std::nullopt;
+    }
+    return ((static_cast<int>(bytes[0]) - 128) * band) / 128;
   }
-  const auto value =
-      static_cast<int16_t>(wav.samples[2 * index] | (wav.samples[2 * index + 1] << 8));
+  if (!read(2 * index, std::span(bytes, 2))) {
+    return std::nullopt;
+  }
+  const auto value = static_cast<int16_t>(bytes[0] | (bytes[1] << 8));
   return (value * band) / 32767;
 }
 
@@ -26,7 +34,21 @@ uint64_t WholeSeconds(const WavLayout& wav) {
   return std::max<uint64_t>(1, rate ? wav.samples.size() / rate : 0);
 }
 
-WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height,
+WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height) {
+  return ComputeTraces(
+      wav,
+      [&wav](uint64_t offset, std::span<uint8_t> out) {
+        if (offset > wav.samples.size() || out.size() > wav.samples.size() - offset) {
+          return false;
+        }
+        std::copy_n(wav.samples.begin() + static_cast<std::ptrdiff_t>(offset), out.size(),
+                    out.begin());
+        return true;
+      },
+      width, height);
+}
+
+WaveformTraces ComputeTraces(const WavLayout& wav, const SampleReader& read, int width, int height,
                              const std::atomic<bool>* cancel) {
   WaveformTraces traces;
   if (width < 1 || height < 1 || wav.format.channels < 1) {
@@ -44,20 +66,33 @@ WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height,
   const int band = height / (2 * wav.format.channels);
   const auto nf = static_cast<float>(n);
 
-  const auto trace = [&](std::vector<TracePoint>& out, uint64_t first, int zero) {
-    out.reserve(static_cast<size_t>(n / step + 2));
-    out.push_back({0, zero});
-    for (uint64_t i = first; i < n; i += step) {
-      if (cancel && ((i / step) & 1023) == 0 && cancel->load(std::memory_order_relaxed)) {
-        return;
-      }
-      const auto x = static_cast<int>(static_cast<float>(drawWidth * static_cast<int64_t>(i)) / nf);
-      out.push_back({x, zero - ValueAt(wav, i, band)});
+  // Both traces in one pass, so the values of a point of each (neighbours in
+  // the file) are read together.
+  const int zero1 = band;
+  const int zero2 = band / 2 + 2 * band;
+  const bool two = wav.format.channels > 1;
+  traces.first.reserve(static_cast<size_t>(n / step + 2));
+  traces.first.push_back({0, zero1});
+  if (two) {
+    traces.second.reserve(static_cast<size_t>(n / step + 2));
+    traces.second.push_back({0, zero2});
+  }
+  const auto point = [&](uint64_t i, int zero, std::vector<TracePoint>& out) {
+    const auto x = static_cast<int>(static_cast<float>(drawWidth * static_cast<int64_t>(i)) / nf);
+    const std::optional<int> value = ValueAt(wav, read, i, band);
+    if (value) {
+      out.push_back({x, zero - *value});
     }
+    return value.has_value();
   };
-  trace(traces.first, 0, band);
-  if (wav.format.channels > 1) {
-    trace(traces.second, 1, band / 2 + 2 * band);
+  for (uint64_t i = 0; i < n; i += step) {
+    if (cancel && ((i / step) & 1023) == 0 && cancel->load(std::memory_order_relaxed)) {
+      break;
+    }
+    if (!point(i, zero1, traces.first) ||
+        (two && i + 1 < n && !point(i + 1, zero2, traces.second))) {
+      break;
+    }
   }
   return traces;
 }

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "speech/wav_file.h"
@@ -30,10 +32,18 @@ struct WaveformTraces {
   std::vector<TracePoint> second;
 };
 
-/// Computes the traces. `cancel`, when given and set, ends the work early
-/// (the result is then incomplete). A width or height below 1 gives no traces.
-[[nodiscard]] WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height,
+/// Reads `out.size()` sample bytes from byte `offset` of the samples; false
+/// when they cannot be read.
+using SampleReader = std::function<bool(uint64_t offset, std::span<uint8_t> out)>;
+
+/// Computes the traces of samples read through `read`. `cancel`, when given
+/// and set, ends the work early (the result is then incomplete), as does a
+/// failed read. A width or height below 1 gives no traces.
+[[nodiscard]] WaveformTraces ComputeTraces(const WavLayout& wav, const SampleReader& read,
+                                           int width, int height,
                                            const std::atomic<bool>* cancel = nullptr);
+/// The same for samples in memory (`wav.samples`).
+[[nodiscard]] WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height);
 
 /// The length in whole seconds the view works with: sample bytes divided by
 /// the byte rate, at least 1.

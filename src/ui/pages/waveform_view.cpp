@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <array>
 
 #include "speech/wav_stream_player.h"
 #include "speech/waveform_trace.h"
@@ -15,14 +16,34 @@ const QColor kTraceColor(0, 88, 188);
 // selection's playback close to its end without busying the machine.
 constexpr int kTickMs = 10;
 
-QImage RenderWaveform(const WavLayout& wav, QSize size, const std::atomic<bool>& cancel) {
+QImage RenderWaveform(const MappedWav& wav, QSize size, const std::atomic<bool>& cancel) {
   QImage image(size, QImage::Format_RGB32);
   QPainter painter(&image);
   painter.setPen(Qt::black);
   painter.setBrush(Qt::white);
   painter.drawRect(0, 0, size.width() - 1, size.height() - 1);
   painter.setPen(QPen(kTraceColor, 0));
-  const WaveformTraces traces = ComputeTraces(wav, size.width(), size.height(), &cancel);
+  // The values of a point of each trace are neighbours: one read serves both.
+  constexpr uint64_t kBlock = 64;
+  std::array<uint8_t, kBlock> block{};
+  uint64_t blockStart = UINT64_MAX;
+  uint64_t blockSize = 0;
+  const auto read = [&](uint64_t offset, std::span<uint8_t> out) {
+    if (offset < blockStart || offset + out.size() > blockStart + blockSize) {
+      blockStart = offset;
+      blockSize = std::min<uint64_t>(kBlock, wav.samples().size() - offset);
+      if (blockSize < out.size() ||
+          !wav.ReadSamples(blockStart, std::span(block.data(), blockSize))) {
+        blockStart = UINT64_MAX;
+        return false;
+      }
+    }
+    std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(offset - blockStart), out.size(),
+                out.begin());
+    return true;
+  };
+  const WaveformTraces traces =
+      ComputeTraces(wav.layout(), read, size.width(), size.height(), &cancel);
   for (const auto* trace : {&traces.first, &traces.second}) {
     if (trace->size() < 2) {
       continue;
@@ -179,7 +200,7 @@ void CWaveViewCtrl::focusOutEvent(QFocusEvent* event) {
 void CWaveViewCtrl::StartRendering() {
   renderingStarted_ = true;
   renderer_ = std::thread([this, wav = wav_, size = size()] {
-    QImage image = RenderWaveform(wav->layout(), size, cancelRendering_);
+    QImage image = RenderWaveform(*wav, size, cancelRendering_);
     if (cancelRendering_) {
       return;
     }
