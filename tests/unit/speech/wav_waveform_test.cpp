@@ -47,8 +47,8 @@ struct WidthCase {
 
 TEST(WaveformTraceTest, ShortFilesTakeATenthOfTheWidthPerSecond) {
   const WavFormat mono{1, 8000, 16};
-  for (const WidthCase& row : {WidthCase{3, 119}, WidthCase{1, 39}, WidthCase{10, 399},
-                               WidthCase{25, 399}}) {
+  for (const WidthCase& row :
+       {WidthCase{3, 119}, WidthCase{1, 39}, WidthCase{10, 399}, WidthCase{25, 399}}) {
     SCOPED_TRACE(row.seconds);
     const std::vector<uint8_t> samples = Square(mono, row.seconds);
     const WaveformTraces t = ComputeTraces({mono, samples}, 400, 200);
