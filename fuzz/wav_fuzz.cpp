@@ -49,7 +49,7 @@ std::string CheckView(std::span<const uint8_t> image, const WavData& wav) {
                   wav.samples.end())) {
     return "the view's loader disagrees with the reader";
   }
-  for (const auto [w, h] : {std::pair{1, 1}, std::pair{400, 300}}) {
+  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{400, 300}}) {
     const WaveformTraces traces = ComputeTraces(*layout, w, h);
     for (const auto* trace : {&traces.first, &traces.second}) {
       for (const TracePoint& p : *trace) {

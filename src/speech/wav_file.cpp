@@ -188,6 +188,11 @@ bool MappedWav::ReadSamples(uint64_t offset, std::span<uint8_t> out) const {
   return true;
 }
 
+void MappedWav::Prefetch(uint64_t offset, uint64_t length) const {
+  ::posix_fadvise(fd_, static_cast<off_t>(dataOffset_ + offset), static_cast<off_t>(length),
+                  POSIX_FADV_WILLNEED);
+}
+
 MappedWav::~MappedWav() {
   if (address_) {
     ::munmap(address_, length_);

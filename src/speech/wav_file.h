@@ -82,6 +82,9 @@ class MappedWav {
   /// and maps the pages around each one. False past the end or on a failed
   /// read (a file cut short meanwhile).
   bool ReadSamples(uint64_t offset, std::span<uint8_t> out) const;
+  /// Asks the system to start reading these sample bytes from disk now, so
+  /// that many reads queue at the disk at once instead of one after another.
+  void Prefetch(uint64_t offset, uint64_t length) const;
 
  private:
   MappedWav() = default;

@@ -34,6 +34,19 @@ uint64_t WholeSeconds(const WavLayout& wav) {
   return std::max<uint64_t>(1, rate ? wav.samples.size() / rate : 0);
 }
 
+uint64_t ValueCount(const WavLayout& wav) {
+  return wav.format.bitsPerSample == 16 ? wav.samples.size() / 2 : wav.samples.size();
+}
+
+uint64_t TraceStep(const WavLayout& wav, int width) {
+  const auto w = static_cast<uint64_t>(std::max(1, width));
+  // A file longer than width * 15 seconds would divide by zero: one value per step then.
+  const uint64_t perSecond = std::max<uint64_t>(1, (w * 15) / WholeSeconds(wav));
+  const uint64_t step =
+      std::max<uint64_t>(1, static_cast<uint64_t>(wav.format.sampleRate) / perSecond);
+  return std::max(step, ValueCount(wav) / kMaxPointsPerTrace + 1);
+}
+
 WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height) {
   return ComputeTraces(
       wav,
@@ -54,15 +67,12 @@ WaveformTraces ComputeTraces(const WavLayout& wav, const SampleReader& read, int
   if (width < 1 || height < 1 || wav.format.channels < 1) {
     return traces;
   }
-  const uint64_t n = wav.format.bitsPerSample == 16 ? wav.samples.size() / 2 : wav.samples.size();
+  const uint64_t n = ValueCount(wav);
   const uint64_t seconds = WholeSeconds(wav);
   const auto w = static_cast<uint64_t>(width);
   const int64_t margin = seconds < 10 ? static_cast<int64_t>(w - seconds * (w / 10)) : 0;
   const int64_t drawWidth = width - margin;
-  // A file longer than width * 15 seconds would divide by zero: one value per step then.
-  const uint64_t perSecond = std::max<uint64_t>(1, (w * 15) / seconds);
-  uint64_t step = std::max<uint64_t>(1, static_cast<uint64_t>(wav.format.sampleRate) / perSecond);
-  step = std::max(step, n / kMaxPointsPerTrace + 1);
+  const uint64_t step = TraceStep(wav, width);
   const int band = height / (2 * wav.format.channels);
   const auto nf = static_cast<float>(n);
 

@@ -45,6 +45,12 @@ using SampleReader = std::function<bool(uint64_t offset, std::span<uint8_t> out)
 /// The same for samples in memory (`wav.samples`).
 [[nodiscard]] WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height);
 
+/// The number of sample values (not frames): bytes / 2 for 16-bit samples.
+[[nodiscard]] uint64_t ValueCount(const WavLayout& wav);
+/// How many values the traces step over between two points in a bitmap
+/// `width` pixels wide (each trace reads value i and i + 1 of every step).
+[[nodiscard]] uint64_t TraceStep(const WavLayout& wav, int width);
+
 /// The length in whole seconds the view works with: sample bytes divided by
 /// the byte rate, at least 1.
 [[nodiscard]] uint64_t WholeSeconds(const WavLayout& wav);

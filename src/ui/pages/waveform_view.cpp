@@ -42,6 +42,14 @@ QImage RenderWaveform(const MappedWav& wav, QSize size, const std::atomic<bool>&
                 out.begin());
     return true;
   };
+  // Queue every read the traces will make at the disk first: from a cold
+  // cache, one read after another would wait for the disk tens of thousands
+  // of times.
+  const uint64_t step = TraceStep(wav.layout(), size.width());
+  const uint64_t valueBytes = static_cast<uint64_t>(wav.format().bitsPerSample) / 8;
+  for (uint64_t i = 0; i < ValueCount(wav.layout()) && !cancel; i += step) {
+    wav.Prefetch(i * valueBytes, 2 * valueBytes);
+  }
   const WaveformTraces traces =
       ComputeTraces(wav.layout(), read, size.width(), size.height(), &cancel);
   for (const auto* trace : {&traces.first, &traces.second}) {
