@@ -85,6 +85,16 @@ CWaveViewCtrl::~CWaveViewCtrl() {
 }
 
 bool CWaveViewCtrl::LoadWave(const std::string& path) {
+  // Whatever showed or played the last file goes with it.
+  cancelRendering_ = true;
+  if (renderer_.joinable()) {
+    renderer_.join();
+  }
+  cancelRendering_ = false;
+  renderingStarted_ = false;
+  bitmap_ = QImage();
+  timer_.stop();
+  player_.reset();
   error_.clear();
   wav_ = MappedWav::Open(path, &error_);
   selectionEnabled_ = wav_ != nullptr;
