@@ -36,13 +36,13 @@ struct ControlStates {
 
 /// The moments of the WAV Reader's commands and of Save to WAV.
 enum class WavMoment {
-  FileOpened,        // Open WAV File loaded a file
-  ReadChosen,        // Read WAV loaded a file and plays it
-  ReadCancelled,     // Read WAV's dialog was cancelled
-  SaveButton,        // the Save button, before Save to WAV runs
-  Saving,            // while the file is written
-  SavingEnded,       // the wait for the file ended
-  Saved,             // Save to WAV is done, on the page it ran from
+  FileOpened,     // Open WAV File loaded a file
+  ReadChosen,     // Read WAV loaded a file and plays it
+  ReadCancelled,  // Read WAV's dialog was cancelled
+  SaveButton,     // the Save button, before Save to WAV runs
+  Saving,         // while the file is written
+  SavingEnded,    // the wait for the file ended
+  Saved,          // Save to WAV is done, on the page it ran from
 };
 
 /// The control states of a WAV Reader or Save to WAV moment on a tab.
