@@ -29,7 +29,18 @@ std::vector<S::Step> Script(std::initializer_list<std::vector<S::Step>> parts) {
   return steps;
 }
 
-// Greeting, login, STAT, LIST and UIDL of a mailbox of `sizes.size()` messages.
+// Greeting, login and STAT of a mailbox of `count` messages, `total` octets.
+std::vector<S::Step> LoginAndStat(int count, int total) {
+  return {S::Send("+OK ready\r\n"),
+          S::Expect("USER alice"),
+          S::Send("+OK\r\n"),
+          S::Expect("PASS secret"),
+          S::Send("+OK\r\n"),
+          S::Expect("STAT"),
+          S::Send("+OK " + std::to_string(count) + " " + std::to_string(total) + "\r\n")};
+}
+
+// LoginAndStat, then LIST and UIDL of a mailbox of `sizes.size()` messages.
 std::vector<S::Step> Opening(const std::vector<int>& sizes) {
   std::string list = "+OK\r\n";
   std::string uidl = "+OK\r\n";
@@ -39,17 +50,9 @@ std::vector<S::Step> Opening(const std::vector<int>& sizes) {
     uidl += std::to_string(i + 1) + " uid" + std::to_string(i + 1) + "\r\n";
     total += sizes[i];
   }
-  return {S::Send("+OK ready\r\n"),
-          S::Expect("USER alice"),
-          S::Send("+OK\r\n"),
-          S::Expect("PASS secret"),
-          S::Send("+OK\r\n"),
-          S::Expect("STAT"),
-          S::Send("+OK " + std::to_string(sizes.size()) + " " + std::to_string(total) + "\r\n"),
-          S::Expect("LIST"),
-          S::Send(list + ".\r\n"),
-          S::Expect("UIDL"),
-          S::Send(uidl + ".\r\n")};
+  return Script(
+      {LoginAndStat(static_cast<int>(sizes.size()), total),
+       {S::Expect("LIST"), S::Send(list + ".\r\n"), S::Expect("UIDL"), S::Send(uidl + ".\r\n")}});
 }
 
 std::string Retrieved(const std::string& text) {
@@ -220,10 +223,9 @@ TEST(HostileServerTest, EchoedPasswordNeverReachesLogsOrOutcome) {
 }
 
 TEST(HostileServerTest, ListingIsReadByMessageNumber) {
-  ScriptedServer server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
-                         S::Expect("PASS secret"), S::Send("+OK\r\n"), S::Expect("STAT"),
-                         S::Send("+OK 3 700\r\n"), S::Expect("LIST"),
-                         S::Send("+OK\r\n3 300\r\nbroken 55\r\n1 100\r\n.\r\n")});
+  ScriptedServer server(
+      Script({LoginAndStat(3, 700),
+              {S::Expect("LIST"), S::Send("+OK\r\n3 300\r\nbroken 55\r\n1 100\r\n.\r\n")}}));
   TransportOptions options;
   options.timeoutMs = 3000;
   Pop3Session session(MakeSocketTransport(options));
@@ -240,10 +242,8 @@ TEST(HostileServerTest, OverlongListingFails) {
   for (int n = 1; n <= 200; ++n) {
     listing += std::to_string(n) + " 10\r\n";
   }
-  ScriptedServer server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
-                         S::Expect("PASS secret"), S::Send("+OK\r\n"), S::Expect("STAT"),
-                         S::Send("+OK 2 20\r\n"), S::Expect("LIST"), S::Send(listing),
-                         S::StallUntilClosed()});
+  ScriptedServer server(
+      Script({LoginAndStat(2, 20), {S::Expect("LIST"), S::Send(listing), S::StallUntilClosed()}}));
   TransportOptions options;
   options.timeoutMs = 3000;
   Pop3Session session(MakeSocketTransport(options));
