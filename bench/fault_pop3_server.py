@@ -27,6 +27,7 @@ def body_chunks(mode, size):
     chunk = 1 << 20
     if mode == "big":
         line = b"x" * 74 + b"\r\n"
+        size -= size % len(line)  # whole lines only
         block = line * (chunk // len(line))
     else:
         block = b"y" * chunk

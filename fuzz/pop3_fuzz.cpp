@@ -145,7 +145,10 @@ std::string CheckMessageText(const std::string& text, bool mayBeTruncated, size_
   if (!EndsWith(text, "\n.\r\n") && !mayBeTruncated) {
     return "the message text does not end with the terminator";
   }
-  if (EndsWith(text, "\n.\r\n") && text.find("\n.\r\n", lineEnd + 1) != text.size() - 4) {
+  // The first terminator after the status line's own CR LF must be the end (a
+  // status line may itself end in "\n.").
+  if (const size_t end = text.find("\n.\r\n", lineEnd + 1);
+      end != std::string::npos && end != text.size() - 4) {
     return "the message text runs past its terminator";
   }
   if (text.size() > static_cast<size_t>(kLimits.messageCeiling) + 5) {

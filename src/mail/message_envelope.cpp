@@ -36,7 +36,8 @@ Envelope BuildEnvelope(DecodedMessage& message, int64_t listSize, const AppOptio
   e.messageId = std::to_string(MakeMessageId(messageIndex, accountIndex));
   std::string lines = ContentLines(message.bodyLines, options.CheckLines, options.ComboLines);
   std::vector<std::string>().swap(message.bodyLines);
-  e.content = StripHtml(lines);
+  StripHtmlInPlace(lines);
+  e.content = std::move(lines);
   e.messageKey = MessageKey(HeaderValue(message.headerLines, "Message-ID"), e.received, e.from);
   return e;
 }

@@ -4,6 +4,7 @@
 #include "mime/text_case.h"
 #include "mime/transfer_encoding.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -453,6 +454,13 @@ class MimeDecoder::Walk {
 };
 
 bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
+  if (collectBody_) {
+    // At most one body line per line end: reserving it spares a large message the
+    // copies of a doubling vector.
+    out.bodyLines.reserve(
+        out.bodyLines.size() + 1 +
+        static_cast<std::size_t>(std::count(messageText.begin(), messageText.end(), '\n')));
+  }
   Start(messageText);
   Walk walk(*this, out);
   return walk.Run();
