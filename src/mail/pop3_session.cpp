@@ -54,6 +54,8 @@ bool Pop3Session::Broken(std::string why) {
 }
 
 void Pop3Session::AllowFor(int64_t expectedBytes) {
+  // A LIST size is the server's word: no reply is read past the ceiling anyway.
+  expectedBytes = std::clamp<int64_t>(expectedBytes, 0, limits_.messageCeiling);
   const int64_t ms = expectedBytes * 1000 / std::max<int64_t>(limits_.floorBytesPerSecond, 1);
   deadline_ = sentAt_ + limits_.statusDeadline + std::chrono::milliseconds(ms);
 }
