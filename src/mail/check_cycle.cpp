@@ -157,14 +157,14 @@ class AccountPass {
     const int j = n - 1;
     char step[64];
     if (!sent || !session.ReadRetrieved()) {
-      std::snprintf(step, sizeof step, "RETR %d of %d failed", j, messageCount_ - 1);
+      std::snprintf(step, sizeof step, "RETR %d of %d failed", j, messagesLeft_ - 1);
       Trace(step);
       Incomplete("message " + std::to_string(n) + " could not be retrieved (" +
                  session.lastError() + "); it and the messages after it were not checked");
       DeletePendingSpam(session);
       return Retrieval::Failed;
     }
-    std::snprintf(step, sizeof step, "RETR %d of %d", j, messageCount_ - 1);
+    std::snprintf(step, sizeof step, "RETR %d of %d", j, messagesLeft_ - 1);
     Trace(step);
     text = session.TakeMessageText();
     DeletePendingSpam(session);
@@ -205,6 +205,7 @@ class AccountPass {
                SpamVerdict::Spam) {
       pendingDelete_ = n;
       pendingSpam_ = std::move(envelope);
+      --messagesLeft_;  // as the trace counts; the result counts committed deletions
       return;
     }
     const int row = store_.Count();
@@ -247,6 +248,7 @@ class AccountPass {
       messagesLeft_ = messageCount_ - acceptedDeletions_;
       return;
     }
+    messagesLeft_ = messageCount_;
     Incomplete("the server did not confirm QUIT, so its " + std::to_string(acceptedDeletions_) +
                " spam deletions did not take place");
     // The messages keep their numbers: so must the entries of this pass.
