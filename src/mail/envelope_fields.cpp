@@ -201,7 +201,13 @@ std::string ContentLines(const std::vector<std::string>& bodyLines, int checkLin
     const int k = ParseInt(comboLines);
     count = k <= 0 ? 0 : std::min(count, static_cast<size_t>(k));
   }
+  // Sized once: a large body is not copied while the text grows.
+  size_t total = count;
+  for (size_t i = 0; i < count; ++i) {
+    total += bodyLines[i].size();
+  }
   std::string content;
+  content.reserve(total);
   for (size_t i = 0; i < count; ++i) {
     if (i > 0) {
       content += ' ';
