@@ -484,7 +484,7 @@ std::pair<std::size_t, std::size_t> FirstLine(std::string_view text) {
   const void* cr = std::memchr(text.data(), '\r', lfAt);
   if (cr) {
     const auto crAt = static_cast<std::size_t>(static_cast<const char*>(cr) - text.data());
-    return {crAt, crAt + 1 == lfAt ? 2 : 1};
+    return {crAt, lf && crAt + 1 == lfAt ? 2 : 1};
   }
   return {lfAt, lf ? 1 : 0};
 }
