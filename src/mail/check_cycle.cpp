@@ -57,6 +57,13 @@ class RetrieveWindow {
   // Sends RETR up to message `first` (the next to be read) and, pipelined, as
   // far past it as the window allows.
   void SendThrough(int first) {
+    // Refilled once half empty, so the commands go out in batches, not one
+    // write (and wait) per message.
+    const int outstanding = sent_ - first + 1;
+    if (pipelined_ && outstanding > 0 &&
+        (outstanding > kWindowMessages / 2 || bytes_ > kWindowBytes / 2)) {
+      return;
+    }
     const int last = std::min(count_, pipelined_ ? first + kWindowMessages - 1 : first);
     while (sendOk_ && sent_ < last) {
       const int n = sent_ + 1;
