@@ -120,21 +120,30 @@ TEST(SettingsStoreTest, HandEditedListValueKeepsItsText) {
   EXPECT_EQ(store.ReadValue("", "ColumnOrder"), "from=1,subject=2,");
 }
 
-TEST(SettingsStoreTest, AFailedWriteNamesTheValueInRegistryForm) {
+// The settings folder cannot exist: its path runs through a plain file. A save
+// names the file and the value; reading (which creates missing values) is quiet.
+TEST(SettingsStoreTest, AFailedSaveNamesFileAndValueAndAFailedLoadIsQuiet) {
   TempDir dir;
   RecordingPrompt prompt;
   test::WriteFile(dir.File("blocker"), "not a folder");
+  const std::string path = dir.File("blocker/Brindlecast.conf");
   {
-    // The settings folder cannot exist: its path runs through a plain file.
-    SettingsStore store(dir.File("blocker/Brindlecast.conf"), prompt);
+    SettingsStore store(path, prompt);
+    EXPECT_EQ(store.ReadValue("", "CheckMail"), "");
+    EXPECT_FALSE(store.Commit());
+  }
+  EXPECT_TRUE(prompt.messages.empty());
+  {
+    SettingsStore store(path, prompt);
     store.WriteValue("UserAccounts\\user1", "Passwd", "x");
     store.WriteValue("UserAccounts\\user1", "UserName", "y");
     EXPECT_FALSE(store.Commit());
   }
   ASSERT_EQ(prompt.messages.size(), 1u);
   EXPECT_EQ(prompt.messages[0],
-            "Registry Entry HKEY_CURRENT_USER\\Software\\Quenmark\\UserAccounts\\user1\\Passwd is "
-            "not valid.");
+            "The value \"Passwd\" in section [UserAccounts/user1] could not be "
+            "saved to the settings file " +
+                path + ".");
 }
 
 // A save killed at any moment leaves a file that reads whole: every value of
