@@ -10,7 +10,9 @@ role and name, and ends with a count line:
     LABEL: 31 controls, 31 named, 0 unnamed
 
 Unnamed controls are marked "UNNAMED"; names with blanks at either end are
-marked "PADDED" and counted as unnamed, as Orca reads them oddly. With
+marked "PADDED" and counted as unnamed, as Orca reads them oddly. A combo box
+is named by its entry; Orca says what it is for from its labelled-by relation,
+shown after "label", and one without that relation counts as unnamed. With
 PAGE-TAB the page tab of that name (blanks aside) is pressed first, as a
 screen reader's "activate" does. Exits 2 when
 the window is not found. Needs python3-gi and gir1.2-atspi-2.0, and a
@@ -69,6 +71,14 @@ def find_window(app_name, title):
     return None
 
 
+def label_of(node):
+    for relation in node.get_relation_set() or []:
+        if relation.get_relation_type() == Atspi.RelationType.LABELLED_BY:
+            for i in range(relation.get_n_targets()):
+                return relation.get_target(i).get_name() or ""
+    return ""
+
+
 def walk(node, depth, out):
     if node is None or depth > 40:
         return
@@ -77,7 +87,7 @@ def walk(node, depth, out):
         return
     role = node.get_role()
     if role in CONTROL_ROLES:
-        out.append((role, node.get_name() or ""))
+        out.append((role, node.get_name() or "", label_of(node)))
     if role in CONTAINERS:
         return
     for i in range(node.get_child_count()):
@@ -115,15 +125,15 @@ def main():
     controls = []
     walk(window, 0, controls)
     named = 0
-    for role, name in controls:
-        if not name:
-            mark = "UNNAMED"
-        elif name != name.strip():
-            mark = "PADDED"
+    for role, name, caption in controls:
+        if role == Atspi.Role.COMBO_BOX:
+            shown, mark = f"{name!r} label {caption!r}", "" if caption else "UNNAMED"
         else:
-            mark = ""
-            named += 1
-        print(f"  {Atspi.role_get_name(role):14} {name!r} {mark}".rstrip())
+            shown, mark = repr(name), "" if name else "UNNAMED"
+        if not mark and name != name.strip():
+            mark = "PADDED"
+        named += not mark
+        print(f"  {Atspi.role_get_name(role):14} {shown} {mark}".rstrip())
     print(f"{label}: {len(controls)} controls, {named} named, {len(controls) - named} unnamed")
     return 0
 
