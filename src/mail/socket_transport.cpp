@@ -1,25 +1,34 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <cctype>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QSslSocket>
 #include <QStringList>
+#include <algorithm>
+#include <cctype>
 
 #include "mail/pop3_transport.h"
 
 namespace bc {
 
-Security ParseSecurity(std::string_view text) {
+std::optional<Security> ParseSecurity(std::string_view text) {
+  if (text.empty() || text == "0") {
+    return Security::None;
+  }
   if (text == "1") {
     return Security::Tls;
   }
   if (text == "2") {
     return Security::StartTls;
   }
-  return Security::None;
+  return std::nullopt;
+}
+
+std::string SecurityValueError(std::string_view text) {
+  return "the account's Security value \"" + std::string(text) +
+         "\" is not one of \"0\" (none), \"1\" (TLS) or \"2\" (STARTTLS); nothing was sent";
 }
 
 namespace {
@@ -65,6 +74,14 @@ class SocketTransport final : public Pop3Transport {
   }
 
   bool StartTls() override {
+    // Clear text that arrived after the STLS reply would be read as if it came
+    // through TLS: a man in the middle's answers. Nothing may be waiting.
+    if (socket_.bytesAvailable() > 0) {
+      error_ =
+          "the server sent more data after accepting STARTTLS; the connection may be "
+          "under attack";
+      return false;
+    }
     socket_.startClientEncryption();
     if (!socket_.waitForEncrypted(options_.timeoutMs)) {
       return Fail("STARTTLS handshake failed");
@@ -79,9 +96,11 @@ class SocketTransport final : public Pop3Transport {
         return ReadStatus::Closed;
       }
       // A timeout leaves the socket usable: it is our time limit, not a dead socket.
-      if (!socket_.waitForReadyRead(options_.timeoutMs) && socket_.bytesAvailable() == 0) {
+      const int wait = std::min(options_.timeoutMs, waitLimitMs_);
+      waitLimitMs_ = options_.timeoutMs;
+      if (!socket_.waitForReadyRead(wait) && socket_.bytesAvailable() == 0) {
         if (socket_.error() == QAbstractSocket::SocketTimeoutError) {
-          error_ = "no answer from the server within " + std::to_string(options_.timeoutMs) + " ms";
+          error_ = "no answer from the server within " + std::to_string(wait) + " ms";
           return ReadStatus::TimedOut;
         }
         if (socket_.error() == QAbstractSocket::RemoteHostClosedError ||
@@ -107,6 +126,8 @@ class SocketTransport final : public Pop3Transport {
     return ReadStatus::Data;
   }
 
+  void SetWaitLimit(int ms) override { waitLimitMs_ = std::max(ms, 1); }
+
   bool Write(std::string_view data) override {
     if (socket_.state() != QAbstractSocket::ConnectedState) {
       error_ = "the connection is closed";
@@ -125,9 +146,7 @@ class SocketTransport final : public Pop3Transport {
     return true;
   }
 
-  void Close() override {
-    socket_.abort();
-  }
+  void Close() override { socket_.abort(); }
 
   std::string ErrorText() const override { return error_; }
 
@@ -181,6 +200,7 @@ class SocketTransport final : public Pop3Transport {
   }
 
   TransportOptions options_;
+  int waitLimitMs_ = options_.timeoutMs;  // for the next Read only
   QSslSocket socket_;
   std::string error_;
   std::string sslErrors_;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <future>
+#include <thread>
 
 #include "support/fake_transport.h"
 #include "support/test_env.h"
@@ -183,7 +184,8 @@ TEST_F(MailControllerTest, CheckingTurnedOffStaysOffWhenTheBusyFlagClears) {
   settings_.options.CheckMail = 0;
   controller->SetBusy(false);
   QThread::msleep(1100);
-  controller->scheduler().Tick();
+  // Ticks come from the scheduler's own thread, never the UI thread.
+  std::thread([&] { controller->scheduler().Tick(); }).join();
   QCoreApplication::processEvents();  // the start the scheduler handed over
   ASSERT_TRUE(controller->WaitForWorkers(5000));
   EXPECT_EQ(connections_, 0);
