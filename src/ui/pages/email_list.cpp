@@ -70,8 +70,8 @@ EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidge
   emailsBar_->setObjectName(QStringLiteral("emailsProgress"));
   accountsLabel->setBuddy(accountsBar_);
   emailsLabel->setBuddy(emailsBar_);
-  accountsBar_->setAccessibleName(QStringLiteral("Accounts checked"));
-  emailsBar_->setAccessibleName(QStringLiteral("Emails read"));
+  accountsBar_->setAccessibleName(QStringLiteral("Accounts"));
+  emailsBar_->setAccessibleName(QStringLiteral("Emails"));
   for (QProgressBar* bar : {accountsBar_, emailsBar_}) {
     bar->setTextVisible(false);
     bar->setRange(0, 1);  // 0 to 0 would make Qt show a busy bar
