@@ -2,16 +2,24 @@
 """The yardstick of the check benchmark: the least a POP3 client can do.
 
 Sends USER, PASS, STAT, LIST, RETR 1..N and QUIT one at a time over a plain
-connection and throws the data away; no decoding, no storage.
-Usage: minimal_pop3_client.py HOST PORT USER PASS
+connection (or TLS from the first byte) and throws the data away; no
+decoding, no storage.
+Usage: minimal_pop3_client.py [--tls CAFILE] HOST PORT USER PASS
 """
 import socket
+import ssl
 import sys
 
 
 def main():
-    host, port, user, password = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+    args = sys.argv[1:]
+    cafile = None
+    if args[:1] == ["--tls"]:
+        cafile, args = args[1], args[2:]
+    host, port, user, password = args[0], int(args[1]), args[2], args[3]
     sock = socket.create_connection((host, port))
+    if cafile:
+        sock = ssl.create_default_context(cafile=cafile).wrap_socket(sock, server_hostname=host)
     reader = sock.makefile("rb", buffering=1 << 16)
 
     def command(line):

@@ -1,10 +1,12 @@
 #include "cli/check_command.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QString>
+#include <array>
 #include <cstdio>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/commands.h"
 #include "config/paths.h"
@@ -48,22 +50,6 @@ const char* StatusWord(AccountOutcome::Status status) {
   return "";
 }
 
-// Collects what the pass reports; the console shows it when the pass is over.
-class ConsoleObserver final : public CheckObserver {
- public:
-  void AccountFinished(const AccountOutcome& outcome) override { outcomes.push_back(outcome); }
-  void StorageAlert(const std::string& text) override {
-    // The notice text starts with the program name and a run of blanks.
-    const size_t start = text.find("Your email account");
-    std::fprintf(stderr, "brindlecast: %s\n",
-                 text.substr(start == std::string::npos ? 0 : start).c_str());
-  }
-  void NoAccountConfigured(Settings&) override { noAccount = true; }
-
-  std::vector<AccountOutcome> outcomes;
-  bool noAccount = false;
-};
-
 // Fits UTF-8 text into a column of `width` characters: control characters
 // become blanks, a longer text ends in "~", a shorter one is padded.
 std::string Fit(const std::string& text, size_t width) {
@@ -87,58 +73,169 @@ std::string Fit(const std::string& text, size_t width) {
   return out;
 }
 
-void PrintTable(const std::vector<Envelope>& envelopes) {
-  const char* headers[] = {"From", "Subject", "Address",   "Received",
-                           "Size", "Account", "Attachment"};
-  const size_t widths[] = {22, 36, 28, 19, 12, 12, 10};
+std::string TableRow(const std::array<const std::string*, 7>& fields) {
+  static constexpr std::array<size_t, 7> kWidths = {22, 36, 28, 19, 12, 12, 10};
   std::string line;
-  for (size_t c = 0; c < 7; ++c) {
-    line += Fit(headers[c], widths[c]) + (c < 6 ? "  " : "");
+  for (size_t c = 0; c < fields.size(); ++c) {
+    line += Fit(*fields[c], kWidths[c]) + (c + 1 < fields.size() ? "  " : "\n");
   }
-  std::printf("%s\n", line.c_str());
-  for (const Envelope& e : envelopes) {
-    const std::string* fields[] = {&e.from, &e.subject, &e.address,   &e.received,
-                                   &e.size, &e.account, &e.attachment};
-    line.clear();
-    for (size_t c = 0; c < 7; ++c) {
-      line += Fit(*fields[c], widths[c]) + (c < 6 ? "  " : "");
-    }
-    std::printf("%s\n", line.c_str());
-  }
+  return line;
 }
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
+// A JSON string: valid UTF-8 (a broken sequence becomes U+FFFD), quotes,
+// backslashes and control characters escaped.
+std::string JsonString(const std::string& text) {
+  const QByteArray utf8 = QString::fromStdString(text).toUtf8();
+  std::string out = "\"";
+  for (const char c : utf8) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
 }
 
-void PrintJson(const std::vector<Envelope>& envelopes,
-               const std::vector<AccountOutcome>& outcomes) {
-  QJsonArray list;
-  for (const Envelope& e : envelopes) {
-    list.append(QJsonObject{{QStringLiteral("from"), Q(e.from)},
-                            {QStringLiteral("subject"), Q(e.subject)},
-                            {QStringLiteral("address"), Q(e.address)},
-                            {QStringLiteral("received"), Q(e.received)},
-                            {QStringLiteral("size"), Q(e.size)},
-                            {QStringLiteral("account"), Q(e.account)},
-                            {QStringLiteral("attachment"), Q(e.attachment)}});
+// One JSON object, indented as an element of a top-level array.
+std::string JsonObject(const std::vector<std::pair<const char*, std::string>>& members) {
+  std::string out = "        {\n";
+  for (size_t i = 0; i < members.size(); ++i) {
+    out += "            \"" + std::string(members[i].first) + "\": " + members[i].second +
+           (i + 1 < members.size() ? ",\n" : "\n");
   }
-  QJsonArray accounts;
-  for (const AccountOutcome& o : outcomes) {
-    QJsonObject account{{QStringLiteral("account"), Q(o.userName)},
-                        {QStringLiteral("status"), QString::fromLatin1(StatusWord(o.status))},
-                        {QStringLiteral("messages"), o.messages},
-                        {QStringLiteral("deletedAsSpam"), o.deletedAsSpam}};
-    if (!o.error.empty()) {
-      account.insert(QStringLiteral("error"), Q(o.error));
-    }
-    accounts.append(account);
-  }
-  const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("envelopes"), list},
-                                                    {QStringLiteral("accounts"), accounts}})
-                              .toJson(QJsonDocument::Indented);
-  std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+  return out + "        }";
 }
+
+// Prints each envelope the moment the pass accepts it, as a table row or as an
+// element of the JSON document's "envelopes" array, so nothing is held for
+// printing; the accounts follow when the pass is over.
+class ConsoleObserver final : public CheckObserver {
+ public:
+  explicit ConsoleObserver(bool json) : json_(json) {}
+
+  void EnvelopeAccepted(int /*index*/, const Envelope& e) override {
+    Begin();
+    ++accepted_[AccountIndexOf(std::stoll(e.messageId))];
+    if (!json_) {
+      Print(TableRow(
+          {&e.from, &e.subject, &e.address, &e.received, &e.size, &e.account, &e.attachment}));
+      return;
+    }
+    Print((printed_ ? ",\n" : "\n") + JsonObject({{"account", JsonString(e.account)},
+                                                  {"address", JsonString(e.address)},
+                                                  {"attachment", JsonString(e.attachment)},
+                                                  {"from", JsonString(e.from)},
+                                                  {"received", JsonString(e.received)},
+                                                  {"size", JsonString(e.size)},
+                                                  {"subject", JsonString(e.subject)}}));
+    printed_ = true;
+  }
+  void AccountFinished(const AccountOutcome& outcome) override {
+    outcomes_.push_back(outcome);
+    outcomes_.back().messages = accepted_[outcome.accountIndex];
+  }
+  void StorageAlert(const std::string& text) override {
+    // The notice text starts with the program name and a run of blanks.
+    const size_t start = text.find("Your email account");
+    std::fprintf(stderr, "brindlecast: %s\n",
+                 text.substr(start == std::string::npos ? 0 : start).c_str());
+  }
+  void NoAccountConfigured(Settings&) override { noAccount_ = true; }
+
+  [[nodiscard]] bool noAccount() const { return noAccount_; }
+
+  // Ends the listing and prints each account's outcome; true when every
+  // enabled account was checked completely.
+  bool Finish() {
+    Begin();
+    bool allChecked = true;
+    for (const AccountOutcome& o : outcomes_) {
+      allChecked = allChecked && o.status != AccountOutcome::Status::Failed &&
+                   o.status != AccountOutcome::Status::Incomplete;
+    }
+    json_ ? FinishJson() : FinishTable();
+    std::fflush(stdout);
+    return allChecked;
+  }
+
+ private:
+  void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+  void Begin() {
+    if (begun_) {
+      return;
+    }
+    begun_ = true;
+    if (json_) {
+      Print("{\n    \"envelopes\": [");
+      return;
+    }
+    const std::string headers[] = {"From", "Subject", "Address",   "Received",
+                                   "Size", "Account", "Attachment"};
+    Print(TableRow({&headers[0], &headers[1], &headers[2], &headers[3], &headers[4], &headers[5],
+                    &headers[6]}));
+  }
+
+  void FinishTable() {
+    Print("\n");
+    for (const AccountOutcome& o : outcomes_) {
+      std::printf("%s: %s", o.userName.c_str(), StatusWord(o.status));
+      if (o.status == AccountOutcome::Status::Checked ||
+          o.status == AccountOutcome::Status::Incomplete) {
+        std::printf(", %d message%s, %d deleted as spam", o.messages, o.messages == 1 ? "" : "s",
+                    o.deletedAsSpam);
+      }
+      if (!o.error.empty()) {
+        std::printf(o.status == AccountOutcome::Status::Failed ? ": %s" : " (%s)", o.error.c_str());
+      }
+      std::printf("\n");
+    }
+  }
+
+  void FinishJson() {
+    Print(printed_ ? "\n    ],\n    \"accounts\": [" : "],\n    \"accounts\": [");
+    for (size_t i = 0; i < outcomes_.size(); ++i) {
+      const AccountOutcome& o = outcomes_[i];
+      std::vector<std::pair<const char*, std::string>> members = {
+          {"account", JsonString(o.userName)}, {"deletedAsSpam", std::to_string(o.deletedAsSpam)}};
+      if (!o.error.empty()) {
+        members.emplace_back("error", JsonString(o.error));
+      }
+      members.emplace_back("messages", std::to_string(o.messages));
+      members.emplace_back("status", JsonString(StatusWord(o.status)));
+      Print((i > 0 ? ",\n" : "\n") + JsonObject(members));
+    }
+    Print(outcomes_.empty() ? "]\n}\n" : "\n    ]\n}\n");
+  }
+
+  const bool json_;
+  bool begun_ = false;
+  bool printed_ = false;  // an envelope is in the JSON array
+  bool noAccount_ = false;
+  std::map<int, int> accepted_;  // envelopes by account index
+  std::vector<AccountOutcome> outcomes_;
+};
 
 }  // namespace
 
@@ -179,50 +276,18 @@ int RunCheckCommand(const std::vector<std::string>& args) {
     }
   }
 
-  EnvelopeStore envelopes;
-  ConsoleObserver observer;
+  // Nothing is kept for printing: the rows go out as the pass accepts them.
+  EnvelopeStore envelopes(EnvelopeStore::Keep::CountOnly);
+  ConsoleObserver observer(json);
   RunCheck(settings, envelopes, observer, DefaultMailEnvironment());
-  if (observer.noAccount) {
+  if (observer.noAccount()) {
     std::fprintf(stderr,
                  "brindlecast check: no account is configured; add one with the desktop "
                  "program's Properties, or in %s\n",
                  SettingsFilePath().c_str());
     return 1;
   }
-
-  // Messages per account come from the store: what was accepted.
-  const std::vector<Envelope> list = envelopes.Snapshot();
-  for (AccountOutcome& o : observer.outcomes) {
-    for (const Envelope& e : list) {
-      o.messages += AccountIndexOf(std::stoll(e.messageId)) == o.accountIndex;
-    }
-  }
-  if (json) {
-    PrintJson(list, observer.outcomes);
-  } else {
-    PrintTable(list);
-    std::printf("\n");
-  }
-  bool allChecked = true;
-  for (const AccountOutcome& o : observer.outcomes) {
-    if (o.status == AccountOutcome::Status::Failed ||
-        o.status == AccountOutcome::Status::Incomplete) {
-      allChecked = false;
-    }
-    if (!json) {
-      std::printf("%s: %s", o.userName.c_str(), StatusWord(o.status));
-      if (o.status == AccountOutcome::Status::Checked ||
-          o.status == AccountOutcome::Status::Incomplete) {
-        std::printf(", %d message%s, %d deleted as spam", o.messages, o.messages == 1 ? "" : "s",
-                    o.deletedAsSpam);
-      }
-      if (!o.error.empty()) {
-        std::printf(o.status == AccountOutcome::Status::Failed ? ": %s" : " (%s)", o.error.c_str());
-      }
-      std::printf("\n");
-    }
-  }
-  return allChecked ? 0 : 1;
+  return observer.Finish() ? 0 : 1;
 }
 
 }  // namespace bc::cli

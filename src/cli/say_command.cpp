@@ -98,7 +98,9 @@ int RunSay(const std::vector<std::string>& args) {
     return kUsageError;
   }
 
-  SpeechEngine engine(say.voice);
+  // Rendering into a file needs no sound device: asking the sound server for
+  // one would only delay the first audio.
+  SpeechEngine engine(say.voice, /*forceSilent=*/!say.wav.empty());
   const auto start = std::chrono::steady_clock::now();
   const auto stamp = [&start] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

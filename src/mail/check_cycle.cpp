@@ -40,6 +40,57 @@ double ParseDecimalFraction(const std::string& text) {
   return value;
 }
 
+// A window pays for its CAPA only past a few messages.
+constexpr int kPipelineFrom = 16;
+constexpr int kWindowMessages = 64;
+// Replies read ahead are held until their turn: the window's LIST sizes stay
+// under this (one message at least), so memory does not grow with it.
+constexpr int64_t kWindowBytes = 4 << 20;
+
+// Which RETR of an account's pass are out: one ahead of the message being
+// read, or with pipelining up to a window of them.
+class RetrieveWindow {
+ public:
+  RetrieveWindow(Pop3Session& session, int count, bool pipelined)
+      : session_(session), count_(count), pipelined_(pipelined) {}
+
+  // Sends RETR up to message `first` (the next to be read) and, pipelined, as
+  // far past it as the window allows.
+  void SendThrough(int first) {
+    // Refilled once half empty, so the commands go out in batches, not one
+    // write (and wait) per message.
+    const int outstanding = sent_ - first + 1;
+    if (pipelined_ && outstanding > 0 &&
+        (outstanding > kWindowMessages / 2 || bytes_ > kWindowBytes / 2)) {
+      return;
+    }
+    const int last = std::min(count_, pipelined_ ? first + kWindowMessages - 1 : first);
+    while (sendOk_ && sent_ < last) {
+      const int n = sent_ + 1;
+      const int64_t size = session_.MessageSize(n);
+      if (n > first && bytes_ + size > kWindowBytes) {
+        return;
+      }
+      sendOk_ = session_.SendRetrieve(n);
+      if (sendOk_) {
+        ++sent_;
+        bytes_ += size;
+      }
+    }
+  }
+
+  [[nodiscard]] bool Sent(int n) const { return n <= sent_; }
+  void Received(int n) { bytes_ -= session_.MessageSize(n); }
+
+ private:
+  Pop3Session& session_;
+  const int count_;
+  const bool pipelined_;
+  int sent_ = 0;
+  bool sendOk_ = true;
+  int64_t bytes_ = 0;  // LIST sizes of the RETR out and not yet read
+};
+
 // How an account's part of the pass ended; each ending moves on differently.
 enum class AccountEnd {
   ConnectFailed,  // not reachable or login refused
@@ -120,17 +171,22 @@ class AccountPass {
     messagesLeft_ = count;
     outcome_.status = AccountOutcome::Status::Checked;
     // The next RETR goes out before a message is decoded, so the server reads
-    // the next message while this one is worked on. Only one command is ever
-    // outstanding: the DELE of a spam message waits until the next reply is in.
-    bool sent = session.SendRetrieve(1);
+    // the next message while this one is worked on; a server that takes
+    // pipelined commands gets a window of them. The DELE of a spam message waits
+    // until the next reply is in (the session reads the rest of the window
+    // before it, so every reply still meets its command).
+    const bool pipelined = count >= kPipelineFrom && session.Capabilities() && session.pipelining();
+    RetrieveWindow window(session, count, pipelined);
+    window.SendThrough(1);
     for (int n = 1; n <= count; ++n) {
       observer_.SetTrayIcon(TrayState::Checking);
       std::string text;
-      const Retrieval got = ReadMessage(session, n, sent, text);
+      const Retrieval got = ReadMessage(session, n, window.Sent(n), text);
       if (got == Retrieval::Failed) {
         break;
       }
-      sent = n < count ? session.SendRetrieve(n + 1) : true;
+      window.Received(n);
+      window.SendThrough(n + 1);
       if (got == Retrieval::Ok) {
         CheckMessage(n, std::move(text), session.MessageSize(n),
                      haveUniqueIds ? session.UniqueId(n) : "");

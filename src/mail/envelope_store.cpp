@@ -5,16 +5,30 @@ namespace bc {
 void EnvelopeStore::Clear() {
   std::lock_guard lock(mutex_);
   entries_.clear();
+  counted_ = 0;
 }
 
-void EnvelopeStore::Append(Envelope entry) {
+void EnvelopeStore::Append(const Envelope& entry) {
   std::lock_guard lock(mutex_);
+  if (!keep_) {
+    ++counted_;
+    return;
+  }
+  entries_.push_back(entry);
+}
+
+void EnvelopeStore::Append(Envelope&& entry) {
+  std::lock_guard lock(mutex_);
+  if (!keep_) {
+    ++counted_;
+    return;
+  }
   entries_.push_back(std::move(entry));
 }
 
 int EnvelopeStore::Count() const {
   std::lock_guard lock(mutex_);
-  return static_cast<int>(entries_.size());
+  return static_cast<int>(entries_.size()) + counted_;
 }
 
 Envelope EnvelopeStore::Get(int k) const {

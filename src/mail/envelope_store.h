@@ -8,7 +8,7 @@ namespace bc {
 
 /// The envelope of one accepted message. All texts are UTF-8 copies.
 struct Envelope {
-  std::string from;        // sender display text
+  std::string from;  // sender display text
   std::string subject;
   std::string received;    // date and time text
   std::string size;        // "%.3f KB"
@@ -42,8 +42,16 @@ struct Envelope {
 /// every operation holds one lock, so readers always see whole entries.
 class EnvelopeStore {
  public:
+  /// CountOnly: the store counts what is appended and keeps nothing, for a
+  /// reader that takes each envelope as it is accepted, so a pass over any
+  /// mailbox stays within the memory of one message.
+  enum class Keep { Entries, CountOnly };
+  explicit EnvelopeStore(Keep keep = Keep::Entries) : keep_(keep == Keep::Entries) {}
+
   void Clear();
-  void Append(Envelope entry);
+  void Append(const Envelope& entry);
+  void Append(Envelope&& entry);
+  /// Every entry appended since Clear, kept or not.
   [[nodiscard]] int Count() const;
   /// Entry k (a copy); an empty envelope when k is out of range.
   [[nodiscard]] Envelope Get(int k) const;
@@ -61,6 +69,8 @@ class EnvelopeStore {
  private:
   mutable std::mutex mutex_;
   std::vector<Envelope> entries_;
+  bool keep_ = true;
+  int counted_ = 0;  // appended and not kept
 };
 
 }  // namespace bc

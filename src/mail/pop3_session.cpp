@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "mail/pop3_reply.h"
+#include "mime/text_case.h"
 
 namespace bc {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
+// The least a message read asks for, however close its expected end.
+constexpr int64_t kMinRead = 4096;
 // RFC 1939 keeps replies to 512 octets; greetings and -ERR texts run longer on
 // real servers, but nothing honest comes near this.
 constexpr size_t kMaxStatusLine = 64 * 1024;
@@ -124,6 +128,14 @@ Pop3Session::LineStatus Pop3Session::ReadLine(std::string& line, size_t maxLine)
 }
 
 bool Pop3Session::Send(const std::string& command) {
+  if (broken_) {
+    return false;
+  }
+  if (!open_) {
+    return Fail("not connected");
+  }
+  // This command's reply comes after theirs: read them first.
+  HoldRepliesInFlight();
   if (broken_) {
     return false;
   }
@@ -253,6 +265,19 @@ bool Pop3Session::List() {
   return true;
 }
 
+bool Pop3Session::Capabilities() {
+  pipelining_ = false;
+  std::vector<std::string> lines;
+  if (!Command("CAPA\r\n") || !ReadListing(lines)) {
+    return false;
+  }
+  for (const std::string& line : lines) {
+    const std::string_view name = std::string_view(line).substr(0, line.find(' '));
+    pipelining_ = pipelining_ || ToLowerAscii(name) == "pipelining";
+  }
+  return true;
+}
+
 bool Pop3Session::Uidl() {
   uniqueIds_.clear();
   std::vector<std::string> lines;
@@ -300,6 +325,13 @@ bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
   }
   messageText_ = std::move(status);
   messageText_ += "\r\n";
+  // The usual case once replies are pipelined: the whole reply is already in the
+  // read buffer (the LF before it ends the status line).
+  if (const size_t end = buffer_.find("\n.\r\n", consumed_ - 1); end != std::string::npos) {
+    messageText_.append(buffer_, consumed_, end + 4 - consumed_);
+    consumed_ = end + 4;
+    return true;
+  }
   if (listed > 0) {
     // Room for the usual CR LF and stuffing growth, so the text is not copied
     // while it grows; never more than the bound, whatever LIST claimed.
@@ -336,9 +368,14 @@ bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
       messageText_.shrink_to_fit();
       return false;
     }
+    // Reading little past the expected end keeps what belongs to the next
+    // replies, copied into the read buffer below, small.
     const auto room = static_cast<size_t>(bound + 5 - size);
+    const size_t want = listed > 0
+                            ? static_cast<size_t>(std::max<int64_t>(listed + 5 - size, kMinRead))
+                            : 4 * kChunk;
     switch (const bc::ReadStatus status =
-                transport_->Read(messageText_, std::min(4 * kChunk, room))) {
+                transport_->Read(messageText_, std::min({4 * kChunk, room, want}))) {
       case ReadStatus::Data:
         break;
       case ReadStatus::Closed:
@@ -362,12 +399,71 @@ bool Pop3Session::Retrieve(int messageNumber) {
 
 bool Pop3Session::SendRetrieve(int messageNumber) {
   messageText_.clear();
-  retrieving_ = messageNumber;
-  return Send("RETR " + std::to_string(messageNumber) + "\r\n");
+  const std::string command = "RETR " + std::to_string(messageNumber) + "\r\n";
+  if (pipelining_ && !inFlight_.empty()) {
+    if (broken_) {
+      return false;
+    }
+    if (!open_) {
+      return Fail("not connected");
+    }
+    outgoing_ += command;
+    inFlight_.push_back({messageNumber, SteadyClock::now()});
+    return true;
+  }
+  if (!Send(command)) {
+    return false;
+  }
+  inFlight_.push_back({messageNumber, sentAt_});
+  return true;
+}
+
+bool Pop3Session::Flush() {
+  if (outgoing_.empty()) {
+    return true;
+  }
+  const std::string commands = std::exchange(outgoing_, {});
+  // Some of the commands may have reached the server: nothing can be matched any more.
+  return transport_->Write(commands) || Broken(transport_->ErrorText());
+}
+
+bool Pop3Session::ReadNextInFlight() {
+  const InFlight next = inFlight_.front();
+  inFlight_.pop_front();
+  if (!Flush()) {
+    return false;
+  }
+  // A pipelined reply can only start once the one before it has ended.
+  sentAt_ = std::max(next.sentAt, lastReplyEnd_);
+  AllowFor(0);
+  const bool ok = ReadMessage(true, next.messageNumber);
+  lastReplyEnd_ = SteadyClock::now();
+  return ok;
+}
+
+void Pop3Session::HoldRepliesInFlight() {
+  while (!inFlight_.empty()) {
+    const std::string before = lastError_;
+    const bool ok = ReadNextInFlight();
+    held_.push_back({ok, std::move(messageText_), lastError_ != before ? lastError_ : ""});
+    messageText_.clear();
+  }
 }
 
 bool Pop3Session::ReadRetrieved() {
-  return ReadMessage(true, retrieving_);
+  if (!held_.empty()) {
+    HeldReply reply = std::move(held_.front());
+    held_.pop_front();
+    messageText_ = std::move(reply.text);
+    if (!reply.error.empty()) {
+      lastError_ = std::move(reply.error);
+    }
+    return reply.ok;
+  }
+  if (inFlight_.empty()) {
+    return Fail("no message was asked for");
+  }
+  return ReadNextInFlight();
 }
 
 bool Pop3Session::Top(int messageNumber, int lines) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,13 @@ class Pop3Session {
   /// than the STAT count plus slack fails.
   bool List();
 
+  /// "CAPA" (RFC 2449): learns whether the server takes pipelined commands.
+  /// False when the server does not answer it, which changes nothing else.
+  bool Capabilities();
+
+  /// The server's CAPA listed PIPELINING: several RETR may be in flight at once.
+  [[nodiscard]] bool pipelining() const { return pipelining_; }
+
   /// "UIDL". Fills the unique ids; false when the server does not offer it.
   bool Uidl();
 
@@ -80,11 +88,17 @@ class Pop3Session {
   bool Retrieve(int messageNumber);
 
   /// Retrieve in two halves: SendRetrieve sends "RETR n" and returns at once,
-  /// ReadRetrieved reads its reply as Retrieve does. Between the two the caller
-  /// may work on the previous message while the server prepares this one; no
-  /// other command may be sent in between.
+  /// ReadRetrieved reads the reply of the oldest RETR in flight as Retrieve does.
+  /// Between the two the caller may work on the previous message while the
+  /// server prepares this one. Without pipelining() one RETR at a time; with it,
+  /// several (the commands go out together at the next read), each deadline
+  /// running from when its reply can start. Any other command first reads the
+  /// replies still in flight and keeps them, in order, for ReadRetrieved: replies
+  /// are always matched to their commands.
   bool SendRetrieve(int messageNumber);
   bool ReadRetrieved();
+  /// RETR sent and not yet given out by ReadRetrieved.
+  [[nodiscard]] size_t retrievesInFlight() const { return inFlight_.size() + held_.size(); }
 
   /// "TOP n lines". Fills messageText() like Retrieve; a stall or close before
   /// the end fails.
@@ -123,6 +137,9 @@ class Pop3Session {
   bool ReadStatus(std::string* reply);
   bool ReadListing(std::vector<std::string>& lines);
   bool ReadMessage(bool acceptTruncated, int messageNumber);
+  bool Flush();
+  bool ReadNextInFlight();
+  void HoldRepliesInFlight();
   bool WaitLimit();
   bool ReadFailed(bc::ReadStatus status);
   void AllowFor(int64_t expectedBytes);
@@ -134,12 +151,28 @@ class Pop3Session {
   ReplyLimits limits_;
   SteadyClock::time_point sentAt_;    // when the reply being read was asked for
   SteadyClock::time_point deadline_;  // when it must be complete
-  std::string password_;              // kept only to keep it out of lastError()
-  std::string buffer_;                // bytes read but not yet consumed
+  SteadyClock::time_point lastReplyEnd_{};
+  std::string password_;  // kept only to keep it out of lastError()
+  std::string buffer_;    // bytes read but not yet consumed
   size_t consumed_ = 0;
   bool open_ = false;
   bool broken_ = false;  // a reply was given up: nothing more is sent
-  int retrieving_ = 0;   // the message number of the RETR in flight
+  bool pipelining_ = false;
+  // A RETR sent, and when: its deadline runs from then, or from the end of the
+  // reply before it, whichever is later.
+  struct InFlight {
+    int messageNumber;
+    SteadyClock::time_point sentAt;
+  };
+  std::deque<InFlight> inFlight_;
+  // Replies read ahead because another command had to go out.
+  struct HeldReply {
+    bool ok;
+    std::string text;
+    std::string error;
+  };
+  std::deque<HeldReply> held_;
+  std::string outgoing_;  // pipelined commands not yet written
 
   int messageCount_ = 0;
   int64_t mailboxSize_ = 0;

@@ -5,6 +5,7 @@
 #include "mime/transfer_encoding.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -453,13 +454,40 @@ class MimeDecoder::Walk {
   std::string pendingValue_;
 };
 
+namespace {
+
+constexpr std::size_t kReserveFrom = 256 * 1024;
+
+// The LF bytes of `text`, eight at a time: a byte-wise count took as long as
+// the whole walk.
+std::size_t CountLineFeeds(std::string_view text) {
+  constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+  constexpr std::uint64_t kLineFeeds = 0x0a0a0a0a0a0a0a0aULL;
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  std::size_t count = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    const std::uint64_t x = word ^ kLineFeeds;  // a zero byte where there was an LF
+    // The top bit of each zero byte, then their sum in the top byte (no popcount
+    // instruction is assumed).
+    const std::uint64_t zero = ~((((x & kLow7) + kLow7) | x) | kLow7);
+    count += static_cast<std::size_t>(((zero >> 7) * kOnes) >> 56);
+  }
+  for (; i < text.size(); ++i) {
+    count += text[i] == '\n';
+  }
+  return count;
+}
+
+}  // namespace
+
 bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
-  if (collectBody_) {
+  if (collectBody_ && messageText.size() > kReserveFrom) {
     // At most one body line per line end: reserving it spares a large message the
-    // copies of a doubling vector.
-    out.bodyLines.reserve(
-        out.bodyLines.size() + 1 +
-        static_cast<std::size_t>(std::count(messageText.begin(), messageText.end(), '\n')));
+    // copies of a doubling vector (a small one grows in a few cheap steps).
+    out.bodyLines.reserve(out.bodyLines.size() + 1 + CountLineFeeds(messageText));
   }
   Start(messageText);
   Walk walk(*this, out);
@@ -469,6 +497,7 @@ bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
 void MimeDecoder::Start(std::string_view text) {
   remaining_ = text;
   endOfMessage_ = false;
+  peekedAt_ = nullptr;
 }
 
 namespace {
@@ -491,8 +520,17 @@ std::pair<std::size_t, std::size_t> FirstLine(std::string_view text) {
 
 }  // namespace
 
+std::pair<std::size_t, std::size_t> MimeDecoder::NextLineEnd() const {
+  // The walk peeks at most lines before it takes them: each is searched once.
+  if (remaining_.data() != peekedAt_) {
+    peekedAt_ = remaining_.data();
+    peeked_ = FirstLine(remaining_);
+  }
+  return peeked_;
+}
+
 std::string_view MimeDecoder::TakeLine() {
-  const auto [length, ending] = FirstLine(remaining_);
+  const auto [length, ending] = NextLineEnd();
   std::string_view line = remaining_.substr(0, length);
   bool terminator = line == "." && remaining_.size() == length + ending;
   remaining_.remove_prefix(length + ending);
@@ -508,7 +546,7 @@ std::string_view MimeDecoder::TakeLine() {
 }
 
 std::string_view MimeDecoder::PeekLine() const {
-  std::string_view line = remaining_.substr(0, FirstLine(remaining_).first);
+  std::string_view line = remaining_.substr(0, NextLineEnd().first);
   if (!line.empty() && line.front() == '.') {
     line.remove_prefix(1);
   }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace bc {
@@ -56,8 +57,14 @@ class MimeDecoder {
  private:
   class Walk;
 
+  // Where the next line ends (its length, the length of its line end), found
+  // once for the text at peekedAt_.
+  [[nodiscard]] std::pair<std::size_t, std::size_t> NextLineEnd() const;
+
   std::string_view remaining_;
   bool endOfMessage_ = false;
+  mutable const char* peekedAt_ = nullptr;
+  mutable std::pair<std::size_t, std::size_t> peeked_;
   bool collectBody_ = true;
 };
 

@@ -122,8 +122,9 @@ std::string FakeMailbox::Answer(const std::string& command, bool& quit) {
       return "-ERR not supported\r\n";
     }
     if (number > 0) {
-      return valid(number) ? "+OK " + std::to_string(number) + " " + messages[number - 1].uid + "\r\n"
-                           : "-ERR no such message\r\n";
+      return valid(number)
+                 ? "+OK " + std::to_string(number) + " " + messages[number - 1].uid + "\r\n"
+                 : "-ERR no such message\r\n";
     }
     std::string reply = "+OK\r\n";
     for (size_t i = 0; i < messages.size(); ++i) {
@@ -139,6 +140,9 @@ std::string FakeMailbox::Answer(const std::string& command, bool& quit) {
     }
     return valid(number) ? "+OK\r\n" + Stuffed(messages[number - 1].text) + ".\r\n"
                          : "-ERR no such message\r\n";
+  }
+  if (verb == "CAPA" && offersPipelining) {
+    return "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n";
   }
   if (verb == "TOP") {
     if (!valid(number)) {

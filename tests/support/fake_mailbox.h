@@ -29,6 +29,7 @@ class FakeMailbox {
 
   bool unreachable = false;
   bool offersUidl = true;
+  bool offersPipelining = false;      // CAPA lists PIPELINING (no CAPA without it)
   std::vector<std::string> commands;  // every command received, without CR LF
   std::vector<Message> messages;
   int connections = 0;

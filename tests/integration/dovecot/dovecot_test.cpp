@@ -20,7 +20,8 @@ const std::string kDir = BC_POP3_DIR;
 // repeat: plain, alternative, attachment, base64, qp, utf8subject, dotlines, spam.
 void Populate(const std::string& user, int count) {
   const std::string quiet = " >/dev/null 2>&1";
-  ASSERT_EQ(std::system(("bash '" + kScript + "' clear '" + kDir + "' " + user + quiet).c_str()), 0);
+  ASSERT_EQ(std::system(("bash '" + kScript + "' clear '" + kDir + "' " + user + quiet).c_str()),
+            0);
   ASSERT_EQ(std::system(("bash '" + kScript + "' populate '" + kDir + "' " + user + " " +
                          std::to_string(count) + " 2500" + quiet)
                             .c_str()),
@@ -158,13 +159,40 @@ TEST_F(DovecotTest, SpamIsGoneFromTheServerAndTheRestStays) {
   std::tm today{};
   const std::time_t now = std::time(nullptr);
   ::localtime_r(&now, &today);
-  const std::string log = test::ReadFile(dir_.File("Log/spammed" + std::to_string(today.tm_year + 1900) +
-                                                   "-" + std::to_string(today.tm_mon + 1) + "-" +
-                                                   std::to_string(today.tm_mday) + ".log"));
+  const std::string log = test::ReadFile(
+      dir_.File("Log/spammed" + std::to_string(today.tm_year + 1900) + "-" +
+                std::to_string(today.tm_mon + 1) + "-" + std::to_string(today.tm_mday) + ".log"));
   EXPECT_NE(log.find("Sender 1  WIN MONEY NOW!!! message 8  sender1@example.com  "),
             std::string::npos)
       << log;
   EXPECT_NE(log.find("  spammed\n"), std::string::npos);
+}
+
+// Past 16 messages the pass pipelines its RETR (Dovecot offers PIPELINING); over
+// TLS, with spam all through the mailbox, it lists and deletes what a pass of
+// one command at a time does.
+TEST_F(DovecotTest, APipelinedPassDeletesEverySpamAndListsTheRest) {
+  Populate("pipelined", 60);
+  settings_.options.LogDeleted = true;
+  MailAccount account = Account("pipelined", Security::Tls);
+  account.FilterSubject = true;
+  account.Filter = "win money;";
+  Check(account);
+  ASSERT_EQ(observer_.all.size(), 1u);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Checked) << observer_.all[0].error;
+  EXPECT_EQ(observer_.all[0].deletedAsSpam, 7);  // every eighth message
+  ASSERT_EQ(store_.Count(), 53);
+  for (int k = 0; k < store_.Count(); ++k) {
+    const Envelope e = store_.Get(k);
+    const int n = k + 1 + k / 7;  // the message number the row was retrieved as
+    EXPECT_EQ(e.subject.find("WIN MONEY"), std::string::npos) << k;
+    EXPECT_NE(e.subject.find(" " + std::to_string(n)), std::string::npos) << k << e.subject;
+  }
+  const std::vector<std::string> left = ServerSubjects(Account("pipelined"));
+  ASSERT_EQ(left.size(), 53u);
+  EXPECT_EQ(left.back(), store_.Get(52).subject);
+  const std::string trace = test::ReadFile(dir_.File("command.log"));
+  EXPECT_NE(trace.find("<pipelined> RETR 59 of 52\n"), std::string::npos) << trace.substr(0, 400);
 }
 
 // The list's selected rows, by messageId.

@@ -152,6 +152,72 @@ TEST_F(CheckCycleTest, SpamIsDeletedAndLaterMessagesRenumbered) {
                      "  jsmith\n");
 }
 
+// A pipelined pass lists, deletes and logs exactly what a pass of one command at
+// a time does, spam next to spam and a failed RETR inside the window included.
+TEST_F(CheckCycleTest, PipelinedPassMatchesOneAtATime) {
+  settings_.options.LogDeleted = true;
+  settings_.options.CheckLines = 1;
+  std::vector<std::string> texts;
+  for (int n = 1; n <= 90; ++n) {
+    const bool spam = n == 5 || n == 6 || n == 70;
+    texts.push_back(Message(spam ? "postmaster" : "N <n" + std::to_string(n) + "@x.com>",
+                            "message " + std::to_string(n), "Line " + std::to_string(n) + "\r\n"));
+  }
+  struct Run {
+    std::vector<Envelope> list;
+    std::vector<AccountOutcome> outcomes;
+    std::string trace, log, sent;
+    int remaining;
+  };
+  auto pass = [&](bool pipelining, int failing) {
+    test::TempDir dir;
+    MailEnvironment environment = environment_;
+    environment.commandLogPath = dir.File("command.log");
+    environment.deletedLogDir = dir.File("Log");
+    test::FakeMailbox box(texts);
+    box.offersPipelining = pipelining;
+    if (failing > 0) {
+      box.OverrideRetrieve(failing, "-ERR gone\r\n");
+    }
+    environment.makeTransport = [&box](const MailAccount&) { return box.Connect(); };
+    Settings settings = settings_;
+    settings.accounts.clear();
+    MailAccount account;
+    account.UserName = "alice";
+    account.POP3Server = "127.0.0.1";
+    account.POP3Port = "110";
+    account.CheckMark = true;
+    settings.accounts.push_back(account);
+    EnvelopeStore store;
+    Recorder recorder;
+    RunCheck(settings, store, recorder, environment);
+    return Run{store.Snapshot(),
+               recorder.outcomes,
+               test::ReadFile(dir.File("command.log")),
+               test::ReadFile(dir.File("Log/alice2026-12-7.log")),
+               box.Sent(),
+               box.Remaining()};
+  };
+  for (const int failing : {0, 40}) {
+    const Run plain = pass(false, failing);
+    const Run piped = pass(true, failing);
+    EXPECT_EQ(piped.list, plain.list) << failing;
+    ASSERT_EQ(piped.outcomes.size(), 1u);
+    EXPECT_EQ(piped.outcomes[0].status, plain.outcomes[0].status) << failing;
+    EXPECT_EQ(piped.outcomes[0].error, plain.outcomes[0].error) << failing;
+    EXPECT_EQ(piped.outcomes[0].deletedAsSpam, plain.outcomes[0].deletedAsSpam) << failing;
+    EXPECT_EQ(piped.trace, plain.trace) << failing;
+    EXPECT_EQ(piped.log, plain.log) << failing;
+    EXPECT_EQ(piped.remaining, plain.remaining) << failing;
+    EXPECT_NE(plain.sent.find("RETR 6\r\nUIDL 5\r\nDELE 5\r\nRETR 7\r\n"), std::string::npos);
+    // The window: RETR 64 went out before message 1's reply was read (before the
+    // DELE of message 5), and every DELE still follows its UIDL check.
+    EXPECT_LT(piped.sent.find("RETR 64\r\n"), piped.sent.find("UIDL 5\r\n")) << failing;
+    EXPECT_NE(piped.sent.find("UIDL 5\r\nDELE 5\r\n"), std::string::npos) << failing;
+  }
+  EXPECT_EQ(pass(true, 0).remaining, 87);
+}
+
 TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
   MailAccount& account =
       AddAccount("alice", test::FakeMailbox({Message("Friend <joe@example.com>", "Visit Essex"),

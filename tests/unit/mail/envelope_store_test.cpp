@@ -27,6 +27,19 @@ TEST(EnvelopeStoreTest, ClearEmptiesAndFindsFail) {
   EXPECT_EQ(store.Get(0), Envelope{});
 }
 
+TEST(EnvelopeStoreTest, CountOnlyCountsAndKeepsNothing) {
+  EnvelopeStore store(EnvelopeStore::Keep::CountOnly);
+  const Envelope a = Make("a", 0, "<a@x>");
+  store.Append(a);
+  store.Append(Make("b", 65536, "<b@x>"));
+  EXPECT_EQ(store.Count(), 2);
+  EXPECT_TRUE(store.Snapshot().empty());
+  store.SetMessageId(1, "7");  // rows it does not keep are left alone
+  EXPECT_EQ(store.Get(1), Envelope{});
+  store.Clear();
+  EXPECT_EQ(store.Count(), 0);
+}
+
 TEST(EnvelopeStoreTest, FindsTakeTheFirstExactMatch) {
   EnvelopeStore store;
   store.Append(Make("account1", MakeMessageId(0, 1), "<same@x>"));

@@ -47,6 +47,15 @@ TEST(MimeDecoderLines, TakeAndPeekFollowTheTransfer) {
   EXPECT_FALSE(d.EndOfMessage());
   EXPECT_EQ(d.TakeLine(), "last line without break");
   EXPECT_EQ(d.PeekLine(), "");
+
+  // A new text at the same address (a reused buffer) is searched anew.
+  std::string buffer = "first\r\nline\r\n";
+  d.Start(buffer);
+  EXPECT_EQ(d.PeekLine(), "first");
+  buffer.replace(0, buffer.size(), "ab\r\ncdefg\r\n..");
+  d.Start(buffer);
+  EXPECT_EQ(d.PeekLine(), "ab");
+  EXPECT_EQ(d.TakeLine(), "ab");
 }
 
 TEST(MimeDecoderLines, ContinuationLines) {
