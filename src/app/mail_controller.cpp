@@ -15,45 +15,79 @@ constexpr int kAnimationStepMs = 500;
 
 }  // namespace
 
-// The workers' way back to the controller: runs calls on the UI thread while
-// the controller exists, and nothing once it has been cut at shutdown.
-class MailController::Link {
- public:
-  explicit Link(MailController* controller) : controller_(controller) {}
+WorkerShared::WorkerShared(MailController* controller, MailEnvironment env,
+                           MailAnnouncer* announcer)
+    : environment(std::move(env)), controller_(controller), announcer_(announcer) {
+  // Every transport a worker opens gives up its waits once the program ends.
+  environment.makeTransport =
+      [make = std::move(environment.makeTransport),
+       cancel = std::shared_ptr<const std::atomic<bool>>(cancel)](const MailAccount& account) {
+        std::unique_ptr<Pop3Transport> transport = make(account);
+        if (transport) {
+          transport->SetCancel(cancel);
+        }
+        return transport;
+      };
+}
 
-  void Cut() {
+void WorkerShared::Cut() {
+  std::lock_guard lock(mutex_);
+  *cancel = true;
+  controller_ = nullptr;
+  announcer_ = nullptr;
+}
+
+void WorkerShared::SetAnnouncer(MailAnnouncer* announcer) {
+  std::lock_guard lock(mutex_);
+  announcer_ = announcer;
+}
+
+void WorkerShared::Announce(const AppOptions& options, const Envelope& envelope) {
+  // Under the lock, so Cut waits for an announcement under way to end.
+  std::lock_guard lock(mutex_);
+  if (announcer_) {
+    announcer_->AnnounceMessage(options, envelope);
+  }
+}
+
+void WorkerShared::Post(std::function<void(MailController&)> call) {
+  std::lock_guard lock(mutex_);
+  if (MailController* c = controller_) {
+    QMetaObject::invokeMethod(
+        c, [c, call = std::move(call)] { call(*c); }, Qt::QueuedConnection);
+  }
+}
+
+void WorkerShared::Send(const std::function<void(MailController&)>& call) {
+  MailController* c = nullptr;
+  {
     std::lock_guard lock(mutex_);
-    controller_ = nullptr;
+    c = controller_;
   }
+  if (!c) {
+    return;
+  }
+  if (QThread::currentThread() == c->thread()) {
+    call(*c);
+    return;
+  }
+  QMetaObject::invokeMethod(
+      c, [c, &call] { call(*c); }, Qt::BlockingQueuedConnection);
+}
 
-  void Post(std::function<void(MailController&)> call) {
+void WorkerShared::WorkerEnded(std::atomic<bool>& running) {
+  {
     std::lock_guard lock(mutex_);
-    if (MailController* c = controller_) {
-      QMetaObject::invokeMethod(c, [c, call = std::move(call)] { call(*c); }, Qt::QueuedConnection);
-    }
+    running = false;
+    animating = false;
   }
+  ended_.notify_all();
+}
 
-  // Runs the call on the UI thread and waits for it.
-  void Send(std::function<void(MailController&)> call) {
-    MailController* c = nullptr;
-    {
-      std::lock_guard lock(mutex_);
-      c = controller_;
-    }
-    if (!c) {
-      return;
-    }
-    if (QThread::currentThread() == c->thread()) {
-      call(*c);
-      return;
-    }
-    QMetaObject::invokeMethod(c, [c, &call] { call(*c); }, Qt::BlockingQueuedConnection);
-  }
-
- private:
-  std::mutex mutex_;
-  MailController* controller_;
-};
+bool WorkerShared::WaitIdle(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return ended_.wait_for(lock, limit, [this] { return !checkRunning && !deleteRunning; });
+}
 
 namespace {
 
@@ -64,13 +98,12 @@ class WorkerObserver final : public CheckObserver {
   using Link = std::function<void(std::function<void(MailView&)>)>;
 
   WorkerObserver(std::function<void(std::function<void(MailView&)>)> post,
-                 std::function<void(Settings&)> askForAccount, MailAnnouncer* announcer,
-                 const AppOptions& options, std::atomic<int>& largest)
+                 std::function<void(Settings&)> askForAccount, WorkerShared& shared,
+                 const AppOptions& options)
       : post_(std::move(post)),
         askForAccount_(std::move(askForAccount)),
-        announcer_(announcer),
-        options_(options),
-        largest_(largest) {}
+        shared_(shared),
+        options_(options) {}
 
   void SetTitle(const std::string& title) override {
     post_([title](MailView& v) { v.SetTitle(title); });
@@ -92,16 +125,14 @@ class WorkerObserver final : public CheckObserver {
   }
   void EnvelopeAccepted(int index, const Envelope& envelope) override {
     post_([index, envelope](MailView& v) { v.AppendEnvelope(index, envelope); });
-    if (announcer_) {
-      announcer_->AnnounceMessage(options_, envelope);
-    }
+    shared_.Announce(options_, envelope);
   }
   void StorageAlert(const std::string& text) override {
     post_([text](MailView& v) { v.ShowStorageNotice(text); });
   }
   void NoAccountConfigured(Settings& settings) override { askForAccount_(settings); }
   void PassFinished(int largestMailbox) override {
-    largest_ = largestMailbox;
+    shared_.largestMailbox = largestMailbox;
     post_([](MailView& v) { v.RebuildList(); });
   }
   void AccountFinished(const AccountOutcome& outcome) override {
@@ -115,9 +146,8 @@ class WorkerObserver final : public CheckObserver {
  private:
   std::function<void(std::function<void(MailView&)>)> post_;
   std::function<void(Settings&)> askForAccount_;
-  MailAnnouncer* announcer_;
+  WorkerShared& shared_;
   const AppOptions& options_;
-  std::atomic<int>& largest_;
   std::vector<std::string> problems_;
 };
 
@@ -129,20 +159,19 @@ MailController::MailController(Settings& settings, MailView& view, MailAnnouncer
     : QObject(parent),
       settings_(settings),
       view_(view),
-      announcer_(announcer),
       voiceBusy_(std::move(voiceBusy)),
-      environment_(std::move(environment)),
-      store_(std::make_shared<EnvelopeStore>()),
-      link_(std::make_shared<Link>(this)),
+      shared_(std::make_shared<WorkerShared>(this, std::move(environment), announcer)),
       scheduler_(*this, clock) {
-  if (!environment_.clock) {
-    environment_.clock = &clock;
+  if (!shared_->environment.clock) {
+    shared_->environment.clock = &clock;
   }
   animation_.setInterval(kAnimationStepMs);
   connect(&animation_, &QTimer::timeout, this, &MailController::AnimationTick);
 }
 
-MailController::~MailController() { Shutdown(); }
+MailController::~MailController() {
+  Shutdown();
+}
 
 void MailController::Start() {
   ApplyPeriod(false);
@@ -153,15 +182,17 @@ void MailController::Start() {
 
 void MailController::Shutdown() {
   scheduler_.Stop();
-  link_->Cut();
+  shared_->Cut();
   animation_.stop();
   std::lock_guard lock(workersMutex_);
-  // Workers still running end with the process; they no longer report.
-  if (checkThread_.joinable()) {
-    checkRunning_ ? checkThread_.detach() : checkThread_.join();
-  }
-  if (deleteThread_.joinable()) {
-    deleteRunning_ ? deleteThread_.detach() : deleteThread_.join();
+  // A worker at a transport wait sees the cancel within a tenth of a second; one
+  // that overruns the limit (a slow name lookup or TLS handshake) keeps what it
+  // uses alive through its own share and ends on its own, reporting nothing.
+  const bool idle = shared_->WaitIdle(kShutdownLimit);
+  for (std::thread* worker : {&checkThread_, &deleteThread_}) {
+    if (worker->joinable()) {
+      idle ? worker->join() : worker->detach();
+    }
   }
 }
 
@@ -186,10 +217,10 @@ void MailController::RestartAfterExitDeclined() {
 }
 
 void MailController::JoinFinished() {
-  if (checkThread_.joinable() && !checkRunning_) {
+  if (checkThread_.joinable() && !shared_->checkRunning) {
     checkThread_.join();
   }
-  if (deleteThread_.joinable() && !deleteRunning_) {
+  if (deleteThread_.joinable() && !shared_->deleteRunning) {
     deleteThread_.join();
   }
 }
@@ -211,45 +242,46 @@ void MailController::StartCheck() {
     return;
   }
   std::lock_guard lock(workersMutex_);
-  if (checkRunning_ || deleteRunning_) {
+  if (shared_->checkRunning || shared_->deleteRunning || *shared_->cancel) {
     return;
   }
   JoinFinished();
-  checkRunning_ = true;
+  shared_->checkRunning = true;
+  shared_->animating = true;
   // The worker's own copy: the property sheet's edits never reach a pass under way.
-  checkThread_ = std::thread(&MailController::RunCheckWorker, this, settings_, link_);
+  checkThread_ = std::thread(&MailController::RunCheckWorker, settings_, shared_);
 }
 
 bool MailController::StartDelete(DeletionRows& rows) {
   std::lock_guard lock(workersMutex_);
-  if (checkRunning_ || deleteRunning_) {
+  if (shared_->checkRunning || shared_->deleteRunning || *shared_->cancel) {
     return false;
   }
   JoinFinished();
-  deleteRunning_ = true;
-  deleteThread_ = std::thread(&MailController::RunDeleteWorker, this, settings_, &rows, link_);
+  shared_->deleteRunning = true;
+  shared_->animating = true;
+  deleteThread_ = std::thread(&MailController::RunDeleteWorker, settings_, &rows, shared_);
   return true;
 }
 
-void MailController::RunCheckWorker(Settings settings, std::shared_ptr<Link> link) {
-  auto post = [link](std::function<void(MailView&)> call) {
-    link->Post([call = std::move(call)](MailController& c) { call(c.view_); });
+void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared) {
+  auto post = [shared](std::function<void(MailView&)> call) {
+    shared->Post([call = std::move(call)](MailController& c) { call(c.view_); });
   };
-  animating_ = true;
-  link->Post([](MailController& c) { c.StartAnimation(); });
+  shared->Post([](MailController& c) { c.StartAnimation(); });
   post([](MailView& v) { v.SetWorkerRunning(true); });
 
-  if (!suspended_) {
+  if (!shared->suspended) {
     WorkerObserver observer(
         post,
-        [link](Settings& workerSettings) {
-          link->Send([&workerSettings](MailController& c) {
+        [shared](Settings& workerSettings) {
+          shared->Send([&workerSettings](MailController& c) {
             c.view_.OpenPropertiesForFirstAccount();
             workerSettings = c.settings_;
           });
         },
-        announcer_, settings.options, largestMailbox_);
-    RunCheck(settings, *store_, observer, environment_);
+        *shared, settings.options);
+    RunCheck(settings, *shared->store, observer, shared->environment);
     post([problems = observer.problems()](MailView& v) { v.ShowCheckProblems(problems); });
   }
 
@@ -259,23 +291,21 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<Link> lin
     v.SetEmailsProgress(0, 0);
     v.SetAccountsProgress(0, 0);
   });
-  checkRunning_ = false;
-  animating_ = false;
+  shared->WorkerEnded(shared->checkRunning);
 }
 
 void MailController::RunDeleteWorker(Settings settings, DeletionRows* rows,
-                                     std::shared_ptr<Link> link) {
-  auto post = [link](std::function<void(MailView&)> call) {
-    link->Post([call = std::move(call)](MailController& c) { call(c.view_); });
+                                     std::shared_ptr<WorkerShared> shared) {
+  auto post = [shared](std::function<void(MailView&)> call) {
+    shared->Post([call = std::move(call)](MailController& c) { call(c.view_); });
   };
-  animating_ = true;
-  link->Post([](MailController& c) { c.StartAnimation(); });
+  shared->Post([](MailController& c) { c.StartAnimation(); });
   post([](MailView& v) {
     v.SetTitle(kDeletingTitle);
     v.SetWorkerRunning(true);
   });
 
-  DeleteSelected(settings, *store_, *rows, environment_,
+  DeleteSelected(settings, *shared->store, *rows, shared->environment,
                  [&post](const Envelope& envelope, const DeleteOutcome& outcome) {
                    if (outcome.refused) {
                      const std::string text = "The message \"" + envelope.subject +
@@ -289,13 +319,12 @@ void MailController::RunDeleteWorker(Settings settings, DeletionRows* rows,
     v.SetWorkerRunning(false);
     v.SetTitle(kTitle);
   });
-  deleteRunning_ = false;
-  animating_ = false;
+  shared->WorkerEnded(shared->deleteRunning);
 }
 
 void MailController::ToggleSuspend() {
-  if (suspended_) {
-    suspended_ = false;
+  if (shared_->suspended) {
+    shared_->suspended = false;
     view_.ShowSuspended(false);
     if (settings_.options.CheckMail != 0) {
       ArmChecking();
@@ -303,7 +332,7 @@ void MailController::ToggleSuspend() {
     view_.SetTrayIcon(TrayState::Idle);
   } else {
     view_.ShowSuspended(true);
-    suspended_ = true;
+    shared_->suspended = true;
     view_.SetTrayIcon(TrayState::Disconnected);
   }
 }
@@ -318,24 +347,31 @@ void MailController::StartAnimation() {
 }
 
 void MailController::AnimationTick() {
-  if (!animating_) {
+  if (!shared_->animating) {
     animation_.stop();
-    view_.SetTrayIcon(largestMailbox_ != 0 ? TrayState::MailPresent : TrayState::Idle);
+    view_.SetTrayIcon(shared_->largestMailbox != 0 ? TrayState::MailPresent : TrayState::Idle);
     return;
   }
   // Idle, mail present, checking, and the checking picture once more.
   switch (animationTick_) {
-    case 0: view_.SetTrayIcon(TrayState::Idle); break;
-    case 1: view_.SetTrayIcon(TrayState::MailPresent); break;
-    case 2: view_.SetTrayIcon(TrayState::Checking); break;
-    default: break;
+    case 0:
+      view_.SetTrayIcon(TrayState::Idle);
+      break;
+    case 1:
+      view_.SetTrayIcon(TrayState::MailPresent);
+      break;
+    case 2:
+      view_.SetTrayIcon(TrayState::Checking);
+      break;
+    default:
+      break;
   }
   animationTick_ = (animationTick_ + 1) % 4;
 }
 
 bool MailController::WaitForWorkers(int milliseconds) {
   QDeadlineTimer deadline(milliseconds);
-  while (checkRunning_ || deleteRunning_ || animation_.isActive()) {
+  while (shared_->checkRunning || shared_->deleteRunning || animation_.isActive()) {
     if (deadline.hasExpired()) {
       return false;
     }

@@ -2,17 +2,17 @@
 // the desktop program starts (one per user) and lives in the notification area.
 #include <QApplication>
 #include <QCoreApplication>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/single_instance.h"
 #include "cli/commands.h"
 #include "config/paths.h"
 #include "config/prompt.h"
 #include "config/settings.h"
 #include "config/settings_store.h"
-#include "app/single_instance.h"
 #include "ui/tip_of_day_dialog.h"
 #include "ui/window/main_window.h"
 #include "ui/window/qt_prompt.h"
@@ -79,15 +79,9 @@ int RunDesktop(int argc, char** argv) {
   prompt.SetParent(&window);
   QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
   window.show();
-  const int status = QApplication::exec();
-  // Exit has removed the icon and saved the settings. A check or deletion still
-  // under way is not waited for (a stalled server could hold it for a minute):
-  // it ends with the process, before anything it uses is torn down.
-  if (window.controller().checkRunning() || window.controller().deleteRunning()) {
-    std::fflush(nullptr);
-    std::_Exit(status);
-  }
-  return status;
+  // Exit has removed the icon, saved the settings, and cancelled and joined a
+  // check or deletion still under way.
+  return QApplication::exec();
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <cctype>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QSslSocket>
 #include <QStringList>
+#include <algorithm>
+#include <cctype>
 
 #include "mail/pop3_transport.h"
 
@@ -23,6 +24,9 @@ Security ParseSecurity(std::string_view text) {
 }
 
 namespace {
+
+// How often a wait looks at the cancel flag.
+constexpr int kCancelCheckMs = 100;
 
 QByteArray NormaliseFingerprint(const std::string& text) {
   QByteArray hex;
@@ -42,6 +46,9 @@ class SocketTransport final : public Pop3Transport {
   }
 
   bool Open(const std::string& host, int port) override {
+    if (Cancelled()) {
+      return Cancel();
+    }
     if (port <= 0 || port > 65535) {
       error_ = "port " + std::to_string(port) + " is not a TCP port";
       return false;
@@ -79,7 +86,12 @@ class SocketTransport final : public Pop3Transport {
         return ReadStatus::Closed;
       }
       // A timeout leaves the socket usable: it is our time limit, not a dead socket.
-      if (!socket_.waitForReadyRead(options_.timeoutMs) && socket_.bytesAvailable() == 0) {
+      if (!WaitInSlices([this](int ms) { return socket_.waitForReadyRead(ms); }) &&
+          socket_.bytesAvailable() == 0) {
+        if (Cancelled()) {
+          Cancel();
+          return ReadStatus::Failed;
+        }
         if (socket_.error() == QAbstractSocket::SocketTimeoutError) {
           error_ = "no answer from the server within " + std::to_string(options_.timeoutMs) + " ms";
           return ReadStatus::TimedOut;
@@ -116,18 +128,15 @@ class SocketTransport final : public Pop3Transport {
         static_cast<qint64>(data.size())) {
       return Fail("sending to the server failed");
     }
-    QDeadlineTimer deadline(options_.timeoutMs);
     while (socket_.bytesToWrite() > 0) {
-      if (!socket_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-        return Fail("sending to the server failed");
+      if (!WaitInSlices([this](int ms) { return socket_.waitForBytesWritten(ms); })) {
+        return Cancelled() ? Cancel() : Fail("sending to the server failed");
       }
     }
     return true;
   }
 
-  void Close() override {
-    socket_.abort();
-  }
+  void Close() override { socket_.abort(); }
 
   std::string ErrorText() const override { return error_; }
 
@@ -170,6 +179,33 @@ class SocketTransport final : public Pop3Transport {
       texts << error.errorString();
     }
     sslErrors_ = texts.join(QStringLiteral("; ")).toStdString();
+  }
+
+  // Waits with `wait(milliseconds)` for at most the time limit, in short slices
+  // so that a cancel is seen soon. A slice that runs out leaves the socket as it
+  // was; any other failure ends the wait at once.
+  template <typename Wait>
+  bool WaitInSlices(Wait wait) {
+    QDeadlineTimer deadline(options_.timeoutMs);
+    for (;;) {
+      if (Cancelled()) {
+        return false;
+      }
+      const auto left = deadline.remainingTime();
+      if (wait(static_cast<int>(std::min<qint64>(left, kCancelCheckMs)))) {
+        return true;
+      }
+      if (deadline.hasExpired() || socket_.error() != QAbstractSocket::SocketTimeoutError ||
+          socket_.state() != QAbstractSocket::ConnectedState) {
+        return false;
+      }
+    }
+  }
+
+  bool Cancel() {
+    error_ = "the check was cancelled: the program is ending";
+    socket_.abort();
+    return false;
   }
 
   bool Fail(const std::string& what) {
