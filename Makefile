@@ -8,8 +8,8 @@ BC_WERROR  ?= OFF
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all bootstrap bootstrap-test configure build run test test-asan test-tsan bench format \
-        format-check clean
+.PHONY: all bootstrap bootstrap-test configure build run demo package screenshot test test-asan \
+        test-tsan bench format format-check clean
 
 all: build
 
@@ -29,6 +29,21 @@ build: bootstrap configure
 
 run: build
 	$(BUILD)/src/app/brindlecast $(ARGS)
+
+# The program on a private demo mailbox, with temporary settings (scripts/demo.sh).
+demo: bootstrap configure
+	cmake --build $(BUILD) -j $(JOBS) --target brindlecast
+	bash scripts/demo.sh $(BUILD)/src/app/brindlecast
+
+# The Debian package, in $(BUILD)/package/.
+package: bootstrap configure
+	cmake --build $(BUILD) -j $(JOBS) --target brindlecast bc_desktop_files
+	cd $(BUILD) && cpack -G DEB
+
+# The README's picture of the demo, taken under Xvfb.
+screenshot: bootstrap configure
+	cmake --build $(BUILD) -j $(JOBS) --target brindlecast
+	bash scripts/demo-screenshot.sh $(BUILD)/src/app/brindlecast docs/screenshot.png
 
 test: bootstrap-test configure
 	cmake --build $(BUILD) -j $(JOBS)

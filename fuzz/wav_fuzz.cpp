@@ -1,10 +1,12 @@
 // Reads fuzzed bytes as a WAV file, as the notification sound and the spoken
-// text are read back, and checks what a caller relies on. AddressSanitizer
+// text are read back and as the waveform view loads and draws a file, and
+// checks what a caller relies on. AddressSanitizer
 // catches a chunk read past the end of the image (libFuzzer hands the input in
 // a buffer of exactly its size).
 //
 // The checks live in bc::fuzz::CheckWavInput so the regression test replays a
 // saved input exactly as the fuzzer does; it returns the first broken rule.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "speech/wav_file.h"
+#include "speech/waveform_trace.h"
 
 namespace bc::fuzz {
 
@@ -37,6 +40,28 @@ std::string CheckFormat(const WavData& wav, size_t imageSize) {
   return {};
 }
 
+// The view's loader finds the same samples in place, and its traces stay
+// inside the bitmap.
+std::string CheckView(std::span<const uint8_t> image, const WavData& wav) {
+  const std::optional<WavLayout> layout = LocateWav(image);
+  if (!layout || layout->format != wav.format ||
+      !std::equal(layout->samples.begin(), layout->samples.end(), wav.samples.begin(),
+                  wav.samples.end())) {
+    return "the view's loader disagrees with the reader";
+  }
+  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{400, 300}}) {
+    const WaveformTraces traces = ComputeTraces(*layout, w, h);
+    for (const auto* trace : {&traces.first, &traces.second}) {
+      for (const TracePoint& p : *trace) {
+        if (p.x < 0 || p.x > w || p.y < 0 || p.y > h) {
+          return "a trace point lies outside the bitmap";
+        }
+      }
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string CheckWavInput(std::span<const uint8_t> image) {
@@ -46,6 +71,9 @@ std::string CheckWavInput(std::span<const uint8_t> image) {
     return error.empty() ? "a rejected file has no reason" : "";
   }
   if (auto why = CheckFormat(*wav, image.size()); !why.empty()) {
+    return why;
+  }
+  if (auto why = CheckView(image, *wav); !why.empty()) {
     return why;
   }
   // What was read, written out again, reads back the same.

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need.
 # Idempotent: when everything is present it installs nothing and says so.
-#   scripts/bootstrap.sh          build + run + unit tests
-#   scripts/bootstrap.sh --test   also the real POP3 peer and the tools the tests use
+#   scripts/bootstrap.sh          build + run + unit tests, and the demo's private POP3 server
+#   scripts/bootstrap.sh --test   also the tools the tests and the package checks use
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 libespeak-ng-dev espeak-ng-data
   libgtest-dev libgmock-dev libbenchmark-dev
+  dovecot-core dovecot-pop3d openssl
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(dovecot-core dovecot-pop3d openssl python3 sox libsox-fmt-base pulseaudio pulseaudio-utils)
+  packages+=(python3 sox libsox-fmt-base pulseaudio pulseaudio-utils
+    lintian desktop-file-utils appstream man-db file)
 fi
 
 missing=()
@@ -44,4 +46,10 @@ if [[ $status -eq 0 ]]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" || status=$?
 fi
 if [[ -n $guard ]]; then "${sudo_cmd[@]}" rm -f "$guard"; fi
+# Dovecot is here only for the private servers of the demo and the tests; the
+# package would otherwise start a system mail service at the next boot.
+if [[ $status -eq 0 && " ${missing[*]} " == *" dovecot-core "* && -d /run/systemd/system ]]; then
+  "${sudo_cmd[@]}" systemctl disable --quiet dovecot.service dovecot.socket 2>/dev/null || true
+  echo "bootstrap: dovecot.service disabled (the demo and the tests start their own Dovecot)"
+fi
 exit $status

@@ -24,15 +24,27 @@ void PrintUsage(std::FILE* out) {
       "Usage: brindlecast [COMMAND [ARGS...]] | --paths | --help | --version\n"
       "\n"
       "Watches POP3 mailboxes and announces new mail. Without a command the desktop\n"
-      "program starts in the notification area (a second start hides the running\n"
-      "one's window). --paths prints where the settings and logs live.\n",
+      "program starts in the notification area; a second start asks the running one\n"
+      "to hide its window. Exit status 0, or 1 when there is no display.\n",
       out);
-  if (!bc::cli::Commands().empty()) {
-    std::fputs("\nCommands (each takes --help):\n", out);
-    for (const auto& command : bc::cli::Commands()) {
-      std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
+  std::fputs("\nCommands (each takes --help), and their exit statuses:\n", out);
+  for (const auto& command : bc::cli::Commands()) {
+    std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
+    // Each line of the statuses goes under the summary.
+    std::string exits = command.exits;
+    for (size_t start = 0, end; start < exits.size(); start = end + 1) {
+      end = exits.find('\n', start);
+      end = end == std::string::npos ? exits.size() : end;
+      std::fprintf(out, "  %-8s   %s\n", "", exits.substr(start, end - start).c_str());
     }
   }
+  std::fputs(
+      "\n"
+      "  --paths    print where the settings and logs live (exit status 0)\n"
+      "  --version  print the program's version (exit status 0)\n"
+      "\n"
+      "Exit status 2: a command or option used wrongly. See brindlecast(1).\n",
+      out);
 }
 
 void PrintPaths() {
@@ -60,6 +72,7 @@ int RunDesktop(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Brindlecast"));
+  QApplication::setDesktopFileName(QString::fromLatin1(bc::kDesktopEntryId));
   QApplication::setQuitOnLastWindowClosed(false);
   bc::SingleInstance instance;
   if (!instance.Claim()) {

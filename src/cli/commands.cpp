@@ -10,14 +10,23 @@ namespace {
 
 // One entry per command; each command lives in its own file.
 constexpr std::array<Command, 3> kCommands = {{
-    {"check", "run one check pass and print the envelopes found", RunCheckCommand},
-    {"say", "speak a text aloud, or render it into a WAV file", RunSay},
-    {"voices", "list the installed voices", RunVoices},
+    {"check", "run one check pass and print the envelopes found",
+     "0 when every enabled account was checked completely; 1 when\n"
+     "an account failed or was incomplete, or none is configured",
+     RunCheckCommand},
+    {"say", "speak a text aloud, or render it into a WAV file",
+     "0 when the text was spoken or the WAV file written; 1 when the\n"
+     "voice data cannot be loaded or the WAV file cannot be written",
+     RunSay},
+    {"voices", "list the installed voices",
+     "0 when they were listed; 1 when the voice data cannot be loaded", RunVoices},
 }};
 
 }  // namespace
 
-std::span<const Command> Commands() { return kCommands; }
+std::span<const Command> Commands() {
+  return kCommands;
+}
 
 const Command* FindCommand(const std::string& name) {
   for (const Command& command : kCommands) {

@@ -14,6 +14,7 @@ inline constexpr int kUsageError = 2;
 struct Command {
   const char* name;
   const char* summary;  // one line for the program's --help
+  const char* exits;    // its exit statuses but the usage error, for --help
   int (*run)(const std::vector<std::string>& args);
 };
 

@@ -68,6 +68,9 @@ std::string AutostartEntryText(const std::string& executable) {
          "Exec=" +
          ExecValue(ExecArgument(executable)) +
          "\n"
+         "Icon=" +
+         std::string(kDesktopEntryId) +
+         "\n"
          "Terminal=false\n"
          "X-GNOME-Autostart-enabled=true\n";
 }
@@ -94,6 +97,10 @@ bool SetAutostart(bool on, const std::string& entryPath, const std::string& exec
 }
 
 bool SetAutostart(bool on) {
+  // Earlier builds named the entry after the executable; left beside the new
+  // one it would start the program twice.
+  std::error_code ignored;
+  std::filesystem::remove(AutostartDir() + "/brindlecast.desktop", ignored);
   return SetAutostart(on, AutostartEntryPath(), ExecutablePath());
 }
 

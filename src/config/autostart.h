@@ -5,8 +5,8 @@
 namespace bc {
 
 /// The desktop session's autostart entry for the program: an XDG .desktop file
-/// (by default at AutostartEntryPath()) whose Exec line starts the program by its
-/// full path, with no arguments.
+/// (by default at AutostartEntryPath(), named like the installed desktop entry)
+/// whose Exec line starts the program by its full path, with no arguments.
 
 /// The text of the entry for the program at `executable`. The path goes into Exec
 /// quoted and escaped as the Desktop Entry rules require when it holds blanks,
@@ -21,7 +21,8 @@ namespace bc {
 /// reported to the user.
 bool SetAutostart(bool on, const std::string& entryPath, const std::string& executable);
 
-/// SetAutostart with the real entry path and this program's executable.
+/// SetAutostart with the real entry path and this program's executable; also
+/// removes the entry earlier builds wrote under the executable's name.
 bool SetAutostart(bool on);
 
 }  // namespace bc

@@ -7,6 +7,9 @@
 #ifndef BC_INSTALL_DATADIR
 #define BC_INSTALL_DATADIR "/usr/local/share/brindlecast"
 #endif
+#ifndef BC_DATADIR_FROM_BINDIR
+#define BC_DATADIR_FROM_BINDIR "../share/brindlecast"
+#endif
 
 namespace bc {
 namespace {
@@ -27,21 +30,37 @@ std::string XdgDir(const char* variable, const char* fallbackBelowHome) {
 
 }  // namespace
 
-std::string ConfigDir() { return XdgDir("XDG_CONFIG_HOME", ".config") + "/Quenmark"; }
-
-std::string SettingsFilePath() { return ConfigDir() + "/Brindlecast.conf"; }
-
-std::string TipsProfilePath() { return ConfigDir() + "/brindlecast.ini"; }
-
-std::string AutostartEntryPath() {
-  return XdgDir("XDG_CONFIG_HOME", ".config") + "/autostart/brindlecast.desktop";
+std::string ConfigDir() {
+  return XdgDir("XDG_CONFIG_HOME", ".config") + "/Quenmark";
 }
 
-std::string StateDir() { return XdgDir("XDG_STATE_HOME", ".local/state") + "/brindlecast"; }
+std::string SettingsFilePath() {
+  return ConfigDir() + "/Brindlecast.conf";
+}
 
-std::string CommandLogPath() { return StateDir() + "/command.log"; }
+std::string TipsProfilePath() {
+  return ConfigDir() + "/brindlecast.ini";
+}
 
-std::string DeletedLogDir() { return StateDir() + "/Log"; }
+std::string AutostartEntryPath() {
+  return AutostartDir() + "/" + kDesktopEntryId + ".desktop";
+}
+
+std::string AutostartDir() {
+  return XdgDir("XDG_CONFIG_HOME", ".config") + "/autostart";
+}
+
+std::string StateDir() {
+  return XdgDir("XDG_STATE_HOME", ".local/state") + "/brindlecast";
+}
+
+std::string CommandLogPath() {
+  return StateDir() + "/command.log";
+}
+
+std::string DeletedLogDir() {
+  return StateDir() + "/Log";
+}
 
 std::string ExecutablePath() {
   std::error_code error;
@@ -52,10 +71,13 @@ std::string ExecutablePath() {
 std::string DataFilePath(const std::string& name) {
   std::filesystem::path exe = ExecutablePath();
   if (!exe.empty()) {
-    std::error_code error;
-    auto beside = exe.parent_path() / name;
-    if (std::filesystem::exists(beside, error)) {
-      return beside.string();
+    // Beside the program in a build tree; then the data folder of the prefix
+    // the program is installed under, wherever that was unpacked.
+    for (const auto& folder : {exe.parent_path(), exe.parent_path() / BC_DATADIR_FROM_BINDIR}) {
+      std::error_code error;
+      if (std::filesystem::exists(folder / name, error)) {
+        return (folder / name).lexically_normal().string();
+      }
     }
   }
   return std::string(BC_INSTALL_DATADIR) + "/" + name;

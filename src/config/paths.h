@@ -14,8 +14,15 @@ namespace bc {
 [[nodiscard]] std::string SettingsFilePath();
 /// The tips profile file.
 [[nodiscard]] std::string TipsProfilePath();
-/// $XDG_CONFIG_HOME/autostart/brindlecast.desktop.
+/// The id of the program's desktop entry (reverse DNS): the installed entry is
+/// share/applications/<id>.desktop, and its icon and metainfo carry the same name.
+inline constexpr const char* kDesktopEntryId = BC_APP_ID;
+
+/// $XDG_CONFIG_HOME/autostart/<kDesktopEntryId>.desktop: the autostart entry has
+/// the installed desktop entry's name, so the desktop shows them as one program.
 [[nodiscard]] std::string AutostartEntryPath();
+/// $XDG_CONFIG_HOME/autostart.
+[[nodiscard]] std::string AutostartDir();
 
 /// $XDG_STATE_HOME/brindlecast (default ~/.local/state/brindlecast).
 [[nodiscard]] std::string StateDir();
@@ -25,8 +32,9 @@ namespace bc {
 [[nodiscard]] std::string DeletedLogDir();
 
 /// A read-only data file of the program (tips, help pages, icons): beside the
-/// executable when it is there (a build tree), else under the installed data
-/// folder <prefix>/share/brindlecast.
+/// executable when it is there (a build tree), else in the data folder of the
+/// prefix the executable lies in (<prefix>/bin -> <prefix>/share/brindlecast),
+/// else under the data folder the build was configured for.
 [[nodiscard]] std::string DataFilePath(const std::string& name);
 
 /// Full path of the running executable.

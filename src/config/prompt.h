@@ -26,6 +26,14 @@ class Prompt {
     (void)title, (void)filter, (void)defaultSuffix;
     return {};
   }
+
+  /// A file-save dialog that asks before it replaces an existing file.
+  /// Arguments and answer as ChooseOpenFile.
+  virtual std::string ChooseSaveFile(const std::string& title, const std::string& filter,
+                                     const std::string& defaultSuffix) {
+    (void)title, (void)filter, (void)defaultSuffix;
+    return {};
+  }
 };
 
 /// Writes messages to standard error and answers every question with No.

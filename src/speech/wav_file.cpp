@@ -1,8 +1,13 @@
 #include "speech/wav_file.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
+#include <cerrno>
 #include <cmath>
 #include <numbers>
 
@@ -36,7 +41,7 @@ bool Is(std::span<const uint8_t> b, size_t at, const char (&tag)[5]) {
          b[at + 2] == static_cast<uint8_t>(tag[2]) && b[at + 3] == static_cast<uint8_t>(tag[3]);
 }
 
-std::optional<WavData> Fail(std::string* error, const char* reason) {
+std::nullopt_t Fail(std::string* error, const char* reason) {
   if (error) {
     *error = reason;
   }
@@ -50,7 +55,7 @@ double WavData::Seconds() const {
   return rate > 0 ? static_cast<double>(samples.size()) / rate : 0.0;
 }
 
-std::optional<WavData> ParseWav(std::span<const uint8_t> image, std::string* error) {
+std::optional<WavLayout> LocateWav(std::span<const uint8_t> image, std::string* error) {
   if (image.size() < 12 || !Is(image, 0, "RIFF") || !Is(image, 8, "WAVE")) {
     return Fail(error, "not a RIFF WAVE file");
   }
@@ -109,12 +114,92 @@ std::optional<WavData> ParseWav(std::span<const uint8_t> image, std::string* err
   if (!haveData) {
     return Fail(error, "no data chunk");
   }
-  WavData result;
-  result.format = *format;
   const size_t frames = data.size() / static_cast<size_t>(format->BlockAlign());
-  result.samples.assign(data.begin(),
-                        data.begin() + static_cast<std::ptrdiff_t>(frames * format->BlockAlign()));
+  return WavLayout{*format, data.first(frames * static_cast<size_t>(format->BlockAlign()))};
+}
+
+std::optional<WavData> ParseWav(std::span<const uint8_t> image, std::string* error) {
+  const std::optional<WavLayout> layout = LocateWav(image, error);
+  if (!layout) {
+    return std::nullopt;
+  }
+  WavData result;
+  result.format = layout->format;
+  result.samples.assign(layout->samples.begin(), layout->samples.end());
   return result;
+}
+
+std::shared_ptr<const MappedWav> MappedWav::Open(const std::string& path, std::string* error) {
+  // Read only: showing and playing never writes, and a read-only file must play.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(error, "the file cannot be opened");
+    return nullptr;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    Fail(error, "not a regular file");
+    return nullptr;
+  }
+  if (info.st_size < 12) {
+    ::close(fd);
+    Fail(error, "not a RIFF WAVE file");
+    return nullptr;
+  }
+  const auto length = static_cast<size_t>(info.st_size);
+  void* address = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
+  if (address == MAP_FAILED) {
+    ::close(fd);
+    Fail(error, "the file cannot be mapped");
+    return nullptr;
+  }
+  std::shared_ptr<MappedWav> wav(new MappedWav);
+  wav->fd_ = fd;
+  wav->address_ = address;
+  wav->length_ = length;
+  const std::span<const uint8_t> image(static_cast<const uint8_t*>(address), length);
+  std::optional<WavLayout> layout = LocateWav(image, error);
+  if (!layout) {
+    return nullptr;
+  }
+  wav->layout_ = *layout;
+  wav->dataOffset_ = static_cast<uint64_t>(layout->samples.data() - image.data());
+  return wav;
+}
+
+bool MappedWav::ReadSamples(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = layout_.samples.size();
+  if (offset > size || out.size() > size - offset) {
+    return false;
+  }
+  size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
+                                static_cast<off_t>(dataOffset_ + offset + done));
+    if (got <= 0) {
+      if (got < 0 && errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+void MappedWav::Prefetch(uint64_t offset, uint64_t length) const {
+  ::posix_fadvise(fd_, static_cast<off_t>(dataOffset_ + offset), static_cast<off_t>(length),
+                  POSIX_FADV_WILLNEED);
+}
+
+MappedWav::~MappedWav() {
+  if (address_) {
+    ::munmap(address_, length_);
+  }
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
 }
 
 std::optional<WavData> ReadWavFile(const std::string& path, std::string* error) {

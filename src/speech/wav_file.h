@@ -44,9 +44,56 @@ struct WavData {
 [[nodiscard]] std::optional<WavData> ParseWav(std::span<const uint8_t> image,
                                               std::string* error = nullptr);
 
+/// Where the parts of a RIFF WAVE image lie, as LocateWav finds them.
+struct WavLayout {
+  WavFormat format;
+  /// The sample bytes inside the image, whole frames only.
+  std::span<const uint8_t> samples;
+};
+
+/// The chunk walk of ParseWav without copying: the format and where the
+/// samples lie inside `image`. Same rules and errors as ParseWav.
+[[nodiscard]] std::optional<WavLayout> LocateWav(std::span<const uint8_t> image,
+                                                 std::string* error = nullptr);
+
 /// ParseWav on the contents of a file; an unreadable file is an error too.
 [[nodiscard]] std::optional<WavData> ReadWavFile(const std::string& path,
                                                  std::string* error = nullptr);
+
+/// A WAV file mapped into memory read-only, for showing and playing files of
+/// any length without reading them whole. The file is opened for reading only,
+/// so a read-only file is shown and played like any other. Pages are read from
+/// disk only when touched. The bytes stay valid for the object's lifetime.
+class MappedWav {
+ public:
+  /// Maps and walks the file; on failure `error` (when given) says why.
+  [[nodiscard]] static std::shared_ptr<const MappedWav> Open(const std::string& path,
+                                                             std::string* error = nullptr);
+  ~MappedWav();
+  MappedWav(const MappedWav&) = delete;
+  MappedWav& operator=(const MappedWav&) = delete;
+
+  [[nodiscard]] const WavLayout& layout() const { return layout_; }
+  [[nodiscard]] const WavFormat& format() const { return layout_.format; }
+  [[nodiscard]] std::span<const uint8_t> samples() const { return layout_.samples; }
+  /// Copies sample bytes from `offset` with a read call rather than through
+  /// the mapping: reading a value here and there across a long file costs a
+  /// page fault per value through the mapping, several times a read's cost,
+  /// and maps the pages around each one. False past the end or on a failed
+  /// read (a file cut short meanwhile).
+  bool ReadSamples(uint64_t offset, std::span<uint8_t> out) const;
+  /// Asks the system to start reading these sample bytes from disk now, so
+  /// that many reads queue at the disk at once instead of one after another.
+  void Prefetch(uint64_t offset, uint64_t length) const;
+
+ private:
+  MappedWav() = default;
+  int fd_ = -1;
+  uint64_t dataOffset_ = 0;
+  void* address_ = nullptr;
+  size_t length_ = 0;
+  WavLayout layout_;
+};
 
 /// The canonical 44-byte header of a PCM file holding `dataBytes` sample bytes.
 [[nodiscard]] std::vector<uint8_t> WavHeader(const WavFormat& format, uint32_t dataBytes);

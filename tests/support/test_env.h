@@ -48,6 +48,11 @@ class RecordingPrompt final : public Prompt {
     fileRequests.push_back(title + "|" + filter + "|" + defaultSuffix);
     return chosenFile;
   }
+  std::string ChooseSaveFile(const std::string& title, const std::string& filter,
+                             const std::string& defaultSuffix) override {
+    fileRequests.push_back("save:" + title + "|" + filter + "|" + defaultSuffix);
+    return chosenFile;
+  }
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;

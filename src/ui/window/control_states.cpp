@@ -83,4 +83,40 @@ ControlStates StatesFor(Situation situation, int tab, bool sel) {
   return {};
 }
 
+ControlStates WavStatesFor(WavMoment moment, int tab) {
+  constexpr std::optional<Menu> kMenuSame = std::nullopt;
+  switch (moment) {
+    case WavMoment::FileOpened:
+      return Row(true, false, false, false, kSame, true, false,
+                 Menu{true, false, false, false, false, false});
+    case WavMoment::ReadChosen:
+      return Row(false, false, true, false, false, false, false,
+                 Menu{false, false, true, false, false, false});
+    case WavMoment::ReadCancelled:
+      return Row(true, false, false, false, false, true, false,
+                 Menu{false, false, true, false, false, false});
+    case WavMoment::SaveButton:
+      return Row(false, false, true, false, kSame, false, false,
+                 Menu{false, false, true, false, false, false});
+    case WavMoment::Saving:
+      return Row(kSame, kSame, kSame, kSame, kSame, kSame, kSame,
+                 Menu{true, false, false, false, false, false});
+    case WavMoment::SavingEnded:
+      return Row(kSame, kSame, kSame, kSame, kSame, kSame, kSame,
+                 Menu{true, false, false, false, false, true});
+    case WavMoment::Saved:
+      switch (tab) {
+        case kEmailTab:
+          return Row(true, false, false, false, false, false, false, kMenuSame);
+        case kTextTab:
+          return Row(true, false, false, false, false, true, true, kMenuSame);
+        case kClipboardTab:
+          return Row(true, false, false, false, false, false, true, kMenuSame);
+        default:
+          return Row(true, false, false, false, false, kSame, kSame, kMenuSame);
+      }
+  }
+  return {};
+}
+
 }  // namespace bc

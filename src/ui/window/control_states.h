@@ -34,4 +34,18 @@ struct ControlStates {
 /// one row of the email list is selected.
 [[nodiscard]] ControlStates StatesFor(Situation situation, int tab, bool selected);
 
+/// The moments of the WAV Reader's commands and of Save to WAV.
+enum class WavMoment {
+  FileOpened,     // Open WAV File loaded a file
+  ReadChosen,     // Read WAV loaded a file and plays it
+  ReadCancelled,  // Read WAV's dialog was cancelled
+  SaveButton,     // the Save button, before Save to WAV runs
+  Saving,         // while the file is written
+  SavingEnded,    // the wait for the file ended
+  Saved,          // Save to WAV is done, on the page it ran from
+};
+
+/// The control states of a WAV Reader or Save to WAV moment on a tab.
+[[nodiscard]] ControlStates WavStatesFor(WavMoment moment, int tab);
+
 }  // namespace bc

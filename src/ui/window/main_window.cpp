@@ -29,6 +29,8 @@
 #include "ui/notice_window.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
+#include "ui/pages/wav_page.h"
+#include "ui/pages/waveform_view.h"
 #include "ui/props/properties_command.h"
 #include "ui/tip_of_day_dialog.h"
 #include "ui/tray_icon.h"
@@ -39,8 +41,7 @@ namespace bc {
 namespace {
 
 constexpr const char* kTitle = "Brindlecast";
-constexpr const char* kWavPrompt =
-    " To listen, please click the 'Open' button on the 'Toolbar' to choose your favorite WAV file";
+constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait...";
 
 // Toolbar buttons: id, icon, tooltip.
 struct ButtonSpec {
@@ -114,7 +115,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     : QMainWindow(parent),
       store_(setup.store),
       ownPrompt_(this),
-      prompt_(setup.prompt ? *setup.prompt : ownPrompt_) {
+      prompt_(setup.prompt ? *setup.prompt : ownPrompt_),
+      silentAudio_(setup.silentAudio) {
   setWindowTitle(QString::fromLatin1(kTitle));
   setWindowIcon(ProgramIcon());
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
@@ -193,6 +195,8 @@ void MainWindow::BuildToolbar(QWidget* parent) {
   connect(buttons_[kOpenButton], &QToolButton::clicked, this, [this] {
     if (CurrentTab() == kTextTab) {
       OpenTextFile();
+    } else if (CurrentTab() == kWavTab) {
+      OpenWavFile();
     }
   });
   connect(buttons_[kPlayButton], &QToolButton::clicked, this, &MainWindow::Play);
@@ -201,8 +205,10 @@ void MainWindow::BuildToolbar(QWidget* parent) {
   connect(buttons_[kDeleteButton], &QToolButton::clicked, this, &MainWindow::Delete);
   connect(buttons_[kRefreshButton], &QToolButton::clicked, this, &MainWindow::Refresh);
   connect(buttons_[kCloseButton], &QToolButton::clicked, this, &QWidget::hide);
-  // Saving speech to a WAV file comes with the WAV Reader.
-  buttons_[kSaveButton]->setEnabled(false);
+  connect(buttons_[kSaveButton], &QToolButton::clicked, this, [this] {
+    Apply(WavStatesFor(WavMoment::SaveButton, CurrentTab()));
+    SaveToWav();
+  });
 }
 
 QAction* MainWindow::AddAction(QMenu* menu, const char* text, int id, void (MainWindow::*slot)(),
@@ -226,10 +232,10 @@ void MainWindow::BuildMenus() {
   using K = QKeySequence;
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   AddAction(file, "&Open Text File  \tCtrl+O", kOpenTextFile, &MainWindow::OpenTextFile, K(Qt::CTRL | Qt::Key_O));
-  AddAction(file, "Open &WAV File  \tCtrl+W", kOpenWavFile, nullptr, K(Qt::CTRL | Qt::Key_W));
+  AddAction(file, "Open &WAV File  \tCtrl+W", kOpenWavFile, &MainWindow::OpenWavFile, K(Qt::CTRL | Qt::Key_W));
   AddAction(file, "Paste &Clipboard  \tCtrl+V", kPasteClipboard, &MainWindow::PasteClipboard, K(Qt::CTRL | Qt::Key_V));
   file->addSeparator();
-  AddAction(file, "&Save to WAV \tCtrl+S", kSaveToWav, nullptr, K(Qt::CTRL | Qt::Key_S));
+  AddAction(file, "&Save to WAV \tCtrl+S", kSaveToWav, &MainWindow::SaveToWav, K(Qt::CTRL | Qt::Key_S));
   file->addSeparator();
   AddAction(file, "E&xit", kExit, nullptr);
   connect(actions_[kExit], &QAction::triggered, this, [this] { Exit(); });
@@ -255,7 +261,7 @@ void MainWindow::BuildMenus() {
   AddAction(read, "Read &File...", kReadFile, &MainWindow::ReadFile);
   AddAction(read, "Read Clip&board", kReadClipboard, &MainWindow::ReadClipboard);
   read->addSeparator();
-  AddAction(read, "Read WA&V...", kReadWav, nullptr);
+  AddAction(read, "Read WA&V...", kReadWav, &MainWindow::ReadWav);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddAction(help, "&Help Topics\tF1", kHelpTopics, nullptr, K(Qt::Key_F1));
@@ -288,22 +294,12 @@ void MainWindow::BuildTabs() {
   emailList_ = new EmailList(controller_->store(), store_, tabs_);
   textPage_ = new TextReaderPage(tabs_);
   clipboardPage_ = new ClipboardReaderPage(tabs_);
-
-  auto* wavPage = new QWidget(tabs_);
-  auto* wavLayout = new QVBoxLayout(wavPage);
-  auto* frame = new QGroupBox(QStringLiteral("Playing"), wavPage);
-  auto* frameLayout = new QVBoxLayout(frame);
-  frameLayout->addStretch(1);
-  wavPath_ = new QLineEdit(QString::fromLatin1(kWavPrompt), frame);
-  wavPath_->setObjectName(QStringLiteral("wavPath"));
-  wavPath_->setReadOnly(true);
-  frameLayout->addWidget(wavPath_);
-  wavLayout->addWidget(frame);
+  wavPage_ = new WavReaderPage(silentAudio_, tabs_);
 
   tabs_->addTab(emailList_, QStringLiteral(" Email Reader "));
   tabs_->addTab(textPage_, QStringLiteral(" Text Reader "));
   tabs_->addTab(clipboardPage_, QStringLiteral(" Clipboard Reader "));
-  tabs_->addTab(wavPage, QStringLiteral(" WAV Reader "));
+  tabs_->addTab(wavPage_, QStringLiteral(" WAV Reader "));
   tabs_->setCurrentIndex(kEmailTab);
 }
 
@@ -313,6 +309,7 @@ void MainWindow::ConnectSignals() {
   connect(speech_.get(), &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
   connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
   connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
+  connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
 
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
   connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);
@@ -358,7 +355,7 @@ void MainWindow::Apply(const ControlStates& s) {
   set(kDeleteButton, s.del);
   set(kRefreshButton, s.refresh);
   set(kOpenButton, s.open);
-  // Save to WAV and its menu item wait for the WAV Reader; they stay grey.
+  set(kSaveButton, s.save);
   if (s.menu) {
     const auto& m = *s.menu;
     actions_[kPlay]->setEnabled(m[0]);
@@ -366,6 +363,7 @@ void MainWindow::Apply(const ControlStates& s) {
     actions_[kStop]->setEnabled(m[2]);
     actions_[kDelete]->setEnabled(m[3]);
     actions_[kRefresh]->setEnabled(m[4]);
+    actions_[kSaveToWav]->setEnabled(m[5]);
   }
 }
 
@@ -386,6 +384,9 @@ void MainWindow::StopAndClear() {
 void MainWindow::Stop() {
   StopAndClear();
   Apply(Situation::Stopped);
+  if (wavPage_->view()) {
+    wavPage_->view()->PlayOrStop(false);
+  }
 }
 
 void MainWindow::Play() {
@@ -408,7 +409,11 @@ void MainWindow::Play() {
     default:
       break;
   }
-  if (tab != kEmailTab && !text) {
+  if (tab == kWavTab && !wavPage_->HasFile()) {
+    controller_->SetBusy(false);
+    return;
+  }
+  if (tab != kEmailTab && tab != kWavTab && !text) {
     controller_->SetBusy(false);
     return;
   }
@@ -420,6 +425,16 @@ void MainWindow::Play() {
   Apply(Situation::PlayStarted);
   if (tab == kEmailTab) {
     announcer_->PlaySelected(settings_.options, settings_.accounts);
+  } else if (tab == kWavTab) {
+    CWaveViewCtrl* view = wavPage_->view();
+    if (view) {
+      view->RefreshDisplay();
+      view->EnsureSelectionAnchor();
+    }
+    // A file that cannot be played gives no end of playback: the buttons come back now.
+    if (!view || !view->PlayOrStop(true)) {
+      Apply(Situation::Stopped);
+    }
   } else {
     speech_->Speak(*text);
   }
@@ -588,6 +603,7 @@ bool MainWindow::Exit() {
   tray_->Remove();
   SaveSettings(store_, settings_);
   controller_->Shutdown();
+  wavPage_->ReleaseView();
   speech_->StopSpeaking();
   sound_->StopSound();
   QApplication::quit();
@@ -608,6 +624,79 @@ void MainWindow::OnTabChanged(int tab) {
   } else if (tab == kClipboardTab) {
     PasteClipboard();
   }
+  if (tab == kWavTab) {
+    if (wavPage_->HasFile()) {
+      wavPage_->CreateView(wavPage_->Path());
+    } else {
+      ReadWav();
+    }
+  } else {
+    wavPage_->ReleaseView();
+  }
+}
+
+void MainWindow::OpenWavFile() {
+  Stop();
+  const std::string path = WavReaderPage::ChooseFile(prompt_);
+  if (path.empty()) {
+    return;
+  }
+  wavPage_->ShowFile(path);
+  wavPage_->view()->RefreshDisplay();
+  Apply(WavStatesFor(WavMoment::FileOpened, CurrentTab()));
+  ShowTab(kWavTab);
+}
+
+void MainWindow::ReadWav() {
+  Stop();
+  const std::string path = WavReaderPage::ChooseFile(prompt_);
+  if (path.empty()) {
+    wavPage_->ShowPrompt();
+    Apply(WavStatesFor(WavMoment::ReadCancelled, CurrentTab()));
+    ShowTab(kWavTab);
+    return;
+  }
+  wavPage_->ShowFile(path);
+  ShowTab(kWavTab);
+  CWaveViewCtrl* view = wavPage_->view();
+  view->RefreshDisplay();
+  view->EnsureSelectionAnchor();
+  Apply(WavStatesFor(WavMoment::ReadChosen, CurrentTab()));
+  if (!view->PlayOrStop(true)) {
+    Apply(Situation::Stopped);
+  }
+}
+
+void MainWindow::SaveToWav() {
+  Stop();
+  const int tab = CurrentTab();
+  if (tab != kWavTab) {
+    wavPage_->ReleaseView();
+  }
+  const std::string path =
+      prompt_.ChooseSaveFile(kWavSaveDialogTitle, kWavFileFilter, kWavFileSuffix);
+  if (path.empty()) {
+    return;
+  }
+  const QString title = windowTitle();
+  setWindowTitle(title + QString::fromLatin1(kSavingSuffix));
+  Apply(WavStatesFor(WavMoment::Saving, tab));
+  const bool written = speech_->SpeakToWaveFile(path, [this] { Play(); });
+  Apply(WavStatesFor(WavMoment::SavingEnded, tab));
+  setWindowTitle(title);
+  Apply(WavStatesFor(WavMoment::Saved, tab));
+  Stop();
+  if (!written) {
+    // The text was spoken aloud instead; say why no file came of it.
+    prompt_.ShowMessage("The WAV file could not be written: " + path);
+  }
+}
+
+void MainWindow::OnWavePlayDone() {
+  // What Stop does, without the calls on the voice.
+  announcer_->ClearReading();
+  sound_->StopSound();
+  Apply(Situation::Stopped);
 }
 
 void MainWindow::OnSpeakingStarted() { Apply(Situation::SpeakingStarted); }

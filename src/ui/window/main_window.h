@@ -29,6 +29,7 @@ class TextReaderPage;
 class TrayIcon;
 class QtUpdatePresenter;
 class UpdateCheck;
+class WavReaderPage;
 
 /// What the main window needs from outside; tests give their own.
 struct MainWindowSetup {
@@ -65,6 +66,10 @@ class MainWindow final : public QMainWindow, public MailView {
   void ReadFile();
   void PasteClipboard();
   void ReadClipboard();
+  void OpenWavFile();
+  void ReadWav();
+  /// Renders what Play would read on the current page into a chosen WAV file.
+  void SaveToWav();
   void Properties();
   void HelpTopics();
   void FeedbackAndSupport();
@@ -87,6 +92,7 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] EmailList& emailList() { return *emailList_; }
   [[nodiscard]] TextReaderPage& textPage() { return *textPage_; }
   [[nodiscard]] ClipboardReaderPage& clipboardPage() { return *clipboardPage_; }
+  [[nodiscard]] WavReaderPage& wavPage() { return *wavPage_; }
   [[nodiscard]] QTabWidget& tabs() { return *tabs_; }
   [[nodiscard]] TrayIcon& tray() { return *tray_; }
   [[nodiscard]] NoticeWindows& notices() { return *notices_; }
@@ -131,6 +137,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void OnSpeakingStarted();
   void OnSpeakingFinished();
   void OnListClicked(int selected);
+  void OnWavePlayDone();
   void StopAndClear();
   void ResumeIfPaused();
   bool HasSelection() const;
@@ -155,7 +162,8 @@ class MainWindow final : public QMainWindow, public MailView {
   EmailList* emailList_ = nullptr;
   TextReaderPage* textPage_ = nullptr;
   ClipboardReaderPage* clipboardPage_ = nullptr;
-  QLineEdit* wavPath_ = nullptr;
+  WavReaderPage* wavPage_ = nullptr;
+  bool silentAudio_ = false;
   std::map<int, CIconButton*> buttons_;
   std::map<int, QAction*> actions_;
   bool handlingTabs_ = true;  // off while a command shows a tab itself

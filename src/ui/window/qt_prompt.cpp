@@ -34,4 +34,18 @@ std::string QtPrompt::ChooseOpenFile(const std::string& title, const std::string
   return dialog.selectedFiles().front().toStdString();
 }
 
+std::string QtPrompt::ChooseSaveFile(const std::string& title, const std::string& filter,
+                                     const std::string& defaultSuffix) {
+  QFileDialog dialog(parent_, QString::fromStdString(title));
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);  // ask before replacing
+  dialog.setNameFilter(QString::fromStdString(filter));
+  dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return {};
+  }
+  return dialog.selectedFiles().front().toStdString();
+}
+
 }  // namespace bc

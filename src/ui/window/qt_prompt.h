@@ -17,6 +17,8 @@ class QtPrompt final : public Prompt {
   bool AskYesNo(const std::string& text) override;
   std::string ChooseOpenFile(const std::string& title, const std::string& filter,
                              const std::string& defaultSuffix) override;
+  std::string ChooseSaveFile(const std::string& title, const std::string& filter,
+                             const std::string& defaultSuffix) override;
 
  private:
   QPointer<QWidget> parent_;

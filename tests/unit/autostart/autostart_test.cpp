@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <cstdlib>
 #include <filesystem>
 
+#include "config/paths.h"
 #include "support/test_env.h"
 
 namespace bc {
@@ -66,6 +68,21 @@ TEST(AutostartTest, FailuresLeaveNothingBehind) {
   // A path that is in the way as a file.
   test::WriteFile(dir.File("blocker"), "x");
   EXPECT_FALSE(SetAutostart(true, dir.File("blocker/brindlecast.desktop"), "/usr/bin/bc"));
+}
+
+TEST(AutostartTest, TheUsersEntryHasTheDesktopIdReplacesTheOldNameAndValidates) {
+  test::ScopedXdgHome home;
+  const std::string dir = home.root() + "/config/autostart";
+  std::filesystem::create_directories(dir);
+  test::WriteFile(dir + "/brindlecast.desktop", "[Desktop Entry]\nExec=/old/brindlecast\n");
+  ASSERT_EQ(AutostartEntryPath(), dir + "/" + kDesktopEntryId + ".desktop");
+
+  ASSERT_TRUE(SetAutostart(true));
+  EXPECT_FALSE(std::filesystem::exists(dir + "/brindlecast.desktop"));
+  const std::string validate = "desktop-file-validate '" + AutostartEntryPath() + "'";
+  EXPECT_EQ(std::system(validate.c_str()), 0) << test::ReadFile(AutostartEntryPath());
+  EXPECT_TRUE(SetAutostart(false));
+  EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 
 }  // namespace

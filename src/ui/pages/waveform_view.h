@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "speech/wav_file.h"
+
+namespace bc {
+
+class WavStreamPlayer;
+
+/// Shows one PCM WAV file (8 or 16 bits, any channel count) as a waveform,
+/// lets the user place a caret and drag a selection, and plays the file from
+/// the caret or the selection's start while the caret follows the playback.
+///
+/// The file is mapped read-only and never read whole: the waveform is rendered
+/// once, on a thread of its own, into an off-screen image of the view's size
+/// at its first paint and stretched to the view from then on; playback streams
+/// from the mapping. A file that is not a PCM WAV leaves the view empty and
+/// silent, with the reason in small grey letters.
+///
+/// Columns (caret, selection anchor) are in pixels of the view. Playback
+/// starts at the whole percent of the width the start column lies at, as that
+/// percent of the sample bytes; the caret then moves in steps of whole seconds.
+class CWaveViewCtrl final : public QWidget {
+  Q_OBJECT
+ public:
+  /// `silentAudio` plays through the silent real-time sink even when an audio
+  /// device exists.
+  explicit CWaveViewCtrl(bool silentAudio = false, QWidget* parent = nullptr);
+  ~CWaveViewCtrl() override;
+
+  /// LoadWave: maps the file read-only and reads its chunks. Returns whether a
+  /// PCM file was loaded; otherwise LoadError says why.
+  bool LoadWave(const std::string& path);
+  [[nodiscard]] bool IsLoaded() const { return wav_ != nullptr; }
+  [[nodiscard]] const std::string& LoadError() const { return error_; }
+
+  /// Puts the selection anchor at column 1 when there is none.
+  void EnsureSelectionAnchor();
+  /// true: starts playback from the caret or the selection's start unless it
+  /// is already playing; false: stops it. Returns false when nothing can play
+  /// (no file loaded).
+  bool PlayOrStop(bool play);
+  /// Repaints the view.
+  void RefreshDisplay() { update(); }
+
+  [[nodiscard]] bool IsPlaying() const;
+  [[nodiscard]] int caretX() const { return caret_; }
+  [[nodiscard]] int selectionAnchor() const { return anchor_; }
+  [[nodiscard]] bool selectionEnabled() const { return selectionEnabled_; }
+  /// The rendered waveform, null until the first rendering has finished.
+  [[nodiscard]] const QImage& bitmap() const { return bitmap_; }
+  /// The audio output of the view, created at the first play (else null).
+  [[nodiscard]] WavStreamPlayer* player() const { return player_.get(); }
+  /// The byte playback last started at.
+  [[nodiscard]] uint64_t playStartByte() const { return playStartByte_; }
+
+ Q_SIGNALS:
+  /// Playback has ended: run out, reached the selection's end, or stopped.
+  void PlaybackEnded();
+  /// The first rendering has finished and is shown.
+  void BitmapReady();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void StartRendering();
+  void Press(int x, int y);
+  void Tick();
+  [[nodiscard]] int ClampColumn(int x) const;
+
+  bool silentAudio_;
+  std::shared_ptr<const MappedWav> wav_;
+  std::string error_;
+  bool selectionEnabled_ = false;
+  int anchor_ = -1;
+  int caret_ = 0;
+  bool mouseSelected_ = false;
+  int playStartX_ = 0;
+  int playAnchorX_ = -1;
+  uint64_t playStartByte_ = 0;
+
+  QImage bitmap_;
+  bool renderingStarted_ = false;
+  std::atomic<bool> cancelRendering_{false};
+  std::thread renderer_;
+
+  QTimer timer_;
+  std::unique_ptr<WavStreamPlayer> player_;
+};
+
+}  // namespace bc

@@ -1,0 +1,220 @@
+// The WAV Reader's commands and Save to WAV in the main window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTest>
+
+#include "config/paths.h"
+#include "config/settings_store.h"
+#include "speech/speech_engine.h"
+#include "speech/wav_file.h"
+#include "support/fake_transport.h"
+#include "support/test_env.h"
+#include "ui/icon_button.h"
+#include "ui/pages/email_list.h"
+#include "ui/pages/envelope_table_model.h"
+#include "ui/pages/text_pages.h"
+#include "ui/pages/wav_page.h"
+#include "ui/pages/waveform_view.h"
+#include "ui/window/main_window.h"
+
+namespace bc {
+namespace {
+
+using test::FakeTransport;
+
+enum : int { kPlayButton = 1086, kOpenButton = 1087, kSaveMenu = 57603 };
+
+std::string Message(int n, const char* subject) {
+  return "+OK\r\nFrom: Sender " + std::to_string(n) + " <s@example.com>\r\nSubject: " + subject +
+         "\r\nMessage-ID: <" + std::to_string(n) + "@x>\r\n\r\nBody.\r\n.\r\n";
+}
+
+std::unique_ptr<Pop3Transport> ThreeMessages(FakeTransport::Log& log) {
+  auto t = std::make_unique<FakeTransport>(log);
+  t->Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK 3 300\r\n");
+  t->Serve("+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n").Serve("-ERR\r\n");
+  t->Serve(Message(1, "Apples")).Serve(Message(2, "Bananas")).Serve(Message(3, "Cherries"));
+  t->Serve("+OK\r\n");
+  return t;
+}
+
+// How unlike the loudness over time (20 ms windows of 16-bit samples) of `b`'s
+// start is to `a`'s, relative to `a`'s loudness: 0 for the same sound.
+double LoudnessDistance(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  constexpr size_t kWindow = 2 * 441;
+  const auto loudness = [](const std::vector<uint8_t>& s, size_t at) {
+    double sum = 0;
+    for (size_t i = at; i + 1 < at + kWindow && i + 1 < s.size(); i += 2) {
+      sum += std::abs(static_cast<int16_t>(s[i] | (s[i + 1] << 8)));
+    }
+    return sum;
+  };
+  double difference = 0;
+  double total = 0;
+  for (size_t at = 0; at + kWindow <= std::min(a.size(), b.size()); at += kWindow) {
+    difference += std::abs(loudness(a, at) - loudness(b, at));
+    total += loudness(a, at);
+  }
+  return total > 0 ? difference / total : 1;
+}
+
+class WavCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
+    raw.clear();
+    for (const char* key : {"From", "Subject", "ShowEnvelopeInfo"}) {
+      raw.setValue(QString::fromLatin1(key), QStringLiteral("1"));
+    }
+    raw.setValue(QStringLiteral("Speak/SpeakSubject"), QStringLiteral("1"));
+    raw.setValue(QStringLiteral("UserAccounts/Users"), QStringLiteral("1"));
+    raw.setValue(QStringLiteral("UserAccounts/user1/UserName"), QStringLiteral("alice"));
+    raw.setValue(QStringLiteral("UserAccounts/user1/CheckMark"), QStringLiteral("1"));
+    raw.sync();
+    store_ = std::make_unique<SettingsStore>(SettingsFilePath(), prompt_);
+    MailEnvironment environment;
+    environment.commandLogPath = dir_.File("command.log");
+    environment.deletedLogDir = dir_.File("Log");
+    environment.makeTransport = [this](const MailAccount&) { return ThreeMessages(log_); };
+    window_ = std::make_unique<MainWindow>(
+        MainWindowSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
+    window_->show();
+
+    const WavFormat format{1, 8000, 16};
+    const std::vector<uint8_t> image = EncodeWav(format, MakeBeep(format, 440, 2000).samples);
+    wavPath_ = dir_.File("tone.wav");
+    test::WriteFile(wavPath_, std::string(image.begin(), image.end()));
+  }
+
+  void TearDown() override {
+    window_->speech().StopSpeaking();
+    window_.reset();
+  }
+
+  bool Enabled(int buttonId) { return window_->button(buttonId)->isEnabled(); }
+  int SaveRequests() {
+    return static_cast<int>(
+        std::count_if(prompt_.fileRequests.begin(), prompt_.fileRequests.end(),
+                      [](const std::string& r) { return r.rfind("save:", 0) == 0; }));
+  }
+  std::vector<uint8_t> SaveSelection(const std::vector<int>& rows, const std::string& name) {
+    EmailList& list = window_->emailList();
+    list.SelectOnly(rows.front());
+    for (int row : rows) {
+      list.view()->selectionModel()->select(
+          list.model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    prompt_.chosenFile = dir_.File(name);
+    window_->SaveToWav();
+    const auto wav = ReadWavFile(prompt_.chosenFile);
+    return wav ? wav->samples : std::vector<uint8_t>{};
+  }
+
+  test::TempDir dir_;
+  test::RecordingPrompt prompt_;
+  FakeTransport::Log log_;
+  std::unique_ptr<SettingsStore> store_;
+  std::unique_ptr<MainWindow> window_;
+  std::string wavPath_;
+};
+
+TEST_F(WavCommandsTest, OpenShowsTheFileAndCancellingReadWavPutsThePromptBack) {
+  prompt_.chosenFile = wavPath_;
+  window_->OpenWavFile();
+  EXPECT_EQ(prompt_.fileRequests.back(), "Open|WAV (*.wav)|wav");
+  EXPECT_EQ(window_->CurrentTab(), kWavTab);
+  WavReaderPage& page = window_->wavPage();
+  EXPECT_EQ(page.Path(), wavPath_);
+  ASSERT_NE(page.view(), nullptr);
+  EXPECT_FALSE(page.view()->IsPlaying());  // opening does not play
+  EXPECT_TRUE(Enabled(kPlayButton));
+  EXPECT_TRUE(Enabled(kOpenButton));
+  EXPECT_FALSE(window_->action(kSaveMenu)->isEnabled());
+
+  prompt_.chosenFile.clear();
+  window_->ReadWav();
+  EXPECT_EQ(page.pathBox()->text().toStdString(), kWavPrompt);
+  window_->Play();
+  EXPECT_FALSE(page.view() && page.view()->IsPlaying());
+  EXPECT_TRUE(Enabled(kPlayButton));
+}
+
+TEST_F(WavCommandsTest, ReadWavPlaysAndTheEndOfPlaybackRestoresTheButtons) {
+  prompt_.chosenFile = wavPath_;
+  window_->ReadWav();
+  CWaveViewCtrl* view = window_->wavPage().view();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->IsPlaying());
+  EXPECT_FALSE(Enabled(kPlayButton));
+  QDeadlineTimer deadline(10000);
+  while (!Enabled(kPlayButton) && !deadline.hasExpired()) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  EXPECT_TRUE(Enabled(kPlayButton));
+  EXPECT_FALSE(view->IsPlaying());
+}
+
+TEST_F(WavCommandsTest, LeavingThePageDropsTheViewAndComingBackMakesItWithoutPlaying) {
+  prompt_.chosenFile = wavPath_;
+  window_->OpenWavFile();
+  prompt_.chosenFile.clear();
+  window_->tabs().setCurrentIndex(kEmailTab);
+  EXPECT_EQ(window_->wavPage().view(), nullptr);
+  const size_t dialogs = prompt_.fileRequests.size();
+  window_->tabs().setCurrentIndex(kWavTab);
+  EXPECT_EQ(prompt_.fileRequests.size(), dialogs);  // a file is loaded: no dialog
+  ASSERT_NE(window_->wavPage().view(), nullptr);
+  EXPECT_TRUE(window_->wavPage().view()->IsLoaded());
+  EXPECT_FALSE(window_->wavPage().view()->IsPlaying());
+}
+
+TEST_F(WavCommandsTest, SaveWritesTheSelectedMessagesInListOrder) {
+  window_->Refresh();
+  ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+  ASSERT_EQ(window_->emailList().RowCount(), 3);
+  window_->speech().StopSpeaking();
+  const std::vector<uint8_t> first = SaveSelection({0}, "first.wav");
+  const std::vector<uint8_t> third = SaveSelection({2}, "third.wav");
+  const std::vector<uint8_t> both = SaveSelection({0, 2}, "both.wav");
+  EXPECT_EQ(SaveRequests(), 3);
+  ASSERT_GT(first.size(), 22050u);  // over half a second of speech
+  EXPECT_NE(first, third);
+  // Both texts, first then third. The synthesiser's noise differs from run to
+  // run, so the order is judged by the loudness over time of the start.
+  ASSERT_NEAR(static_cast<double>(both.size()), static_cast<double>(first.size() + third.size()),
+              400);
+  const double likeFirst = LoudnessDistance(first, both);
+  const double likeThird = LoudnessDistance(third, both);
+  EXPECT_LT(likeFirst, 0.2);
+  EXPECT_LT(likeFirst * 2, likeThird);
+  EXPECT_GT(*std::max_element(both.begin(), both.end()), 0x40);  // not silence
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
+  EXPECT_FALSE(window_->speech().IsVoiceBusy());
+}
+
+TEST_F(WavCommandsTest, CtrlSSavesOnlyWhileItsMenuItemIsEnabled) {
+  window_->activateWindow();
+  QApplication::setActiveWindow(window_.get());
+  prompt_.chosenFile = wavPath_;
+  window_->OpenWavFile();
+  prompt_.chosenFile.clear();
+  ASSERT_FALSE(window_->action(kSaveMenu)->isEnabled());
+  QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(SaveRequests(), 0);
+  // On the Text Reader the item is on, and the same keys ask where to save.
+  window_->textPage().SetText(QStringLiteral("Some text."));
+  window_->tabs().setCurrentIndex(kTextTab);
+  ASSERT_TRUE(window_->action(kSaveMenu)->isEnabled());
+  QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(SaveRequests(), 1);
+}
+
+}  // namespace
+}  // namespace bc
