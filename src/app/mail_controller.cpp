@@ -89,51 +89,52 @@ bool WorkerShared::WaitIdle(std::chrono::milliseconds limit) {
   return ended_.wait_for(lock, limit, [this] { return !checkRunning && !deleteRunning; });
 }
 
-namespace {
+// Delivers one view call to the UI thread: the one way the workers reach the
+// window. The arguments are copied into the call.
+template <auto Method, typename... Args>
+void Deliver(WorkerShared& shared, Args... args) {
+  shared.Post([... args = std::move(args)](MailController& c) { (c.view_.*Method)(args...); });
+}
 
-// Forwards a pass's reports to the UI thread; the announcement runs here, on
-// the worker, with the worker's copy of the options.
+// A pass's observer on the worker: each call is delivered to the view on the UI
+// thread. The announcement runs here, on the worker, with the worker's copy of
+// the options; the reasons accounts failed are gathered for the end of the pass.
 class WorkerObserver final : public CheckObserver {
  public:
-  using Link = std::function<void(std::function<void(MailView&)>)>;
-
-  WorkerObserver(std::function<void(std::function<void(MailView&)>)> post,
-                 std::function<void(Settings&)> askForAccount, WorkerShared& shared,
-                 const AppOptions& options)
-      : post_(std::move(post)),
-        askForAccount_(std::move(askForAccount)),
-        shared_(shared),
-        options_(options) {}
+  WorkerObserver(WorkerShared& shared, const AppOptions& options)
+      : shared_(shared), options_(options) {}
 
   void SetTitle(const std::string& title) override {
-    post_([title](MailView& v) { v.SetTitle(title); });
+    Deliver<&CheckObserver::SetTitle>(shared_, title);
   }
   void SetAccountsProgress(int position, int maximum) override {
-    post_([=](MailView& v) { v.SetAccountsProgress(position, maximum); });
+    Deliver<&CheckObserver::SetAccountsProgress>(shared_, position, maximum);
   }
   void SetEmailsProgress(int position, int maximum) override {
-    post_([=](MailView& v) { v.SetEmailsProgress(position, maximum); });
+    Deliver<&CheckObserver::SetEmailsProgress>(shared_, position, maximum);
   }
-  void SetTrayIcon(TrayState icon) override {
-    post_([icon](MailView& v) { v.SetTrayIcon(icon); });
-  }
+  void SetTrayIcon(TrayState icon) override { Deliver<&CheckObserver::SetTrayIcon>(shared_, icon); }
   void SetTrayTooltip(const std::string& text) override {
-    post_([text](MailView& v) { v.SetTrayToolTip(text); });
+    Deliver<&CheckObserver::SetTrayTooltip>(shared_, text);
   }
-  void ListCleared() override {
-    post_([](MailView& v) { v.ClearList(); });
-  }
+  void ListCleared() override { Deliver<&CheckObserver::ListCleared>(shared_); }
   void EnvelopeAccepted(int index, const Envelope& envelope) override {
-    post_([index, envelope](MailView& v) { v.AppendEnvelope(index, envelope); });
+    Deliver<&CheckObserver::EnvelopeAccepted>(shared_, index, envelope);
     shared_.Announce(options_, envelope);
   }
   void StorageAlert(const std::string& text) override {
-    post_([text](MailView& v) { v.ShowStorageNotice(text); });
+    Deliver<&CheckObserver::StorageAlert>(shared_, text);
   }
-  void NoAccountConfigured(Settings& settings) override { askForAccount_(settings); }
+  void NoAccountConfigured(Settings& settings) override {
+    // The sheet edits the program's settings; the pass goes on with a copy.
+    shared_.Send([&settings](MailController& c) {
+      c.view_.NoAccountConfigured(c.settings_);
+      settings = c.settings_;
+    });
+  }
   void PassFinished(int largestMailbox) override {
     shared_.largestMailbox = largestMailbox;
-    post_([](MailView& v) { v.RebuildList(); });
+    Deliver<&CheckObserver::PassFinished>(shared_, largestMailbox);
   }
   void AccountFinished(const AccountOutcome& outcome) override {
     // The reason goes where the user looks, not only into the command trace.
@@ -144,14 +145,10 @@ class WorkerObserver final : public CheckObserver {
   [[nodiscard]] const std::vector<std::string>& problems() const { return problems_; }
 
  private:
-  std::function<void(std::function<void(MailView&)>)> post_;
-  std::function<void(Settings&)> askForAccount_;
   WorkerShared& shared_;
   const AppOptions& options_;
   std::vector<std::string> problems_;
 };
-
-}  // namespace
 
 MailController::MailController(Settings& settings, MailView& view, MailAnnouncer* announcer,
                                std::function<bool()> voiceBusy, MailEnvironment environment,
@@ -265,60 +262,39 @@ bool MailController::StartDelete(DeletionRows& rows) {
 }
 
 void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared) {
-  auto post = [shared](std::function<void(MailView&)> call) {
-    shared->Post([call = std::move(call)](MailController& c) { call(c.view_); });
-  };
   shared->Post([](MailController& c) { c.StartAnimation(); });
-  post([](MailView& v) { v.SetWorkerRunning(true); });
+  Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
   if (!shared->suspended) {
-    WorkerObserver observer(
-        post,
-        [shared](Settings& workerSettings) {
-          shared->Send([&workerSettings](MailController& c) {
-            c.view_.OpenPropertiesForFirstAccount();
-            workerSettings = c.settings_;
-          });
-        },
-        *shared, settings.options);
+    WorkerObserver observer(*shared, settings.options);
     RunCheck(settings, *shared->store, observer, shared->environment);
-    post([problems = observer.problems()](MailView& v) { v.ShowCheckProblems(problems); });
+    Deliver<&MailView::ShowCheckProblems>(*shared, observer.problems());
   }
 
-  post([](MailView& v) {
-    v.SetTitle(kTitle);
-    v.SetWorkerRunning(false);
-    v.SetEmailsProgress(0, 0);
-    v.SetAccountsProgress(0, 0);
-  });
+  Deliver<&MailView::SetTitle>(*shared, std::string(kTitle));
+  Deliver<&MailView::SetWorkerRunning>(*shared, false);
+  Deliver<&MailView::SetEmailsProgress>(*shared, 0, 0);
+  Deliver<&MailView::SetAccountsProgress>(*shared, 0, 0);
   shared->WorkerEnded(shared->checkRunning);
 }
 
 void MailController::RunDeleteWorker(Settings settings, DeletionRows* rows,
                                      std::shared_ptr<WorkerShared> shared) {
-  auto post = [shared](std::function<void(MailView&)> call) {
-    shared->Post([call = std::move(call)](MailController& c) { call(c.view_); });
-  };
   shared->Post([](MailController& c) { c.StartAnimation(); });
-  post([](MailView& v) {
-    v.SetTitle(kDeletingTitle);
-    v.SetWorkerRunning(true);
-  });
+  Deliver<&MailView::SetTitle>(*shared, std::string(kDeletingTitle));
+  Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
   DeleteSelected(settings, *shared->store, *rows, shared->environment,
-                 [&post](const Envelope& envelope, const DeleteOutcome& outcome) {
+                 [&shared](const Envelope& envelope, const DeleteOutcome& outcome) {
                    if (outcome.refused) {
-                     const std::string text = "The message \"" + envelope.subject +
-                                              "\" was not deleted: " + outcome.error +
-                                              ". Refresh the list and try again.";
-                     post([text](MailView& v) { v.ShowBackgroundMessage(text); });
+                     Deliver<&MailView::ShowBackgroundMessage>(
+                         *shared, "The message \"" + envelope.subject + "\" was not deleted: " +
+                                      outcome.error + ". Refresh the list and try again.");
                    }
                  });
 
-  post([](MailView& v) {
-    v.SetWorkerRunning(false);
-    v.SetTitle(kTitle);
-  });
+  Deliver<&MailView::SetWorkerRunning>(*shared, false);
+  Deliver<&MailView::SetTitle>(*shared, std::string(kTitle));
   shared->WorkerEnded(shared->deleteRunning);
 }
 

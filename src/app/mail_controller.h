@@ -136,6 +136,9 @@ class MailController final : public QObject, public SchedulerHost {
   bool WaitForWorkers(int milliseconds);
 
  private:
+  template <auto Method, typename... Args>
+  friend void Deliver(WorkerShared& shared, Args... args);
+  friend class WorkerObserver;
   static void RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared);
   static void RunDeleteWorker(Settings settings, DeletionRows* rows,
                               std::shared_ptr<WorkerShared> shared);

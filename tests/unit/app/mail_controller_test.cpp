@@ -29,14 +29,14 @@ struct RecordingView final : MailView {
   void SetAccountsProgress(int, int) override {}
   void SetEmailsProgress(int, int) override {}
   void SetTrayIcon(TrayState icon) override { icons.push_back(icon); }
-  void SetTrayToolTip(const std::string& t) override { tooltips.push_back(t); }
-  void ClearList() override { ++cleared; }
-  void AppendEnvelope(int, const Envelope& e) override { appended.push_back(e.subject); }
-  void RebuildList() override { ++rebuilt; }
+  void SetTrayTooltip(const std::string& t) override { tooltips.push_back(t); }
+  void ListCleared() override { ++cleared; }
+  void EnvelopeAccepted(int, const Envelope& e) override { appended.push_back(e.subject); }
+  void PassFinished(int) override { ++rebuilt; }
   void SetWorkerRunning(bool running) override { workerRunning.push_back(running); }
   void ShowNewMailNotice(const std::string&) override {}
-  void ShowStorageNotice(const std::string& t) override { storage.push_back(t); }
-  void OpenPropertiesForFirstAccount() override {
+  void StorageAlert(const std::string& t) override { storage.push_back(t); }
+  void NoAccountConfigured(Settings&) override {
     ++propertiesOpened;
     if (onProperties) {
       onProperties();
