@@ -33,6 +33,15 @@ constexpr int kEndClosed = 2;
 constexpr int kTlsFails = 4;
 constexpr int kOpenFails = 8;
 
+// Small bounds, so the fuzzer reaches them with short inputs.
+const ReplyLimits kLimits = [] {
+  ReplyLimits limits;
+  limits.messageCeiling = 4096;
+  limits.messageSlack = 64;
+  limits.listingSlack = 4;
+  return limits;
+}();
+
 class InputTransport final : public Pop3Transport {
  public:
   InputTransport(std::string_view bytes, std::vector<size_t> readSizes, int flags,
@@ -111,12 +120,8 @@ std::string CheckReplyLine(std::string_view line) {
   if (!HasBlank(line) && (count != -7 || size != -7)) {
     return "ParseStatReply read numbers from a reply without blanks";
   }
-  std::vector<int64_t> sizes;
-  ParseListLine(line, sizes);
-  for (int64_t s : sizes) {
-    if (s <= 0) {
-      return "ParseListLine kept a size that is not positive";
-    }
+  if (auto entry = ParseListLine(line); entry && (entry->first <= 0 || entry->second < 0)) {
+    return "ParseListLine gave a number that is not positive or a negative size";
   }
   if (auto entry = ParseUidlLine(line)) {
     if (entry->first <= 0 || entry->second.empty() || HasBlank(entry->second) ||
@@ -137,11 +142,17 @@ std::string CheckMessageText(const std::string& text, bool mayBeTruncated, size_
   if (lineEnd == std::string::npos || IsErrReply(text)) {
     return "the message text does not start with a good status line";
   }
-  if (!EndsWith(text, "\r\n.\r\n") && !mayBeTruncated) {
+  if (!EndsWith(text, "\n.\r\n") && !mayBeTruncated) {
     return "the message text does not end with the terminator";
   }
-  if (EndsWith(text, "\r\n.\r\n") && text.find("\r\n.\r\n", lineEnd) != text.size() - 5) {
+  // The first terminator after the status line's own CR LF must be the end (a
+  // status line may itself end in "\n.").
+  if (const size_t end = text.find("\n.\r\n", lineEnd + 1);
+      end != std::string::npos && end != text.size() - 4) {
     return "the message text runs past its terminator";
+  }
+  if (text.size() > static_cast<size_t>(kLimits.messageCeiling) + 5) {
+    return "the message text is larger than the ceiling";
   }
   return {};
 }
@@ -152,7 +163,8 @@ std::string CheckSession(std::string_view server, std::vector<size_t> readSizes,
   const bool startTls = flags & kUseStartTls;
   const bool closedAtEnd = flags & kEndClosed;
   Pop3Session session(
-      std::make_unique<InputTransport>(server, std::move(readSizes), flags, writes, tlsStarted));
+      std::make_unique<InputTransport>(server, std::move(readSizes), flags, writes, tlsStarted),
+      kLimits);
 
   // The whole script runs whatever fails on the way: a session used after a
   // failure must still be safe.

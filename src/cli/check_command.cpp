@@ -27,14 +27,23 @@ constexpr const char* kHelp =
     "  --json          print one JSON object instead of a table\n"
     "  --account NAME  check only the account whose user name is NAME, enabled or not\n"
     "\n"
-    "Exit status: 0 when every enabled account was checked, 1 when one could not be\n"
-    "checked or no account is configured, 2 on bad usage.\n";
+    "Exit status:\n"
+    "  0  every enabled account was checked completely\n"
+    "  1  an account could not be checked, or was checked incompletely (a message\n"
+    "     could not be retrieved, was skipped, or a spam deletion was not confirmed\n"
+    "     by the server), or no account is configured\n"
+    "  2  bad usage\n";
 
 const char* StatusWord(AccountOutcome::Status status) {
   switch (status) {
-    case AccountOutcome::Status::Skipped: return "skipped";
-    case AccountOutcome::Status::Checked: return "checked";
-    case AccountOutcome::Status::Failed: return "failed";
+    case AccountOutcome::Status::Skipped:
+      return "skipped";
+    case AccountOutcome::Status::Checked:
+      return "checked";
+    case AccountOutcome::Status::Incomplete:
+      return "incomplete";
+    case AccountOutcome::Status::Failed:
+      return "failed";
   }
   return "";
 }
@@ -79,7 +88,8 @@ std::string Fit(const std::string& text, size_t width) {
 }
 
 void PrintTable(const std::vector<Envelope>& envelopes) {
-  const char* headers[] = {"From", "Subject", "Address", "Received", "Size", "Account", "Attachment"};
+  const char* headers[] = {"From", "Subject", "Address",   "Received",
+                           "Size", "Account", "Attachment"};
   const size_t widths[] = {22, 36, 28, 19, 12, 12, 10};
   std::string line;
   for (size_t c = 0; c < 7; ++c) {
@@ -87,7 +97,7 @@ void PrintTable(const std::vector<Envelope>& envelopes) {
   }
   std::printf("%s\n", line.c_str());
   for (const Envelope& e : envelopes) {
-    const std::string* fields[] = {&e.from, &e.subject, &e.address, &e.received,
+    const std::string* fields[] = {&e.from, &e.subject, &e.address,   &e.received,
                                    &e.size, &e.account, &e.attachment};
     line.clear();
     for (size_t c = 0; c < 7; ++c) {
@@ -97,9 +107,12 @@ void PrintTable(const std::vector<Envelope>& envelopes) {
   }
 }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
-void PrintJson(const std::vector<Envelope>& envelopes, const std::vector<AccountOutcome>& outcomes) {
+void PrintJson(const std::vector<Envelope>& envelopes,
+               const std::vector<AccountOutcome>& outcomes) {
   QJsonArray list;
   for (const Envelope& e : envelopes) {
     list.append(QJsonObject{{QStringLiteral("from"), Q(e.from)},
@@ -121,10 +134,9 @@ void PrintJson(const std::vector<Envelope>& envelopes, const std::vector<Account
     }
     accounts.append(account);
   }
-  const QByteArray json =
-      QJsonDocument(QJsonObject{{QStringLiteral("envelopes"), list},
-                                {QStringLiteral("accounts"), accounts}})
-          .toJson(QJsonDocument::Indented);
+  const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("envelopes"), list},
+                                                    {QStringLiteral("accounts"), accounts}})
+                              .toJson(QJsonDocument::Indented);
   std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
 }
 
@@ -193,12 +205,14 @@ int RunCheckCommand(const std::vector<std::string>& args) {
   }
   bool allChecked = true;
   for (const AccountOutcome& o : observer.outcomes) {
-    if (o.status == AccountOutcome::Status::Failed) {
+    if (o.status == AccountOutcome::Status::Failed ||
+        o.status == AccountOutcome::Status::Incomplete) {
       allChecked = false;
     }
     if (!json) {
       std::printf("%s: %s", o.userName.c_str(), StatusWord(o.status));
-      if (o.status == AccountOutcome::Status::Checked) {
+      if (o.status == AccountOutcome::Status::Checked ||
+          o.status == AccountOutcome::Status::Incomplete) {
         std::printf(", %d message%s, %d deleted as spam", o.messages, o.messages == 1 ? "" : "s",
                     o.deletedAsSpam);
       }

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/commands.h"
 #include "cli/speech_commands.h"
@@ -70,6 +71,18 @@ int RunSay(const std::vector<std::string>& args) {
   if (!Parse(args, say)) {
     std::fputs(kSayUsage, stderr);
     return kUsageError;
+  }
+  if (!say.wav.empty()) {
+    // The file is written beside its target and renamed over it: a device, a
+    // pipe or a folder cannot be replaced that way, and writing into one
+    // directly could fail unseen (a full device takes nothing).
+    std::error_code error;
+    const auto target = std::filesystem::status(say.wav, error);
+    if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
+      std::fprintf(stderr, "brindlecast say: '%s' is not a regular file; nothing was written\n",
+                   say.wav.c_str());
+      return 1;
+    }
   }
   if (!SynthesizerAvailable()) {
     std::fputs("brindlecast say: the espeak-ng voice data cannot be loaded\n", stderr);

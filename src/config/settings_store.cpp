@@ -6,13 +6,12 @@
 
 #include <QSettings>
 #include <QStringList>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 namespace bc {
 namespace {
-
-constexpr std::string_view kRootKey = "Software\\Quenmark";
 
 QString SettingsKey(std::string_view subkey, std::string_view name) {
   QString key = QString::fromUtf8(subkey.data(), static_cast<qsizetype>(subkey.size()));
@@ -37,28 +36,29 @@ SettingsStore::SettingsStore(std::string path, Prompt& prompt)
 }
 
 SettingsStore::~SettingsStore() {
-  if (!pending_.empty()) {
+  if (dirty_) {
     Commit();
   }
 }
 
-std::string SettingsStore::RegistryPath(std::string_view subkey, std::string_view name) {
-  std::string result(kRootKey);
-  if (!subkey.empty()) {
-    result += '\\';
-    result += subkey;
+std::string SettingsStore::ValueLabel(std::string_view subkey, std::string_view name) {
+  std::string section(subkey);
+  std::replace(section.begin(), section.end(), '\\', '/');
+  while (!section.empty() && section.back() == '/') {
+    section.pop_back();
   }
-  result += '\\';
-  result += name;
-  return result;
+  return "\"" + std::string(name) + "\" in section [" + (section.empty() ? "General" : section) +
+         "]";
 }
 
 std::string SettingsStore::ReadValue(std::string_view subkey, std::string_view name) {
   const QString key = SettingsKey(subkey, name);
   const QVariant value = settings_->value(key);
   if (!value.isValid()) {
+    // Created for the next save, but a read never reports: a settings folder
+    // that cannot be written must not greet the user with an error at start-up.
     settings_->setValue(key, QString());
-    pending_.push_back(RegistryPath(subkey, name));
+    dirty_ = true;
     return {};
   }
   // A hand-edited value with unquoted commas comes back as a list; keep its text.
@@ -72,7 +72,8 @@ void SettingsStore::WriteValue(std::string_view subkey, std::string_view name,
                                std::string_view text) {
   settings_->setValue(SettingsKey(subkey, name),
                       QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-  pending_.push_back(RegistryPath(subkey, name));
+  written_.push_back(ValueLabel(subkey, name));
+  dirty_ = true;
 }
 
 void SettingsStore::PrepareFile() {
@@ -95,11 +96,12 @@ bool SettingsStore::Commit() {
   settings_->sync();
   const bool ok = settings_->status() == QSettings::NoError;
   ::chmod(path_.c_str(), 0600);
-  if (!ok && !pending_.empty()) {
-    prompt_.ShowMessage("Registry Entry HKEY_CURRENT_USER\\" + pending_.front() +
-                        " is not valid.");
+  if (!ok && !written_.empty()) {
+    prompt_.ShowMessage("The value " + written_.front() +
+                        " could not be saved to the settings file " + path_ + ".");
   }
-  pending_.clear();
+  written_.clear();
+  dirty_ = false;
   return ok;
 }
 

@@ -42,17 +42,17 @@ class SettingsStore {
   /// cannot be stored is reported by the next Commit.
   void WriteValue(std::string_view subkey, std::string_view name, std::string_view text);
 
-  /// Writes every pending change to the file. On failure shows
-  /// "Registry Entry HKEY_CURRENT_USER\Software\Quenmark\...\<name> is not valid."
-  /// for the first value that did not reach the file, and returns false.
+  /// Writes every pending change to the file. On failure returns false and, when
+  /// a value was written since the last commit, names the first of them and the
+  /// file: "The value "Passwd" in section [UserAccounts/user1] could not be saved
+  /// to the settings file <path>." Values only created by reading stay quiet.
   bool Commit();
 
   /// Path of the backing file.
   [[nodiscard]] const std::string& path() const { return path_; }
 
-  /// The registry form of a value's path, as used in messages:
-  /// "Software\Quenmark\UserAccounts\user1\Passwd".
-  [[nodiscard]] static std::string RegistryPath(std::string_view subkey, std::string_view name);
+  /// How messages name a value: "\"Passwd\" in section [UserAccounts/user1]".
+  [[nodiscard]] static std::string ValueLabel(std::string_view subkey, std::string_view name);
 
  private:
   void PrepareFile();
@@ -60,7 +60,8 @@ class SettingsStore {
   std::string path_;
   Prompt& prompt_;
   std::unique_ptr<QSettings> settings_;
-  std::vector<std::string> pending_;  // registry paths of values written since the last commit
+  std::vector<std::string> written_;  // labels of values written since the last commit
+  bool dirty_ = false;                // something (written or created) awaits a commit
 };
 
 }  // namespace bc

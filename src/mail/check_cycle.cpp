@@ -7,6 +7,7 @@
 #include "antispam/spam_classifier.h"
 #include "config/paths.h"
 #include "config/text_util.h"
+#include "mail/deletion.h"
 #include "mail/envelope_fields.h"
 #include "mail/mail_log.h"
 #include "mail/message_envelope.h"
@@ -64,14 +65,19 @@ class AccountPass {
   }
 
   AccountEnd Run(Pop3Session& session) {
-    if (!session.Connect(account_.POP3Server, ParseInt(account_.POP3Port), account_.UserName,
-                         account_.Passwd, ParseSecurity(account_.Security))) {
+    const std::optional<Security> security = ParseSecurity(account_.Security);
+    const bool connected =
+        security && session.Connect(account_.POP3Server, ParseInt(account_.POP3Port),
+                                    account_.UserName, account_.Passwd, *security);
+    if (!connected) {
+      const std::string why =
+          security ? session.lastError() : SecurityValueError(account_.Security);
       Trace("Failed to connect server");
-      Trace(session.lastError());
+      Trace(why);
       session.Close();
       observer_.SetTrayIcon(TrayState::Disconnected);
       observer_.SetTrayTooltip(Disconnected(account_));
-      Failed(session.lastError());
+      Failed(why);
       return AccountEnd::ConnectFailed;
     }
     observer_.SetTrayIcon(TrayState::Idle);
@@ -104,7 +110,7 @@ class AccountPass {
     }
     observer_.SetTrayIcon(TrayState::Idle);
     Trace("LIST");
-    // Unique ids let a later deletion make sure it deletes this very message.
+    // Unique ids let every deletion make sure it deletes this very message.
     // Servers without UIDL answer -ERR, which changes nothing here.
     const bool haveUniqueIds = session.Uidl();
 
@@ -115,22 +121,27 @@ class AccountPass {
     outcome_.status = AccountOutcome::Status::Checked;
     // The next RETR goes out before a message is decoded, so the server reads
     // the next message while this one is worked on. Only one command is ever
-    // outstanding: the DELE of a spam message waits until the next reply is in;
-    // message numbers do not change before QUIT, so it deletes the same message.
+    // outstanding: the DELE of a spam message waits until the next reply is in.
     bool sent = session.SendRetrieve(1);
     for (int n = 1; n <= count; ++n) {
       observer_.SetTrayIcon(TrayState::Checking);
       std::string text;
-      if (!ReadMessage(session, n, sent, text)) {
+      const Retrieval got = ReadMessage(session, n, sent, text);
+      if (got == Retrieval::Failed) {
         break;
       }
       sent = n < count ? session.SendRetrieve(n + 1) : true;
-      CheckMessage(n, text, session.MessageSize(n), haveUniqueIds ? session.UniqueId(n) : "");
+      if (got == Retrieval::Ok) {
+        CheckMessage(n, std::move(text), session.MessageSize(n),
+                     haveUniqueIds ? session.UniqueId(n) : "");
+      }
     }
     DeletePendingSpam(session);
     observer_.SetEmailsProgress(0, count);
     StorageAlert(session);
-    EndSession(session);
+    const bool committed = session.Quit();
+    session.Close();
+    Committed(committed);
     return AccountEnd::Done;
   }
 
@@ -138,74 +149,116 @@ class AccountPass {
   [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
 
  private:
-  // Reads the reply to RETR n (sent by the caller) into `text`; false ends the
-  // account's message loop: the retrieval failed or brought no message.
-  bool ReadMessage(Pop3Session& session, int n, bool sent, std::string& text) {
+  enum class Retrieval { Ok, Skipped, Failed };
+
+  // Reads the reply to RETR n (sent by the caller) into `text`. Failed ends the
+  // account's message loop; Skipped passes over this one message.
+  Retrieval ReadMessage(Pop3Session& session, int n, bool sent, std::string& text) {
     const int j = n - 1;
     char step[64];
     if (!sent || !session.ReadRetrieved()) {
       std::snprintf(step, sizeof step, "RETR %d of %d failed", j, messagesLeft_ - 1);
       Trace(step);
-      outcome_.error = session.lastError();
+      Incomplete("message " + std::to_string(n) + " could not be retrieved (" +
+                 session.lastError() + "); it and the messages after it were not checked");
       DeletePendingSpam(session);
-      return false;
+      return Retrieval::Failed;
     }
     std::snprintf(step, sizeof step, "RETR %d of %d", j, messagesLeft_ - 1);
     Trace(step);
     text = session.TakeMessageText();
     DeletePendingSpam(session);
     if (text.size() < kShortestMessage) {
-      // Treated like a failed retrieval: the QUIT that follows still commits the
-      // spam deletions of this session, and the other accounts are checked.
+      // A broken message must not hide the rest of the mailbox: skip it alone.
       Trace("GetMsgContents failed");
-      outcome_.error = "the server sent a message of " + std::to_string(text.size()) + " bytes";
-      return false;
+      Trace("message " + std::to_string(n) + " skipped: the server sent only " +
+            std::to_string(text.size()) + " bytes");
+      Incomplete("message " + std::to_string(n) + " was skipped: the server sent only " +
+                 std::to_string(text.size()) + " bytes");
+      return Retrieval::Skipped;
     }
-    return true;
+    return Retrieval::Ok;
   }
 
   // The message steps after the retrieval: decode, build the envelope, judge it.
-  void CheckMessage(int n, const std::string& text, int64_t size, std::string uniqueId) {
+  void CheckMessage(int n, std::string text, int64_t size, std::string uniqueId) {
     Trace("GetMsgContents");
     DecodedMessage decoded;
     MimeDecoder decoder;
     // The body text is only ever read as content.
     decoder.SetCollectBody(options_.CheckLines != 0);
     decoder.Decode(text, decoded);
+    // The lines taken from the text are copies: let the text go before the
+    // content is built from them, so a large message is not held twice.
+    std::string().swap(text);
     Trace("Parse message,header=" + std::to_string(decoded.headerLines.size()));
 
-    const int messageIndex = n - 1 - outcome_.deletedAsSpam;
+    const int messageIndex = n - 1 - acceptedDeletions_;
     Envelope envelope = BuildEnvelope(decoded, size, options_, account_, index_, messageIndex);
     envelope.uniqueId = std::move(uniqueId);
 
-    if (ClassifyMessage(account_, envelope.address, envelope.subject, envelope.content) ==
-        SpamVerdict::Spam) {
+    if (!HasReadableHeaders(decoded)) {
+      // Rule 1 would delete it for its empty sender; without headers nothing
+      // about it can be judged, so it is kept and shown.
+      Trace("message " + std::to_string(n) + " has no readable header; not judged as spam");
+    } else if (ClassifyMessage(account_, envelope.address, envelope.subject, envelope.content) ==
+               SpamVerdict::Spam) {
       pendingDelete_ = n;
-      if (options_.LogDeleted) {
-        WriteDeletedLog(envelope);
-      }
-      --messagesLeft_;
-      ++outcome_.deletedAsSpam;
-      // Message numbers stay as they are until QUIT, so the loop goes on to the end.
+      pendingSpam_ = std::move(envelope);
+      --messagesLeft_;  // as the trace counts; the result counts committed deletions
       return;
     }
     const int row = store_.Count();
+    accepted_.emplace_back(row, n);
     store_.Append(envelope);
     observer_.EnvelopeAccepted(row, envelope);
     observer_.SetEmailsProgress(n, messageCount_);
   }
 
-  // Sends the DELE of the spam message decided last, if any.
+  // Sends the DELE of the spam message decided last, if any, once the server
+  // confirms the message with that number is still the one judged.
   void DeletePendingSpam(Pop3Session& session) {
-    if (pendingDelete_ > 0) {
-      session.Delete(pendingDelete_);
-      pendingDelete_ = 0;
+    if (pendingDelete_ == 0) {
+      return;
+    }
+    const int n = pendingDelete_;
+    pendingDelete_ = 0;
+    std::string why;
+    if (!ConfirmMessage(session, n, pendingSpam_.uniqueId, pendingSpam_.messageKey, why)) {
+      Trace("message " + std::to_string(n) + " not deleted: " + why);
+      Incomplete("spam message " + std::to_string(n) + " was not deleted: " + why);
+      return;
+    }
+    // Logged whether or not the server accepts the DELE: the deletion was tried.
+    if (options_.LogDeleted) {
+      WriteDeletedLog(pendingSpam_);
+    }
+    if (!session.Delete(n)) {
+      Incomplete("the server refused to delete spam message " + std::to_string(n) + " (" +
+                 session.lastError() + ")");
+      return;
+    }
+    ++acceptedDeletions_;
+  }
+
+  // QUIT commits the accepted deletions; without it none took place.
+  void Committed(bool quitSucceeded) {
+    if (quitSucceeded || acceptedDeletions_ == 0) {
+      outcome_.deletedAsSpam = acceptedDeletions_;
+      messagesLeft_ = messageCount_ - acceptedDeletions_;
+      return;
+    }
+    messagesLeft_ = messageCount_;
+    Incomplete("the server did not confirm QUIT, so its " + std::to_string(acceptedDeletions_) +
+               " spam deletions did not take place");
+    // The messages keep their numbers: so must the entries of this pass.
+    for (const auto& [row, n] : accepted_) {
+      store_.SetMessageId(row, std::to_string(MakeMessageId(n - 1, index_)));
     }
   }
 
   void WriteDeletedLog(const Envelope& e) {
-    std::error_code error;
-    std::filesystem::create_directories(environment_.deletedLogDir, error);
+    PrepareLogDir(environment_.deletedLogDir);
     AppendLogLine(DeletedLogPath(environment_.deletedLogDir, account_.UserName, clock_.LocalNow()),
                   DeletedLogLine(e.from, e.subject, e.address, e.received, e.size, e.account));
   }
@@ -231,7 +284,20 @@ class AccountPass {
     outcome_.error = why;
   }
 
+  // Keeps the first reasons; a mailbox of broken messages must not grow the text
+  // without end.
+  void Incomplete(const std::string& why) {
+    outcome_.status = AccountOutcome::Status::Incomplete;
+    if (++problems_ <= kReasonsShown) {
+      outcome_.error += (outcome_.error.empty() ? "" : "; ") + why;
+    } else if (problems_ == kReasonsShown + 1) {
+      outcome_.error += "; and more";
+    }
+  }
+
   void Trace(std::string_view step) const { trace_.Write(account_.UserName, step); }
+
+  static constexpr int kReasonsShown = 3;
 
   const AppOptions& options_;
   const MailAccount& account_;
@@ -241,9 +307,13 @@ class AccountPass {
   const MailEnvironment& environment_;
   const CommandTrace& trace_;
   const Clock& clock_;
-  int messageCount_ = 0;   // STAT count
+  int messageCount_ = 0;  // STAT count
   int messagesLeft_ = 0;
+  int acceptedDeletions_ = 0;  // DELE answered +OK in this session
+  int problems_ = 0;
   int pendingDelete_ = 0;  // a spam message whose DELE waits for the next reply
+  Envelope pendingSpam_;
+  std::vector<std::pair<int, int>> accepted_;  // store row and message number
   AccountOutcome outcome_;
 };
 
@@ -252,7 +322,9 @@ class AccountPass {
 TransportFactory SocketTransportFactory(int timeoutMs) {
   return [timeoutMs](const MailAccount& account) {
     TransportOptions options;
-    options.security = ParseSecurity(account.Security);
+    // An invalid value never reaches Open (the pass refuses the account first);
+    // the strictest choice keeps it so should that ever change.
+    options.security = ParseSecurity(account.Security).value_or(Security::Tls);
     options.timeoutMs = timeoutMs;
     options.caFile = account.CAFile;
     options.certFingerprint = account.CertFingerprint;
@@ -279,8 +351,7 @@ int64_t MailboxCapacity(const MailAccount& account) {
 
 std::string StorageAlertText(const MailAccount& account) {
   return "Brindlecast" + std::string(95, ' ') + "Your email account '" + account.UserName +
-         "' has reached " + std::to_string(ParseInt(account.Perentage)) +
-         "% of it's storage limit";
+         "' has reached " + std::to_string(ParseInt(account.Perentage)) + "% of it's storage limit";
 }
 
 CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& observer,
@@ -311,7 +382,7 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
       continue;
     }
     AccountPass pass(settings, i, store, observer, environment, trace, clock);
-    Pop3Session session(environment.makeTransport(account));
+    Pop3Session session(environment.makeTransport(account), environment.replyLimits);
     const AccountEnd end = pass.Run(session);
     observer.AccountFinished(pass.outcome());
     if (end == AccountEnd::ConnectFailed && i == count - 1) {

@@ -8,6 +8,7 @@
 #include "config/settings.h"
 #include "mail/check_observer.h"
 #include "mail/envelope_store.h"
+#include "mail/pop3_session.h"
 #include "mail/pop3_transport.h"
 
 namespace bc {
@@ -24,6 +25,7 @@ struct MailEnvironment {
   const Clock* clock = nullptr;  // nullptr: the system clock
   std::string commandLogPath;    // the command trace
   std::string deletedLogDir;     // the daily deleted-mail logs
+  ReplyLimits replyLimits;       // how long and large a server's reply may be
 };
 
 /// The environment of the installed program (paths from the XDG folders).
@@ -37,10 +39,12 @@ struct CheckSummary {
 };
 
 /// One pass over every enabled account: logs in, retrieves every message,
-/// decodes it, deletes spam on the server (logging it when LogDeleted is on),
+/// decodes it, deletes spam on the server once the message's identity is
+/// confirmed (logging it when LogDeleted is on),
 /// appends each accepted envelope to `store`, watches the storage limit, and
-/// reports through `observer`. Works on its own copy of the settings, so edits
-/// made while it runs never reach it. Runs on the calling (worker) thread.
+/// reports through `observer`. An account whose pass skipped or failed a message,
+/// or whose deletions the server did not commit, ends Incomplete. Works on its own copy of the
+/// settings, so edits made while it runs never reach it. Runs on the calling (worker) thread.
 CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& observer,
                       const MailEnvironment& environment);
 

@@ -12,13 +12,15 @@ enum class TrayState { Idle, MailPresent, Checking, Disconnected };
 
 /// How one account fared in a pass (for the headless command and the log).
 struct AccountOutcome {
-  enum class Status { Skipped, Checked, Failed };
+  /// Incomplete: the mailbox was reached, but a message could not be read,
+  /// checked or deleted as decided; `error` says which and why.
+  enum class Status { Skipped, Checked, Incomplete, Failed };
   int accountIndex = 0;
   std::string userName;
   Status status = Status::Skipped;
   int messages = 0;       // left in the mailbox after spam was deleted
-  int deletedAsSpam = 0;
-  std::string error;      // why it failed, for people
+  int deletedAsSpam = 0;  // DELE accepted and committed by QUIT
+  std::string error;      // why it failed or is incomplete, for people
 };
 
 /// What a check pass tells the windows. The desktop program forwards each call to

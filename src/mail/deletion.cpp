@@ -9,18 +9,17 @@
 #include "mime/mime_decoder.h"
 
 namespace bc {
-namespace {
-
-// Confirms that message n on the server is the one of `entry`. Sets `why` when not.
-bool SameMessage(Pop3Session& session, int n, const Envelope& entry, std::string& why) {
-  if (!entry.uniqueId.empty()) {
+bool ConfirmMessage(Pop3Session& session, int n, const std::string& uniqueId,
+                    const std::string& messageKey, std::string& why) {
+  const std::string changed =
+      "the mailbox changed: message " + std::to_string(n) + " on the server is another message now";
+  if (!uniqueId.empty()) {
     std::string uid;
     if (session.UidlOf(n, uid)) {
-      if (uid == entry.uniqueId) {
+      if (uid == uniqueId) {
         return true;
       }
-      why = "the mailbox changed since the last check: message " + std::to_string(n) +
-            " is another message now";
+      why = changed;
       return false;
     }
   }
@@ -30,16 +29,14 @@ bool SameMessage(Pop3Session& session, int n, const Envelope& entry, std::string
   }
   DecodedMessage headers;
   MimeDecoder decoder;
+  decoder.SetCollectBody(false);
   decoder.Decode(session.messageText(), headers);
-  if (MessageKeyOfHeaders(headers) == entry.messageKey) {
+  if (MessageKeyOfHeaders(headers) == messageKey) {
     return true;
   }
-  why = "the mailbox changed since the last check: message " + std::to_string(n) +
-        " is another message now";
+  why = changed;
   return false;
 }
-
-}  // namespace
 
 DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
                             const EnvelopeStore& store, const MailEnvironment& environment) {
@@ -58,14 +55,19 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     return outcome;
   }
 
-  Pop3Session session(environment.makeTransport(account));
+  const std::optional<Security> security = ParseSecurity(account.Security);
+  if (!security) {
+    outcome.error = SecurityValueError(account.Security);
+    return outcome;
+  }
+  Pop3Session session(environment.makeTransport(account), environment.replyLimits);
   if (!session.Connect(account.POP3Server, ParseInt(account.POP3Port), account.UserName,
-                       account.Passwd, ParseSecurity(account.Security))) {
+                       account.Passwd, *security)) {
     outcome.error = session.lastError();
     session.Close();
     return outcome;
   }
-  if (!SameMessage(session, number, entry, outcome.error)) {
+  if (!ConfirmMessage(session, number, entry.uniqueId, entry.messageKey, outcome.error)) {
     outcome.refused = true;
     session.Quit();
     session.Close();
@@ -77,8 +79,7 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
   } else if (settings.options.LogDeleted) {
     SystemClock systemClock;
     const Clock& clock = environment.clock ? *environment.clock : systemClock;
-    std::error_code error;
-    std::filesystem::create_directories(environment.deletedLogDir, error);
+    PrepareLogDir(environment.deletedLogDir);
     AppendLogLine(DeletedLogPath(environment.deletedLogDir, account.UserName, clock.LocalNow()),
                   DeletedLogLine(entry.from, entry.subject, entry.address, entry.received,
                                  entry.size, entry.account));

@@ -23,6 +23,16 @@ class DeletionRows {
   virtual void RenumberRows(int accountIndex, int deletedIndex) = 0;
 };
 
+class Pop3Session;
+
+/// Confirms that message n on the server now is the one with `uniqueId` (by
+/// "UIDL n", when the id is known and the server answers) or else with
+/// `messageKey` (from the headers of "TOP n 0"). Sets `why` when it is not, or
+/// cannot be told. Called before every DELE, so a mailbox renumbered behind the
+/// client's back never loses the wrong message.
+[[nodiscard]] bool ConfirmMessage(Pop3Session& session, int n, const std::string& uniqueId,
+                                  const std::string& messageKey, std::string& why);
+
 /// How the deletion of one message went.
 struct DeleteOutcome {
   bool deleted = false;  // the server accepted DELE and QUIT

@@ -9,7 +9,9 @@
 namespace bc {
 namespace {
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsSpace(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsSpace(text.front())) {
@@ -72,21 +74,63 @@ std::string HeaderValue(const std::vector<std::string>& headerLines, std::string
   return value;
 }
 
-std::string FromDisplayText(std::string_view fromValue) {
-  std::string_view text = Trim(fromValue.substr(0, fromValue.find('<')));
+namespace {
+
+// Where `c` first occurs outside quoted strings and encoded words, or npos.
+size_t FindOutsideWords(std::string_view text, char c) {
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char here = text[i];
+    if (quoted) {
+      if (here == '\\') {
+        ++i;
+      } else if (here == '"') {
+        quoted = false;
+      }
+    } else if (here == '"') {
+      quoted = true;
+    } else if (here == '=' && i + 1 < text.size() && text[i + 1] == '?') {
+      // "=?charset?E?text?=": skip to its end when it is whole.
+      const size_t charsetEnd = text.find('?', i + 2);
+      const size_t textStart = charsetEnd == std::string_view::npos ? charsetEnd : charsetEnd + 3;
+      if (textStart < text.size() && text[textStart - 1] == '?') {
+        if (const size_t end = text.find("?=", textStart); end != std::string_view::npos) {
+          i = end + 1;
+        }
+      }
+    } else if (here == c) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view FromNamePart(std::string_view rawFromValue) {
+  return rawFromValue.substr(0, FindOutsideWords(rawFromValue, '<'));
+}
+
+std::string QuotedNameText(std::string_view name) {
+  std::string_view text = Trim(name);
   if (!text.empty() && text.front() == '"') {
     text = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
   }
   return std::string(text);
 }
 
-std::string SenderAddress(std::string_view fromValue) {
-  const size_t lt = fromValue.find('<');
-  const size_t gt = fromValue.find('>');
+std::string FromDisplayText(std::string_view rawFromValue) {
+  return QuotedNameText(FromNamePart(rawFromValue));
+}
+
+std::string SenderAddress(std::string_view rawFromValue) {
+  const size_t lt = FindOutsideWords(rawFromValue, '<');
+  const size_t gt = FindOutsideWords(rawFromValue, '>');
   if (lt != std::string_view::npos && gt != std::string_view::npos) {
-    return std::string(TrimBlanks(gt > lt ? fromValue.substr(lt + 1, gt - lt - 1) : std::string_view()));
+    return std::string(
+        TrimBlanks(gt > lt ? rawFromValue.substr(lt + 1, gt - lt - 1) : std::string_view()));
   }
-  return std::string(TrimBlanks(fromValue));
+  return std::string(TrimBlanks(rawFromValue));
 }
 
 std::string FormatReceived(std::string_view dateValue) {
@@ -103,10 +147,10 @@ std::string FormatReceived(std::string_view dateValue) {
   const std::string_view year = NextToken(text);
   const std::string_view time = Trim(text);
 
-  static constexpr std::array<const char*, 12> kMonths = {
-      "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  static constexpr std::array<const char*, 12> kNumbers = {
-      "01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12"};
+  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr std::array<const char*, 12> kNumbers = {"01", "02", "03", "04", "05", "06",
+                                                           "07", "08", "09", "10", "11", "12"};
   for (size_t i = 0; i < kMonths.size(); ++i) {
     if (month == kMonths[i]) {
       month = kNumbers[i];
@@ -121,8 +165,8 @@ std::string FormatReceived(std::string_view dateValue) {
     out += part;
     return out;
   };
-  std::string result = padded(year, 4) + "/" + padded(month, 2) + "/" + padded(day, 2) + "," +
-                       std::string(time);
+  std::string result =
+      padded(year, 4) + "/" + padded(month, 2) + "/" + padded(day, 2) + "," + std::string(time);
   for (char& c : result) {
     if (c == ' ') {
       c = '0';
@@ -157,7 +201,13 @@ std::string ContentLines(const std::vector<std::string>& bodyLines, int checkLin
     const int k = ParseInt(comboLines);
     count = k <= 0 ? 0 : std::min(count, static_cast<size_t>(k));
   }
+  // Sized once: a large body is not copied while the text grows.
+  size_t total = count;
+  for (size_t i = 0; i < count; ++i) {
+    total += bodyLines[i].size();
+  }
   std::string content;
+  content.reserve(total);
   for (size_t i = 0; i < count; ++i) {
     if (i > 0) {
       content += ' ';

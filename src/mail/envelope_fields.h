@@ -13,13 +13,22 @@ namespace bc {
 [[nodiscard]] std::string HeaderValue(const std::vector<std::string>& headerLines,
                                       std::string_view name);
 
-/// The sender's display text of a From value: the text before the first "<"
-/// (all of it without "<"), trimmed, with surrounding double quotes removed.
-[[nodiscard]] std::string FromDisplayText(std::string_view fromValue);
+/// The name part of a raw From value: the text before its first "<" (all of it
+/// without "<"). Brackets are those of the header as sent: a "<" inside a quoted
+/// string or an encoded word is part of the name, so a name that decodes to
+/// "friend <friend@example.com>" cannot pass for the address.
+[[nodiscard]] std::string_view FromNamePart(std::string_view rawFromValue);
 
-/// The sender's address of a From value: between the first "<" and the first ">"
-/// when both are there, else the whole value; blanks trimmed.
-[[nodiscard]] std::string SenderAddress(std::string_view fromValue);
+/// A name as shown: trimmed, with surrounding double quotes removed.
+[[nodiscard]] std::string QuotedNameText(std::string_view name);
+
+/// QuotedNameText of FromNamePart: the display text of an undecoded From value.
+[[nodiscard]] std::string FromDisplayText(std::string_view rawFromValue);
+
+/// The sender's address of a raw From value (never decode it first): between its
+/// first "<" and first ">" when both are there (empty when ">" comes first), else
+/// the whole value; blanks trimmed. Brackets as in FromNamePart.
+[[nodiscard]] std::string SenderAddress(std::string_view rawFromValue);
 
 /// A Date header value as the list shows it, "YYYY/MM/DD HH:MM:SS":
 /// "Tue, 7 Dec 2004 10:11:12 +0800" gives "2004/12/07 10:11:12"; an empty date

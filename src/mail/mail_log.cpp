@@ -1,5 +1,9 @@
 #include "mail/mail_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -8,22 +12,57 @@
 
 namespace bc {
 
+std::string LogSafeText(std::string_view line) {
+  std::string text = CutUtf8(line, 89998);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (c < 0x20 || c == 0x7F) {
+      text[i] = ' ';
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      text.replace(i, 2, " ");  // C1 controls, NEL among them
+    } else if (c == 0xE2 && next == 0x80 && i + 2 < text.size() &&
+               (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
+                static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+      text.replace(i, 3, " ");  // U+2028, U+2029
+    }
+  }
+  return text;
+}
+
 void AppendLogLine(const std::string& path, std::string_view line) {
-  std::FILE* file = std::fopen(path.c_str(), "a");
-  if (!file) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
     return;
   }
-  const std::string cut = CutUtf8(line, 89998);
-  std::fwrite(cut.data(), 1, cut.size(), file);
-  std::fputc('\n', file);
-  std::fclose(file);
+  // A file made by an older version, or by hand, may be readable by others.
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && (info.st_mode & 0077) != 0) {
+    ::fchmod(fd, info.st_mode & 0700);
+  }
+  const std::string text = LogSafeText(line) + '\n';
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n <= 0) {
+      break;
+    }
+    written += static_cast<size_t>(n);
+  }
+  ::close(fd);
+}
+
+void PrepareLogDir(const std::string& dir) {
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  std::filesystem::permissions(dir, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace, error);
 }
 
 CommandTrace::CommandTrace(std::string path, bool enabled, const Clock& clock)
     : path_(std::move(path)), enabled_(enabled), clock_(clock) {
   if (enabled_) {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
+    PrepareLogDir(std::filesystem::path(path_).parent_path().string());
   }
 }
 

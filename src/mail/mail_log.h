@@ -9,9 +9,19 @@ namespace bc {
 class Clock;
 
 /// Appends one line (cut to 89998 bytes) and a line end to a text file, opening
-/// and closing it for each line so nothing is lost when the program ends. A file
-/// that cannot be opened is skipped silently: logging never stops mail handling.
+/// and closing it for each line so nothing is lost when the program ends. Control
+/// characters (C0, DEL, C1, and the Unicode line and paragraph separators) become
+/// blanks: a subject or user name cannot write lines of its own. The file is
+/// made readable by its owner only (it holds senders, subjects and the server's
+/// words). A file that cannot be opened is skipped silently: logging never stops
+/// mail handling.
 void AppendLogLine(const std::string& path, std::string_view line);
+
+/// The line as AppendLogLine writes it, without its line end.
+[[nodiscard]] std::string LogSafeText(std::string_view line);
+
+/// Creates a log folder when missing and makes it the owner's alone (0700).
+void PrepareLogDir(const std::string& dir);
 
 /// The command trace of the check pass: "[MM/DD/YY HH:MM:SS] <user> step" lines
 /// appended to command.log, only while enabled (LogDeleted).

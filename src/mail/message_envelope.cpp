@@ -1,5 +1,7 @@
 #include "mail/message_envelope.h"
 
+#include <vector>
+
 #include "mail/envelope_fields.h"
 #include "mime/mime_decoder.h"
 
@@ -12,13 +14,15 @@ struct SenderFields {
 };
 
 SenderFields SenderOf(const DecodedMessage& message) {
-  const std::string fromValue = DecodeHeaderText(HeaderValue(message.headerLines, "from"));
-  return {FromDisplayText(fromValue), SenderAddress(fromValue)};
+  // The address is read from the header as sent; only the name is decoded, so an
+  // encoded word cannot smuggle in an address of its choosing.
+  const std::string raw = HeaderValue(message.headerLines, "from");
+  return {QuotedNameText(DecodeHeaderText(FromNamePart(raw))), SenderAddress(raw)};
 }
 
 }  // namespace
 
-Envelope BuildEnvelope(const DecodedMessage& message, int64_t listSize, const AppOptions& options,
+Envelope BuildEnvelope(DecodedMessage& message, int64_t listSize, const AppOptions& options,
                        const MailAccount& account, int accountIndex, int messageIndex) {
   Envelope e;
   SenderFields sender = SenderOf(message);
@@ -30,8 +34,10 @@ Envelope BuildEnvelope(const DecodedMessage& message, int64_t listSize, const Ap
   e.account = account.UserName;
   e.attachment = std::to_string(message.attachmentNames.size());
   e.messageId = std::to_string(MakeMessageId(messageIndex, accountIndex));
-  e.content =
-      StripHtml(ContentLines(message.bodyLines, options.CheckLines, options.ComboLines));
+  std::string lines = ContentLines(message.bodyLines, options.CheckLines, options.ComboLines);
+  std::vector<std::string>().swap(message.bodyLines);
+  StripHtmlInPlace(lines);
+  e.content = std::move(lines);
   e.messageKey = MessageKey(HeaderValue(message.headerLines, "Message-ID"), e.received, e.from);
   return e;
 }
@@ -40,6 +46,29 @@ std::string MessageKeyOfHeaders(const DecodedMessage& message) {
   const SenderFields sender = SenderOf(message);
   return MessageKey(HeaderValue(message.headerLines, "Message-ID"),
                     FormatReceived(HeaderValue(message.headerLines, "Date")), sender.from);
+}
+
+}  // namespace bc
+
+namespace bc {
+
+bool HasReadableHeaders(const DecodedMessage& message) {
+  for (size_t i = 1; i < message.headerLines.size(); ++i) {
+    const std::string& line = message.headerLines[i];
+    const size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string::npos) {
+      continue;
+    }
+    bool name = true;
+    for (size_t k = 0; k < colon && name; ++k) {
+      const auto c = static_cast<unsigned char>(line[k]);
+      name = c > 0x20 && c < 0x7F;  // RFC 5322 field names: printable, no blanks
+    }
+    if (name) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace bc

@@ -5,7 +5,9 @@
 namespace bc {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Decimal value at `pos`: leading white space skipped, digits up to the first
 // non-digit; no digits gives 0.
@@ -53,15 +55,32 @@ void ParseStatReply(std::string_view reply, int& messageCount, int64_t& mailboxS
   mailboxSize = DecimalAt(reply, pos);
 }
 
-void ParseListLine(std::string_view line, std::vector<int64_t>& sizes) {
-  for (size_t pos = 0; pos < line.size() && line[pos] != '.'; ++pos) {
-    if (IsBlank(line[pos])) {
-      const int64_t value = DecimalAt(line, pos);
-      if (value > 0) {
-        sizes.push_back(value);
-      }
-    }
+std::optional<std::pair<int, int64_t>> ParseListLine(std::string_view line) {
+  size_t pos = 0;
+  while (pos < line.size() && IsBlank(line[pos])) {
+    ++pos;
   }
+  const size_t numberStart = pos;
+  while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
+    ++pos;
+  }
+  const size_t numberEnd = pos;
+  while (pos < line.size() && IsBlank(line[pos])) {
+    ++pos;
+  }
+  const size_t sizeStart = pos;
+  while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
+    ++pos;
+  }
+  if (numberEnd == numberStart || numberEnd == sizeStart || pos == sizeStart ||
+      numberEnd - numberStart > 10) {
+    return std::nullopt;
+  }
+  const int64_t number = DecimalAt(line, numberStart);
+  if (number <= 0 || number > INT32_MAX) {
+    return std::nullopt;
+  }
+  return std::make_pair(static_cast<int>(number), DecimalAt(line, sizeStart));
 }
 
 std::optional<std::pair<int, std::string>> ParseUidlLine(std::string_view line) {

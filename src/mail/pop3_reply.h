@@ -16,9 +16,9 @@ namespace bc {
 /// at the next the mailbox size. A number the reply lacks keeps its old value.
 void ParseStatReply(std::string_view reply, int& messageCount, int64_t& mailboxSize);
 
-/// Reads one line of a LIST listing ("3 1024"): at every blank or tab before any
-/// "." the decimal value that follows; values above 0 are appended to `sizes`.
-void ParseListLine(std::string_view line, std::vector<int64_t>& sizes);
+/// Reads one line of a LIST listing ("3 1024") into its message number and size;
+/// nullopt when the line is not a number above 0, blanks, and a size.
+[[nodiscard]] std::optional<std::pair<int, int64_t>> ParseListLine(std::string_view line);
 
 /// Reads one UIDL line ("3 XYZ") into its message number and unique id; nullopt
 /// when the line has no id.

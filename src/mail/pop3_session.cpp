@@ -1,5 +1,7 @@
 #include "mail/pop3_session.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "mail/pop3_reply.h"
@@ -8,20 +10,80 @@ namespace bc {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
-// No status or listing line is anywhere near this long; a server that sends one
-// is broken or hostile.
-constexpr size_t kMaxLine = 1024 * 1024;
+// RFC 1939 keeps replies to 512 octets; greetings and -ERR texts run longer on
+// real servers, but nothing honest comes near this.
+constexpr size_t kMaxStatusLine = 64 * 1024;
+// A listing line is "n size" or "n id" with an id of at most 70 characters.
+constexpr size_t kMaxListingLine = 1024;
+// Messages beyond this number are not kept in the size and id tables.
+constexpr int kMaxListed = 1000000;
+constexpr std::string_view kRedacted = "********";
 
 }  // namespace
 
-Pop3Session::Pop3Session(std::unique_ptr<Pop3Transport> transport)
-    : transport_(std::move(transport)) {}
+Pop3Session::Pop3Session(std::unique_ptr<Pop3Transport> transport, ReplyLimits limits)
+    : transport_(std::move(transport)), limits_(limits) {}
 
-Pop3Session::~Pop3Session() { Close(); }
+Pop3Session::~Pop3Session() {
+  Close();
+}
+
+std::string Pop3Session::WithoutPassword(std::string text) const {
+  if (password_.empty()) {
+    return text;
+  }
+  for (size_t at = text.find(password_); at != std::string::npos;
+       at = text.find(password_, at + kRedacted.size())) {
+    text.replace(at, password_.size(), kRedacted);
+  }
+  return text;
+}
 
 bool Pop3Session::Fail(std::string why) {
-  lastError_ = std::move(why);
+  lastError_ = WithoutPassword(std::move(why));
   return false;
+}
+
+// The reply can no longer be told apart from what follows it: the connection is
+// given up, and every later command fails without touching lastError().
+bool Pop3Session::Broken(std::string why) {
+  Fail(std::move(why));
+  broken_ = true;
+  Close();
+  return false;
+}
+
+void Pop3Session::AllowFor(int64_t expectedBytes) {
+  // A LIST size is the server's word: no reply is read past the ceiling anyway.
+  expectedBytes = std::clamp<int64_t>(expectedBytes, 0, limits_.messageCeiling);
+  const int64_t ms = expectedBytes * 1000 / std::max<int64_t>(limits_.floorBytesPerSecond, 1);
+  deadline_ = sentAt_ + limits_.statusDeadline + std::chrono::milliseconds(ms);
+}
+
+bool Pop3Session::ReadFailed(bc::ReadStatus status) {
+  // A wait the deadline cut short (socket timers may wake a little early): the
+  // reason is the deadline, not the transport's own time limit.
+  if (status == ReadStatus::TimedOut &&
+      SteadyClock::now() + std::chrono::milliseconds(100) >= deadline_) {
+    deadline_ = SteadyClock::now();
+    return WaitLimit();
+  }
+  return Broken(transport_->ErrorText());
+}
+
+// Tells the transport how long it may still wait; false once the deadline passed.
+bool Pop3Session::WaitLimit() {
+  const auto now = SteadyClock::now();
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now);
+  if (left.count() <= 0) {
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now - sentAt_).count();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(took) / 1000.0);
+    return Broken(std::string("the server's reply was not complete after ") + seconds +
+                  " seconds; it sends too slowly or not at all");
+  }
+  transport_->SetWaitLimit(static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX)));
+  return true;
 }
 
 bool Pop3Session::ReadChunk() {
@@ -32,28 +94,24 @@ bool Pop3Session::ReadChunk() {
     buffer_.erase(0, consumed_);
     consumed_ = 0;
   }
-  switch (transport_->Read(buffer_, kChunk)) {
-    case ReadStatus::Data:
-      return true;
-    case ReadStatus::Closed:
-    case ReadStatus::TimedOut:
-    case ReadStatus::Failed:
-      return Fail(transport_->ErrorText());
+  if (!WaitLimit()) {
+    return false;
   }
-  return false;
+  const bc::ReadStatus status = transport_->Read(buffer_, kChunk);
+  return status == ReadStatus::Data || ReadFailed(status);
 }
 
-Pop3Session::LineStatus Pop3Session::ReadLine(std::string& line) {
+Pop3Session::LineStatus Pop3Session::ReadLine(std::string& line, size_t maxLine) {
   size_t searchFrom = consumed_;
   for (;;) {
     const size_t end = buffer_.find("\r\n", searchFrom);
-    if (end != std::string::npos) {
+    if (end != std::string::npos && end - consumed_ <= maxLine) {
       line.assign(buffer_, consumed_, end - consumed_);
       consumed_ = end + 2;
       return LineStatus::Ok;
     }
-    if (buffer_.size() - consumed_ > kMaxLine) {
-      Fail("the server sent a line longer than " + std::to_string(kMaxLine) + " bytes");
+    if (buffer_.size() - consumed_ > maxLine) {
+      Broken("the server sent a line longer than " + std::to_string(maxLine) + " bytes");
       return LineStatus::Failed;
     }
     // A CR at the end may pair with an LF still to come.
@@ -66,24 +124,29 @@ Pop3Session::LineStatus Pop3Session::ReadLine(std::string& line) {
 }
 
 bool Pop3Session::Send(const std::string& command) {
+  if (broken_) {
+    return false;
+  }
   if (!open_) {
     return Fail("not connected");
   }
   if (!transport_->Write(command)) {
     return Fail(transport_->ErrorText());
   }
+  sentAt_ = SteadyClock::now();
+  AllowFor(0);
   return true;
 }
 
 bool Pop3Session::ReadStatus(std::string* reply) {
   std::string line;
-  if (ReadLine(line) != LineStatus::Ok) {
+  if (ReadLine(line, kMaxStatusLine) != LineStatus::Ok) {
     return false;
   }
   if (IsErrReply(line)) {
-    lastError_ = "server said: " + line;
+    Fail("server said: " + line);
     if (reply) {
-      *reply = std::move(line);
+      *reply = WithoutPassword(std::move(line));
     }
     return false;
   }
@@ -103,10 +166,13 @@ bool Pop3Session::Connect(const std::string& server, int port, const std::string
       password.find_first_of("\r\n") != std::string::npos) {
     return Fail("the user name or password contains a line break; refused to send it");
   }
+  password_ = password;
   if (!transport_->Open(server, port)) {
     return Fail(transport_->ErrorText());
   }
   open_ = true;
+  sentAt_ = SteadyClock::now();
+  AllowFor(0);
   if (!ReadStatus(nullptr)) {
     return false;
   }
@@ -117,8 +183,17 @@ bool Pop3Session::Connect(const std::string& server, int port, const std::string
       }
       return false;
     }
+    // Whatever came with the STLS reply was sent in clear text and would be read
+    // as the server's answers once TLS is up (RFC 2595 section 4): an attack.
+    if (consumed_ < buffer_.size()) {
+      return Broken(
+          "the server sent more data after accepting STARTTLS; the connection may be "
+          "under attack");
+    }
+    buffer_.clear();
+    consumed_ = 0;
     if (!transport_->StartTls()) {
-      return Fail(transport_->ErrorText());
+      return Broken(transport_->ErrorText());
     }
   }
   return Command("USER " + userName + "\r\n") && Command("PASS " + password + "\r\n");
@@ -134,13 +209,21 @@ bool Pop3Session::Stat() {
 }
 
 bool Pop3Session::ReadListing(std::vector<std::string>& lines) {
+  const int64_t maxLines =
+      std::min<int64_t>(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
+  // About 32 bytes a line.
+  AllowFor(maxLines * 32);
   std::string line;
   for (;;) {
-    if (ReadLine(line) != LineStatus::Ok) {
+    if (ReadLine(line, kMaxListingLine) != LineStatus::Ok) {
       return false;
     }
     if (line == ".") {
       return true;
+    }
+    if (static_cast<int64_t>(lines.size()) >= maxLines) {
+      return Broken("the server's listing has more lines than the " +
+                    std::to_string(messageCount_) + " messages it counted");
     }
     // A leading dot of a listing line is stuffing (RFC 1939 section 3).
     if (!line.empty() && line[0] == '.') {
@@ -156,8 +239,16 @@ bool Pop3Session::List() {
   if (!Command("LIST\r\n") || !ReadListing(lines)) {
     return false;
   }
+  const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
   for (const std::string& line : lines) {
-    ParseListLine(line, messageSizes_);
+    // By number, not by position: a listing may skip deleted messages or hold
+    // lines that cannot be read.
+    if (auto entry = ParseListLine(line); entry && entry->first <= highest) {
+      if (messageSizes_.size() < static_cast<size_t>(entry->first)) {
+        messageSizes_.resize(static_cast<size_t>(entry->first));
+      }
+      messageSizes_[static_cast<size_t>(entry->first - 1)] = entry->second;
+    }
   }
   return true;
 }
@@ -168,8 +259,9 @@ bool Pop3Session::Uidl() {
   if (!Command("UIDL\r\n") || !ReadListing(lines)) {
     return false;
   }
+  const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
   for (const std::string& line : lines) {
-    if (auto entry = ParseUidlLine(line); entry && entry->first <= 1000000) {
+    if (auto entry = ParseUidlLine(line); entry && entry->first <= highest) {
       if (uniqueIds_.size() < static_cast<size_t>(entry->first)) {
         uniqueIds_.resize(static_cast<size_t>(entry->first));
       }
@@ -194,39 +286,72 @@ bool Pop3Session::UidlOf(int messageNumber, std::string& uid) {
   return true;
 }
 
-bool Pop3Session::ReadMessage(bool acceptTruncated) {
-  // Everything from the status line on is kept; the end is "\r\n.\r\n" anywhere in
-  // the text received so far, so it is found however the reads split it.
+bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
+  const int64_t listed = MessageSize(messageNumber);
+  const int64_t bound = listed > 0
+                            ? std::min(limits_.messageCeiling, 2 * listed + limits_.messageSlack)
+                            : limits_.messageCeiling;
+  // Everything from the status line on is kept; the end is "\n.\r\n" anywhere in
+  // the text received so far (after CR LF, or after the bare LF of a broken
+  // server), so it is found however the reads split it.
   std::string status;
   if (!ReadStatus(&status)) {
     return false;
   }
   messageText_ = std::move(status);
   messageText_ += "\r\n";
-  size_t searchFrom = messageText_.size() - 2;
+  if (listed > 0) {
+    // Room for the usual CR LF and stuffing growth, so the text is not copied
+    // while it grows; never more than the bound, whatever LIST claimed.
+    messageText_.reserve(static_cast<size_t>(
+        std::min(bound + 5, listed + listed / 16 + static_cast<int64_t>(kChunk))));
+  }
+  size_t searchFrom = messageText_.size() - 1;
   for (;;) {
     if (consumed_ < buffer_.size()) {
       messageText_.append(buffer_, consumed_, std::string::npos);
     }
     buffer_.clear();
     consumed_ = 0;
-    const size_t end = messageText_.find("\r\n.\r\n", searchFrom);
+    const size_t end = messageText_.find("\n.\r\n", searchFrom);
     if (end != std::string::npos) {
       // Bytes past the terminator belong to the next reply.
-      buffer_.assign(messageText_, end + 5, std::string::npos);
-      messageText_.resize(end + 5);
+      buffer_.assign(messageText_, end + 4, std::string::npos);
+      messageText_.resize(end + 4);
       return true;
     }
-    searchFrom = messageText_.size() >= 4 ? messageText_.size() - 4 : 0;
-    switch (transport_->Read(messageText_, 4 * kChunk)) {
+    const auto size = static_cast<int64_t>(messageText_.size());
+    if (size > bound) {
+      messageText_.clear();
+      messageText_.shrink_to_fit();
+      return Broken("message " + std::to_string(messageNumber) + " runs past " +
+                    std::to_string(bound) + " bytes" +
+                    (listed > 0 ? " (LIST gave " + std::to_string(listed) + ")" : "") +
+                    "; the server does not end it");
+    }
+    searchFrom = messageText_.size() >= 3 ? messageText_.size() - 3 : 0;
+    AllowFor(std::max(listed, size));
+    if (!WaitLimit()) {
+      messageText_.clear();
+      messageText_.shrink_to_fit();
+      return false;
+    }
+    const auto room = static_cast<size_t>(bound + 5 - size);
+    switch (const bc::ReadStatus status =
+                transport_->Read(messageText_, std::min(4 * kChunk, room))) {
       case ReadStatus::Data:
         break;
       case ReadStatus::Closed:
         lastError_ = transport_->ErrorText();
-        return acceptTruncated;
+        if (!acceptTruncated) {
+          return Broken(lastError_);
+        }
+        Close();
+        return true;
       case ReadStatus::TimedOut:
       case ReadStatus::Failed:
-        return Fail(transport_->ErrorText());
+        messageText_.clear();
+        return ReadFailed(status);
     }
   }
 }
@@ -237,22 +362,27 @@ bool Pop3Session::Retrieve(int messageNumber) {
 
 bool Pop3Session::SendRetrieve(int messageNumber) {
   messageText_.clear();
+  retrieving_ = messageNumber;
   return Send("RETR " + std::to_string(messageNumber) + "\r\n");
 }
 
-bool Pop3Session::ReadRetrieved() { return ReadMessage(true); }
+bool Pop3Session::ReadRetrieved() {
+  return ReadMessage(true, retrieving_);
+}
 
 bool Pop3Session::Top(int messageNumber, int lines) {
   messageText_.clear();
   return Send("TOP " + std::to_string(messageNumber) + " " + std::to_string(lines) + "\r\n") &&
-         ReadMessage(false);
+         ReadMessage(false, messageNumber);
 }
 
 bool Pop3Session::Delete(int messageNumber) {
   return Command("DELE " + std::to_string(messageNumber) + "\r\n");
 }
 
-bool Pop3Session::Quit() { return Command("QUIT\r\n"); }
+bool Pop3Session::Quit() {
+  return Command("QUIT\r\n");
+}
 
 void Pop3Session::Close() {
   if (open_) {

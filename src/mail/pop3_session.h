@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,6 +9,26 @@
 #include "mail/pop3_transport.h"
 
 namespace bc {
+
+/// How long and how large a server's reply may be. A reply past its bound or its
+/// deadline fails, and the session cannot be used for anything but Close: a
+/// server that never ends a reply, or sends it a byte at a time, must not hold
+/// the pass or grow the process without end.
+struct ReplyLimits {
+  /// A status line must arrive whole within this time from the command.
+  std::chrono::milliseconds statusDeadline{60000};
+  /// Multi-line replies get the status deadline plus their expected size at
+  /// this rate (256 kbit/s, a slow mobile link): a 50 MB message may take an hour,
+  /// a 5 KB one about a minute, whatever the server drips.
+  int64_t floorBytesPerSecond = 32 * 1024;
+  /// No message is read past this size, whatever LIST said.
+  int64_t messageCeiling = int64_t{256} << 20;
+  /// Servers count a message's octets differently (bare LF stored, CR LF sent;
+  /// dot-stuffing): a message may run to twice its LIST size plus this.
+  int64_t messageSlack = 64 * 1024;
+  /// A LIST or UIDL listing may hold this many lines more than STAT counted.
+  int listingSlack = 64;
+};
 
 /// The client side of one POP3 conversation over one connection (RFC 1939, with
 /// STLS from RFC 2595). Every command is one line; a reply fails only when it
@@ -19,7 +40,7 @@ namespace bc {
 /// needed, then Quit and Close. Never reconnected; owned by one thread.
 class Pop3Session {
  public:
-  explicit Pop3Session(std::unique_ptr<Pop3Transport> transport);
+  explicit Pop3Session(std::unique_ptr<Pop3Transport> transport, ReplyLimits limits = {});
   ~Pop3Session();
 
   Pop3Session(const Pop3Session&) = delete;
@@ -29,14 +50,19 @@ class Pop3Session {
   /// greeting, sends USER and PASS. Fails at the first "-ERR" or broken read, and
   /// before anything is sent when the user name or password holds CR or LF (they
   /// would smuggle in commands). With STARTTLS a refused STLS fails the
-  /// connection: credentials never go out in plain text.
+  /// connection: credentials never go out in plain text, and so does anything the
+  /// server sent after its STLS reply (injected clear text that would otherwise be
+  /// read as the answers after the handshake). The password never appears in
+  /// lastError(), even when the server echoes it.
   bool Connect(const std::string& server, int port, const std::string& userName,
                const std::string& password, Security security);
 
   /// "STAT". Fills messageCount() and mailboxSize().
   bool Stat();
 
-  /// "LIST". Fills the message sizes; true when the listing's end was seen.
+  /// "LIST". Fills the message sizes by message number (a line that cannot be
+  /// read gives no size); true when the listing's end was seen. A listing longer
+  /// than the STAT count plus slack fails.
   bool List();
 
   /// "UIDL". Fills the unique ids; false when the server does not offer it.
@@ -47,8 +73,10 @@ class Pop3Session {
 
   /// "RETR n". Fills messageText(): the status line, every line of the message
   /// exactly as sent (still dot-stuffed), and the terminating ".", each ending in
-  /// CR LF. Fails on "-ERR", or when nothing arrives within the time limit. A
-  /// connection that closes after the status line keeps what arrived and succeeds.
+  /// CR LF. Fails on "-ERR", when nothing arrives within the time limit, when the
+  /// reply outgrows twice its LIST size plus slack (or the ceiling), or when it is
+  /// not complete by its deadline. A connection that closes after the status line
+  /// keeps what arrived and succeeds. The end is a line "." after CR LF or a bare LF.
   bool Retrieve(int messageNumber);
 
   /// Retrieve in two halves: SendRetrieve sends "RETR n" and returns at once,
@@ -86,24 +114,36 @@ class Pop3Session {
   [[nodiscard]] const std::string& lastError() const { return lastError_; }
 
  private:
+  using SteadyClock = std::chrono::steady_clock;
   enum class LineStatus { Ok, Failed };
-  LineStatus ReadLine(std::string& line);
+  LineStatus ReadLine(std::string& line, size_t maxLine);
   bool ReadChunk();
   bool Send(const std::string& command);
   bool Command(const std::string& command, std::string* reply = nullptr);
   bool ReadStatus(std::string* reply);
   bool ReadListing(std::vector<std::string>& lines);
-  bool ReadMessage(bool acceptTruncated);
+  bool ReadMessage(bool acceptTruncated, int messageNumber);
+  bool WaitLimit();
+  bool ReadFailed(bc::ReadStatus status);
+  void AllowFor(int64_t expectedBytes);
   bool Fail(std::string why);
+  bool Broken(std::string why);
+  [[nodiscard]] std::string WithoutPassword(std::string text) const;
 
   std::unique_ptr<Pop3Transport> transport_;
-  std::string buffer_;  // bytes read but not yet consumed
+  ReplyLimits limits_;
+  SteadyClock::time_point sentAt_;    // when the reply being read was asked for
+  SteadyClock::time_point deadline_;  // when it must be complete
+  std::string password_;              // kept only to keep it out of lastError()
+  std::string buffer_;                // bytes read but not yet consumed
   size_t consumed_ = 0;
   bool open_ = false;
+  bool broken_ = false;  // a reply was given up: nothing more is sent
+  int retrieving_ = 0;   // the message number of the RETR in flight
 
   int messageCount_ = 0;
   int64_t mailboxSize_ = 0;
-  std::vector<int64_t> messageSizes_;
+  std::vector<int64_t> messageSizes_;  // by message number - 1
   std::vector<std::string> uniqueIds_;
   std::string messageText_;
   std::string lastError_;

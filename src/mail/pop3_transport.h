@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,15 +15,20 @@ enum class Security {
   StartTls,  // "2": plain connect, then STLS; a refused STLS fails the connection
 };
 
-/// "0", "1", "2" to Security; anything else is None.
-[[nodiscard]] Security ParseSecurity(std::string_view text);
+/// "" and "0" to None, "1" to Tls, "2" to StartTls; anything else (" 2", "02",
+/// "STARTTLS") is nullopt: a mistyped value must never fall back to plain text.
+[[nodiscard]] std::optional<Security> ParseSecurity(std::string_view text);
+
+/// Why an account with this `Security` value is not contacted, for people.
+[[nodiscard]] std::string SecurityValueError(std::string_view text);
 
 /// What a transport needs besides host and port.
 struct TransportOptions {
   Security security = Security::None;
-  int timeoutMs = 60000;        // connect, each read and each write
-  std::string caFile;           // extra trusted CA certificates (PEM), may be empty
-  std::string certFingerprint;  // SHA-256 of the server certificate (hex, ':' optional)
+  int timeoutMs = 60000;  // connect, each read and each write
+  std::string caFile;     // extra trusted CA certificates (PEM), may be empty
+  std::string
+      certFingerprint;  // SHA-256 of the server certificate (hex, ':' optional), may be empty
 };
 
 enum class ReadStatus {
@@ -45,6 +51,9 @@ class Pop3Transport {
   /// Appends what has arrived (at most `maxBytes`) to `out`, waiting for data when
   /// none is buffered.
   virtual ReadStatus Read(std::string& out, size_t maxBytes) = 0;
+  /// The next Read waits at most this long for data (and never longer than the
+  /// transport's own time limit): the session's reply deadline is running out.
+  virtual void SetWaitLimit(int /*ms*/) {}
   /// Sends all of `data`; false when it could not be sent in time.
   virtual bool Write(std::string_view data) = 0;
   virtual void Close() = 0;

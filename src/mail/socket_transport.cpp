@@ -13,14 +13,22 @@
 
 namespace bc {
 
-Security ParseSecurity(std::string_view text) {
+std::optional<Security> ParseSecurity(std::string_view text) {
+  if (text.empty() || text == "0") {
+    return Security::None;
+  }
   if (text == "1") {
     return Security::Tls;
   }
   if (text == "2") {
     return Security::StartTls;
   }
-  return Security::None;
+  return std::nullopt;
+}
+
+std::string SecurityValueError(std::string_view text) {
+  return "the account's Security value \"" + std::string(text) +
+         "\" is not one of \"0\" (none), \"1\" (TLS) or \"2\" (STARTTLS); nothing was sent";
 }
 
 namespace {
@@ -72,6 +80,14 @@ class SocketTransport final : public Pop3Transport {
   }
 
   bool StartTls() override {
+    // Clear text that arrived after the STLS reply would be read as if it came
+    // through TLS: a man in the middle's answers. Nothing may be waiting.
+    if (socket_.bytesAvailable() > 0) {
+      error_ =
+          "the server sent more data after accepting STARTTLS; the connection may be "
+          "under attack";
+      return false;
+    }
     socket_.startClientEncryption();
     if (!socket_.waitForEncrypted(options_.timeoutMs)) {
       return Fail("STARTTLS handshake failed");
@@ -86,14 +102,16 @@ class SocketTransport final : public Pop3Transport {
         return ReadStatus::Closed;
       }
       // A timeout leaves the socket usable: it is our time limit, not a dead socket.
-      if (!WaitInSlices([this](int ms) { return socket_.waitForReadyRead(ms); }) &&
+      const int wait = std::min(options_.timeoutMs, waitLimitMs_);
+      waitLimitMs_ = options_.timeoutMs;
+      if (!WaitInSlices([this](int ms) { return socket_.waitForReadyRead(ms); }, wait) &&
           socket_.bytesAvailable() == 0) {
         if (Cancelled()) {
           Cancel();
           return ReadStatus::Failed;
         }
         if (socket_.error() == QAbstractSocket::SocketTimeoutError) {
-          error_ = "no answer from the server within " + std::to_string(options_.timeoutMs) + " ms";
+          error_ = "no answer from the server within " + std::to_string(wait) + " ms";
           return ReadStatus::TimedOut;
         }
         if (socket_.error() == QAbstractSocket::RemoteHostClosedError ||
@@ -119,6 +137,8 @@ class SocketTransport final : public Pop3Transport {
     return ReadStatus::Data;
   }
 
+  void SetWaitLimit(int ms) override { waitLimitMs_ = std::max(ms, 1); }
+
   bool Write(std::string_view data) override {
     if (socket_.state() != QAbstractSocket::ConnectedState) {
       error_ = "the connection is closed";
@@ -128,8 +148,10 @@ class SocketTransport final : public Pop3Transport {
         static_cast<qint64>(data.size())) {
       return Fail("sending to the server failed");
     }
+    QDeadlineTimer deadline(options_.timeoutMs);
     while (socket_.bytesToWrite() > 0) {
-      if (!WaitInSlices([this](int ms) { return socket_.waitForBytesWritten(ms); })) {
+      const auto left = static_cast<int>(deadline.remainingTime());
+      if (!WaitInSlices([this](int ms) { return socket_.waitForBytesWritten(ms); }, left)) {
         return Cancelled() ? Cancel() : Fail("sending to the server failed");
       }
     }
@@ -185,8 +207,8 @@ class SocketTransport final : public Pop3Transport {
   // so that a cancel is seen soon. A slice that runs out leaves the socket as it
   // was; any other failure ends the wait at once.
   template <typename Wait>
-  bool WaitInSlices(Wait wait) {
-    QDeadlineTimer deadline(options_.timeoutMs);
+  bool WaitInSlices(Wait wait, int limitMs) {
+    QDeadlineTimer deadline(limitMs);
     for (;;) {
       if (Cancelled()) {
         return false;
@@ -217,6 +239,7 @@ class SocketTransport final : public Pop3Transport {
   }
 
   TransportOptions options_;
+  int waitLimitMs_ = options_.timeoutMs;  // for the next Read only
   QSslSocket socket_;
   std::string error_;
   std::string sslErrors_;

@@ -83,6 +83,11 @@ std::string Utf8OrWindows1252(std::string_view bytes) {
   return Windows1252ToUtf8(bytes);
 }
 
+bool IsStatefulCharset(std::string_view charset) {
+  const std::string name = NormalizeCharset(charset);
+  return !AsciiIsItself(name) || name.rfind("iso-2022", 0) == 0 || name.rfind("csiso2022", 0) == 0;
+}
+
 bool IsUtf8Charset(std::string_view charset) {
   std::string name = NormalizeCharset(charset);
   return IsOneOf(name, {"", "utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"});

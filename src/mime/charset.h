@@ -18,6 +18,12 @@ namespace bc {
 /// in it) falls back to Utf8OrWindows1252, so no text is ever dropped.
 [[nodiscard]] std::string CharsetToUtf8(std::string_view bytes, std::string_view charset);
 
+/// True for charsets whose bytes cannot simply be joined: escape-based ones
+/// (ISO-2022-*, HZ, UTF-7), which end each encoded word in a state of their own,
+/// and the UTF-16 and UTF-32 forms, whose words may each open with a byte order
+/// mark. Encoded words in them are decoded one by one.
+[[nodiscard]] bool IsStatefulCharset(std::string_view charset);
+
 /// True when CharsetToUtf8 would give the text back as it is for every valid UTF-8
 /// input: no charset, UTF-8 or US-ASCII.
 [[nodiscard]] bool IsUtf8Charset(std::string_view charset);

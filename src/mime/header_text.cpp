@@ -210,7 +210,8 @@ std::string DecodeHeaderText(std::string_view rawValue) {
       flush();
       appendPlain(between);
     }
-    if (pending && !EqualsIgnoreAsciiCase(pendingCharset, word->charset)) {
+    if (pending && (!EqualsIgnoreAsciiCase(pendingCharset, word->charset) ||
+                    IsStatefulCharset(word->charset))) {
       flush();
     }
     pendingCharset = word->charset;

@@ -9,8 +9,10 @@ namespace bc {
 /// Decodes the RFC 2047 encoded words ("=?charset?B|Q?text?=") of a raw header
 /// value to UTF-8. White space between two encoded words is dropped; adjacent words
 /// of one charset are joined before conversion, so a character split across them
-/// survives. Text outside encoded words that is not valid UTF-8 is read as
-/// Windows-1252. A malformed encoded word stays as it is. Line breaks are removed.
+/// survives; words of a stateful charset (ISO-2022-JP, UTF-7, UTF-16) are
+/// converted one by one, as each carries its own escapes or byte order mark. Text outside encoded
+/// words that is not valid UTF-8 is read as Windows-1252. A malformed encoded word stays as it is.
+/// Line breaks are removed.
 [[nodiscard]] std::string DecodeHeaderText(std::string_view rawValue);
 
 /// The value of one parameter of a structured header value such as

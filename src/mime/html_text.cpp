@@ -225,37 +225,49 @@ std::string DecodeHtmlEntities(std::string_view text) {
   return out;
 }
 
-std::string StripHtml(std::string_view input) {
-  std::string text = DropUnreadElements(input);
+void StripHtmlInPlace(std::string& text) {
+  // Each step copies the text only when it has something to change: a large
+  // plain body stays one string.
+  if (text.find('<') != npos) {
+    text = DropUnreadElements(text);
+  }
   CutBefore(text, "-----");
   CutBefore(text, "<hr");
   RemoveAll(text, "&nbsp;");
-  if (text.find('<') == npos) {
-    return DecodeHtmlEntities(text);
-  }
-  std::string_view w = text;
-  std::string result;
-  result.reserve(text.size());
-  std::size_t pos = 0;
-  while (pos < w.size()) {
-    std::size_t lt = w.find('<', pos);
-    std::size_t gt = w.find('>', pos);
-    if (lt == npos || gt == npos) {
-      result.append(w.substr(pos));
-      break;
-    }
-    if (lt < gt) {
-      if (lt > pos) {
-        result.append(w.substr(pos, lt - pos));
-        result += ' ';
+  if (text.find('<') != npos) {
+    std::string_view w = text;
+    std::string result;
+    result.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < w.size()) {
+      std::size_t lt = w.find('<', pos);
+      std::size_t gt = w.find('>', pos);
+      if (lt == npos || gt == npos) {
+        result.append(w.substr(pos));
+        break;
       }
-    } else {
-      // A ">" with no "<" before it is text, such as the quote marks of a reply.
-      result.append(w.substr(pos, gt + 1 - pos));
+      if (lt < gt) {
+        if (lt > pos) {
+          result.append(w.substr(pos, lt - pos));
+          result += ' ';
+        }
+      } else {
+        // A ">" with no "<" before it is text, such as the quote marks of a reply.
+        result.append(w.substr(pos, gt + 1 - pos));
+      }
+      pos = gt + 1;
     }
-    pos = gt + 1;
+    text.swap(result);
   }
-  return DecodeHtmlEntities(result);
+  if (text.find('&') != npos) {
+    text = DecodeHtmlEntities(text);
+  }
+}
+
+std::string StripHtml(std::string_view input) {
+  std::string text(input);
+  StripHtmlInPlace(text);
+  return text;
 }
 
 }  // namespace bc

@@ -18,6 +18,10 @@ namespace bc {
 /// White space is not collapsed. Input and result are UTF-8.
 [[nodiscard]] std::string StripHtml(std::string_view text);
 
+/// StripHtml on a text the caller owns, copying it only where something changes:
+/// a large body is not held twice.
+void StripHtmlInPlace(std::string& text);
+
 /// Decodes HTML character entities; unknown or unterminated ones stay as they are.
 [[nodiscard]] std::string DecodeHtmlEntities(std::string_view text);
 

@@ -4,6 +4,8 @@
 #include "mime/text_case.h"
 #include "mime/transfer_encoding.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace bc {
@@ -161,9 +163,8 @@ class SectionText {
     lines_.clear();
     if (IsUtf8Charset(format_.charset)) {
       // Per line, so one stray byte does not turn a whole UTF-8 text to Windows-1252.
-      ForEachLine(bytes, [this](std::string_view line) {
-        bodyLines_.push_back(Utf8OrWindows1252(line));
-      });
+      ForEachLine(bytes,
+                  [this](std::string_view line) { bodyLines_.push_back(Utf8OrWindows1252(line)); });
     } else {
       AppendLines(CharsetToUtf8(bytes, format_.charset), bodyLines_);
     }
@@ -453,6 +454,13 @@ class MimeDecoder::Walk {
 };
 
 bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
+  if (collectBody_) {
+    // At most one body line per line end: reserving it spares a large message the
+    // copies of a doubling vector.
+    out.bodyLines.reserve(
+        out.bodyLines.size() + 1 +
+        static_cast<std::size_t>(std::count(messageText.begin(), messageText.end(), '\n')));
+  }
   Start(messageText);
   Walk walk(*this, out);
   return walk.Run();
@@ -463,11 +471,31 @@ void MimeDecoder::Start(std::string_view text) {
   endOfMessage_ = false;
 }
 
+namespace {
+
+// Where the first line of `text` ends: its length and the length of its line end.
+// CR LF, a bare LF and a lone CR all end a line: mail stored by Unix tools and
+// relayed by lax servers keeps bare LF, and reading such a message as one line
+// would lose every header.
+std::pair<std::size_t, std::size_t> FirstLine(std::string_view text) {
+  const void* lf = std::memchr(text.data(), '\n', text.size());
+  const std::size_t lfAt =
+      lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
+  const void* cr = std::memchr(text.data(), '\r', lfAt);
+  if (cr) {
+    const auto crAt = static_cast<std::size_t>(static_cast<const char*>(cr) - text.data());
+    return {crAt, lf && crAt + 1 == lfAt ? 2 : 1};
+  }
+  return {lfAt, lf ? 1 : 0};
+}
+
+}  // namespace
+
 std::string_view MimeDecoder::TakeLine() {
-  std::size_t crlf = remaining_.find("\r\n");
-  std::string_view line = crlf == npos ? remaining_ : remaining_.substr(0, crlf);
-  bool terminator = remaining_ == "." || remaining_ == ".\r\n";
-  remaining_.remove_prefix(crlf == npos ? remaining_.size() : crlf + 2);
+  const auto [length, ending] = FirstLine(remaining_);
+  std::string_view line = remaining_.substr(0, length);
+  bool terminator = line == "." && remaining_.size() == length + ending;
+  remaining_.remove_prefix(length + ending);
   if (terminator) {
     endOfMessage_ = true;
     return line;
@@ -480,8 +508,7 @@ std::string_view MimeDecoder::TakeLine() {
 }
 
 std::string_view MimeDecoder::PeekLine() const {
-  std::size_t crlf = remaining_.find("\r\n");
-  std::string_view line = crlf == npos ? remaining_ : remaining_.substr(0, crlf);
+  std::string_view line = remaining_.substr(0, FirstLine(remaining_).first);
   if (!line.empty() && line.front() == '.') {
     line.remove_prefix(1);
   }

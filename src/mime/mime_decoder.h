@@ -27,7 +27,8 @@ struct DecodedMessage {
 class MimeDecoder {
  public:
   /// Walks messageText: the status line ("+OK ..."), header lines, an empty line,
-  /// the body and the terminator line ".", with CR LF line ends and dot-stuffing.
+  /// the body and the terminator line ".", with dot-stuffing. Lines end at CR LF, a
+  /// bare LF or a lone CR.
   /// Appends to the lists of out (the caller passes them empty). Returns false when
   /// a line limit was exceeded; the lists keep what was collected either way. The
   /// terminator never enters the lists, and a stuffed body line ("..") is read as
@@ -43,8 +44,8 @@ class MimeDecoder {
   /// EndOfMessage. The text must outlive the lines taken from it.
   void Start(std::string_view text);
   /// Removes the next line from the remaining text and returns it without its
-  /// CR LF, with the leading dot of a stuffed line removed. The terminator line
-  /// (the remaining text is "." or ".\r\n") comes back as "." and raises
+  /// line end, with the leading dot of a stuffed line removed. The terminator line
+  /// (the last line, ".") comes back as "." and raises
   /// EndOfMessage. An empty remaining text gives an empty line.
   std::string_view TakeLine();
   /// The line TakeLine would return, without removing it; the terminator line and

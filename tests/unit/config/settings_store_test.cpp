@@ -56,8 +56,30 @@ TEST(SettingsStoreTest, ValuesRoundTripWholeWhateverTheirLength) {
     return s;
   }();
   const std::string tricky = "a,b;c=d \"quoted\" \\back\\slash @at ü€ #hash";
+  // Every text a list or a field can hold, also at the edges of the value.
+  const std::vector<std::string> edges = {"bad.example;",
+                                          ";first",
+                                          "#first",
+                                          "  leading",
+                                          "trailing  ",
+                                          " ",
+                                          "x,",
+                                          ",",
+                                          "\\",
+                                          "\"",
+                                          "\"quoted\"",
+                                          "@Variant(QString)",
+                                          "@@",
+                                          "tab\there",
+                                          "line\nbreak\r\n",
+                                          "=",
+                                          "[General]",
+                                          "a;#b;\"c\";\\d;  e;ü€;"};
   {
     SettingsStore store(path, prompt);
+    for (size_t i = 0; i < edges.size(); ++i) {
+      store.WriteValue("Edges", "Value" + std::to_string(i), edges[i]);
+    }
     store.WriteValue("", "Long1999", std::string(1999, 'a'));
     store.WriteValue("", "Long2000", std::string(2000, 'b'));
     store.WriteValue("UserAccounts\\user2", "BlockSender", longList);
@@ -70,6 +92,9 @@ TEST(SettingsStoreTest, ValuesRoundTripWholeWhateverTheirLength) {
   EXPECT_EQ(reread.ReadValue("UserAccounts\\user2", "BlockSender"), longList);
   EXPECT_EQ(reread.ReadValue("Speak", "Tricky"), tricky);
   EXPECT_EQ(reread.ReadValue("", "Empty"), "");
+  for (size_t i = 0; i < edges.size(); ++i) {
+    EXPECT_EQ(reread.ReadValue("Edges", "Value" + std::to_string(i)), edges[i]);
+  }
   EXPECT_TRUE(prompt.messages.empty());
 }
 
@@ -95,21 +120,30 @@ TEST(SettingsStoreTest, HandEditedListValueKeepsItsText) {
   EXPECT_EQ(store.ReadValue("", "ColumnOrder"), "from=1,subject=2,");
 }
 
-TEST(SettingsStoreTest, AFailedWriteNamesTheValueInRegistryForm) {
+// The settings folder cannot exist: its path runs through a plain file. A save
+// names the file and the value; reading (which creates missing values) is quiet.
+TEST(SettingsStoreTest, AFailedSaveNamesFileAndValueAndAFailedLoadIsQuiet) {
   TempDir dir;
   RecordingPrompt prompt;
   test::WriteFile(dir.File("blocker"), "not a folder");
+  const std::string path = dir.File("blocker/Brindlecast.conf");
   {
-    // The settings folder cannot exist: its path runs through a plain file.
-    SettingsStore store(dir.File("blocker/Brindlecast.conf"), prompt);
+    SettingsStore store(path, prompt);
+    EXPECT_EQ(store.ReadValue("", "CheckMail"), "");
+    EXPECT_FALSE(store.Commit());
+  }
+  EXPECT_TRUE(prompt.messages.empty());
+  {
+    SettingsStore store(path, prompt);
     store.WriteValue("UserAccounts\\user1", "Passwd", "x");
     store.WriteValue("UserAccounts\\user1", "UserName", "y");
     EXPECT_FALSE(store.Commit());
   }
   ASSERT_EQ(prompt.messages.size(), 1u);
   EXPECT_EQ(prompt.messages[0],
-            "Registry Entry HKEY_CURRENT_USER\\Software\\Quenmark\\UserAccounts\\user1\\Passwd is "
-            "not valid.");
+            "The value \"Passwd\" in section [UserAccounts/user1] could not be "
+            "saved to the settings file " +
+                path + ".");
 }
 
 // A save killed at any moment leaves a file that reads whole: every value of
@@ -147,7 +181,8 @@ TEST(SettingsStoreTest, SaveKilledMidwayLeavesAWholeFile) {
     for (int key = 0; key < 50; ++key) {
       const std::string value = store.ReadValue("UserAccounts\\user" + std::to_string(key % 20 + 1),
                                                 "Value" + std::to_string(key));
-      ASSERT_EQ(value, generation + ":" + std::string(3000, 'x')) << "round " << round << " key " << key;
+      ASSERT_EQ(value, generation + ":" + std::string(3000, 'x'))
+          << "round " << round << " key " << key;
     }
   }
 }

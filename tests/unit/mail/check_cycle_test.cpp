@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
-#include "support/fake_mailbox.h"
 #include "mail/envelope_fields.h"
+#include "support/fake_mailbox.h"
 #include "support/test_env.h"
 
 namespace bc {
 namespace {
-
 
 // 7 December 2026 08:05:09 UTC.
 class FixedClock final : public Clock {
@@ -24,8 +24,8 @@ class FixedClock final : public Clock {
 std::string Message(const std::string& from, const std::string& subject,
                     const std::string& body = "Hello there.\r\n",
                     const std::string& messageId = "") {
-  std::string text = "From: " + from + "\r\nSubject: " + subject +
-                     "\r\nDate: Tue, 7 Dec 2004 10:11:12 +0800\r\n";
+  std::string text =
+      "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Tue, 7 Dec 2004 10:11:12 +0800\r\n";
   if (!messageId.empty()) {
     text += "Message-ID: " + messageId + "\r\n";
   }
@@ -90,8 +90,9 @@ class CheckCycleTest : public ::testing::Test {
 TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
   settings_.options.ShowToolTip = true;
   settings_.options.LogDeleted = true;
-  AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "one"), Message("B <b@x.com>", "two"),
-                                         Message("C <c@x.com>", "three")}));
+  AddAccount("alice",
+             test::FakeMailbox({Message("A <a@x.com>", "one"), Message("B <b@x.com>", "two"),
+                                Message("C <c@x.com>", "three")}));
   AddAccount("bob", test::FakeMailbox());
   const CheckSummary summary = Run();
 
@@ -102,8 +103,9 @@ TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
   EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"You have 3 new email"});
   EXPECT_EQ(recorder_.titles.front(), "Brindlecast Checking Email...");
   EXPECT_EQ(recorder_.icons.back(), TrayState::MailPresent);
-  EXPECT_EQ(Sent("alice"),
-            "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\nRETR 3\r\nQUIT\r\n");
+  EXPECT_EQ(
+      Sent("alice"),
+      "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\nRETR 3\r\nQUIT\r\n");
   EXPECT_EQ(Sent("bob"), "USER bob\r\nPASS pw\r\nSTAT\r\nQUIT\r\n");
   EXPECT_EQ(recorder_.accountsBar.front(), std::make_pair(0, 2));
   EXPECT_EQ(recorder_.accountsBar.back(), std::make_pair(0, 2));
@@ -128,14 +130,16 @@ TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
 
 TEST_F(CheckCycleTest, SpamIsDeletedAndLaterMessagesRenumbered) {
   settings_.options.LogDeleted = true;
-  AddAccount("jsmith", test::FakeMailbox({Message("A <a@x.com>", "one"),
-                                          Message("postmaster", "bounce"),
-                                          Message("C <c@x.com>", "three")}));
+  AddAccount("jsmith",
+             test::FakeMailbox({Message("A <a@x.com>", "one"), Message("postmaster", "bounce"),
+                                Message("C <c@x.com>", "three")}));
   const CheckSummary summary = Run();
 
-  // RETR 3 goes out before message 2 is judged; its DELE follows the next reply.
-  EXPECT_EQ(Sent("jsmith"), "USER jsmith\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
-                            "RETR 3\r\nDELE 2\r\nQUIT\r\n");
+  // RETR 3 goes out before message 2 is judged; its DELE follows the next reply,
+  // once UIDL 2 confirmed it is still the message judged.
+  EXPECT_EQ(Sent("jsmith"),
+            "USER jsmith\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
+            "RETR 3\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n");
   EXPECT_EQ(servers_["jsmith"].Remaining(), 2);
   ASSERT_EQ(store_.Count(), 2);
   EXPECT_EQ(store_.Get(0).messageId, "0");
@@ -149,10 +153,10 @@ TEST_F(CheckCycleTest, SpamIsDeletedAndLaterMessagesRenumbered) {
 }
 
 TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
-  MailAccount& account = AddAccount(
-      "alice", test::FakeMailbox({Message("Friend <joe@example.com>", "Visit Essex"),
-                                  Message("Stranger <x@spam.example.org>", "hello"),
-                                  Message("Someone <s@ok.com>", "Visit Essex")}));
+  MailAccount& account =
+      AddAccount("alice", test::FakeMailbox({Message("Friend <joe@example.com>", "Visit Essex"),
+                                             Message("Stranger <x@spam.example.org>", "hello"),
+                                             Message("Someone <s@ok.com>", "Visit Essex")}));
   account.ExclusiveApproved = true;
   account.ApproveSender = "joe@example.com;";
   account.FilterSubject = true;
@@ -162,15 +166,17 @@ TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
   Run();
   ASSERT_EQ(store_.Count(), 1);
   EXPECT_EQ(store_.Get(0).address, "joe@example.com");
-  EXPECT_NE(Sent("alice").find("RETR 3\r\nDELE 2\r\nDELE 3\r\nQUIT\r\n"), std::string::npos);
+  EXPECT_NE(Sent("alice").find("RETR 3\r\nUIDL 2\r\nDELE 2\r\nUIDL 3\r\nDELE 3\r\nQUIT\r\n"),
+            std::string::npos);
   EXPECT_EQ(servers_["alice"].Remaining(), 1);
 }
 
 TEST_F(CheckCycleTest, ContentTakesTheAllowedLines) {
   settings_.options.CheckLines = 1;
   settings_.options.ComboLines = "2";
-  AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "s", "l1\r\nl2\r\nl3\r\nl4\r\nl5\r\n",
-                                                 "<id@x>")}));
+  AddAccount(
+      "alice",
+      test::FakeMailbox({Message("A <a@x.com>", "s", "l1\r\nl2\r\nl3\r\nl4\r\nl5\r\n", "<id@x>")}));
   Run();
   ASSERT_EQ(store_.Count(), 1);
   EXPECT_EQ(store_.Get(0).content, "l1 l2");
@@ -187,8 +193,9 @@ TEST_F(CheckCycleTest, StorageAlertPastThePercentage) {
   servers_["alice"].OverrideMailboxSize(9000000);
   Run();
   ASSERT_EQ(recorder_.alerts.size(), 1u);
-  EXPECT_EQ(recorder_.alerts[0], "Brindlecast" + std::string(95, ' ') +
-                                     "Your email account 'alice' has reached 80% of it's storage limit");
+  EXPECT_EQ(recorder_.alerts[0],
+            "Brindlecast" + std::string(95, ' ') +
+                "Your email account 'alice' has reached 80% of it's storage limit");
 
   MailAccount big;
   big.MailCapValue = "4096";
@@ -202,8 +209,7 @@ TEST_F(CheckCycleTest, DisabledAccountsAreNotContacted) {
   Run();
   EXPECT_EQ(servers_["alice"].connections, 0);
   EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"You have no new email"});
-  EXPECT_EQ(recorder_.accountsBar,
-            (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {0, 1}}));
+  EXPECT_EQ(recorder_.accountsBar, (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {0, 1}}));
 }
 
 TEST_F(CheckCycleTest, LastAccountUnreachableKeepsItsTooltip) {
@@ -223,7 +229,7 @@ TEST_F(CheckCycleTest, LastAccountUnreachableKeepsItsTooltip) {
   EXPECT_NE(trace.find("<bob> Failed to connect server\n"), std::string::npos);
 }
 
-TEST_F(CheckCycleTest, AShortTextEndsOnlyThatAccountAndKeepsItsDeletions) {
+TEST_F(CheckCycleTest, AShortTextIsSkippedAndTheRestOfTheMailboxChecked) {
   settings_.options.LogDeleted = true;
   test::FakeMailbox alice({Message("postmaster", "bounce"), Message("B <b@x.com>", "short"),
                            Message("C <c@x.com>", "three")});
@@ -231,14 +237,62 @@ TEST_F(CheckCycleTest, AShortTextEndsOnlyThatAccountAndKeepsItsDeletions) {
   AddAccount("alice", alice);
   AddAccount("bob", test::FakeMailbox({Message("B <b@x.com>", "hi")}));
   Run();
-  // QUIT follows at once, so the server commits DELE 1; bob is still checked.
-  EXPECT_EQ(Sent("alice"), "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
-                           "DELE 1\r\nQUIT\r\n");
+  EXPECT_EQ(Sent("alice"),
+            "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
+            "UIDL 1\r\nDELE 1\r\nRETR 3\r\nQUIT\r\n");
   EXPECT_EQ(servers_["alice"].Remaining(), 2);
-  ASSERT_EQ(store_.Count(), 1);
-  EXPECT_EQ(store_.Get(0).account, "bob");
+  ASSERT_EQ(store_.Count(), 2);
+  EXPECT_EQ(store_.Get(0).subject, "three");
+  EXPECT_EQ(store_.Get(0).messageId, "65536");  // number 3, after the deletion of 1
+  EXPECT_EQ(store_.Get(1).account, "bob");
+  const AccountOutcome& outcome = recorder_.outcomes.at(0);
+  EXPECT_EQ(outcome.status, AccountOutcome::Status::Incomplete);
+  EXPECT_NE(outcome.error.find("message 2 was skipped"), std::string::npos) << outcome.error;
+  EXPECT_EQ(outcome.deletedAsSpam, 1);
   const std::string trace = test::ReadFile(dir_.File("command.log"));
-  EXPECT_NE(trace.find("<alice> GetMsgContents failed\n"), std::string::npos);
+  EXPECT_NE(trace.find("<alice> message 2 skipped"), std::string::npos);
+}
+
+TEST_F(CheckCycleTest, OnlyKnownSecurityValuesAreContacted) {
+  for (const char* bad : {"02", "3", "STARTTLS", "2 ", " 1"}) {
+    SCOPED_TRACE(bad);
+    settings_.accounts.clear();
+    recorder_.outcomes.clear();
+    AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "one")})).Security = bad;
+    Run();
+    EXPECT_EQ(servers_["alice"].connections, 0);
+    EXPECT_EQ(recorder_.outcomes.at(0).status, AccountOutcome::Status::Failed);
+    EXPECT_NE(recorder_.outcomes.at(0).error.find("Security value"), std::string::npos);
+  }
+  for (const char* good : {"", "0"}) {
+    settings_.accounts.clear();
+    AddAccount("bob", test::FakeMailbox({Message("A <a@x.com>", "one")})).Security = good;
+    Run();
+    EXPECT_EQ(servers_["bob"].connections, 1) << good;
+  }
+}
+
+// The sender is judged by the address of the header as sent, and every text that
+// reaches the deleted-mail log stays on its one line.
+TEST_F(CheckCycleTest, SpoofedAndForgedHeadersAreJudgedAndLoggedSafely) {
+  settings_.options.LogDeleted = true;
+  MailAccount& account = AddAccount(
+      "alice",
+      test::FakeMailbox(
+          {Message("=?utf-8?Q?friend=3Cfriend@example.com=3E?= <spammer@bad.example>", "offer"),
+           Message("Spam <x@bad.example>", "=?utf-8?Q?hi=0D=0A[fake]_line?="),
+           "Subject no colon here\r\nnor here\r\n\r\nbody\r\n"}));
+  account.DeleteBlocked = true;
+  account.BlockSender = "bad.example;";
+  Run();
+  EXPECT_EQ(servers_["alice"].Remaining(), 1);  // the message without headers is kept
+  ASSERT_EQ(store_.Count(), 1);
+  EXPECT_EQ(store_.Get(0).address, "");
+  const std::string log = test::ReadFile(dir_.File("Log/alice2026-12-7.log"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+  EXPECT_NE(log.find("friend<friend@example.com>  offer  spammer@bad.example"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("hi  [fake] line"), std::string::npos) << log;
 }
 
 TEST_F(CheckCycleTest, NoAccountAsksForOne) {

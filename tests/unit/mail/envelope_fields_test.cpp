@@ -34,7 +34,12 @@ TEST(SenderTest, DisplayTextAndAddress) {
   EXPECT_EQ(FromDisplayText("plain@example.com"), "plain@example.com");
   EXPECT_EQ(SenderAddress("  plain@example.com  "), "plain@example.com");
   EXPECT_EQ(SenderAddress("a <b"), "a <b");  // no ">": the whole value
-  EXPECT_EQ(SenderAddress("x> <y"), "");       // ">" before "<"
+  EXPECT_EQ(SenderAddress("x> <y"), "");     // ">" before "<"
+  // Brackets inside a quoted string or an encoded word belong to the name.
+  EXPECT_EQ(SenderAddress("\"a <b@c.d>\" <e@f.g>"), "e@f.g");
+  EXPECT_EQ(SenderAddress("=?utf-8?Q?a<b@c.d>?= <e@f.g>"), "e@f.g");
+  EXPECT_EQ(FromDisplayText("=?utf-8?Q?a<b@c.d>?= <e@f.g>"), "=?utf-8?Q?a<b@c.d>?=");
+  EXPECT_EQ(SenderAddress("\"a \\\" <b>\" <e@f.g>"), "e@f.g");  // an escaped quote
 }
 
 TEST(ContentLinesTest, TheLineLimit) {
@@ -69,7 +74,8 @@ TEST(DeletedLogTest, FileNameAndLine) {
   date.tm_mday = 1;
   EXPECT_EQ(DeletedLogPath("/logs", "jsmith", date), "/logs/jsmith2005-2-1.log");
   // A user name can never lead out of the log folder.
-  EXPECT_EQ(DeletedLogPath("/logs", "../../etc/passwd", date), "/logs/.._.._etc_passwd2005-2-1.log");
+  EXPECT_EQ(DeletedLogPath("/logs", "../../etc/passwd", date),
+            "/logs/.._.._etc_passwd2005-2-1.log");
   EXPECT_EQ(DeletedLogPath("/logs", "..", date), "/logs/..2005-2-1.log");
   EXPECT_EQ(DeletedLogLine("Joe", "Hi", "joe@x.com", "2004/12/07 10:11:12", "1.000 KB", "jsmith"),
             "Joe  Hi  joe@x.com  2004/12/07 10:11:12  1.000 KB  jsmith");

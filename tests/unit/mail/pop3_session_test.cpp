@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fake_transport.h"
 #include "mail/pop3_reply.h"
+#include "support/fake_transport.h"
 
 namespace bc {
 namespace {
@@ -58,11 +58,12 @@ TEST(Pop3ReplyTest, StatAndListParsing) {
   ParseStatReply("+OK 3 5000000000", count, size);  // mailboxes beyond 4 GB
   EXPECT_EQ(size, 5000000000);
 
-  std::vector<int64_t> sizes;
-  ParseListLine("1 120", sizes);
-  ParseListLine("2\t4096", sizes);
-  ParseListLine("3 0", sizes);  // zero sizes are not taken
-  EXPECT_EQ(sizes, (std::vector<int64_t>{120, 4096}));
+  EXPECT_EQ(ParseListLine("1 120"), (std::make_pair(1, int64_t{120})));
+  EXPECT_EQ(ParseListLine("12\t4096 extra"), (std::make_pair(12, int64_t{4096})));
+  // Lines that cannot be read give no size at all, never one for another message.
+  for (const char* bad : {"", "7", "3 abc", "0 12", "-1 5", "x 5", "99999999999 5"}) {
+    EXPECT_EQ(ParseListLine(bad), std::nullopt) << bad;
+  }
 
   EXPECT_EQ(ParseUidlLine("3 XyZ.1"), (std::make_pair(3, std::string("XyZ.1"))));
   EXPECT_EQ(ParseUidlLine("3"), std::nullopt);
@@ -157,7 +158,8 @@ const std::string kListReply = "+OK 2 messages\r\n1 120\r\n2 4096\r\n.\r\n";
 // Every way of cutting a reply into two reads gives the same result.
 TEST(Pop3SessionTest, ListSplitAnywhereGivesTheSameSizes) {
   for (size_t cut = 0; cut <= kListReply.size(); ++cut) {
-    Scripted s({kGreeting, "+OK\r\n", "+OK\r\n", kListReply.substr(0, cut), kListReply.substr(cut)});
+    Scripted s(
+        {kGreeting, "+OK\r\n", "+OK\r\n", kListReply.substr(0, cut), kListReply.substr(cut)});
     ASSERT_TRUE(s.Connect());
     ASSERT_TRUE(s.session->List()) << "cut at " << cut;
     EXPECT_EQ(s.session->MessageSize(1), 120) << "cut at " << cut;

@@ -29,8 +29,12 @@ class TlsCapableServer final : public QTcpServer {
 
 }  // namespace
 
-std::string TestCertPath() { return std::string(BC_TEST_DATA_DIR) + "/tls/cert.pem"; }
-std::string TestKeyPath() { return std::string(BC_TEST_DATA_DIR) + "/tls/key.pem"; }
+std::string TestCertPath() {
+  return std::string(BC_TEST_DATA_DIR) + "/tls/cert.pem";
+}
+std::string TestKeyPath() {
+  return std::string(BC_TEST_DATA_DIR) + "/tls/key.pem";
+}
 
 ScriptedServer::ScriptedServer(std::vector<Step> steps, bool implicitTls)
     : steps_(std::move(steps)), implicitTls_(implicitTls) {
@@ -40,7 +44,9 @@ ScriptedServer::ScriptedServer(std::vector<Step> steps, bool implicitTls)
   port_ = port.get();
 }
 
-ScriptedServer::~ScriptedServer() { Finish(); }
+ScriptedServer::~ScriptedServer() {
+  Finish();
+}
 
 bool ScriptedServer::Finish() {
   if (thread_.joinable()) {
@@ -101,6 +107,28 @@ void ScriptedServer::Run(std::promise<int>& ready) {
         socket->disconnectFromHost();
         if (socket->state() != QAbstractSocket::UnconnectedState) {
           socket->waitForDisconnected(2000);
+        }
+        break;
+      case Step::Kind::Endless:
+        for (size_t sent = 0;
+             sent < kEndlessCap && socket->state() == QAbstractSocket::ConnectedState;
+             sent += step.text.size()) {
+          socket->write(step.text.data(), static_cast<qint64>(step.text.size()));
+          while (socket->bytesToWrite() > (1 << 20) && socket->waitForBytesWritten(10000)) {
+          }
+        }
+        socket->waitForBytesWritten(1000);
+        socket->disconnectFromHost();
+        break;
+      case Step::Kind::Drip:
+        for (char c : step.text) {
+          if (socket->state() != QAbstractSocket::ConnectedState) {
+            break;
+          }
+          socket->write(&c, 1);
+          socket->waitForBytesWritten(1000);
+          // Notices a client that closed while it waited.
+          socket->waitForReadyRead(step.ms);
         }
         break;
       case Step::Kind::StartTls:

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringEncoder>
+
 namespace bc {
 namespace {
 
@@ -24,6 +26,36 @@ TEST(DecodeHeaderText, EncodedWords) {
 TEST(DecodeHeaderText, AsianCharsets) {
   EXPECT_EQ(DecodeHeaderText("=?ISO-2022-JP?B?GyRCJDMkcyRLJEEkTxsoQg==?="), "こんにちは");
   EXPECT_EQ(DecodeHeaderText("=?shift_jis?B?g2WDWINn?="), "テスト");
+}
+
+// Adjacent words of one charset, each a whole text as a mailer writes them: the
+// stateful charsets (escape sequences, byte order marks) must decode per word.
+TEST(DecodeHeaderText, AdjacentWordsInEveryCharset) {
+  const QString japanese = QStringLiteral("\u3053\u3093 ok");
+  const QString cyrillic = QStringLiteral("\u0430\u0431 ok");
+  const std::pair<const char*, QString> rows[] = {{"iso-2022-jp", japanese},
+                                                  {"utf-7", japanese},
+                                                  {"utf-16", japanese},
+                                                  {"utf-16le", japanese},
+                                                  {"utf-32", japanese},
+                                                  {"shift_jis", japanese},
+                                                  {"euc-jp", japanese},
+                                                  {"euc-kr", cyrillic},
+                                                  {"gb2312", japanese},
+                                                  {"gb18030", japanese},
+                                                  {"big5", QStringLiteral("\u4e2d\u6587 ok")},
+                                                  {"utf-8", japanese},
+                                                  {"koi8-r", cyrillic},
+                                                  {"windows-1251", cyrillic},
+                                                  {"iso-8859-5", cyrillic}};
+  for (const auto& [charset, sample] : rows) {
+    QStringEncoder encoder(charset);
+    ASSERT_TRUE(encoder.isValid()) << charset;
+    const QByteArray bytes = encoder.encode(sample);
+    const std::string word =
+        "=?" + std::string(charset) + "?B?" + bytes.toBase64().toStdString() + "?=";
+    EXPECT_EQ(DecodeHeaderText(word + " " + word), (sample + sample).toStdString()) << charset;
+  }
 }
 
 TEST(DecodeHeaderText, BrokenInputNeverLosesText) {

@@ -32,6 +32,17 @@ TEST(MimeDecoderLines, TakeAndPeekFollowTheTransfer) {
   EXPECT_TRUE(d.EndOfMessage());
   EXPECT_EQ(d.TakeLine(), "");  // nothing left
 
+  // Bare LF and a lone CR end lines as CR LF does, also at the very end.
+  d.Start("a\nb\rc\r\n\nd\r");
+  for (const char* line : {"a", "b", "c", "", "d"}) {
+    EXPECT_EQ(d.TakeLine(), line);
+  }
+  EXPECT_EQ(d.TakeLine(), "");
+  d.Start("x\n.\n");
+  EXPECT_EQ(d.TakeLine(), "x");
+  EXPECT_EQ(d.TakeLine(), ".");
+  EXPECT_TRUE(d.EndOfMessage());
+
   d.Start("last line without break");
   EXPECT_FALSE(d.EndOfMessage());
   EXPECT_EQ(d.TakeLine(), "last line without break");

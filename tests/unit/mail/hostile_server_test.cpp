@@ -1,0 +1,257 @@
+// The check pass and the session against a server that is broken or hostile:
+// every scenario is a fault a real peer or a man in the middle can produce.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "mail/check_cycle.h"
+#include "mail/pop3_session.h"
+#include "scripted_server.h"
+#include "support/test_env.h"
+
+namespace bc {
+namespace {
+
+using test::ScriptedServer;
+using S = ScriptedServer;
+
+constexpr const char* kLegit =
+    "From: Friend <friend@example.com>\r\nSubject: lunch\r\nDate: Tue, 7 Dec 2004 10:11:12 "
+    "+0800\r\nMessage-ID: <legit@example.com>\r\n\r\nSee you at noon.\r\n";
+constexpr const char* kSpam =
+    "From: postmaster\r\nSubject: bounce\r\nDate: Tue, 7 Dec 2004 10:11:12 +0800\r\n"
+    "Message-ID: <spam@example.com>\r\n\r\nUndeliverable.\r\n";
+
+std::vector<S::Step> Script(std::initializer_list<std::vector<S::Step>> parts) {
+  std::vector<S::Step> steps;
+  for (const auto& part : parts) {
+    steps.insert(steps.end(), part.begin(), part.end());
+  }
+  return steps;
+}
+
+// Greeting, login and STAT of a mailbox of `count` messages, `total` octets.
+std::vector<S::Step> LoginAndStat(int count, int total) {
+  return {S::Send("+OK ready\r\n"),
+          S::Expect("USER alice"),
+          S::Send("+OK\r\n"),
+          S::Expect("PASS secret"),
+          S::Send("+OK\r\n"),
+          S::Expect("STAT"),
+          S::Send("+OK " + std::to_string(count) + " " + std::to_string(total) + "\r\n")};
+}
+
+// LoginAndStat, then LIST and UIDL of a mailbox of `sizes.size()` messages.
+std::vector<S::Step> Opening(const std::vector<int>& sizes) {
+  std::string list = "+OK\r\n";
+  std::string uidl = "+OK\r\n";
+  int total = 0;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    list += std::to_string(i + 1) + " " + std::to_string(sizes[i]) + "\r\n";
+    uidl += std::to_string(i + 1) + " uid" + std::to_string(i + 1) + "\r\n";
+    total += sizes[i];
+  }
+  return Script(
+      {LoginAndStat(static_cast<int>(sizes.size()), total),
+       {S::Expect("LIST"), S::Send(list + ".\r\n"), S::Expect("UIDL"), S::Send(uidl + ".\r\n")}});
+}
+
+std::string Retrieved(const std::string& text) {
+  return "+OK\r\n" + text + ".\r\n";
+}
+
+// One pass over one account on `server`, with reply limits a test can wait for.
+struct Pass {
+  test::TempDir dir;
+  Settings settings;
+  EnvelopeStore store;
+  struct : CheckObserver {
+    std::vector<AccountOutcome> outcomes;
+    void AccountFinished(const AccountOutcome& o) override { outcomes.push_back(o); }
+  } observer;
+  MailEnvironment environment;
+
+  explicit Pass(const ScriptedServer& server) {
+    MailAccount account;
+    account.UserName = "alice";
+    account.Passwd = "secret";
+    account.POP3Server = "127.0.0.1";
+    account.POP3Port = std::to_string(server.port());
+    account.CheckMark = true;
+    settings.accounts.push_back(account);
+    settings.options.LogDeleted = true;
+    environment.makeTransport = SocketTransportFactory(5000);
+    environment.commandLogPath = dir.File("state/command.log");
+    environment.deletedLogDir = dir.File("state/Log");
+    environment.replyLimits.statusDeadline = std::chrono::milliseconds(1000);
+    environment.replyLimits.floorBytesPerSecond = 4096;
+  }
+  const AccountOutcome& Run() {
+    RunCheck(settings, store, observer, environment);
+    return observer.outcomes.at(0);
+  }
+};
+
+TEST(HostileServerTest, ClearTextAfterStlsFailsTheConnection) {
+  // A man in the middle answers USER, PASS and STAT before the handshake.
+  ScriptedServer server({S::Send("+OK ready\r\n"), S::Expect("STLS"),
+                         S::Send("+OK begin TLS\r\n+OK\r\n+OK\r\n+OK 1 120\r\n"), S::StartTls(),
+                         S::StallUntilClosed()});
+  TransportOptions options;
+  options.security = Security::StartTls;
+  options.caFile = test::TestCertPath();
+  options.timeoutMs = 3000;
+  Pop3Session session(MakeSocketTransport(options));
+  EXPECT_FALSE(session.Connect("localhost", server.port(), "alice", "secret", Security::StartTls));
+  EXPECT_NE(session.lastError().find("after accepting STARTTLS"), std::string::npos)
+      << session.lastError();
+  session.Close();
+  server.Finish();
+  EXPECT_EQ(server.Received(), std::vector<std::string>{"STLS"});
+}
+
+TEST(HostileServerTest, EndlessOrDrippingRepliesFailTheAccount) {
+  struct Row {
+    const char* name;
+    S::Step reply;
+    const char* why;
+  };
+  const std::string drip(600, 'x');
+  for (const Row& row :
+       {Row{"endless", S::Endless("X-Junk: " + std::string(1000, 'a') + "\r\n"), "runs past"},
+        Row{"dripping", S::Drip("Subject: " + drip + "\r\n", 20), "not complete after"}}) {
+    SCOPED_TRACE(row.name);
+    ScriptedServer server(
+        Script({Opening({500}),
+                {S::Expect("RETR 1"), S::Send("+OK\r\n"), row.reply, S::StallUntilClosed()}}));
+    Pass pass(server);
+    const AccountOutcome& outcome = pass.Run();
+    EXPECT_EQ(outcome.status, AccountOutcome::Status::Incomplete);
+    EXPECT_NE(outcome.error.find(row.why), std::string::npos) << outcome.error;
+    EXPECT_EQ(pass.store.Count(), 0);
+  }
+}
+
+TEST(HostileServerTest, BareLineFeedMessageIsListedNotDeleted) {
+  ScriptedServer server(Script(
+      {Opening({90}),
+       {S::Expect("RETR 1"),
+        S::Send("+OK\r\nFrom: Friend <friend@example.com>\nSubject: lunch\nDate: Tue, 7 Dec 2004 "
+                "10:11:12 +0800\n\nSee you.\n.\r\n"),
+        S::Expect("QUIT"), S::Send("+OK\r\n")}}));
+  Pass pass(server);
+  EXPECT_EQ(pass.Run().status, AccountOutcome::Status::Checked);
+  EXPECT_TRUE(server.Finish());
+  ASSERT_EQ(pass.store.Count(), 1);
+  EXPECT_EQ(pass.store.Get(0).address, "friend@example.com");
+  EXPECT_EQ(pass.store.Get(0).subject, "lunch");
+}
+
+TEST(HostileServerTest, RenumberedMailboxKeepsTheLegitimateMessage) {
+  // Message 1 was spam when retrieved; by the time of its DELE another client has
+  // moved the legitimate message into its place.
+  ScriptedServer server(
+      Script({Opening({130, 150}),
+              {S::Expect("RETR 1"), S::Send(Retrieved(kSpam)), S::Expect("RETR 2"),
+               S::Send(Retrieved(kLegit)), S::Expect("UIDL 1"), S::Send("+OK 1 uid2\r\n"),
+               S::Expect("QUIT"), S::Send("+OK\r\n")}}));
+  Pass pass(server);
+  const AccountOutcome& outcome = pass.Run();
+  EXPECT_TRUE(server.Finish());
+  EXPECT_EQ(outcome.status, AccountOutcome::Status::Incomplete);
+  EXPECT_EQ(outcome.deletedAsSpam, 0);
+  EXPECT_NE(outcome.error.find("another message now"), std::string::npos) << outcome.error;
+}
+
+TEST(HostileServerTest, DeletionsCountOnlyWhenTheServerCommitsThem) {
+  struct Row {
+    const char* name;
+    const char* deleReply;
+    const char* quitReply;
+    int deleted;
+    AccountOutcome::Status status;
+  };
+  for (const Row& row :
+       {Row{"accepted", "+OK\r\n", "+OK\r\n", 1, AccountOutcome::Status::Checked},
+        Row{"DELE refused", "-ERR locked\r\n", "+OK\r\n", 0, AccountOutcome::Status::Incomplete},
+        Row{"QUIT refused", "+OK\r\n", "-ERR disk full\r\n", 0,
+            AccountOutcome::Status::Incomplete}}) {
+    SCOPED_TRACE(row.name);
+    ScriptedServer server(
+        Script({Opening({130, 150}),
+                {S::Expect("RETR 1"), S::Send(Retrieved(kSpam)), S::Expect("RETR 2"),
+                 S::Send(Retrieved(kLegit)), S::Expect("UIDL 1"), S::Send("+OK 1 uid1\r\n"),
+                 S::Expect("DELE 1"), S::Send(row.deleReply), S::Expect("QUIT"),
+                 S::Send(row.quitReply)}}));
+    Pass pass(server);
+    const AccountOutcome& outcome = pass.Run();
+    EXPECT_TRUE(server.Finish());
+    EXPECT_EQ(outcome.deletedAsSpam, row.deleted);
+    EXPECT_EQ(outcome.status, row.status) << outcome.error;
+    ASSERT_EQ(pass.store.Count(), 1);
+    // Without a committed deletion the legitimate message keeps number 2.
+    EXPECT_EQ(pass.store.Get(0).messageId, row.deleted ? "0" : "65536");
+  }
+}
+
+TEST(HostileServerTest, FailedRetrievalIsNotReportedAsChecked) {
+  ScriptedServer server(Script({Opening({130}),
+                                {S::Expect("RETR 1"), S::Send("-ERR message is locked\r\n"),
+                                 S::Expect("QUIT"), S::Send("+OK\r\n")}}));
+  Pass pass(server);
+  const AccountOutcome& outcome = pass.Run();
+  EXPECT_EQ(outcome.status, AccountOutcome::Status::Incomplete);
+  EXPECT_NE(outcome.error.find("message is locked"), std::string::npos) << outcome.error;
+}
+
+TEST(HostileServerTest, EchoedPasswordNeverReachesLogsOrOutcome) {
+  ScriptedServer server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
+                         S::Expect("PASS secret"),
+                         S::Send("-ERR password secret\r\nrejected for alice\r\n")});
+  Pass pass(server);
+  const AccountOutcome& outcome = pass.Run();
+  EXPECT_EQ(outcome.status, AccountOutcome::Status::Failed);
+  EXPECT_EQ(outcome.error, "server said: -ERR password ********");
+  const std::string trace = test::ReadFile(pass.dir.File("state/command.log"));
+  EXPECT_NE(trace.find("-ERR password ********"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("secret"), std::string::npos) << trace;
+
+  struct stat info {};
+  ASSERT_EQ(::stat(pass.dir.File("state/command.log").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ASSERT_EQ(::stat(pass.dir.File("state").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST(HostileServerTest, ListingIsReadByMessageNumber) {
+  ScriptedServer server(
+      Script({LoginAndStat(3, 700),
+              {S::Expect("LIST"), S::Send("+OK\r\n3 300\r\nbroken 55\r\n1 100\r\n.\r\n")}}));
+  TransportOptions options;
+  options.timeoutMs = 3000;
+  Pop3Session session(MakeSocketTransport(options));
+  ASSERT_TRUE(session.Connect("127.0.0.1", server.port(), "alice", "secret", Security::None));
+  ASSERT_TRUE(session.Stat());
+  ASSERT_TRUE(session.List());
+  EXPECT_EQ(session.MessageSize(1), 100);
+  EXPECT_EQ(session.MessageSize(2), 0);
+  EXPECT_EQ(session.MessageSize(3), 300);
+}
+
+TEST(HostileServerTest, OverlongListingFails) {
+  std::string listing = "+OK\r\n";
+  for (int n = 1; n <= 200; ++n) {
+    listing += std::to_string(n) + " 10\r\n";
+  }
+  ScriptedServer server(
+      Script({LoginAndStat(2, 20), {S::Expect("LIST"), S::Send(listing), S::StallUntilClosed()}}));
+  TransportOptions options;
+  options.timeoutMs = 3000;
+  Pop3Session session(MakeSocketTransport(options));
+  ASSERT_TRUE(session.Connect("127.0.0.1", server.port(), "alice", "secret", Security::None));
+  ASSERT_TRUE(session.Stat());
+  EXPECT_FALSE(session.List());
+  EXPECT_NE(session.lastError().find("more lines than"), std::string::npos) << session.lastError();
+}
+
+}  // namespace
+}  // namespace bc
