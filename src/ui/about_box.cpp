@@ -34,6 +34,16 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent) {
   // Below the painted version line, whose height follows the font.
   const int textTop = kVersionPos.y() + versionMetrics.height() + 10;
 
+  // A label, not painted text: a screen reader reads it like the others.
+  auto* version = new QLabel(QString::fromUtf8(kAboutVersionLine), this);
+  version->setObjectName(QStringLiteral("versionLine"));
+  version->setFont(VersionFont());
+  QPalette black = version->palette();
+  black.setColor(QPalette::WindowText, Qt::black);
+  version->setPalette(black);
+  version->move(kVersionPos);
+  version->adjustSize();
+
   auto* platform = new QLabel(QString::fromUtf8(kAboutPlatformLine), this);
   platform->setObjectName(QStringLiteral("platformLine"));
   platform->move(kVersionPos.x(), textTop);
@@ -73,16 +83,12 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent) {
   ok->setDefault(true);
   ok->setGeometry(size.width() - 8 - 80, size.height() - 8 - 26, 80, 26);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  setTabOrder(ok, link_);  // OK takes the focus first; Tab goes on to the link
 }
 
 void CAboutBoxDlg::paintEvent(QPaintEvent* event) {
   QDialog::paintEvent(event);
   QPainter painter(this);
-  painter.setFont(VersionFont());
-  painter.setPen(Qt::black);
-  painter.drawText(QRect(kVersionPos, QSize(width() - kVersionPos.x(), 40)),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   QString::fromUtf8(kAboutVersionLine));
   painter.drawPixmap(kLogoPos,
                      EmbeddedPixmap(QStringLiteral("logo"), kLogoSize, devicePixelRatioF()));
 }

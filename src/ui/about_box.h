@@ -29,7 +29,7 @@ class CAboutBoxDlg : public QDialog {
   /// Where the link's failure to start a browser is told (a message box when none).
   void SetPrompt(Prompt* prompt) { prompt_ = prompt; }
 
-  /// Where the logo (74 x 67) and the version line are painted.
+  /// Where the logo (74 x 67) is painted and the version line stands.
   static constexpr QPoint kLogoPos{15, 15};
   static constexpr QPoint kVersionPos{110, 10};
 

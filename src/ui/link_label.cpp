@@ -1,9 +1,13 @@
 #include "ui/link_label.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
+#include <QStyleOptionFocusRect>
 #include <QUrl>
 
 namespace bc {
@@ -26,6 +30,43 @@ bool OpenWithDesktop(const QString& address) {
 }
 
 // $BROWSER is a colon-separated list of browser command lines, tried in turn.
+// What assistive technology sees of a CLinkLabel: a link named by its text,
+// which the press action opens as a click does.
+class AccessibleLink final : public QAccessibleWidget {
+ public:
+  explicit AccessibleLink(CLinkLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
+
+  QString text(QAccessible::Text t) const override {
+    const auto* link = static_cast<const CLinkLabel*>(widget());
+    if (t == QAccessible::Name && link->accessibleName().isEmpty()) {
+      return link->text();
+    }
+    if (t == QAccessible::Value) {
+      return link->address();
+    }
+    return QAccessibleWidget::text(t);
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.linked = true;
+    return s;
+  }
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& name) override {
+    if (name == pressAction()) {
+      static_cast<CLinkLabel*>(widget())->OpenAddress();
+    }
+  }
+};
+
+QAccessibleInterface* LinkAccessibility(const QString& className, QObject* object) {
+  if (className == QLatin1String(CLinkLabel::staticMetaObject.className()) && object &&
+      object->isWidgetType()) {
+    return new AccessibleLink(static_cast<CLinkLabel*>(object));
+  }
+  return nullptr;
+}
+
 bool OpenWithBrowserVariable(const QString& address) {
   const QString browsers = qEnvironmentVariable("BROWSER");
   for (const QString& entry : browsers.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
@@ -59,6 +100,9 @@ CLinkLabel::CLinkLabel(QWidget* parent)
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   setTextFormat(Qt::PlainText);
   setCursor(Qt::ArrowCursor);
+  setFocusPolicy(Qt::TabFocus);
+  static const bool accessible = (QAccessible::installFactory(LinkAccessibility), true);
+  (void)accessible;
   ApplyLook();
 }
 
@@ -124,6 +168,30 @@ void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     OpenAddress();
   }
   QLabel::mouseReleaseEvent(event);
+}
+
+void CLinkLabel::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      OpenAddress();
+      event->accept();
+      return;
+    default:
+      QLabel::keyPressEvent(event);
+  }
+}
+
+void CLinkLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (hasFocus()) {
+    // Where the keyboard is: the dotted frame a focused button shows.
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+  }
 }
 
 }  // namespace bc

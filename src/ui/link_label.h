@@ -24,8 +24,10 @@ bool OpenWebAddress(const QString& address);
 [[nodiscard]] std::string NoBrowserMessage(const std::string& address);
 
 /// A text that looks like a web link (pure blue, underlined) and opens its
-/// address in the browser when clicked. When the desktop cannot open the address
-/// it tries the browser named by $BROWSER; when that fails too it beeps.
+/// address in the browser when clicked, or when it has the focus and Enter or
+/// Space is pressed. When the desktop cannot open the address it tries the
+/// browser named by $BROWSER; when that fails too it beeps. Tab reaches it, and
+/// assistive technology sees a link (named by its text) with a press action.
 class CLinkLabel : public QLabel {
   Q_OBJECT
 
@@ -62,6 +64,8 @@ class CLinkLabel : public QLabel {
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void ApplyLook();

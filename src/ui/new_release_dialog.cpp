@@ -46,20 +46,26 @@ CNewReleaseDlg::CNewReleaseDlg(const VersionInfo& release, const QUrl& upgradePa
   auto* grid = new QGridLayout;
   grid->setContentsMargins(12, 0, 0, 0);
   grid->setHorizontalSpacing(12);
-  grid->addWidget(new QLabel(QStringLiteral("Version:"), this), 0, 0);
-  grid->addWidget(ValueLabel(release.version, "version", this), 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Release Date:"), this), 1, 0);
-  grid->addWidget(ValueLabel(release.date, "releaseDate", this), 1, 1);
+  // Each caption names its value for a screen reader ("Version 2.10").
+  auto addRow = [&](int row, const char* caption, const std::string& value, const char* name) {
+    auto* label = new QLabel(QString::fromLatin1(caption), this);
+    QLabel* shown = ValueLabel(value, name, this);
+    label->setBuddy(shown);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(shown, row, 1);
+  };
+  addRow(0, "Version:", release.version, "version");
+  addRow(1, "Release Date:", release.date, "releaseDate");
   grid->setColumnStretch(1, 1);
   layout->addLayout(grid);
   layout->addStretch(1);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  auto* now = new QPushButton(QStringLiteral("Download Now"), this);
+  auto* now = new QPushButton(QStringLiteral("Download &Now"), this);
   now->setObjectName(QStringLiteral("downloadNow"));
   now->setDefault(true);
-  auto* later = new QPushButton(QStringLiteral("Download Later"), this);
+  auto* later = new QPushButton(QStringLiteral("Download &Later"), this);
   later->setObjectName(QStringLiteral("downloadLater"));
   buttons->addWidget(now);
   buttons->addWidget(later);

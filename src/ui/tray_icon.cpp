@@ -65,6 +65,11 @@ TrayIcon::TrayIcon(QWidget* mainWindow, bool showToolTip, QObject* parent)
   AddCommand(QStringLiteral("&Check Emails"), TrayCommand::CheckEmails,
              &TrayIcon::CheckEmailsRequested);
   menu_->addSeparator();
+  // The voice reads every message at start-up: it can be stopped from here
+  // without opening the main window.
+  AddCommand(QStringLiteral("Stop &Speaking"), TrayCommand::StopSpeaking,
+             &TrayIcon::StopSpeakingRequested);
+  menu_->addSeparator();
   AddCommand(QStringLiteral("Check &Latest Version"), TrayCommand::CheckLatestVersion,
              &TrayIcon::CheckLatestVersionRequested);
   menu_->addSeparator();
@@ -158,12 +163,18 @@ void TrayIcon::SetWorkerRunning(bool running) {
   ApplyLook();
 }
 
+void TrayIcon::SetSpeaking(bool speaking) {
+  speaking_ = speaking;
+  ApplyLook();
+}
+
 void TrayIcon::ApplyLook() {
   const TrayMenuLook look = TrayMenuLookFor(suspended_, workerRunning_);
   action(TrayCommand::ShowHide)->setEnabled(look.showHideEnabled);
   action(TrayCommand::Properties)->setEnabled(look.propertiesEnabled);
   action(TrayCommand::CheckEmails)->setEnabled(look.checkEmailsEnabled);
   action(TrayCommand::Suspend)->setChecked(look.suspendChecked);
+  action(TrayCommand::StopSpeaking)->setEnabled(speaking_);
 }
 
 void TrayIcon::PrepareMenu() {

@@ -58,6 +58,7 @@ enum class TrayCommand {
   ShowHide = 32811,
   Properties = 32771,
   CheckEmails = 32772,
+  StopSpeaking = 32784,
   CheckLatestVersion = 32810,
   HelpTopics = 32773,
   About = 32779,
@@ -94,6 +95,8 @@ class TrayIcon : public QObject {
   void SetSuspended(bool suspended);
   /// Greys Check Emails while a check or deletion runs.
   void SetWorkerRunning(bool running);
+  /// Enables Stop Speaking while the voice speaks (or is paused mid-text).
+  void SetSpeaking(bool speaking);
 
   [[nodiscard]] TrayImage image() const { return image_; }
   [[nodiscard]] std::string toolTip() const { return toolTip_; }
@@ -110,6 +113,7 @@ class TrayIcon : public QObject {
   void ShowHideRequested();
   void PropertiesRequested();
   void CheckEmailsRequested();
+  void StopSpeakingRequested();
   void CheckLatestVersionRequested();
   void HelpTopicsRequested();
   void AboutRequested();
@@ -130,6 +134,7 @@ class TrayIcon : public QObject {
   std::string toolTip_;
   bool suspended_ = false;
   bool workerRunning_ = false;
+  bool speaking_ = false;
 };
 
 }  // namespace bc

@@ -60,6 +60,7 @@ EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidge
   view_ = new EmailTableView(this);
   view_->setObjectName(QStringLiteral("emailList"));
   view_->setModel(model_);
+  view_->setAccessibleName(QStringLiteral("Messages"));
 
   auto* accountsLabel = new QLabel(QStringLiteral("Accounts:"), this);
   auto* emailsLabel = new QLabel(QStringLiteral("Emails:"), this);
@@ -67,6 +68,10 @@ EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidge
   accountsBar_->setObjectName(QStringLiteral("accountsProgress"));
   emailsBar_ = new QProgressBar(this);
   emailsBar_->setObjectName(QStringLiteral("emailsProgress"));
+  accountsLabel->setBuddy(accountsBar_);
+  emailsLabel->setBuddy(emailsBar_);
+  accountsBar_->setAccessibleName(QStringLiteral("Accounts"));
+  emailsBar_->setAccessibleName(QStringLiteral("Emails"));
   for (QProgressBar* bar : {accountsBar_, emailsBar_}) {
     bar->setTextVisible(false);
     bar->setRange(0, 1);  // 0 to 0 would make Qt show a busy bar

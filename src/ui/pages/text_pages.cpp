@@ -60,6 +60,9 @@ TextReaderPage::TextReaderPage(QWidget* parent) : QWidget(parent) {
   path_ = new QLineEdit(frame);
   path_->setObjectName(QStringLiteral("readerPath"));
   path_->setReadOnly(true);
+  // Both sit in the "Reading" frame; a screen reader needs them told apart.
+  text_->setAccessibleName(QStringLiteral("Text to read"));
+  path_->setAccessibleName(QStringLiteral("File being read"));
 
   // The text box and the path box sit inside the frame with a small margin.
   auto* inner = new QVBoxLayout(frame);
@@ -130,6 +133,7 @@ void TextReaderPage::FocusText() {
 ClipboardReaderPage::ClipboardReaderPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("clipboardReaderPage"));
   text_ = MakeTextBox(this, QStringLiteral("clipboardText"));
+  text_->setAccessibleName(QStringLiteral("Clipboard text"));
   // The text box at 10, 10 (292 x 160) of the 315 x 179 page.
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(15, 16, 20, 15);

@@ -19,6 +19,7 @@ WavReaderPage::WavReaderPage(bool silentAudio, QWidget* parent)
   path_ = new QLineEdit(QString::fromLatin1(kWavPrompt), frame);
   path_->setObjectName(QStringLiteral("wavPath"));
   path_->setReadOnly(true);
+  path_->setAccessibleName(QStringLiteral("WAV file being played"));
 
   // As the Text Reader: the frame at 6, 3 dialog units; the view fills the
   // frame above the path box.

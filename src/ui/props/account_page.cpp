@@ -34,6 +34,7 @@ CPropAccount::CPropAccount(const PropsContext& context, std::vector<MailAccount>
   tree_ = new CCheckTreeCtrl(this);
   tree_->setObjectName(QStringLiteral("accountTree"));
   tree_->setMinimumSize(260, 200);
+  tree_->setAccessibleName(QStringLiteral("Accounts"));
   const ListButtons listButtons = MakeListButtons(this);
   add_ = listButtons.add;
   edit_ = listButtons.edit;

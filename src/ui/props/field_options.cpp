@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "config/prompt.h"
+#include "ui/props/mnemonics.h"
 #include "ui/props/props_context.h"
 
 namespace bc {
@@ -111,19 +112,21 @@ FieldOptionsDlg::FieldOptionsDlg(FieldSet set, AppOptions& options, bool selectA
   list_->setObjectName(QStringLiteral("fieldList"));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setMinimumSize(170, 170);
+  list_->setAccessibleName(group->title());
   auto* groupLayout = new QVBoxLayout(group);
   groupLayout->addWidget(selectAllBox_);
   groupLayout->addWidget(list_);
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
+  // Made in Tab order: the list's own buttons before OK and Cancel.
   up_ = new QPushButton(QStringLiteral("Up"), this);
   up_->setObjectName(QStringLiteral("upButton"));
   down_ = new QPushButton(QStringLiteral("Down"), this);
   down_->setObjectName(QStringLiteral("downButton"));
+  auto* ok = ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("okButton"));
+  ok->setDefault(true);
+  auto* cancel = cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
@@ -241,9 +244,16 @@ void FieldOptionsDlg::accept() {
   QDialog::accept();
 }
 
+void FieldOptionsDlg::PlaceBeforeOk(QWidget* field) {
+  setTabOrder(field, ok_);
+  setTabOrder(ok_, cancel_);
+}
+
 CEnvelopeOptionsDlg::CEnvelopeOptionsDlg(AppOptions& options, bool selectAll, Prompt& prompt,
                                          QWidget* parent)
-    : FieldOptionsDlg(FieldSet::Columns, options, selectAll, prompt, parent) {}
+    : FieldOptionsDlg(FieldSet::Columns, options, selectAll, prompt, parent) {
+  AssignMnemonics(this);
+}
 
 CSpeechOptionsDlg::CSpeechOptionsDlg(AppOptions& options, bool selectAll, Prompt& prompt,
                                      VoiceSelector& voices, QWidget* parent)
@@ -268,6 +278,8 @@ CSpeechOptionsDlg::CSpeechOptionsDlg(AppOptions& options, bool selectAll, Prompt
   line->addWidget(label);
   line->addWidget(voice_, 1);
   mainLayout_->addLayout(line);
+  PlaceBeforeOk(voice_);
+  AssignMnemonics(this);
 }
 
 void CSpeechOptionsDlg::AcceptExtra() {

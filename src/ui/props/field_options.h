@@ -55,6 +55,8 @@ class FieldOptionsDlg : public QDialog {
   virtual void AcceptExtra() {}
   /// For the layout of subclasses: the group box's layout sits here.
   QVBoxLayout* mainLayout_ = nullptr;
+  /// Puts a subclass's own field last before OK and Cancel in the Tab order.
+  void PlaceBeforeOk(QWidget* field);
 
  private:
   void Move(int step);
@@ -69,6 +71,8 @@ class FieldOptionsDlg : public QDialog {
   QCheckBox* selectAllBox_ = nullptr;
   QPushButton* up_ = nullptr;
   QPushButton* down_ = nullptr;
+  QPushButton* ok_ = nullptr;
+  QPushButton* cancel_ = nullptr;
 };
 
 /// "Envelope Options": the columns of the email list (ColumnOrder and the

@@ -60,8 +60,9 @@ void AssignMnemonics(QWidget* scope) {
       if (!button->text().isEmpty()) {
         button->setText(WithMnemonic(button->text(), used));
       }
-    } else if (auto* label = qobject_cast<QLabel*>(child);
-               label && label->buddy() && label->textFormat() != Qt::RichText) {
+    } else if (auto* label = qobject_cast<QLabel*>(child); label && label->buddy() &&
+                                                           !label->isHidden() &&
+                                                           label->textFormat() != Qt::RichText) {
       label->setText(WithMnemonic(label->text(), used));
     }
   }

@@ -14,6 +14,7 @@ namespace bc {
 
 /// Gives every button and every label with a buddy under `scope` a mnemonic of
 /// its own, letters unique within the scope, in the order the widgets were made.
+/// Hidden labels (captions for assistive technology only) get none.
 void AssignMnemonics(QWidget* scope);
 
 }  // namespace bc

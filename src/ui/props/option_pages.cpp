@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,11 +21,19 @@
 namespace bc {
 namespace {
 
-
 QCheckBox* Check(QWidget* parent, const char* text, const char* name) {
   auto* box = new QCheckBox(QString::fromUtf8(text), parent);
   box->setObjectName(QString::fromUtf8(name));
   return box;
+}
+
+// A combo box on Linux is named by its entry; Orca says what it is for from the
+// label tied to it. These have none on screen (the check box before them says
+// it), so they get one that is never shown.
+void CaptionForScreenReaders(QWidget* parent, const char* caption, QComboBox* box) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setBuddy(box);
+  label->hide();
 }
 
 // The entries of the lines list: "All", then "1" to "10", so an entry's index
@@ -117,6 +126,8 @@ CPropNotification::CPropNotification(const PropsContext& context, AppOptions& op
   unit_ = new QComboBox(this);
   unit_->setObjectName(QStringLiteral("unitCombo"));
   unit_->setEditable(true);
+  freq_->setAccessibleName(QStringLiteral("Check period"));
+  CaptionForScreenReaders(this, "Check period unit", unit_);
   for (const char* text : kUnitTexts) {
     unit_->addItem(QString::fromUtf8(text));
   }
@@ -135,6 +146,7 @@ CPropNotification::CPropNotification(const PropsContext& context, AppOptions& op
   wav_ = new QLineEdit(group);
   wav_->setObjectName(QStringLiteral("wavEdit"));
   wav_->setMinimumWidth(220);
+  wav_->setAccessibleName(QStringLiteral("WAV file"));
   browse_ = new QPushButton(QStringLiteral("Browse..."), group);
   browse_->setObjectName(QStringLiteral("browseButton"));
   auto* groupLayout = new QGridLayout(group);
@@ -150,6 +162,7 @@ CPropNotification::CPropNotification(const PropsContext& context, AppOptions& op
   lines_ = new QComboBox(this);
   lines_->setObjectName(QStringLiteral("linesCombo"));
   lines_->setEditable(true);
+  CaptionForScreenReaders(this, "Number of lines to read", lines_);
   lines_->addItem(QStringLiteral("All"));
   for (int n = 1; n < kLineEntries; ++n) {
     lines_->addItem(QString::number(n));

@@ -60,6 +60,9 @@ void PropertySheet::OrderFocus() {
   QWidget* last = nullptr;
   for (QWidget* w = cancel_->nextInFocusChain(); w != cancel_ && w != ok_;
        w = w->nextInFocusChain()) {
+    if (w->focusPolicy() == Qt::NoFocus) {
+      continue;  // setTabOrder ignores a widget that never takes the focus
+    }
     for (PropertyPage* page : pages_) {
       if (page->isAncestorOf(w)) {
         last = w;

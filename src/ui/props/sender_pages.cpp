@@ -11,13 +11,13 @@
 #include <algorithm>
 
 #include "config/prompt.h"
+#include "ui/props/mnemonics.h"
 #include "ui/props/sender_list_text.h"
 
 #include "ui/props/props_widgets.h"
 
 namespace bc {
 namespace {
-
 
 struct PageTexts {
   const char* listLabel;
@@ -61,6 +61,7 @@ CSenderInfoDlg::CSenderInfoDlg(QWidget* parent) : QDialog(parent) {
   layout->addStretch();
   layout->addWidget(buttons);
   setMinimumWidth(320);
+  AssignMnemonics(this);
 }
 
 void CSenderInfoDlg::SetText(const std::string& text) {
@@ -81,6 +82,8 @@ SenderListPage::SenderListPage(Kind kind, const PropsContext& context, SenderWor
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   label->setBuddy(list_);
+  // List views take no name from their label's buddy.
+  list_->setAccessibleName(QString::fromUtf8(texts.listLabel).chopped(1));
   const ListButtons listButtons = MakeListButtons(this);
   add_ = listButtons.add;
   edit_ = listButtons.edit;

@@ -19,7 +19,6 @@
 namespace bc {
 namespace {
 
-
 QLineEdit* Edit(QWidget* parent, const char* name) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromUtf8(name));
@@ -55,6 +54,12 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
   unit_->setObjectName(QStringLiteral("unitCombo"));
   unit_->setEditable(true);
   unit_->addItems({QStringLiteral("B"), QStringLiteral("KB"), QStringLiteral("MB")});
+  // The row reads as a sentence; each box is named for its own part of it.
+  percent_->setAccessibleName(QStringLiteral("Alert at percent of storage limit"));
+  capacity_->setAccessibleName(QStringLiteral("Storage limit"));
+  auto* unitCaption = new QLabel(QStringLiteral("Storage limit unit"), group);
+  unitCaption->setBuddy(unit_);  // for Orca only: a combo box is named by its entry
+  unitCaption->hide();
   caFile_ = Edit(group, "caFileEdit");
   caFile_->setPlaceholderText(QStringLiteral("only for a server with its own certificate"));
   auto* browse = new QPushButton(QStringLiteral("Browse..."), group);

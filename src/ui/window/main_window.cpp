@@ -180,7 +180,10 @@ void MainWindow::BuildToolbar(QWidget* parent) {
     const QIcon icon = EmbeddedIcon(QString::fromLatin1(entry.icon));
     button->AssignIcons(icon, icon, 20, 20);
     button->setToolTip(QString::fromLatin1(entry.tip));
-    button->setFocusPolicy(Qt::NoFocus);
+    // Orca reads the name, not the tooltip; the tooltip's typo stays on screen only.
+    button->setAccessibleName(entry.id == kDeleteButton ? QStringLiteral("Delete selected items")
+                                                        : button->toolTip());
+    button->setFocusPolicy(Qt::TabFocus);  // Tab reaches the toolbar; Space presses
     buttons_[entry.id] = button;
     // The separators stand after Save, after Stop and after Close.
     if (entry.id == kPlayButton || entry.id == kDeleteButton) {
@@ -231,40 +234,40 @@ QAction* MainWindow::AddAction(QMenu* menu, const char* text, int id, void (Main
 void MainWindow::BuildMenus() {
   using K = QKeySequence;
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  AddAction(file, "&Open Text File  \tCtrl+O", kOpenTextFile, &MainWindow::OpenTextFile, K(Qt::CTRL | Qt::Key_O));
-  AddAction(file, "Open &WAV File  \tCtrl+W", kOpenWavFile, &MainWindow::OpenWavFile, K(Qt::CTRL | Qt::Key_W));
-  AddAction(file, "Paste &Clipboard  \tCtrl+V", kPasteClipboard, &MainWindow::PasteClipboard, K(Qt::CTRL | Qt::Key_V));
+  AddAction(file, "&Open Text File", kOpenTextFile, &MainWindow::OpenTextFile, K(Qt::CTRL | Qt::Key_O));
+  AddAction(file, "Open &WAV File", kOpenWavFile, &MainWindow::OpenWavFile, K(Qt::CTRL | Qt::Key_W));
+  AddAction(file, "Paste &Clipboard", kPasteClipboard, &MainWindow::PasteClipboard, K(Qt::CTRL | Qt::Key_V));
   file->addSeparator();
-  AddAction(file, "&Save to WAV \tCtrl+S", kSaveToWav, &MainWindow::SaveToWav, K(Qt::CTRL | Qt::Key_S));
+  AddAction(file, "&Save to WAV", kSaveToWav, &MainWindow::SaveToWav, K(Qt::CTRL | Qt::Key_S));
   file->addSeparator();
   AddAction(file, "E&xit", kExit, nullptr);
   connect(actions_[kExit], &QAction::triggered, this, [this] { Exit(); });
   actions_[kExit]->setEnabled(true);
 
   QMenu* control = menuBar()->addMenu(QStringLiteral("&Control"));
-  AddAction(control, "&Play  \tCtrl+P", kPlay, &MainWindow::Play, K(Qt::CTRL | Qt::Key_P));
-  AddAction(control, "Pa&use   \tCtrl+U", kPause, &MainWindow::Pause, K(Qt::CTRL | Qt::Key_U));
-  AddAction(control, "S&top  \tCtrl+T", kStop, &MainWindow::Stop, K(Qt::CTRL | Qt::Key_T));
+  AddAction(control, "&Play", kPlay, &MainWindow::Play, K(Qt::CTRL | Qt::Key_P));
+  AddAction(control, "Pa&use", kPause, &MainWindow::Pause, K(Qt::CTRL | Qt::Key_U));
+  AddAction(control, "S&top", kStop, &MainWindow::Stop, K(Qt::CTRL | Qt::Key_T));
   control->addSeparator();
   AddAction(control, "&Delete", kDelete, &MainWindow::Delete);
-  AddAction(control, "Re&fresh  \tF5", kRefresh, &MainWindow::Refresh, K(Qt::Key_F5));
+  AddAction(control, "Re&fresh", kRefresh, &MainWindow::Refresh, K(Qt::Key_F5));
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-  AddAction(view, "P&roperties...  \tCtrl+R", kProperties, &MainWindow::Properties, K(Qt::CTRL | Qt::Key_R));
-  AddAction(view, "A&lways on Top  \tCtrl+L", kAlwaysOnTop, &MainWindow::ToggleAlwaysOnTop, K(Qt::CTRL | Qt::Key_L))
+  AddAction(view, "P&roperties...", kProperties, &MainWindow::Properties, K(Qt::CTRL | Qt::Key_R));
+  AddAction(view, "A&lways on Top", kAlwaysOnTop, &MainWindow::ToggleAlwaysOnTop, K(Qt::CTRL | Qt::Key_L))
       ->setCheckable(true);
   view->addSeparator();
-  AddAction(view, "&Hide Window  \tCtrl+H", kHideWindow, &MainWindow::HideWindow, K(Qt::CTRL | Qt::Key_H));
+  AddAction(view, "&Hide Window", kHideWindow, &MainWindow::HideWindow, K(Qt::CTRL | Qt::Key_H));
 
   QMenu* read = menuBar()->addMenu(QStringLiteral("&Read"));
-  AddAction(read, "Read &Email  \tCtrl+E", kReadEmail, &MainWindow::ReadEmail, K(Qt::CTRL | Qt::Key_E));
+  AddAction(read, "Read &Email", kReadEmail, &MainWindow::ReadEmail, K(Qt::CTRL | Qt::Key_E));
   AddAction(read, "Read &File...", kReadFile, &MainWindow::ReadFile);
   AddAction(read, "Read Clip&board", kReadClipboard, &MainWindow::ReadClipboard);
   read->addSeparator();
   AddAction(read, "Read WA&V...", kReadWav, &MainWindow::ReadWav);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  AddAction(help, "&Help Topics\tF1", kHelpTopics, nullptr, K(Qt::Key_F1));
+  AddAction(help, "&Help Topics", kHelpTopics, nullptr, K(Qt::Key_F1));
   connect(actions_[kHelpTopics], &QAction::triggered, this, [this] {
     Stop();
     HelpTopics();
@@ -280,7 +283,7 @@ void MainWindow::BuildMenus() {
   });
   actions_[kCheckLatestVersion]->setEnabled(true);
   help->addSeparator();
-  AddAction(help, "About &Brindlecast  \tCtrl+M", kAbout, nullptr, K(Qt::CTRL | Qt::Key_M));
+  AddAction(help, "About &Brindlecast", kAbout, nullptr, K(Qt::CTRL | Qt::Key_M));
   connect(actions_[kAbout], &QAction::triggered, this, [this] {
     Stop();
     About();
@@ -300,6 +303,10 @@ void MainWindow::BuildTabs() {
   tabs_->addTab(textPage_, QStringLiteral(" Text Reader "));
   tabs_->addTab(clipboardPage_, QStringLiteral(" Clipboard Reader "));
   tabs_->addTab(wavPage_, QStringLiteral(" WAV Reader "));
+  for (int i = 0; i < tabs_->count(); ++i) {
+    // The blanks pad the tab on screen; a screen reader says the words alone.
+    tabs_->tabBar()->setAccessibleTabName(i, tabs_->tabText(i).trimmed());
+  }
   tabs_->setCurrentIndex(kEmailTab);
 }
 
@@ -314,6 +321,7 @@ void MainWindow::ConnectSignals() {
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
   connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);
   connect(tray_, &TrayIcon::CheckEmailsRequested, this, &MainWindow::CheckEmails);
+  connect(tray_, &TrayIcon::StopSpeakingRequested, this, &MainWindow::Stop);
   connect(tray_, &TrayIcon::CheckLatestVersionRequested, this, &MainWindow::CheckLatestVersion);
   connect(tray_, &TrayIcon::HelpTopicsRequested, this, &MainWindow::HelpTopics);
   connect(tray_, &TrayIcon::AboutRequested, this, &MainWindow::About);
@@ -379,6 +387,7 @@ void MainWindow::ResumeIfPaused() {
 
 void MainWindow::StopAndClear() {
   announcer_->Stop();  // the voice, the notification sound, the queues and flags
+  tray_->SetSpeaking(false);
 }
 
 void MainWindow::Stop() {
@@ -699,11 +708,15 @@ void MainWindow::OnWavePlayDone() {
   Apply(Situation::Stopped);
 }
 
-void MainWindow::OnSpeakingStarted() { Apply(Situation::SpeakingStarted); }
+void MainWindow::OnSpeakingStarted() {
+  Apply(Situation::SpeakingStarted);
+  tray_->SetSpeaking(true);
+}
 
 void MainWindow::OnSpeakingFinished() {
   announcer_->FinishSpokenEntry();
   Apply(Situation::SpeakingFinished);
+  tray_->SetSpeaking(speech_->IsVoiceBusy());
 }
 
 void MainWindow::OnListClicked(int selected) {

@@ -14,16 +14,6 @@
 namespace bc {
 namespace {
 
-struct QuietHost final : PropertiesHost {
-  void StopSpeech() override {}
-  void SetBusy(bool) override {}
-  void SaveSortDirection() override {}
-  void ClearTrayToolTip() override {}
-  bool SaveSettings() override { return true; }
-  void ArmChecking() override {}
-  void RebuildList() override {}
-};
-
 TEST(CheckIsolationTest, EditsMadeWhileAPassRunsNeverReachThatPass) {
   test::PropsFixture f;
   Settings settings;
@@ -61,7 +51,7 @@ TEST(CheckIsolationTest, EditsMadeWhileAPassRunsNeverReachThatPass) {
   std::thread worker([&, copy = settings] { RunCheck(copy, store, observer, environment); });
   connecting.get_future().wait();
 
-  QuietHost host;
+  test::QuietHost host;
   f.script
       .Then([](QDialog& d) {
         auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));

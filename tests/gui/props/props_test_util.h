@@ -13,6 +13,7 @@
 
 #include "config/settings_store.h"
 #include "support/test_env.h"
+#include "ui/props/properties_command.h"
 #include "ui/props/props_context.h"
 
 namespace bc::test {
@@ -114,6 +115,17 @@ class FakeVoices final : public VoiceSelector {
   }
   std::string current = "gmw/de";
   std::vector<std::string> madeDefault;
+};
+
+/// A main window that asks nothing of the Properties command.
+struct QuietHost final : PropertiesHost {
+  void StopSpeech() override {}
+  void SetBusy(bool) override {}
+  void SaveSortDirection() override {}
+  void ClearTrayToolTip() override {}
+  bool SaveSettings() override { return true; }
+  void ArmChecking() override {}
+  void RebuildList() override {}
 };
 
 /// A prompt, settings store, voices and dialog script for the pages.

@@ -39,9 +39,9 @@ TEST(TrayIcon, MenuItemsInOrderWithShowHideFollowingTheWindow) {
   QWidget window;
   TrayIcon tray(&window, true);
   QStringList expected;
-  for (const char* text :
-       {"Show Brindlecast", "&Properties...", "-", "&Check Emails", "-", "Check &Latest Version",
-        "-", "Help &Topics", "&About Brindlecast", "-", "&Suspend", "&Exit"}) {
+  for (const char* text : {"Show Brindlecast", "&Properties...", "-", "&Check Emails", "-",
+                           "Stop &Speaking", "-", "Check &Latest Version", "-", "Help &Topics",
+                           "&About Brindlecast", "-", "&Suspend", "&Exit"}) {
     expected << QString::fromLatin1(text);
   }
   EXPECT_EQ(MenuTexts(tray.menu()), expected);

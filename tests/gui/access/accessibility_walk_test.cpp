@@ -1,0 +1,309 @@
+// Every window and dialog of the program, walked as a screen reader and a
+// keyboard user meet it: each visible control has an accessible name, each
+// field caption is tied to its field, each dialog control answers an Alt
+// letter of its own, and Tab reaches a page's content before OK and Cancel.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "gui/props/props_test_util.h"
+#include "speech/speech_engine.h"
+#include "support/test_env.h"
+#include "ui/about_box.h"
+#include "ui/link_label.h"
+#include "ui/new_release_dialog.h"
+#include "ui/props/account_page.h"
+#include "ui/props/properties_command.h"
+#include "ui/props/property_sheet.h"
+#include "ui/props/sender_pages.h"
+#include "ui/tip_of_day_dialog.h"
+#include "ui/tray_icon.h"
+#include "ui/window/main_window.h"
+
+namespace bc {
+namespace {
+
+bool IsControl(const QWidget* w) {
+  const QWidget* parent = w->parentWidget();
+  // Parts of a composite control are named by the control itself.
+  if (qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent) ||
+      qobject_cast<const QAbstractItemView*>(parent) || qobject_cast<const QHeaderView*>(w)) {
+    return false;
+  }
+  return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w) ||
+         qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractItemView*>(w) ||
+         qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QPlainTextEdit*>(w) ||
+         qobject_cast<const QProgressBar*>(w) || qobject_cast<const CLinkLabel*>(w);
+}
+
+QString AccessibleName(QWidget* w) {
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+  return face ? face->text(QAccessible::Name) : QString();
+}
+
+bool IsOkOrCancel(const QWidget* w) {
+  return w->objectName() == QStringLiteral("okButton") ||
+         w->objectName() == QStringLiteral("cancelButton");
+}
+
+QString Id(const QWidget* w) {
+  return QStringLiteral("%1 \"%2\"")
+      .arg(QString::fromUtf8(w->metaObject()->className()), w->objectName());
+}
+
+// What a screen-reader or keyboard user would stumble on in the part of
+// `window` now shown: one line per fault. `dialog` adds the rules of dialogs
+// (captions with buddies, mnemonics, OK and Cancel last).
+QStringList Faults(QWidget& window, bool dialog) {
+  QStringList faults;
+  QString letters;
+  for (QWidget* w : window.findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(&window)) {
+      continue;
+    }
+    if (auto* bar = qobject_cast<QTabBar*>(w)) {
+      QAccessibleInterface* face = QAccessible::queryAccessibleInterface(bar);
+      for (int i = 0; i < face->childCount(); ++i) {
+        const QString name = face->child(i)->text(QAccessible::Name);
+        if (face->child(i)->role() == QAccessible::PageTab && name != name.trimmed()) {
+          faults << QStringLiteral("tab \"%1\" is padded").arg(name);
+        }
+      }
+    }
+    if (IsControl(w)) {
+      const QString name = AccessibleName(w);
+      // On Linux Qt names a combo box by its entry and leaves its caption to
+      // the label relation, which Orca reads first.
+      auto* combo = qobject_cast<QComboBox*>(w);
+      if (combo ? QAccessible::queryAccessibleInterface(w)->relations(QAccessible::Label).isEmpty()
+                : name.isEmpty()) {
+        faults << Id(w) + QStringLiteral(" has no name");
+      } else if (name != name.trimmed() || name.contains(QLatin1Char('&'))) {
+        faults << Id(w) + QStringLiteral(" is named \"%1\"").arg(name);
+      }
+    }
+    auto* label = qobject_cast<QLabel*>(w);
+    if (dialog && label && label->text().trimmed().endsWith(QLatin1Char(':')) && !label->buddy()) {
+      faults << QStringLiteral("caption \"%1\" has no buddy").arg(label->text());
+    }
+    QString text;
+    if (auto* button = qobject_cast<QAbstractButton*>(w); button && !IsOkOrCancel(w)) {
+      text = button->text();
+    } else if (label && label->buddy() && (label->buddy()->focusPolicy() & Qt::TabFocus)) {
+      text = label->text();  // a caption of a value shown, not of a field, needs no key
+    }
+    if (dialog && !text.isEmpty() && !qobject_cast<CLinkLabel*>(w)) {
+      const qsizetype at = text.indexOf(QLatin1Char('&'));
+      if (at < 0 || at + 1 >= text.size()) {
+        faults << QStringLiteral("\"%1\" has no mnemonic").arg(text);
+      } else if (letters.contains(text[at + 1].toLower())) {
+        faults << QStringLiteral("\"%1\" takes a letter already taken").arg(text);
+      } else {
+        letters += text[at + 1].toLower();
+      }
+    }
+  }
+  if (dialog) {
+    // The Tab order as a user walks it from the dialog's first stop.
+    bool buttonsSeen = false;
+    QWidget* w = &window;
+    for (int i = 0; i < 500 && (w = w->nextInFocusChain()) != &window;) {
+      if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(&window) || !w->isEnabled()) {
+        continue;
+      }
+      if (IsOkOrCancel(w)) {
+        buttonsSeen = true;
+      } else if (buttonsSeen) {
+        faults << Id(w) + QStringLiteral(" comes after OK or Cancel in the Tab order");
+      }
+    }
+  }
+  return faults;
+}
+
+// A sheet's faults, page by page.
+QStringList SheetFaults(QDialog& d) {
+  QStringList faults;
+  auto& sheet = static_cast<PropertySheet&>(d);
+  auto* tabs = d.findChild<QTabWidget*>(QStringLiteral("sheetTabs"));
+  for (int i = 0; i < sheet.PageCount(); ++i) {
+    sheet.SetActivePage(i);
+    for (const QString& fault : Faults(d, true)) {
+      faults << tabs->tabText(i) + QStringLiteral(": ") + fault;
+    }
+  }
+  sheet.SetActivePage(0);
+  return faults;
+}
+
+TEST(AccessibilityWalk, PropertySheetsAndTheirDialogs) {
+  test::PropsFixture f;
+  Settings settings;
+  settings.options.ShowEnvelopeInfo = true;  // the envelope options button on
+  settings.options.NotificationMethod = 0;   // the speech options button on
+  test::QuietHost host;
+  QStringList faults;
+  QStringList seen;
+  // Each dialog is checked when it opens; the sheet opens its sub-dialogs in turn.
+  std::function<int(QDialog&)> walk = [&](QDialog& d) {
+    d.show();
+    seen << d.windowTitle();
+    const QString title = d.windowTitle();
+    if (auto* sheet = dynamic_cast<PropertySheet*>(&d)) {
+      for (const QString& fault : SheetFaults(d)) {
+        faults << title + QStringLiteral(": ") + fault;
+      }
+      if (title == QStringLiteral("Brindlecast Properties")) {
+        sheet->SetActivePage(0);
+        auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));
+        tree->setCurrentItem(tree->topLevelItem(0));
+        test::Click(d, "addButton");  // the account sheet
+        sheet->SetActivePage(1);
+        test::Click(d, "envelopeOptionsButton");
+        sheet->SetActivePage(2);
+        test::Click(d, "optionsButton");
+      } else {
+        sheet->SetActivePage(1);
+        test::Click(d, "addButton");  // the sender dialog
+      }
+    } else {
+      for (const QString& fault : Faults(d, true)) {
+        faults << title + QStringLiteral(": ") + fault;
+      }
+    }
+    d.hide();
+    return static_cast<int>(QDialog::Rejected);
+  };
+  PropsContext context{f.prompt, f.store, f.voices, walk};
+  RunPropertiesCommand(nullptr, settings, host, context);
+  EXPECT_EQ(seen.join(QStringLiteral(", ")).toStdString(),
+            "Brindlecast Properties, Account Properties, Sender Information, Envelope Options, "
+            "Email Speech Options");
+  EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
+}
+
+TEST(AccessibilityWalk, SmallDialogs) {
+  test::RecordingPrompt prompt;
+  test::TempDir dir;
+  CAboutBoxDlg about;
+  CTipOfDayDlg tips(nullptr, prompt, dir.File("none.dat"), dir.File("tips.ini"));
+  CNewReleaseDlg release({"2.10", "2026-11-02", ""}, QUrl(QStringLiteral("https://example.org")));
+  for (QDialog* d : std::initializer_list<QDialog*>{&about, &tips, &release}) {
+    d->show();
+    EXPECT_EQ(Faults(*d, true).join(QLatin1Char('\n')).toStdString(), "")
+        << d->windowTitle().toStdString();
+  }
+}
+
+TEST(AccessibilityWalk, AboutBoxShowsItsVersionAndALinkTheKeyboardOpens) {
+  CAboutBoxDlg about;
+  about.show();
+  const QStringList texts = [&] {
+    QStringList t;
+    for (QLabel* label : about.findChildren<QLabel*>()) {
+      t << AccessibleName(label);
+    }
+    return t;
+  }();
+  EXPECT_TRUE(texts.contains(QString::fromUtf8(kAboutVersionLine)));
+  auto* link = about.findChild<CLinkLabel*>(QStringLiteral("webLink"));
+  ASSERT_NE(link, nullptr);
+  QStringList opened;
+  link->SetOpeners([&](const QString& a) { return opened << a, true; }, nullptr);
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(link);
+  EXPECT_EQ(face->role(), QAccessible::Link);
+  // Tab from OK reaches the link, and Enter opens it.
+  about.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+  about.findChild<QPushButton*>(QStringLiteral("okButton"))->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), link);
+  QTest::keyClick(link, Qt::Key_Return);
+  ASSERT_EQ(opened.size(), 1);
+  EXPECT_EQ(opened[0], link->address());
+  face->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(opened.size(), 2);
+}
+
+class MainWindowWalk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store_ = std::make_unique<SettingsStore>(dir_.File("Brindlecast.conf"), prompt_);
+    MailEnvironment environment;
+    environment.commandLogPath = dir_.File("command.log");
+    environment.deletedLogDir = dir_.File("Log");
+    window_ = std::make_unique<MainWindow>(
+        MainWindowSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
+    window_->show();
+  }
+  void TearDown() override { window_.reset(); }
+
+  test::TempDir dir_;
+  test::RecordingPrompt prompt_;
+  std::unique_ptr<SettingsStore> store_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowWalk, EveryTabsControlsNamedAndTheToolbarReachable) {
+  for (int tab = 0; tab < window_->tabs().count(); ++tab) {
+    window_->tabs().setCurrentIndex(tab);
+    EXPECT_EQ(Faults(*window_, false).join(QLatin1Char('\n')).toStdString(), "")
+        << window_->tabs().tabText(tab).toStdString();
+  }
+  // The toolbar's buttons, as Orca reads them, and every one a Tab stop.
+  QStringList names;
+  for (QWidget* w :
+       window_->findChild<QWidget*>(QStringLiteral("toolbar"))->findChildren<QAbstractButton*>()) {
+    names << AccessibleName(w);
+    EXPECT_TRUE(w->focusPolicy() & Qt::TabFocus) << AccessibleName(w).toStdString();
+  }
+  EXPECT_EQ(names.join(QStringLiteral(", ")).toStdString(),
+            "Open file, Save to wav file, Play, Pause/Resume playing, Stop playing, "
+            "Delete selected items, Refresh content, Close window");
+}
+
+TEST_F(MainWindowWalk, MenusCarryTheirShortcutsOnceAndAlwaysOnTopIsAToggle) {
+  for (QAction* top : window_->menuBar()->actions()) {
+    for (QAction* item : top->menu()->actions()) {
+      EXPECT_FALSE(item->text().contains(QLatin1Char('\t'))) << item->text().toStdString();
+      EXPECT_EQ(item->text(), item->text().trimmed()) << item->text().toStdString();
+      if (item->text() == QStringLiteral("A&lways on Top")) {
+        EXPECT_TRUE(item->isCheckable());
+        EXPECT_EQ(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+      }
+    }
+  }
+}
+
+TEST_F(MainWindowWalk, StopSpeakingInTheTrayFollowsTheVoiceAndStopsIt) {
+  QAction* stop = window_->tray().action(TrayCommand::StopSpeaking);
+  ASSERT_NE(stop, nullptr);
+  EXPECT_FALSE(stop->isEnabled());
+  window_->speech().Speak("One two three four five six seven eight nine ten.");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return stop->isEnabled(); }, 5000));
+  stop->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window_->speech().IsVoiceBusy(); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !stop->isEnabled(); }, 5000));
+}
+
+}  // namespace
+}  // namespace bc
