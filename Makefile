@@ -2,10 +2,14 @@
 # packages (scripts/bootstrap.sh does nothing when all are present).
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+# BC_WERROR=ON turns every warning into an error (CI sets it).
+BC_WERROR  ?= OFF
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all bootstrap bootstrap-test configure build run demo package screenshot test test-asan bench format clean
+.PHONY: all bootstrap bootstrap-test configure build run demo package screenshot test test-asan \
+        test-tsan bench format format-check clean
 
 all: build
 
@@ -16,7 +20,7 @@ bootstrap-test:
 	@bash scripts/bootstrap.sh --test
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -G Ninja -DBC_WERROR=$(BC_WERROR) $(CMAKE_ARGS)
 
 configure: $(BUILD)/build.ninja
 
@@ -47,10 +51,23 @@ test: bootstrap-test configure
 
 # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: bootstrap-test
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBC_SANITIZE=ON -DBC_BUILD_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBC_SANITIZE=ON -DBC_BUILD_BENCH=OFF \
+	  -DBC_WERROR=$(BC_WERROR) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
+
+# The unit tests that run threads (the scheduler, the controller and its
+# workers, the speech engine and its player, the envelope store) under
+# ThreadSanitizer, in a build of their own.
+TSAN_TARGETS = app_tests mail_tests speech_engine_tests
+TSAN_TESTS   = ^(CheckScheduler|MailController|SpeechEngine|SoundPlayer|EnvelopeStore)
+test-tsan: bootstrap-test
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBC_TSAN=ON -DBC_BUILD_BENCH=OFF \
+	  -DBC_WERROR=$(BC_WERROR) $(CMAKE_ARGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
@@ -58,5 +75,13 @@ bench: build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# Fails when a C++ file changed against main (committed or not) is not as
+# clang-format would write it. FORMAT_BASE=<commit> compares against another.
+FORMAT_BASE ?= main
+format-check:
+	@files=$$( { git diff --name-only --diff-filter=d $$(git merge-base HEAD $(FORMAT_BASE)); \
+	            git ls-files --others --exclude-standard; } | grep -E '\.(cpp|h)$$' | sort -u); \
+	if [ -n "$$files" ]; then clang-format --dry-run -Werror $$files; fi
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -36,15 +36,14 @@ bool AnyEntry(std::string_view list, Visit visit) {
 
 }  // namespace
 
-int IsValidAddress(std::string_view address) {
-  bool ok = !address.empty() && address.find('@') != npos && address.find('.') != npos;
-  return ok ? 0 : -1;
+bool IsValidAddress(std::string_view address) {
+  return !address.empty() && address.find('@') != npos && address.find('.') != npos;
 }
 
-int MatchSenderList(std::string_view list, std::string_view address) {
+bool MatchSenderList(std::string_view list, std::string_view address) {
   std::size_t at = address.find('@');
   if (at == npos) {
-    return -1;
+    return false;
   }
   std::string upperAddress = ToUpperUtf8(address);
   // Upper-casing can change lengths outside ASCII, so split the upper-case form.
@@ -52,7 +51,7 @@ int MatchSenderList(std::string_view list, std::string_view address) {
   std::string_view local = std::string_view(upperAddress).substr(0, upperAt);
   std::string_view domain = std::string_view(upperAddress).substr(upperAt + 1);
   std::string upperList = ToUpperUtf8(list);
-  bool found = AnyEntry(upperList, [&](std::string_view entry) {
+  return AnyEntry(upperList, [&](std::string_view entry) {
     std::size_t entryAt = entry.find('@');
     std::string_view entryLocal = entryAt == npos ? std::string_view{} : entry.substr(0, entryAt);
     std::string_view entryDomain = entryAt == npos ? entry : entry.substr(entryAt + 1);
@@ -61,32 +60,29 @@ int MatchSenderList(std::string_view list, std::string_view address) {
     }
     return domain == entryDomain && local == entryLocal;
   });
-  return found ? 0 : -1;
 }
 
-int MatchFilterList(std::string_view list, std::string_view text) {
+bool MatchFilterList(std::string_view list, std::string_view text) {
   std::string upperText = ToUpperUtf8(text);
   std::string upperList = ToUpperUtf8(list);
-  bool found =
-      AnyEntry(upperList, [&](std::string_view entry) { return upperText.find(entry) != npos; });
-  return found ? 0 : -1;
+  return AnyEntry(upperList, [&](std::string_view entry) { return upperText.find(entry) != npos; });
 }
 
 SpamVerdict ClassifyMessage(const MailAccount& account, std::string_view address,
                             std::string_view subject, std::string_view content) {
-  if (IsValidAddress(address) != 0) {
+  if (!IsValidAddress(address)) {
     return SpamVerdict::Spam;
   }
-  if (account.ExclusiveApproved && MatchSenderList(account.ApproveSender, address) == 0) {
+  if (account.ExclusiveApproved && MatchSenderList(account.ApproveSender, address)) {
     return SpamVerdict::Accepted;
   }
-  if (account.FilterSubject && MatchFilterList(account.Filter, subject) == 0) {
+  if (account.FilterSubject && MatchFilterList(account.Filter, subject)) {
     return SpamVerdict::Spam;
   }
-  if (account.FilterContent && MatchFilterList(account.Filter, content) == 0) {
+  if (account.FilterContent && MatchFilterList(account.Filter, content)) {
     return SpamVerdict::Spam;
   }
-  if (account.DeleteBlocked && MatchSenderList(account.BlockSender, address) == 0) {
+  if (account.DeleteBlocked && MatchSenderList(account.BlockSender, address)) {
     return SpamVerdict::Spam;
   }
   return SpamVerdict::Accepted;

@@ -6,21 +6,21 @@
 
 namespace bc {
 
-/// 0 when the sender address is acceptable (not empty, contains "@" and "."
-/// anywhere), -1 otherwise. Applies whatever the account's anti-spam settings.
-[[nodiscard]] int IsValidAddress(std::string_view address);
+/// Whether the sender address is acceptable (not empty, contains "@" and "."
+/// anywhere). Applies whatever the account's anti-spam settings.
+[[nodiscard]] bool IsValidAddress(std::string_view address);
 
-/// 0 when address matches an entry of the sender list, -1 otherwise.
+/// Whether address matches an entry of the sender list.
 /// The list is entries each followed by ";": 'local@domain' for one address;
 /// '@domain', '*@domain' or 'domain' for every address of the domain. Letter case is
 /// ignored (Unicode-aware); a subdomain does not match its parent. Entries are read
 /// in order up to the last ";" (text after it is never read, and a list without any
 /// ";" matches nothing); an empty entry (";;") ends the list.
-[[nodiscard]] int MatchSenderList(std::string_view list, std::string_view address);
+[[nodiscard]] bool MatchSenderList(std::string_view list, std::string_view address);
 
-/// 0 when some entry of the filter list (same entry rules as MatchSenderList)
-/// occurs in text as a plain substring, ignoring letter case; -1 otherwise.
-[[nodiscard]] int MatchFilterList(std::string_view list, std::string_view text);
+/// Whether some entry of the filter list (same entry rules as MatchSenderList)
+/// occurs in text as a plain substring, ignoring letter case.
+[[nodiscard]] bool MatchFilterList(std::string_view list, std::string_view text);
 
 enum class SpamVerdict { Accepted, Spam };
 

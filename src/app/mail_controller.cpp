@@ -15,94 +15,126 @@ constexpr int kAnimationStepMs = 500;
 
 }  // namespace
 
-// The workers' way back to the controller: runs calls on the UI thread while
-// the controller exists, and nothing once it has been cut at shutdown.
-class MailController::Link {
- public:
-  explicit Link(MailController* controller) : controller_(controller) {}
+WorkerShared::WorkerShared(MailController* controller, MailEnvironment env,
+                           MailAnnouncer* announcer)
+    : environment(std::move(env)), controller_(controller), announcer_(announcer) {
+  // Every transport a worker opens gives up its waits once the program ends.
+  environment.makeTransport =
+      [make = std::move(environment.makeTransport),
+       cancel = std::shared_ptr<const std::atomic<bool>>(cancel)](const MailAccount& account) {
+        std::unique_ptr<Pop3Transport> transport = make(account);
+        if (transport) {
+          transport->SetCancel(cancel);
+        }
+        return transport;
+      };
+}
 
-  void Cut() {
+void WorkerShared::Cut() {
+  std::lock_guard lock(mutex_);
+  *cancel = true;
+  controller_ = nullptr;
+  announcer_ = nullptr;
+}
+
+void WorkerShared::SetAnnouncer(MailAnnouncer* announcer) {
+  std::lock_guard lock(mutex_);
+  announcer_ = announcer;
+}
+
+void WorkerShared::Announce(const AppOptions& options, const Envelope& envelope) {
+  // Under the lock, so Cut waits for an announcement under way to end.
+  std::lock_guard lock(mutex_);
+  if (announcer_) {
+    announcer_->AnnounceMessage(options, envelope);
+  }
+}
+
+void WorkerShared::Post(std::function<void(MailController&)> call) {
+  std::lock_guard lock(mutex_);
+  if (MailController* c = controller_) {
+    QMetaObject::invokeMethod(
+        c, [c, call = std::move(call)] { call(*c); }, Qt::QueuedConnection);
+  }
+}
+
+void WorkerShared::Send(const std::function<void(MailController&)>& call) {
+  MailController* c = nullptr;
+  {
     std::lock_guard lock(mutex_);
-    controller_ = nullptr;
+    c = controller_;
   }
+  if (!c) {
+    return;
+  }
+  if (QThread::currentThread() == c->thread()) {
+    call(*c);
+    return;
+  }
+  QMetaObject::invokeMethod(
+      c, [c, &call] { call(*c); }, Qt::BlockingQueuedConnection);
+}
 
-  void Post(std::function<void(MailController&)> call) {
+void WorkerShared::WorkerEnded(std::atomic<bool>& running) {
+  {
     std::lock_guard lock(mutex_);
-    if (MailController* c = controller_) {
-      QMetaObject::invokeMethod(c, [c, call = std::move(call)] { call(*c); }, Qt::QueuedConnection);
-    }
+    running = false;
+    animating = false;
   }
+  ended_.notify_all();
+}
 
-  // Runs the call on the UI thread and waits for it.
-  void Send(std::function<void(MailController&)> call) {
-    MailController* c = nullptr;
-    {
-      std::lock_guard lock(mutex_);
-      c = controller_;
-    }
-    if (!c) {
-      return;
-    }
-    if (QThread::currentThread() == c->thread()) {
-      call(*c);
-      return;
-    }
-    QMetaObject::invokeMethod(c, [c, &call] { call(*c); }, Qt::BlockingQueuedConnection);
-  }
+bool WorkerShared::WaitIdle(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return ended_.wait_for(lock, limit, [this] { return !checkRunning && !deleteRunning; });
+}
 
- private:
-  std::mutex mutex_;
-  MailController* controller_;
-};
+// Delivers one view call to the UI thread: the one way the workers reach the
+// window. The arguments are copied into the call.
+template <auto Method, typename... Args>
+void Deliver(WorkerShared& shared, Args... args) {
+  shared.Post([... args = std::move(args)](MailController& c) { (c.view_.*Method)(args...); });
+}
 
-namespace {
-
-// Forwards a pass's reports to the UI thread; the announcement runs here, on
-// the worker, with the worker's copy of the options.
+// A pass's observer on the worker: each call is delivered to the view on the UI
+// thread. The announcement runs here, on the worker, with the worker's copy of
+// the options; the reasons accounts failed are gathered for the end of the pass.
 class WorkerObserver final : public CheckObserver {
  public:
-  using Link = std::function<void(std::function<void(MailView&)>)>;
-
-  WorkerObserver(std::function<void(std::function<void(MailView&)>)> post,
-                 std::function<void(Settings&)> askForAccount, MailAnnouncer* announcer,
-                 const AppOptions& options, std::atomic<int>& largest)
-      : post_(std::move(post)),
-        askForAccount_(std::move(askForAccount)),
-        announcer_(announcer),
-        options_(options),
-        largest_(largest) {}
+  WorkerObserver(WorkerShared& shared, const AppOptions& options)
+      : shared_(shared), options_(options) {}
 
   void SetTitle(const std::string& title) override {
-    post_([title](MailView& v) { v.SetTitle(title); });
+    Deliver<&CheckObserver::SetTitle>(shared_, title);
   }
   void SetAccountsProgress(int position, int maximum) override {
-    post_([=](MailView& v) { v.SetAccountsProgress(position, maximum); });
+    Deliver<&CheckObserver::SetAccountsProgress>(shared_, position, maximum);
   }
   void SetEmailsProgress(int position, int maximum) override {
-    post_([=](MailView& v) { v.SetEmailsProgress(position, maximum); });
+    Deliver<&CheckObserver::SetEmailsProgress>(shared_, position, maximum);
   }
-  void SetTrayIcon(TrayState icon) override {
-    post_([icon](MailView& v) { v.SetTrayIcon(icon); });
-  }
+  void SetTrayIcon(TrayState icon) override { Deliver<&CheckObserver::SetTrayIcon>(shared_, icon); }
   void SetTrayTooltip(const std::string& text) override {
-    post_([text](MailView& v) { v.SetTrayToolTip(text); });
+    Deliver<&CheckObserver::SetTrayTooltip>(shared_, text);
   }
-  void ListCleared() override {
-    post_([](MailView& v) { v.ClearList(); });
-  }
+  void ListCleared() override { Deliver<&CheckObserver::ListCleared>(shared_); }
   void EnvelopeAccepted(int index, const Envelope& envelope) override {
-    post_([index, envelope](MailView& v) { v.AppendEnvelope(index, envelope); });
-    if (announcer_) {
-      announcer_->AnnounceMessage(options_, envelope);
-    }
+    Deliver<&CheckObserver::EnvelopeAccepted>(shared_, index, envelope);
+    shared_.Announce(options_, envelope);
   }
   void StorageAlert(const std::string& text) override {
-    post_([text](MailView& v) { v.ShowStorageNotice(text); });
+    Deliver<&CheckObserver::StorageAlert>(shared_, text);
   }
-  void NoAccountConfigured(Settings& settings) override { askForAccount_(settings); }
+  void NoAccountConfigured(Settings& settings) override {
+    // The sheet edits the program's settings; the pass goes on with a copy.
+    shared_.Send([&settings](MailController& c) {
+      c.view_.NoAccountConfigured(c.settings_);
+      settings = c.settings_;
+    });
+  }
   void PassFinished(int largestMailbox) override {
-    largest_ = largestMailbox;
-    post_([](MailView& v) { v.RebuildList(); });
+    shared_.largestMailbox = largestMailbox;
+    Deliver<&CheckObserver::PassFinished>(shared_, largestMailbox);
   }
   void AccountFinished(const AccountOutcome& outcome) override {
     // The reason goes where the user looks, not only into the command trace.
@@ -113,15 +145,10 @@ class WorkerObserver final : public CheckObserver {
   [[nodiscard]] const std::vector<std::string>& problems() const { return problems_; }
 
  private:
-  std::function<void(std::function<void(MailView&)>)> post_;
-  std::function<void(Settings&)> askForAccount_;
-  MailAnnouncer* announcer_;
+  WorkerShared& shared_;
   const AppOptions& options_;
-  std::atomic<int>& largest_;
   std::vector<std::string> problems_;
 };
-
-}  // namespace
 
 MailController::MailController(Settings& settings, MailView& view, MailAnnouncer* announcer,
                                std::function<bool()> voiceBusy, MailEnvironment environment,
@@ -129,20 +156,19 @@ MailController::MailController(Settings& settings, MailView& view, MailAnnouncer
     : QObject(parent),
       settings_(settings),
       view_(view),
-      announcer_(announcer),
       voiceBusy_(std::move(voiceBusy)),
-      environment_(std::move(environment)),
-      store_(std::make_shared<EnvelopeStore>()),
-      link_(std::make_shared<Link>(this)),
+      shared_(std::make_shared<WorkerShared>(this, std::move(environment), announcer)),
       scheduler_(*this, clock) {
-  if (!environment_.clock) {
-    environment_.clock = &clock;
+  if (!shared_->environment.clock) {
+    shared_->environment.clock = &clock;
   }
   animation_.setInterval(kAnimationStepMs);
   connect(&animation_, &QTimer::timeout, this, &MailController::AnimationTick);
 }
 
-MailController::~MailController() { Shutdown(); }
+MailController::~MailController() {
+  Shutdown();
+}
 
 void MailController::Start() {
   ApplyPeriod(false);
@@ -153,15 +179,17 @@ void MailController::Start() {
 
 void MailController::Shutdown() {
   scheduler_.Stop();
-  link_->Cut();
+  shared_->Cut();
   animation_.stop();
   std::lock_guard lock(workersMutex_);
-  // Workers still running end with the process; they no longer report.
-  if (checkThread_.joinable()) {
-    checkRunning_ ? checkThread_.detach() : checkThread_.join();
-  }
-  if (deleteThread_.joinable()) {
-    deleteRunning_ ? deleteThread_.detach() : deleteThread_.join();
+  // A worker at a transport wait sees the cancel within a tenth of a second; one
+  // that overruns the limit (a slow name lookup or TLS handshake) keeps what it
+  // uses alive through its own share and ends on its own, reporting nothing.
+  const bool idle = shared_->WaitIdle(kShutdownLimit);
+  for (std::thread* worker : {&checkThread_, &deleteThread_}) {
+    if (worker->joinable()) {
+      idle ? worker->join() : worker->detach();
+    }
   }
 }
 
@@ -186,10 +214,10 @@ void MailController::RestartAfterExitDeclined() {
 }
 
 void MailController::JoinFinished() {
-  if (checkThread_.joinable() && !checkRunning_) {
+  if (checkThread_.joinable() && !shared_->checkRunning) {
     checkThread_.join();
   }
-  if (deleteThread_.joinable() && !deleteRunning_) {
+  if (deleteThread_.joinable() && !shared_->deleteRunning) {
     deleteThread_.join();
   }
 }
@@ -211,91 +239,68 @@ void MailController::StartCheck() {
     return;
   }
   std::lock_guard lock(workersMutex_);
-  if (checkRunning_ || deleteRunning_) {
+  if (shared_->checkRunning || shared_->deleteRunning || *shared_->cancel) {
     return;
   }
   JoinFinished();
-  checkRunning_ = true;
+  shared_->checkRunning = true;
+  shared_->animating = true;
   // The worker's own copy: the property sheet's edits never reach a pass under way.
-  checkThread_ = std::thread(&MailController::RunCheckWorker, this, settings_, link_);
+  checkThread_ = std::thread(&MailController::RunCheckWorker, settings_, shared_);
 }
 
 bool MailController::StartDelete(DeletionRows& rows) {
   std::lock_guard lock(workersMutex_);
-  if (checkRunning_ || deleteRunning_) {
+  if (shared_->checkRunning || shared_->deleteRunning || *shared_->cancel) {
     return false;
   }
   JoinFinished();
-  deleteRunning_ = true;
-  deleteThread_ = std::thread(&MailController::RunDeleteWorker, this, settings_, &rows, link_);
+  shared_->deleteRunning = true;
+  shared_->animating = true;
+  deleteThread_ = std::thread(&MailController::RunDeleteWorker, settings_, &rows, shared_);
   return true;
 }
 
-void MailController::RunCheckWorker(Settings settings, std::shared_ptr<Link> link) {
-  auto post = [link](std::function<void(MailView&)> call) {
-    link->Post([call = std::move(call)](MailController& c) { call(c.view_); });
-  };
-  animating_ = true;
-  link->Post([](MailController& c) { c.StartAnimation(); });
-  post([](MailView& v) { v.SetWorkerRunning(true); });
+void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared) {
+  shared->Post([](MailController& c) { c.StartAnimation(); });
+  Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
-  if (!suspended_) {
-    WorkerObserver observer(
-        post,
-        [link](Settings& workerSettings) {
-          link->Send([&workerSettings](MailController& c) {
-            c.view_.OpenPropertiesForFirstAccount();
-            workerSettings = c.settings_;
-          });
-        },
-        announcer_, settings.options, largestMailbox_);
-    RunCheck(settings, *store_, observer, environment_);
-    post([problems = observer.problems()](MailView& v) { v.ShowCheckProblems(problems); });
+  if (!shared->suspended) {
+    WorkerObserver observer(*shared, settings.options);
+    RunCheck(settings, *shared->store, observer, shared->environment);
+    Deliver<&MailView::ShowCheckProblems>(*shared, observer.problems());
   }
 
-  post([](MailView& v) {
-    v.SetTitle(kTitle);
-    v.SetWorkerRunning(false);
-    v.SetEmailsProgress(0, 0);
-    v.SetAccountsProgress(0, 0);
-  });
-  checkRunning_ = false;
-  animating_ = false;
+  Deliver<&MailView::SetTitle>(*shared, std::string(kTitle));
+  Deliver<&MailView::SetWorkerRunning>(*shared, false);
+  Deliver<&MailView::SetEmailsProgress>(*shared, 0, 0);
+  Deliver<&MailView::SetAccountsProgress>(*shared, 0, 0);
+  shared->WorkerEnded(shared->checkRunning);
 }
 
 void MailController::RunDeleteWorker(Settings settings, DeletionRows* rows,
-                                     std::shared_ptr<Link> link) {
-  auto post = [link](std::function<void(MailView&)> call) {
-    link->Post([call = std::move(call)](MailController& c) { call(c.view_); });
-  };
-  animating_ = true;
-  link->Post([](MailController& c) { c.StartAnimation(); });
-  post([](MailView& v) {
-    v.SetTitle(kDeletingTitle);
-    v.SetWorkerRunning(true);
-  });
+                                     std::shared_ptr<WorkerShared> shared) {
+  shared->Post([](MailController& c) { c.StartAnimation(); });
+  Deliver<&MailView::SetTitle>(*shared, std::string(kDeletingTitle));
+  Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
-  DeleteSelected(settings, *store_, *rows, environment_,
-                 [&post](const Envelope& envelope, const DeleteOutcome& outcome) {
+  DeleteSelected(settings, *shared->store, *rows, shared->environment,
+                 [&shared](const Envelope& envelope, const DeleteOutcome& outcome) {
                    if (outcome.refused) {
-                     const std::string text = "The message \"" + envelope.subject +
-                                              "\" was not deleted: " + outcome.error +
-                                              ". Refresh the list and try again.";
-                     post([text](MailView& v) { v.ShowBackgroundMessage(text); });
+                     Deliver<&MailView::ShowBackgroundMessage>(
+                         *shared, "The message \"" + envelope.subject + "\" was not deleted: " +
+                                      outcome.error + ". Refresh the list and try again.");
                    }
                  });
 
-  post([](MailView& v) {
-    v.SetWorkerRunning(false);
-    v.SetTitle(kTitle);
-  });
-  deleteRunning_ = false;
-  animating_ = false;
+  Deliver<&MailView::SetWorkerRunning>(*shared, false);
+  Deliver<&MailView::SetTitle>(*shared, std::string(kTitle));
+  shared->WorkerEnded(shared->deleteRunning);
 }
 
 void MailController::ToggleSuspend() {
-  if (suspended_) {
-    suspended_ = false;
+  if (shared_->suspended) {
+    shared_->suspended = false;
     view_.ShowSuspended(false);
     if (settings_.options.CheckMail != 0) {
       ArmChecking();
@@ -303,7 +308,7 @@ void MailController::ToggleSuspend() {
     view_.SetTrayIcon(TrayState::Idle);
   } else {
     view_.ShowSuspended(true);
-    suspended_ = true;
+    shared_->suspended = true;
     view_.SetTrayIcon(TrayState::Disconnected);
   }
 }
@@ -318,24 +323,31 @@ void MailController::StartAnimation() {
 }
 
 void MailController::AnimationTick() {
-  if (!animating_) {
+  if (!shared_->animating) {
     animation_.stop();
-    view_.SetTrayIcon(largestMailbox_ != 0 ? TrayState::MailPresent : TrayState::Idle);
+    view_.SetTrayIcon(shared_->largestMailbox != 0 ? TrayState::MailPresent : TrayState::Idle);
     return;
   }
   // Idle, mail present, checking, and the checking picture once more.
   switch (animationTick_) {
-    case 0: view_.SetTrayIcon(TrayState::Idle); break;
-    case 1: view_.SetTrayIcon(TrayState::MailPresent); break;
-    case 2: view_.SetTrayIcon(TrayState::Checking); break;
-    default: break;
+    case 0:
+      view_.SetTrayIcon(TrayState::Idle);
+      break;
+    case 1:
+      view_.SetTrayIcon(TrayState::MailPresent);
+      break;
+    case 2:
+      view_.SetTrayIcon(TrayState::Checking);
+      break;
+    default:
+      break;
   }
   animationTick_ = (animationTick_ + 1) % 4;
 }
 
 bool MailController::WaitForWorkers(int milliseconds) {
   QDeadlineTimer deadline(milliseconds);
-  while (checkRunning_ || deleteRunning_ || animation_.isActive()) {
+  while (shared_->checkRunning || shared_->deleteRunning || animation_.isActive()) {
     if (deadline.hasExpired()) {
       return false;
     }

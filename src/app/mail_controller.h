@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -19,6 +21,47 @@
 namespace bc {
 
 class MailAnnouncer;
+class MailController;
+
+/// Everything a check or delete worker uses, shared by the controller and each
+/// worker thread, so that a worker still running when the controller goes
+/// never reaches into freed memory: the envelope store, the environment, the
+/// announcer, the running flags, the largest-mailbox figure, and the way back
+/// to the controller on the UI thread (cut at shutdown). The cancel flag is
+/// seen by the transport at each wait.
+class WorkerShared {
+ public:
+  WorkerShared(MailController* controller, MailEnvironment environment, MailAnnouncer* announcer);
+
+  /// Posts `call` to the controller's thread, or drops it once cut.
+  void Post(std::function<void(MailController&)> call);
+  /// Runs `call` on the controller's thread and waits for it; nothing once cut.
+  void Send(const std::function<void(MailController&)>& call);
+  /// Cancels the work under way, cuts the way back and drops the announcer.
+  void Cut();
+  void SetAnnouncer(MailAnnouncer* announcer);
+  /// The announcement rules for a message a pass accepted (none once cut).
+  void Announce(const AppOptions& options, const Envelope& envelope);
+  /// Waits until no worker runs; false when `limit` ran out first.
+  bool WaitIdle(std::chrono::milliseconds limit);
+  /// Marks a worker's end and wakes WaitIdle.
+  void WorkerEnded(std::atomic<bool>& running);
+
+  std::shared_ptr<EnvelopeStore> store = std::make_shared<EnvelopeStore>();
+  MailEnvironment environment;  // its transports watch `cancel`
+  std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+  std::atomic<bool> suspended{false};
+  std::atomic<bool> checkRunning{false};
+  std::atomic<bool> deleteRunning{false};
+  std::atomic<bool> animating{false};
+  std::atomic<int> largestMailbox{0};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  MailController* controller_;
+  MailAnnouncer* announcer_;
+};
 
 /// Runs the background work of the program and keeps its state: the check and
 /// delete workers (never two of a kind, never both at once), the scheduler that
@@ -32,24 +75,26 @@ class MailController final : public QObject, public SchedulerHost {
   Q_OBJECT
  public:
   MailController(Settings& settings, MailView& view, MailAnnouncer* announcer,
-                 std::function<bool()> voiceBusy, MailEnvironment environment,
-                 const Clock& clock, QObject* parent = nullptr);
+                 std::function<bool()> voiceBusy, MailEnvironment environment, const Clock& clock,
+                 QObject* parent = nullptr);
   ~MailController() override;
 
   /// The announcement rules the check worker calls for each accepted message
   /// (made after the controller, since they read its store). Set before Start.
-  void SetAnnouncer(MailAnnouncer* announcer) { announcer_ = announcer; }
+  void SetAnnouncer(MailAnnouncer* announcer) { shared_->SetAnnouncer(announcer); }
 
   /// The envelopes of the last check (shared with the workers).
-  [[nodiscard]] EnvelopeStore& store() { return *store_; }
-  [[nodiscard]] std::shared_ptr<EnvelopeStore> sharedStore() { return store_; }
+  [[nodiscard]] EnvelopeStore& store() { return *shared_->store; }
+  [[nodiscard]] std::shared_ptr<EnvelopeStore> sharedStore() { return shared_->store; }
 
   /// Sets the check period from the options (when CheckMail is on), measures
   /// the first check from now and starts the scheduler.
   void Start();
-  /// The ordered end: stops the scheduler; workers still running are left to
-  /// finish on their own and report nothing more.
+  /// The ordered end: stops the scheduler, cancels the workers still running
+  /// (they report nothing more) and joins them, waiting at most kShutdownLimit.
+  /// A worker that overruns it is left to end on its own with what it holds.
   void Shutdown();
+  static constexpr std::chrono::milliseconds kShutdownLimit{3000};
 
   /// Starts a check worker unless a check or a deletion runs. From another
   /// thread (the scheduler) the start is handed to the UI thread.
@@ -67,15 +112,15 @@ class MailController final : public QObject, public SchedulerHost {
   void RestartAfterExitDeclined();
 
   void SetBusy(bool busy) { busy_ = busy; }
-  [[nodiscard]] bool checkRunning() const { return checkRunning_; }
-  [[nodiscard]] bool deleteRunning() const { return deleteRunning_; }
-  [[nodiscard]] bool suspended() const { return suspended_; }
-  [[nodiscard]] int largestMailbox() const { return largestMailbox_; }
+  [[nodiscard]] bool checkRunning() const { return shared_->checkRunning; }
+  [[nodiscard]] bool deleteRunning() const { return shared_->deleteRunning; }
+  [[nodiscard]] bool suspended() const { return shared_->suspended; }
+  [[nodiscard]] int largestMailbox() const { return shared_->largestMailbox; }
   [[nodiscard]] CheckScheduler& scheduler() { return scheduler_; }
 
   // SchedulerHost
   [[nodiscard]] bool Busy() const override { return busy_; }
-  [[nodiscard]] bool Suspended() const override { return suspended_; }
+  [[nodiscard]] bool Suspended() const override { return shared_->suspended; }
   [[nodiscard]] bool CheckMailOn() const override { return checkMailOn_; }
   [[nodiscard]] bool IsVoiceBusy() const override { return voiceBusy_ && voiceBusy_(); }
   void StartUpdateCheck() override {
@@ -91,9 +136,12 @@ class MailController final : public QObject, public SchedulerHost {
   bool WaitForWorkers(int milliseconds);
 
  private:
-  class Link;
-  void RunCheckWorker(Settings settings, std::shared_ptr<Link> link);
-  void RunDeleteWorker(Settings settings, DeletionRows* rows, std::shared_ptr<Link> link);
+  template <auto Method, typename... Args>
+  friend void Deliver(WorkerShared& shared, Args... args);
+  friend class WorkerObserver;
+  static void RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared);
+  static void RunDeleteWorker(Settings settings, DeletionRows* rows,
+                              std::shared_ptr<WorkerShared> shared);
   void StartAnimation();
   void AnimationTick();
   void ApplyPeriod(bool whateverCheckMail);
@@ -101,21 +149,13 @@ class MailController final : public QObject, public SchedulerHost {
 
   Settings& settings_;
   MailView& view_;
-  MailAnnouncer* announcer_;
   std::function<bool()> voiceBusy_;
   std::function<void()> startUpdateCheck_;
-  MailEnvironment environment_;
-  std::shared_ptr<EnvelopeStore> store_;
-  std::shared_ptr<Link> link_;
+  std::shared_ptr<WorkerShared> shared_;
   CheckScheduler scheduler_;
 
   std::atomic<bool> busy_{false};
-  std::atomic<bool> suspended_{false};
   std::atomic<bool> checkMailOn_{false};
-  std::atomic<bool> checkRunning_{false};
-  std::atomic<bool> deleteRunning_{false};
-  std::atomic<bool> animating_{false};
-  std::atomic<int> largestMailbox_{0};
   long long period_ = 0;
 
   std::mutex workersMutex_;

@@ -92,15 +92,9 @@ int RunDesktop(int argc, char** argv) {
   prompt.SetParent(&window);
   QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
   window.show();
-  const int status = QApplication::exec();
-  // Exit has removed the icon and saved the settings. A check or deletion still
-  // under way is not waited for (a stalled server could hold it for a minute):
-  // it ends with the process, before anything it uses is torn down.
-  if (window.controller().checkRunning() || window.controller().deleteRunning()) {
-    std::fflush(nullptr);
-    std::_Exit(status);
-  }
-  return status;
+  // Exit has removed the icon, saved the settings, and cancelled and joined a
+  // check or deletion still under way.
+  return QApplication::exec();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,16 @@ class Pop3Transport {
   virtual void Close() = 0;
   /// Why the last call failed, in words for the trace and the user.
   [[nodiscard]] virtual std::string ErrorText() const = 0;
+
+  /// From now on every wait gives up soon after `cancel` turns true (the
+  /// program is ending), failing the call as if the connection had failed.
+  void SetCancel(std::shared_ptr<const std::atomic<bool>> cancel) { cancel_ = std::move(cancel); }
+
+ protected:
+  [[nodiscard]] bool Cancelled() const { return cancel_ && cancel_->load(); }
+
+ private:
+  std::shared_ptr<const std::atomic<bool>> cancel_;
 };
 
 /// A transport over a blocking Qt socket (plain, TLS or STARTTLS), verifying the

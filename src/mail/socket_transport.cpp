@@ -33,6 +33,9 @@ std::string SecurityValueError(std::string_view text) {
 
 namespace {
 
+// How often a wait looks at the cancel flag.
+constexpr int kCancelCheckMs = 100;
+
 QByteArray NormaliseFingerprint(const std::string& text) {
   QByteArray hex;
   for (char c : text) {
@@ -51,6 +54,9 @@ class SocketTransport final : public Pop3Transport {
   }
 
   bool Open(const std::string& host, int port) override {
+    if (Cancelled()) {
+      return Cancel();
+    }
     if (port <= 0 || port > 65535) {
       error_ = "port " + std::to_string(port) + " is not a TCP port";
       return false;
@@ -98,7 +104,12 @@ class SocketTransport final : public Pop3Transport {
       // A timeout leaves the socket usable: it is our time limit, not a dead socket.
       const int wait = std::min(options_.timeoutMs, waitLimitMs_);
       waitLimitMs_ = options_.timeoutMs;
-      if (!socket_.waitForReadyRead(wait) && socket_.bytesAvailable() == 0) {
+      if (!WaitInSlices([this](int ms) { return socket_.waitForReadyRead(ms); }, wait) &&
+          socket_.bytesAvailable() == 0) {
+        if (Cancelled()) {
+          Cancel();
+          return ReadStatus::Failed;
+        }
         if (socket_.error() == QAbstractSocket::SocketTimeoutError) {
           error_ = "no answer from the server within " + std::to_string(wait) + " ms";
           return ReadStatus::TimedOut;
@@ -139,8 +150,9 @@ class SocketTransport final : public Pop3Transport {
     }
     QDeadlineTimer deadline(options_.timeoutMs);
     while (socket_.bytesToWrite() > 0) {
-      if (!socket_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-        return Fail("sending to the server failed");
+      const auto left = static_cast<int>(deadline.remainingTime());
+      if (!WaitInSlices([this](int ms) { return socket_.waitForBytesWritten(ms); }, left)) {
+        return Cancelled() ? Cancel() : Fail("sending to the server failed");
       }
     }
     return true;
@@ -189,6 +201,33 @@ class SocketTransport final : public Pop3Transport {
       texts << error.errorString();
     }
     sslErrors_ = texts.join(QStringLiteral("; ")).toStdString();
+  }
+
+  // Waits with `wait(milliseconds)` for at most the time limit, in short slices
+  // so that a cancel is seen soon. A slice that runs out leaves the socket as it
+  // was; any other failure ends the wait at once.
+  template <typename Wait>
+  bool WaitInSlices(Wait wait, int limitMs) {
+    QDeadlineTimer deadline(limitMs);
+    for (;;) {
+      if (Cancelled()) {
+        return false;
+      }
+      const auto left = deadline.remainingTime();
+      if (wait(static_cast<int>(std::min<qint64>(left, kCancelCheckMs)))) {
+        return true;
+      }
+      if (deadline.hasExpired() || socket_.error() != QAbstractSocket::SocketTimeoutError ||
+          socket_.state() != QAbstractSocket::ConnectedState) {
+        return false;
+      }
+    }
+  }
+
+  bool Cancel() {
+    error_ = "the check was cancelled: the program is ending";
+    socket_.abort();
+    return false;
   }
 
   bool Fail(const std::string& what) {

@@ -15,8 +15,8 @@
 namespace bc {
 
 /// Which labels a spoken text uses: the two differ only in the Address label
-/// ("Address is: " when announcing, "Adress is: " when reading the list, as the
-/// program has always said it).
+/// ("Address is: " when announcing, "Adress is: " when reading the list; users
+/// know the texts by ear, so both stay word for word).
 enum class LabelSet { Announcement, List };
 
 /// The text spoken about one message: for each position 0 to 7 of SpeakOrder,

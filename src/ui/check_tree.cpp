@@ -91,9 +91,9 @@ void CCheckTreeCtrl::SetCheck(QTreeWidgetItem* item, int state, bool propagateTo
 void CCheckTreeCtrl::PropagateToChildren(QTreeWidgetItem* item, int state) {
   for (int i = 0; i < item->childCount(); ++i) {
     QTreeWidgetItem* child = item->child(i);
-    // The first child is set even when it had no box of its own, as this
-    // control has always done; an entry meant to stay box-less goes after a
-    // boxed sibling.
+    // The first child is set even when it had no box of its own, so a group's
+    // first entry always follows the group; an entry meant to stay box-less
+    // goes after a boxed sibling.
     if (i == 0 || CheckOf(child) != kNoBox) {
       SetBox(child, state);
     }

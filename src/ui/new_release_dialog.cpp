@@ -74,7 +74,7 @@ CNewReleaseDlg::CNewReleaseDlg(const VersionInfo& release, const QUrl& upgradePa
 
   connect(now, &QPushButton::clicked, this, &CNewReleaseDlg::DownloadNow);
   connect(later, &QPushButton::clicked, this, &QDialog::reject);
-  // 194 by 90 dialog units, or what the desktop's fonts need.
+  // At least this size, or what the desktop's fonts need.
   setMinimumSize(291, 146);
   setFixedSize(sizeHint().expandedTo(minimumSize()));
 }

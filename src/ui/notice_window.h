@@ -50,7 +50,7 @@ struct NoticeStep {
 [[nodiscard]] QColor NoticeBackgroundColor(int row, int height);
 
 /// Breaks the notice text into lines no wider than `maxWidth` (as measured by
-/// `width`), the way the notice has always wrapped its text: lines break at
+/// `width`), so that a notice wraps the same on every font: lines break at
 /// blanks, a run of blanks takes room like any text and may itself fill lines,
 /// the blank at a break is dropped, blanks left over at the start of a wrapped
 /// line before its first word are dropped, CR/LF start a new line and a tab

@@ -76,11 +76,11 @@ EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidge
     bar->setTextVisible(false);
     bar->setRange(0, 1);  // 0 to 0 would make Qt show a busy bar
     bar->setValue(0);
-    bar->setFixedHeight(11);  // 7 dialog units
+    bar->setFixedHeight(11);  // thin, as the labels beside it
   }
 
-  // The page is 315 x 179 dialog units: the list at 10, 10 (292 x 139), the
-  // labels at x 10 and the bars from x 45 to the list's right edge.
+  // The list fills the page above the two progress rows; the labels line up
+  // with the list's left edge and the bars run to its right edge.
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(15, 16, 19, 14);
   layout->setHorizontalSpacing(4);

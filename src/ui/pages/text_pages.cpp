@@ -64,8 +64,7 @@ TextReaderPage::TextReaderPage(QWidget* parent) : QWidget(parent) {
   text_->setAccessibleName(QStringLiteral("Text to read"));
   path_->setAccessibleName(QStringLiteral("File being read"));
 
-  // The page is 315 x 179 dialog units: the frame at 6, 3 (299 x 169), the
-  // text box and the path box 6 units inside it.
+  // The text box and the path box sit inside the frame with a small margin.
   auto* inner = new QVBoxLayout(frame);
   inner->setContentsMargins(9, 6, 9, 9);
   inner->setSpacing(6);

@@ -783,15 +783,15 @@ void MainWindow::SetEmailsProgress(int position, int maximum) {
 
 void MainWindow::SetTrayIcon(TrayState state) { tray_->SetImage(ImageOf(state)); }
 
-void MainWindow::SetTrayToolTip(const std::string& text) { tray_->SetToolTip(text); }
+void MainWindow::SetTrayTooltip(const std::string& text) { tray_->SetToolTip(text); }
 
-void MainWindow::ClearList() { emailList_->Clear(); }
+void MainWindow::ListCleared() { emailList_->Clear(); }
 
-void MainWindow::AppendEnvelope(int index, const Envelope& envelope) {
+void MainWindow::EnvelopeAccepted(int index, const Envelope& envelope) {
   emailList_->AppendEnvelope(index, envelope);
 }
 
-void MainWindow::RebuildList() { emailList_->Rebuild(settings_.options); }
+void MainWindow::PassFinished(int /*largestMailbox*/) { emailList_->Rebuild(settings_.options); }
 
 void MainWindow::SetWorkerRunning(bool running) {
   buttons_[kDeleteButton]->setEnabled(!running && CurrentTab() == kEmailTab);
@@ -808,11 +808,12 @@ void MainWindow::ShowNewMailNotice(const std::string& text) {
   notices_->Show(NoticeKind::NewMail, QString::fromStdString(text));
 }
 
-void MainWindow::ShowStorageNotice(const std::string& text) {
+void MainWindow::StorageAlert(const std::string& text) {
   notices_->Show(NoticeKind::Storage, QString::fromStdString(text));
 }
 
-void MainWindow::OpenPropertiesForFirstAccount() { Properties(); }
+// The sheet edits `settings` (the window's own, which the controller passes).
+void MainWindow::NoAccountConfigured(Settings& /*settings*/) { Properties(); }
 
 void MainWindow::ShowSuspended(bool suspended) {
   StopAndClear();

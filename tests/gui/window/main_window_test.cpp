@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -18,6 +17,7 @@
 #include "speech/speech_engine.h"
 #include "support/fake_transport.h"
 #include "support/test_env.h"
+#include "support/wait.h"
 #include "ui/icon_button.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
@@ -44,14 +44,7 @@ std::unique_ptr<Pop3Transport> ThreeMessages(FakeTransport::Log& log) {
 }
 
 bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
-  QDeadlineTimer deadline(ms);
-  while (!condition()) {
-    if (deadline.hasExpired()) {
-      return false;
-    }
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return test::WaitUntil(condition, std::chrono::milliseconds(ms));
 }
 
 // The control-state table of the main window, row by row as the program's
@@ -211,12 +204,23 @@ TEST_F(MainWindowTest, RefreshListsTheMailboxAndPlayReadsTheSelection) {
 TEST_F(MainWindowTest, ReadEmailWalksTheWholeList) {
   CheckMail();
   window_->speech().StopSpeaking();
+  // The message selected as each text starts to be spoken.
+  std::vector<std::string> selectedWhenSpoken;
+  QObject::connect(&window_->speech(), &SpeechEngine::SpeakingStarted, [&] {
+    const std::vector<long long> ids = window_->emailList().SelectedMessageIds();
+    selectedWhenSpoken.push_back(ids.size() == 1 ? std::to_string(ids.front()) : "none or many");
+  });
   window_->ReadEmail();
   EXPECT_TRUE(window_->announcer().readAll());
-  EXPECT_EQ(window_->announcer().ReadIdQueue().size(), 3u);
+  const std::vector<std::string> queue = window_->announcer().ReadIdQueue();
+  ASSERT_EQ(queue.size(), 3u);
   // Each finished text moves the selection to the next message.
   ASSERT_TRUE(WaitFor([&] { return !window_->announcer().readAll(); }, 30000));
-  EXPECT_FALSE(window_->IsVoiceBusy() && window_->announcer().readAll());
+  ASSERT_TRUE(WaitFor([&] { return !window_->IsVoiceBusy(); }, 30000));
+  // From the second text on, the message spoken is the one selected.
+  ASSERT_EQ(selectedWhenSpoken.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(selectedWhenSpoken.begin() + 1, selectedWhenSpoken.end()),
+            std::vector<std::string>(queue.begin() + 1, queue.end()));
 }
 
 TEST_F(MainWindowTest, DeleteAsksFirstAndNoDeletesNothing) {

@@ -6,43 +6,43 @@ namespace bc {
 namespace {
 
 TEST(SpamRules, ValidAddress) {
-  EXPECT_EQ(IsValidAddress("joe@example.com"), 0);
-  EXPECT_EQ(IsValidAddress("first.last@localhost"), 0);  // the dot may come first
-  EXPECT_EQ(IsValidAddress("root@localhost"), -1);
-  EXPECT_EQ(IsValidAddress("example.com"), -1);
-  EXPECT_EQ(IsValidAddress(""), -1);
+  EXPECT_TRUE(IsValidAddress("joe@example.com"));
+  EXPECT_TRUE(IsValidAddress("first.last@localhost"));  // the dot may come first
+  EXPECT_FALSE(IsValidAddress("root@localhost"));
+  EXPECT_FALSE(IsValidAddress("example.com"));
+  EXPECT_FALSE(IsValidAddress(""));
 }
 
 TEST(SpamRules, SenderListEntries) {
   for (const char* list : {"example.com;", "@example.com;", "*@example.com;"}) {
     SCOPED_TRACE(list);
-    EXPECT_EQ(MatchSenderList(list, "anyone@example.com"), 0);
-    EXPECT_EQ(MatchSenderList(list, "Anyone@EXAMPLE.com"), 0);
-    EXPECT_EQ(MatchSenderList(list, "anyone@mail.example.com"), -1);  // no subdomains
-    EXPECT_EQ(MatchSenderList(list, "anyone@example.community"), -1);
+    EXPECT_TRUE(MatchSenderList(list, "anyone@example.com"));
+    EXPECT_TRUE(MatchSenderList(list, "Anyone@EXAMPLE.com"));
+    EXPECT_FALSE(MatchSenderList(list, "anyone@mail.example.com"));  // no subdomains
+    EXPECT_FALSE(MatchSenderList(list, "anyone@example.community"));
   }
-  EXPECT_EQ(MatchSenderList("joe@example.com;", "JOE@Example.COM"), 0);
-  EXPECT_EQ(MatchSenderList("joe@example.com;", "jo@example.com"), -1);
-  EXPECT_EQ(MatchSenderList("joe@example.com;", "joe"), -1);
-  EXPECT_EQ(MatchSenderList("jörg@example.de;", "JÖRG@example.de"), 0);
+  EXPECT_TRUE(MatchSenderList("joe@example.com;", "JOE@Example.COM"));
+  EXPECT_FALSE(MatchSenderList("joe@example.com;", "jo@example.com"));
+  EXPECT_FALSE(MatchSenderList("joe@example.com;", "joe"));
+  EXPECT_TRUE(MatchSenderList("jörg@example.de;", "JÖRG@example.de"));
 }
 
 TEST(SpamRules, ListWalkEndsAtTheLastSemicolonAndAtEmptyEntries) {
-  EXPECT_EQ(MatchSenderList("joe@example.com", "joe@example.com"), -1);
-  EXPECT_EQ(MatchSenderList("a@x.org;joe@example.com", "joe@example.com"), -1);
-  EXPECT_EQ(MatchSenderList("a@x.org;joe@example.com;", "joe@example.com"), 0);
-  EXPECT_EQ(MatchSenderList("a@x.org;;joe@example.com;", "joe@example.com"), -1);
-  EXPECT_EQ(MatchSenderList("", "joe@example.com"), -1);
+  EXPECT_FALSE(MatchSenderList("joe@example.com", "joe@example.com"));
+  EXPECT_FALSE(MatchSenderList("a@x.org;joe@example.com", "joe@example.com"));
+  EXPECT_TRUE(MatchSenderList("a@x.org;joe@example.com;", "joe@example.com"));
+  EXPECT_FALSE(MatchSenderList("a@x.org;;joe@example.com;", "joe@example.com"));
+  EXPECT_FALSE(MatchSenderList("", "joe@example.com"));
 }
 
 TEST(SpamRules, FilterEntriesAreSubstringsInAnyCase) {
-  EXPECT_EQ(MatchFilterList("SEX;", "Visit Essex"), 0);
-  EXPECT_EQ(MatchFilterList("viagra;free money;", "Get FREE MONEY now"), 0);
-  EXPECT_EQ(MatchFilterList("viagra;free money", "Get FREE MONEY now"), -1);
-  EXPECT_EQ(MatchFilterList("grüße;", "VIELE GRÜSSE"), 0);  // ß upper-cases to SS
-  EXPECT_EQ(MatchFilterList("grüße;", "VIELE GRUSSE"), -1);
-  EXPECT_EQ(MatchFilterList("für;", "Nur FÜR Sie"), 0);
-  EXPECT_EQ(MatchFilterList("x;", ""), -1);
+  EXPECT_TRUE(MatchFilterList("SEX;", "Visit Essex"));
+  EXPECT_TRUE(MatchFilterList("viagra;free money;", "Get FREE MONEY now"));
+  EXPECT_FALSE(MatchFilterList("viagra;free money", "Get FREE MONEY now"));
+  EXPECT_TRUE(MatchFilterList("grüße;", "VIELE GRÜSSE"));  // ß upper-cases to SS
+  EXPECT_FALSE(MatchFilterList("grüße;", "VIELE GRUSSE"));
+  EXPECT_TRUE(MatchFilterList("für;", "Nur FÜR Sie"));
+  EXPECT_FALSE(MatchFilterList("x;", ""));
 }
 
 MailAccount Account() {

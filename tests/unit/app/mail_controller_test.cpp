@@ -3,31 +3,40 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QThread>
 #include <future>
 #include <thread>
 
+#include "scripted_server.h"
 #include "support/fake_transport.h"
 #include "support/test_env.h"
+#include "support/wait.h"
 
 namespace bc {
 namespace {
 
 using test::FakeTransport;
 
+// A clock the test moves by hand, so the scheduler's period passes at once.
+class SteppedClock final : public Clock {
+ public:
+  std::chrono::system_clock::time_point Now() const override { return now; }
+  void Advance(int seconds) { now = now.load() + std::chrono::seconds(seconds); }
+  std::atomic<std::chrono::system_clock::time_point> now{std::chrono::system_clock::now()};
+};
+
 struct RecordingView final : MailView {
   void SetTitle(const std::string& t) override { titles.push_back(t); }
   void SetAccountsProgress(int, int) override {}
   void SetEmailsProgress(int, int) override {}
   void SetTrayIcon(TrayState icon) override { icons.push_back(icon); }
-  void SetTrayToolTip(const std::string& t) override { tooltips.push_back(t); }
-  void ClearList() override { ++cleared; }
-  void AppendEnvelope(int, const Envelope& e) override { appended.push_back(e.subject); }
-  void RebuildList() override { ++rebuilt; }
+  void SetTrayTooltip(const std::string& t) override { tooltips.push_back(t); }
+  void ListCleared() override { ++cleared; }
+  void EnvelopeAccepted(int, const Envelope& e) override { appended.push_back(e.subject); }
+  void PassFinished(int) override { ++rebuilt; }
   void SetWorkerRunning(bool running) override { workerRunning.push_back(running); }
   void ShowNewMailNotice(const std::string&) override {}
-  void ShowStorageNotice(const std::string& t) override { storage.push_back(t); }
-  void OpenPropertiesForFirstAccount() override {
+  void StorageAlert(const std::string& t) override { storage.push_back(t); }
+  void NoAccountConfigured(Settings&) override {
     ++propertiesOpened;
     if (onProperties) {
       onProperties();
@@ -47,8 +56,8 @@ struct RecordingView final : MailView {
 std::vector<std::string> OneMessageMailbox(const std::string& subject) {
   const std::string message = "+OK\r\nFrom: A <a@x.com>\r\nSubject: " + subject +
                               "\r\nMessage-ID: <" + subject + "@x>\r\n\r\nbody\r\n.\r\n";
-  return {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 100\r\n", "+OK\r\n1 100\r\n.\r\n",
-          "-ERR\r\n", message, "+OK\r\n"};
+  return {"+OK\r\n",  "+OK\r\n", "+OK\r\n", "+OK 1 100\r\n", "+OK\r\n1 100\r\n.\r\n",
+          "-ERR\r\n", message,   "+OK\r\n"};
 }
 
 class MailControllerTest : public ::testing::Test {
@@ -74,12 +83,12 @@ class MailControllerTest : public ::testing::Test {
   }
 
   std::unique_ptr<MailController> Make() {
-    return std::make_unique<MailController>(settings_, view_, nullptr, [this] { return voiceBusy_; },
-                                            environment_, clock_);
+    return std::make_unique<MailController>(
+        settings_, view_, nullptr, [this] { return voiceBusy_; }, environment_, clock_);
   }
 
   test::TempDir dir_;
-  SystemClock clock_;
+  SteppedClock clock_;
   MailEnvironment environment_;
   Settings settings_;
   RecordingView view_;
@@ -134,9 +143,8 @@ TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
   settings_.options.FreqUnit = "0";
   auto controller = Make();
   controller->StartCheck();
-  while (connections_ == 0) {  // the pass is under way, waiting at its first connection
-    QThread::msleep(1);
-  }
+  // The pass is under way, waiting at its first connection.
+  ASSERT_TRUE(test::WaitUntil([&] { return connections_ > 0; }));
   controller->ToggleSuspend();
   EXPECT_TRUE(controller->suspended());
   open.set_value();
@@ -146,7 +154,7 @@ TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
 
   // Suspended: the schedule starts nothing and a started pass returns at once.
   controller->ArmChecking();
-  QThread::msleep(1100);
+  clock_.Advance(2);
   controller->scheduler().Tick();
   controller->StartCheck();
   ASSERT_TRUE(controller->WaitForWorkers(5000));
@@ -183,8 +191,9 @@ TEST_F(MailControllerTest, CheckingTurnedOffStaysOffWhenTheBusyFlagClears) {
   // Properties confirmed with "Check for new mail" off (no re-arm), then Play.
   settings_.options.CheckMail = 0;
   controller->SetBusy(false);
-  QThread::msleep(1100);
-  // Ticks come from the scheduler's own thread, never the UI thread.
+  clock_.Advance(2);
+  // Ticked on a thread of its own, as the scheduler's thread does: the start is
+  // handed to this (UI) thread.
   std::thread([&] { controller->scheduler().Tick(); }).join();
   QCoreApplication::processEvents();  // the start the scheduler handed over
   ASSERT_TRUE(controller->WaitForWorkers(5000));
@@ -246,6 +255,29 @@ TEST_F(MailControllerTest, EditsDuringAPassNeverReachIt) {
   ASSERT_TRUE(controller->WaitForWorkers(5000));
   EXPECT_EQ(view_.appended, std::vector<std::string>{"alice"});
   EXPECT_EQ(log_.sent.substr(0, 12), "USER alice\r\n");
+}
+
+// Exit in the middle of a pass against a server that stops answering: the
+// worker gives up at its next wait and is joined, long before the transport's
+// own time limit, and nothing it used is touched after the controller is gone.
+TEST_F(MailControllerTest, ShutdownCancelsAndJoinsAPassStalledOnTheServer) {
+  test::ScriptedServer server({test::ScriptedServer::Send("+OK ready\r\n"),
+                               test::ScriptedServer::Expect("USER alice"),
+                               test::ScriptedServer::StallUntilClosed()});
+  settings_.accounts[0].POP3Server = "127.0.0.1";
+  settings_.accounts[0].POP3Port = std::to_string(server.port());
+  settings_.accounts[0].Passwd = "secret";
+  settings_.accounts[0].RememberPasswd = true;
+  environment_.makeTransport = SocketTransportFactory(60000);
+  auto controller = Make();
+  controller->StartCheck();
+  ASSERT_TRUE(test::WaitUntil([&] { return !server.Received().empty(); }));
+  const auto start = std::chrono::steady_clock::now();
+  controller->Shutdown();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, MailController::kShutdownLimit);
+  EXPECT_FALSE(controller->checkRunning());
+  controller.reset();
+  EXPECT_TRUE(server.Finish());
 }
 
 }  // namespace

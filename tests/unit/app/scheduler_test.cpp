@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/wait.h"
+
 namespace bc {
 namespace {
 
@@ -127,9 +129,7 @@ TEST(CheckSchedulerTest, TheThreadTicksAndStops) {
   scheduler.Arm(-1);  // due at every tick
   scheduler.Start();
   EXPECT_TRUE(scheduler.running());
-  while (host.checks == 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  EXPECT_TRUE(test::WaitUntil([&] { return host.checks > 0; }));
   scheduler.Stop();
   EXPECT_FALSE(scheduler.running());
 }
