@@ -5,7 +5,9 @@ namespace bc {
 CheckScheduler::CheckScheduler(SchedulerHost& host, const Clock& clock)
     : host_(host), clock_(clock), lastCheck_(Now()), lastUpdate_(Now()) {}
 
-CheckScheduler::~CheckScheduler() { Stop(); }
+CheckScheduler::~CheckScheduler() {
+  Stop();
+}
 
 long long CheckScheduler::Now() const {
   return std::chrono::duration_cast<std::chrono::seconds>(clock_.Now().time_since_epoch()).count();
@@ -16,14 +18,18 @@ void CheckScheduler::Arm(long long periodSeconds) {
   lastCheck_ = Now();
 }
 
-void CheckScheduler::Restart() { lastCheck_ = Now(); }
+void CheckScheduler::Restart() {
+  lastCheck_ = Now();
+}
 
-void CheckScheduler::UpdateCheckEnded() { lastUpdate_ = Now(); }
+void CheckScheduler::UpdateCheckEnded() {
+  lastUpdate_ = Now();
+}
 
 void CheckScheduler::Tick() {
   const long long now = Now();
-  if (!host_.Busy() && !host_.Suspended() && host_.CheckMailOn() &&
-      now - lastCheck_ > period_ && !host_.IsVoiceBusy()) {
+  if (!host_.Busy() && !host_.Suspended() && host_.CheckMailOn() && now - lastCheck_ > period_ &&
+      !host_.IsVoiceBusy()) {
     // Moves on even when a pass is still running, so a long pass is not
     // followed at once by another.
     lastCheck_ = now;

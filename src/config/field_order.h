@@ -55,7 +55,8 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFields = {{
 
 /// The FieldOrder text of a set: for each field of the set in canonical order,
 /// key "=" position ",". `positions` is indexed by Field.
-[[nodiscard]] std::string BuildOrderText(FieldSet set, const std::array<int, kFieldCount>& positions);
+[[nodiscard]] std::string BuildOrderText(FieldSet set,
+                                         const std::array<int, kFieldCount>& positions);
 
 /// The positions of every field of the set read from a FieldOrder text (-1 for a
 /// missing key), indexed by Field.

@@ -4,7 +4,9 @@
 
 namespace bc {
 
-void ConsolePrompt::ShowMessage(const std::string& text) { std::cerr << "Brindlecast: " << text << '\n'; }
+void ConsolePrompt::ShowMessage(const std::string& text) {
+  std::cerr << "Brindlecast: " << text << '\n';
+}
 
 bool ConsolePrompt::AskYesNo(const std::string& text) {
   std::cerr << "Brindlecast: " << text << " (answered No)\n";

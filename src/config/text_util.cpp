@@ -34,6 +34,8 @@ int ParseInt(std::string_view text) {
   return static_cast<int>(value);
 }
 
-std::string FlagText(bool on) { return on ? "1" : "0"; }
+std::string FlagText(bool on) {
+  return on ? "1" : "0";
+}
 
 }  // namespace bc

@@ -8,8 +8,12 @@
 namespace bc {
 
 /// UTF-8 core text to Qt and back.
-inline QString Q(const std::string& text) { return QString::fromStdString(text); }
-inline std::string S(const QString& text) { return text.toStdString(); }
+inline QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+inline std::string S(const QString& text) {
+  return text.toStdString();
+}
 
 /// The Add, Edit and Delete column beside a list, top-aligned.
 struct ListButtons {

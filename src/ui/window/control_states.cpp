@@ -31,7 +31,8 @@ ControlStates StatesFor(Situation situation, int tab, bool sel) {
     case Situation::SpeakingFinished:
       switch (tab) {
         case kEmailTab:
-          return Row(true, false, false, sel, true, false, true, Menu{true, false, false, sel, true, true});
+          return Row(true, false, false, sel, true, false, true,
+                     Menu{true, false, false, sel, true, true});
         case kTextTab:
           return Row(true, false, false, false, kSame, true, true,
                      Menu{true, false, false, false, false, true});
@@ -45,7 +46,8 @@ ControlStates StatesFor(Situation situation, int tab, bool sel) {
     case Situation::Stopped:
       switch (tab) {
         case kEmailTab:
-          return Row(true, false, false, sel, kSame, false, true, Menu{sel, false, false, sel, true, true});
+          return Row(true, false, false, sel, kSame, false, true,
+                     Menu{sel, false, false, sel, true, true});
         case kTextTab:
           return Row(true, false, false, false, kSame, true, true,
                      Menu{true, false, false, false, false, true});
@@ -57,7 +59,8 @@ ControlStates StatesFor(Situation situation, int tab, bool sel) {
                      Menu{true, false, false, false, false, false});
       }
     case Situation::ListSelection:
-      return Row(true, false, false, true, kSame, false, true, Menu{true, false, false, true, true, true});
+      return Row(true, false, false, true, kSame, false, true,
+                 Menu{true, false, false, true, true, true});
     case Situation::PausePressed:
       if (tab == kEmailTab) {
         return Row(false, true, true, false, false, kSame, kSame,
@@ -68,7 +71,8 @@ ControlStates StatesFor(Situation situation, int tab, bool sel) {
     case Situation::TabSelected:
       switch (tab) {
         case kEmailTab:
-          return Row(sel, false, false, sel, true, false, sel, Menu{sel, false, false, sel, true, sel});
+          return Row(sel, false, false, sel, true, false, sel,
+                     Menu{sel, false, false, sel, true, sel});
         case kTextTab:
           return Row(true, false, false, false, false, true, true,
                      Menu{true, false, false, false, false, true});

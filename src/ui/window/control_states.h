@@ -11,8 +11,8 @@ enum class Situation {
   PlayStarted,
   SpeakingStarted,
   SpeakingFinished,
-  Stopped,          // Stop, or the end of a WAV playback
-  ListSelection,    // a click in the email list
+  Stopped,        // Stop, or the end of a WAV playback
+  ListSelection,  // a click in the email list
   PausePressed,
   TabSelected,
 };

@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -61,16 +61,38 @@ constexpr ButtonSpec kButtons[] = {
 };
 
 enum ButtonId {
-  kOpenButton = 1087, kSaveButton = 1090, kPlayButton = 1086, kPauseButton = 1112,
-  kStopButton = 1081, kDeleteButton = 1072, kRefreshButton = 1073, kCloseButton = 1,
+  kOpenButton = 1087,
+  kSaveButton = 1090,
+  kPlayButton = 1086,
+  kPauseButton = 1112,
+  kStopButton = 1081,
+  kDeleteButton = 1072,
+  kRefreshButton = 1073,
+  kCloseButton = 1,
 };
 
 enum CommandId {
-  kOpenTextFile = 57601, kOpenWavFile = 32813, kPasteClipboard = 32792, kSaveToWav = 57603,
-  kExit = 32793, kPlay = 32782, kPause = 32783, kStop = 32784, kDelete = 32785,
-  kRefresh = 32786, kProperties = 32795, kAlwaysOnTop = 32794, kHideWindow = 32796,
-  kReadEmail = 32812, kReadFile = 32789, kReadClipboard = 32790, kReadWav = 32791,
-  kHelpTopics = 32802, kTipOfTheDay = 32814, kFeedback = 32805, kCheckLatestVersion = 32801,
+  kOpenTextFile = 57601,
+  kOpenWavFile = 32813,
+  kPasteClipboard = 32792,
+  kSaveToWav = 57603,
+  kExit = 32793,
+  kPlay = 32782,
+  kPause = 32783,
+  kStop = 32784,
+  kDelete = 32785,
+  kRefresh = 32786,
+  kProperties = 32795,
+  kAlwaysOnTop = 32794,
+  kHideWindow = 32796,
+  kReadEmail = 32812,
+  kReadFile = 32789,
+  kReadClipboard = 32790,
+  kReadWav = 32791,
+  kHelpTopics = 32802,
+  kTipOfTheDay = 32814,
+  kFeedback = 32805,
+  kCheckLatestVersion = 32801,
   kAbout = 32797,
 };
 
@@ -94,10 +116,14 @@ class PropertiesBridge final : public PropertiesHost {
 
 TrayImage ImageOf(TrayState state) {
   switch (state) {
-    case TrayState::Idle: return TrayImage::Idle;
-    case TrayState::MailPresent: return TrayImage::MailPresent;
-    case TrayState::Checking: return TrayImage::Checking;
-    case TrayState::Disconnected: return TrayImage::Disconnected;
+    case TrayState::Idle:
+      return TrayImage::Idle;
+    case TrayState::MailPresent:
+      return TrayImage::MailPresent;
+    case TrayState::Checking:
+      return TrayImage::Checking;
+    case TrayState::Disconnected:
+      return TrayImage::Disconnected;
   }
   return TrayImage::Idle;
 }
@@ -122,8 +148,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
   settings_ = LoadSettings(store_);
-  speech_ = std::make_unique<SpeechEngine>(SpeechEngine::StoredDefaultVoice(store_),
-                                           setup.silentAudio);
+  speech_ =
+      std::make_unique<SpeechEngine>(SpeechEngine::StoredDefaultVoice(store_), setup.silentAudio);
   sound_ = std::make_unique<SoundPlayer>(setup.silentAudio);
   const Clock& clock = setup.clock ? *setup.clock : systemClock_;
   controller_ = std::make_unique<MailController>(
@@ -131,8 +157,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
       std::move(setup.environment), clock);
   announcer_ = std::make_unique<MailAnnouncer>(
       *speech_, *sound_, controller_->store(), [this](const std::string& text) {
-        QMetaObject::invokeMethod(this, [this, text] { ShowNewMailNotice(text); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, text] { ShowNewMailNotice(text); }, Qt::QueuedConnection);
       });
   controller_->SetAnnouncer(announcer_.get());
   StartUpdateChecks();
@@ -234,9 +260,12 @@ QAction* MainWindow::AddAction(QMenu* menu, const char* text, int id, void (Main
 void MainWindow::BuildMenus() {
   using K = QKeySequence;
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  AddAction(file, "&Open Text File", kOpenTextFile, &MainWindow::OpenTextFile, K(Qt::CTRL | Qt::Key_O));
-  AddAction(file, "Open &WAV File", kOpenWavFile, &MainWindow::OpenWavFile, K(Qt::CTRL | Qt::Key_W));
-  AddAction(file, "Paste &Clipboard", kPasteClipboard, &MainWindow::PasteClipboard, K(Qt::CTRL | Qt::Key_V));
+  AddAction(file, "&Open Text File", kOpenTextFile, &MainWindow::OpenTextFile,
+            K(Qt::CTRL | Qt::Key_O));
+  AddAction(file, "Open &WAV File", kOpenWavFile, &MainWindow::OpenWavFile,
+            K(Qt::CTRL | Qt::Key_W));
+  AddAction(file, "Paste &Clipboard", kPasteClipboard, &MainWindow::PasteClipboard,
+            K(Qt::CTRL | Qt::Key_V));
   file->addSeparator();
   AddAction(file, "&Save to WAV", kSaveToWav, &MainWindow::SaveToWav, K(Qt::CTRL | Qt::Key_S));
   file->addSeparator();
@@ -254,7 +283,8 @@ void MainWindow::BuildMenus() {
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   AddAction(view, "P&roperties...", kProperties, &MainWindow::Properties, K(Qt::CTRL | Qt::Key_R));
-  AddAction(view, "A&lways on Top", kAlwaysOnTop, &MainWindow::ToggleAlwaysOnTop, K(Qt::CTRL | Qt::Key_L))
+  AddAction(view, "A&lways on Top", kAlwaysOnTop, &MainWindow::ToggleAlwaysOnTop,
+            K(Qt::CTRL | Qt::Key_L))
       ->setCheckable(true);
   view->addSeparator();
   AddAction(view, "&Hide Window", kHideWindow, &MainWindow::HideWindow, K(Qt::CTRL | Qt::Key_H));
@@ -339,11 +369,17 @@ QAction* MainWindow::action(int id) const {
   return it == actions_.end() ? nullptr : it->second;
 }
 
-int MainWindow::CurrentTab() const { return tabs_->currentIndex(); }
+int MainWindow::CurrentTab() const {
+  return tabs_->currentIndex();
+}
 
-bool MainWindow::HasSelection() const { return emailList_->SelectedCount() > 0; }
+bool MainWindow::HasSelection() const {
+  return emailList_->SelectedCount() > 0;
+}
 
-bool MainWindow::IsVoiceBusy() const { return speech_->IsVoiceBusy(); }
+bool MainWindow::IsVoiceBusy() const {
+  return speech_->IsVoiceBusy();
+}
 
 void MainWindow::ShowTab(int tab) {
   handlingTabs_ = false;
@@ -478,7 +514,9 @@ void MainWindow::Delete() {
   controller_->StartDelete(*emailList_);
 }
 
-void MainWindow::Refresh() { controller_->StartCheck(); }
+void MainWindow::Refresh() {
+  controller_->StartCheck();
+}
 
 void MainWindow::CheckEmails() {
   Stop();
@@ -600,7 +638,9 @@ void MainWindow::StartUpdateChecks() {
   controller_->SetUpdateCheckStarter([check = updateCheck_.get()] { check->Request(false); });
 }
 
-void MainWindow::CheckLatestVersion() { updateCheck_->Request(true); }
+void MainWindow::CheckLatestVersion() {
+  updateCheck_->Request(true);
+}
 
 bool MainWindow::Exit() {
   controller_->SetBusy(true);
@@ -781,17 +821,25 @@ void MainWindow::SetEmailsProgress(int position, int maximum) {
   emailList_->SetEmailsProgress(position, maximum);
 }
 
-void MainWindow::SetTrayIcon(TrayState state) { tray_->SetImage(ImageOf(state)); }
+void MainWindow::SetTrayIcon(TrayState state) {
+  tray_->SetImage(ImageOf(state));
+}
 
-void MainWindow::SetTrayTooltip(const std::string& text) { tray_->SetToolTip(text); }
+void MainWindow::SetTrayTooltip(const std::string& text) {
+  tray_->SetToolTip(text);
+}
 
-void MainWindow::ListCleared() { emailList_->Clear(); }
+void MainWindow::ListCleared() {
+  emailList_->Clear();
+}
 
 void MainWindow::EnvelopeAccepted(int index, const Envelope& envelope) {
   emailList_->AppendEnvelope(index, envelope);
 }
 
-void MainWindow::PassFinished(int /*largestMailbox*/) { emailList_->Rebuild(settings_.options); }
+void MainWindow::PassFinished(int /*largestMailbox*/) {
+  emailList_->Rebuild(settings_.options);
+}
 
 void MainWindow::SetWorkerRunning(bool running) {
   buttons_[kDeleteButton]->setEnabled(!running && CurrentTab() == kEmailTab);
@@ -813,7 +861,9 @@ void MainWindow::StorageAlert(const std::string& text) {
 }
 
 // The sheet edits `settings` (the window's own, which the controller passes).
-void MainWindow::NoAccountConfigured(Settings& /*settings*/) { Properties(); }
+void MainWindow::NoAccountConfigured(Settings& /*settings*/) {
+  Properties();
+}
 
 void MainWindow::ShowSuspended(bool suspended) {
   StopAndClear();
@@ -830,7 +880,9 @@ void MainWindow::ShowSuspended(bool suspended) {
   tray_->SetSuspended(suspended);
 }
 
-void MainWindow::ShowBackgroundMessage(const std::string& text) { prompt_.ShowMessage(text); }
+void MainWindow::ShowBackgroundMessage(const std::string& text) {
+  prompt_.ShowMessage(text);
+}
 
 void MainWindow::ShowCheckProblems(const std::vector<std::string>& lines) {
   emailList_->SetCheckProblems(lines);

@@ -32,8 +32,9 @@ TEST(LookupPositionTest, Rows) {
 }
 
 TEST(BuildOrderTextTest, ReproducesBothDefaultsExactly) {
-  EXPECT_EQ(BuildOrderText(FieldSet::Columns, ReadPositions(FieldSet::Columns, kDefaultColumnOrder)),
-            kDefaultColumnOrder);
+  EXPECT_EQ(
+      BuildOrderText(FieldSet::Columns, ReadPositions(FieldSet::Columns, kDefaultColumnOrder)),
+      kDefaultColumnOrder);
   EXPECT_EQ(BuildOrderText(FieldSet::Speech, ReadPositions(FieldSet::Speech, kDefaultSpeakOrder)),
             kDefaultSpeakOrder);
 }
@@ -79,8 +80,10 @@ TEST(OrderedFieldsTest, ReadsTheOptions) {
   o.From = 1;
   o.SpeakContent = 1;
   o.SpeakSubject = 1;
-  EXPECT_EQ(OrderedFields(o, FieldSet::Columns), (std::vector<Field>{Field::Received, Field::From}));
-  EXPECT_EQ(OrderedFields(o, FieldSet::Speech), (std::vector<Field>{Field::Subject, Field::Content}));
+  EXPECT_EQ(OrderedFields(o, FieldSet::Columns),
+            (std::vector<Field>{Field::Received, Field::From}));
+  EXPECT_EQ(OrderedFields(o, FieldSet::Speech),
+            (std::vector<Field>{Field::Subject, Field::Content}));
 }
 
 }  // namespace

@@ -51,13 +51,37 @@ TEST_F(SettingsTest, FirstStartCreatesEveryValueEmpty) {
   EXPECT_EQ(s.options.ColumnOrder, kDefaultColumnOrder);
   EXPECT_EQ(s.options.SpeakOrder, kDefaultSpeakOrder);
 
-  const char* created[] = {
-      "UserAccounts/Users", "From", "Subject", "Address", "Received", "Account", "size",
-      "Attachment", "RunOnStart", "ShowEnvelopeInfo", "ShowToolTip", "LogDeleted", "Freq",
-      "FreqUnit", "wavFile", "NotificationMethod", "CheckMail", "CheckLines", "ComboLines",
-      "Speak/SpeakFrom", "Speak/SpeakSubject", "Speak/SpeakAddress", "Speak/SpeakReceived",
-      "Speak/SpeakSize", "Speak/SpeakAccount", "Speak/SpeakAttachment", "Speak/SpeakContent",
-      "AllEnvelopeInfo", "AllSpeakInfo", "ColumnOrder", "Speak/SpeakOrder"};
+  const char* created[] = {"UserAccounts/Users",
+                           "From",
+                           "Subject",
+                           "Address",
+                           "Received",
+                           "Account",
+                           "size",
+                           "Attachment",
+                           "RunOnStart",
+                           "ShowEnvelopeInfo",
+                           "ShowToolTip",
+                           "LogDeleted",
+                           "Freq",
+                           "FreqUnit",
+                           "wavFile",
+                           "NotificationMethod",
+                           "CheckMail",
+                           "CheckLines",
+                           "ComboLines",
+                           "Speak/SpeakFrom",
+                           "Speak/SpeakSubject",
+                           "Speak/SpeakAddress",
+                           "Speak/SpeakReceived",
+                           "Speak/SpeakSize",
+                           "Speak/SpeakAccount",
+                           "Speak/SpeakAttachment",
+                           "Speak/SpeakContent",
+                           "AllEnvelopeInfo",
+                           "AllSpeakInfo",
+                           "ColumnOrder",
+                           "Speak/SpeakOrder"};
   for (const char* key : created) {
     const QVariant value = Raw(key);
     EXPECT_TRUE(value.isValid()) << key << " was not created";
@@ -106,7 +130,7 @@ TEST_F(SettingsTest, FlagConversions) {
   EXPECT_FALSE(s.accounts[3].CheckMark);  // empty
   EXPECT_TRUE(s.accounts[0].MailCap);     // any int but 0 is on
   EXPECT_FALSE(s.accounts[1].MailCap);
-  EXPECT_FALSE(s.accounts[2].MailCap);    // non-numeric is 0
+  EXPECT_FALSE(s.accounts[2].MailCap);  // non-numeric is 0
   EXPECT_TRUE(s.options.LogDeleted);
   EXPECT_EQ(s.options.From, 0);
   EXPECT_EQ(s.options.Subject, 2);
@@ -143,24 +167,58 @@ TEST_F(SettingsTest, PasswordIsStoredOnlyWhenRemembered) {
 TEST_F(SettingsTest, EveryValueRoundTrips) {
   Settings s;
   AppOptions& o = s.options;
-  o.From = 1; o.Subject = 1; o.Address = 0; o.Received = 1; o.size = 1; o.Account = 0;
+  o.From = 1;
+  o.Subject = 1;
+  o.Address = 0;
+  o.Received = 1;
+  o.size = 1;
+  o.Account = 0;
   o.Attachment = 1;
-  o.RunOnStart = true; o.ShowEnvelopeInfo = true; o.ShowToolTip = true; o.LogDeleted = true;
-  o.Freq = "5"; o.FreqUnit = "1"; o.wavFile = "/usr/share/sounds/mail.wav";
-  o.NotificationMethod = 1; o.CheckMail = 1; o.CheckLines = 1; o.ComboLines = "All";
-  o.SpeakFrom = 1; o.SpeakSubject = 1; o.SpeakAddress = 1; o.SpeakReceived = 0;
-  o.SpeakSize = 1; o.SpeakAccount = 0; o.SpeakAttachment = 1; o.SpeakContent = 1;
-  o.AllEnvelopeInfo = "1"; o.AllSpeakInfo = "0";
+  o.RunOnStart = true;
+  o.ShowEnvelopeInfo = true;
+  o.ShowToolTip = true;
+  o.LogDeleted = true;
+  o.Freq = "5";
+  o.FreqUnit = "1";
+  o.wavFile = "/usr/share/sounds/mail.wav";
+  o.NotificationMethod = 1;
+  o.CheckMail = 1;
+  o.CheckLines = 1;
+  o.ComboLines = "All";
+  o.SpeakFrom = 1;
+  o.SpeakSubject = 1;
+  o.SpeakAddress = 1;
+  o.SpeakReceived = 0;
+  o.SpeakSize = 1;
+  o.SpeakAccount = 0;
+  o.SpeakAttachment = 1;
+  o.SpeakContent = 1;
+  o.AllEnvelopeInfo = "1";
+  o.AllSpeakInfo = "0";
   o.ColumnOrder = "from=0,subject=1,address=2,received=3,size=4,account=5,attachment=6,";
   o.SpeakOrder = "from=7,subject=6,address=5,received=4,size=3,account=2,attachment=1,content=0,";
   MailAccount a;
-  a.IncomingAuthentication = true; a.MailCap = true; a.MailCapUnit = "MB";
-  a.MailCapValue = "100"; a.UserName = "alice"; a.Passwd = "pw;=,\"x";
-  a.POP3Server = "pop.example.com"; a.POP3Port = "995"; a.RememberPasswd = true;
-  a.ApproveSender = "friend@example.com;"; a.BlockSender = "spam@example.com;";
-  a.FilterSubject = true; a.FilterContent = true; a.Filter = "viagra;lottery;";
-  a.ExclusiveApproved = true; a.DeleteBlocked = true; a.Perentage = "90"; a.CheckMark = true;
-  a.Security = "1"; a.CAFile = "/etc/ssl/private-ca.pem"; a.CertFingerprint = "AB:CD";
+  a.IncomingAuthentication = true;
+  a.MailCap = true;
+  a.MailCapUnit = "MB";
+  a.MailCapValue = "100";
+  a.UserName = "alice";
+  a.Passwd = "pw;=,\"x";
+  a.POP3Server = "pop.example.com";
+  a.POP3Port = "995";
+  a.RememberPasswd = true;
+  a.ApproveSender = "friend@example.com;";
+  a.BlockSender = "spam@example.com;";
+  a.FilterSubject = true;
+  a.FilterContent = true;
+  a.Filter = "viagra;lottery;";
+  a.ExclusiveApproved = true;
+  a.DeleteBlocked = true;
+  a.Perentage = "90";
+  a.CheckMark = true;
+  a.Security = "1";
+  a.CAFile = "/etc/ssl/private-ca.pem";
+  a.CertFingerprint = "AB:CD";
   s.accounts = {a, MailAccount{}};
   Save(s);
   EXPECT_EQ(Load(), s);

@@ -119,7 +119,8 @@ TEST_F(DeletionTest, LaterRowsOfTheSameAccountMoveDown) {
   EXPECT_EQ(DeleteSelected(settings_, store_, rows, environment_), 1);
   ASSERT_EQ(sessions_.size(), 1u);
   EXPECT_EQ(sessions_[0].sent, "USER jsmith\r\nPASS pw\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n");
-  EXPECT_EQ(RowIds(), (std::vector<std::string>{"0", "65536", std::to_string(MakeMessageId(1, 1))}));
+  EXPECT_EQ(RowIds(),
+            (std::vector<std::string>{"0", "65536", std::to_string(MakeMessageId(1, 1))}));
   EXPECT_EQ(store_.Get(1).from, "From 0/2");
 }
 
@@ -160,8 +161,8 @@ TEST_F(DeletionTest, UnreachableServerDropsTheRowOnly) {
 TEST_F(DeletionTest, AnotherMessageUnderTheNumberIsNotDeleted) {
   AddRow(0, 0);
   AddRow(0, 1);
-  replies_["jsmith"].push_back({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 uid-someone-else\r\n",
-                                "+OK bye\r\n"});
+  replies_["jsmith"].push_back(
+      {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 uid-someone-else\r\n", "+OK bye\r\n"});
   std::vector<DeleteOutcome> outcomes;
   Selection rows({MakeMessageId(1, 0)});
   EXPECT_EQ(DeleteSelected(settings_, store_, rows, environment_,

@@ -30,12 +30,11 @@ Pop3Session MakeSession(TransportOptions options = {}) {
 }
 
 TEST(SocketTransportTest, RepliesSplitAcrossWritesAreReassembled) {
-  ScriptedServer server(Script(Login(), S::Expect("LIST"), S::Send("+OK 2 messages\r\n1 12"),
-                               S::Pause(50), S::Send("0\r\n2 4096\r"), S::Pause(50),
-                               S::Send("\n.\r\n"), S::Expect("RETR 1"),
-                               S::Send("+OK\r\nSubject: x\r\n\r\nbody +OK line\r\n\r"),
-                               S::Pause(50), S::Send("\n.\r\n"), S::Expect("QUIT"),
-                               S::Send("+OK bye\r\n")));
+  ScriptedServer server(
+      Script(Login(), S::Expect("LIST"), S::Send("+OK 2 messages\r\n1 12"), S::Pause(50),
+             S::Send("0\r\n2 4096\r"), S::Pause(50), S::Send("\n.\r\n"), S::Expect("RETR 1"),
+             S::Send("+OK\r\nSubject: x\r\n\r\nbody +OK line\r\n\r"), S::Pause(50),
+             S::Send("\n.\r\n"), S::Expect("QUIT"), S::Send("+OK bye\r\n")));
   Pop3Session session = MakeSession();
   ASSERT_TRUE(session.Connect("127.0.0.1", server.port(), "alice", "secret", Security::None))
       << session.lastError();
@@ -61,8 +60,8 @@ TEST(SocketTransportTest, StalledServerTimesOut) {
 }
 
 TEST(SocketTransportTest, CloseInTheMiddleOfRetrieveKeepsWhatArrived) {
-  ScriptedServer server(
-      Script(Login(), S::Expect("RETR 1"), S::Send("+OK\r\nFrom: a@b.c\r\nSubject: cu"), S::Close()));
+  ScriptedServer server(Script(Login(), S::Expect("RETR 1"),
+                               S::Send("+OK\r\nFrom: a@b.c\r\nSubject: cu"), S::Close()));
   Pop3Session session = MakeSession();
   ASSERT_TRUE(session.Connect("127.0.0.1", server.port(), "alice", "secret", Security::None));
   EXPECT_TRUE(session.Retrieve(1));
@@ -99,7 +98,8 @@ TEST(SocketTransportTest, ImplicitTlsTrustsOnlyWhatTheUserVouchedFor) {
     TransportOptions options;
     options.security = Security::Tls;
     options.certFingerprint =
-        "B0:57:33:15:E5:92:CB:9B:60:C8:68:7F:35:77:EC:A3:3F:80:8C:88:D4:08:51:8F:47:26:50:C5:C4:7F:C7:BE";
+        "B0:57:33:15:E5:92:CB:9B:60:C8:68:7F:35:77:EC:A3:3F:80:8C:88:D4:08:51:8F:47:26:50:C5:C4:7F:"
+        "C7:BE";
     Pop3Session session = MakeSession(options);
     ASSERT_TRUE(session.Connect("localhost", server.port(), "alice", "secret", Security::Tls))
         << session.lastError();
