@@ -7,6 +7,8 @@ TSAN_BUILD ?= build-tsan
 BC_WERROR  ?= OFF
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# ccache, where the machine has it, makes a rebuild in a fresh clone quick.
+LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all bootstrap bootstrap-test configure build run demo package screenshot test test-asan \
         test-tsan bench format format-check clean
@@ -20,7 +22,7 @@ bootstrap-test:
 	@bash scripts/bootstrap.sh --test
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DBC_WERROR=$(BC_WERROR) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -G Ninja -DBC_WERROR=$(BC_WERROR) $(LAUNCHER) $(CMAKE_ARGS)
 
 configure: $(BUILD)/build.ninja
 
@@ -52,7 +54,7 @@ test: bootstrap-test configure
 # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: bootstrap-test
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBC_SANITIZE=ON -DBC_BUILD_BENCH=OFF \
-	  -DBC_WERROR=$(BC_WERROR) $(CMAKE_ARGS)
+	  -DBC_WERROR=$(BC_WERROR) $(LAUNCHER) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
@@ -64,7 +66,7 @@ TSAN_TARGETS = app_tests mail_tests speech_engine_tests
 TSAN_TESTS   = ^(CheckScheduler|MailController|SpeechEngine|SoundPlayer|EnvelopeStore)
 test-tsan: bootstrap-test
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBC_TSAN=ON -DBC_BUILD_BENCH=OFF \
-	  -DBC_WERROR=$(BC_WERROR) $(CMAKE_ARGS)
+	  -DBC_WERROR=$(BC_WERROR) $(LAUNCHER) $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
