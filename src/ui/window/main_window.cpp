@@ -147,7 +147,6 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   ConnectSignals();
   Apply(StatesFor(Situation::TabSelected, kEmailTab, HasSelection()));
   Apply(Situation::Initialised);  // last: Play is on once the window is ready
-  actions_[Command::Play]->setEnabled(true);
 
   controller_->Start();
   announcer_->SetWindowReady(true);
@@ -215,8 +214,6 @@ QAction* MainWindow::AddAction(QMenu* menu, const char* text, Command id,
   }
   if (slot) {
     connect(action, &QAction::triggered, this, slot);
-  } else {
-    action->setEnabled(false);  // comes with the WAV Reader, tips and the update check
   }
   actions_[id] = action;
   return action;
@@ -237,7 +234,6 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   AddAction(file, "E&xit", Command::Exit, nullptr);
   connect(actions_[Command::Exit], &QAction::triggered, this, [this] { Exit(); });
-  actions_[Command::Exit]->setEnabled(true);
 
   QMenu* control = menuBar()->addMenu(QStringLiteral("&Control"));
   AddAction(control, "&Play", Command::Play, &MainWindow::Play, K(Qt::CTRL | Qt::Key_P));
@@ -271,7 +267,6 @@ void MainWindow::BuildMenus() {
     Stop();
     HelpTopics();
   });
-  actions_[Command::HelpTopics]->setEnabled(true);
   help->addSeparator();
   AddAction(help, "Tip of the Day...", Command::TipOfTheDay, &MainWindow::TipOfTheDay);
   AddAction(help, "&Feedback and Support", Command::Feedback, &MainWindow::FeedbackAndSupport);
@@ -280,14 +275,12 @@ void MainWindow::BuildMenus() {
     Stop();
     CheckLatestVersion();
   });
-  actions_[Command::CheckLatestVersion]->setEnabled(true);
   help->addSeparator();
   AddAction(help, "About &Brindlecast", Command::About, nullptr, K(Qt::CTRL | Qt::Key_M));
   connect(actions_[Command::About], &QAction::triggered, this, [this] {
     Stop();
     About();
   });
-  actions_[Command::About]->setEnabled(true);
 }
 
 void MainWindow::BuildTabs() {
@@ -357,27 +350,29 @@ void MainWindow::ShowTab(int tab) {
 }
 
 void MainWindow::Apply(const ControlStates& s) {
-  auto set = [this](ToolButton id, const std::optional<bool>& on) {
+  auto setButton = [this](ToolButton id, const std::optional<bool>& on) {
     if (on) {
       buttons_[id]->setEnabled(*on);
     }
   };
-  set(ToolButton::Play, s.play);
-  set(ToolButton::Pause, s.pause);
-  set(ToolButton::Stop, s.stop);
-  set(ToolButton::Delete, s.del);
-  set(ToolButton::Refresh, s.refresh);
-  set(ToolButton::Open, s.open);
-  set(ToolButton::Save, s.save);
-  if (s.menu) {
-    const auto& m = *s.menu;
-    actions_[Command::Play]->setEnabled(m[0]);
-    actions_[Command::Pause]->setEnabled(m[1]);
-    actions_[Command::Stop]->setEnabled(m[2]);
-    actions_[Command::Delete]->setEnabled(m[3]);
-    actions_[Command::Refresh]->setEnabled(m[4]);
-    actions_[Command::SaveToWav]->setEnabled(m[5]);
-  }
+  auto setItem = [this](Command id, const std::optional<bool>& on) {
+    if (on) {
+      actions_[id]->setEnabled(*on);
+    }
+  };
+  setButton(ToolButton::Play, s.playButton);
+  setButton(ToolButton::Pause, s.pauseButton);
+  setButton(ToolButton::Stop, s.stopButton);
+  setButton(ToolButton::Delete, s.deleteButton);
+  setButton(ToolButton::Refresh, s.refreshButton);
+  setButton(ToolButton::Open, s.openButton);
+  setButton(ToolButton::Save, s.saveButton);
+  setItem(Command::Play, s.playItem);
+  setItem(Command::Pause, s.pauseItem);
+  setItem(Command::Stop, s.stopItem);
+  setItem(Command::Delete, s.deleteItem);
+  setItem(Command::Refresh, s.refreshItem);
+  setItem(Command::SaveToWav, s.saveToWavItem);
 }
 
 void MainWindow::Apply(Situation situation) {
@@ -463,8 +458,7 @@ void MainWindow::Pause() {
 void MainWindow::ReadEmail() {
   Stop();
   ShowTab(kEmailTab);
-  Apply(ControlStates{false, true, true, false, false, false, false,
-                      std::array<bool, 6>{false, true, true, false, false, false}});
+  Apply(Situation::ReadEmailStarted);
   controller_->SetBusy(true);
   if (announcer_->ReadEmail(settings_.options, settings_.accounts)) {
     Apply(Situation::PlayStarted);
@@ -526,8 +520,7 @@ void MainWindow::OpenTextFile() {
     return;
   }
   textPage_->FocusText();
-  Apply(ControlStates{true, false, false, false, false, true, true,
-                      std::array<bool, 6>{true, false, false, false, false, true}});
+  Apply(Situation::TextFileOpened);
   ShowTab(kTextTab);
 }
 
@@ -546,9 +539,7 @@ void MainWindow::PasteClipboard() {
   Stop();
   clipboardPage_->Paste(prompt_);
   ShowTab(kClipboardTab);
-  Apply(ControlStates{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                      std::nullopt, std::nullopt,
-                      std::array<bool, 6>{true, false, false, false, false, true}});
+  Apply(Situation::ClipboardPasted);
 }
 
 void MainWindow::ReadClipboard() {
@@ -556,8 +547,7 @@ void MainWindow::ReadClipboard() {
   Stop();
   PasteClipboard();
   if (ClipboardReaderPage::ClipboardHasText()) {
-    Apply(ControlStates{true, false, false, false, false, false, true,
-                        std::array<bool, 6>{true, false, false, false, false, true}});
+    Apply(Situation::ClipboardToRead);
     Play();
   }
 }
@@ -634,8 +624,6 @@ void MainWindow::OnTabChanged(int tab) {
   }
   ResumeIfPaused();
   Stop();
-  buttons_[ToolButton::Pause]->setEnabled(false);
-  buttons_[ToolButton::Stop]->setEnabled(false);
   Apply(StatesFor(Situation::TabSelected, tab, HasSelection()));
   if (tab == kTextTab && textPage_->IsEmpty()) {
     OpenTextFile();
@@ -811,13 +799,7 @@ void MainWindow::PassFinished(int /*largestMailbox*/) {
 }
 
 void MainWindow::SetWorkerRunning(bool running) {
-  buttons_[ToolButton::Delete]->setEnabled(!running && CurrentTab() == kEmailTab);
-  buttons_[ToolButton::Refresh]->setEnabled(!running);
-  if (!running && !IsVoiceBusy()) {
-    // A pass that spoke nothing sends no SpeakingFinished to turn Play back on.
-    buttons_[ToolButton::Play]->setEnabled(true);
-    actions_[Command::Play]->setEnabled(true);
-  }
+  Apply(WorkerStatesFor(running, CurrentTab(), IsVoiceBusy()));
   tray_->SetWorkerRunning(running);
 }
 
