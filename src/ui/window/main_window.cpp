@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -554,7 +553,7 @@ void MainWindow::ReadClipboard() {
 
 void MainWindow::Properties() {
   PropertiesBridge host(*this, store_);
-  RunPropertiesCommand(this, settings_, host, store_, *speech_, prompt_);
+  properties_.Run(this, settings_, host, store_, *speech_, prompt_);
 }
 
 void MainWindow::HelpTopics() {
@@ -818,15 +817,7 @@ void MainWindow::NoAccountConfigured(Settings& /*settings*/) {
 
 void MainWindow::ShowSuspended(bool suspended) {
   StopAndClear();
-  // The property sheets close as if their close box was pressed.
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    auto* dialog = qobject_cast<QDialog*>(widget);
-    if (dialog && dialog->isVisible() &&
-        (dialog->windowTitle() == QStringLiteral("Brindlecast Properties") ||
-         dialog->windowTitle() == QStringLiteral("Account Properties"))) {
-      dialog->reject();
-    }
-  }
+  properties_.CloseSheets();
   hide();
   tray_->SetSuspended(suspended);
 }

@@ -8,6 +8,7 @@
 #include "app/mail_view.h"
 #include "config/clock.h"
 #include "config/settings.h"
+#include "ui/props/properties_command.h"
 #include "ui/window/commands.h"
 #include "ui/window/control_states.h"
 #include "ui/window/qt_prompt.h"
@@ -168,7 +169,7 @@ class MainWindow final : public QMainWindow, public MailView {
   std::map<ToolButton, CIconButton*> buttons_;
   std::map<Command, QAction*> actions_;
   bool handlingTabs_ = true;  // off while a command shows a tab itself
-  bool propertiesOpen_ = false;
+  PropertiesCommand properties_;
   bool exiting_ = false;
 };
 
