@@ -105,11 +105,35 @@ TrayIcon::~TrayIcon() {
   delete menu_;
 }
 
+const char* ObjectName(TrayCommand command) {
+  switch (command) {
+    case TrayCommand::ShowHide:
+      return "trayShowHideAction";
+    case TrayCommand::Properties:
+      return "trayPropertiesAction";
+    case TrayCommand::CheckEmails:
+      return "trayCheckEmailsAction";
+    case TrayCommand::StopSpeaking:
+      return "trayStopSpeakingAction";
+    case TrayCommand::CheckLatestVersion:
+      return "trayCheckLatestVersionAction";
+    case TrayCommand::HelpTopics:
+      return "trayHelpTopicsAction";
+    case TrayCommand::About:
+      return "trayAboutAction";
+    case TrayCommand::Suspend:
+      return "traySuspendAction";
+    case TrayCommand::Exit:
+      return "trayExitAction";
+  }
+  return "";
+}
+
 QAction* TrayIcon::AddCommand(const QString& text, TrayCommand command,
                               void (TrayIcon::*signal)()) {
   QAction* act = menu_->addAction(text);
   act->setData(static_cast<int>(command));
-  act->setObjectName(QStringLiteral("tray%1").arg(static_cast<int>(command)));
+  act->setObjectName(QString::fromLatin1(ObjectName(command)));
   connect(act, &QAction::triggered, this, signal);
   return act;
 }

@@ -53,18 +53,20 @@ struct TrayMenuLook {
 };
 [[nodiscard]] TrayMenuLook TrayMenuLookFor(bool suspended, bool workerRunning);
 
-/// The menu commands; the values are the program's command ids.
+/// The menu commands, top to bottom.
 enum class TrayCommand {
-  ShowHide = 32811,
-  Properties = 32771,
-  CheckEmails = 32772,
-  StopSpeaking = 32784,
-  CheckLatestVersion = 32810,
-  HelpTopics = 32773,
-  About = 32779,
-  Suspend = 32777,
-  Exit = 32775,
+  ShowHide,
+  Properties,
+  CheckEmails,
+  StopSpeaking,
+  CheckLatestVersion,
+  HelpTopics,
+  About,
+  Suspend,
+  Exit,
 };
+/// The object name of a menu command's action, such as "trayShowHideAction".
+[[nodiscard]] const char* ObjectName(TrayCommand command);
 
 /// The notification-area icon with its picture, tooltip and right-click menu.
 /// The menu's commands arrive as signals for the main window to act on; a

@@ -1,6 +1,6 @@
 #include "ui/props/properties_command.h"
 
-#include <QPointer>
+#include <algorithm>
 
 #include "config/autostart.h"
 #include "config/settings_store.h"
@@ -10,12 +10,6 @@
 #include "ui/props/property_sheet.h"
 
 namespace bc {
-namespace {
-
-// The open sheet, found again by the next command (the one-sheet rule).
-QPointer<PropertySheet> g_openSheet;
-
-}  // namespace
 
 std::vector<VoiceInfo> EngineVoiceSelector::Voices() const {
   return engine_.VoicesInUseFirst();
@@ -29,15 +23,28 @@ bool EngineVoiceSelector::MakeDefault(const std::string& voiceId) {
   return engine_.SetDefaultVoice(store_, voiceId);
 }
 
-bool PropertiesSheetOpen() {
-  return !g_openSheet.isNull();
+void PropertiesCommand::CloseSheets() {
+  if (!openSheet_) {
+    return;
+  }
+  // Parents come before their children: the innermost sheet is last.
+  QList<QPointer<PropertySheet>> sheets{openSheet_};
+  for (PropertySheet* sheet : openSheet_->findChildren<PropertySheet*>()) {
+    sheets.push_back(sheet);
+  }
+  std::reverse(sheets.begin(), sheets.end());
+  for (const QPointer<PropertySheet>& sheet : sheets) {
+    if (sheet && sheet->isVisible()) {
+      sheet->reject();
+    }
+  }
 }
 
-void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& host,
-                          const PropsContext& context) {
+void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost& host,
+                            const PropsContext& context) {
   host.StopSpeech();
   host.SetBusy(true);
-  if (PropertiesSheetOpen()) {
+  if (SheetOpen()) {
     return;
   }
 
@@ -63,10 +70,10 @@ void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& h
   general->showToolTip = o.ShowToolTip;
   general->logDeleted = o.LogDeleted;
 
-  g_openSheet = &sheet;
+  openSheet_ = &sheet;
   sheet.Prepare();
   const bool confirmed = context.runDialog(sheet) == QDialog::Accepted;
-  g_openSheet = nullptr;
+  openSheet_ = nullptr;
 
   if (confirmed) {
     host.SaveSortDirection();
@@ -100,11 +107,11 @@ void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& h
   host.RebuildList();
 }
 
-void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& host,
-                          SettingsStore& store, SpeechEngine& speech, Prompt& prompt) {
+void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost& host,
+                            SettingsStore& store, SpeechEngine& speech, Prompt& prompt) {
   EngineVoiceSelector voices(speech, store);
   const PropsContext context{prompt, store, voices, ExecDialogRunner()};
-  RunPropertiesCommand(parent, settings, host, context);
+  Run(parent, settings, host, context);
 }
 
 }  // namespace bc

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ class QWidget;
 namespace bc {
 
 class Prompt;
+class PropertySheet;
 class SettingsStore;
 class SpeechEngine;
 
@@ -54,26 +56,37 @@ class EngineVoiceSelector final : public VoiceSelector {
 };
 
 /// The Properties command: the modal "Brindlecast Properties" sheet with the
-/// pages "Account", "General" and "Notification", on the UI thread.
-///
-/// Only one sheet runs at a time: called while one is open, it stops speech,
-/// sets the busy flag and returns. Otherwise the sheet edits a copy of
-/// `settings`; when it closes the copy is written back, so a check pass that
-/// took its own copy at its start never sees a change mid-pass. What the pages
-/// change at once comes back on Cancel too (accounts added, edited, deleted or
-/// switched, the field dialogs, a WAV file chosen with "Browse...", a unit or a
-/// line count taken when their switches are turned on); OK also takes over the
-/// pages' values, writes or removes the autostart entry for "Run Brindlecast on
-/// Linux Startup" (failures ignored) and has the host save all settings.
-void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& host,
-                          const PropsContext& context);
+/// pages "Account", "General" and "Notification", on the UI thread. The command
+/// knows the sheet it has open.
+class PropertiesCommand {
+ public:
+  /// Runs the command.
+  ///
+  /// Only one sheet runs at a time: called while one is open, it stops speech,
+  /// sets the busy flag and returns. Otherwise the sheet edits a copy of
+  /// `settings`; when it closes the copy is written back, so a check pass that
+  /// took its own copy at its start never sees a change mid-pass. What the pages
+  /// change at once comes back on Cancel too (accounts added, edited, deleted or
+  /// switched, the field dialogs, a WAV file chosen with "Browse...", a unit or a
+  /// line count taken when their switches are turned on); OK also takes over the
+  /// pages' values, writes or removes the autostart entry for "Run Brindlecast on
+  /// Linux Startup" (failures ignored) and has the host save all settings.
+  void Run(QWidget* parent, Settings& settings, PropertiesHost& host, const PropsContext& context);
 
-/// The same with the program's own parts: dialogs run with exec(), voices come
-/// from `speech`, the default voice is kept in `store`.
-void RunPropertiesCommand(QWidget* parent, Settings& settings, PropertiesHost& host,
-                          SettingsStore& store, SpeechEngine& speech, Prompt& prompt);
+  /// The same with the program's own parts: dialogs run with exec(), voices come
+  /// from `speech`, the default voice is kept in `store`.
+  void Run(QWidget* parent, Settings& settings, PropertiesHost& host, SettingsStore& store,
+           SpeechEngine& speech, Prompt& prompt);
 
-/// Whether a Properties sheet is open now.
-[[nodiscard]] bool PropertiesSheetOpen();
+  /// Whether the sheet is open now.
+  [[nodiscard]] bool SheetOpen() const { return !openSheet_.isNull(); }
+
+  /// Closes the open sheet and the property sheets opened from it (such as
+  /// "Account Properties"), innermost first, as if their close boxes were pressed.
+  void CloseSheets();
+
+ private:
+  QPointer<PropertySheet> openSheet_;
+};
 
 }  // namespace bc

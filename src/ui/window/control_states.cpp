@@ -3,21 +3,45 @@
 namespace bc {
 namespace {
 
-using Menu = std::array<bool, 6>;
+// The six menu items, set together: Play, Pause, Stop, Delete, Refresh, Save to WAV.
+struct Menu {
+  bool play, pause, stop, del, refresh, saveToWav;
+};
 constexpr std::optional<bool> kSame = std::nullopt;
 
+// One row of the table: the buttons Play, Pause, Stop, Delete, Refresh, Open and
+// Save, then the menu items (none: the menu stays as it is).
 ControlStates Row(std::optional<bool> play, std::optional<bool> pause, std::optional<bool> stop,
                   std::optional<bool> del, std::optional<bool> refresh, std::optional<bool> open,
                   std::optional<bool> save, std::optional<Menu> menu) {
-  return {play, pause, stop, del, refresh, open, save, menu};
+  ControlStates states;
+  states.playButton = play;
+  states.pauseButton = pause;
+  states.stopButton = stop;
+  states.deleteButton = del;
+  states.refreshButton = refresh;
+  states.openButton = open;
+  states.saveButton = save;
+  if (menu) {
+    states.playItem = menu->play;
+    states.pauseItem = menu->pause;
+    states.stopItem = menu->stop;
+    states.deleteItem = menu->del;
+    states.refreshItem = menu->refresh;
+    states.saveToWavItem = menu->saveToWav;
+  }
+  return states;
 }
 
 }  // namespace
 
 ControlStates StatesFor(Situation situation, int tab, bool sel) {
   switch (situation) {
-    case Situation::Initialised:
-      return Row(true, false, false, kSame, kSame, false, false, std::nullopt);
+    case Situation::Initialised: {
+      ControlStates states = Row(true, false, false, kSame, kSame, false, false, std::nullopt);
+      states.playItem = true;
+      return states;
+    }
     case Situation::PlayStarted:
       if (tab == kWavTab) {
         return Row(false, false, true, false, kSame, false, false,
@@ -26,6 +50,7 @@ ControlStates StatesFor(Situation situation, int tab, bool sel) {
       return Row(false, true, true, false, kSame, false, false,
                  Menu{false, true, true, false, false, false});
     case Situation::SpeakingStarted:
+    case Situation::ReadEmailStarted:
       return Row(false, true, true, false, false, false, false,
                  Menu{false, true, true, false, false, false});
     case Situation::SpeakingFinished:
@@ -83,6 +108,15 @@ ControlStates StatesFor(Situation situation, int tab, bool sel) {
           return Row(true, false, false, false, false, true, false,
                      Menu{true, false, false, false, false, false});
       }
+    case Situation::TextFileOpened:
+      return Row(true, false, false, false, false, true, true,
+                 Menu{true, false, false, false, false, true});
+    case Situation::ClipboardPasted:
+      return Row(kSame, kSame, kSame, kSame, kSame, kSame, kSame,
+                 Menu{true, false, false, false, false, true});
+    case Situation::ClipboardToRead:
+      return Row(true, false, false, false, false, false, true,
+                 Menu{true, false, false, false, false, true});
   }
   return {};
 }
@@ -121,6 +155,18 @@ ControlStates WavStatesFor(WavMoment moment, int tab) {
       }
   }
   return {};
+}
+
+ControlStates WorkerStatesFor(bool running, int tab, bool voiceBusy) {
+  ControlStates states;
+  states.deleteButton = !running && tab == kEmailTab;
+  states.refreshButton = !running;
+  if (!running && !voiceBusy) {
+    // A pass that spoke nothing sends no SpeakingFinished to turn Play back on.
+    states.playButton = true;
+    states.playItem = true;
+  }
+  return states;
 }
 
 }  // namespace bc

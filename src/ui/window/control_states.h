@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <optional>
 
 namespace bc {
@@ -15,17 +14,23 @@ enum class Situation {
   ListSelection,  // a click in the email list
   PausePressed,
   TabSelected,
+  ReadEmailStarted,  // Read Email, before the first entry is spoken
+  TextFileOpened,    // Open Text File loaded a file
+  ClipboardPasted,   // Paste Clipboard filled the Clipboard Reader
+  ClipboardToRead,   // Read Clipboard found text to play
 };
 
 /// The tabs of the main window.
 enum Tab { kEmailTab = 0, kTextTab = 1, kClipboardTab = 2, kWavTab = 3 };
 
-/// What one situation does to the seven toolbar buttons and the six menu items
-/// (Control > Play, Pause, Stop, Delete, Refresh and File > Save to WAV).
-/// An empty optional leaves that control as it is.
+/// What one moment does to the seven toolbar buttons and the six menu items
+/// that follow the program's state. An empty optional leaves that control as it is.
 struct ControlStates {
-  std::optional<bool> play, pause, stop, del, refresh, open, save;
-  std::optional<std::array<bool, 6>> menu;  // play, pause, stop, delete, refresh, save
+  // The toolbar buttons.
+  std::optional<bool> playButton, pauseButton, stopButton, deleteButton, refreshButton, openButton,
+      saveButton;
+  // Control > Play, Pause, Stop, Delete, Refresh and File > Save to WAV.
+  std::optional<bool> playItem, pauseItem, stopItem, deleteItem, refreshItem, saveToWavItem;
 
   bool operator==(const ControlStates&) const = default;
 };
@@ -47,5 +52,9 @@ enum class WavMoment {
 
 /// The control states of a WAV Reader or Save to WAV moment on a tab.
 [[nodiscard]] ControlStates WavStatesFor(WavMoment moment, int tab);
+
+/// The control states when a check or deletion starts or ends; `voiceBusy` says
+/// whether the voice is speaking or paused.
+[[nodiscard]] ControlStates WorkerStatesFor(bool running, int tab, bool voiceBusy);
 
 }  // namespace bc

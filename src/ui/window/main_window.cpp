@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -43,57 +42,21 @@ namespace {
 constexpr const char* kTitle = "Brindlecast";
 constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait...";
 
-// Toolbar buttons: id, icon, tooltip.
+// Toolbar buttons: which, icon, tooltip.
 struct ButtonSpec {
-  int id;
+  ToolButton id;
   const char* icon;
   const char* tip;
 };
 constexpr ButtonSpec kButtons[] = {
-    {1087, "tool_open", "Open file"},
-    {1090, "tool_save_wav", "Save to wav file"},
-    {1086, "tool_play", "Play"},
-    {1112, "tool_pause", "Pause/Resume playing"},
-    {1081, "tool_stop", "Stop playing"},
-    {1072, "tool_delete", "Delete selected itmems"},
-    {1073, "tool_refresh", "Refresh content"},
-    {1, "tool_close", "Close window"},
-};
-
-enum ButtonId {
-  kOpenButton = 1087,
-  kSaveButton = 1090,
-  kPlayButton = 1086,
-  kPauseButton = 1112,
-  kStopButton = 1081,
-  kDeleteButton = 1072,
-  kRefreshButton = 1073,
-  kCloseButton = 1,
-};
-
-enum CommandId {
-  kOpenTextFile = 57601,
-  kOpenWavFile = 32813,
-  kPasteClipboard = 32792,
-  kSaveToWav = 57603,
-  kExit = 32793,
-  kPlay = 32782,
-  kPause = 32783,
-  kStop = 32784,
-  kDelete = 32785,
-  kRefresh = 32786,
-  kProperties = 32795,
-  kAlwaysOnTop = 32794,
-  kHideWindow = 32796,
-  kReadEmail = 32812,
-  kReadFile = 32789,
-  kReadClipboard = 32790,
-  kReadWav = 32791,
-  kHelpTopics = 32802,
-  kTipOfTheDay = 32814,
-  kFeedback = 32805,
-  kCheckLatestVersion = 32801,
-  kAbout = 32797,
+    {ToolButton::Open, "tool_open", "Open file"},
+    {ToolButton::Save, "tool_save_wav", "Save to wav file"},
+    {ToolButton::Play, "tool_play", "Play"},
+    {ToolButton::Pause, "tool_pause", "Pause/Resume playing"},
+    {ToolButton::Stop, "tool_stop", "Stop playing"},
+    {ToolButton::Delete, "tool_delete", "Delete selected itmems"},
+    {ToolButton::Refresh, "tool_refresh", "Refresh content"},
+    {ToolButton::Close, "tool_close", "Close window"},
 };
 
 // What the Properties command asks of the window.
@@ -183,7 +146,6 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   ConnectSignals();
   Apply(StatesFor(Situation::TabSelected, kEmailTab, HasSelection()));
   Apply(Situation::Initialised);  // last: Play is on once the window is ready
-  actions_[kPlay]->setEnabled(true);
 
   controller_->Start();
   announcer_->SetWindowReady(true);
@@ -202,17 +164,18 @@ void MainWindow::BuildToolbar(QWidget* parent) {
   row->setSpacing(1);
   for (const ButtonSpec& entry : kButtons) {
     auto* button = new CIconButton(bar);
-    button->setObjectName(QStringLiteral("button%1").arg(entry.id));
+    button->setObjectName(QString::fromLatin1(ObjectName(entry.id)));
     const QIcon icon = EmbeddedIcon(QString::fromLatin1(entry.icon));
     button->AssignIcons(icon, icon, 20, 20);
     button->setToolTip(QString::fromLatin1(entry.tip));
     // Orca reads the name, not the tooltip; the tooltip's typo stays on screen only.
-    button->setAccessibleName(entry.id == kDeleteButton ? QStringLiteral("Delete selected items")
-                                                        : button->toolTip());
+    button->setAccessibleName(entry.id == ToolButton::Delete
+                                  ? QStringLiteral("Delete selected items")
+                                  : button->toolTip());
     button->setFocusPolicy(Qt::TabFocus);  // Tab reaches the toolbar; Space presses
     buttons_[entry.id] = button;
     // The separators stand after Save, after Stop and after Close.
-    if (entry.id == kPlayButton || entry.id == kDeleteButton) {
+    if (entry.id == ToolButton::Play || entry.id == ToolButton::Delete) {
       row->addWidget(Separator(bar));
     }
     row->addWidget(button);
@@ -221,37 +184,35 @@ void MainWindow::BuildToolbar(QWidget* parent) {
   row->addStretch(1);
   static_cast<QVBoxLayout*>(parent->layout())->addWidget(bar);
 
-  connect(buttons_[kOpenButton], &QToolButton::clicked, this, [this] {
+  connect(buttons_[ToolButton::Open], &QToolButton::clicked, this, [this] {
     if (CurrentTab() == kTextTab) {
       OpenTextFile();
     } else if (CurrentTab() == kWavTab) {
       OpenWavFile();
     }
   });
-  connect(buttons_[kPlayButton], &QToolButton::clicked, this, &MainWindow::Play);
-  connect(buttons_[kPauseButton], &QToolButton::clicked, this, &MainWindow::Pause);
-  connect(buttons_[kStopButton], &QToolButton::clicked, this, &MainWindow::Stop);
-  connect(buttons_[kDeleteButton], &QToolButton::clicked, this, &MainWindow::Delete);
-  connect(buttons_[kRefreshButton], &QToolButton::clicked, this, &MainWindow::Refresh);
-  connect(buttons_[kCloseButton], &QToolButton::clicked, this, &QWidget::hide);
-  connect(buttons_[kSaveButton], &QToolButton::clicked, this, [this] {
+  connect(buttons_[ToolButton::Play], &QToolButton::clicked, this, &MainWindow::Play);
+  connect(buttons_[ToolButton::Pause], &QToolButton::clicked, this, &MainWindow::Pause);
+  connect(buttons_[ToolButton::Stop], &QToolButton::clicked, this, &MainWindow::Stop);
+  connect(buttons_[ToolButton::Delete], &QToolButton::clicked, this, &MainWindow::Delete);
+  connect(buttons_[ToolButton::Refresh], &QToolButton::clicked, this, &MainWindow::Refresh);
+  connect(buttons_[ToolButton::Close], &QToolButton::clicked, this, &QWidget::hide);
+  connect(buttons_[ToolButton::Save], &QToolButton::clicked, this, [this] {
     Apply(WavStatesFor(WavMoment::SaveButton, CurrentTab()));
     SaveToWav();
   });
 }
 
-QAction* MainWindow::AddAction(QMenu* menu, const char* text, int id, void (MainWindow::*slot)(),
-                               const QKeySequence& shortcut) {
+QAction* MainWindow::AddAction(QMenu* menu, const char* text, Command id,
+                               void (MainWindow::*slot)(), const QKeySequence& shortcut) {
   auto* action = menu->addAction(QString::fromLatin1(text));
-  action->setObjectName(QStringLiteral("action%1").arg(id));
+  action->setObjectName(QString::fromLatin1(ObjectName(id)));
   if (!shortcut.isEmpty()) {
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
   }
   if (slot) {
     connect(action, &QAction::triggered, this, slot);
-  } else {
-    action->setEnabled(false);  // comes with the WAV Reader, tips and the update check
   }
   actions_[id] = action;
   return action;
@@ -260,65 +221,65 @@ QAction* MainWindow::AddAction(QMenu* menu, const char* text, int id, void (Main
 void MainWindow::BuildMenus() {
   using K = QKeySequence;
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  AddAction(file, "&Open Text File", kOpenTextFile, &MainWindow::OpenTextFile,
+  AddAction(file, "&Open Text File", Command::OpenTextFile, &MainWindow::OpenTextFile,
             K(Qt::CTRL | Qt::Key_O));
-  AddAction(file, "Open &WAV File", kOpenWavFile, &MainWindow::OpenWavFile,
+  AddAction(file, "Open &WAV File", Command::OpenWavFile, &MainWindow::OpenWavFile,
             K(Qt::CTRL | Qt::Key_W));
-  AddAction(file, "Paste &Clipboard", kPasteClipboard, &MainWindow::PasteClipboard,
+  AddAction(file, "Paste &Clipboard", Command::PasteClipboard, &MainWindow::PasteClipboard,
             K(Qt::CTRL | Qt::Key_V));
   file->addSeparator();
-  AddAction(file, "&Save to WAV", kSaveToWav, &MainWindow::SaveToWav, K(Qt::CTRL | Qt::Key_S));
+  AddAction(file, "&Save to WAV", Command::SaveToWav, &MainWindow::SaveToWav,
+            K(Qt::CTRL | Qt::Key_S));
   file->addSeparator();
-  AddAction(file, "E&xit", kExit, nullptr);
-  connect(actions_[kExit], &QAction::triggered, this, [this] { Exit(); });
-  actions_[kExit]->setEnabled(true);
+  AddAction(file, "E&xit", Command::Exit, nullptr);
+  connect(actions_[Command::Exit], &QAction::triggered, this, [this] { Exit(); });
 
   QMenu* control = menuBar()->addMenu(QStringLiteral("&Control"));
-  AddAction(control, "&Play", kPlay, &MainWindow::Play, K(Qt::CTRL | Qt::Key_P));
-  AddAction(control, "Pa&use", kPause, &MainWindow::Pause, K(Qt::CTRL | Qt::Key_U));
-  AddAction(control, "S&top", kStop, &MainWindow::Stop, K(Qt::CTRL | Qt::Key_T));
+  AddAction(control, "&Play", Command::Play, &MainWindow::Play, K(Qt::CTRL | Qt::Key_P));
+  AddAction(control, "Pa&use", Command::Pause, &MainWindow::Pause, K(Qt::CTRL | Qt::Key_U));
+  AddAction(control, "S&top", Command::Stop, &MainWindow::Stop, K(Qt::CTRL | Qt::Key_T));
   control->addSeparator();
-  AddAction(control, "&Delete", kDelete, &MainWindow::Delete);
-  AddAction(control, "Re&fresh", kRefresh, &MainWindow::Refresh, K(Qt::Key_F5));
+  AddAction(control, "&Delete", Command::Delete, &MainWindow::Delete);
+  AddAction(control, "Re&fresh", Command::Refresh, &MainWindow::Refresh, K(Qt::Key_F5));
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-  AddAction(view, "P&roperties...", kProperties, &MainWindow::Properties, K(Qt::CTRL | Qt::Key_R));
-  AddAction(view, "A&lways on Top", kAlwaysOnTop, &MainWindow::ToggleAlwaysOnTop,
+  AddAction(view, "P&roperties...", Command::Properties, &MainWindow::Properties,
+            K(Qt::CTRL | Qt::Key_R));
+  AddAction(view, "A&lways on Top", Command::AlwaysOnTop, &MainWindow::ToggleAlwaysOnTop,
             K(Qt::CTRL | Qt::Key_L))
       ->setCheckable(true);
   view->addSeparator();
-  AddAction(view, "&Hide Window", kHideWindow, &MainWindow::HideWindow, K(Qt::CTRL | Qt::Key_H));
+  AddAction(view, "&Hide Window", Command::HideWindow, &MainWindow::HideWindow,
+            K(Qt::CTRL | Qt::Key_H));
 
   QMenu* read = menuBar()->addMenu(QStringLiteral("&Read"));
-  AddAction(read, "Read &Email", kReadEmail, &MainWindow::ReadEmail, K(Qt::CTRL | Qt::Key_E));
-  AddAction(read, "Read &File...", kReadFile, &MainWindow::ReadFile);
-  AddAction(read, "Read Clip&board", kReadClipboard, &MainWindow::ReadClipboard);
+  AddAction(read, "Read &Email", Command::ReadEmail, &MainWindow::ReadEmail,
+            K(Qt::CTRL | Qt::Key_E));
+  AddAction(read, "Read &File...", Command::ReadFile, &MainWindow::ReadFile);
+  AddAction(read, "Read Clip&board", Command::ReadClipboard, &MainWindow::ReadClipboard);
   read->addSeparator();
-  AddAction(read, "Read WA&V...", kReadWav, &MainWindow::ReadWav);
+  AddAction(read, "Read WA&V...", Command::ReadWav, &MainWindow::ReadWav);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  AddAction(help, "&Help Topics", kHelpTopics, nullptr, K(Qt::Key_F1));
-  connect(actions_[kHelpTopics], &QAction::triggered, this, [this] {
+  AddAction(help, "&Help Topics", Command::HelpTopics, nullptr, K(Qt::Key_F1));
+  connect(actions_[Command::HelpTopics], &QAction::triggered, this, [this] {
     Stop();
     HelpTopics();
   });
-  actions_[kHelpTopics]->setEnabled(true);
   help->addSeparator();
-  AddAction(help, "Tip of the Day...", kTipOfTheDay, &MainWindow::TipOfTheDay);
-  AddAction(help, "&Feedback and Support", kFeedback, &MainWindow::FeedbackAndSupport);
-  AddAction(help, "&Check Latest Version", kCheckLatestVersion, nullptr);
-  connect(actions_[kCheckLatestVersion], &QAction::triggered, this, [this] {
+  AddAction(help, "Tip of the Day...", Command::TipOfTheDay, &MainWindow::TipOfTheDay);
+  AddAction(help, "&Feedback and Support", Command::Feedback, &MainWindow::FeedbackAndSupport);
+  AddAction(help, "&Check Latest Version", Command::CheckLatestVersion, nullptr);
+  connect(actions_[Command::CheckLatestVersion], &QAction::triggered, this, [this] {
     Stop();
     CheckLatestVersion();
   });
-  actions_[kCheckLatestVersion]->setEnabled(true);
   help->addSeparator();
-  AddAction(help, "About &Brindlecast", kAbout, nullptr, K(Qt::CTRL | Qt::Key_M));
-  connect(actions_[kAbout], &QAction::triggered, this, [this] {
+  AddAction(help, "About &Brindlecast", Command::About, nullptr, K(Qt::CTRL | Qt::Key_M));
+  connect(actions_[Command::About], &QAction::triggered, this, [this] {
     Stop();
     About();
   });
-  actions_[kAbout]->setEnabled(true);
 }
 
 void MainWindow::BuildTabs() {
@@ -359,12 +320,12 @@ void MainWindow::ConnectSignals() {
   connect(tray_, &TrayIcon::ExitRequested, this, [this] { Exit(); });
 }
 
-CIconButton* MainWindow::button(int id) const {
+CIconButton* MainWindow::button(ToolButton id) const {
   auto it = buttons_.find(id);
   return it == buttons_.end() ? nullptr : it->second;
 }
 
-QAction* MainWindow::action(int id) const {
+QAction* MainWindow::action(Command id) const {
   auto it = actions_.find(id);
   return it == actions_.end() ? nullptr : it->second;
 }
@@ -388,27 +349,29 @@ void MainWindow::ShowTab(int tab) {
 }
 
 void MainWindow::Apply(const ControlStates& s) {
-  auto set = [this](int id, const std::optional<bool>& on) {
+  auto setButton = [this](ToolButton id, const std::optional<bool>& on) {
     if (on) {
       buttons_[id]->setEnabled(*on);
     }
   };
-  set(kPlayButton, s.play);
-  set(kPauseButton, s.pause);
-  set(kStopButton, s.stop);
-  set(kDeleteButton, s.del);
-  set(kRefreshButton, s.refresh);
-  set(kOpenButton, s.open);
-  set(kSaveButton, s.save);
-  if (s.menu) {
-    const auto& m = *s.menu;
-    actions_[kPlay]->setEnabled(m[0]);
-    actions_[kPause]->setEnabled(m[1]);
-    actions_[kStop]->setEnabled(m[2]);
-    actions_[kDelete]->setEnabled(m[3]);
-    actions_[kRefresh]->setEnabled(m[4]);
-    actions_[kSaveToWav]->setEnabled(m[5]);
-  }
+  auto setItem = [this](Command id, const std::optional<bool>& on) {
+    if (on) {
+      actions_[id]->setEnabled(*on);
+    }
+  };
+  setButton(ToolButton::Play, s.playButton);
+  setButton(ToolButton::Pause, s.pauseButton);
+  setButton(ToolButton::Stop, s.stopButton);
+  setButton(ToolButton::Delete, s.deleteButton);
+  setButton(ToolButton::Refresh, s.refreshButton);
+  setButton(ToolButton::Open, s.openButton);
+  setButton(ToolButton::Save, s.saveButton);
+  setItem(Command::Play, s.playItem);
+  setItem(Command::Pause, s.pauseItem);
+  setItem(Command::Stop, s.stopItem);
+  setItem(Command::Delete, s.deleteItem);
+  setItem(Command::Refresh, s.refreshItem);
+  setItem(Command::SaveToWav, s.saveToWavItem);
 }
 
 void MainWindow::Apply(Situation situation) {
@@ -494,8 +457,7 @@ void MainWindow::Pause() {
 void MainWindow::ReadEmail() {
   Stop();
   ShowTab(kEmailTab);
-  Apply(ControlStates{false, true, true, false, false, false, false,
-                      std::array<bool, 6>{false, true, true, false, false, false}});
+  Apply(Situation::ReadEmailStarted);
   controller_->SetBusy(true);
   if (announcer_->ReadEmail(settings_.options, settings_.accounts)) {
     Apply(Situation::PlayStarted);
@@ -525,7 +487,7 @@ void MainWindow::CheckEmails() {
 }
 
 void MainWindow::ToggleAlwaysOnTop() {
-  QAction* item = actions_[kAlwaysOnTop];
+  QAction* item = actions_[Command::AlwaysOnTop];
   const bool wasOnTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
   const bool visible = isVisible();
   setWindowFlag(Qt::WindowStaysOnTopHint, !wasOnTop);
@@ -557,8 +519,7 @@ void MainWindow::OpenTextFile() {
     return;
   }
   textPage_->FocusText();
-  Apply(ControlStates{true, false, false, false, false, true, true,
-                      std::array<bool, 6>{true, false, false, false, false, true}});
+  Apply(Situation::TextFileOpened);
   ShowTab(kTextTab);
 }
 
@@ -577,9 +538,7 @@ void MainWindow::PasteClipboard() {
   Stop();
   clipboardPage_->Paste(prompt_);
   ShowTab(kClipboardTab);
-  Apply(ControlStates{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                      std::nullopt, std::nullopt,
-                      std::array<bool, 6>{true, false, false, false, false, true}});
+  Apply(Situation::ClipboardPasted);
 }
 
 void MainWindow::ReadClipboard() {
@@ -587,15 +546,14 @@ void MainWindow::ReadClipboard() {
   Stop();
   PasteClipboard();
   if (ClipboardReaderPage::ClipboardHasText()) {
-    Apply(ControlStates{true, false, false, false, false, false, true,
-                        std::array<bool, 6>{true, false, false, false, false, true}});
+    Apply(Situation::ClipboardToRead);
     Play();
   }
 }
 
 void MainWindow::Properties() {
   PropertiesBridge host(*this, store_);
-  RunPropertiesCommand(this, settings_, host, store_, *speech_, prompt_);
+  properties_.Run(this, settings_, host, store_, *speech_, prompt_);
 }
 
 void MainWindow::HelpTopics() {
@@ -665,8 +623,6 @@ void MainWindow::OnTabChanged(int tab) {
   }
   ResumeIfPaused();
   Stop();
-  buttons_[kPauseButton]->setEnabled(false);
-  buttons_[kStopButton]->setEnabled(false);
   Apply(StatesFor(Situation::TabSelected, tab, HasSelection()));
   if (tab == kTextTab && textPage_->IsEmpty()) {
     OpenTextFile();
@@ -842,13 +798,7 @@ void MainWindow::PassFinished(int /*largestMailbox*/) {
 }
 
 void MainWindow::SetWorkerRunning(bool running) {
-  buttons_[kDeleteButton]->setEnabled(!running && CurrentTab() == kEmailTab);
-  buttons_[kRefreshButton]->setEnabled(!running);
-  if (!running && !IsVoiceBusy()) {
-    // A pass that spoke nothing sends no SpeakingFinished to turn Play back on.
-    buttons_[kPlayButton]->setEnabled(true);
-    actions_[kPlay]->setEnabled(true);
-  }
+  Apply(WorkerStatesFor(running, CurrentTab(), IsVoiceBusy()));
   tray_->SetWorkerRunning(running);
 }
 
@@ -867,15 +817,7 @@ void MainWindow::NoAccountConfigured(Settings& /*settings*/) {
 
 void MainWindow::ShowSuspended(bool suspended) {
   StopAndClear();
-  // The property sheets close as if their close box was pressed.
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    auto* dialog = qobject_cast<QDialog*>(widget);
-    if (dialog && dialog->isVisible() &&
-        (dialog->windowTitle() == QStringLiteral("Brindlecast Properties") ||
-         dialog->windowTitle() == QStringLiteral("Account Properties"))) {
-      dialog->reject();
-    }
-  }
+  properties_.CloseSheets();
   hide();
   tray_->SetSuspended(suspended);
 }

@@ -8,6 +8,8 @@
 #include "app/mail_view.h"
 #include "config/clock.h"
 #include "config/settings.h"
+#include "ui/props/properties_command.h"
+#include "ui/window/commands.h"
 #include "ui/window/control_states.h"
 #include "ui/window/qt_prompt.h"
 
@@ -97,8 +99,8 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] TrayIcon& tray() { return *tray_; }
   [[nodiscard]] NoticeWindows& notices() { return *notices_; }
   [[nodiscard]] UpdateCheck& updateCheck() { return *updateCheck_; }
-  [[nodiscard]] CIconButton* button(int id) const;
-  [[nodiscard]] QAction* action(int id) const;
+  [[nodiscard]] CIconButton* button(ToolButton id) const;
+  [[nodiscard]] QAction* action(Command id) const;
   [[nodiscard]] int CurrentTab() const;
   /// Shows a tab without the tab-change handling (as the commands do).
   void ShowTab(int tab);
@@ -141,7 +143,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void StopAndClear();
   void ResumeIfPaused();
   bool HasSelection() const;
-  QAction* AddAction(QMenu* menu, const char* text, int id, void (MainWindow::*slot)(),
+  QAction* AddAction(QMenu* menu, const char* text, Command id, void (MainWindow::*slot)(),
                      const QKeySequence& shortcut = {});
 
   SettingsStore& store_;
@@ -164,10 +166,10 @@ class MainWindow final : public QMainWindow, public MailView {
   ClipboardReaderPage* clipboardPage_ = nullptr;
   WavReaderPage* wavPage_ = nullptr;
   bool silentAudio_ = false;
-  std::map<int, CIconButton*> buttons_;
-  std::map<int, QAction*> actions_;
+  std::map<ToolButton, CIconButton*> buttons_;
+  std::map<Command, QAction*> actions_;
   bool handlingTabs_ = true;  // off while a command shows a tab itself
-  bool propertiesOpen_ = false;
+  PropertiesCommand properties_;
   bool exiting_ = false;
 };
 

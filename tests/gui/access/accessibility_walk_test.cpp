@@ -194,7 +194,7 @@ TEST(AccessibilityWalk, PropertySheetsAndTheirDialogs) {
     return static_cast<int>(QDialog::Rejected);
   };
   PropsContext context{f.prompt, f.store, f.voices, walk};
-  RunPropertiesCommand(nullptr, settings, host, context);
+  PropertiesCommand().Run(nullptr, settings, host, context);
   EXPECT_EQ(seen.join(QStringLiteral(", ")).toStdString(),
             "Brindlecast Properties, Account Properties, Sender Information, Envelope Options, "
             "Email Speech Options");

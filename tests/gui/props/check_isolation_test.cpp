@@ -72,7 +72,7 @@ TEST(CheckIsolationTest, EditsMadeWhileAPassRunsNeverReachThatPass) {
         test::Type(d, "passwordEdit", "bob-pw");
         test::Ok(d);
       });
-  RunPropertiesCommand(nullptr, settings, host, f.context);
+  PropertiesCommand().Run(nullptr, settings, host, f.context);
   ASSERT_TRUE(f.script.Done());
   ASSERT_EQ(settings.accounts.size(), 2u);
   EXPECT_EQ(settings.accounts[0].Passwd, "new-pw");

@@ -57,11 +57,12 @@ class PropertiesCommandTest : public ::testing::Test {
  protected:
   PropertiesCommandTest() { host.settings = &settings; }
 
-  void Run() { RunPropertiesCommand(nullptr, settings, host, f.context); }
+  void Run() { command.Run(nullptr, settings, host, f.context); }
 
   QComboBox* Combo(QDialog& d, const char* name) { return test::Find<QComboBox>(d, name); }
 
   test::PropsFixture f;
+  PropertiesCommand command;
   Settings settings;
   RecordingHost host;
 };
@@ -304,13 +305,13 @@ TEST_F(PropertiesCommandTest, AccountChangesComeBackEvenAfterCancel) {
 
 TEST_F(PropertiesCommandTest, OnlyOneSheetRunsAtATime) {
   f.script.Then([this](QDialog& d) {
-    EXPECT_TRUE(PropertiesSheetOpen());
+    EXPECT_TRUE(command.SheetOpen());
     Run();  // from the tray menu while the sheet is open
     test::Cancel(d);
   });
   Run();
   EXPECT_EQ(f.script.shown, 1);
-  EXPECT_FALSE(PropertiesSheetOpen());
+  EXPECT_FALSE(command.SheetOpen());
   EXPECT_EQ(host.calls,
             (Calls{"StopSpeech", "SetBusy(1)", "StopSpeech", "SetBusy(1)", "RebuildList"}));
 }
@@ -328,6 +329,30 @@ TEST_F(PropertiesCommandTest, TheProgramsRunnerShowsTheSheetModally) {
   Run();
   EXPECT_TRUE(seen);
   EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "SaveSettings"), host.calls.end());
+}
+
+// Suspend closes the sheet and the account sheet opened from it, as Cancel would.
+TEST_F(PropertiesCommandTest, CloseSheetsEndsTheSheetAndTheSheetsOpenedFromIt) {
+  f.context.runDialog = ExecDialogRunner();
+  QString inner;
+  QTimer::singleShot(0, [&] {
+    auto* sheet = qobject_cast<PropertySheet*>(QApplication::activeModalWidget());
+    ASSERT_NE(sheet, nullptr);
+    auto* tree = sheet->findChild<QTreeWidget*>(QStringLiteral("accountTree"));
+    tree->setCurrentItem(tree->topLevelItem(0));
+    QTimer::singleShot(0, [&] {
+      if (auto* top = qobject_cast<PropertySheet*>(QApplication::activeModalWidget())) {
+        inner = top->windowTitle();
+      }
+      command.CloseSheets();
+    });
+    test::Click(*sheet, "addButton");
+  });
+  Run();
+  EXPECT_EQ(inner, QStringLiteral("Account Properties"));
+  EXPECT_FALSE(command.SheetOpen());
+  EXPECT_TRUE(settings.accounts.empty());
+  EXPECT_EQ(std::find(host.calls.begin(), host.calls.end(), "SaveSettings"), host.calls.end());
 }
 
 }  // namespace

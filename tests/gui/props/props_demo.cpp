@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
   };
   NoHost host;
   const bc::PropsContext context{prompt, store, voices, runner};
-  bc::RunPropertiesCommand(nullptr, settings, host, context);
+  bc::PropertiesCommand().Run(nullptr, settings, host, context);
 
   bc::CSpeechOptionsDlg speech(settings.options, false, prompt, voices);
   Save(speech, folder, QStringLiteral("Email_Speech_Options"));

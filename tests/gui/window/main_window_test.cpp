@@ -50,7 +50,7 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
 // The control-state table of the main window, row by row as the program's
 // description gives it: Play, Pause, Stop, Delete, Refresh, Open, Save, then the
 // menu's Play, Pause, Stop, Delete, Refresh, Save. '1' on, '0' off, 's' on when
-// a row is selected, '-' unchanged (a lone "-" for the whole menu).
+// a row is selected, '-' unchanged.
 TEST(ControlStatesTable, EveryRowAsDescribed) {
   struct Row {
     Situation situation;
@@ -60,7 +60,7 @@ TEST(ControlStatesTable, EveryRowAsDescribed) {
   };
   const std::vector<int> all{kEmailTab, kTextTab, kClipboardTab, kWavTab};
   const Row rows[] = {
-      {Situation::Initialised, all, "100--00", "-"},
+      {Situation::Initialised, all, "100--00", "1-----"},
       {Situation::PlayStarted, {kEmailTab, kTextTab, kClipboardTab}, "0110-00", "011000"},
       {Situation::PlayStarted, {kWavTab}, "0010-00", "001000"},
       {Situation::SpeakingStarted, all, "0110000", "011000"},
@@ -79,6 +79,10 @@ TEST(ControlStatesTable, EveryRowAsDescribed) {
       {Situation::TabSelected, {kTextTab}, "1000011", "100001"},
       {Situation::TabSelected, {kClipboardTab}, "1000001", "100001"},
       {Situation::TabSelected, {kWavTab}, "1000010", "100000"},
+      {Situation::ReadEmailStarted, all, "0110000", "011000"},
+      {Situation::TextFileOpened, all, "1000011", "100001"},
+      {Situation::ClipboardPasted, all, "-------", "100001"},
+      {Situation::ClipboardToRead, all, "1000001", "100001"},
   };
   const auto state = [](char c, bool sel) -> std::optional<bool> {
     if (c == '-') {
@@ -90,20 +94,18 @@ TEST(ControlStatesTable, EveryRowAsDescribed) {
     for (const int tab : row.tabs) {
       for (const bool sel : {false, true}) {
         const ControlStates got = StatesFor(row.situation, tab, sel);
-        const std::optional<bool> buttons[] = {got.play,    got.pause, got.stop, got.del,
-                                               got.refresh, got.open,  got.save};
+        const std::optional<bool> buttons[] = {got.playButton,   got.pauseButton,   got.stopButton,
+                                               got.deleteButton, got.refreshButton, got.openButton,
+                                               got.saveButton};
+        const std::optional<bool> items[] = {got.playItem,   got.pauseItem,   got.stopItem,
+                                             got.deleteItem, got.refreshItem, got.saveToWavItem};
         for (int i = 0; i < 7; ++i) {
           EXPECT_EQ(buttons[i], state(row.buttons[i], sel))
               << "situation " << static_cast<int>(row.situation) << " tab " << tab << " sel " << sel
               << " button " << i;
         }
-        if (row.menu == std::string("-")) {
-          EXPECT_FALSE(got.menu.has_value());
-          continue;
-        }
-        ASSERT_TRUE(got.menu.has_value());
         for (int i = 0; i < 6; ++i) {
-          EXPECT_EQ((*got.menu)[static_cast<size_t>(i)], *state(row.menu[i], sel))
+          EXPECT_EQ(items[i], state(row.menu[i], sel))
               << "situation " << static_cast<int>(row.situation) << " tab " << tab << " sel " << sel
               << " menu " << i;
         }
@@ -143,8 +145,8 @@ class MainWindowTest : public ::testing::Test {
     window_.reset();
   }
 
-  bool Enabled(int buttonId) { return window_->button(buttonId)->isEnabled(); }
-  bool MenuEnabled(int actionId) { return window_->action(actionId)->isEnabled(); }
+  bool Enabled(ToolButton button) { return window_->button(button)->isEnabled(); }
+  bool MenuEnabled(Command command) { return window_->action(command)->isEnabled(); }
 
   void CheckMail() {
     window_->Refresh();
@@ -163,13 +165,31 @@ TEST_F(MainWindowTest, StartsOnTheEmailTabWithPlayOnly) {
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
   EXPECT_EQ(window_->CurrentTab(), kEmailTab);
   EXPECT_EQ(window_->tabs().tabText(2), QStringLiteral(" Clipboard Reader "));
-  EXPECT_TRUE(Enabled(1086));  // Play
-  EXPECT_TRUE(MenuEnabled(32782));
-  EXPECT_FALSE(Enabled(1112));  // Pause
-  EXPECT_FALSE(Enabled(1081));  // Stop
-  EXPECT_FALSE(Enabled(1087));  // Open
-  EXPECT_EQ(window_->button(1072)->toolTip(), QStringLiteral("Delete selected itmems"));
-  EXPECT_EQ(window_->action(32782)->text(), QStringLiteral("&Play"));  // the shortcut is its own
+  EXPECT_TRUE(Enabled(ToolButton::Play));
+  EXPECT_TRUE(MenuEnabled(Command::Play));
+  EXPECT_FALSE(Enabled(ToolButton::Pause));
+  EXPECT_FALSE(Enabled(ToolButton::Stop));
+  EXPECT_FALSE(Enabled(ToolButton::Open));
+  EXPECT_EQ(window_->button(ToolButton::Delete)->toolTip(),
+            QStringLiteral("Delete selected itmems"));
+  EXPECT_EQ(window_->action(Command::Play)->text(),
+            QStringLiteral("&Play"));  // the shortcut is its own
+}
+
+TEST_F(MainWindowTest, ControlsAreFoundByTheirNames) {
+  const std::pair<ToolButton, const char*> buttons[] = {{ToolButton::Play, "playButton"},
+                                                        {ToolButton::Delete, "deleteButton"},
+                                                        {ToolButton::Close, "closeButton"}};
+  for (const auto& [id, name] : buttons) {
+    EXPECT_EQ(window_->findChild<CIconButton*>(QString::fromLatin1(name)), window_->button(id))
+        << name;
+  }
+  const std::pair<Command, const char*> actions[] = {{Command::Play, "playAction"},
+                                                     {Command::Delete, "deleteAction"},
+                                                     {Command::SaveToWav, "saveToWavAction"}};
+  for (const auto& [id, name] : actions) {
+    EXPECT_EQ(window_->findChild<QAction*>(QString::fromLatin1(name)), window_->action(id)) << name;
+  }
 }
 
 TEST_F(MainWindowTest, CloseEscapeAndMinimiseOnlyHide) {
@@ -191,13 +211,13 @@ TEST_F(MainWindowTest, RefreshListsTheMailboxAndPlayReadsTheSelection) {
   window_->announcer().Stop();
   window_->emailList().SelectOnly(1);
   window_->Play();
-  EXPECT_FALSE(Enabled(1086));
-  EXPECT_TRUE(Enabled(1112));
-  EXPECT_TRUE(Enabled(1081));
+  EXPECT_FALSE(Enabled(ToolButton::Play));
+  EXPECT_TRUE(Enabled(ToolButton::Pause));
+  EXPECT_TRUE(Enabled(ToolButton::Stop));
   EXPECT_EQ(window_->announcer().ReadIdQueue(), std::vector<std::string>{"65536"});
   window_->Stop();
-  EXPECT_TRUE(Enabled(1086));
-  EXPECT_FALSE(Enabled(1081));
+  EXPECT_TRUE(Enabled(ToolButton::Play));
+  EXPECT_FALSE(Enabled(ToolButton::Stop));
   EXPECT_TRUE(window_->announcer().ReadQueue().empty());
 }
 
@@ -239,15 +259,15 @@ TEST_F(MainWindowTest, APassThatSpeaksNothingLeavesPlayOn) {
   window_->settings().options.NotificationMethod = 2;  // silently
   CheckMail();
   EXPECT_FALSE(window_->IsVoiceBusy());
-  EXPECT_TRUE(Enabled(1086));
-  EXPECT_TRUE(MenuEnabled(32782));
+  EXPECT_TRUE(Enabled(ToolButton::Play));
+  EXPECT_TRUE(MenuEnabled(Command::Play));
 }
 
 TEST_F(MainWindowTest, DeleteActsOnlyOnTheEmailReaderPage) {
   window_->ShowTab(kClipboardTab);
   CheckMail();
   window_->emailList().SelectOnly(0);
-  EXPECT_FALSE(Enabled(1072));
+  EXPECT_FALSE(Enabled(ToolButton::Delete));
   window_->Delete();
   EXPECT_TRUE(prompt_.questions.empty());
 }
@@ -283,7 +303,7 @@ TEST_F(MainWindowTest, CtrlVInTheClipboardBoxRunsPasteClipboard) {
 TEST_F(MainWindowTest, TabChangesFollowTheirRules) {
   window_->tabs().setCurrentIndex(kTextTab);  // empty text: the open dialog comes up
   EXPECT_EQ(prompt_.fileRequests.size(), 1u);
-  EXPECT_TRUE(Enabled(1087));  // Open on the Text Reader
+  EXPECT_TRUE(Enabled(ToolButton::Open));  // Open on the Text Reader
   QApplication::clipboard()->setText(QStringLiteral("pasted text"));
   window_->tabs().setCurrentIndex(kClipboardTab);
   EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("pasted text"));
@@ -291,11 +311,11 @@ TEST_F(MainWindowTest, TabChangesFollowTheirRules) {
   window_->tabs().setCurrentIndex(kEmailTab);
   window_->tabs().setCurrentIndex(kClipboardTab);  // pasted again: the edit is gone
   EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("pasted text"));
-  EXPECT_FALSE(Enabled(1087));
+  EXPECT_FALSE(Enabled(ToolButton::Open));
 }
 
 TEST_F(MainWindowTest, AlwaysOnTopTwiceReturnsToNormal) {
-  QAction* onTop = window_->action(32794);
+  QAction* onTop = window_->action(Command::AlwaysOnTop);
   onTop->trigger();
   EXPECT_TRUE(onTop->isChecked());
   EXPECT_TRUE(window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));

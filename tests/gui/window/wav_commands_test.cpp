@@ -29,8 +29,6 @@ namespace {
 
 using test::FakeTransport;
 
-enum : int { kPlayButton = 1086, kOpenButton = 1087, kSaveMenu = 57603 };
-
 std::string Message(int n, const char* subject) {
   return "+OK\r\nFrom: Sender " + std::to_string(n) + " <s@example.com>\r\nSubject: " + subject +
          "\r\nMessage-ID: <" + std::to_string(n) + "@x>\r\n\r\nBody.\r\n.\r\n";
@@ -98,7 +96,7 @@ class WavCommandsTest : public ::testing::Test {
     window_.reset();
   }
 
-  bool Enabled(int buttonId) { return window_->button(buttonId)->isEnabled(); }
+  bool Enabled(ToolButton button) { return window_->button(button)->isEnabled(); }
   int SaveRequests() {
     return static_cast<int>(
         std::count_if(prompt_.fileRequests.begin(), prompt_.fileRequests.end(),
@@ -134,16 +132,16 @@ TEST_F(WavCommandsTest, OpenShowsTheFileAndCancellingReadWavPutsThePromptBack) {
   EXPECT_EQ(page.Path(), wavPath_);
   ASSERT_NE(page.view(), nullptr);
   EXPECT_FALSE(page.view()->IsPlaying());  // opening does not play
-  EXPECT_TRUE(Enabled(kPlayButton));
-  EXPECT_TRUE(Enabled(kOpenButton));
-  EXPECT_FALSE(window_->action(kSaveMenu)->isEnabled());
+  EXPECT_TRUE(Enabled(ToolButton::Play));
+  EXPECT_TRUE(Enabled(ToolButton::Open));
+  EXPECT_FALSE(window_->action(Command::SaveToWav)->isEnabled());
 
   prompt_.chosenFile.clear();
   window_->ReadWav();
   EXPECT_EQ(page.pathBox()->text().toStdString(), kWavPrompt);
   window_->Play();
   EXPECT_FALSE(page.view() && page.view()->IsPlaying());
-  EXPECT_TRUE(Enabled(kPlayButton));
+  EXPECT_TRUE(Enabled(ToolButton::Play));
 }
 
 TEST_F(WavCommandsTest, ReadWavPlaysAndTheEndOfPlaybackRestoresTheButtons) {
@@ -152,12 +150,12 @@ TEST_F(WavCommandsTest, ReadWavPlaysAndTheEndOfPlaybackRestoresTheButtons) {
   CWaveViewCtrl* view = window_->wavPage().view();
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(view->IsPlaying());
-  EXPECT_FALSE(Enabled(kPlayButton));
+  EXPECT_FALSE(Enabled(ToolButton::Play));
   QDeadlineTimer deadline(10000);
-  while (!Enabled(kPlayButton) && !deadline.hasExpired()) {
+  while (!Enabled(ToolButton::Play) && !deadline.hasExpired()) {
     QApplication::processEvents(QEventLoop::AllEvents, 10);
   }
-  EXPECT_TRUE(Enabled(kPlayButton));
+  EXPECT_TRUE(Enabled(ToolButton::Play));
   EXPECT_FALSE(view->IsPlaying());
 }
 
@@ -205,13 +203,13 @@ TEST_F(WavCommandsTest, CtrlSSavesOnlyWhileItsMenuItemIsEnabled) {
   prompt_.chosenFile = wavPath_;
   window_->OpenWavFile();
   prompt_.chosenFile.clear();
-  ASSERT_FALSE(window_->action(kSaveMenu)->isEnabled());
+  ASSERT_FALSE(window_->action(Command::SaveToWav)->isEnabled());
   QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(SaveRequests(), 0);
   // On the Text Reader the item is on, and the same keys ask where to save.
   window_->textPage().SetText(QStringLiteral("Some text."));
   window_->tabs().setCurrentIndex(kTextTab);
-  ASSERT_TRUE(window_->action(kSaveMenu)->isEnabled());
+  ASSERT_TRUE(window_->action(Command::SaveToWav)->isEnabled());
   QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(SaveRequests(), 1);
 }
