@@ -18,18 +18,7 @@ AccountSheet::AccountSheet(const PropsContext& context, std::vector<MailAccount>
 void AccountSheet::FillFrom(int index) {
   const MailAccount& a = accounts_.at(static_cast<size_t>(index));
   server->existingAccount = index;
-  server->server = a.POP3Server;
-  server->port = a.POP3Port;
-  server->remember = a.RememberPasswd;
-  server->password = a.Passwd;  // this session's password, saved only when remembered
-  server->userName = a.UserName;
-  server->alert = a.MailCap;
-  server->capacity = a.MailCapValue;
-  server->unit = a.MailCapUnit;
-  server->percent = a.Perentage;
-  server->security = a.Security;
-  server->caFile = a.CAFile;
-  server->fingerprint = a.CertFingerprint;
+  server->draft = a;  // this session's password, saved only when remembered
   approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
   approved->listText = a.ApproveSender;
   approved->flags[0] = a.ExclusiveApproved;
@@ -42,8 +31,8 @@ void AccountSheet::FillFrom(int index) {
 
 void AccountSheet::FillNew(int index) {
   server->existingAccount = -1;
-  server->remember = true;
-  server->alert = false;
+  server->draft.RememberPasswd = true;
+  server->draft.MailCap = false;
   approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
   for (SenderListPage* page :
        {static_cast<SenderListPage*>(approved), static_cast<SenderListPage*>(blocked),
@@ -54,18 +43,12 @@ void AccountSheet::FillNew(int index) {
 }
 
 void AccountSheet::StoreInto(MailAccount& a) const {
-  a.POP3Server = server->server;
-  a.POP3Port = server->port;
-  a.RememberPasswd = server->remember;
-  a.Passwd = server->password;
-  a.UserName = server->userName;
-  a.MailCap = server->alert;
-  a.MailCapValue = server->capacity;
-  a.MailCapUnit = server->unit;
-  a.Perentage = server->percent;
-  a.Security = server->security;
-  a.CAFile = server->caFile;
-  a.CertFingerprint = server->fingerprint;
+  // The server page carries the whole record; what no page edits stays as it was.
+  const bool incomingAuthentication = a.IncomingAuthentication;
+  const bool checkMark = a.CheckMark;
+  a = server->draft;
+  a.IncomingAuthentication = incomingAuthentication;
+  a.CheckMark = checkMark;
   a.ApproveSender = approved->listText;
   a.ExclusiveApproved = approved->flags[0];
   a.BlockSender = blocked->listText;
