@@ -15,18 +15,18 @@ AccountSheet::AccountSheet(const PropsContext& context, std::vector<MailAccount>
   AddPage(filter, QStringLiteral("Custom Anti-Spam"));
 }
 
+std::array<SenderListPage*, 3> AccountSheet::SenderPages() const {
+  return {approved, blocked, filter};
+}
+
 void AccountSheet::FillFrom(int index) {
   const MailAccount& a = accounts_.at(static_cast<size_t>(index));
   server->existingAccount = index;
   server->draft = a;  // this session's password, saved only when remembered
   approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
-  approved->listText = a.ApproveSender;
-  approved->flags[0] = a.ExclusiveApproved;
-  blocked->listText = a.BlockSender;
-  blocked->flags[0] = a.DeleteBlocked;
-  filter->listText = a.Filter;
-  filter->flags[0] = a.FilterSubject;
-  filter->flags[1] = a.FilterContent;
+  for (SenderListPage* page : SenderPages()) {
+    page->FillFrom(a);
+  }
 }
 
 void AccountSheet::FillNew(int index) {
@@ -34,11 +34,8 @@ void AccountSheet::FillNew(int index) {
   server->draft.RememberPasswd = true;
   server->draft.MailCap = false;
   approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
-  for (SenderListPage* page :
-       {static_cast<SenderListPage*>(approved), static_cast<SenderListPage*>(blocked),
-        static_cast<SenderListPage*>(filter)}) {
-    page->listText.clear();
-    page->flags[0] = page->flags[1] = false;
+  for (SenderListPage* page : SenderPages()) {
+    page->FillFrom(MailAccount{});
   }
 }
 
@@ -49,13 +46,9 @@ void AccountSheet::StoreInto(MailAccount& a) const {
   a = server->draft;
   a.IncomingAuthentication = incomingAuthentication;
   a.CheckMark = checkMark;
-  a.ApproveSender = approved->listText;
-  a.ExclusiveApproved = approved->flags[0];
-  a.BlockSender = blocked->listText;
-  a.DeleteBlocked = blocked->flags[0];
-  a.Filter = filter->listText;
-  a.FilterSubject = filter->flags[0];
-  a.FilterContent = filter->flags[1];
+  for (const SenderListPage* page : SenderPages()) {
+    page->StoreInto(a);
+  }
 }
 
 }  // namespace bc
