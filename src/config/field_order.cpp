@@ -43,46 +43,8 @@ std::array<int, kFieldCount> ReadPositions(FieldSet set, std::string_view orderT
 }
 
 int FieldFlag(const AppOptions& o, FieldSet set, Field field) {
-  if (set == FieldSet::Columns) {
-    switch (field) {
-      case Field::From:
-        return o.From;
-      case Field::Subject:
-        return o.Subject;
-      case Field::Address:
-        return o.Address;
-      case Field::Received:
-        return o.Received;
-      case Field::Size:
-        return o.size;
-      case Field::Account:
-        return o.Account;
-      case Field::Attachment:
-        return o.Attachment;
-      case Field::Content:
-        return 0;
-    }
-    return 0;
-  }
-  switch (field) {
-    case Field::From:
-      return o.SpeakFrom;
-    case Field::Subject:
-      return o.SpeakSubject;
-    case Field::Address:
-      return o.SpeakAddress;
-    case Field::Received:
-      return o.SpeakReceived;
-    case Field::Size:
-      return o.SpeakSize;
-    case Field::Account:
-      return o.SpeakAccount;
-    case Field::Attachment:
-      return o.SpeakAttachment;
-    case Field::Content:
-      return o.SpeakContent;
-  }
-  return 0;
+  int AppOptions::*const member = FlagMember(set, field);
+  return member ? o.*member : 0;
 }
 
 std::vector<Field> OrderedFields(FieldSet set, std::string_view orderText,

@@ -20,21 +20,21 @@ enum class FieldSet { Columns, Speech };
 
 struct FieldInfo {
   Field field;
-  const char* key;         // key in a FieldOrder text
-  const char* columnFlag;  // value name of the column flag, nullptr for Content
-  const char* speechFlag;  // value name of the speech flag
+  const char* key;              // key in a FieldOrder text
+  int AppOptions::*columnFlag;  // the column flag, nullptr for Content
+  int AppOptions::*speechFlag;  // the speech flag
 };
 
 /// The canonical table, in canonical order.
 inline constexpr std::array<FieldInfo, kFieldCount> kFields = {{
-    {Field::From, "from", "From", "SpeakFrom"},
-    {Field::Subject, "subject", "Subject", "SpeakSubject"},
-    {Field::Address, "address", "Address", "SpeakAddress"},
-    {Field::Received, "received", "Received", "SpeakReceived"},
-    {Field::Size, "size", "size", "SpeakSize"},
-    {Field::Account, "account", "Account", "SpeakAccount"},
-    {Field::Attachment, "attachment", "Attachment", "SpeakAttachment"},
-    {Field::Content, "content", nullptr, "SpeakContent"},
+    {Field::From, "from", &AppOptions::From, &AppOptions::SpeakFrom},
+    {Field::Subject, "subject", &AppOptions::Subject, &AppOptions::SpeakSubject},
+    {Field::Address, "address", &AppOptions::Address, &AppOptions::SpeakAddress},
+    {Field::Received, "received", &AppOptions::Received, &AppOptions::SpeakReceived},
+    {Field::Size, "size", &AppOptions::size, &AppOptions::SpeakSize},
+    {Field::Account, "account", &AppOptions::Account, &AppOptions::SpeakAccount},
+    {Field::Attachment, "attachment", &AppOptions::Attachment, &AppOptions::SpeakAttachment},
+    {Field::Content, "content", nullptr, &AppOptions::SpeakContent},
 }};
 
 /// Number of fields in a set: 7 columns, 8 spoken fields.
@@ -61,6 +61,12 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFields = {{
 /// The positions of every field of the set read from a FieldOrder text (-1 for a
 /// missing key), indexed by Field.
 [[nodiscard]] std::array<int, kFieldCount> ReadPositions(FieldSet set, std::string_view orderText);
+
+/// The member holding the column (Columns) or speech (Speech) flag of a field;
+/// nullptr for Content's column.
+[[nodiscard]] inline int AppOptions::*FlagMember(FieldSet set, Field field) {
+  return set == FieldSet::Columns ? InfoOf(field).columnFlag : InfoOf(field).speechFlag;
+}
 
 /// The column (Columns) or speech (Speech) flag of a field in the options.
 [[nodiscard]] int FieldFlag(const AppOptions& options, FieldSet set, Field field);

@@ -125,11 +125,11 @@ void CPropAccount::Add() {
   // What the user typed survives every showing again.
   std::string server, port = kPop3Port, user, password, percent;
   for (;;) {
-    page->server = server;
-    page->port = port;
-    page->userName = user;
-    page->password = password;
-    page->percent = percent;
+    page->draft.POP3Server = server;
+    page->draft.POP3Port = port;
+    page->draft.UserName = user;
+    page->draft.Passwd = password;
+    page->draft.Perentage = percent;
     sheet.Prepare();
     const int result = context_.runDialog(sheet);
     if (result == QDialog::Rejected) {
@@ -138,14 +138,14 @@ void CPropAccount::Add() {
     if (result != QDialog::Accepted) {
       continue;
     }
-    if (page->unit.empty()) {
-      page->unit = "MB";
+    if (page->draft.MailCapUnit.empty()) {
+      page->draft.MailCapUnit = "MB";
     }
-    server = page->server;
-    port = page->port;
-    user = page->userName;
-    password = page->password;
-    percent = page->percent;
+    server = page->draft.POP3Server;
+    port = page->draft.POP3Port;
+    user = page->draft.UserName;
+    password = page->draft.Passwd;
+    percent = page->draft.Perentage;
     if (server.empty()) {
       continue;
     }

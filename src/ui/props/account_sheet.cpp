@@ -15,64 +15,40 @@ AccountSheet::AccountSheet(const PropsContext& context, std::vector<MailAccount>
   AddPage(filter, QStringLiteral("Custom Anti-Spam"));
 }
 
+std::array<SenderListPage*, 3> AccountSheet::SenderPages() const {
+  return {approved, blocked, filter};
+}
+
 void AccountSheet::FillFrom(int index) {
   const MailAccount& a = accounts_.at(static_cast<size_t>(index));
   server->existingAccount = index;
-  server->server = a.POP3Server;
-  server->port = a.POP3Port;
-  server->remember = a.RememberPasswd;
-  server->password = a.Passwd;  // this session's password, saved only when remembered
-  server->userName = a.UserName;
-  server->alert = a.MailCap;
-  server->capacity = a.MailCapValue;
-  server->unit = a.MailCapUnit;
-  server->percent = a.Perentage;
-  server->security = a.Security;
-  server->caFile = a.CAFile;
-  server->fingerprint = a.CertFingerprint;
+  server->draft = a;  // this session's password, saved only when remembered
   approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
-  approved->listText = a.ApproveSender;
-  approved->flags[0] = a.ExclusiveApproved;
-  blocked->listText = a.BlockSender;
-  blocked->flags[0] = a.DeleteBlocked;
-  filter->listText = a.Filter;
-  filter->flags[0] = a.FilterSubject;
-  filter->flags[1] = a.FilterContent;
+  for (SenderListPage* page : SenderPages()) {
+    page->FillFrom(a);
+  }
 }
 
 void AccountSheet::FillNew(int index) {
   server->existingAccount = -1;
-  server->remember = true;
-  server->alert = false;
+  server->draft.RememberPasswd = true;
+  server->draft.MailCap = false;
   approved->accountIndex = blocked->accountIndex = filter->accountIndex = index;
-  for (SenderListPage* page :
-       {static_cast<SenderListPage*>(approved), static_cast<SenderListPage*>(blocked),
-        static_cast<SenderListPage*>(filter)}) {
-    page->listText.clear();
-    page->flags[0] = page->flags[1] = false;
+  for (SenderListPage* page : SenderPages()) {
+    page->FillFrom(MailAccount{});
   }
 }
 
 void AccountSheet::StoreInto(MailAccount& a) const {
-  a.POP3Server = server->server;
-  a.POP3Port = server->port;
-  a.RememberPasswd = server->remember;
-  a.Passwd = server->password;
-  a.UserName = server->userName;
-  a.MailCap = server->alert;
-  a.MailCapValue = server->capacity;
-  a.MailCapUnit = server->unit;
-  a.Perentage = server->percent;
-  a.Security = server->security;
-  a.CAFile = server->caFile;
-  a.CertFingerprint = server->fingerprint;
-  a.ApproveSender = approved->listText;
-  a.ExclusiveApproved = approved->flags[0];
-  a.BlockSender = blocked->listText;
-  a.DeleteBlocked = blocked->flags[0];
-  a.Filter = filter->listText;
-  a.FilterSubject = filter->flags[0];
-  a.FilterContent = filter->flags[1];
+  // The server page carries the whole record; what no page edits stays as it was.
+  const bool incomingAuthentication = a.IncomingAuthentication;
+  const bool checkMark = a.CheckMark;
+  a = server->draft;
+  a.IncomingAuthentication = incomingAuthentication;
+  a.CheckMark = checkMark;
+  for (const SenderListPage* page : SenderPages()) {
+    page->StoreInto(a);
+  }
 }
 
 }  // namespace bc

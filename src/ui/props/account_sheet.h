@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "config/settings.h"
@@ -35,6 +36,8 @@ class AccountSheet : public PropertySheet {
   CPropFilter* filter = nullptr;
 
  private:
+  [[nodiscard]] std::array<SenderListPage*, 3> SenderPages() const;
+
   std::vector<MailAccount>& accounts_;
   SenderWorkingCopies copies_;
 };

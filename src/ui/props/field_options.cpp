@@ -16,48 +16,6 @@
 namespace bc {
 namespace {
 
-int& FlagOf(AppOptions& o, FieldSet set, Field field) {
-  if (set == FieldSet::Columns) {
-    switch (field) {
-      case Field::From:
-        return o.From;
-      case Field::Subject:
-        return o.Subject;
-      case Field::Address:
-        return o.Address;
-      case Field::Received:
-        return o.Received;
-      case Field::Size:
-        return o.size;
-      case Field::Account:
-        return o.Account;
-      case Field::Attachment:
-      case Field::Content:
-        break;
-    }
-    return o.Attachment;
-  }
-  switch (field) {
-    case Field::From:
-      return o.SpeakFrom;
-    case Field::Subject:
-      return o.SpeakSubject;
-    case Field::Address:
-      return o.SpeakAddress;
-    case Field::Received:
-      return o.SpeakReceived;
-    case Field::Size:
-      return o.SpeakSize;
-    case Field::Account:
-      return o.SpeakAccount;
-    case Field::Attachment:
-      return o.SpeakAttachment;
-    case Field::Content:
-      break;
-  }
-  return o.SpeakContent;
-}
-
 std::string& OrderOf(AppOptions& o, FieldSet set) {
   return set == FieldSet::Columns ? o.ColumnOrder : o.SpeakOrder;
 }
@@ -228,7 +186,8 @@ void FieldOptionsDlg::accept() {
       continue;
     }
     positions[static_cast<size_t>(field)] = row;
-    FlagOf(options_, set_, static_cast<Field>(field)) = item->checkState() == Qt::Checked ? 1 : 0;
+    options_.*FlagMember(set_, static_cast<Field>(field)) =
+        item->checkState() == Qt::Checked ? 1 : 0;
   }
   // A field the stored text left without a row (missing key, position out of
   // range or taken) goes to an empty row, its flag unchanged: every key is

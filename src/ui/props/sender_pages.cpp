@@ -19,6 +19,52 @@
 namespace bc {
 namespace {
 
+// Where a page's list and check boxes live in an account (nullptr: no such box).
+struct AccountValues {
+  std::string MailAccount::*list;
+  bool MailAccount::*flags[2];
+};
+
+const AccountValues& ValuesOf(SenderListPage::Kind kind) {
+  static const AccountValues kApproved{&MailAccount::ApproveSender,
+                                       {&MailAccount::ExclusiveApproved, nullptr}};
+  static const AccountValues kBlocked{&MailAccount::BlockSender,
+                                      {&MailAccount::DeleteBlocked, nullptr}};
+  static const AccountValues kFilter{&MailAccount::Filter,
+                                     {&MailAccount::FilterSubject, &MailAccount::FilterContent}};
+  switch (kind) {
+    case SenderListPage::Kind::Approved:
+      return kApproved;
+    case SenderListPage::Kind::Blocked:
+      return kBlocked;
+    case SenderListPage::Kind::Filter:
+      break;
+  }
+  return kFilter;
+}
+
+}  // namespace
+
+void SenderListPage::FillFrom(const MailAccount& account) {
+  const AccountValues& values = ValuesOf(kind_);
+  listText = account.*values.list;
+  for (size_t i = 0; i < 2; ++i) {
+    flags[i] = values.flags[i] ? account.*values.flags[i] : false;
+  }
+}
+
+void SenderListPage::StoreInto(MailAccount& account) const {
+  const AccountValues& values = ValuesOf(kind_);
+  account.*values.list = listText;
+  for (size_t i = 0; i < 2; ++i) {
+    if (values.flags[i]) {
+      account.*values.flags[i] = flags[i];
+    }
+  }
+}
+
+namespace {
+
 struct PageTexts {
   const char* listLabel;
   const char* box1;

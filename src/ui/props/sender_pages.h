@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <string>
 
+#include "config/settings.h"
 #include "ui/props/property_sheet.h"
 #include "ui/props/props_context.h"
 
@@ -56,6 +57,11 @@ class SenderListPage : public PropertyPage {
   std::string listText;
   bool flags[2] = {false, false};
   int accountIndex = 0;  // the account the lists belong to; shown nowhere
+
+  /// Takes listText and the flags from the account's values of this page.
+  void FillFrom(const MailAccount& account);
+  /// Puts listText and the flags into the account's values of this page.
+  void StoreInto(MailAccount& account) const;
 
   void Add();
   void Edit();

@@ -30,6 +30,7 @@ QLineEdit* Edit(QWidget* parent, const char* name) {
 CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAccount>& accounts,
                                  QWidget* parent)
     : PropertyPage(parent), context_(context), accounts_(accounts) {
+  draft.RememberPasswd = true;
   auto* group = new QGroupBox(QStringLiteral("Server Information"), this);
   server_ = Edit(group, "serverEdit");
   port_ = Edit(group, "portEdit");
@@ -146,27 +147,27 @@ void CPropServerInfo::EnableAlertBoxes(bool on) {
 }
 
 void CPropServerInfo::OnOpen() {
-  server_->setText(Q(server));
-  port_->setText(Q(port));
-  remember_->setChecked(remember);
-  password_->setText(Q(password));
-  user_->setText(Q(userName));
-  alert_->setChecked(alert);
-  capacity_->setText(Q(capacity));
+  server_->setText(Q(draft.POP3Server));
+  port_->setText(Q(draft.POP3Port));
+  remember_->setChecked(draft.RememberPasswd);
+  password_->setText(Q(draft.Passwd));
+  user_->setText(Q(draft.UserName));
+  alert_->setChecked(draft.MailCap);
+  capacity_->setText(Q(draft.MailCapValue));
   unit_->setCurrentIndex(-1);
-  unit_->setEditText(Q(unit));
-  percent_->setText(Q(percent));
-  lastSecurity_ = std::clamp(ParseInt(security), 0, 2);
+  unit_->setEditText(Q(draft.MailCapUnit));
+  percent_->setText(Q(draft.Perentage));
+  lastSecurity_ = std::clamp(ParseInt(draft.Security), 0, 2);
   {
     const QSignalBlocker quiet(security_);
     security_->setCurrentIndex(lastSecurity_);
   }
-  caFile_->setText(Q(caFile));
-  fingerprint_->setText(Q(fingerprint));
+  caFile_->setText(Q(draft.CAFile));
+  fingerprint_->setText(Q(draft.CertFingerprint));
 
   if (MailAccount* account = Existing()) {
     SelectUnit(account->MailCapUnit);
-    unit = S(unit_->currentText());
+    draft.MailCapUnit = S(unit_->currentText());
     if (account->MailCap) {
       capacity_->setText(Q(account->MailCapValue));
       percent_->setText(Q(account->Perentage));
@@ -176,7 +177,7 @@ void CPropServerInfo::OnOpen() {
     }
     EnableAlertBoxes(account->MailCap);
   } else {
-    EnableAlertBoxes(alert);
+    EnableAlertBoxes(draft.MailCap);
   }
 }
 
@@ -194,18 +195,18 @@ void CPropServerInfo::OnActivate() {
 }
 
 void CPropServerInfo::SaveControls() {
-  server = S(server_->text());
-  port = S(port_->text());
-  remember = remember_->isChecked();
-  password = S(password_->text());
-  userName = S(user_->text());
-  alert = alert_->isChecked();
-  capacity = S(capacity_->text());
-  unit = S(unit_->currentText());
-  percent = S(percent_->text());
-  security = std::to_string(security_->currentIndex() < 0 ? 0 : security_->currentIndex());
-  caFile = S(caFile_->text());
-  fingerprint = S(fingerprint_->text());
+  draft.POP3Server = S(server_->text());
+  draft.POP3Port = S(port_->text());
+  draft.RememberPasswd = remember_->isChecked();
+  draft.Passwd = S(password_->text());
+  draft.UserName = S(user_->text());
+  draft.MailCap = alert_->isChecked();
+  draft.MailCapValue = S(capacity_->text());
+  draft.MailCapUnit = S(unit_->currentText());
+  draft.Perentage = S(percent_->text());
+  draft.Security = std::to_string(security_->currentIndex() < 0 ? 0 : security_->currentIndex());
+  draft.CAFile = S(caFile_->text());
+  draft.CertFingerprint = S(fingerprint_->text());
 }
 
 void CPropServerInfo::AlertClicked() {
@@ -219,8 +220,8 @@ void CPropServerInfo::AlertClicked() {
       SelectUnit(account->MailCapUnit.empty() ? "B" : account->MailCapUnit);
     }
   } else {
-    alert = !alert;
-    on = alert;
+    draft.MailCap = !draft.MailCap;
+    on = draft.MailCap;
     if (on) {
       capacity_->setText(QStringLiteral("10"));
       percent_->setText(QStringLiteral("80"));
@@ -237,7 +238,7 @@ void CPropServerInfo::AlertClicked() {
 void CPropServerInfo::RememberClicked() {
   // The box stays editable either way: a password typed with the box off is
   // used for this session; the check box only decides whether it is saved.
-  remember = !remember;
+  draft.RememberPasswd = !draft.RememberPasswd;
 }
 
 void CPropServerInfo::SecurityChanged(int index) {

@@ -39,19 +39,11 @@ class CPropServerInfo : public PropertyPage {
   CPropServerInfo(const PropsContext& context, std::vector<MailAccount>& accounts,
                   QWidget* parent = nullptr);
 
-  // Members, exchanged with the controls when the page opens and when it is left.
-  std::string server;
-  std::string port;
-  bool remember = true;
-  std::string password;
-  std::string userName;
-  bool alert = false;
-  std::string capacity;
-  std::string unit;
-  std::string percent;
-  std::string security = kSecurityNone;
-  std::string caFile;
-  std::string fingerprint;
+  /// The account being edited. Its server, port, security, user name, password,
+  /// remember flag, storage alert and trust are exchanged with the controls when
+  /// the page opens and when it is left; its other values are carried along.
+  /// "Remember password" starts on.
+  MailAccount draft;
 
   int existingAccount = -1;
 

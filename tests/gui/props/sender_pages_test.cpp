@@ -61,6 +61,34 @@ class SenderPagesTest : public ::testing::Test {
   std::unique_ptr<AccountSheet> sheet;
 };
 
+// Each check box of the list pages lands in its own value and no other.
+TEST_F(SenderPagesTest, EachCheckBoxSetsItsOwnValue) {
+  struct Row {
+    Page page;
+    const char* box;
+    bool MailAccount::*value;
+  };
+  const Row rows[] = {{kApproved, "checkBox1", &MailAccount::ExclusiveApproved},
+                      {kBlocked, "checkBox1", &MailAccount::DeleteBlocked},
+                      {kFilter, "checkBox1", &MailAccount::FilterSubject},
+                      {kFilter, "checkBox2", &MailAccount::FilterContent}};
+  for (const Row& row : rows) {
+    MailAccount a;
+    a.ApproveSender = "friend.org;";
+    a.BlockSender = "junk.biz;";
+    a.Filter = "casino;";
+    accounts.clear();
+    Open(a);
+    sheet->SetActivePage(row.page);
+    test::Click(*sheet->Page(row.page), row.box);
+    const MailAccount stored = Stored();
+    for (const Row& other : rows) {
+      EXPECT_EQ(stored.*other.value, other.value == row.value)
+          << row.box << " of page " << row.page;
+    }
+  }
+}
+
 TEST_F(SenderPagesTest, AnEntryMovedToOneListLeavesTheOtherOnceThatPageIsShownAgain) {
   MailAccount a;
   a.ApproveSender = "friend.org;";

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include "config/settings_store.h"
@@ -238,6 +241,51 @@ TEST_F(SettingsTest, RecordsOfRemovedAccountsAreLeftAlone) {
   const Settings back = Load();
   ASSERT_EQ(back.accounts.size(), 1u);
   EXPECT_EQ(back.accounts[0].UserName, "first");
+}
+
+// A file the program wrote before its fields came from one table: odd texts
+// (';', '#', quotes, backslashes, non-ASCII, Security "02", an empty port, an
+// unknown FreqUnit) load as they were and save byte for byte the same.
+TEST_F(SettingsTest, FileWrittenBeforeTheTableRoundTrips) {
+  const std::string fixture = std::string(BC_TEST_DATA_DIR) + "/settings/written_before_table.conf";
+  QFile original(QString::fromStdString(fixture));
+  ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+  const QByteArray before = original.readAll();
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(QString::fromStdString(Path())).path()));
+  ASSERT_TRUE(QFile::copy(QString::fromStdString(fixture), QString::fromStdString(Path())));
+  QFile::setPermissions(QString::fromStdString(Path()), QFile::ReadOwner | QFile::WriteOwner);
+
+  const Settings s = Load();
+  EXPECT_EQ(s.options.size, -3);
+  EXPECT_EQ(s.options.Freq, "07");
+  EXPECT_EQ(s.options.FreqUnit, "9");
+  EXPECT_EQ(s.options.wavFile, "/home/zo\u00eb/sounds/new mail;#1.wav");
+  EXPECT_EQ(s.options.SpeakOrder, "from=3,subject=x,");
+  ASSERT_EQ(s.accounts.size(), 3u);
+  const MailAccount& a = s.accounts[0];
+  EXPECT_EQ(a.Passwd, "p\\a\"s;s#w=o'rd");
+  EXPECT_EQ(a.ApproveSender, "ann@example.org;\"Bob, Jr\" <bob@x.org>;#hash@x.org");
+  EXPECT_EQ(a.BlockSender, "spam@x.org;C:\\path\\to;\u00fcn\u00ef@c\u00f6d\u00e9.de");
+  EXPECT_EQ(a.Security, "02");
+  EXPECT_EQ(a.POP3Port, "");
+  EXPECT_TRUE(a.CheckMark);
+  EXPECT_EQ(s.accounts[1].ApproveSender, " leading and trailing ");
+  EXPECT_EQ(s.accounts[1].Perentage, kDefaultPercentage);
+  EXPECT_FALSE(s.accounts[1].RememberPasswd);
+  EXPECT_EQ(s.accounts[2].Filter, "line1\nline2\ttab");
+  EXPECT_EQ(s.accounts[2].Security, "2");
+
+  // Saved into a new file, so that a value the table forgot cannot hide behind
+  // the copy it would otherwise leave untouched.
+  const std::string fresh = dir_.File("fresh/Brindlecast.conf");
+  {
+    SettingsStore store(fresh, prompt_);
+    ASSERT_TRUE(SaveSettings(store, s));
+  }
+  QFile saved(QString::fromStdString(fresh));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.readAll(), before);
+  EXPECT_TRUE(prompt_.messages.empty());
 }
 
 TEST(CheckPeriodTest, FromFreqAndUnit) {
