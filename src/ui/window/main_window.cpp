@@ -116,8 +116,9 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   sound_ = std::make_unique<SoundPlayer>(setup.silentAudio);
   const Clock& clock = setup.clock ? *setup.clock : systemClock_;
   controller_ = std::make_unique<MailController>(
-      settings_, *this, nullptr, [engine = speech_.get()] { return engine->IsVoiceBusy(); },
+      settings_, nullptr, [engine = speech_.get()] { return engine->IsVoiceBusy(); },
       std::move(setup.environment), clock);
+  controller_->AttachView(this);
   announcer_ = std::make_unique<MailAnnouncer>(
       *speech_, *sound_, controller_->store(), [this](const std::string& text) {
         QMetaObject::invokeMethod(

@@ -83,8 +83,10 @@ class MailControllerTest : public ::testing::Test {
   }
 
   std::unique_ptr<MailController> Make() {
-    return std::make_unique<MailController>(
-        settings_, view_, nullptr, [this] { return voiceBusy_; }, environment_, clock_);
+    auto controller = std::make_unique<MailController>(
+        settings_, nullptr, [this] { return voiceBusy_; }, environment_, clock_);
+    controller->AttachView(&view_);
+    return controller;
   }
 
   test::TempDir dir_;
