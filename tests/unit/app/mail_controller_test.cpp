@@ -115,6 +115,21 @@ TEST_F(MailControllerTest, ACheckRunsOnAWorkerAndTheWindowFollows) {
   EXPECT_EQ(controller->store().Count(), 1);
 }
 
+TEST_F(MailControllerTest, ADetachedViewHearsNothingOfAPassUnderWay) {
+  std::promise<void> open;
+  gate_ = open.get_future().share();
+  auto controller = Make();
+  controller->StartCheck();
+  ASSERT_TRUE(test::WaitUntil([&] { return connections_ > 0; }));
+  controller->AttachView(nullptr);  // as the session does before the window goes
+  open.set_value();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(controller->store().Count(), 1);  // the pass ran to its end
+  EXPECT_TRUE(view_.appended.empty());
+  EXPECT_EQ(view_.rebuilt, 0);
+  EXPECT_TRUE(view_.titles.empty());
+}
+
 TEST_F(MailControllerTest, NoSecondWorkerWhileOneRuns) {
   std::promise<void> open;
   gate_ = open.get_future().share();
