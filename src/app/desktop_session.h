@@ -45,7 +45,6 @@ class DesktopSession {
   DesktopSession& operator=(const DesktopSession&) = delete;
 
   [[nodiscard]] MainWindow& window() { return *window_; }
-  [[nodiscard]] UpdateCheck& updateCheck() { return *updateCheck_; }
 
  private:
   void StartUpdateChecks();

@@ -2,7 +2,6 @@
 
 #include <QMainWindow>
 #include <map>
-#include <memory>
 
 #include "app/mail_controller.h"
 #include "app/mail_view.h"
