@@ -67,17 +67,21 @@ class WorkerShared {
 /// delete workers (never two of a kind, never both at once), the scheduler that
 /// starts checks on the period, suspend and resume, the busy flag, and the tray
 /// animation while a worker runs. Lives on the user-interface thread; workers
-/// report through it to the MailView on that thread.
+/// report through it to the MailView on that thread, once one is attached.
 ///
 /// The settings are the program's one shared record, edited only on the UI
 /// thread; each worker takes its own copy when it starts.
 class MailController final : public QObject, public SchedulerHost {
   Q_OBJECT
  public:
-  MailController(Settings& settings, MailView& view, MailAnnouncer* announcer,
-                 std::function<bool()> voiceBusy, MailEnvironment environment, const Clock& clock,
-                 QObject* parent = nullptr);
+  MailController(Settings& settings, MailAnnouncer* announcer, std::function<bool()> voiceBusy,
+                 MailEnvironment environment, const Clock& clock, QObject* parent = nullptr);
   ~MailController() override;
+
+  /// Where the reports go from now on (UI thread); nullptr detaches the view,
+  /// and reports still on their way are dropped. The window is made after the
+  /// controller it drives, so it is attached afterwards, before Start.
+  void AttachView(MailView* view) { view_ = view; }
 
   /// The announcement rules the check worker calls for each accepted message
   /// (made after the controller, since they read its store). Set before Start.
@@ -146,9 +150,10 @@ class MailController final : public QObject, public SchedulerHost {
   void AnimationTick();
   void ApplyPeriod(bool whateverCheckMail);
   void JoinFinished();
+  void ShowTrayIcon(TrayState state);
 
   Settings& settings_;
-  MailView& view_;
+  MailView* view_ = nullptr;
   std::function<bool()> voiceBusy_;
   std::function<void()> startUpdateCheck_;
   std::shared_ptr<WorkerShared> shared_;
