@@ -36,7 +36,9 @@ case $cmd in
     rm -rf "$dir"
     mkdir -p "$dir/home" "$dir/data" "$dir/config" "$dir/runtime"
     chmod 700 "$dir" "$dir/runtime"
-    dbus-daemon --session --fork --nopidfile --address="$bus" --print-pid=3 3>"$dir/bus.pid"
+    # Without a display the daemon's unlock prompt cannot appear, so a locked
+    # keyring stays locked instead of waiting for someone to type.
+    client dbus-daemon --session --fork --nopidfile --address="$bus" --print-pid=3 3>"$dir/bus.pid"
     # --unlock reads the password on stdin: a fresh login keyring is created
     # with it, unlocked, and becomes the default collection.
     printf 'keyring-test' | client setsid gnome-keyring-daemon --foreground --unlock \
@@ -47,8 +49,9 @@ case $cmd in
         client secret-tool clear fixture probe
         if [[ $mode == locked ]]; then
           # A password the tests expect to find but cannot read.
-          client secret-tool store --label=locked service Brindlecast username locked \
-            <<<"unreachable"
+          # (the attributes QtKeychain gives an item: user = key, server = service)
+          printf 'unreachable' | client secret-tool store --label=locked \
+            user alice@locked.example server Brindlecast type plaintext
           client dbus-send --print-reply=literal --dest=org.freedesktop.secrets \
             /org/freedesktop/secrets org.freedesktop.Secret.Service.Lock \
             array:objpath:/org/freedesktop/secrets/collection/login >/dev/null

@@ -27,7 +27,8 @@ struct SettingField {
   const char* fallback = nullptr;  // a text read as this when stored empty
   StoredForm form = StoredForm::Plain;
   bool Record::*keptWhen = nullptr;  // when set and off, the value is written empty
-  bool Record::*keptElsewhereWhen = nullptr;  // when set and on, the value is written empty
+  // When set and on, the value is kept elsewhere (the keyring) and written empty.
+  bool Record::*keptElsewhereWhen = nullptr;
 };
 
 /// Every global option, in the order they are written.

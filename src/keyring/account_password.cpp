@@ -85,8 +85,8 @@ void PasswordMover::Start() {
         if (answer.ok()) {
           mover.Moved(key, password);
         } else if (mover.report_) {
-          mover.report_("the password of '" + userName + "' stays in the settings file: " +
-                        VaultProblem(answer));
+          mover.report_("the password of '" + userName +
+                        "' stays in the settings file: " + VaultProblem(answer));
         }
       });
     } else {

@@ -78,7 +78,7 @@ class PasswordMover {
   SettingsStore& store_;
   Settings& settings_;
   std::function<void(const std::string&)> report_;
-  std::set<std::string> pending_;  // "write:" or "erase:" followed by the key
+  std::set<std::string> pending_;         // "write:" or "erase:" followed by the key
   std::shared_ptr<PasswordMover*> self_;  // cleared on destruction; answers check it
 };
 

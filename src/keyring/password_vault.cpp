@@ -24,7 +24,9 @@ constexpr const char* kKeyringNames[] = {"org.freedesktop.secrets", "org.kde.kwa
                                          "org.kde.kwalletd5"};
 constexpr int kBusQuestionMs = 2000;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 // Runs `call` on the main thread: at once when already there, else queued.
 void OnMainThread(std::function<void()> call) {
@@ -44,7 +46,8 @@ void OnMainThread(std::function<void()> call) {
 // plain access error; the default collection's Locked property tells them apart.
 bool DefaultCollectionLocked() {
   QDBusMessage ask = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+      QStringLiteral("org.freedesktop.secrets"),
+      QStringLiteral("/org/freedesktop/secrets/aliases/default"),
       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   ask << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
   const QDBusMessage reply = QDBusConnection::sessionBus().call(ask, QDBus::Block, kBusQuestionMs);
@@ -107,19 +110,20 @@ void Run(std::function<QKeychain::Job*()> makeJob, Operation operation, VaultDon
     // Never the library's own fallback to a plain text file: the settings file
     // is the one fallback, and only where no keyring exists.
     job->setInsecureFallback(false);
-    QObject::connect(job, &QKeychain::Job::finished, job,
-                     [operation, done](QKeychain::Job* finished) {
-                       done(Translate(*finished, operation));
-                     });
+    QObject::connect(
+        job, &QKeychain::Job::finished, job,
+        [operation, done](QKeychain::Job* finished) { done(Translate(*finished, operation)); });
     job->start();
   });
 }
 
 VaultAnswer Wait(const std::function<void(VaultDone)>& start, std::chrono::milliseconds patience) {
-  const VaultAnswer late{VaultStatus::Failed, {},
-                         "no answer within " +
-                             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(patience).count()) +
-                             " seconds"};
+  const VaultAnswer late{
+      VaultStatus::Failed,
+      {},
+      "no answer within " +
+          std::to_string(std::chrono::duration_cast<std::chrono::seconds>(patience).count()) +
+          " seconds"};
   QCoreApplication* app = QCoreApplication::instance();
   if (app && QThread::currentThread() == app->thread()) {
     // The job runs on this very thread: turn the event loop until it answers.
@@ -166,8 +170,9 @@ std::string VaultKey(const std::string& userName, const std::string& server) {
 }
 
 bool KeyringSwitchedOff() {
-  return qEnvironmentVariable("BRINDLECAST_KEYRING").trimmed().compare(
-             QStringLiteral("off"), Qt::CaseInsensitive) == 0;
+  return qEnvironmentVariable("BRINDLECAST_KEYRING")
+             .trimmed()
+             .compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0;
 }
 
 bool KeyringAvailable() {

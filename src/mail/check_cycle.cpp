@@ -119,12 +119,10 @@ class AccountPass {
     const std::optional<Security> security = ParseSecurity(account_.Security);
     // Asked only for an account that can be checked; a keyring that cannot
     // give the password fails the account with its reason.
-    const PasswordAnswer password =
-        security ? environment_.password(account_) : PasswordAnswer{};
-    const bool connected =
-        security && password.found &&
-        session.Connect(account_.POP3Server, ParseInt(account_.POP3Port), account_.UserName,
-                        password.password, *security);
+    const PasswordAnswer password = security ? environment_.password(account_) : PasswordAnswer{};
+    const bool connected = security && password.found &&
+                           session.Connect(account_.POP3Server, ParseInt(account_.POP3Port),
+                                           account_.UserName, password.password, *security);
     if (!connected) {
       const std::string why = !security         ? SecurityValueError(account_.Security)
                               : !password.found ? password.error

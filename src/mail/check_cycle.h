@@ -27,7 +27,8 @@ struct MailEnvironment {
   std::string commandLogPath;    // the command trace
   std::string deletedLogDir;     // the daily deleted-mail logs
   ReplyLimits replyLimits;       // how long and large a server's reply may be
-  PasswordLookup password = RecordedPassword;  // where an account's password comes from
+  // Where an account's password comes from (called on the worker).
+  PasswordLookup password = RecordedPassword;
 };
 
 /// The environment of the installed program (paths from the XDG folders,
