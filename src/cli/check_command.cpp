@@ -28,7 +28,7 @@ constexpr const char* kHelp =
     "deleted on the server (and logged when \"Log Deleted Email Information\" is on),\n"
     "and the envelopes of the accepted messages are printed. Passwords come from\n"
     "the desktop keyring where it keeps them; a remembered password still in the\n"
-    "settings file moves to the keyring first (BRINDLECAST_KEYRING=off: the file only).\n"
+    "settings file moves there first (with BRINDLECAST_KEYRING=off: the file only).\n"
     "\n"
     "  --json          print one JSON object instead of a table\n"
     "  --account NAME  check only the account whose user name is NAME, enabled or not\n"
