@@ -25,6 +25,7 @@ DesktopSession::DesktopSession(SessionSetup setup)
       announcer_(speech_, sound_, controller_.store(),
                  [this](const std::string& text) { RequestNotice(text); }) {
   controller_.SetAnnouncer(&announcer_);
+  controller_.KeepPasswordsInKeyring(store_);
   window_ =
       std::make_unique<MainWindow>(MainWindowParts{store_, settings_, speech_, sound_, controller_,
                                                    announcer_, setup.silentAudio, setup.prompt});

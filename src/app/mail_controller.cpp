@@ -4,6 +4,9 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <cstdio>
+
+#include "keyring/password_vault.h"
 #include "speech/mail_announcer.h"
 
 namespace bc {
@@ -358,6 +361,16 @@ void MailController::AnimationTick() {
       break;
   }
   animationTick_ = (animationTick_ + 1) % 4;
+}
+
+void MailController::KeepPasswordsInKeyring(SettingsStore& store) {
+  if (!passwordMover_) {
+    FindPasswordHomes(settings_, KeyringAvailable());
+    passwordMover_ = std::make_unique<PasswordMover>(store, settings_, [](const std::string& why) {
+      std::fprintf(stderr, "brindlecast: %s\n", why.c_str());
+    });
+  }
+  passwordMover_->Start();
 }
 
 bool MailController::WaitForWorkers(int milliseconds) {

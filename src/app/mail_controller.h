@@ -14,6 +14,7 @@
 #include "app/scheduler.h"
 #include "config/clock.h"
 #include "config/settings.h"
+#include "keyring/account_password.h"
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/envelope_store.h"
@@ -135,6 +136,12 @@ class MailController final : public QObject, public SchedulerHost {
   /// Who runs the daily update check the scheduler asks for (scheduler thread).
   void SetUpdateCheckStarter(std::function<void()> start) { startUpdateCheck_ = std::move(start); }
 
+  /// Keeps remembered passwords in the desktop keyring when there is one: the
+  /// first call (after loading) finds the passwords the keyring already keeps;
+  /// every call moves the ones still in `store`'s file there (after a save).
+  /// Nothing waits: the keyring answers through the event loop.
+  void KeepPasswordsInKeyring(SettingsStore& store);
+
   /// Waits (running the event loop) until no worker runs; for tests and the
   /// headless paths. False when `milliseconds` ran out first.
   bool WaitForWorkers(int milliseconds);
@@ -169,6 +176,8 @@ class MailController final : public QObject, public SchedulerHost {
 
   QTimer animation_;
   int animationTick_ = 0;
+
+  std::unique_ptr<PasswordMover> passwordMover_;
 };
 
 }  // namespace bc

@@ -64,7 +64,11 @@ class PropertiesBridge final : public PropertiesHost {
   void SetBusy(bool busy) override { window_.controller().SetBusy(busy); }
   void SaveSortDirection() override { window_.emailList().SaveSortDirection(); }
   void ClearTrayToolTip() override { window_.tray().SetToolTip({}); }
-  bool SaveSettings() override { return bc::SaveSettings(store_, window_.settings()); }
+  bool SaveSettings() override {
+    const bool saved = bc::SaveSettings(store_, window_.settings());
+    window_.controller().KeepPasswordsInKeyring(store_);  // a new password moves on
+    return saved;
+  }
   void ArmChecking() override { window_.controller().ArmChecking(); }
   void RebuildList() override { window_.emailList().Rebuild(window_.settings().options); }
 
