@@ -116,13 +116,13 @@ class AccountPass {
   }
 
   AccountEnd Run(Pop3Session& session) {
-    const std::optional<Security> security = ParseSecurity(account_.Security);
+    const std::optional<Security> security = account_.Security.value();
     const bool connected =
-        security && session.Connect(account_.POP3Server, ParseInt(account_.POP3Port),
+        security && session.Connect(account_.POP3Server, account_.POP3Port.value(),
                                     account_.UserName, account_.Passwd, *security);
     if (!connected) {
       const std::string why =
-          security ? session.lastError() : SecurityValueError(account_.Security);
+          security ? session.lastError() : SecurityValueError(account_.Security.text());
       Trace("Failed to connect server");
       Trace(why);
       session.Close();
@@ -380,7 +380,7 @@ TransportFactory SocketTransportFactory(int timeoutMs) {
     TransportOptions options;
     // An invalid value never reaches Open (the pass refuses the account first);
     // the strictest choice keeps it so should that ever change.
-    options.security = ParseSecurity(account.Security).value_or(Security::Tls);
+    options.security = account.Security.value().value_or(Security::Tls);
     options.timeoutMs = timeoutMs;
     options.caFile = account.CAFile;
     options.certFingerprint = account.CertFingerprint;

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "config/text_util.h"
 #include "mail/mail_log.h"
 #include "mail/message_envelope.h"
 #include "mail/pop3_session.h"
@@ -55,13 +54,13 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     return outcome;
   }
 
-  const std::optional<Security> security = ParseSecurity(account.Security);
+  const std::optional<Security> security = account.Security.value();
   if (!security) {
-    outcome.error = SecurityValueError(account.Security);
+    outcome.error = SecurityValueError(account.Security.text());
     return outcome;
   }
   Pop3Session session(environment.makeTransport(account), environment.replyLimits);
-  if (!session.Connect(account.POP3Server, ParseInt(account.POP3Port), account.UserName,
+  if (!session.Connect(account.POP3Server, account.POP3Port.value(), account.UserName,
                        account.Passwd, *security)) {
     outcome.error = session.lastError();
     session.Close();

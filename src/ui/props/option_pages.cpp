@@ -40,6 +40,14 @@ void CaptionForScreenReaders(QWidget* parent, const char* caption, QComboBox* bo
 // is the number it stands for.
 constexpr int kLineEntries = 11;
 
+// The index of the unit list shown for a stored unit; -1 for none.
+int ShownUnitIndex(const StoredFreqUnit& freqUnit) {
+  // Read as a number, not as the unit it names: a unit typed into the file
+  // ("02", "") still shows one.
+  const int index = ParseInt(freqUnit.text());
+  return index >= 0 && index < 3 ? index : -1;
+}
+
 bool IsLinesEntry(const std::string& text) {
   if (text == "All") {
     return true;
@@ -54,18 +62,18 @@ bool IsLinesEntry(const std::string& text) {
 
 }  // namespace
 
-std::string FreqUnitOfText(const std::string& unitText) {
+std::optional<FreqUnit> FreqUnitOfText(const std::string& unitText) {
   for (int i = 0; i < 3; ++i) {
     if (unitText == kUnitTexts[i]) {
-      return std::to_string(i);
+      return static_cast<FreqUnit>(i);
     }
   }
-  return {};
+  return std::nullopt;
 }
 
-std::string UnitTextOf(const std::string& freqUnit) {
-  const int index = ParseInt(freqUnit);
-  return index >= 0 && index < 3 ? kUnitTexts[index] : std::string();
+std::string UnitTextOf(const StoredFreqUnit& freqUnit) {
+  const int index = ShownUnitIndex(freqUnit);
+  return index >= 0 ? kUnitTexts[index] : std::string();
 }
 
 CPropGeneral::CPropGeneral(const PropsContext& context, AppOptions& options, QWidget* parent)
@@ -216,8 +224,7 @@ void CPropNotification::OnOpen() {
     }
   }
 
-  const int unitIndex = ParseInt(options_.FreqUnit);
-  unit_->setCurrentIndex(unitIndex >= 0 && unitIndex < 3 ? unitIndex : -1);
+  unit_->setCurrentIndex(ShownUnitIndex(options_.FreqUnit));
   if (checkMail != 0) {
     freq_->setText(Q(options_.Freq));
   } else {
@@ -267,7 +274,9 @@ void CPropNotification::CheckMailClicked() {
   freq_->setEnabled(true);
   unit_->setEnabled(true);
   if (unit_->currentIndex() >= 0) {
-    options_.FreqUnit = FreqUnitOfText(S(unit_->itemText(unit_->currentIndex())));
+    if (const auto unit = FreqUnitOfText(S(unit_->itemText(unit_->currentIndex())))) {
+      options_.FreqUnit = *unit;
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "config/settings.h"
@@ -15,14 +16,15 @@ class QRadioButton;
 
 namespace bc {
 
-/// The texts of the check period's units, in the order of FreqUnit "0", "1", "2".
+/// The texts of the check period's units, in the order of FreqUnit.
 inline constexpr const char* kUnitTexts[3] = {"Second", "Minute", "Hour"};
 
-/// FreqUnit of a unit text: "Second" "0", "Minute" "1", "Hour" "2"; any other
-/// text gives empty text (the caller keeps the unit it has).
-[[nodiscard]] std::string FreqUnitOfText(const std::string& unitText);
-/// The unit text of a FreqUnit, empty for anything but "0", "1", "2" (as numbers).
-[[nodiscard]] std::string UnitTextOf(const std::string& freqUnit);
+/// The unit of a unit text: "Second", "Minute" or "Hour"; any other text
+/// gives none (the caller keeps the unit it has).
+[[nodiscard]] std::optional<FreqUnit> FreqUnitOfText(const std::string& unitText);
+/// The unit text shown for a stored unit: the unit its text names as a number,
+/// so "", "00" show "Second" and "02" "Hour"; empty past "2" or below "0".
+[[nodiscard]] std::string UnitTextOf(const StoredFreqUnit& freqUnit);
 
 /// "General": four switches and "Envelope Options". Members are the options
 /// themselves; `options` also receives what the Envelope Options dialog stores

@@ -87,8 +87,8 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
     o.Freq = notification->freq;
     o.CheckLines = notification->checkLines != 0 ? 1 : 0;
     o.ComboLines = notification->linesText;
-    if (const std::string unit = FreqUnitOfText(notification->unitText); !unit.empty()) {
-      o.FreqUnit = unit;
+    if (const auto unit = FreqUnitOfText(notification->unitText)) {
+      o.FreqUnit = *unit;
     }
   }
   // Accounts and the options the pages change at once are kept after Cancel too.

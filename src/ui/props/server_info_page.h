@@ -14,10 +14,7 @@ class QPushButton;
 
 namespace bc {
 
-/// Values of the "Security" choice, as the account's Security field stores them.
-inline constexpr const char* kSecurityNone = "0";
-inline constexpr const char* kSecurityTls = "1";
-inline constexpr const char* kSecurityStartTls = "2";
+/// The ports the port box starts with and follows the "Security" choice between.
 inline constexpr const char* kPop3Port = "110";
 inline constexpr const char* kPop3sPort = "995";
 
@@ -75,7 +72,7 @@ class CPropServerInfo : public PropertyPage {
   QComboBox* unit_ = nullptr;
   QLineEdit* caFile_ = nullptr;
   QLineEdit* fingerprint_ = nullptr;
-  int lastSecurity_ = 0;
+  int lastSecurity_ = 0;  // the choice's index: the Security value it stands for
 };
 
 }  // namespace bc

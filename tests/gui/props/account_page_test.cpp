@@ -20,7 +20,7 @@ MailAccount Account(const std::string& user, const std::string& server) {
   MailAccount a;
   a.UserName = user;
   a.POP3Server = server;
-  a.POP3Port = "110";
+  a.POP3Port = 110;
   a.Passwd = "pw-" + user;
   a.RememberPasswd = true;
   a.ApproveSender = "friend@" + server + ";";

@@ -122,7 +122,7 @@ TEST_F(PropertiesCommandTest, TabReachesThePageBeforeOkAndEveryControlHasAMnemon
 TEST_F(PropertiesCommandTest, PeriodWithCheckingOffAndOn) {
   settings.options.CheckMail = 0;
   settings.options.Freq = "5";
-  settings.options.FreqUnit = "1";
+  settings.options.FreqUnit = FreqUnit::Minutes;
   f.script.Then(OnNotification([](QDialog& d) {
     EXPECT_EQ(test::Text(d, "freqEdit"), "");
     EXPECT_FALSE(test::Enabled(d, "unitCombo"));
@@ -133,7 +133,7 @@ TEST_F(PropertiesCommandTest, PeriodWithCheckingOffAndOn) {
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "ArmChecking"), 0);
 
   // Turning checking on fills "10" and takes the unit at once, kept after Cancel.
-  settings.options.FreqUnit = "2";
+  settings.options.FreqUnit = FreqUnit::Hours;
   f.script.Then(OnNotification(
       [this](QDialog& d) {
         Combo(d, "unitCombo")->setCurrentIndex(2);
@@ -214,7 +214,7 @@ TEST_F(PropertiesCommandTest, OkTakesThePagesOverInOrderAndCancelKeepsThemOut) {
   settings.options.ShowToolTip = true;
   settings.options.CheckMail = 1;
   settings.options.Freq = "2";
-  settings.options.FreqUnit = "1";
+  settings.options.FreqUnit = FreqUnit::Minutes;
   const std::string entry = AutostartEntryPath();
   std::filesystem::remove(entry);
 
