@@ -94,6 +94,21 @@ TEST_F(PropertiesCommandTest, WavPathSurvivesOnlyWithTheWavChoiceOnceThePageIsOp
   EXPECT_EQ(settings.options.NotificationMethod, 2);
 }
 
+// OK finishes the Notification values even when the page was never opened;
+// Cancel leaves hand-typed values as they are.
+TEST_F(PropertiesCommandTest, OkNormalisesTheNotificationValuesOfAPageNeverOpened) {
+  for (const bool ok : {false, true}) {
+    settings.options.CheckMail = 5;
+    settings.options.CheckLines = -2;
+    settings.options.FreqUnit = StoredFreqUnit::FromText("02");
+    f.script.Then([ok](QDialog& d) { ok ? test::Ok(d) : test::Cancel(d); });
+    Run();
+    EXPECT_EQ(settings.options.CheckMail, ok ? 1 : 5);
+    EXPECT_EQ(settings.options.CheckLines, ok ? 1 : -2);
+    EXPECT_EQ(settings.options.FreqUnit, ok ? "2" : "02");
+  }
+}
+
 TEST_F(PropertiesCommandTest, TabReachesThePageBeforeOkAndEveryControlHasAMnemonic) {
   f.script.Then(OnNotification([](QDialog& d) {
     // The focus chain from the tab bar meets the page's controls before OK.
