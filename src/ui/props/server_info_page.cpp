@@ -9,10 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <optional>
 
 #include "config/prompt.h"
-#include "config/text_util.h"
 
 #include "ui/props/props_widgets.h"
 
@@ -157,8 +156,11 @@ void CPropServerInfo::OnOpen() {
   unit_->setCurrentIndex(-1);
   unit_->setEditText(Q(draft.MailCapUnit));
   percent_->setText(Q(draft.Perentage));
-  // A text that names no choice still shows the one its number is nearest to.
-  lastSecurity_ = std::clamp(ParseInt(draft.Security.text()), 0, 2);
+  // A text that names no choice ("STARTTLS", "02") shows none, and OK keeps it
+  // until the user picks one: the account goes on failing with its reason
+  // rather than turning into plain text unseen.
+  const std::optional<Security> security = draft.Security.value();
+  lastSecurity_ = security ? static_cast<int>(*security) : -1;
   {
     const QSignalBlocker quiet(security_);
     security_->setCurrentIndex(lastSecurity_);
@@ -205,7 +207,9 @@ void CPropServerInfo::SaveControls() {
   draft.MailCapValue = S(capacity_->text());
   draft.MailCapUnit = S(unit_->currentText());
   draft.Perentage = S(percent_->text());
-  draft.Security = static_cast<Security>(std::max(security_->currentIndex(), 0));
+  if (security_->currentIndex() >= 0) {
+    draft.Security = static_cast<Security>(security_->currentIndex());
+  }
   draft.CAFile = S(caFile_->text());
   draft.CertFingerprint = S(fingerprint_->text());
 }

@@ -72,7 +72,7 @@ class CPropServerInfo : public PropertyPage {
   QComboBox* unit_ = nullptr;
   QLineEdit* caFile_ = nullptr;
   QLineEdit* fingerprint_ = nullptr;
-  int lastSecurity_ = 0;  // the choice's index: the Security value it stands for
+  int lastSecurity_ = 0;  // the choice's index: the Security value it stands for, or -1
 };
 
 }  // namespace bc
