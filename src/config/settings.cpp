@@ -58,17 +58,11 @@ bool SaveSettings(SettingsStore& store, const Settings& s) {
 }
 
 std::optional<long long> CheckPeriodSeconds(const AppOptions& options) {
-  long long unit = 0;
-  if (options.FreqUnit == "0") {
-    unit = 1;
-  } else if (options.FreqUnit == "1") {
-    unit = 60;
-  } else if (options.FreqUnit == "2") {
-    unit = 3600;
-  } else {
+  const std::optional<FreqUnit> unit = options.FreqUnit.value();
+  if (!unit) {
     return std::nullopt;
   }
-  return static_cast<long long>(ParseInt(options.Freq)) * unit;
+  return static_cast<long long>(ParseInt(options.Freq)) * SecondsPer(*unit);
 }
 
 }  // namespace bc

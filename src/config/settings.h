@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "config/setting_values.h"
+
 namespace bc {
 
 class SettingsStore;
@@ -22,7 +24,8 @@ inline constexpr const char* kSpeakKey = "Speak";
 inline constexpr const char* kAccountsKey = "UserAccounts";
 
 /// The global options. Members carry the stored value names. Ints and flags are
-/// converted on load and written back as decimal text; texts are kept as stored.
+/// converted on load and written back as decimal text; texts are kept as stored,
+/// and so are the texts of Stored values until the program sets them.
 struct AppOptions {
   // Envelope column flags (1 shows the column).
   int From = 0;
@@ -38,7 +41,7 @@ struct AppOptions {
   bool ShowToolTip = false;
   bool LogDeleted = false;
   std::string Freq;
-  std::string FreqUnit;  // "0" seconds, "1" minutes, "2" hours
+  StoredFreqUnit FreqUnit;
   std::string wavFile;
   int NotificationMethod = 0;  // 0 speak, 1 play wavFile, 2 silent
   int CheckMail = 0;
@@ -72,7 +75,7 @@ struct MailAccount {
   std::string UserName;
   std::string Passwd;
   std::string POP3Server;
-  std::string POP3Port;
+  StoredPort POP3Port;
   bool RememberPasswd = false;
   std::string ApproveSender;
   std::string BlockSender;
@@ -83,8 +86,7 @@ struct MailAccount {
   bool DeleteBlocked = false;
   std::string Perentage = kDefaultPercentage;
   bool CheckMark = false;  // on only when stored as exactly "1"
-  // Connection security: "0" none, "1" TLS from the first byte, "2" STARTTLS.
-  std::string Security = "0";
+  StoredSecurity Security = bc::Security::None;
   // Trust for a server whose certificate the system store does not vouch for:
   // a PEM file of extra CA certificates, and/or the SHA-256 fingerprint of the
   // server certificate (hex, colons optional).
@@ -117,8 +119,8 @@ bool SaveSettings(SettingsStore& store, const Settings& settings);
 /// The registry subkey of the account at 0-based index: "UserAccounts\user<index+1>".
 [[nodiscard]] std::string AccountKey(int index);
 
-/// The check period in seconds from `Freq` and `FreqUnit` ("0" x1, "1" x60,
-/// "2" x3600). Any other unit gives no period: the caller keeps the one it had.
+/// The check period in seconds from `Freq` and `FreqUnit`. A unit text that
+/// names no unit gives no period: the caller keeps the one it had.
 [[nodiscard]] std::optional<long long> CheckPeriodSeconds(const AppOptions& options);
 
 }  // namespace bc

@@ -14,6 +14,8 @@ void ReadField(const SettingField<Record>& field, const std::string& stored, Rec
           record.*member = text;
         } else if constexpr (std::is_same_v<Value, int>) {
           record.*member = ParseInt(text);
+        } else if constexpr (!std::is_same_v<Value, bool>) {
+          record.*member = Value::FromText(text);
         } else if (field.form == StoredForm::ExactlyOne) {
           record.*member = text == "1";
         } else {
@@ -36,6 +38,8 @@ std::string StoredText(const SettingField<Record>& field, const Record& record) 
           return record.*member;
         } else if constexpr (std::is_same_v<Value, int>) {
           return std::to_string(record.*member);
+        } else if constexpr (!std::is_same_v<Value, bool>) {
+          return (record.*member).text();
         } else {
           return FlagText(record.*member);
         }

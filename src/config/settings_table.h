@@ -10,7 +10,7 @@ namespace bc {
 
 /// How a field's stored text differs from the plain conversion of its type
 /// (text as stored, an int as decimal text, a flag as "1"/"0" read as any
-/// non-zero number).
+/// non-zero number, a Stored value as its own text).
 enum class StoredForm {
   Plain,
   ExactlyOne,      // a flag that is on only when stored as exactly "1"
@@ -23,7 +23,9 @@ template <class Record>
 struct SettingField {
   const char* group;  // subkey below the root: "" or kSpeakKey (accounts use their own)
   const char* name;   // stored value name
-  std::variant<std::string Record::*, int Record::*, bool Record::*> member;
+  std::variant<std::string Record::*, int Record::*, bool Record::*, StoredPort Record::*,
+               StoredSecurity Record::*, StoredFreqUnit Record::*>
+      member;
   const char* fallback = nullptr;  // a text read as this when stored empty
   StoredForm form = StoredForm::Plain;
   bool Record::*keptWhen = nullptr;  // when set and off, the value is written empty

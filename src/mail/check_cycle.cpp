@@ -116,15 +116,15 @@ class AccountPass {
   }
 
   AccountEnd Run(Pop3Session& session) {
-    const std::optional<Security> security = ParseSecurity(account_.Security);
+    const std::optional<Security> security = account_.Security.value();
     // Asked only for an account that can be checked; a keyring that cannot
     // give the password fails the account with its reason.
     const PasswordAnswer password = security ? environment_.password(account_) : PasswordAnswer{};
     const bool connected = security && password.found &&
-                           session.Connect(account_.POP3Server, ParseInt(account_.POP3Port),
+                           session.Connect(account_.POP3Server, account_.POP3Port.value(),
                                            account_.UserName, password.password, *security);
     if (!connected) {
-      const std::string why = !security         ? SecurityValueError(account_.Security)
+      const std::string why = !security         ? SecurityValueError(account_.Security.text())
                               : !password.found ? password.error
                                                 : session.lastError();
       Trace("Failed to connect server");
@@ -384,7 +384,7 @@ TransportFactory SocketTransportFactory(int timeoutMs) {
     TransportOptions options;
     // An invalid value never reaches Open (the pass refuses the account first);
     // the strictest choice keeps it so should that ever change.
-    options.security = ParseSecurity(account.Security).value_or(Security::Tls);
+    options.security = account.Security.value().value_or(Security::Tls);
     options.timeoutMs = timeoutMs;
     options.caFile = account.CAFile;
     options.certFingerprint = account.CertFingerprint;

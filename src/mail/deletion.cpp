@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "config/text_util.h"
 #include "mail/mail_log.h"
 #include "mail/message_envelope.h"
 #include "mail/pop3_session.h"
@@ -55,9 +54,9 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     return outcome;
   }
 
-  const std::optional<Security> security = ParseSecurity(account.Security);
+  const std::optional<Security> security = account.Security.value();
   if (!security) {
-    outcome.error = SecurityValueError(account.Security);
+    outcome.error = SecurityValueError(account.Security.text());
     return outcome;
   }
   const PasswordAnswer password = environment.password(account);
@@ -66,7 +65,7 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     return outcome;
   }
   Pop3Session session(environment.makeTransport(account), environment.replyLimits);
-  if (!session.Connect(account.POP3Server, ParseInt(account.POP3Port), account.UserName,
+  if (!session.Connect(account.POP3Server, account.POP3Port.value(), account.UserName,
                        password.password, *security)) {
     outcome.error = session.lastError();
     session.Close();

@@ -6,21 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "config/setting_values.h"
+
 namespace bc {
-
-/// How a connection is protected. Stored as the account value `Security`.
-enum class Security {
-  None,      // "0": plain text
-  Tls,       // "1": TLS from the first byte (POP3S)
-  StartTls,  // "2": plain connect, then STLS; a refused STLS fails the connection
-};
-
-/// "" and "0" to None, "1" to Tls, "2" to StartTls; anything else (" 2", "02",
-/// "STARTTLS") is nullopt: a mistyped value must never fall back to plain text.
-[[nodiscard]] std::optional<Security> ParseSecurity(std::string_view text);
-
-/// Why an account with this `Security` value is not contacted, for people.
-[[nodiscard]] std::string SecurityValueError(std::string_view text);
 
 /// What a transport needs besides host and port.
 struct TransportOptions {

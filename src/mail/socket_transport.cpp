@@ -12,25 +12,6 @@
 #include "mail/pop3_transport.h"
 
 namespace bc {
-
-std::optional<Security> ParseSecurity(std::string_view text) {
-  if (text.empty() || text == "0") {
-    return Security::None;
-  }
-  if (text == "1") {
-    return Security::Tls;
-  }
-  if (text == "2") {
-    return Security::StartTls;
-  }
-  return std::nullopt;
-}
-
-std::string SecurityValueError(std::string_view text) {
-  return "the account's Security value \"" + std::string(text) +
-         "\" is not one of \"0\" (none), \"1\" (TLS) or \"2\" (STARTTLS); nothing was sent";
-}
-
 namespace {
 
 // How often a wait looks at the cancel flag.

@@ -126,7 +126,7 @@ void CPropAccount::Add() {
   std::string server, port = kPop3Port, user, password, percent;
   for (;;) {
     page->draft.POP3Server = server;
-    page->draft.POP3Port = port;
+    page->draft.POP3Port = StoredPort::FromText(port);
     page->draft.UserName = user;
     page->draft.Passwd = password;
     page->draft.Perentage = percent;
@@ -142,7 +142,7 @@ void CPropAccount::Add() {
       page->draft.MailCapUnit = "MB";
     }
     server = page->draft.POP3Server;
-    port = page->draft.POP3Port;
+    port = page->draft.POP3Port.text();
     user = page->draft.UserName;
     password = page->draft.Passwd;
     percent = page->draft.Perentage;

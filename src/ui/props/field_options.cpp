@@ -174,6 +174,12 @@ void FieldOptionsDlg::SelectAllClicked(bool checked) {
 
 void FieldOptionsDlg::accept() {
   selectAll_ = selectAllBox_->isChecked();
+  StoreRows(options_);
+  AcceptExtra();
+  QDialog::accept();
+}
+
+void FieldOptionsDlg::StoreRows(AppOptions& options) const {
   const int n = list_->count();
   std::array<int, kFieldCount> positions;
   positions.fill(-1);
@@ -186,7 +192,7 @@ void FieldOptionsDlg::accept() {
       continue;
     }
     positions[static_cast<size_t>(field)] = row;
-    options_.*FlagMember(set_, static_cast<Field>(field)) =
+    options.*FlagMember(set_, static_cast<Field>(field)) =
         item->checkState() == Qt::Checked ? 1 : 0;
   }
   // A field the stored text left without a row (missing key, position out of
@@ -198,9 +204,7 @@ void FieldOptionsDlg::accept() {
       positions[static_cast<size_t>(field)] = emptyRows[next++];
     }
   }
-  OrderOf(options_, set_) = BuildOrderText(set_, positions);
-  AcceptExtra();
-  QDialog::accept();
+  OrderOf(options, set_) = BuildOrderText(set_, positions);
 }
 
 void FieldOptionsDlg::PlaceBeforeOk(QWidget* field) {

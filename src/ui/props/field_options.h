@@ -49,6 +49,8 @@ class FieldOptionsDlg : public QDialog {
 
   /// OK: stores the rows into the options, then closes with Accepted.
   void accept() override;
+  /// The rows as OK stores them: the set's flags and order text in `options`.
+  void StoreRows(AppOptions& options) const;
 
  protected:
   /// Speech dialog: what OK does besides the rows.

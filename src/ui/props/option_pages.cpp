@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "config/prompt.h"
 #include "config/text_util.h"
@@ -40,6 +41,34 @@ void CaptionForScreenReaders(QWidget* parent, const char* caption, QComboBox* bo
 // is the number it stands for.
 constexpr int kLineEntries = 11;
 
+// The texts of the check period's units, in the order of FreqUnit.
+constexpr const char* kUnitTexts[3] = {"Second", "Minute", "Hour"};
+
+// The unit of a unit text; none for a text the user typed (the caller keeps
+// the unit it has).
+std::optional<FreqUnit> FreqUnitOfText(const std::string& unitText) {
+  for (int i = 0; i < 3; ++i) {
+    if (unitText == kUnitTexts[i]) {
+      return static_cast<FreqUnit>(i);
+    }
+  }
+  return std::nullopt;
+}
+
+// The index of the unit list shown for a stored unit; -1 for none. Read as a
+// number, not as the unit it names: a unit typed into the file ("", "00", "02")
+// still shows one.
+int ShownUnitIndex(const StoredFreqUnit& freqUnit) {
+  const int index = ParseInt(freqUnit.text());
+  return index >= 0 && index < 3 ? index : -1;
+}
+
+// The unit text shown for a stored unit, empty for none.
+std::string UnitTextOf(const StoredFreqUnit& freqUnit) {
+  const int index = ShownUnitIndex(freqUnit);
+  return index >= 0 ? kUnitTexts[index] : std::string();
+}
+
 bool IsLinesEntry(const std::string& text) {
   if (text == "All") {
     return true;
@@ -54,21 +83,7 @@ bool IsLinesEntry(const std::string& text) {
 
 }  // namespace
 
-std::string FreqUnitOfText(const std::string& unitText) {
-  for (int i = 0; i < 3; ++i) {
-    if (unitText == kUnitTexts[i]) {
-      return std::to_string(i);
-    }
-  }
-  return {};
-}
-
-std::string UnitTextOf(const std::string& freqUnit) {
-  const int index = ParseInt(freqUnit);
-  return index >= 0 && index < 3 ? kUnitTexts[index] : std::string();
-}
-
-CPropGeneral::CPropGeneral(const PropsContext& context, AppOptions& options, QWidget* parent)
+CPropGeneral::CPropGeneral(const PropsContext& context, OptionsDraft& options, QWidget* parent)
     : PropertyPage(parent), context_(context), options_(options) {
   display_ = Check(this, "Display Envelope Information", "displayEnvelopeCheck");
   run_ = Check(this, "Run Brindlecast on Linux Startup", "runOnStartupCheck");
@@ -88,37 +103,47 @@ CPropGeneral::CPropGeneral(const PropsContext& context, AppOptions& options, QWi
   layout->setColumnStretch(0, 1);
 
   connect(display_, &QCheckBox::clicked, this, [this] {
-    showEnvelopeInfo = !showEnvelopeInfo;
-    envelope_->setEnabled(showEnvelopeInfo);
+    AppOptions& o = options_.draft;
+    o.ShowEnvelopeInfo = !o.ShowEnvelopeInfo;
+    envelope_->setEnabled(o.ShowEnvelopeInfo);
   });
   connect(envelope_, &QPushButton::clicked, this, &CPropGeneral::OpenEnvelopeOptions);
 }
 
 void CPropGeneral::OnOpen() {
-  display_->setChecked(showEnvelopeInfo);
-  run_->setChecked(runOnStart);
-  log_->setChecked(logDeleted);
-  show_->setChecked(showToolTip);
+  const AppOptions& o = options_.draft;
+  display_->setChecked(o.ShowEnvelopeInfo);
+  run_->setChecked(o.RunOnStart);
+  log_->setChecked(o.LogDeleted);
+  show_->setChecked(o.ShowToolTip);
   envelope_->setEnabled(display_->isChecked());
 }
 
 void CPropGeneral::SaveControls() {
-  showEnvelopeInfo = display_->isChecked();
-  runOnStart = run_->isChecked();
-  logDeleted = log_->isChecked();
-  showToolTip = show_->isChecked();
+  AppOptions& o = options_.draft;
+  o.ShowEnvelopeInfo = display_->isChecked();
+  o.RunOnStart = run_->isChecked();
+  o.LogDeleted = log_->isChecked();
+  o.ShowToolTip = show_->isChecked();
 }
 
 void CPropGeneral::OpenEnvelopeOptions() {
-  CEnvelopeOptionsDlg dialog(options_, options_.AllEnvelopeInfo != "0", context_.prompt, this);
+  CEnvelopeOptionsDlg dialog(options_.draft, options_.draft.AllEnvelopeInfo != "0", context_.prompt,
+                             this);
   if (context_.runDialog(dialog) == QDialog::Accepted) {
-    options_.AllEnvelopeInfo = FlagText(dialog.SelectAll());
+    options_.AtOnce([&](AppOptions& o) {
+      dialog.StoreRows(o);
+      o.AllEnvelopeInfo = FlagText(dialog.SelectAll());
+    });
   }
 }
 
-CPropNotification::CPropNotification(const PropsContext& context, AppOptions& options,
+CPropNotification::CPropNotification(const PropsContext& context, OptionsDraft& options,
                                      QWidget* parent)
-    : PropertyPage(parent), context_(context), options_(options) {
+    : PropertyPage(parent),
+      context_(context),
+      options_(options),
+      unitText_(UnitTextOf(options.draft.FreqUnit)) {
   checkMail_ = Check(this, "Check New Email Every", "checkMailCheck");
   freq_ = new QLineEdit(this);
   freq_->setObjectName(QStringLiteral("freqEdit"));
@@ -198,10 +223,11 @@ void CPropNotification::EnableMethodCompanions(int index) {
 }
 
 void CPropNotification::OnOpen() {
-  checkMail_->setChecked(checkMail != 0);
-  freq_->setText(Q(freq));
-  wav_->setText(Q(wavFile));
-  readLines_->setChecked(checkLines != 0);
+  const AppOptions& o = options_.draft;
+  checkMail_->setChecked(o.CheckMail != 0);
+  wav_->setText(Q(o.wavFile));
+  readLines_->setChecked(o.CheckLines != 0);
+  const int method = o.NotificationMethod;
   methods_->setExclusive(false);
   for (int i = 0; i < 3; ++i) {
     radios_[i]->setChecked(i == method);
@@ -216,82 +242,98 @@ void CPropNotification::OnOpen() {
     }
   }
 
-  const int unitIndex = ParseInt(options_.FreqUnit);
-  unit_->setCurrentIndex(unitIndex >= 0 && unitIndex < 3 ? unitIndex : -1);
-  if (checkMail != 0) {
-    freq_->setText(Q(options_.Freq));
+  unit_->setCurrentIndex(ShownUnitIndex(o.FreqUnit));
+  if (o.CheckMail != 0) {
+    freq_->setText(Q(o.Freq));
   } else {
     freq_->clear();
   }
-  freq_->setEnabled(checkMail != 0);
-  unit_->setEnabled(checkMail != 0);
+  freq_->setEnabled(o.CheckMail != 0);
+  unit_->setEnabled(o.CheckMail != 0);
 
-  const int linesIndex = ParseInt(options_.ComboLines);
+  const int linesIndex = ParseInt(o.ComboLines);
   if (linesIndex >= 0 && linesIndex < kLineEntries) {
     lines_->setCurrentIndex(linesIndex);
   } else {
     // A number the user typed beyond the list stays as typed.
     lines_->setCurrentIndex(-1);
-    lines_->setEditText(Q(linesText));
+    lines_->setEditText(Q(o.ComboLines));
   }
-  lines_->setEnabled(checkLines != 0);
+  lines_->setEnabled(o.CheckLines != 0);
 }
 
 void CPropNotification::SaveControls() {
-  checkMail = checkMail_->isChecked() ? 1 : 0;
-  freq = S(freq_->text());
+  AppOptions& o = options_.draft;
+  o.CheckMail = checkMail_->isChecked() ? 1 : 0;
+  o.Freq = S(freq_->text());
   if (methods_->checkedId() >= 0) {
-    method = methods_->checkedId();
+    o.NotificationMethod = methods_->checkedId();
   }
-  wavFile = S(wav_->text());
-  checkLines = readLines_->isChecked() ? 1 : 0;
-  unitText = S(unit_->currentText());
-  linesText = S(lines_->currentText());
+  o.wavFile = S(wav_->text());
+  o.CheckLines = readLines_->isChecked() ? 1 : 0;
+  unitText_ = S(unit_->currentText());
+  o.ComboLines = S(lines_->currentText());
+}
+
+void CPropNotification::OnOk() {
+  AppOptions& o = options_.draft;
+  o.CheckMail = o.CheckMail != 0 ? 1 : 0;
+  o.CheckLines = o.CheckLines != 0 ? 1 : 0;
+  if (const auto unit = FreqUnitOfText(unitText_)) {
+    o.FreqUnit = *unit;
+  }
 }
 
 void CPropNotification::MethodClicked(int index) {
-  method = index;
+  options_.draft.NotificationMethod = index;
   EnableMethodCompanions(index);
 }
 
 void CPropNotification::CheckMailClicked() {
+  AppOptions& o = options_.draft;
   // Switching undoes an edit of the period made since the page was last left.
-  freq_->setText(freq_->text().isEmpty() ? QStringLiteral("10") : Q(freq));
-  if (checkMail != 0) {
-    checkMail = 0;
+  freq_->setText(freq_->text().isEmpty() ? QStringLiteral("10") : Q(o.Freq));
+  if (o.CheckMail != 0) {
+    o.CheckMail = 0;
     freq_->setEnabled(false);
     unit_->setEnabled(false);
     return;
   }
-  checkMail = 1;
+  o.CheckMail = 1;
   freq_->setEnabled(true);
   unit_->setEnabled(true);
   if (unit_->currentIndex() >= 0) {
-    options_.FreqUnit = FreqUnitOfText(S(unit_->itemText(unit_->currentIndex())));
+    if (const auto unit = FreqUnitOfText(S(unit_->itemText(unit_->currentIndex())))) {
+      options_.AtOnce([&](AppOptions& a) { a.FreqUnit = *unit; });
+    }
   }
 }
 
 void CPropNotification::ReadLinesClicked() {
-  if (checkLines != 0) {
-    checkLines = 0;
+  AppOptions& o = options_.draft;
+  if (o.CheckLines != 0) {
+    o.CheckLines = 0;
     lines_->setEnabled(false);
     return;
   }
-  checkLines = 1;
+  o.CheckLines = 1;
   lines_->setEnabled(true);
   if (lines_->currentIndex() >= 0) {
     const std::string text = S(lines_->itemText(lines_->currentIndex()));
     if (IsLinesEntry(text)) {
-      options_.ComboLines = text;
+      options_.AtOnce([&](AppOptions& a) { a.ComboLines = text; });
     }
   }
 }
 
 void CPropNotification::OpenSpeechOptions() {
-  CSpeechOptionsDlg dialog(options_, options_.AllSpeakInfo != "0", context_.prompt, context_.voices,
-                           this);
+  CSpeechOptionsDlg dialog(options_.draft, options_.draft.AllSpeakInfo != "0", context_.prompt,
+                           context_.voices, this);
   if (context_.runDialog(dialog) == QDialog::Accepted) {
-    options_.AllSpeakInfo = FlagText(dialog.SelectAll());
+    options_.AtOnce([&](AppOptions& o) {
+      dialog.StoreRows(o);
+      o.AllSpeakInfo = FlagText(dialog.SelectAll());
+    });
   }
 }
 
@@ -300,7 +342,7 @@ void CPropNotification::Browse() {
   if (path.empty()) {
     return;
   }
-  options_.wavFile = path;
+  options_.AtOnce([&](AppOptions& o) { o.wavFile = path; });
   wav_->setText(Q(path));
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "config/settings.h"
+#include "ui/props/options_draft.h"
 #include "ui/props/property_sheet.h"
 #include "ui/props/props_context.h"
 
@@ -15,18 +16,8 @@ class QRadioButton;
 
 namespace bc {
 
-/// The texts of the check period's units, in the order of FreqUnit "0", "1", "2".
-inline constexpr const char* kUnitTexts[3] = {"Second", "Minute", "Hour"};
-
-/// FreqUnit of a unit text: "Second" "0", "Minute" "1", "Hour" "2"; any other
-/// text gives empty text (the caller keeps the unit it has).
-[[nodiscard]] std::string FreqUnitOfText(const std::string& unitText);
-/// The unit text of a FreqUnit, empty for anything but "0", "1", "2" (as numbers).
-[[nodiscard]] std::string UnitTextOf(const std::string& freqUnit);
-
-/// "General": four switches and "Envelope Options". Members are the options
-/// themselves; `options` also receives what the Envelope Options dialog stores
-/// (at once, confirmed or not).
+/// "General": four switches and "Envelope Options". The switches edit the
+/// draft; what the Envelope Options dialog stores is made at once.
 ///
 /// Object names: "displayEnvelopeCheck", "runOnStartupCheck", "logDeletedCheck",
 /// "showToolTipsCheck", "envelopeOptionsButton".
@@ -34,12 +25,7 @@ class CPropGeneral : public PropertyPage {
   Q_OBJECT
 
  public:
-  CPropGeneral(const PropsContext& context, AppOptions& options, QWidget* parent = nullptr);
-
-  bool showEnvelopeInfo = false;
-  bool runOnStart = false;
-  bool showToolTip = false;
-  bool logDeleted = false;
+  CPropGeneral(const PropsContext& context, OptionsDraft& options, QWidget* parent = nullptr);
 
   void OpenEnvelopeOptions();
 
@@ -49,7 +35,7 @@ class CPropGeneral : public PropertyPage {
 
  private:
   const PropsContext& context_;
-  AppOptions& options_;
+  OptionsDraft& options_;
   QCheckBox* display_ = nullptr;
   QCheckBox* run_ = nullptr;
   QCheckBox* log_ = nullptr;
@@ -58,9 +44,12 @@ class CPropGeneral : public PropertyPage {
 };
 
 /// "Notification": the check period, how new mail is announced, and how many
-/// content lines are read. Some of its controls change `options` at once (the
-/// speech options, "Browse...", turning checking or line reading on); the
-/// members are taken over on OK.
+/// content lines are read. Its controls edit the draft; some changes are made
+/// at once (the speech options, "Browse...", the unit or the line count taken
+/// when checking or line reading is turned on). On OK, CheckMail and CheckLines
+/// become 0 or 1, and FreqUnit takes the unit text last left in the page (as
+/// the stored unit shows, when the page was not opened) only when it is one of
+/// the units.
 ///
 /// Object names: "checkMailCheck", "freqEdit", "unitCombo", "speechRadio",
 /// "wavRadio", "noneRadio", "optionsButton", "wavEdit", "browseButton",
@@ -69,15 +58,7 @@ class CPropNotification : public PropertyPage {
   Q_OBJECT
 
  public:
-  CPropNotification(const PropsContext& context, AppOptions& options, QWidget* parent = nullptr);
-
-  int checkMail = 0;
-  std::string freq;
-  int method = 0;
-  std::string wavFile;
-  int checkLines = 0;
-  std::string unitText;
-  std::string linesText;
+  CPropNotification(const PropsContext& context, OptionsDraft& options, QWidget* parent = nullptr);
 
   void OpenSpeechOptions();
   void Browse();
@@ -85,6 +66,7 @@ class CPropNotification : public PropertyPage {
  protected:
   void OnOpen() override;
   void SaveControls() override;
+  void OnOk() override;
 
  private:
   void MethodClicked(int index);
@@ -93,7 +75,8 @@ class CPropNotification : public PropertyPage {
   void ReadLinesClicked();
 
   const PropsContext& context_;
-  AppOptions& options_;
+  OptionsDraft& options_;
+  std::string unitText_;  // the unit box's text when the page was last left
   QCheckBox* checkMail_ = nullptr;
   QLineEdit* freq_ = nullptr;
   QComboBox* unit_ = nullptr;

@@ -49,26 +49,11 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
   }
 
   Settings working = settings;
-  AppOptions& o = working.options;
+  OptionsDraft options(working.options);
   PropertySheet sheet(QStringLiteral("Brindlecast Properties"), parent);
-  auto* account = new CPropAccount(context, working.accounts);
-  auto* general = new CPropGeneral(context, o);
-  auto* notification = new CPropNotification(context, o);
-  sheet.AddPage(account, QStringLiteral("Account"));
-  sheet.AddPage(general, QStringLiteral("General"));
-  sheet.AddPage(notification, QStringLiteral("Notification"));
-
-  notification->wavFile = o.wavFile;
-  notification->freq = o.Freq;
-  notification->checkMail = o.CheckMail;
-  notification->unitText = UnitTextOf(o.FreqUnit);
-  notification->checkLines = o.CheckLines;
-  notification->linesText = o.ComboLines;
-  notification->method = o.NotificationMethod;
-  general->runOnStart = o.RunOnStart;
-  general->showEnvelopeInfo = o.ShowEnvelopeInfo;
-  general->showToolTip = o.ShowToolTip;
-  general->logDeleted = o.LogDeleted;
+  sheet.AddPage(new CPropAccount(context, working.accounts), QStringLiteral("Account"));
+  sheet.AddPage(new CPropGeneral(context, options), QStringLiteral("General"));
+  sheet.AddPage(new CPropNotification(context, options), QStringLiteral("Notification"));
 
   openSheet_ = &sheet;
   sheet.Prepare();
@@ -77,20 +62,8 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
 
   if (confirmed) {
     host.SaveSortDirection();
-    o.NotificationMethod = notification->method;
-    o.ShowEnvelopeInfo = general->showEnvelopeInfo;
-    o.RunOnStart = general->runOnStart;
-    o.ShowToolTip = general->showToolTip;
-    o.LogDeleted = general->logDeleted;
-    o.wavFile = notification->wavFile;
-    o.CheckMail = notification->checkMail != 0 ? 1 : 0;
-    o.Freq = notification->freq;
-    o.CheckLines = notification->checkLines != 0 ? 1 : 0;
-    o.ComboLines = notification->linesText;
-    if (const std::string unit = FreqUnitOfText(notification->unitText); !unit.empty()) {
-      o.FreqUnit = unit;
-    }
   }
+  working.options = confirmed ? std::move(options.draft) : std::move(options.kept);
   // Accounts and the options the pages change at once are kept after Cancel too.
   settings = std::move(working);
 

@@ -117,6 +117,9 @@ void PropertySheet::accept() {
   if (active_ >= 0) {
     pages_[static_cast<size_t>(active_)]->SaveControls();
   }
+  for (PropertyPage* page : pages_) {
+    page->OnOk();
+  }
   QDialog::accept();
 }
 

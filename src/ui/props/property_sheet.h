@@ -31,6 +31,9 @@ class PropertyPage : public QWidget {
   /// The page stops being active, or the sheet is confirmed while it is:
   /// controls into members.
   virtual void SaveControls() {}
+  /// OK, after the active page saved its controls: every page, opened in this
+  /// showing or not, puts the last touches to what OK takes.
+  virtual void OnOk() {}
 
  private:
   friend class PropertySheet;
@@ -68,7 +71,8 @@ class PropertySheet : public QDialog {
   }
   [[nodiscard]] int PageCount() const { return static_cast<int>(pages_.size()); }
 
-  /// OK: saves the active page, then closes with Accepted.
+  /// OK: saves the active page, lets every page finish (OnOk), then closes
+  /// with Accepted.
   void accept() override;
   /// Closing ends the showing: SetActivePage from now on only picks the page
   /// the next showing starts on.

@@ -10,10 +10,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <optional>
 
 #include "config/prompt.h"
-#include "config/text_util.h"
 #include "keyring/account_password.h"
 #include "keyring/password_vault.h"
 
@@ -159,7 +158,7 @@ void CPropServerInfo::EnableAlertBoxes(bool on) {
 
 void CPropServerInfo::OnOpen() {
   server_->setText(Q(draft.POP3Server));
-  port_->setText(Q(draft.POP3Port));
+  port_->setText(Q(draft.POP3Port.text()));
   remember_->setChecked(draft.RememberPasswd);
   password_->setText(Q(draft.Passwd));
   user_->setText(Q(draft.UserName));
@@ -168,7 +167,11 @@ void CPropServerInfo::OnOpen() {
   unit_->setCurrentIndex(-1);
   unit_->setEditText(Q(draft.MailCapUnit));
   percent_->setText(Q(draft.Perentage));
-  lastSecurity_ = std::clamp(ParseInt(draft.Security), 0, 2);
+  // A text that names no choice ("STARTTLS", "02") shows none, and OK keeps it
+  // until the user picks one: the account goes on failing with its reason
+  // rather than turning into plain text unseen.
+  const std::optional<Security> security = draft.Security.value();
+  lastSecurity_ = security ? static_cast<int>(*security) : -1;
   {
     const QSignalBlocker quiet(security_);
     security_->setCurrentIndex(lastSecurity_);
@@ -212,7 +215,7 @@ void CPropServerInfo::OnActivate() {
 
 void CPropServerInfo::SaveControls() {
   draft.POP3Server = S(server_->text());
-  draft.POP3Port = S(port_->text());
+  draft.POP3Port = StoredPort::FromText(S(port_->text()));
   draft.RememberPasswd = remember_->isChecked();
   draft.Passwd = S(password_->text());
   draft.UserName = S(user_->text());
@@ -220,7 +223,9 @@ void CPropServerInfo::SaveControls() {
   draft.MailCapValue = S(capacity_->text());
   draft.MailCapUnit = S(unit_->currentText());
   draft.Perentage = S(percent_->text());
-  draft.Security = std::to_string(security_->currentIndex() < 0 ? 0 : security_->currentIndex());
+  if (security_->currentIndex() >= 0) {
+    draft.Security = static_cast<Security>(security_->currentIndex());
+  }
   draft.CAFile = S(caFile_->text());
   draft.CertFingerprint = S(fingerprint_->text());
   // A new password, or the same one under a new key, goes to the keyring again
@@ -304,8 +309,9 @@ void CPropServerInfo::RememberClicked() {
 void CPropServerInfo::SecurityChanged(int index) {
   // The port follows the choice only while it still holds the other default,
   // so a port the user typed stays.
-  const bool toTls = index == 1;
-  const bool fromTls = lastSecurity_ == 1;
+  constexpr int kTlsIndex = static_cast<int>(Security::Tls);
+  const bool toTls = index == kTlsIndex;
+  const bool fromTls = lastSecurity_ == kTlsIndex;
   if (toTls && !fromTls && port_->text() == QString::fromUtf8(kPop3Port)) {
     port_->setText(QString::fromUtf8(kPop3sPort));
   } else if (fromTls && !toTls && port_->text() == QString::fromUtf8(kPop3sPort)) {

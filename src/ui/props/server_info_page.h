@@ -15,10 +15,7 @@ class QPushButton;
 
 namespace bc {
 
-/// Values of the "Security" choice, as the account's Security field stores them.
-inline constexpr const char* kSecurityNone = "0";
-inline constexpr const char* kSecurityTls = "1";
-inline constexpr const char* kSecurityStartTls = "2";
+/// The ports the port box starts with and follows the "Security" choice between.
 inline constexpr const char* kPop3Port = "110";
 inline constexpr const char* kPop3sPort = "995";
 
@@ -85,7 +82,7 @@ class CPropServerInfo : public PropertyPage {
   QLineEdit* caFile_ = nullptr;
   QLineEdit* fingerprint_ = nullptr;
   QLabel* passwordHome_ = nullptr;
-  int lastSecurity_ = 0;
+  int lastSecurity_ = 0;  // the choice's index: the Security value it stands for, or -1
   bool keyringAvailable_ = false;
   std::string openedPassword_;  // the password and keyring key the page opened with
   std::string openedKey_;

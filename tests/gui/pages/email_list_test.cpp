@@ -436,7 +436,7 @@ TEST_F(EmailListTest, DeleteWorkerRemovesAndRenumbersRowsFromItsThread) {
     account.UserName = user;
     account.Passwd = "pw";
     account.POP3Server = "pop.example.com";
-    account.POP3Port = "110";
+    account.POP3Port = 110;
     settings.accounts.push_back(account);
   }
   std::map<int, std::vector<std::string>> mailboxes;

@@ -21,7 +21,7 @@ MailAccount Account(const std::string& user, const std::string& server) {
   MailAccount a;
   a.UserName = user;
   a.POP3Server = server;
-  a.POP3Port = "110";
+  a.POP3Port = 110;
   a.Passwd = "pw-" + user;
   a.RememberPasswd = true;
   a.ApproveSender = "friend@" + server + ";";
@@ -196,6 +196,32 @@ TEST_F(AccountPageTest, EditKeepsSecurityPortAndTrustChoices) {
   EXPECT_EQ(accounts[0].POP3Port, "1110");
   EXPECT_EQ(accounts[0].CAFile, "/etc/ssl/private-ca.pem");
   EXPECT_EQ(accounts[0].CertFingerprint, "AB:CD");
+}
+
+// A Security text that names no choice shows none and survives OK, so the
+// account goes on failing with its reason instead of sending in plain text.
+TEST_F(AccountPageTest, UnknownSecurityShowsNoChoiceAndStaysUntilOneIsPicked) {
+  const char* texts[] = {"STARTTLS", "02"};
+  for (const char* text : texts) {
+    accounts.push_back(Account(text, "pop.example"));
+    accounts.back().Security = StoredSecurity::FromText(text);
+  }
+  Open();
+  for (int i = 0; i < 2; ++i) {
+    for (const bool pick : {false, true}) {
+      Select(i);
+      f.script.Then([pick](QDialog& d) {
+        auto* security = test::Find<QComboBox>(d, "securityCombo");
+        EXPECT_EQ(security->currentIndex(), -1);
+        if (pick) {
+          security->setCurrentIndex(2);
+        }
+        test::Ok(d);
+      });
+      Click(*page, "editButton");
+      EXPECT_EQ(accounts[i].Security, pick ? "2" : texts[i]);
+    }
+  }
 }
 
 TEST_F(AccountPageTest, AlertOfAnExistingAccountSwitchesAtOnceEvenWhenCancelled) {

@@ -22,7 +22,7 @@ TEST(CheckIsolationTest, EditsMadeWhileAPassRunsNeverReachThatPass) {
   alice.Passwd = "old-pw";
   alice.RememberPasswd = true;
   alice.POP3Server = "pop.one.example";
-  alice.POP3Port = "110";
+  alice.POP3Port = 110;
   alice.CheckMark = true;
   settings.accounts.push_back(alice);
 

@@ -94,6 +94,21 @@ TEST_F(PropertiesCommandTest, WavPathSurvivesOnlyWithTheWavChoiceOnceThePageIsOp
   EXPECT_EQ(settings.options.NotificationMethod, 2);
 }
 
+// OK finishes the Notification values even when the page was never opened;
+// Cancel leaves hand-typed values as they are.
+TEST_F(PropertiesCommandTest, OkNormalisesTheNotificationValuesOfAPageNeverOpened) {
+  for (const bool ok : {false, true}) {
+    settings.options.CheckMail = 5;
+    settings.options.CheckLines = -2;
+    settings.options.FreqUnit = StoredFreqUnit::FromText("02");
+    f.script.Then([ok](QDialog& d) { ok ? test::Ok(d) : test::Cancel(d); });
+    Run();
+    EXPECT_EQ(settings.options.CheckMail, ok ? 1 : 5);
+    EXPECT_EQ(settings.options.CheckLines, ok ? 1 : -2);
+    EXPECT_EQ(settings.options.FreqUnit, ok ? "2" : "02");
+  }
+}
+
 TEST_F(PropertiesCommandTest, TabReachesThePageBeforeOkAndEveryControlHasAMnemonic) {
   f.script.Then(OnNotification([](QDialog& d) {
     // The focus chain from the tab bar meets the page's controls before OK.
@@ -122,7 +137,7 @@ TEST_F(PropertiesCommandTest, TabReachesThePageBeforeOkAndEveryControlHasAMnemon
 TEST_F(PropertiesCommandTest, PeriodWithCheckingOffAndOn) {
   settings.options.CheckMail = 0;
   settings.options.Freq = "5";
-  settings.options.FreqUnit = "1";
+  settings.options.FreqUnit = FreqUnit::Minutes;
   f.script.Then(OnNotification([](QDialog& d) {
     EXPECT_EQ(test::Text(d, "freqEdit"), "");
     EXPECT_FALSE(test::Enabled(d, "unitCombo"));
@@ -133,7 +148,7 @@ TEST_F(PropertiesCommandTest, PeriodWithCheckingOffAndOn) {
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "ArmChecking"), 0);
 
   // Turning checking on fills "10" and takes the unit at once, kept after Cancel.
-  settings.options.FreqUnit = "2";
+  settings.options.FreqUnit = FreqUnit::Hours;
   f.script.Then(OnNotification(
       [this](QDialog& d) {
         Combo(d, "unitCombo")->setCurrentIndex(2);
@@ -214,7 +229,7 @@ TEST_F(PropertiesCommandTest, OkTakesThePagesOverInOrderAndCancelKeepsThemOut) {
   settings.options.ShowToolTip = true;
   settings.options.CheckMail = 1;
   settings.options.Freq = "2";
-  settings.options.FreqUnit = "1";
+  settings.options.FreqUnit = FreqUnit::Minutes;
   const std::string entry = AutostartEntryPath();
   std::filesystem::remove(entry);
 

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   bc::Settings settings;
   settings.options.CheckMail = 1;
   settings.options.Freq = "5";
-  settings.options.FreqUnit = "1";
+  settings.options.FreqUnit = bc::FreqUnit::Minutes;
   settings.options.ComboLines = "3";
   settings.options.CheckLines = 1;
   settings.options.NotificationMethod = 1;
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     bc::MailAccount a;
     a.UserName = user;
     a.POP3Server = "pop.example.org";
-    a.POP3Port = "110";
+    a.POP3Port = 110;
     a.RememberPasswd = true;
     a.Passwd = "secret";
     a.MailCap = true;

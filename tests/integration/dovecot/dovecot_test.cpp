@@ -34,8 +34,8 @@ MailAccount Account(const std::string& user, Security security = Security::None)
   a.Passwd = "secret";
   a.RememberPasswd = true;
   a.POP3Server = "127.0.0.1";
-  a.POP3Port = std::to_string(security == Security::Tls ? BC_POP3S_PORT : BC_POP3_PORT);
-  a.Security = security == Security::Tls ? "1" : security == Security::StartTls ? "2" : "0";
+  a.POP3Port = security == Security::Tls ? BC_POP3S_PORT : BC_POP3_PORT;
+  a.Security = security;
   a.CAFile = kDir + "/tls/cert.pem";
   a.CheckMark = true;
   return a;

@@ -158,7 +158,7 @@ TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
   gate_ = open.get_future().share();
   settings_.options.CheckMail = 1;
   settings_.options.Freq = "1";
-  settings_.options.FreqUnit = "0";
+  settings_.options.FreqUnit = FreqUnit::Seconds;
   auto controller = Make();
   controller->StartCheck();
   // The pass is under way, waiting at its first connection.
@@ -189,7 +189,7 @@ TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
 TEST_F(MailControllerTest, ExitDeclinedRestartsTheTimingEvenWithCheckingOff) {
   settings_.options.CheckMail = 0;
   settings_.options.Freq = "2";
-  settings_.options.FreqUnit = "1";
+  settings_.options.FreqUnit = FreqUnit::Minutes;
   auto controller = Make();
   controller->Start();
   EXPECT_EQ(controller->scheduler().period(), 0);
@@ -203,7 +203,7 @@ TEST_F(MailControllerTest, ExitDeclinedRestartsTheTimingEvenWithCheckingOff) {
 TEST_F(MailControllerTest, CheckingTurnedOffStaysOffWhenTheBusyFlagClears) {
   settings_.options.CheckMail = 1;
   settings_.options.Freq = "1";
-  settings_.options.FreqUnit = "0";
+  settings_.options.FreqUnit = FreqUnit::Seconds;
   auto controller = Make();
   controller->Start();
   // Properties confirmed with "Check for new mail" off (no re-arm), then Play.
@@ -283,7 +283,7 @@ TEST_F(MailControllerTest, ShutdownCancelsAndJoinsAPassStalledOnTheServer) {
                                test::ScriptedServer::Expect("USER alice"),
                                test::ScriptedServer::StallUntilClosed()});
   settings_.accounts[0].POP3Server = "127.0.0.1";
-  settings_.accounts[0].POP3Port = std::to_string(server.port());
+  settings_.accounts[0].POP3Port = server.port();
   settings_.accounts[0].Passwd = "secret";
   settings_.accounts[0].RememberPasswd = true;
   environment_.makeTransport = SocketTransportFactory(60000);

@@ -182,7 +182,7 @@ TEST_F(SettingsTest, EveryValueRoundTrips) {
   o.ShowToolTip = true;
   o.LogDeleted = true;
   o.Freq = "5";
-  o.FreqUnit = "1";
+  o.FreqUnit = FreqUnit::Minutes;
   o.wavFile = "/usr/share/sounds/mail.wav";
   o.NotificationMethod = 1;
   o.CheckMail = 1;
@@ -208,7 +208,7 @@ TEST_F(SettingsTest, EveryValueRoundTrips) {
   a.UserName = "alice";
   a.Passwd = "pw;=,\"x";
   a.POP3Server = "pop.example.com";
-  a.POP3Port = "995";
+  a.POP3Port = 995;
   a.RememberPasswd = true;
   a.ApproveSender = "friend@example.com;";
   a.BlockSender = "spam@example.com;";
@@ -219,7 +219,7 @@ TEST_F(SettingsTest, EveryValueRoundTrips) {
   a.DeleteBlocked = true;
   a.Perentage = "90";
   a.CheckMark = true;
-  a.Security = "1";
+  a.Security = Security::Tls;
   a.CAFile = "/etc/ssl/private-ca.pem";
   a.CertFingerprint = "AB:CD";
   s.accounts = {a, MailAccount{}};
@@ -288,21 +288,66 @@ TEST_F(SettingsTest, FileWrittenBeforeTheTableRoundTrips) {
   EXPECT_TRUE(prompt_.messages.empty());
 }
 
+// Port, Security and FreqUnit are typed, yet text typed by hand reads back as it
+// was: a text naming no value stays that text (an unknown Security still fails
+// its account), and only a value the program sets writes the canonical text.
+TEST_F(SettingsTest, TypedValuesKeepTheTextTheyWereStoredAs) {
+  struct Row {
+    const char* text;  // stored as port, Security and FreqUnit alike
+    int port;
+    std::optional<Security> security;
+    std::optional<FreqUnit> unit;
+  };
+  const Row rows[] = {
+      {"0110", 110, std::nullopt, std::nullopt},   {" 110", 110, std::nullopt, std::nullopt},
+      {"", 0, Security::None, std::nullopt},  // Security "" reads and writes as "0"
+      {"02", 2, std::nullopt, std::nullopt},       {"9", 9, std::nullopt, std::nullopt},
+      {"STARTTLS", 0, std::nullopt, std::nullopt}, {"2", 2, Security::StartTls, FreqUnit::Hours},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    Seed({{"UserAccounts/Users", "1"},
+          {"UserAccounts/user1/POP3Port", row.text},
+          {"UserAccounts/user1/Security", row.text},
+          {"FreqUnit", row.text}});
+    const Settings s = Load();
+    EXPECT_EQ(s.accounts[0].POP3Port.value(), row.port);
+    EXPECT_EQ(s.accounts[0].Security.value(), row.security);
+    EXPECT_EQ(s.options.FreqUnit.value(), row.unit);
+    EXPECT_EQ(CheckPeriodSeconds(s.options).has_value(), row.unit.has_value());
+    Save(s);
+    const QString text = QString::fromLatin1(row.text);
+    EXPECT_EQ(Raw("UserAccounts/user1/POP3Port").toString(), text);
+    EXPECT_EQ(Raw("UserAccounts/user1/Security").toString(),
+              text.isEmpty() ? QStringLiteral("0") : text);
+    EXPECT_EQ(Raw("FreqUnit").toString(), text);
+  }
+
+  Settings s = Load();
+  s.accounts[0].POP3Port = 110;
+  s.accounts[0].Security = Security::Tls;
+  s.options.FreqUnit = FreqUnit::Minutes;
+  Save(s);
+  EXPECT_EQ(Raw("UserAccounts/user1/POP3Port").toString(), QStringLiteral("110"));
+  EXPECT_EQ(Raw("UserAccounts/user1/Security").toString(), QStringLiteral("1"));
+  EXPECT_EQ(Raw("FreqUnit").toString(), QStringLiteral("1"));
+}
+
 TEST(CheckPeriodTest, FromFreqAndUnit) {
   AppOptions o;
   o.Freq = "5";
-  o.FreqUnit = "1";
+  o.FreqUnit = FreqUnit::Minutes;
   EXPECT_EQ(CheckPeriodSeconds(o), 300);
-  o.FreqUnit = "0";
+  o.FreqUnit = FreqUnit::Seconds;
   EXPECT_EQ(CheckPeriodSeconds(o), 5);
-  o.FreqUnit = "2";
+  o.FreqUnit = FreqUnit::Hours;
   o.Freq = "2";
   EXPECT_EQ(CheckPeriodSeconds(o), 7200);
-  o.FreqUnit = "";
+  o.FreqUnit = StoredFreqUnit::FromText("");
   EXPECT_EQ(CheckPeriodSeconds(o), std::nullopt);  // the caller keeps its period
-  o.FreqUnit = "3";
+  o.FreqUnit = StoredFreqUnit::FromText("3");
   EXPECT_EQ(CheckPeriodSeconds(o), std::nullopt);
-  o.FreqUnit = "1";
+  o.FreqUnit = FreqUnit::Minutes;
   o.Freq = "";
   EXPECT_EQ(CheckPeriodSeconds(o), 0);
 }

@@ -67,7 +67,7 @@ class CheckCycleTest : public ::testing::Test {
     account.UserName = user;
     account.Passwd = "pw";
     account.POP3Server = "127.0.0.1";
-    account.POP3Port = "110";
+    account.POP3Port = 110;
     account.CheckMark = true;
     settings_.accounts.push_back(account);
     servers_[user] = std::move(box);
@@ -185,7 +185,7 @@ TEST_F(CheckCycleTest, PipelinedPassMatchesOneAtATime) {
     MailAccount account;
     account.UserName = "alice";
     account.POP3Server = "127.0.0.1";
-    account.POP3Port = "110";
+    account.POP3Port = 110;
     account.CheckMark = true;
     settings.accounts.push_back(account);
     EnvelopeStore store;
@@ -324,7 +324,8 @@ TEST_F(CheckCycleTest, OnlyKnownSecurityValuesAreContacted) {
     SCOPED_TRACE(bad);
     settings_.accounts.clear();
     recorder_.outcomes.clear();
-    AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "one")})).Security = bad;
+    AddAccount("alice", test::FakeMailbox({Message("A <a@x.com>", "one")})).Security =
+        StoredSecurity::FromText(bad);
     Run();
     EXPECT_EQ(servers_["alice"].connections, 0);
     EXPECT_EQ(recorder_.outcomes.at(0).status, AccountOutcome::Status::Failed);
@@ -332,7 +333,8 @@ TEST_F(CheckCycleTest, OnlyKnownSecurityValuesAreContacted) {
   }
   for (const char* good : {"", "0"}) {
     settings_.accounts.clear();
-    AddAccount("bob", test::FakeMailbox({Message("A <a@x.com>", "one")})).Security = good;
+    AddAccount("bob", test::FakeMailbox({Message("A <a@x.com>", "one")})).Security =
+        StoredSecurity::FromText(good);
     Run();
     EXPECT_EQ(servers_["bob"].connections, 1) << good;
   }

@@ -51,7 +51,7 @@ class DeletionTest : public ::testing::Test {
       MailAccount account;
       account.UserName = user;
       account.Passwd = "pw";
-      account.POP3Port = "110";
+      account.POP3Port = 110;
       settings_.accounts.push_back(account);
     }
     environment_.clock = &clock_;

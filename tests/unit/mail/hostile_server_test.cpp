@@ -75,7 +75,7 @@ struct Pass {
     account.UserName = "alice";
     account.Passwd = "secret";
     account.POP3Server = "127.0.0.1";
-    account.POP3Port = std::to_string(server.port());
+    account.POP3Port = server.port();
     account.CheckMark = true;
     settings.accounts.push_back(account);
     settings.options.LogDeleted = true;
