@@ -26,6 +26,11 @@ class PcmSource final : public QIODevice {
  public:
   explicit PcmSource(PcmPlayer& player) : player_(player) { open(QIODevice::ReadOnly); }
   bool isSequential() const override { return true; }
+  // The stream never ends while the sink is open: more speech may follow. An
+  // end makes Qt's PulseAudio sink drain with a pointer to itself that outlives
+  // it when the sink is closed before the drain completes (a crash on the
+  // sound server's thread); without one it goes idle on an underflow instead.
+  bool atEnd() const override { return false; }
   qint64 bytesAvailable() const override {
     std::lock_guard lock(player_.mutex_);
     return static_cast<qint64>(player_.queue_.size()) + QIODevice::bytesAvailable();
