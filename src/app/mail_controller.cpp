@@ -21,7 +21,9 @@ constexpr int kAnimationStepMs = 500;
 WorkerShared::WorkerShared(MailController* controller, MailEnvironment env,
                            MailAnnouncer* announcer)
     : environment(std::move(env)), controller_(controller), announcer_(announcer) {
-  // Every transport a worker opens gives up its waits once the program ends.
+  // Every transport a worker opens, and a password lookup that waits on the
+  // keyring, give up their waits once the program ends.
+  environment.cancel = cancel;
   environment.makeTransport =
       [make = std::move(environment.makeTransport),
        cancel = std::shared_ptr<const std::atomic<bool>>(cancel)](const MailAccount& account) {

@@ -15,15 +15,15 @@ constexpr const char* kErase = "erase:";
 
 }  // namespace
 
-PasswordAnswer RecordedPassword(const MailAccount& account) {
+PasswordAnswer RecordedPassword(const MailAccount& account, const std::atomic<bool>* /*cancel*/) {
   return {true, account.Passwd, {}};
 }
 
-PasswordAnswer KeptPassword(const MailAccount& account) {
+PasswordAnswer KeptPassword(const MailAccount& account, const std::atomic<bool>* cancel) {
   if (!account.Passwd.empty() || !account.PasswdInKeyring) {
     return RecordedPassword(account);
   }
-  const VaultAnswer answer = ReadPasswordNow(AccountVaultKey(account));
+  const VaultAnswer answer = ReadPasswordNow(AccountVaultKey(account), kVaultPatience, cancel);
   if (!answer.ok()) {
     return {false, {}, VaultProblem(answer)};
   }

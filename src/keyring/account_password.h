@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -19,19 +20,24 @@ struct PasswordAnswer {
   std::string error;  // for people, when not found
 };
 
-/// Where a pass takes an account's password from. Called on the worker thread.
-using PasswordLookup = std::function<PasswordAnswer(const MailAccount&)>;
+/// Where a pass takes an account's password from. Called on the worker thread;
+/// a lookup that waits gives up once `cancel` (when given) turns true.
+using PasswordLookup =
+    std::function<PasswordAnswer(const MailAccount&, const std::atomic<bool>* cancel)>;
 
 /// The password the record holds: the settings file's, or the one typed in
 /// this session. Never fails.
-[[nodiscard]] PasswordAnswer RecordedPassword(const MailAccount& account);
+[[nodiscard]] PasswordAnswer RecordedPassword(const MailAccount& account,
+                                              const std::atomic<bool>* cancel = nullptr);
 
 /// The recorded password when the record holds one (or keeps none anywhere);
 /// for a password kept in the desktop keyring, the keyring's, read now
 /// (blocking: call it on a worker, or on the main thread of a headless
 /// command). A keyring that is locked, refuses, has lost the entry or has gone
-/// away is not found, with the reason, never an empty password.
-[[nodiscard]] PasswordAnswer KeptPassword(const MailAccount& account);
+/// away is not found, with the reason, never an empty password; so is a read
+/// given up because `cancel` turned true.
+[[nodiscard]] PasswordAnswer KeptPassword(const MailAccount& account,
+                                          const std::atomic<bool>* cancel = nullptr);
 
 /// The key of the account's password in the keyring (user name and server).
 [[nodiscard]] std::string AccountVaultKey(const MailAccount& account);

@@ -117,7 +117,8 @@ void Run(std::function<QKeychain::Job*()> makeJob, Operation operation, VaultDon
   });
 }
 
-VaultAnswer Wait(const std::function<void(VaultDone)>& start, std::chrono::milliseconds patience) {
+VaultAnswer Wait(const std::function<void(VaultDone)>& start, std::chrono::milliseconds patience,
+                 const std::atomic<bool>* cancel = nullptr) {
   const VaultAnswer late{
       VaultStatus::Failed,
       {},
@@ -147,8 +148,17 @@ VaultAnswer Wait(const std::function<void(VaultDone)>& start, std::chrono::milli
   auto promise = std::make_shared<std::promise<VaultAnswer>>();
   std::future<VaultAnswer> future = promise->get_future();
   start([promise](VaultAnswer got) { promise->set_value(std::move(got)); });
-  if (future.wait_for(patience) != std::future_status::ready) {
-    return late;
+  // In slices, so a program that is ending (and no longer turns its event loop
+  // to answer) does not keep the worker waiting.
+  constexpr std::chrono::milliseconds kSlice{100};
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  while (future.wait_for(kSlice) != std::future_status::ready) {
+    if (cancel && cancel->load()) {
+      return {VaultStatus::Failed, {}, "the program is ending"};
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return late;
+    }
   }
   return future.get();
 }
@@ -232,8 +242,9 @@ void ErasePassword(const std::string& key, VaultDone done) {
       Operation::Erase, std::move(done));
 }
 
-VaultAnswer ReadPasswordNow(const std::string& key, std::chrono::milliseconds patience) {
-  return Wait([&key](VaultDone done) { ReadPassword(key, std::move(done)); }, patience);
+VaultAnswer ReadPasswordNow(const std::string& key, std::chrono::milliseconds patience,
+                            const std::atomic<bool>* cancel) {
+  return Wait([&key](VaultDone done) { ReadPassword(key, std::move(done)); }, patience, cancel);
 }
 
 VaultAnswer WritePasswordNow(const std::string& key, const std::string& password,

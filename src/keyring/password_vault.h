@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -61,9 +62,11 @@ inline constexpr std::chrono::seconds kVaultPatience{120};
 /// Reads and waits for the answer. From a worker thread the read runs on the
 /// main thread while the worker waits; on the main thread (a headless command,
 /// never the desktop's user-interface thread) it runs a local event loop. An
-/// answer that does not come within `patience` is Failed.
+/// answer that does not come within `patience`, or before `cancel` turns true
+/// (the program is ending), is Failed.
 [[nodiscard]] VaultAnswer ReadPasswordNow(const std::string& key,
-                                          std::chrono::milliseconds patience = kVaultPatience);
+                                          std::chrono::milliseconds patience = kVaultPatience,
+                                          const std::atomic<bool>* cancel = nullptr);
 /// Writes and waits, as ReadPasswordNow.
 [[nodiscard]] VaultAnswer WritePasswordNow(const std::string& key, const std::string& password,
                                            std::chrono::milliseconds patience = kVaultPatience);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +30,8 @@ struct MailEnvironment {
   ReplyLimits replyLimits;       // how long and large a server's reply may be
   // Where an account's password comes from (called on the worker).
   PasswordLookup password = RecordedPassword;
+  // Turns true when the program is ending: a password lookup stops waiting.
+  std::shared_ptr<const std::atomic<bool>> cancel;
 };
 
 /// The environment of the installed program (paths from the XDG folders,

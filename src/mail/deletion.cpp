@@ -59,7 +59,7 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     outcome.error = SecurityValueError(account.Security.text());
     return outcome;
   }
-  const PasswordAnswer password = environment.password(account);
+  const PasswordAnswer password = environment.password(account, environment.cancel.get());
   if (!password.found) {
     outcome.error = password.error;
     return outcome;

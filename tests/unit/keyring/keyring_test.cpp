@@ -175,6 +175,20 @@ TEST(Keyring, FilePasswordMovesAndComesBackFromTheKeyring) {
   EXPECT_EQ(ReadPasswordNow("carol@pop.move.example").status, VaultStatus::NotFound);
 }
 
+// At exit the main thread stops turning its event loop and waits for the
+// workers: one waiting on the keyring must give up, not wait out its patience.
+TEST(Keyring, AWorkerWaitingOnTheKeyringGivesUpWhenTheProgramEnds) {
+  MailAccount account = Account("frank", "pop.ending.example");
+  account.PasswdInKeyring = true;
+  std::atomic<bool> cancel = false;
+  PasswordAnswer answer{true, "stale", {}};
+  std::thread worker([&] { answer = KeptPassword(account, &cancel); });
+  cancel = true;
+  worker.join();
+  EXPECT_FALSE(answer.found);
+  EXPECT_TRUE(answer.password.empty());
+}
+
 TEST(Keyring, SwitchedOffKeepsTheFile) {
   ASSERT_EQ(setenv("BRINDLECAST_KEYRING", "off", 1), 0);
   SettingsFile file;
