@@ -23,7 +23,7 @@ class CIconButton;
 class ClipboardReaderPage;
 class EmailList;
 class MailAnnouncer;
-class NoticeWindows;
+class NoticePresenter;
 class SettingsStore;
 class SoundPlayer;
 class SpeechEngine;
@@ -97,7 +97,7 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] WavReaderPage& wavPage() { return *wavPage_; }
   [[nodiscard]] QTabWidget& tabs() { return *tabs_; }
   [[nodiscard]] TrayIcon& tray() { return *tray_; }
-  [[nodiscard]] NoticeWindows& notices() { return *notices_; }
+  [[nodiscard]] NoticePresenter& notices() { return *notices_; }
   [[nodiscard]] UpdateCheck& updateCheck() { return *updateCheck_; }
   [[nodiscard]] CIconButton* button(ToolButton id) const;
   [[nodiscard]] QAction* action(Command id) const;
@@ -159,7 +159,7 @@ class MainWindow final : public QMainWindow, public MailView {
   std::unique_ptr<QtUpdatePresenter> updatePresenter_;
   std::unique_ptr<UpdateCheck> updateCheck_;
   TrayIcon* tray_ = nullptr;
-  NoticeWindows* notices_ = nullptr;
+  NoticePresenter* notices_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   EmailList* emailList_ = nullptr;
   TextReaderPage* textPage_ = nullptr;
