@@ -14,6 +14,7 @@
 
 #include "config/prompt.h"
 #include "config/text_util.h"
+#include "ui/desktop_notice.h"
 #include "ui/props/field_options.h"
 
 #include "ui/props/props_widgets.h"
@@ -52,6 +53,18 @@ bool IsLinesEntry(const std::string& text) {
   return false;
 }
 
+// The notice style entries, in this order, and the text each one stores.
+constexpr const char* kNoticeStyleTexts[] = {"", kNoticeStyleOwnWindow, kNoticeStyleDesktop};
+
+int NoticeStyleEntry(const std::string& stored) {
+  for (int i = 1; i < 3; ++i) {
+    if (stored == kNoticeStyleTexts[i]) {
+      return i;
+    }
+  }
+  return 0;  // empty or unknown: automatic
+}
+
 }  // namespace
 
 std::string FreqUnitOfText(const std::string& unitText) {
@@ -76,6 +89,20 @@ CPropGeneral::CPropGeneral(const PropsContext& context, AppOptions& options, QWi
   show_ = Check(this, "Show Tool Tips", "showToolTipsCheck");
   envelope_ = new QPushButton(QStringLiteral("Envelope Options"), this);
   envelope_->setObjectName(QStringLiteral("envelopeOptionsButton"));
+  noticeStyle_ = new QComboBox(this);
+  noticeStyle_->setObjectName(QStringLiteral("noticeStyleCombo"));
+  // Automatic names what it picks here, so the user sees what the default does.
+  noticeStyle_->addItem(IsWaylandSession()
+                            ? QStringLiteral("Automatic (desktop notifications on Wayland)")
+                            : QStringLiteral("Automatic (Brindlecast window on X11)"));
+  noticeStyle_->addItem(QStringLiteral("Brindlecast window"));
+  noticeStyle_->addItem(QStringLiteral("Desktop notifications"));
+  auto* noticeLabel = new QLabel(QStringLiteral("Show Notices As"), this);
+  noticeLabel->setBuddy(noticeStyle_);
+  auto* noticeRow = new QHBoxLayout;
+  noticeRow->addWidget(noticeLabel);
+  noticeRow->addWidget(noticeStyle_);
+  noticeRow->addStretch(1);
 
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(20, 16, 20, 16);
@@ -84,7 +111,8 @@ CPropGeneral::CPropGeneral(const PropsContext& context, AppOptions& options, QWi
   layout->addWidget(run_, 1, 0);
   layout->addWidget(log_, 2, 0);
   layout->addWidget(show_, 3, 0);
-  layout->setRowStretch(4, 1);
+  layout->addLayout(noticeRow, 4, 0, 1, 2);
+  layout->setRowStretch(5, 1);
   layout->setColumnStretch(0, 1);
 
   connect(display_, &QCheckBox::clicked, this, [this] {
@@ -100,6 +128,7 @@ void CPropGeneral::OnOpen() {
   log_->setChecked(logDeleted);
   show_->setChecked(showToolTip);
   envelope_->setEnabled(display_->isChecked());
+  noticeStyle_->setCurrentIndex(NoticeStyleEntry(noticeStyle));
 }
 
 void CPropGeneral::SaveControls() {
@@ -107,6 +136,9 @@ void CPropGeneral::SaveControls() {
   runOnStart = run_->isChecked();
   logDeleted = log_->isChecked();
   showToolTip = show_->isChecked();
+  if (const int entry = noticeStyle_->currentIndex(); entry != NoticeStyleEntry(noticeStyle)) {
+    noticeStyle = kNoticeStyleTexts[entry];
+  }
 }
 
 void CPropGeneral::OpenEnvelopeOptions() {

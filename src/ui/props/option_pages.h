@@ -24,12 +24,13 @@ inline constexpr const char* kUnitTexts[3] = {"Second", "Minute", "Hour"};
 /// The unit text of a FreqUnit, empty for anything but "0", "1", "2" (as numbers).
 [[nodiscard]] std::string UnitTextOf(const std::string& freqUnit);
 
-/// "General": four switches and "Envelope Options". Members are the options
-/// themselves; `options` also receives what the Envelope Options dialog stores
-/// (at once, confirmed or not).
+/// "General": four switches, "Envelope Options" and the notice style. Members
+/// are the options themselves; `options` also receives what the Envelope Options
+/// dialog stores (at once, confirmed or not).
 ///
 /// Object names: "displayEnvelopeCheck", "runOnStartupCheck", "logDeletedCheck",
-/// "showToolTipsCheck", "envelopeOptionsButton".
+/// "showToolTipsCheck", "envelopeOptionsButton", "noticeStyleCombo" (entries:
+/// automatic, own window, desktop notifications).
 class CPropGeneral : public PropertyPage {
   Q_OBJECT
 
@@ -40,6 +41,7 @@ class CPropGeneral : public PropertyPage {
   bool runOnStart = false;
   bool showToolTip = false;
   bool logDeleted = false;
+  std::string noticeStyle;  // the stored text; an unknown one is kept unless changed
 
   void OpenEnvelopeOptions();
 
@@ -55,6 +57,7 @@ class CPropGeneral : public PropertyPage {
   QCheckBox* log_ = nullptr;
   QCheckBox* show_ = nullptr;
   QPushButton* envelope_ = nullptr;
+  QComboBox* noticeStyle_ = nullptr;
 };
 
 /// "Notification": the check period, how new mail is announced, and how many

@@ -69,6 +69,7 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
   general->showEnvelopeInfo = o.ShowEnvelopeInfo;
   general->showToolTip = o.ShowToolTip;
   general->logDeleted = o.LogDeleted;
+  general->noticeStyle = o.NoticeStyle;
 
   openSheet_ = &sheet;
   sheet.Prepare();
@@ -82,6 +83,7 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
     o.RunOnStart = general->runOnStart;
     o.ShowToolTip = general->showToolTip;
     o.LogDeleted = general->logDeleted;
+    o.NoticeStyle = general->noticeStyle;
     o.wavFile = notification->wavFile;
     o.CheckMail = notification->checkMail != 0 ? 1 : 0;
     o.Freq = notification->freq;
