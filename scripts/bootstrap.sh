@@ -13,7 +13,7 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(python3 mpop espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
-    lintian desktop-file-utils appstream man-db file)
+    lintian desktop-file-utils appstream man-db file dbus-daemon)
 fi
 
 missing=()
