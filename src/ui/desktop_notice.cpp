@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QVariantMap>
 
@@ -95,6 +96,13 @@ DesktopNotices::DesktopNotices(QDBusConnection bus, QObject* parent)
                SLOT(OnNotificationClosed(uint, uint)));
   bus_.connect(kService, kPath, kInterface, QStringLiteral("ActivationToken"), this,
                SLOT(OnActivationToken(uint, QString)));
+  // A server that went away or was replaced knows none of our notifications.
+  auto* watcher =
+      new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
+  connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] {
+    newMail_.id = 0;
+    storage_.id = 0;
+  });
 }
 
 DesktopNotices::KindState& DesktopNotices::StateOf(NoticeKind kind) {

@@ -242,6 +242,13 @@ TEST_F(DesktopNoticeTest, NotifiesWithTextIconAndActionsAndReplacesPerKind) {
   EXPECT_EQ(server.calls[4].replacesId, 0u);
   ShowAndWait(NoticeKind::Storage, kStorageText, 6);
   EXPECT_EQ(server.calls[5].replacesId, storageId);
+
+  // A new server knows none of the old notifications.
+  ASSERT_TRUE(serverBus.unregisterService(QStringLiteral("org.freedesktop.Notifications")));
+  ASSERT_TRUE(serverBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+  Sync();
+  ShowAndWait(NoticeKind::Storage, kStorageText, 7);
+  EXPECT_EQ(server.calls[6].replacesId, 0u);
   EXPECT_EQ(presenter.windows().Current(NoticeKind::NewMail), nullptr);
 }
 
