@@ -28,21 +28,8 @@ bash "$root/scripts/pop3-server.sh" start "$dir" >/dev/null
 echo "populating $messages messages of about $size bytes..."
 bash "$root/scripts/pop3-server.sh" populate "$dir" bench "$messages" "$size" >/dev/null
 
-mkdir -p "$work/config/Quenmark"
-cat >"$work/config/Quenmark/Brindlecast.conf" <<CONF
-[General]
-CheckLines=${BENCH_CHECK_LINES:-1}
-ComboLines=All
-
-[UserAccounts]
-Users=1
-user1\\UserName=bench
-user1\\Passwd=secret
-user1\\RememberPasswd=1
-user1\\POP3Server=127.0.0.1
-user1\\POP3Port=$POP3_PORT
-user1\\CheckMark=1
-CONF
+bash "$root/scripts/account-settings.sh" "$work/config" bench "$POP3_PORT" \
+  "General/CheckLines=${BENCH_CHECK_LINES:-1}" General/ComboLines=All
 
 # Seconds of one run, from /usr/bin/time; peak memory (KB) into $work/rss.
 timed() {

@@ -29,21 +29,8 @@ for item in "${cases[@]}"; do
   python3 "$root/bench/fault_pop3_server.py" "$mode" $((megabytes << 20)) "$work/port" &
   server=$!
   for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
-  mkdir -p "$work/config/Quenmark"
-  cat >"$work/config/Quenmark/Brindlecast.conf" <<CONF
-[General]
-CheckLines=$lines
-ComboLines=All
-
-[UserAccounts]
-Users=1
-user1\\UserName=bench
-user1\\Passwd=secret
-user1\\RememberPasswd=1
-user1\\POP3Server=127.0.0.1
-user1\\POP3Port=$(cat "$work/port")
-user1\\CheckMark=1
-CONF
+  bash "$root/scripts/account-settings.sh" "$work/config" bench "$(cat "$work/port")" \
+    "General/CheckLines=$lines" General/ComboLines=All
   status=0
   XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state \
     /usr/bin/time -v -o "$work/time" "$binary" check --json >"$work/out" 2>/dev/null || status=$?

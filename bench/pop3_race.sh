@@ -58,23 +58,8 @@ cafile=$dir/tls/cert.pem
 
 # The program's settings: one account, plain or TLS from the first byte.
 config() { # NAME PORT SECURITY
-  mkdir -p "$work/$1/Quenmark"
-  cat >"$work/$1/Quenmark/Brindlecast.conf" <<CONF
-[General]
-CheckLines=${BENCH_CHECK_LINES:-0}
-ComboLines=All
-
-[UserAccounts]
-Users=1
-user1\\UserName=bench
-user1\\Passwd=secret
-user1\\RememberPasswd=1
-user1\\POP3Server=127.0.0.1
-user1\\POP3Port=$2
-user1\\Security=$3
-user1\\CAFile=$cafile
-user1\\CheckMark=1
-CONF
+  bash "$root/scripts/account-settings.sh" "$work/$1" bench "$2" "Security=$3" "CAFile=$cafile" \
+    "General/CheckLines=${BENCH_CHECK_LINES:-0}" General/ComboLines=All
 }
 config plain "$POP3_PORT" 0
 config tls "$POP3S_PORT" 1

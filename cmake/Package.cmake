@@ -17,7 +17,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${BC_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data")
+# QtKeychain opens libsecret at run time, so no library link names it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data, libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "desktop mail watcher that announces new mail by voice
 Brindlecast lives in the notification area and checks POP3 mailboxes (plain,
 SSL/TLS or STARTTLS) on a period. It announces each new message by voice

@@ -26,26 +26,12 @@ if [ "${1:-}" != "--inside" ] && [ -z "${BC_ATSPI_INSIDE:-}" ]; then
   exec env BC_ATSPI_INSIDE=1 dbus-run-session -- "$0" "$program"
 fi
 
+source "$root/scripts/x-desktop.bash"
 work=$(mktemp -d /tmp/bc-atspi.XXXXXX)
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+x_work=$work
+x_desktop_start "$display" 1280x800x24
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
-pids+=($!)
+x_pids+=($!)
 sleep 1
 
 export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
@@ -53,7 +39,7 @@ mkdir -p -m 700 "$XDG_CONFIG_HOME/Quenmark"
 # No tip of the day over the window at start.
 printf '[BrindlecastDayTip]\nBrindlecastStartUp=1\n' >"$XDG_CONFIG_HOME/Quenmark/brindlecast.ini"
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 "$program" >"$work/program.log" 2>&1 &
-pids+=($!)
+x_pids+=($!)
 
 dump() {  # dump TITLE LABEL [PAGE-TAB]
   local _

@@ -8,12 +8,14 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 libespeak-ng-dev espeak-ng-data
+  qtkeychain-qt6-dev libsecret-1-0
   libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-core dovecot-pop3d openssl
 )
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(python3 mpop espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
-    lintian desktop-file-utils appstream man-db file dbus-daemon)
+    lintian desktop-file-utils appstream man-db file
+    gnome-keyring dbus-daemon libsecret-tools)
 fi
 
 missing=()

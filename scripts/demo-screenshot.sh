@@ -20,30 +20,16 @@ for tool in Xvfb openbox xsetroot xdpyinfo xdotool /usr/bin/import /usr/bin/conv
   }
 done
 
+source "$root/scripts/x-desktop.bash"
 work=$(mktemp -d /tmp/bc-shot.XXXXXX)
 chmod 755 "$work"
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb "$display" -screen 0 1000x620x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+x_work=$work
+x_desktop_start "$display" 1000x620x24
 sleep 1
 xsetroot -solid '#3b5b7d'
 
 DEMO_WORK=$work/demo bash "$root/scripts/demo.sh" "$program" >"$work/demo.log" 2>&1 &
-pids+=($!)
+x_pids+=($!)
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Brindlecast$' | head -1)
 xdotool windowmove "$window" 12 34
 

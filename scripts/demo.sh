@@ -58,8 +58,9 @@ bash "$pop3" adduser "$server" demo "$password"
 bash "$pop3" deliver "$server" demo "${messages[@]:0:${#messages[@]}-1}"
 bash "$pop3" start "$server" >/dev/null
 
-# The settings the program reads: only under $work, never the user's own.
-export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
+# The settings the program reads: only under $work, never the user's own; the
+# demo's password stays in them, out of the user's desktop keyring.
+export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state BRINDLECAST_KEYRING=off
 mkdir -p -m 700 "$XDG_CONFIG_HOME/Quenmark"
 cat >"$XDG_CONFIG_HOME/Quenmark/Brindlecast.conf" <<CONF
 [General]

@@ -112,19 +112,8 @@ export POP3_PORT POP3S_PORT
 bash "$pop3" adduser "$work/pop3" pkg secret
 bash "$pop3" deliver "$work/pop3" pkg "$root"/res/demo/0[1-3]-*.eml
 bash "$pop3" start "$work/pop3" >/dev/null
-mkdir -p -m 700 "$XDG_CONFIG_HOME/Quenmark"
-cat >"$XDG_CONFIG_HOME/Quenmark/Brindlecast.conf" <<CONF
-[UserAccounts]
-Users=1
-user1\\UserName=pkg
-user1\\Passwd=secret
-user1\\RememberPasswd=1
-user1\\POP3Server=127.0.0.1
-user1\\POP3Port=$POP3_PORT
-user1\\Security=2
-user1\\CAFile=$work/pop3/tls/cert.pem
-user1\\CheckMark=1
-CONF
+bash "$root/scripts/account-settings.sh" "$XDG_CONFIG_HOME" pkg "$POP3_PORT" Security=2 \
+  "CAFile=$work/pop3/tls/cert.pem"
 status=0
 "$program" check >"$work/check.txt" 2>&1 || status=$?
 cat "$work/check.txt"

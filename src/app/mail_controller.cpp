@@ -4,6 +4,9 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <cstdio>
+
+#include "keyring/password_vault.h"
 #include "speech/mail_announcer.h"
 
 namespace bc {
@@ -93,7 +96,11 @@ bool WorkerShared::WaitIdle(std::chrono::milliseconds limit) {
 // window. The arguments are copied into the call.
 template <auto Method, typename... Args>
 void Deliver(WorkerShared& shared, Args... args) {
-  shared.Post([... args = std::move(args)](MailController& c) { (c.view_.*Method)(args...); });
+  shared.Post([... args = std::move(args)](MailController& c) {
+    if (MailView* view = c.view_) {
+      (view->*Method)(args...);
+    }
+  });
 }
 
 // A pass's observer on the worker: each call is delivered to the view on the UI
@@ -128,7 +135,9 @@ class WorkerObserver final : public CheckObserver {
   void NoAccountConfigured(Settings& settings) override {
     // The sheet edits the program's settings; the pass goes on with a copy.
     shared_.Send([&settings](MailController& c) {
-      c.view_.NoAccountConfigured(c.settings_);
+      if (c.view_) {
+        c.view_->NoAccountConfigured(c.settings_);
+      }
       settings = c.settings_;
     });
   }
@@ -150,12 +159,11 @@ class WorkerObserver final : public CheckObserver {
   std::vector<std::string> problems_;
 };
 
-MailController::MailController(Settings& settings, MailView& view, MailAnnouncer* announcer,
+MailController::MailController(Settings& settings, MailAnnouncer* announcer,
                                std::function<bool()> voiceBusy, MailEnvironment environment,
                                const Clock& clock, QObject* parent)
     : QObject(parent),
       settings_(settings),
-      view_(view),
       voiceBusy_(std::move(voiceBusy)),
       shared_(std::make_shared<WorkerShared>(this, std::move(environment), announcer)),
       scheduler_(*this, clock) {
@@ -301,15 +309,25 @@ void MailController::RunDeleteWorker(Settings settings, DeletionRows* rows,
 void MailController::ToggleSuspend() {
   if (shared_->suspended) {
     shared_->suspended = false;
-    view_.ShowSuspended(false);
+    if (view_) {
+      view_->ShowSuspended(false);
+    }
     if (settings_.options.CheckMail != 0) {
       ArmChecking();
     }
-    view_.SetTrayIcon(TrayState::Idle);
+    ShowTrayIcon(TrayState::Idle);
   } else {
-    view_.ShowSuspended(true);
+    if (view_) {
+      view_->ShowSuspended(true);
+    }
     shared_->suspended = true;
-    view_.SetTrayIcon(TrayState::Disconnected);
+    ShowTrayIcon(TrayState::Disconnected);
+  }
+}
+
+void MailController::ShowTrayIcon(TrayState state) {
+  if (view_) {
+    view_->SetTrayIcon(state);
   }
 }
 
@@ -325,24 +343,34 @@ void MailController::StartAnimation() {
 void MailController::AnimationTick() {
   if (!shared_->animating) {
     animation_.stop();
-    view_.SetTrayIcon(shared_->largestMailbox != 0 ? TrayState::MailPresent : TrayState::Idle);
+    ShowTrayIcon(shared_->largestMailbox != 0 ? TrayState::MailPresent : TrayState::Idle);
     return;
   }
   // Idle, mail present, checking, and the checking picture once more.
   switch (animationTick_) {
     case 0:
-      view_.SetTrayIcon(TrayState::Idle);
+      ShowTrayIcon(TrayState::Idle);
       break;
     case 1:
-      view_.SetTrayIcon(TrayState::MailPresent);
+      ShowTrayIcon(TrayState::MailPresent);
       break;
     case 2:
-      view_.SetTrayIcon(TrayState::Checking);
+      ShowTrayIcon(TrayState::Checking);
       break;
     default:
       break;
   }
   animationTick_ = (animationTick_ + 1) % 4;
+}
+
+void MailController::KeepPasswordsInKeyring(SettingsStore& store) {
+  if (!passwordMover_) {
+    FindPasswordHomes(settings_, KeyringAvailable());
+    passwordMover_ = std::make_unique<PasswordMover>(store, settings_, [](const std::string& why) {
+      std::fprintf(stderr, "brindlecast: %s\n", why.c_str());
+    });
+  }
+  passwordMover_->Start();
 }
 
 bool MailController::WaitForWorkers(int milliseconds) {

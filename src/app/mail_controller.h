@@ -14,6 +14,7 @@
 #include "app/scheduler.h"
 #include "config/clock.h"
 #include "config/settings.h"
+#include "keyring/account_password.h"
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/envelope_store.h"
@@ -67,17 +68,21 @@ class WorkerShared {
 /// delete workers (never two of a kind, never both at once), the scheduler that
 /// starts checks on the period, suspend and resume, the busy flag, and the tray
 /// animation while a worker runs. Lives on the user-interface thread; workers
-/// report through it to the MailView on that thread.
+/// report through it to the MailView on that thread, once one is attached.
 ///
 /// The settings are the program's one shared record, edited only on the UI
 /// thread; each worker takes its own copy when it starts.
 class MailController final : public QObject, public SchedulerHost {
   Q_OBJECT
  public:
-  MailController(Settings& settings, MailView& view, MailAnnouncer* announcer,
-                 std::function<bool()> voiceBusy, MailEnvironment environment, const Clock& clock,
-                 QObject* parent = nullptr);
+  MailController(Settings& settings, MailAnnouncer* announcer, std::function<bool()> voiceBusy,
+                 MailEnvironment environment, const Clock& clock, QObject* parent = nullptr);
   ~MailController() override;
+
+  /// Where the reports go from now on (UI thread); nullptr detaches the view,
+  /// and reports still on their way are dropped. The window is made after the
+  /// controller it drives, so it is attached afterwards, before Start.
+  void AttachView(MailView* view) { view_ = view; }
 
   /// The announcement rules the check worker calls for each accepted message
   /// (made after the controller, since they read its store). Set before Start.
@@ -131,6 +136,12 @@ class MailController final : public QObject, public SchedulerHost {
   /// Who runs the daily update check the scheduler asks for (scheduler thread).
   void SetUpdateCheckStarter(std::function<void()> start) { startUpdateCheck_ = std::move(start); }
 
+  /// Keeps remembered passwords in the desktop keyring when there is one: the
+  /// first call (after loading) finds the passwords the keyring already keeps;
+  /// every call moves the ones still in `store`'s file there (after a save).
+  /// Nothing waits: the keyring answers through the event loop.
+  void KeepPasswordsInKeyring(SettingsStore& store);
+
   /// Waits (running the event loop) until no worker runs; for tests and the
   /// headless paths. False when `milliseconds` ran out first.
   bool WaitForWorkers(int milliseconds);
@@ -146,9 +157,10 @@ class MailController final : public QObject, public SchedulerHost {
   void AnimationTick();
   void ApplyPeriod(bool whateverCheckMail);
   void JoinFinished();
+  void ShowTrayIcon(TrayState state);
 
   Settings& settings_;
-  MailView& view_;
+  MailView* view_ = nullptr;
   std::function<bool()> voiceBusy_;
   std::function<void()> startUpdateCheck_;
   std::shared_ptr<WorkerShared> shared_;
@@ -164,6 +176,8 @@ class MailController final : public QObject, public SchedulerHost {
 
   QTimer animation_;
   int animationTick_ = 0;
+
+  std::unique_ptr<PasswordMover> passwordMover_;
 };
 
 }  // namespace bc

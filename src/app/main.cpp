@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop_session.h"
 #include "app/single_instance.h"
 #include "cli/commands.h"
 #include "config/paths.h"
@@ -88,12 +89,13 @@ int RunDesktop(int argc, char** argv) {
     }
   }
   bc::SettingsStore store(bc::SettingsFilePath(), prompt);
-  bc::MainWindow window(bc::MainWindowSetup{store});
+  bc::DesktopSession session(bc::SessionSetup{store});
+  bc::MainWindow& window = session.window();
   prompt.SetParent(&window);
   QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
   window.show();
-  // Exit has removed the icon, saved the settings, and cancelled and joined a
-  // check or deletion still under way.
+  // Exit has removed the icon, and the session has saved the settings and
+  // cancelled and joined a check or deletion still under way.
   return QApplication::exec();
 }
 

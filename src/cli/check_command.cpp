@@ -13,6 +13,8 @@
 #include "config/prompt.h"
 #include "config/settings.h"
 #include "config/settings_store.h"
+#include "keyring/account_password.h"
+#include "keyring/password_vault.h"
 #include "mail/check_cycle.h"
 
 namespace bc::cli {
@@ -24,7 +26,9 @@ constexpr const char* kHelp =
     "Runs one check pass over the enabled accounts of the settings file, exactly\n"
     "as the desktop program does: every message is retrieved and decoded, spam is\n"
     "deleted on the server (and logged when \"Log Deleted Email Information\" is on),\n"
-    "and the envelopes of the accepted messages are printed.\n"
+    "and the envelopes of the accepted messages are printed. Passwords come from\n"
+    "the desktop keyring where it keeps them; a remembered password still in the\n"
+    "settings file moves there first (with BRINDLECAST_KEYRING=off: the file only).\n"
     "\n"
     "  --json          print one JSON object instead of a table\n"
     "  --account NAME  check only the account whose user name is NAME, enabled or not\n"
@@ -263,6 +267,16 @@ int RunCheckCommand(const std::vector<std::string>& args) {
   ConsolePrompt prompt;
   SettingsStore store(SettingsFilePath(), prompt);
   Settings settings = LoadSettings(store);
+  // The same password source as the desktop program: remembered passwords
+  // move from the file to the desktop keyring, and are read from it.
+  FindPasswordHomes(settings, KeyringAvailable());
+  {
+    PasswordMover mover(store, settings, [](const std::string& why) {
+      std::fprintf(stderr, "brindlecast: %s\n", why.c_str());
+    });
+    mover.Start();
+    mover.WaitIdle(kVaultPatience);
+  }
   if (haveOnly) {
     bool found = false;
     for (MailAccount& account : settings.accounts) {

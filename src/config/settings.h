@@ -93,6 +93,9 @@ struct MailAccount {
   // server certificate (hex, colons optional).
   std::string CAFile;
   std::string CertFingerprint;
+  // Not stored: the remembered password is kept in the desktop keyring, so the
+  // file's Passwd stays empty (the keyring module decides and moves it there).
+  bool PasswdInKeyring = false;
 
   bool operator==(const MailAccount&) const = default;
 };

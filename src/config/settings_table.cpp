@@ -25,7 +25,8 @@ void ReadField(const SettingField<Record>& field, const std::string& stored, Rec
 
 template <class Record>
 std::string StoredText(const SettingField<Record>& field, const Record& record) {
-  if (field.keptWhen && !(record.*field.keptWhen)) {
+  if ((field.keptWhen && !(record.*field.keptWhen)) ||
+      (field.keptElsewhereWhen && record.*field.keptElsewhereWhen)) {
     return {};
   }
   std::string text = std::visit(

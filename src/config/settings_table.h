@@ -27,6 +27,8 @@ struct SettingField {
   const char* fallback = nullptr;  // a text read as this when stored empty
   StoredForm form = StoredForm::Plain;
   bool Record::*keptWhen = nullptr;  // when set and off, the value is written empty
+  // When set and on, the value is kept elsewhere (the keyring) and written empty.
+  bool Record::*keptElsewhereWhen = nullptr;
 };
 
 /// Every global option, in the order they are written.
@@ -74,8 +76,10 @@ inline const auto kAccountFields = std::to_array<SettingField<MailAccount>>({
     {"", "POP3Server", &MailAccount::POP3Server},
     {"", "POP3Port", &MailAccount::POP3Port},
     {"", "RememberPasswd", &MailAccount::RememberPasswd},
-    // A password the user did not ask us to remember never reaches the file.
-    {"", "Passwd", &MailAccount::Passwd, nullptr, StoredForm::Plain, &MailAccount::RememberPasswd},
+    // A password the user did not ask us to remember never reaches the file,
+    // nor one the desktop keyring keeps.
+    {"", "Passwd", &MailAccount::Passwd, nullptr, StoredForm::Plain, &MailAccount::RememberPasswd,
+     &MailAccount::PasswdInKeyring},
     {"", "ApproveSender", &MailAccount::ApproveSender},
     {"", "BlockSender", &MailAccount::BlockSender},
     {"", "Filter", &MailAccount::Filter},

@@ -117,12 +117,16 @@ class AccountPass {
 
   AccountEnd Run(Pop3Session& session) {
     const std::optional<Security> security = ParseSecurity(account_.Security);
-    const bool connected =
-        security && session.Connect(account_.POP3Server, ParseInt(account_.POP3Port),
-                                    account_.UserName, account_.Passwd, *security);
+    // Asked only for an account that can be checked; a keyring that cannot
+    // give the password fails the account with its reason.
+    const PasswordAnswer password = security ? environment_.password(account_) : PasswordAnswer{};
+    const bool connected = security && password.found &&
+                           session.Connect(account_.POP3Server, ParseInt(account_.POP3Port),
+                                           account_.UserName, password.password, *security);
     if (!connected) {
-      const std::string why =
-          security ? session.lastError() : SecurityValueError(account_.Security);
+      const std::string why = !security         ? SecurityValueError(account_.Security)
+                              : !password.found ? password.error
+                                                : session.lastError();
       Trace("Failed to connect server");
       Trace(why);
       session.Close();
@@ -392,6 +396,7 @@ MailEnvironment DefaultMailEnvironment() {
   MailEnvironment environment;
   environment.commandLogPath = CommandLogPath();
   environment.deletedLogDir = DeletedLogDir();
+  environment.password = KeptPassword;
   return environment;
 }
 

@@ -6,6 +6,7 @@
 
 #include "config/clock.h"
 #include "config/settings.h"
+#include "keyring/account_password.h"
 #include "mail/check_observer.h"
 #include "mail/envelope_store.h"
 #include "mail/pop3_session.h"
@@ -26,9 +27,12 @@ struct MailEnvironment {
   std::string commandLogPath;    // the command trace
   std::string deletedLogDir;     // the daily deleted-mail logs
   ReplyLimits replyLimits;       // how long and large a server's reply may be
+  // Where an account's password comes from (called on the worker).
+  PasswordLookup password = RecordedPassword;
 };
 
-/// The environment of the installed program (paths from the XDG folders).
+/// The environment of the installed program (paths from the XDG folders,
+/// passwords from the desktop keyring where it keeps them).
 [[nodiscard]] MailEnvironment DefaultMailEnvironment();
 
 /// What a pass found, summed up.

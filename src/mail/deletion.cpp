@@ -60,9 +60,14 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     outcome.error = SecurityValueError(account.Security);
     return outcome;
   }
+  const PasswordAnswer password = environment.password(account);
+  if (!password.found) {
+    outcome.error = password.error;
+    return outcome;
+  }
   Pop3Session session(environment.makeTransport(account), environment.replyLimits);
   if (!session.Connect(account.POP3Server, ParseInt(account.POP3Port), account.UserName,
-                       account.Passwd, *security)) {
+                       password.password, *security)) {
     outcome.error = session.lastError();
     session.Close();
     return outcome;

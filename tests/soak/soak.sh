@@ -28,37 +28,12 @@ bash "$root/scripts/pop3-server.sh" adduser "$dir" soak >/dev/null
 bash "$root/scripts/pop3-server.sh" start "$dir" >/dev/null
 POP3_SEED=1 bash "$root/scripts/pop3-server.sh" populate "$dir" soak 20 3000 >/dev/null
 
-mkdir -p "$work/config/Quenmark"
-cat >"$work/config/Quenmark/Brindlecast.conf" <<CONF
-[General]
-CheckMail=1
-Freq=30
-FreqUnit=0
-NotificationMethod=0
-ShowEnvelopeInfo=1
-From=1
-Subject=1
-Received=1
-size=1
-Account=1
-LogDeleted=1
-ShowToolTip=1
-
-[Speak]
-SpeakFrom=1
-SpeakSubject=1
-
-[UserAccounts]
-Users=1
-user1\\UserName=soak
-user1\\Passwd=secret
-user1\\RememberPasswd=1
-user1\\POP3Server=127.0.0.1
-user1\\POP3Port=$POP3_PORT
-user1\\CheckMark=1
-user1\\Filter=WIN MONEY;
-user1\\FilterSubject=1
-CONF
+g=General/
+bash "$root/scripts/account-settings.sh" "$work/config" soak "$POP3_PORT" \
+  ${g}CheckMail=1 ${g}Freq=30 ${g}FreqUnit=0 ${g}NotificationMethod=0 ${g}ShowEnvelopeInfo=1 \
+  ${g}From=1 ${g}Subject=1 ${g}Received=1 ${g}size=1 ${g}Account=1 ${g}LogDeleted=1 \
+  ${g}ShowToolTip=1 Speak/SpeakFrom=1 Speak/SpeakSubject=1 \
+  "Filter=WIN MONEY;" FilterSubject=1
 
 XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state QT_QPA_PLATFORM=offscreen \
   "$binary" >"$work/program.log" 2>&1 &

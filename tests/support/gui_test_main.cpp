@@ -12,6 +12,11 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
+  // Test passwords never reach the keyring of the user running the tests; the
+  // keyring tests switch it on against a private one.
+  if (!qEnvironmentVariableIsSet("BRINDLECAST_KEYRING")) {
+    qputenv("BRINDLECAST_KEYRING", "off");
+  }
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -8,6 +8,11 @@
 
 int main(int argc, char** argv) {
   bc::test::ScopedXdgHome home;
+  // Test passwords never reach the keyring of the user running the tests; the
+  // keyring tests switch it on against a private one.
+  if (!qEnvironmentVariableIsSet("BRINDLECAST_KEYRING")) {
+    qputenv("BRINDLECAST_KEYRING", "off");
+  }
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -7,12 +7,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "config/prompt.h"
 #include "config/text_util.h"
+#include "keyring/account_password.h"
+#include "keyring/password_vault.h"
 
 #include "ui/props/props_widgets.h"
 
@@ -44,6 +47,8 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
   password_->setEchoMode(QLineEdit::Password);
   remember_ = new QCheckBox(QStringLiteral("Remember password"), group);
   remember_->setObjectName(QStringLiteral("rememberCheck"));
+  passwordHome_ = new QLabel(group);
+  passwordHome_->setObjectName(QStringLiteral("passwordHomeLabel"));
   alert_ = new QCheckBox(QStringLiteral("Alert When Mailbox Reached"), group);
   alert_->setObjectName(QStringLiteral("alertCheck"));
   percent_ = Edit(group, "percentEdit");
@@ -101,7 +106,13 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
   }
   addRow("User Name:", user_);
   addRow("Password:", password_);
-  grid->addWidget(remember_, row++, 1);
+  {
+    auto* line = new QHBoxLayout;
+    line->addWidget(remember_);
+    line->addSpacing(12);
+    line->addWidget(passwordHome_, 1);
+    grid->addLayout(line, row++, 1);
+  }
   {
     // [x] Alert When Mailbox Reached [percent] Percent  Storage Limit [capacity] [unit]
     auto* line = new QHBoxLayout;
@@ -164,6 +175,11 @@ void CPropServerInfo::OnOpen() {
   }
   caFile_->setText(Q(draft.CAFile));
   fingerprint_->setText(Q(draft.CertFingerprint));
+  openedPassword_ = draft.Passwd;
+  openedKey_ = AccountVaultKey(draft);
+  keyringAvailable_ = KeyringAvailable();
+  ShowPasswordHome();
+  FetchKeptPassword();
 
   if (MailAccount* account = Existing()) {
     SelectUnit(account->MailCapUnit);
@@ -207,6 +223,49 @@ void CPropServerInfo::SaveControls() {
   draft.Security = std::to_string(security_->currentIndex() < 0 ? 0 : security_->currentIndex());
   draft.CAFile = S(caFile_->text());
   draft.CertFingerprint = S(fingerprint_->text());
+  // A new password, or the same one under a new key, goes to the keyring again
+  // with the next save (through the file, which is blanked once it is there).
+  if (draft.RememberPasswd &&
+      (draft.Passwd != openedPassword_ || AccountVaultKey(draft) != openedKey_)) {
+    draft.PasswdInKeyring = false;
+  }
+}
+
+void CPropServerInfo::ShowPasswordHome() {
+  const char* text = "Kept in the settings file";
+  if (!remember_->isChecked()) {
+    text = "Not kept after Brindlecast ends";
+  } else if (draft.PasswdInKeyring) {
+    text = "Kept in the desktop keyring";
+  } else if (keyringAvailable_) {
+    text = "Moves to the desktop keyring when saved";
+  }
+  passwordHome_->setText(QString::fromUtf8(text));
+}
+
+void CPropServerInfo::FetchKeptPassword() {
+  if (!draft.PasswdInKeyring || !draft.RememberPasswd || !draft.Passwd.empty()) {
+    return;
+  }
+  // Asked without waiting; the page may be gone or the user typing by then.
+  ReadPassword(
+      openedKey_, [page = QPointer<CPropServerInfo>(this), key = openedKey_](VaultAnswer answer) {
+        if (!page || page->openedKey_ != key) {
+          return;
+        }
+        if (!answer.ok()) {
+          page->passwordHome_->setText(QString::fromUtf8(
+              answer.status == VaultStatus::Locked ? "Kept in the desktop keyring, which is locked"
+              : answer.status == VaultStatus::NotFound
+                  ? "Not found in the desktop keyring"
+                  : "Kept in the desktop keyring, out of reach now"));
+          return;
+        }
+        if (page->password_->text().isEmpty() && !page->password_->isModified()) {
+          page->password_->setText(Q(answer.password));
+          page->openedPassword_ = answer.password;
+        }
+      });
 }
 
 void CPropServerInfo::AlertClicked() {
@@ -239,6 +298,7 @@ void CPropServerInfo::RememberClicked() {
   // The box stays editable either way: a password typed with the box off is
   // used for this session; the check box only decides whether it is saved.
   draft.RememberPasswd = !draft.RememberPasswd;
+  ShowPasswordHome();
 }
 
 void CPropServerInfo::SecurityChanged(int index) {

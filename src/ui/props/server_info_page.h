@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -31,7 +32,13 @@ inline constexpr const char* kPop3sPort = "995";
 ///
 /// Object names: "serverEdit", "portEdit", "securityCombo", "userEdit",
 /// "passwordEdit", "rememberCheck", "alertCheck", "percentEdit", "capacityEdit",
-/// "unitCombo", "caFileEdit", "caFileBrowse", "fingerprintEdit".
+/// "unitCombo", "caFileEdit", "caFileBrowse", "fingerprintEdit", "passwordHomeLabel".
+///
+/// Below the password it says where the password is kept (the desktop keyring
+/// or the settings file). A password the keyring keeps is read from it when the
+/// page opens, without waiting: the box fills once the keyring answers. A
+/// changed password (or user name or server) of an account kept in the keyring
+/// is marked to be moved there again when the settings are saved.
 class CPropServerInfo : public PropertyPage {
   Q_OBJECT
 
@@ -60,6 +67,8 @@ class CPropServerInfo : public PropertyPage {
   void RememberClicked();
   void SecurityChanged(int index);
   void BrowseCaFile();
+  void ShowPasswordHome();
+  void FetchKeptPassword();
 
   const PropsContext& context_;
   std::vector<MailAccount>& accounts_;
@@ -75,7 +84,11 @@ class CPropServerInfo : public PropertyPage {
   QComboBox* unit_ = nullptr;
   QLineEdit* caFile_ = nullptr;
   QLineEdit* fingerprint_ = nullptr;
+  QLabel* passwordHome_ = nullptr;
   int lastSecurity_ = 0;
+  bool keyringAvailable_ = false;
+  std::string openedPassword_;  // the password and keyring key the page opened with
+  std::string openedKey_;
 };
 
 }  // namespace bc

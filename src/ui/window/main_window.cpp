@@ -1,7 +1,6 @@
 #include "ui/window/main_window.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFrame>
@@ -14,11 +13,9 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <cstdio>
 
 #include "config/paths.h"
 #include "config/settings_store.h"
-#include "extras/update_check.h"
 #include "speech/mail_announcer.h"
 #include "speech/sound_player.h"
 #include "speech/speech_engine.h"
@@ -34,7 +31,6 @@
 #include "ui/tip_of_day_dialog.h"
 #include "ui/tray_icon.h"
 #include "ui/ui_resources.h"
-#include "ui/update_presenter.h"
 
 namespace bc {
 namespace {
@@ -68,7 +64,11 @@ class PropertiesBridge final : public PropertiesHost {
   void SetBusy(bool busy) override { window_.controller().SetBusy(busy); }
   void SaveSortDirection() override { window_.emailList().SaveSortDirection(); }
   void ClearTrayToolTip() override { window_.tray().SetToolTip({}); }
-  bool SaveSettings() override { return bc::SaveSettings(store_, window_.settings()); }
+  bool SaveSettings() override {
+    const bool saved = bc::SaveSettings(store_, window_.settings());
+    window_.controller().KeepPasswordsInKeyring(store_);  // a new password moves on
+    return saved;
+  }
   void ArmChecking() override { window_.controller().ArmChecking(); }
   void RebuildList() override { window_.emailList().Rebuild(window_.settings().options); }
 
@@ -100,31 +100,20 @@ QFrame* Separator(QWidget* parent) {
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
+MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     : QMainWindow(parent),
-      store_(setup.store),
+      store_(parts.store),
+      settings_(parts.settings),
+      speech_(parts.speech),
+      sound_(parts.sound),
+      controller_(parts.controller),
+      announcer_(parts.announcer),
       ownPrompt_(this),
-      prompt_(setup.prompt ? *setup.prompt : ownPrompt_),
-      silentAudio_(setup.silentAudio) {
+      prompt_(parts.prompt ? *parts.prompt : ownPrompt_),
+      silentAudio_(parts.silentAudio) {
   setWindowTitle(QString::fromLatin1(kTitle));
   setWindowIcon(ProgramIcon());
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
-
-  settings_ = LoadSettings(store_);
-  speech_ =
-      std::make_unique<SpeechEngine>(SpeechEngine::StoredDefaultVoice(store_), setup.silentAudio);
-  sound_ = std::make_unique<SoundPlayer>(setup.silentAudio);
-  const Clock& clock = setup.clock ? *setup.clock : systemClock_;
-  controller_ = std::make_unique<MailController>(
-      settings_, *this, nullptr, [engine = speech_.get()] { return engine->IsVoiceBusy(); },
-      std::move(setup.environment), clock);
-  announcer_ = std::make_unique<MailAnnouncer>(
-      *speech_, *sound_, controller_->store(), [this](const std::string& text) {
-        QMetaObject::invokeMethod(
-            this, [this, text] { ShowNewMailNotice(text); }, Qt::QueuedConnection);
-      });
-  controller_->SetAnnouncer(announcer_.get());
-  StartUpdateChecks();
 
   tray_ = new TrayIcon(this, settings_.options.ShowToolTip, this);
   tray_->Install();
@@ -147,20 +136,13 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   setCentralWidget(central);
   resize(760, 500);
 
-  announcer_->SetList(emailList_);
   emailList_->Rebuild(settings_.options);
   ConnectSignals();
   Apply(StatesFor(Situation::TabSelected, kEmailTab, HasSelection()));
   Apply(Situation::Initialised);  // last: Play is on once the window is ready
-
-  controller_->Start();
-  announcer_->SetWindowReady(true);
 }
 
-MainWindow::~MainWindow() {
-  controller_->Shutdown();
-  speech_->StopSpeaking();
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildToolbar(QWidget* parent) {
   auto* bar = new QWidget(parent);
@@ -291,7 +273,7 @@ void MainWindow::BuildMenus() {
 void MainWindow::BuildTabs() {
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
-  emailList_ = new EmailList(controller_->store(), store_, tabs_);
+  emailList_ = new EmailList(controller_.store(), store_, tabs_);
   textPage_ = new TextReaderPage(tabs_);
   clipboardPage_ = new ClipboardReaderPage(tabs_);
   wavPage_ = new WavReaderPage(silentAudio_, tabs_);
@@ -309,8 +291,8 @@ void MainWindow::BuildTabs() {
 
 void MainWindow::ConnectSignals() {
   connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
-  connect(speech_.get(), &SpeechEngine::SpeakingStarted, this, &MainWindow::OnSpeakingStarted);
-  connect(speech_.get(), &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
+  connect(&speech_, &SpeechEngine::SpeakingStarted, this, &MainWindow::OnSpeakingStarted);
+  connect(&speech_, &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
   connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
   connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
@@ -322,7 +304,7 @@ void MainWindow::ConnectSignals() {
   connect(tray_, &TrayIcon::CheckLatestVersionRequested, this, &MainWindow::CheckLatestVersion);
   connect(tray_, &TrayIcon::HelpTopicsRequested, this, &MainWindow::HelpTopics);
   connect(tray_, &TrayIcon::AboutRequested, this, &MainWindow::About);
-  connect(tray_, &TrayIcon::SuspendRequested, this, [this] { controller_->ToggleSuspend(); });
+  connect(tray_, &TrayIcon::SuspendRequested, this, [this] { controller_.ToggleSuspend(); });
   connect(tray_, &TrayIcon::ExitRequested, this, [this] { Exit(); });
 }
 
@@ -345,7 +327,7 @@ bool MainWindow::HasSelection() const {
 }
 
 bool MainWindow::IsVoiceBusy() const {
-  return speech_->IsVoiceBusy();
+  return speech_.IsVoiceBusy();
 }
 
 void MainWindow::ShowTab(int tab) {
@@ -385,13 +367,13 @@ void MainWindow::Apply(Situation situation) {
 }
 
 void MainWindow::ResumeIfPaused() {
-  if (speech_->State() == RunState::Paused) {
-    speech_->TogglePause();
+  if (speech_.State() == RunState::Paused) {
+    speech_.TogglePause();
   }
 }
 
 void MainWindow::StopAndClear() {
-  announcer_->Stop();  // the voice, the notification sound, the queues and flags
+  announcer_.Stop();  // the voice, the notification sound, the queues and flags
   tray_->SetSpeaking(false);
 }
 
@@ -404,13 +386,13 @@ void MainWindow::Stop() {
 }
 
 void MainWindow::Play() {
-  controller_->SetBusy(true);
+  controller_.SetBusy(true);
   const int tab = CurrentTab();
   std::optional<std::string> text;
   switch (tab) {
     case kEmailTab:
       if (emailList_->RowCount() == 0) {
-        controller_->SetBusy(false);
+        controller_.SetBusy(false);
         return;
       }
       break;
@@ -424,21 +406,21 @@ void MainWindow::Play() {
       break;
   }
   if (tab == kWavTab && !wavPage_->HasFile()) {
-    controller_->SetBusy(false);
+    controller_.SetBusy(false);
     return;
   }
   if (tab != kEmailTab && tab != kWavTab && !text) {
-    controller_->SetBusy(false);
+    controller_.SetBusy(false);
     return;
   }
-  announcer_->SetPlayActive(true);
+  announcer_.SetPlayActive(true);
   if (tab == kEmailTab && !HasSelection()) {
-    controller_->SetBusy(false);  // playActive stays set
+    controller_.SetBusy(false);  // playActive stays set
     return;
   }
   Apply(Situation::PlayStarted);
   if (tab == kEmailTab) {
-    announcer_->PlaySelected(settings_.options, settings_.accounts);
+    announcer_.PlaySelected(settings_.options, settings_.accounts);
   } else if (tab == kWavTab) {
     CWaveViewCtrl* view = wavPage_->view();
     if (view) {
@@ -450,13 +432,13 @@ void MainWindow::Play() {
       Apply(Situation::Stopped);
     }
   } else {
-    speech_->Speak(*text);
+    speech_.Speak(*text);
   }
-  controller_->SetBusy(false);
+  controller_.SetBusy(false);
 }
 
 void MainWindow::Pause() {
-  speech_->TogglePause();
+  speech_.TogglePause();
   Apply(Situation::PausePressed);
 }
 
@@ -464,11 +446,11 @@ void MainWindow::ReadEmail() {
   Stop();
   ShowTab(kEmailTab);
   Apply(Situation::ReadEmailStarted);
-  controller_->SetBusy(true);
-  if (announcer_->ReadEmail(settings_.options, settings_.accounts)) {
+  controller_.SetBusy(true);
+  if (announcer_.ReadEmail(settings_.options, settings_.accounts)) {
     Apply(Situation::PlayStarted);
   }
-  controller_->SetBusy(false);
+  controller_.SetBusy(false);
 }
 
 void MainWindow::Delete() {
@@ -479,17 +461,17 @@ void MainWindow::Delete() {
   if (!prompt_.AskYesNo("Do you want to delete?")) {
     return;
   }
-  controller_->StartDelete(*emailList_);
+  controller_.StartDelete(*emailList_);
 }
 
 void MainWindow::Refresh() {
-  controller_->StartCheck();
+  controller_.StartCheck();
 }
 
 void MainWindow::CheckEmails() {
   Stop();
   ShowTab(kEmailTab);
-  controller_->StartCheck();
+  controller_.StartCheck();
 }
 
 void MainWindow::ToggleAlwaysOnTop() {
@@ -559,7 +541,7 @@ void MainWindow::ReadClipboard() {
 
 void MainWindow::Properties() {
   PropertiesBridge host(*this, store_);
-  properties_.Run(this, settings_, host, store_, *speech_, prompt_);
+  properties_.Run(this, settings_, host, store_, speech_, prompt_);
 }
 
 void MainWindow::HelpTopics() {
@@ -589,37 +571,20 @@ void MainWindow::TipOfTheDay() {
   dialog.exec();
 }
 
-void MainWindow::StartUpdateChecks() {
-  UpdateSiteSetting site = UpdateSiteFromEnvironment(QUrl(QString::fromLatin1(kProductWebSite)));
-  if (!site.warning.empty()) {
-    std::fprintf(stderr, "brindlecast: %s\n", site.warning.c_str());
-  }
-  updatePresenter_ = std::make_unique<QtUpdatePresenter>(this);
-  updateCheck_ = std::make_unique<UpdateCheck>(
-      std::move(site.site), *updatePresenter_,
-      [scheduler = &controller_->scheduler()] { scheduler->UpdateCheckEnded(); });
-  // Set before the scheduler's thread starts; it calls this from that thread.
-  controller_->SetUpdateCheckStarter([check = updateCheck_.get()] { check->Request(false); });
-}
-
 void MainWindow::CheckLatestVersion() {
-  updateCheck_->Request(true);
+  Q_EMIT LatestVersionRequested();
 }
 
 bool MainWindow::Exit() {
-  controller_->SetBusy(true);
+  controller_.SetBusy(true);
   if (!prompt_.AskYesNo("Do you want to exit?")) {
-    controller_->RestartAfterExitDeclined();
+    controller_.RestartAfterExitDeclined();
     return false;
   }
   exiting_ = true;
   tray_->Remove();
-  SaveSettings(store_, settings_);
-  controller_->Shutdown();
   wavPage_->ReleaseView();
-  speech_->StopSpeaking();
-  sound_->StopSound();
-  QApplication::quit();
+  Q_EMIT ExitConfirmed();
   return true;
 }
 
@@ -692,7 +657,7 @@ void MainWindow::SaveToWav() {
   const QString title = windowTitle();
   setWindowTitle(title + QString::fromLatin1(kSavingSuffix));
   Apply(WavStatesFor(WavMoment::Saving, tab));
-  const bool written = speech_->SpeakToWaveFile(path, [this] { Play(); });
+  const bool written = speech_.SpeakToWaveFile(path, [this] { Play(); });
   Apply(WavStatesFor(WavMoment::SavingEnded, tab));
   setWindowTitle(title);
   Apply(WavStatesFor(WavMoment::Saved, tab));
@@ -705,8 +670,8 @@ void MainWindow::SaveToWav() {
 
 void MainWindow::OnWavePlayDone() {
   // What Stop does, without the calls on the voice.
-  announcer_->ClearReading();
-  sound_->StopSound();
+  announcer_.ClearReading();
+  sound_.StopSound();
   Apply(Situation::Stopped);
 }
 
@@ -716,9 +681,9 @@ void MainWindow::OnSpeakingStarted() {
 }
 
 void MainWindow::OnSpeakingFinished() {
-  announcer_->FinishSpokenEntry();
+  announcer_.FinishSpokenEntry();
   Apply(Situation::SpeakingFinished);
-  tray_->SetSpeaking(speech_->IsVoiceBusy());
+  tray_->SetSpeaking(speech_.IsVoiceBusy());
 }
 
 void MainWindow::OnListClicked(int selected) {

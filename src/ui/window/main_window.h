@@ -2,11 +2,9 @@
 
 #include <QMainWindow>
 #include <map>
-#include <memory>
 
 #include "app/mail_controller.h"
 #include "app/mail_view.h"
-#include "config/clock.h"
 #include "config/settings.h"
 #include "ui/props/properties_command.h"
 #include "ui/window/commands.h"
@@ -29,28 +27,31 @@ class SoundPlayer;
 class SpeechEngine;
 class TextReaderPage;
 class TrayIcon;
-class QtUpdatePresenter;
-class UpdateCheck;
 class WavReaderPage;
 
-/// What the main window needs from outside; tests give their own.
-struct MainWindowSetup {
+/// What the main window shows and drives. The session that makes the window
+/// owns every part and keeps it alive until the window is gone.
+struct MainWindowParts {
   SettingsStore& store;
-  MailEnvironment environment = DefaultMailEnvironment();
-  const Clock* clock = nullptr;  // nullptr: the system clock
-  bool silentAudio = false;      // no audio device even when one exists
-  Prompt* prompt = nullptr;      // nullptr: message boxes owned by the window
+  Settings& settings;
+  SpeechEngine& speech;
+  SoundPlayer& sound;
+  MailController& controller;
+  MailAnnouncer& announcer;
+  bool silentAudio = false;  // the WAV Reader plays to no device
+  Prompt* prompt = nullptr;  // nullptr: message boxes owned by the window
 };
 
 /// The program's one top-level window: toolbar, menu bar and the four tabs
-/// (Email Reader, Text Reader, Clipboard Reader, WAV Reader). It owns the
-/// speech engine, the tray icon, the announcement rules and the mail
-/// controller, and routes the user's commands to them. Closing or minimising
-/// it hides it; only Exit ends the program.
+/// (Email Reader, Text Reader, Clipboard Reader, WAV Reader), the tray icon and
+/// the notices. It shows what the mail controller reports (it is the MailView
+/// the session attaches) and routes the user's commands to the speech engine,
+/// the announcement rules and the controller. Closing or minimising it hides
+/// it; only Exit ends the program.
 class MainWindow final : public QMainWindow, public MailView {
   Q_OBJECT
  public:
-  explicit MainWindow(MainWindowSetup setup, QWidget* parent = nullptr);
+  explicit MainWindow(MainWindowParts parts, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The commands.
@@ -78,9 +79,10 @@ class MainWindow final : public QMainWindow, public MailView {
   void About();
   /// The "Tip of the Day" dialog, whatever the start-up choice says.
   void TipOfTheDay();
-  /// Starts the update check as asked for by the user (the Help menu does Stop first).
+  /// Asks for the update check (the Help menu does Stop first).
   void CheckLatestVersion();
-  /// Asks "Do you want to exit?"; true when the program is ending.
+  /// Asks "Do you want to exit?"; on Yes removes the tray icon and drops the
+  /// WAV view, then ExitConfirmed ends the session. True when the program is ending.
   bool Exit();
 
   /// Whether the voice is speaking or paused.
@@ -88,9 +90,9 @@ class MainWindow final : public QMainWindow, public MailView {
 
   // For tests and the tray.
   [[nodiscard]] Settings& settings() { return settings_; }
-  [[nodiscard]] MailController& controller() { return *controller_; }
-  [[nodiscard]] MailAnnouncer& announcer() { return *announcer_; }
-  [[nodiscard]] SpeechEngine& speech() { return *speech_; }
+  [[nodiscard]] MailController& controller() { return controller_; }
+  [[nodiscard]] MailAnnouncer& announcer() { return announcer_; }
+  [[nodiscard]] SpeechEngine& speech() { return speech_; }
   [[nodiscard]] EmailList& emailList() { return *emailList_; }
   [[nodiscard]] TextReaderPage& textPage() { return *textPage_; }
   [[nodiscard]] ClipboardReaderPage& clipboardPage() { return *clipboardPage_; }
@@ -98,7 +100,6 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] QTabWidget& tabs() { return *tabs_; }
   [[nodiscard]] TrayIcon& tray() { return *tray_; }
   [[nodiscard]] NoticePresenter& notices() { return *notices_; }
-  [[nodiscard]] UpdateCheck& updateCheck() { return *updateCheck_; }
   [[nodiscard]] CIconButton* button(ToolButton id) const;
   [[nodiscard]] QAction* action(Command id) const;
   [[nodiscard]] int CurrentTab() const;
@@ -122,6 +123,13 @@ class MainWindow final : public QMainWindow, public MailView {
   void ShowBackgroundMessage(const std::string& text) override;
   void ShowCheckProblems(const std::vector<std::string>& lines) override;
 
+ Q_SIGNALS:
+  /// The user asked for the update check.
+  void LatestVersionRequested();
+  /// The user confirmed Exit: the session saves the settings, ends the
+  /// background work and quits.
+  void ExitConfirmed();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -132,7 +140,6 @@ class MainWindow final : public QMainWindow, public MailView {
   void BuildMenus();
   void BuildTabs();
   void ConnectSignals();
-  void StartUpdateChecks();
   void Apply(const ControlStates& states);
   void Apply(Situation situation);
   void OnTabChanged(int tab);
@@ -147,17 +154,13 @@ class MainWindow final : public QMainWindow, public MailView {
                      const QKeySequence& shortcut = {});
 
   SettingsStore& store_;
+  Settings& settings_;
+  SpeechEngine& speech_;
+  SoundPlayer& sound_;
+  MailController& controller_;
+  MailAnnouncer& announcer_;
   QtPrompt ownPrompt_;
   Prompt& prompt_;
-  SystemClock systemClock_;
-  Settings settings_;
-  std::unique_ptr<SpeechEngine> speech_;
-  std::unique_ptr<SoundPlayer> sound_;
-  std::unique_ptr<MailController> controller_;
-  std::unique_ptr<MailAnnouncer> announcer_;
-  // After the controller: the check's end reaches its scheduler.
-  std::unique_ptr<QtUpdatePresenter> updatePresenter_;
-  std::unique_ptr<UpdateCheck> updateCheck_;
   TrayIcon* tray_ = nullptr;
   NoticePresenter* notices_ = nullptr;
   QTabWidget* tabs_ = nullptr;

@@ -26,6 +26,7 @@
 #include <QTreeWidget>
 
 #include "gui/props/props_test_util.h"
+#include "gui/window/session_fixture.h"
 #include "speech/speech_engine.h"
 #include "support/test_env.h"
 #include "ui/about_box.h"
@@ -37,7 +38,6 @@
 #include "ui/props/sender_pages.h"
 #include "ui/tip_of_day_dialog.h"
 #include "ui/tray_icon.h"
-#include "ui/window/main_window.h"
 
 namespace bc {
 namespace {
@@ -244,23 +244,9 @@ TEST(AccessibilityWalk, AboutBoxShowsItsVersionAndALinkTheKeyboardOpens) {
   EXPECT_EQ(opened.size(), 2);
 }
 
-class MainWindowWalk : public ::testing::Test {
+class MainWindowWalk : public test::SessionTest {
  protected:
-  void SetUp() override {
-    store_ = std::make_unique<SettingsStore>(dir_.File("Brindlecast.conf"), prompt_);
-    MailEnvironment environment;
-    environment.commandLogPath = dir_.File("command.log");
-    environment.deletedLogDir = dir_.File("Log");
-    window_ = std::make_unique<MainWindow>(
-        MainWindowSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
-    window_->show();
-  }
-  void TearDown() override { window_.reset(); }
-
-  test::TempDir dir_;
-  test::RecordingPrompt prompt_;
-  std::unique_ptr<SettingsStore> store_;
-  std::unique_ptr<MainWindow> window_;
+  void SetUp() override { StartSession(dir_.File("Brindlecast.conf")); }
 };
 
 TEST_F(MainWindowWalk, EveryTabsControlsNamedAndTheToolbarReachable) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QTreeWidgetItem>
 
 #include "props_test_util.h"
@@ -291,6 +292,46 @@ TEST_F(AccountPageTest, ClickOrSpaceOnAnAccountBoxSetsItsCheckMark) {
   EXPECT_FALSE(accounts[1].CheckMark);
   QTest::keyClick(tree, Qt::Key_Space);
   EXPECT_TRUE(accounts[0].CheckMark);
+}
+
+// Where the password is kept, and what an edit does to it. (The tests run with
+// the keyring switched off; the keyring tests cover the keyring itself.)
+TEST_F(AccountPageTest, ServerPageSaysWhereThePasswordIsKept) {
+  struct Row {
+    bool remember;
+    bool inKeyring;
+    const char* edit;  // typed into the named box, or nullptr
+    const char* box;
+    const char* home;
+    bool stillInKeyring;
+  } rows[] = {
+      {true, false, nullptr, nullptr, "Kept in the settings file", false},
+      {false, false, nullptr, nullptr, "Not kept after Brindlecast ends", false},
+      {true, true, nullptr, nullptr, "Kept in the desktop keyring", true},
+      // A new password, or the old one under a new key, must reach the keyring
+      // again: the mark goes, so the save writes it and the move follows.
+      {true, true, "new-password", "passwordEdit", "Kept in the desktop keyring", false},
+      {true, true, "pop.moved.example", "serverEdit", "Kept in the desktop keyring", false},
+  };
+  MailAccount a = Account("kept", "pop.example");
+  accounts.push_back(a);
+  Open();
+  for (const Row& row : rows) {
+    accounts[0] = a;
+    accounts[0].RememberPasswd = row.remember;
+    accounts[0].PasswdInKeyring = row.inKeyring;
+    Select(0);
+    f.script.Then([&row](QDialog& d) {
+      EXPECT_EQ(test::Find<QLabel>(d, "passwordHomeLabel")->text().toStdString(), row.home);
+      if (row.edit) {
+        Type(d, row.box, row.edit);
+      }
+      test::Ok(d);
+    });
+    Click(*page, "editButton");
+    EXPECT_EQ(accounts[0].PasswdInKeyring, row.stillInKeyring)
+        << row.home << " " << (row.edit ? row.edit : "");
+  }
 }
 
 }  // namespace

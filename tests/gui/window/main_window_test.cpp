@@ -1,5 +1,4 @@
 #include "ui/window/main_window.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,9 +12,9 @@
 
 #include "config/paths.h"
 #include "config/settings_store.h"
+#include "gui/window/session_fixture.h"
 #include "speech/mail_announcer.h"
 #include "speech/speech_engine.h"
-#include "support/fake_transport.h"
 #include "support/test_env.h"
 #include "support/wait.h"
 #include "ui/icon_button.h"
@@ -25,23 +24,6 @@
 
 namespace bc {
 namespace {
-
-using test::FakeTransport;
-
-std::string Message(int n) {
-  return "+OK\r\nFrom: Sender " + std::to_string(n) + " <s" + std::to_string(n) +
-         "@example.com>\r\nSubject: Subject " + std::to_string(n) + "\r\nMessage-ID: <" +
-         std::to_string(n) + "@x>\r\n\r\nBody.\r\n.\r\n";
-}
-
-// A mailbox of three messages, as many times as it is asked for.
-std::unique_ptr<Pop3Transport> ThreeMessages(FakeTransport::Log& log) {
-  auto t = std::make_unique<FakeTransport>(log);
-  t->Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK 3 300\r\n");
-  t->Serve("+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n").Serve("-ERR\r\n");
-  t->Serve(Message(1)).Serve(Message(2)).Serve(Message(3)).Serve("+OK\r\n");
-  return t;
-}
 
 bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
   return test::WaitUntil(condition, std::chrono::milliseconds(ms));
@@ -114,35 +96,13 @@ TEST(ControlStatesTable, EveryRowAsDescribed) {
   }
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::SessionTest {
  protected:
   void SetUp() override {
     // One account, checking off, every column on.
-    QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
-    raw.clear();
-    for (const char* key : {"From", "Subject", "Address", "Received", "size", "Account",
-                            "Attachment", "ShowEnvelopeInfo"}) {
-      raw.setValue(QString::fromLatin1(key), QStringLiteral("1"));
-    }
-    raw.setValue(QStringLiteral("Speak/SpeakSubject"), QStringLiteral("1"));
-    raw.setValue(QStringLiteral("UserAccounts/Users"), QStringLiteral("1"));
-    raw.setValue(QStringLiteral("UserAccounts/user1/UserName"), QStringLiteral("alice"));
-    raw.setValue(QStringLiteral("UserAccounts/user1/CheckMark"), QStringLiteral("1"));
-    raw.sync();
-
-    store_ = std::make_unique<SettingsStore>(SettingsFilePath(), prompt_);
-    MailEnvironment environment;
-    environment.commandLogPath = dir_.File("command.log");
-    environment.deletedLogDir = dir_.File("Log");
-    environment.makeTransport = [this](const MailAccount&) { return ThreeMessages(log_); };
-    window_ = std::make_unique<MainWindow>(
-        MainWindowSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
-    window_->show();
-  }
-
-  void TearDown() override {
-    window_->speech().StopSpeaking();
-    window_.reset();
+    WriteSettings({"From", "Subject", "Address", "Received", "size", "Account", "Attachment",
+                   "ShowEnvelopeInfo"});
+    StartSession();
   }
 
   bool Enabled(ToolButton button) { return window_->button(button)->isEnabled(); }
@@ -153,12 +113,6 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
     ASSERT_EQ(window_->emailList().RowCount(), 3);
   }
-
-  test::TempDir dir_;
-  test::RecordingPrompt prompt_;
-  FakeTransport::Log log_;
-  std::unique_ptr<SettingsStore> store_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(MainWindowTest, StartsOnTheEmailTabWithPlayOnly) {
@@ -196,7 +150,7 @@ TEST_F(MainWindowTest, CloseEscapeAndMinimiseOnlyHide) {
   window_->close();
   EXPECT_FALSE(window_->isVisible());
   window_->show();
-  QTest::keyClick(window_.get(), Qt::Key_Escape);
+  QTest::keyClick(window_, Qt::Key_Escape);
   EXPECT_FALSE(window_->isVisible());
   window_->show();
   window_->showMinimized();

@@ -12,9 +12,9 @@
 
 #include "config/paths.h"
 #include "config/settings_store.h"
+#include "gui/window/session_fixture.h"
 #include "speech/speech_engine.h"
 #include "speech/wav_file.h"
-#include "support/fake_transport.h"
 #include "support/test_env.h"
 #include "ui/icon_button.h"
 #include "ui/pages/email_list.h"
@@ -22,26 +22,9 @@
 #include "ui/pages/text_pages.h"
 #include "ui/pages/wav_page.h"
 #include "ui/pages/waveform_view.h"
-#include "ui/window/main_window.h"
 
 namespace bc {
 namespace {
-
-using test::FakeTransport;
-
-std::string Message(int n, const char* subject) {
-  return "+OK\r\nFrom: Sender " + std::to_string(n) + " <s@example.com>\r\nSubject: " + subject +
-         "\r\nMessage-ID: <" + std::to_string(n) + "@x>\r\n\r\nBody.\r\n.\r\n";
-}
-
-std::unique_ptr<Pop3Transport> ThreeMessages(FakeTransport::Log& log) {
-  auto t = std::make_unique<FakeTransport>(log);
-  t->Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK 3 300\r\n");
-  t->Serve("+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n").Serve("-ERR\r\n");
-  t->Serve(Message(1, "Apples")).Serve(Message(2, "Bananas")).Serve(Message(3, "Cherries"));
-  t->Serve("+OK\r\n");
-  return t;
-}
 
 // How unlike the loudness over time (20 ms windows of 16-bit samples) of `b`'s
 // start is to `a`'s, relative to `a`'s loudness: 0 for the same sound.
@@ -63,37 +46,16 @@ double LoudnessDistance(const std::vector<uint8_t>& a, const std::vector<uint8_t
   return total > 0 ? difference / total : 1;
 }
 
-class WavCommandsTest : public ::testing::Test {
+class WavCommandsTest : public test::SessionTest {
  protected:
   void SetUp() override {
-    QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
-    raw.clear();
-    for (const char* key : {"From", "Subject", "ShowEnvelopeInfo"}) {
-      raw.setValue(QString::fromLatin1(key), QStringLiteral("1"));
-    }
-    raw.setValue(QStringLiteral("Speak/SpeakSubject"), QStringLiteral("1"));
-    raw.setValue(QStringLiteral("UserAccounts/Users"), QStringLiteral("1"));
-    raw.setValue(QStringLiteral("UserAccounts/user1/UserName"), QStringLiteral("alice"));
-    raw.setValue(QStringLiteral("UserAccounts/user1/CheckMark"), QStringLiteral("1"));
-    raw.sync();
-    store_ = std::make_unique<SettingsStore>(SettingsFilePath(), prompt_);
-    MailEnvironment environment;
-    environment.commandLogPath = dir_.File("command.log");
-    environment.deletedLogDir = dir_.File("Log");
-    environment.makeTransport = [this](const MailAccount&) { return ThreeMessages(log_); };
-    window_ = std::make_unique<MainWindow>(
-        MainWindowSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
-    window_->show();
+    WriteSettings({"From", "Subject", "ShowEnvelopeInfo"});
+    StartSession(SettingsFilePath(), {"Apples", "Bananas", "Cherries"});
 
     const WavFormat format{1, 8000, 16};
     const std::vector<uint8_t> image = EncodeWav(format, MakeBeep(format, 440, 2000).samples);
     wavPath_ = dir_.File("tone.wav");
     test::WriteFile(wavPath_, std::string(image.begin(), image.end()));
-  }
-
-  void TearDown() override {
-    window_->speech().StopSpeaking();
-    window_.reset();
   }
 
   bool Enabled(ToolButton button) { return window_->button(button)->isEnabled(); }
@@ -115,11 +77,6 @@ class WavCommandsTest : public ::testing::Test {
     return wav ? wav->samples : std::vector<uint8_t>{};
   }
 
-  test::TempDir dir_;
-  test::RecordingPrompt prompt_;
-  FakeTransport::Log log_;
-  std::unique_ptr<SettingsStore> store_;
-  std::unique_ptr<MainWindow> window_;
   std::string wavPath_;
 };
 
@@ -199,18 +156,18 @@ TEST_F(WavCommandsTest, SaveWritesTheSelectedMessagesInListOrder) {
 
 TEST_F(WavCommandsTest, CtrlSSavesOnlyWhileItsMenuItemIsEnabled) {
   window_->activateWindow();
-  QApplication::setActiveWindow(window_.get());
+  QApplication::setActiveWindow(window_);
   prompt_.chosenFile = wavPath_;
   window_->OpenWavFile();
   prompt_.chosenFile.clear();
   ASSERT_FALSE(window_->action(Command::SaveToWav)->isEnabled());
-  QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(window_, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(SaveRequests(), 0);
   // On the Text Reader the item is on, and the same keys ask where to save.
   window_->textPage().SetText(QStringLiteral("Some text."));
   window_->tabs().setCurrentIndex(kTextTab);
   ASSERT_TRUE(window_->action(Command::SaveToWav)->isEnabled());
-  QTest::keyClick(window_.get(), Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(window_, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(SaveRequests(), 1);
 }
 

@@ -83,8 +83,10 @@ class MailControllerTest : public ::testing::Test {
   }
 
   std::unique_ptr<MailController> Make() {
-    return std::make_unique<MailController>(
-        settings_, view_, nullptr, [this] { return voiceBusy_; }, environment_, clock_);
+    auto controller = std::make_unique<MailController>(
+        settings_, nullptr, [this] { return voiceBusy_; }, environment_, clock_);
+    controller->AttachView(&view_);
+    return controller;
   }
 
   test::TempDir dir_;
@@ -111,6 +113,22 @@ TEST_F(MailControllerTest, ACheckRunsOnAWorkerAndTheWindowFollows) {
   // The animation's last picture follows the mail found.
   EXPECT_EQ(view_.icons.back(), TrayState::MailPresent);
   EXPECT_EQ(controller->store().Count(), 1);
+}
+
+TEST_F(MailControllerTest, ADetachedViewHearsNothingOfAPassUnderWay) {
+  std::promise<void> open;
+  gate_ = open.get_future().share();
+  auto controller = Make();
+  controller->StartCheck();
+  ASSERT_TRUE(test::WaitUntil([&] { return connections_ > 0; }));
+  controller->AttachView(nullptr);  // as the session does before the window goes
+  const size_t titlesBefore = view_.titles.size();
+  open.set_value();
+  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  EXPECT_EQ(controller->store().Count(), 1);  // the pass ran to its end
+  EXPECT_TRUE(view_.appended.empty());
+  EXPECT_EQ(view_.rebuilt, 0);
+  EXPECT_EQ(view_.titles.size(), titlesBefore);  // not even the closing "Brindlecast"
 }
 
 TEST_F(MailControllerTest, NoSecondWorkerWhileOneRuns) {

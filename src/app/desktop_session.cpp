@@ -1,0 +1,85 @@
+#include "app/desktop_session.h"
+
+#include <QApplication>
+#include <QUrl>
+#include <cstdio>
+
+#include "config/settings_store.h"
+#include "extras/update_check.h"
+#include "extras/update_site.h"
+#include "ui/about_box.h"
+#include "ui/pages/email_list.h"
+#include "ui/update_presenter.h"
+#include "ui/window/main_window.h"
+
+namespace bc {
+
+DesktopSession::DesktopSession(SessionSetup setup)
+    : store_(setup.store),
+      settings_(LoadSettings(store_)),
+      speech_(SpeechEngine::StoredDefaultVoice(store_), setup.silentAudio),
+      sound_(setup.silentAudio),
+      controller_(
+          settings_, nullptr, [this] { return speech_.IsVoiceBusy(); },
+          std::move(setup.environment), setup.clock ? *setup.clock : systemClock_),
+      announcer_(speech_, sound_, controller_.store(),
+                 [this](const std::string& text) { RequestNotice(text); }) {
+  controller_.SetAnnouncer(&announcer_);
+  controller_.KeepPasswordsInKeyring(store_);
+  window_ =
+      std::make_unique<MainWindow>(MainWindowParts{store_, settings_, speech_, sound_, controller_,
+                                                   announcer_, setup.silentAudio, setup.prompt});
+  StartUpdateChecks();
+  QObject::connect(window_.get(), &MainWindow::LatestVersionRequested, window_.get(),
+                   [this] { updateCheck_->Request(true); });
+  QObject::connect(window_.get(), &MainWindow::ExitConfirmed, window_.get(), [this] { End(); });
+  controller_.AttachView(window_.get());
+  announcer_.SetList(&window_->emailList());
+  controller_.Start();
+  announcer_.SetWindowReady(true);
+}
+
+DesktopSession::~DesktopSession() {
+  controller_.Shutdown();
+  speech_.StopSpeaking();
+  // The update check's dialogs and worker end first; then nothing reaches
+  // the window any more when it goes.
+  updateCheck_.reset();
+  updatePresenter_.reset();
+  controller_.AttachView(nullptr);
+  announcer_.SetWindowReady(false);
+  announcer_.SetList(nullptr);
+  window_.reset();
+}
+
+void DesktopSession::StartUpdateChecks() {
+  UpdateSiteSetting site = UpdateSiteFromEnvironment(QUrl(QString::fromLatin1(kProductWebSite)));
+  if (!site.warning.empty()) {
+    std::fprintf(stderr, "brindlecast: %s\n", site.warning.c_str());
+  }
+  updatePresenter_ = std::make_unique<QtUpdatePresenter>(window_.get());
+  updateCheck_ = std::make_unique<UpdateCheck>(
+      std::move(site.site), *updatePresenter_,
+      [scheduler = &controller_.scheduler()] { scheduler->UpdateCheckEnded(); });
+  // Set before the scheduler's thread starts; it calls this from that thread.
+  controller_.SetUpdateCheckStarter([check = updateCheck_.get()] { check->Request(false); });
+}
+
+// Called on a check worker too. The window exists by then: notices are asked
+// for only once it is ready, and it goes only after the workers have ended.
+void DesktopSession::RequestNotice(const std::string& text) {
+  if (MainWindow* window = window_.get()) {
+    QMetaObject::invokeMethod(
+        window, [window, text] { window->ShowNewMailNotice(text); }, Qt::QueuedConnection);
+  }
+}
+
+void DesktopSession::End() {
+  SaveSettings(store_, settings_);
+  controller_.Shutdown();
+  speech_.StopSpeaking();
+  sound_.StopSound();
+  QApplication::quit();
+}
+
+}  // namespace bc

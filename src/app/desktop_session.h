@@ -1,0 +1,68 @@
+#pragma once
+
+#include <memory>
+
+#include "app/mail_controller.h"
+#include "config/clock.h"
+#include "config/settings.h"
+#include "mail/check_cycle.h"
+#include "speech/mail_announcer.h"
+#include "speech/sound_player.h"
+#include "speech/speech_engine.h"
+
+namespace bc {
+
+class MainWindow;
+class Prompt;
+class QtUpdatePresenter;
+class SettingsStore;
+class UpdateCheck;
+
+/// What the desktop session needs from outside; tests give their own.
+struct SessionSetup {
+  SettingsStore& store;
+  MailEnvironment environment = DefaultMailEnvironment();
+  const Clock* clock = nullptr;  // nullptr: the system clock
+  bool silentAudio = false;      // no audio device even when one exists
+  Prompt* prompt = nullptr;      // nullptr: message boxes owned by the window
+};
+
+/// The desktop program while it runs: loads the settings and owns them, the
+/// speech engine, the sound player, the mail controller, the announcement
+/// rules and the update check; makes the main window that shows and drives
+/// them, attaches it as the controller's view and starts the checking. Exit in
+/// the window ends the session: the settings are saved, the workers cancelled
+/// and joined, the voice and the sound stopped, and the application quits.
+///
+/// The window goes first and the parts it uses after it, so nothing the window
+/// holds is ever gone before the window.
+class DesktopSession {
+ public:
+  explicit DesktopSession(SessionSetup setup);
+  ~DesktopSession();
+
+  DesktopSession(const DesktopSession&) = delete;
+  DesktopSession& operator=(const DesktopSession&) = delete;
+
+  [[nodiscard]] MainWindow& window() { return *window_; }
+
+ private:
+  void StartUpdateChecks();
+  void RequestNotice(const std::string& text);
+  void End();
+
+  SettingsStore& store_;
+  SystemClock systemClock_;
+  Settings settings_;
+  SpeechEngine speech_;
+  SoundPlayer sound_;
+  MailController controller_;
+  MailAnnouncer announcer_;
+  std::unique_ptr<MainWindow> window_;
+  // After the window, their dialogs' parent; after the controller, whose
+  // scheduler hears of the check's end.
+  std::unique_ptr<QtUpdatePresenter> updatePresenter_;
+  std::unique_ptr<UpdateCheck> updateCheck_;
+};
+
+}  // namespace bc

@@ -1,0 +1,151 @@
+#include "keyring/account_password.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QThread>
+
+#include "config/settings_store.h"
+#include "keyring/password_vault.h"
+
+namespace bc {
+namespace {
+
+constexpr const char* kWrite = "write:";
+constexpr const char* kErase = "erase:";
+
+}  // namespace
+
+PasswordAnswer RecordedPassword(const MailAccount& account) {
+  return {true, account.Passwd, {}};
+}
+
+PasswordAnswer KeptPassword(const MailAccount& account) {
+  if (!account.Passwd.empty() || !account.PasswdInKeyring) {
+    return RecordedPassword(account);
+  }
+  const VaultAnswer answer = ReadPasswordNow(AccountVaultKey(account));
+  if (!answer.ok()) {
+    return {false, {}, VaultProblem(answer)};
+  }
+  return {true, answer.password, {}};
+}
+
+std::string AccountVaultKey(const MailAccount& account) {
+  return VaultKey(account.UserName, account.POP3Server);
+}
+
+void FindPasswordHomes(Settings& settings, bool keyringAvailable) {
+  if (!keyringAvailable) {
+    return;
+  }
+  for (MailAccount& account : settings.accounts) {
+    account.PasswdInKeyring = account.RememberPasswd && account.Passwd.empty();
+  }
+}
+
+PasswordMover::PasswordMover(SettingsStore& store, Settings& settings,
+                             std::function<void(const std::string&)> report)
+    : store_(store),
+      settings_(settings),
+      report_(std::move(report)),
+      self_(std::make_shared<PasswordMover*>(this)) {}
+
+PasswordMover::~PasswordMover() {
+  *self_ = nullptr;
+}
+
+void PasswordMover::Start() {
+  bool asked = false;
+  for (const MailAccount& account : settings_.accounts) {
+    const bool move = account.RememberPasswd && !account.PasswdInKeyring && !account.Passwd.empty();
+    const bool erase = !account.RememberPasswd && account.PasswdInKeyring;
+    if (!move && !erase) {
+      continue;
+    }
+    if (!asked && !KeyringAvailable()) {
+      return;  // no keyring: the file keeps every password, as it always did
+    }
+    asked = true;
+    const std::string key = AccountVaultKey(account);
+    const std::string job = (move ? kWrite : kErase) + key;
+    if (!pending_.insert(job).second) {
+      continue;  // already under way (two accounts of one login, or a second Start)
+    }
+    std::weak_ptr<PasswordMover*> self = self_;
+    if (move) {
+      const std::string password = account.Passwd;
+      const std::string userName = account.UserName;
+      WritePassword(key, password, [self, job, key, password, userName](VaultAnswer answer) {
+        const auto alive = self.lock();
+        if (!alive || !*alive) {
+          return;
+        }
+        PasswordMover& mover = **alive;
+        mover.pending_.erase(job);
+        if (answer.ok()) {
+          mover.Moved(key, password);
+        } else if (mover.report_) {
+          mover.report_("the password of '" + userName +
+                        "' stays in the settings file: " + VaultProblem(answer));
+        }
+      });
+    } else {
+      ErasePassword(key, [self, job, key](VaultAnswer answer) {
+        const auto alive = self.lock();
+        if (!alive || !*alive) {
+          return;
+        }
+        (*alive)->pending_.erase(job);
+        if (answer.ok()) {
+          (*alive)->Erased(key);
+        }
+      });
+    }
+  }
+}
+
+void PasswordMover::Moved(const std::string& key, const std::string& password) {
+  bool blanked = false;
+  for (size_t i = 0; i < settings_.accounts.size(); ++i) {
+    MailAccount& account = settings_.accounts[i];
+    if (account.PasswdInKeyring || !account.RememberPasswd || account.Passwd != password ||
+        AccountVaultKey(account) != key) {
+      continue;  // changed while the keyring was writing: the next save moves it
+    }
+    account.PasswdInKeyring = true;
+    // The file is blanked only where it still holds this very account and
+    // password: the records may differ from the file (edits not yet saved).
+    const std::string section = AccountKey(static_cast<int>(i));
+    if (store_.ReadValue(section, "Passwd") == password &&
+        store_.ReadValue(section, "UserName") == account.UserName &&
+        store_.ReadValue(section, "POP3Server") == account.POP3Server) {
+      store_.WriteValue(section, "Passwd", "");
+      blanked = true;
+    }
+  }
+  if (blanked) {
+    store_.Commit();
+  }
+}
+
+void PasswordMover::Erased(const std::string& key) {
+  for (MailAccount& account : settings_.accounts) {
+    if (!account.RememberPasswd && account.PasswdInKeyring && AccountVaultKey(account) == key) {
+      account.PasswdInKeyring = false;
+    }
+  }
+}
+
+bool PasswordMover::WaitIdle(std::chrono::milliseconds patience) {
+  QDeadlineTimer deadline(patience);
+  while (!pending_.empty()) {
+    if (deadline.hasExpired()) {
+      return false;
+    }
+    QEventLoop loop;
+    loop.processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  return true;
+}
+
+}  // namespace bc

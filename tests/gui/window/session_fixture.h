@@ -1,0 +1,94 @@
+// The desktop session that the window tests start: a settings file the test
+// writes, silent audio, the test's prompt for every question and dialog, and a
+// fake mailbox of three messages behind every account.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <array>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "app/desktop_session.h"
+#include "config/paths.h"
+#include "config/settings_store.h"
+#include "support/fake_transport.h"
+#include "support/test_env.h"
+#include "ui/window/main_window.h"
+
+namespace bc::test {
+
+using Subjects = std::array<std::string, 3>;
+
+// Message n of the mailbox, from "Sender n".
+inline std::string FakeMessage(int n, const std::string& subject) {
+  return "+OK\r\nFrom: Sender " + std::to_string(n) + " <s" + std::to_string(n) +
+         "@example.com>\r\nSubject: " + subject + "\r\nMessage-ID: <" + std::to_string(n) +
+         "@x>\r\n\r\nBody.\r\n.\r\n";
+}
+
+// A mailbox of three messages, as many times as it is asked for.
+inline std::unique_ptr<Pop3Transport> ThreeMessages(FakeTransport::Log& log,
+                                                    const Subjects& subjects) {
+  auto t = std::make_unique<FakeTransport>(log);
+  t->Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK 3 300\r\n");
+  t->Serve("+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n").Serve("-ERR\r\n");
+  for (int n = 1; n <= 3; ++n) {
+    t->Serve(FakeMessage(n, subjects[n - 1]));
+  }
+  t->Serve("+OK\r\n");
+  return t;
+}
+
+class SessionTest : public ::testing::Test {
+ protected:
+  // A fresh settings file: one account "alice", checking off, the subject
+  // spoken, and the list columns (value names) `columns` on.
+  static void WriteSettings(std::initializer_list<const char*> columns) {
+    QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
+    raw.clear();
+    for (const char* key : columns) {
+      raw.setValue(QString::fromLatin1(key), QStringLiteral("1"));
+    }
+    raw.setValue(QStringLiteral("Speak/SpeakSubject"), QStringLiteral("1"));
+    raw.setValue(QStringLiteral("UserAccounts/Users"), QStringLiteral("1"));
+    raw.setValue(QStringLiteral("UserAccounts/user1/UserName"), QStringLiteral("alice"));
+    raw.setValue(QStringLiteral("UserAccounts/user1/CheckMark"), QStringLiteral("1"));
+    raw.sync();
+  }
+
+  // Starts the session on `settingsFile` and shows its window.
+  void StartSession(const std::string& settingsFile = SettingsFilePath(),
+                    Subjects subjects = {"Subject 1", "Subject 2", "Subject 3"}) {
+    store_ = std::make_unique<SettingsStore>(settingsFile, prompt_);
+    MailEnvironment environment;
+    environment.commandLogPath = dir_.File("command.log");
+    environment.deletedLogDir = dir_.File("Log");
+    environment.makeTransport = [this, subjects](const MailAccount&) {
+      return ThreeMessages(log_, subjects);
+    };
+    session_ = std::make_unique<DesktopSession>(
+        SessionSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
+    window_ = &session_->window();
+    window_->show();
+  }
+
+  void TearDown() override {
+    if (session_) {
+      window_->speech().StopSpeaking();
+    }
+    window_ = nullptr;
+    session_.reset();
+  }
+
+  TempDir dir_;
+  RecordingPrompt prompt_;
+  FakeTransport::Log log_;
+  std::unique_ptr<SettingsStore> store_;
+  std::unique_ptr<DesktopSession> session_;
+  MainWindow* window_ = nullptr;
+};
+
+}  // namespace bc::test
