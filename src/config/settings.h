@@ -47,6 +47,9 @@ struct AppOptions {
   int CheckMail = 0;
   int CheckLines = 0;
   std::string ComboLines;  // "All" or a decimal number
+  // How notices are shown: "0" the program's own sliding window, "1" desktop
+  // notifications; anything else (empty by default) chooses by session type.
+  std::string NoticeStyle;
 
   // Speech flags (1 speaks the field), stored under Speak.
   int SpeakFrom = 0;

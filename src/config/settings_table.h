@@ -53,6 +53,7 @@ inline const auto kOptionFields = std::to_array<SettingField<AppOptions>>({
     {"", "Freq", &AppOptions::Freq},
     {"", "FreqUnit", &AppOptions::FreqUnit},
     {"", "ComboLines", &AppOptions::ComboLines},
+    {"", "NoticeStyle", &AppOptions::NoticeStyle},
     {kSpeakKey, "SpeakFrom", &AppOptions::SpeakFrom},
     {kSpeakKey, "SpeakSubject", &AppOptions::SpeakSubject},
     {kSpeakKey, "SpeakAddress", &AppOptions::SpeakAddress},

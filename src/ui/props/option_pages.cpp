@@ -15,6 +15,7 @@
 
 #include "config/prompt.h"
 #include "config/text_util.h"
+#include "ui/desktop_notice.h"
 #include "ui/props/field_options.h"
 
 #include "ui/props/props_widgets.h"
@@ -81,6 +82,18 @@ bool IsLinesEntry(const std::string& text) {
   return false;
 }
 
+// The notice style entries, in this order, and the text each one stores.
+constexpr const char* kNoticeStyleTexts[] = {"", kNoticeStyleOwnWindow, kNoticeStyleDesktop};
+
+int NoticeStyleEntry(const std::string& stored) {
+  for (int i = 1; i < 3; ++i) {
+    if (stored == kNoticeStyleTexts[i]) {
+      return i;
+    }
+  }
+  return 0;  // empty or unknown: automatic
+}
+
 }  // namespace
 
 CPropGeneral::CPropGeneral(const PropsContext& context, OptionsDraft& options, QWidget* parent)
@@ -91,6 +104,20 @@ CPropGeneral::CPropGeneral(const PropsContext& context, OptionsDraft& options, Q
   show_ = Check(this, "Show Tool Tips", "showToolTipsCheck");
   envelope_ = new QPushButton(QStringLiteral("Envelope Options"), this);
   envelope_->setObjectName(QStringLiteral("envelopeOptionsButton"));
+  noticeStyle_ = new QComboBox(this);
+  noticeStyle_->setObjectName(QStringLiteral("noticeStyleCombo"));
+  // Automatic names what it picks here, so the user sees what the default does.
+  noticeStyle_->addItem(IsWaylandSession()
+                            ? QStringLiteral("Automatic (desktop notifications on Wayland)")
+                            : QStringLiteral("Automatic (Brindlecast window on X11)"));
+  noticeStyle_->addItem(QStringLiteral("Brindlecast window"));
+  noticeStyle_->addItem(QStringLiteral("Desktop notifications"));
+  auto* noticeLabel = new QLabel(QStringLiteral("Show Notices As"), this);
+  noticeLabel->setBuddy(noticeStyle_);
+  auto* noticeRow = new QHBoxLayout;
+  noticeRow->addWidget(noticeLabel);
+  noticeRow->addWidget(noticeStyle_);
+  noticeRow->addStretch(1);
 
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(20, 16, 20, 16);
@@ -99,7 +126,8 @@ CPropGeneral::CPropGeneral(const PropsContext& context, OptionsDraft& options, Q
   layout->addWidget(run_, 1, 0);
   layout->addWidget(log_, 2, 0);
   layout->addWidget(show_, 3, 0);
-  layout->setRowStretch(4, 1);
+  layout->addLayout(noticeRow, 4, 0, 1, 2);
+  layout->setRowStretch(5, 1);
   layout->setColumnStretch(0, 1);
 
   connect(display_, &QCheckBox::clicked, this, [this] {
@@ -117,6 +145,7 @@ void CPropGeneral::OnOpen() {
   log_->setChecked(o.LogDeleted);
   show_->setChecked(o.ShowToolTip);
   envelope_->setEnabled(display_->isChecked());
+  noticeStyle_->setCurrentIndex(NoticeStyleEntry(o.NoticeStyle));
 }
 
 void CPropGeneral::SaveControls() {
@@ -125,6 +154,10 @@ void CPropGeneral::SaveControls() {
   o.RunOnStart = run_->isChecked();
   o.LogDeleted = log_->isChecked();
   o.ShowToolTip = show_->isChecked();
+  // An unknown stored style is kept unless the user picks another entry.
+  if (const int entry = noticeStyle_->currentIndex(); entry != NoticeStyleEntry(o.NoticeStyle)) {
+    o.NoticeStyle = kNoticeStyleTexts[entry];
+  }
 }
 
 void CPropGeneral::OpenEnvelopeOptions() {

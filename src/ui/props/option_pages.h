@@ -16,11 +16,13 @@ class QRadioButton;
 
 namespace bc {
 
-/// "General": four switches and "Envelope Options". The switches edit the
-/// draft; what the Envelope Options dialog stores is made at once.
+/// "General": four switches, "Envelope Options" and the notice style. The
+/// switches and the style edit the draft; what the Envelope Options dialog
+/// stores is made at once.
 ///
 /// Object names: "displayEnvelopeCheck", "runOnStartupCheck", "logDeletedCheck",
-/// "showToolTipsCheck", "envelopeOptionsButton".
+/// "showToolTipsCheck", "envelopeOptionsButton", "noticeStyleCombo" (entries:
+/// automatic, own window, desktop notifications).
 class CPropGeneral : public PropertyPage {
   Q_OBJECT
 
@@ -41,6 +43,7 @@ class CPropGeneral : public PropertyPage {
   QCheckBox* log_ = nullptr;
   QCheckBox* show_ = nullptr;
   QPushButton* envelope_ = nullptr;
+  QComboBox* noticeStyle_ = nullptr;
 };
 
 /// "Notification": the check period, how new mail is announced, and how many

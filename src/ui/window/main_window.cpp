@@ -22,7 +22,7 @@
 #include "ui/about_box.h"
 #include "ui/icon_button.h"
 #include "ui/link_label.h"
-#include "ui/notice_window.h"
+#include "ui/notice_presenter.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
 #include "ui/pages/wav_page.h"
@@ -117,7 +117,13 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
 
   tray_ = new TrayIcon(this, settings_.options.ShowToolTip, this);
   tray_->Install();
-  notices_ = new NoticeWindows(this);
+  notices_ = new NoticePresenter(this, [this] {
+    // A notification's "Show": the window comes up, whatever it was doing.
+    showNormal();
+    raise();
+    activateWindow();
+    tray_->PrepareMenu();
+  });
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -768,11 +774,11 @@ void MainWindow::SetWorkerRunning(bool running) {
 }
 
 void MainWindow::ShowNewMailNotice(const std::string& text) {
-  notices_->Show(NoticeKind::NewMail, QString::fromStdString(text));
+  notices_->Show(NoticeKind::NewMail, QString::fromStdString(text), settings_.options.NoticeStyle);
 }
 
 void MainWindow::StorageAlert(const std::string& text) {
-  notices_->Show(NoticeKind::Storage, QString::fromStdString(text));
+  notices_->Show(NoticeKind::Storage, QString::fromStdString(text), settings_.options.NoticeStyle);
 }
 
 // The sheet edits `settings` (the window's own, which the controller passes).

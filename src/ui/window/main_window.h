@@ -21,7 +21,7 @@ class CIconButton;
 class ClipboardReaderPage;
 class EmailList;
 class MailAnnouncer;
-class NoticeWindows;
+class NoticePresenter;
 class SettingsStore;
 class SoundPlayer;
 class SpeechEngine;
@@ -99,7 +99,7 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] WavReaderPage& wavPage() { return *wavPage_; }
   [[nodiscard]] QTabWidget& tabs() { return *tabs_; }
   [[nodiscard]] TrayIcon& tray() { return *tray_; }
-  [[nodiscard]] NoticeWindows& notices() { return *notices_; }
+  [[nodiscard]] NoticePresenter& notices() { return *notices_; }
   [[nodiscard]] CIconButton* button(ToolButton id) const;
   [[nodiscard]] QAction* action(Command id) const;
   [[nodiscard]] int CurrentTab() const;
@@ -162,7 +162,7 @@ class MainWindow final : public QMainWindow, public MailView {
   QtPrompt ownPrompt_;
   Prompt& prompt_;
   TrayIcon* tray_ = nullptr;
-  NoticeWindows* notices_ = nullptr;
+  NoticePresenter* notices_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   EmailList* emailList_ = nullptr;
   TextReaderPage* textPage_ = nullptr;

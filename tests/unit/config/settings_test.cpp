@@ -73,6 +73,7 @@ TEST_F(SettingsTest, FirstStartCreatesEveryValueEmpty) {
                            "CheckMail",
                            "CheckLines",
                            "ComboLines",
+                           "NoticeStyle",
                            "Speak/SpeakFrom",
                            "Speak/SpeakSubject",
                            "Speak/SpeakAddress",
@@ -188,6 +189,7 @@ TEST_F(SettingsTest, EveryValueRoundTrips) {
   o.CheckMail = 1;
   o.CheckLines = 1;
   o.ComboLines = "All";
+  o.NoticeStyle = "2";  // unknown: kept as stored
   o.SpeakFrom = 1;
   o.SpeakSubject = 1;
   o.SpeakAddress = 1;

@@ -1,0 +1,33 @@
+#include "ui/notice_presenter.h"
+
+#include <QWidget>
+
+#include "ui/desktop_notice.h"
+
+namespace bc {
+
+NoticePresenter::NoticePresenter(QWidget* owner, std::function<void()> showMainWindow,
+                                 BusFactory bus)
+    : QObject(owner),
+      windows_(new NoticeWindows(owner)),
+      showMainWindow_(std::move(showMainWindow)),
+      bus_(std::move(bus)) {}
+
+DesktopNotices& NoticePresenter::desktop() {
+  if (!desktop_) {
+    desktop_ = new DesktopNotices(bus_(), this);
+    connect(desktop_, &DesktopNotices::ShowWindowRequested, this, [this] { showMainWindow_(); });
+    connect(desktop_, &DesktopNotices::Failed, windows_, &NoticeWindows::Show);
+  }
+  return *desktop_;
+}
+
+void NoticePresenter::Show(NoticeKind kind, const QString& text, const std::string& storedStyle) {
+  if (NoticeStyleOf(storedStyle, IsWaylandSession()) == NoticeStyle::Desktop) {
+    desktop().Show(kind, text);
+  } else {
+    windows_->Show(kind, text);
+  }
+}
+
+}  // namespace bc

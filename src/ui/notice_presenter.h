@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "ui/notice_window.h"
+
+class QWidget;
+
+namespace bc {
+
+class DesktopNotices;
+
+/// Shows the main window's notices in the style the settings ask for: the own
+/// sliding window, or desktop notifications with the own window as the fallback
+/// whenever the notification server cannot take a notice. UI thread only.
+class NoticePresenter : public QObject {
+  Q_OBJECT
+
+ public:
+  using BusFactory = std::function<QDBusConnection()>;
+
+  /// `showMainWindow` is what a notification's "Show" action does. The bus is
+  /// reached through `bus` the first time a desktop notice is shown, so a
+  /// session that never uses one never connects.
+  NoticePresenter(
+      QWidget* owner, std::function<void()> showMainWindow,
+      BusFactory bus = [] { return QDBusConnection::sessionBus(); });
+
+  /// Shows `text` as a notice of `kind`; `storedStyle` is the `NoticeStyle` option.
+  void Show(NoticeKind kind, const QString& text, const std::string& storedStyle);
+
+  [[nodiscard]] NoticeWindows& windows() { return *windows_; }
+  /// The desktop notifications, created on first use.
+  [[nodiscard]] DesktopNotices& desktop();
+
+ private:
+  NoticeWindows* windows_;
+  DesktopNotices* desktop_ = nullptr;
+  std::function<void()> showMainWindow_;
+  BusFactory bus_;
+};
+
+}  // namespace bc
