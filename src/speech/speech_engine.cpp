@@ -23,7 +23,7 @@ std::span<const uint8_t> AsBytes(std::span<const int16_t> samples) {
 
 // The installed voice `id`, else the desktop language's voice.
 std::string VoiceInUse(const std::string& id) {
-  return IsInstalledVoice(id) ? id : VoiceForLocale(InstalledVoices(), DesktopLocale());
+  return IsInstalledVoice(id) ? id : DesktopVoice();
 }
 
 }  // namespace
