@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# Start-up of `brindlecast say` against the espeak-ng command line: both render
-# the same short announcement into a WAV file (so the whole run is the time to
-# the first audio plus a few milliseconds of synthesis), in interleaved runs.
-# Prints the median wall and CPU times and the ratios (goal: wall within 1.5x).
+# Start-up of `brindlecast say` against the espeak-ng command line, same text,
+# in interleaved runs (ours, theirs, ours, ...), medians printed with ratios
+# (goal: first audio within 1.5x).
+#
+#   silent  both render into a WAV file (--wav FILE, -w FILE): the whole run is
+#           the time to the first audio plus a few milliseconds of synthesis.
+#   aloud   both speak to a private PulseAudio null sink; bench/first_audio.py
+#           records the sink's monitor and times the first sample above the
+#           noise floor from the command's start. The recording asks for 5 ms
+#           latency, which keeps the sink running at that latency for every
+#           client alike (unrecorded, a null sink holds each new stream about
+#           1.5 s before playing it); the recording's own delay is in both
+#           figures. Skipped when pulseaudio or parec is missing.
 #
 #   bench/say_start.sh [RUNS] [TEXT]     (default 15 "You have new mail")
 #
@@ -13,26 +22,58 @@ runs=${1:-15}
 text=${2:-You have new mail}
 binary=${BRINDLECAST:-$root/build/src/app/brindlecast}
 work=$(mktemp -d /tmp/bc-say.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+trap 'bash "$root/scripts/pulse-sink.sh" stop "$work/pulse" 2>/dev/null || true; rm -rf "$work"' EXIT
 command -v espeak-ng >/dev/null || { echo "espeak-ng is missing: scripts/bootstrap.sh --test" >&2; exit 1; }
+[ -x "$binary" ] || { echo "build first: make build" >&2; exit 1; }
 
 timed() { # NAME COMMAND...: appends "wall cpu" to $work/NAME
   local name=$1
   shift
+  # The shell's `times` (children's user and system time, to the millisecond),
+  # taken by the shell itself right before and after the command.
+  times >"$work/times.0"
   local start=$EPOCHREALTIME
-  /usr/bin/time -f '%U %S' -o "$work/time" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   local end=$EPOCHREALTIME
-  awk -v s="$start" -v e="$end" '{printf "%.4f %.3f\n", e - s, $1 + $2}' "$work/time" >>"$work/$name"
+  times >"$work/times.1"
+  awk -v s="$start" -v e="$end" 'FNR == 2 {
+      split($1, u, /[ms]/); split($2, k, /[ms]/)
+      c[FILENAME] = u[1] * 60 + u[2] + k[1] * 60 + k[2]
+    }
+    END {printf "%.4f %.4f\n", e - s, c[ARGV[2]] - c[ARGV[1]]}' "$work/times.0" "$work/times.1" \
+    >>"$work/$name"
 }
+median() { sort -n -k"$2" "$1" | awk -v k="$2" '{a[NR]=$k} END {print a[int((NR+1)/2)]}'; }
+report() { # LABEL OURS_FILE THEIRS_FILE COLUMN
+  local o e
+  o=$(median "$2" "$4") e=$(median "$3" "$4")
+  printf '%-28s brindlecast say %7.4f s   espeak-ng %7.4f s   ratio %.2f\n' "$1" "$o" "$e" \
+    "$(awk -v o="$o" -v e="$e" 'BEGIN {print (e > 0 ? o / e : 0)}')"
+}
+
 for _ in $(seq "$runs"); do
   timed ours "$binary" say --wav "$work/ours.wav" "$text"
   timed espeak espeak-ng -w "$work/espeak.wav" "$text"
 done
-median() { sort -n -k"$2" "$1" | awk -v k="$2" '{a[NR]=$k} END {print a[int((NR+1)/2)]}'; }
-for column in 1 2; do
-  o=$(median "$work/ours" "$column") e=$(median "$work/espeak" "$column")
-  label=$([ "$column" = 1 ] && echo wall || echo cpu)
-  printf '%-5s brindlecast say %7.4f s   espeak-ng %7.4f s   ratio %.2f\n' "$label" "$o" "$e" \
-    "$(awk -v o="$o" -v e="$e" 'BEGIN {print (e > 0 ? o / e : 0)}')"
-done
+report "silent (--wav), wall" "$work/ours" "$work/espeak" 1
+report "silent (--wav), cpu" "$work/ours" "$work/espeak" 2
 cmp -s "$work/ours.wav" "$work/espeak.wav" && echo "the two WAV files are identical"
+
+if ! command -v pulseaudio >/dev/null || ! command -v parec >/dev/null; then
+  echo "aloud: skipped (pulseaudio and parec are needed: scripts/bootstrap.sh --test)"
+  exit 0
+fi
+PULSE_SERVER=$(bash "$root/scripts/pulse-sink.sh" start "$work/pulse" | sed -n 's/^PULSE_SERVER=//p')
+export PULSE_SERVER
+first_audio() { # NAME COMMAND...: appends "first-audio whole-run" to $work/NAME
+  local name=$1
+  shift
+  python3 "$root/bench/first_audio.py" test_null.monitor "$@" >>"$work/$name" ||
+    { echo "failed: $*" >&2; exit 1; }
+}
+for _ in $(seq "$runs"); do
+  first_audio ours-aloud "$binary" say "$text"
+  first_audio espeak-aloud espeak-ng "$text"
+done
+report "aloud (null sink), first" "$work/ours-aloud" "$work/espeak-aloud" 1
+report "aloud (null sink), whole" "$work/ours-aloud" "$work/espeak-aloud" 2

@@ -42,43 +42,50 @@ int OnSynthesised(short* wav, int count, espeak_EVENT* /*events*/) {
   return 0;
 }
 
-struct EspeakState {
-  bool available = false;
-  std::vector<VoiceInfo> voices;
-};
-
 // Initialised once, on first use by any thread (the static's guard makes a
-// second caller wait only for this, a few milliseconds); read without the
-// synthesis lock afterwards, so listing voices never waits for a text.
-const EspeakState& State() {
-  static const EspeakState state = [] {
+// second caller wait only for this, a few milliseconds).
+bool Available() {
+  static const bool available = [] {
     std::lock_guard lock(EspeakMutex());
-    EspeakState s;
     const int rate =
         espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
-    s.available = rate == 22050;
-    if (!s.available) {
-      return s;
+    if (rate != 22050) {
+      return false;
     }
     espeak_SetSynthCallback(OnSynthesised);
-    if (const espeak_VOICE** list = espeak_ListVoices(nullptr)) {
-      for (int i = 0; list[i]; ++i) {
+    return true;
+  }();
+  return available;
+}
+
+// Listed on first use only: espeak-ng reads every voice file for it, which
+// costs as much as speaking a short text, and speaking with the default voice
+// needs no list. Read without the synthesis lock afterwards.
+const std::vector<VoiceInfo>& Voices() {
+  static const std::vector<VoiceInfo> voices = [] {
+    std::vector<VoiceInfo> list;
+    if (!Available()) {
+      return list;
+    }
+    std::lock_guard lock(EspeakMutex());
+    if (const espeak_VOICE** found = espeak_ListVoices(nullptr)) {
+      for (int i = 0; found[i]; ++i) {
         VoiceInfo voice;
-        voice.id = list[i]->identifier ? list[i]->identifier : "";
-        voice.name = list[i]->name ? list[i]->name : "";
+        voice.id = found[i]->identifier ? found[i]->identifier : "";
+        voice.name = found[i]->name ? found[i]->name : "";
         std::replace(voice.name.begin(), voice.name.end(), '_', ' ');
         // languages: a priority byte, then a NUL-terminated name, repeated.
-        if (list[i]->languages && list[i]->languages[0] != '\0') {
-          voice.language = list[i]->languages + 1;
+        if (found[i]->languages && found[i]->languages[0] != '\0') {
+          voice.language = found[i]->languages + 1;
         }
         if (!voice.id.empty()) {
-          s.voices.push_back(std::move(voice));
+          list.push_back(std::move(voice));
         }
       }
     }
-    return s;
+    return list;
   }();
-  return state;
+  return voices;
 }
 
 // The voice espeak-ng is set to; call with the mutex held.
@@ -143,18 +150,23 @@ std::string VoiceDescription(const VoiceInfo& voice) {
   return voice.name + " (" + voice.language + ")";
 }
 
-std::string VoiceForLocale(const std::vector<VoiceInfo>& voices, std::string_view locale) {
+std::string LocaleLanguage(std::string_view locale) {
   // "de_DE.UTF-8@euro" -> "de-de"; espeak-ng names languages in lower case.
   std::string language(locale.substr(0, locale.find_first_of(".@")));
   std::transform(language.begin(), language.end(), language.begin(), [](unsigned char c) {
     return c == '_' ? '-' : static_cast<char>(std::tolower(c));
   });
+  return language == "c" || language == "posix" ? std::string() : language;
+}
+
+std::string VoiceForLocale(const std::vector<VoiceInfo>& voices, std::string_view locale) {
+  const std::string language = LocaleLanguage(locale);
   const auto find = [&voices](std::string_view wanted) -> const VoiceInfo* {
     const auto it = std::find_if(voices.begin(), voices.end(),
                                  [wanted](const VoiceInfo& v) { return v.language == wanted; });
     return it == voices.end() ? nullptr : &*it;
   };
-  if (language.empty() || language == "c" || language == "posix") {
+  if (language.empty()) {
     return kFallbackVoiceId;
   }
   if (const VoiceInfo* voice = find(language)) {
@@ -174,6 +186,14 @@ std::string DesktopLocale() {
     }
   }
   return {};
+}
+
+std::string DesktopVoice() {
+  const std::string locale = DesktopLocale();
+  if (LocaleLanguage(locale).empty()) {
+    return kFallbackVoiceId;
+  }
+  return VoiceForLocale(InstalledVoices(), locale);
 }
 
 std::string ToSpeechText(std::string_view text) {
@@ -230,23 +250,27 @@ std::vector<std::string_view> SpeechPieces(std::string_view text) {
 }
 
 bool SynthesizerAvailable() {
-  return State().available;
+  return Available();
 }
 
 const std::vector<VoiceInfo>& InstalledVoices() {
-  return State().voices;
+  return Voices();
 }
 
 bool IsInstalledVoice(const std::string& id) {
+  if (id.empty()) {
+    return false;  // no voice has an empty id: no need to list them
+  }
   const auto& voices = InstalledVoices();
   return std::any_of(voices.begin(), voices.end(),
                      [&id](const VoiceInfo& v) { return v.id == id; });
 }
 
 bool Synthesize(std::string_view utf8, const std::string& voiceId, const PcmChunkSink& sink) {
-  const bool known = !voiceId.empty() && IsInstalledVoice(voiceId);
+  // The fallback voice is used whether or not it is listed: no need to list.
+  const bool known = voiceId != kFallbackVoiceId && IsInstalledVoice(voiceId);
   const std::string voice = known ? voiceId : std::string(kFallbackVoiceId);
-  if (!State().available) {
+  if (!Available()) {
     return false;
   }
   // espeak-ng is rendered a piece at a time into memory under its lock, and the

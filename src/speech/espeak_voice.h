@@ -29,9 +29,17 @@ inline constexpr const char* kFallbackVoiceId = "gmw/en";
 [[nodiscard]] std::string VoiceForLocale(const std::vector<VoiceInfo>& voices,
                                          std::string_view locale);
 
+/// The language a POSIX locale name gives, as espeak-ng names languages:
+/// "de_DE.UTF-8@euro" gives "de-de"; "C", "POSIX" and empty give "".
+[[nodiscard]] std::string LocaleLanguage(std::string_view locale);
+
 /// The desktop's language as a POSIX locale name: LC_ALL, LC_MESSAGES or LANG,
 /// the first that is set.
 [[nodiscard]] std::string DesktopLocale();
+
+/// VoiceForLocale of the desktop's locale; the installed voices are listed
+/// only when the locale names a language.
+[[nodiscard]] std::string DesktopVoice();
 
 /// Makes mail text safe to hand to the synthesiser as UTF-8: valid UTF-8 is kept,
 /// and every byte that is not part of a valid sequence (an undecoded 8-bit
@@ -46,14 +54,14 @@ using PcmChunkSink = std::function<bool(std::span<const int16_t> samples)>;
 /// espeak-ng is one set of process-wide state. These functions are its only
 /// users: they initialise it once (synchronous output, so audio comes back to the
 /// calling thread) and serialise every synthesis behind one lock. The voice list
-/// is read once at initialisation and needs no lock afterwards, so listing voices
-/// never waits for a text being spoken.
+/// is read once, when first asked for (at most one piece of text being spoken
+/// delays that), and needs no lock afterwards.
 
 /// Whether espeak-ng and its data could be initialised.
 [[nodiscard]] bool SynthesizerAvailable();
 
-/// Every installed voice, in espeak-ng's order (read once and kept: the list
-/// does not change while the program runs). Empty when espeak-ng is unusable.
+/// Every installed voice, in espeak-ng's order (read on first use and kept: the
+/// list does not change while the program runs). Empty when espeak-ng is unusable.
 [[nodiscard]] const std::vector<VoiceInfo>& InstalledVoices();
 
 /// Whether `id` names an installed voice.

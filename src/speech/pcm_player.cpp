@@ -17,6 +17,20 @@ constexpr int kTickMs = 10;
 // a pause or stop takes to be heard.
 constexpr int kDeviceBufferMs = 150;
 
+QAudioFormat QtFormat(const WavFormat& format) {
+  QAudioFormat qformat;
+  qformat.setSampleRate(format.sampleRate);
+  qformat.setChannelCount(format.channels);
+  qformat.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
+  return qformat;
+}
+
+// The default output when it plays `format`; otherwise a null device.
+QAudioDevice OutputFor(const QAudioFormat& format) {
+  const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+  return !device.isNull() && device.isFormatSupported(format) ? device : QAudioDevice();
+}
+
 }  // namespace
 
 // What the sink pulls from: the player's queue. The sink runs in pull mode
@@ -163,10 +177,11 @@ void PcmOutput::Init() {
   timer_->setInterval(kTickMs);
   connect(timer_, &QTimer::timeout, this, &PcmOutput::Tick);
   std::lock_guard lock(player_.mutex_);
-  // Probe the device once; the sink itself is opened while there is sound to play.
-  deviceUsable_ = !forceSilent_;
-  deviceUsable_ = OpenSink(player_.format_);
-  CloseSink();
+  // Only whether there is a device for the format: the sink itself is opened
+  // while there is sound to play. Opening one here just to close it again
+  // would delay the first sound by a stream set-up on the sound server; a
+  // device that then fails to open hands over to the silent sink in Tick.
+  deviceUsable_ = !forceSilent_ && !OutputFor(QtFormat(player_.format_)).isNull();
   player_.silent_ = !deviceUsable_;
 }
 
@@ -188,15 +203,9 @@ bool PcmOutput::OpenSink(const WavFormat& format) {
   if (!deviceUsable_) {
     return false;
   }
-  const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+  const QAudioFormat qformat = QtFormat(format);
+  const QAudioDevice device = OutputFor(qformat);
   if (device.isNull()) {
-    return false;
-  }
-  QAudioFormat qformat;
-  qformat.setSampleRate(format.sampleRate);
-  qformat.setChannelCount(format.channels);
-  qformat.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-  if (!device.isFormatSupported(qformat)) {
     return false;
   }
   sink_ = new QAudioSink(device, qformat, this);

@@ -17,13 +17,17 @@ static_assert(std::endian::native == std::endian::little,
 // moment, small enough that a long text does not sit in memory whole.
 constexpr size_t kMaxAheadBytes = 2 * 22050 * 2;
 
+// How long the speech thread must have been idle before it reads the voice
+// list: long enough that a command speaking one text at once never pays for it.
+constexpr std::chrono::milliseconds kIdleBeforeListingVoices{250};
+
 std::span<const uint8_t> AsBytes(std::span<const int16_t> samples) {
   return {reinterpret_cast<const uint8_t*>(samples.data()), samples.size_bytes()};
 }
 
 // The installed voice `id`, else the desktop language's voice.
 std::string VoiceInUse(const std::string& id) {
-  return IsInstalledVoice(id) ? id : VoiceForLocale(InstalledVoices(), DesktopLocale());
+  return IsInstalledVoice(id) ? id : DesktopVoice();
 }
 
 }  // namespace
@@ -185,11 +189,22 @@ bool SpeechEngine::IsStale(uint64_t jobId) const {
 }
 
 void SpeechEngine::Run() {
+  bool voicesListed = false;
   for (;;) {
     Job job;
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
+      const auto ready = [this] { return quit_ || !jobs_.empty(); };
+      if (!voicesListed && !changed_.wait_for(lock, kIdleBeforeListingVoices, ready)) {
+        // The list is read on first use, under the synthesiser's lock: read it
+        // in an idle moment here, so that a voice list asked for later (the
+        // speech options) does not wait for a text being spoken.
+        lock.unlock();
+        static_cast<void>(InstalledVoices());
+        voicesListed = true;
+        continue;
+      }
+      changed_.wait(lock, ready);
       if (quit_) {
         return;
       }
