@@ -289,6 +289,11 @@ void PcmOutput::Tick() {
         sink_->resume();
         sinkSuspended_ = false;
       }
+      if (!p.queue_.empty()) {
+        // A sink that found nothing to pull has stopped asking; more speech
+        // is here, so it asks again (it ignores this while it is asking).
+        emit source_->readyRead();
+      }
     } else if (p.queue_.empty()) {
       clockRunning_ = false;
     } else {
