@@ -36,10 +36,16 @@ WorkerShared::WorkerShared(MailController* controller, MailEnvironment env,
 }
 
 void WorkerShared::Cut() {
-  std::lock_guard lock(mutex_);
-  *cancel = true;
-  controller_ = nullptr;
-  announcer_ = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    *cancel = true;
+    controller_ = nullptr;
+    announcer_ = nullptr;
+  }
+  // Taken once, so that a caller between its look at `cancel` and its wait
+  // cannot miss the wake.
+  { std::lock_guard lock(callMutex_); }
+  answered_.notify_all();
 }
 
 void WorkerShared::SetAnnouncer(MailAnnouncer* announcer) {
@@ -63,21 +69,33 @@ void WorkerShared::Post(std::function<void(MailController&)> call) {
   }
 }
 
-void WorkerShared::Send(const std::function<void(MailController&)>& call) {
-  MailController* c = nullptr;
+bool WorkerShared::Call(std::function<void(MailController&)> call) {
+  auto ran = std::make_shared<bool>(false);  // under callMutex_
   {
     std::lock_guard lock(mutex_);
-    c = controller_;
+    MailController* c = controller_;
+    if (!c) {
+      return false;
+    }
+    // The controller owns this object, so it is there whenever the call runs.
+    QMetaObject::invokeMethod(
+        c,
+        [this, c, ran, call = std::move(call)] {
+          if (*cancel) {
+            return;  // the caller no longer waits, and the program is ending
+          }
+          call(*c);
+          {
+            std::lock_guard answer(callMutex_);
+            *ran = true;
+          }
+          answered_.notify_all();
+        },
+        Qt::QueuedConnection);
   }
-  if (!c) {
-    return;
-  }
-  if (QThread::currentThread() == c->thread()) {
-    call(*c);
-    return;
-  }
-  QMetaObject::invokeMethod(
-      c, [c, &call] { call(*c); }, Qt::BlockingQueuedConnection);
+  std::unique_lock lock(callMutex_);
+  answered_.wait(lock, [&] { return *ran || *cancel; });
+  return *ran;
 }
 
 void WorkerShared::WorkerEnded(std::atomic<bool>& running) {
@@ -136,12 +154,16 @@ class WorkerObserver final : public CheckObserver {
   }
   void NoAccountConfigured(Settings& settings) override {
     // The sheet edits the program's settings; the pass goes on with a copy.
-    shared_.Send([&settings](MailController& c) {
-      if (c.view_) {
-        c.view_->NoAccountConfigured(c.settings_);
-      }
-      settings = c.settings_;
-    });
+    // Exit while the sheet is open leaves the pass as it was.
+    auto edited = std::make_shared<Settings>();
+    if (shared_.Call([edited](MailController& c) {
+          if (c.view_) {
+            c.view_->NoAccountConfigured(c.settings_);
+          }
+          *edited = c.settings_;
+        })) {
+      settings = std::move(*edited);
+    }
   }
   void PassFinished(int largestMailbox) override {
     shared_.largestMailbox = largestMailbox;
@@ -159,6 +181,34 @@ class WorkerObserver final : public CheckObserver {
   WorkerShared& shared_;
   const AppOptions& options_;
   std::vector<std::string> problems_;
+};
+
+// The email list as the delete worker reaches it: each call runs on the UI
+// thread while the worker waits. Once the program ends no row is selected any
+// more and the other calls do nothing, so the loop stops after the message
+// under way.
+class WorkerRows final : public DeletionRows {
+ public:
+  explicit WorkerRows(WorkerShared& shared) : shared_(shared) {}
+
+  std::optional<long long> FirstSelectedMessageId() override {
+    auto id = std::make_shared<std::optional<long long>>();
+    if (!shared_.Call([id](MailController& c) { *id = c.deleteRows_->FirstSelectedMessageId(); })) {
+      return std::nullopt;
+    }
+    return *id;
+  }
+  void RemoveRow(long long messageId) override {
+    shared_.Call([messageId](MailController& c) { c.deleteRows_->RemoveRow(messageId); });
+  }
+  void RenumberRows(int accountIndex, int deletedIndex) override {
+    shared_.Call([accountIndex, deletedIndex](MailController& c) {
+      c.deleteRows_->RenumberRows(accountIndex, deletedIndex);
+    });
+  }
+
+ private:
+  WorkerShared& shared_;
 };
 
 MailController::MailController(Settings& settings, MailAnnouncer* announcer,
@@ -267,7 +317,8 @@ bool MailController::StartDelete(DeletionRows& rows) {
   JoinFinished();
   shared_->deleteRunning = true;
   shared_->animating = true;
-  deleteThread_ = std::thread(&MailController::RunDeleteWorker, settings_, &rows, shared_);
+  deleteRows_ = &rows;
+  deleteThread_ = std::thread(&MailController::RunDeleteWorker, settings_, shared_);
   return true;
 }
 
@@ -288,13 +339,13 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerSha
   shared->WorkerEnded(shared->checkRunning);
 }
 
-void MailController::RunDeleteWorker(Settings settings, DeletionRows* rows,
-                                     std::shared_ptr<WorkerShared> shared) {
+void MailController::RunDeleteWorker(Settings settings, std::shared_ptr<WorkerShared> shared) {
   shared->Post([](MailController& c) { c.StartAnimation(); });
   Deliver<&MailView::SetTitle>(*shared, std::string(kDeletingTitle));
   Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
-  DeleteSelected(settings, *shared->store, *rows, shared->environment,
+  WorkerRows rows(*shared);
+  DeleteSelected(settings, *shared->store, rows, shared->environment,
                  [&shared](const Envelope& envelope, const DeleteOutcome& outcome) {
                    if (outcome.refused) {
                      Deliver<&MailView::ShowBackgroundMessage>(

@@ -36,9 +36,16 @@ class WorkerShared {
 
   /// Posts `call` to the controller's thread, or drops it once cut.
   void Post(std::function<void(MailController&)> call);
-  /// Runs `call` on the controller's thread and waits for it; nothing once cut.
-  void Send(const std::function<void(MailController&)>& call);
-  /// Cancels the work under way, cuts the way back and drops the announcer.
+  /// From a worker: runs `call` on the controller's thread and waits until it
+  /// has run. False
+  /// at once when cut, or as soon as Cut cancels the wait, so that shutdown
+  /// never waits for a worker that waits for it; a call that reaches the
+  /// controller's thread after that does nothing. An answer goes into state
+  /// the call shares with its caller (never the caller's stack): a call already
+  /// running when the wait is cancelled finishes after the caller has moved on.
+  bool Call(std::function<void(MailController&)> call);
+  /// Cancels the work under way and the calls waiting for an answer, cuts the
+  /// way back and drops the announcer.
   void Cut();
   void SetAnnouncer(MailAnnouncer* announcer);
   /// The announcement rules for a message a pass accepted (none once cut).
@@ -60,6 +67,8 @@ class WorkerShared {
  private:
   std::mutex mutex_;
   std::condition_variable ended_;
+  std::mutex callMutex_;  // guards the answers of Call
+  std::condition_variable answered_;
   MailController* controller_;
   MailAnnouncer* announcer_;
 };
@@ -105,7 +114,8 @@ class MailController final : public QObject, public SchedulerHost {
   /// thread (the scheduler) the start is handed to the UI thread.
   void StartCheck() override;
   /// Starts the delete worker over the list's selected rows unless a check or a
-  /// deletion runs. UI thread; `rows` must outlive the worker.
+  /// deletion runs. UI thread; the worker reaches `rows` only through calls run
+  /// on this thread, and none after Shutdown, which `rows` must outlive.
   bool StartDelete(DeletionRows& rows);
   /// Suspend when running, resume when suspended.
   void ToggleSuspend();
@@ -150,9 +160,9 @@ class MailController final : public QObject, public SchedulerHost {
   template <auto Method, typename... Args>
   friend void Deliver(WorkerShared& shared, Args... args);
   friend class WorkerObserver;
+  friend class WorkerRows;
   static void RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared);
-  static void RunDeleteWorker(Settings settings, DeletionRows* rows,
-                              std::shared_ptr<WorkerShared> shared);
+  static void RunDeleteWorker(Settings settings, std::shared_ptr<WorkerShared> shared);
   void StartAnimation();
   void AnimationTick();
   void ApplyPeriod(bool whateverCheckMail);
@@ -161,6 +171,7 @@ class MailController final : public QObject, public SchedulerHost {
 
   Settings& settings_;
   MailView* view_ = nullptr;
+  DeletionRows* deleteRows_ = nullptr;  // the list the delete worker goes through
   std::function<bool()> voiceBusy_;
   std::function<void()> startUpdateCheck_;
   std::shared_ptr<WorkerShared> shared_;

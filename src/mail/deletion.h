@@ -9,8 +9,11 @@
 
 namespace bc {
 
-/// The rows of the email list as the delete worker sees them. The desktop list
-/// implements it on the user-interface thread; the worker calls it from its own.
+/// The rows of the email list as the delete worker's loop sees them. The
+/// desktop list implements it on the user-interface thread, and the worker's
+/// calls are carried there. Once the program ends, the worker's view of the
+/// list has no row selected and its other calls do nothing, so the loop stops
+/// after the message under way.
 class DeletionRows {
  public:
   virtual ~DeletionRows() = default;

@@ -6,9 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
-#include <QThread>
 #include <algorithm>
-#include <type_traits>
 
 #include "config/settings_store.h"
 #include "ui/pages/email_columns.h"
@@ -326,41 +324,20 @@ void EmailList::SelectOnly(int row) {
                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-template <typename Fn>
-auto EmailList::OnUiThread(Fn fn) -> decltype(fn()) {
-  if (QThread::currentThread() == thread()) {
-    return fn();
-  }
-  // The worker waits until the UI thread has carried the call out, so the
-  // list and the store it is about to change stay in step.
-  if constexpr (std::is_void_v<decltype(fn())>) {
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
-  } else {
-    decltype(fn()) result{};
-    QMetaObject::invokeMethod(
-        this, [&result, &fn] { result = fn(); }, Qt::BlockingQueuedConnection);
-    return result;
-  }
-}
-
 std::optional<long long> EmailList::FirstSelectedMessageId() {
-  return OnUiThread([this]() -> std::optional<long long> {
-    const std::vector<int> rows = SelectedRows();
-    if (rows.empty()) {
-      return std::nullopt;
-    }
-    return model_->MessageIdAt(rows.front());
-  });
+  const std::vector<int> rows = SelectedRows();
+  if (rows.empty()) {
+    return std::nullopt;
+  }
+  return model_->MessageIdAt(rows.front());
 }
 
 void EmailList::RemoveRow(long long messageId) {
-  OnUiThread([this, messageId] { model_->RemoveRowAt(model_->RowOfMessageId(messageId)); });
+  model_->RemoveRowAt(model_->RowOfMessageId(messageId));
 }
 
 void EmailList::RenumberRows(int accountIndex, int deletedIndex) {
-  OnUiThread([this, accountIndex, deletedIndex] {
-    model_->RenumberAfterDeletion(accountIndex, deletedIndex);
-  });
+  model_->RenumberAfterDeletion(accountIndex, deletedIndex);
 }
 
 }  // namespace bc

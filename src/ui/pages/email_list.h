@@ -57,10 +57,8 @@ class EmailTableView : public QTableView {
 /// columns and written back at every Rebuild. Header clicks sort (Ctrl held:
 /// by several columns); a Rebuild brings the last sort back.
 ///
-/// Threads: everything runs on the UI thread except the DeletionRows calls,
-/// which the delete worker makes from its own thread: each is carried out on
-/// the UI thread while the worker waits, so the UI thread must never wait for
-/// the delete worker to finish while it may still be calling.
+/// Everything runs on the UI thread, the DeletionRows calls too: the delete
+/// worker's calls are carried here by the controller.
 class EmailList : public QWidget, public ListSelection, public DeletionRows {
   Q_OBJECT
 
@@ -118,7 +116,7 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   void SelectAll() override;
   void SelectOnly(int row) override;
 
-  // DeletionRows (any thread; carried out on the UI thread).
+  // DeletionRows (UI thread).
   std::optional<long long> FirstSelectedMessageId() override;
   void RemoveRow(long long messageId) override;
   void RenumberRows(int accountIndex, int deletedIndex) override;
@@ -139,8 +137,6 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   void SaveWidths();
   void ReloadRows();
   [[nodiscard]] std::vector<int> SelectedRows() const;
-  template <typename Fn>
-  auto OnUiThread(Fn fn) -> decltype(fn());
 
   const EnvelopeStore& store_;
   SettingsStore& settings_;

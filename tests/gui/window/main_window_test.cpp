@@ -13,6 +13,7 @@
 #include "config/paths.h"
 #include "config/settings_store.h"
 #include "gui/window/session_fixture.h"
+#include "scripted_server.h"
 #include "speech/mail_announcer.h"
 #include "speech/speech_engine.h"
 #include "support/test_env.h"
@@ -206,7 +207,7 @@ TEST_F(MainWindowTest, DeleteAsksFirstAndNoDeletesNothing) {
   window_->Delete();
   EXPECT_EQ(prompt_.questions, std::vector<std::string>{"Do you want to delete?"});
   EXPECT_FALSE(window_->controller().deleteRunning());
-  EXPECT_EQ(window_->emailList().RowCount(), 3);
+  EXPECT_EQ(window_->emailList().RowCount(), 3);  // untouched since the exit
 }
 
 TEST_F(MainWindowTest, APassThatSpeaksNothingLeavesPlayOn) {
@@ -288,6 +289,38 @@ TEST_F(MainWindowTest, ExitNoGoesOnAndYesSavesTheSettings) {
   EXPECT_TRUE(window_->Exit());
   QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
   EXPECT_EQ(raw.value(QStringLiteral("Freq")).toString(), QStringLiteral("7"));
+}
+
+// Exit while a deletion waits for a server that went quiet after DELE: the
+// program ends at once with the settings saved, the delete worker joined, and
+// nothing more deleted.
+TEST_F(MainWindowTest, ExitDuringAStalledDeletionEndsAtOnce) {
+  CheckMail();
+  using S = test::ScriptedServer;
+  S server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
+            S::Expect("PASS secret"), S::Send("+OK\r\n"), S::Expect("TOP 1 0"),
+            S::Send(test::FakeMessage(1, "Subject 1")), S::Expect("DELE 1"),
+            S::StallUntilClosed()});
+  MailAccount& account = window_->settings().accounts[0];
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = std::to_string(server.port());
+  account.Passwd = "secret";
+  window_->settings().options.Freq = "7";
+  window_->emailList().SelectAll();
+  prompt_.answer = true;
+  window_->Delete();
+  ASSERT_TRUE(WaitFor([&] {
+    const std::vector<std::string> received = server.Received();
+    return !received.empty() && received.back() == "DELE 1";
+  }));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(window_->Exit());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, MailController::kShutdownLimit / 2);
+  EXPECT_FALSE(window_->controller().deleteRunning());
+  EXPECT_EQ(window_->emailList().RowCount(), 3);  // untouched since the exit
+  QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
+  EXPECT_EQ(raw.value(QStringLiteral("Freq")).toString(), QStringLiteral("7"));
+  EXPECT_TRUE(server.Finish());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The desktop session that the window tests start: a settings file the test
 // writes, silent audio, the test's prompt for every question and dialog, and a
-// fake mailbox of three messages behind every account.
+// fake mailbox of three messages behind every account that names no server.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -66,8 +66,11 @@ class SessionTest : public ::testing::Test {
     MailEnvironment environment;
     environment.commandLogPath = dir_.File("command.log");
     environment.deletedLogDir = dir_.File("Log");
-    environment.makeTransport = [this, subjects](const MailAccount&) {
-      return ThreeMessages(log_, subjects);
+    // An account that names a server reaches it over a real socket (a test's
+    // scripted server); the others read the fake mailbox.
+    environment.makeTransport = [this, subjects,
+                                 socket = SocketTransportFactory()](const MailAccount& account) {
+      return account.POP3Server.empty() ? ThreeMessages(log_, subjects) : socket(account);
     };
     session_ = std::make_unique<DesktopSession>(
         SessionSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});

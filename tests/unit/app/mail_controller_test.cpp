@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QThread>
 #include <future>
 #include <thread>
 
@@ -53,6 +54,27 @@ struct RecordingView final : MailView {
   std::function<void()> onProperties;
 };
 
+// The list's selected rows, kept as the desktop list keeps them: for the UI
+// thread (this test's) alone.
+struct UiThreadRows final : DeletionRows {
+  explicit UiThreadRows(std::vector<long long> ids = {}) : selected(std::move(ids)) {}
+  std::optional<long long> FirstSelectedMessageId() override {
+    Touched();
+    return selected.empty() ? std::nullopt : std::optional(selected.front());
+  }
+  void RemoveRow(long long id) override {
+    Touched();
+    std::erase(selected, id);
+  }
+  void RenumberRows(int, int) override { Touched(); }
+  void Touched() {
+    offThread += QThread::currentThread() != QCoreApplication::instance()->thread();
+  }
+
+  std::vector<long long> selected;
+  std::atomic<int> offThread{0};
+};
+
 std::vector<std::string> OneMessageMailbox(const std::string& subject) {
   const std::string message = "+OK\r\nFrom: A <a@x.com>\r\nSubject: " + subject +
                               "\r\nMessage-ID: <" + subject + "@x>\r\n\r\nbody\r\n.\r\n";
@@ -80,6 +102,15 @@ class MailControllerTest : public ::testing::Test {
     account.UserName = "alice";
     account.CheckMark = true;
     settings_.accounts.push_back(account);
+  }
+
+  // The account is reached over a real socket at `server`.
+  void ReachOver(const test::ScriptedServer& server) {
+    settings_.accounts[0].POP3Server = "127.0.0.1";
+    settings_.accounts[0].POP3Port = server.port();
+    settings_.accounts[0].Passwd = "secret";
+    settings_.accounts[0].RememberPasswd = true;
+    environment_.makeTransport = SocketTransportFactory(60000);
   }
 
   std::unique_ptr<MailController> Make() {
@@ -137,11 +168,7 @@ TEST_F(MailControllerTest, NoSecondWorkerWhileOneRuns) {
   auto controller = Make();
   controller->StartCheck();
   controller->StartCheck();  // Check Emails while a check runs: nothing
-  struct NoRows final : DeletionRows {
-    std::optional<long long> FirstSelectedMessageId() override { return std::nullopt; }
-    void RemoveRow(long long) override {}
-    void RenumberRows(int, int) override {}
-  } rows;
+  UiThreadRows rows;
   EXPECT_FALSE(controller->StartDelete(rows));  // Delete while a check runs: nothing
   open.set_value();
   ASSERT_TRUE(controller->WaitForWorkers(5000));
@@ -262,6 +289,22 @@ TEST_F(MailControllerTest, NoAccountOpensThePropertiesAndGoesOnWithTheirResult) 
   EXPECT_EQ(view_.appended, std::vector<std::string>{"added"});
 }
 
+// Exit while the sheet a pass opened is up: the pass stops waiting for the
+// sheet, ends, and is joined before the sheet closes.
+TEST_F(MailControllerTest, ExitWhileAPassWaitsForThePropertiesJoinsIt) {
+  settings_.accounts.clear();
+  auto controller = Make();
+  bool joined = false;
+  view_.onProperties = [&] {
+    controller->Shutdown();
+    joined = !controller->checkRunning();
+  };
+  controller->StartCheck();
+  ASSERT_TRUE(test::WaitUntil([&] { return view_.propertiesOpened == 1; }));
+  EXPECT_TRUE(joined);
+  EXPECT_TRUE(view_.appended.empty());
+}
+
 TEST_F(MailControllerTest, EditsDuringAPassNeverReachIt) {
   std::promise<void> open;
   gate_ = open.get_future().share();
@@ -282,11 +325,7 @@ TEST_F(MailControllerTest, ShutdownCancelsAndJoinsAPassStalledOnTheServer) {
   test::ScriptedServer server({test::ScriptedServer::Send("+OK ready\r\n"),
                                test::ScriptedServer::Expect("USER alice"),
                                test::ScriptedServer::StallUntilClosed()});
-  settings_.accounts[0].POP3Server = "127.0.0.1";
-  settings_.accounts[0].POP3Port = server.port();
-  settings_.accounts[0].Passwd = "secret";
-  settings_.accounts[0].RememberPasswd = true;
-  environment_.makeTransport = SocketTransportFactory(60000);
+  ReachOver(server);
   auto controller = Make();
   controller->StartCheck();
   ASSERT_TRUE(test::WaitUntil([&] { return !server.Received().empty(); }));
@@ -294,6 +333,40 @@ TEST_F(MailControllerTest, ShutdownCancelsAndJoinsAPassStalledOnTheServer) {
   controller->Shutdown();
   EXPECT_LT(std::chrono::steady_clock::now() - start, MailController::kShutdownLimit);
   EXPECT_FALSE(controller->checkRunning());
+  controller.reset();
+  EXPECT_TRUE(server.Finish());
+}
+
+// Exit while the delete worker waits for a server that went quiet after DELE:
+// the worker stops at its wait, deletes nothing more and is joined at once;
+// the list is touched only on the UI thread, never after the exit.
+TEST_F(MailControllerTest, ShutdownCancelsAndJoinsADeletionStalledOnTheServer) {
+  using S = test::ScriptedServer;
+  S server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
+            S::Expect("PASS secret"), S::Send("+OK\r\n"), S::Expect("UIDL 1"),
+            S::Send("+OK 1 uid-1\r\n"), S::Expect("DELE 1"), S::StallUntilClosed()});
+  ReachOver(server);
+  auto controller = Make();
+  for (const int index : {0, 1}) {
+    Envelope envelope;
+    envelope.messageId = std::to_string(MakeMessageId(index, 0));
+    envelope.uniqueId = "uid-" + std::to_string(index + 1);
+    controller->store().Append(envelope);
+  }
+  UiThreadRows rows({MakeMessageId(0, 0), MakeMessageId(1, 0)});
+  ASSERT_TRUE(controller->StartDelete(rows));
+  ASSERT_TRUE(test::WaitUntil([&] {
+    const std::vector<std::string> received = server.Received();
+    return !received.empty() && received.back() == "DELE 1";
+  }));
+  const auto start = std::chrono::steady_clock::now();
+  controller->Shutdown();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, MailController::kShutdownLimit / 2);
+  EXPECT_FALSE(controller->deleteRunning());
+  QCoreApplication::processEvents();  // a call still queued does nothing now
+  EXPECT_EQ(rows.selected.size(), 2u);
+  EXPECT_EQ(rows.offThread, 0);
+  EXPECT_EQ(controller->store().Count(), 1);  // the second message left alone
   controller.reset();
   EXPECT_TRUE(server.Finish());
 }
