@@ -292,7 +292,7 @@ void PcmOutput::Tick() {
       if (!p.queue_.empty()) {
         // A sink that found nothing to pull has stopped asking; more speech
         // is here, so it asks again (it ignores this while it is asking).
-        emit source_->readyRead();
+        Q_EMIT source_->readyRead();
       }
     } else if (p.queue_.empty()) {
       clockRunning_ = false;

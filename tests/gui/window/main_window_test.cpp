@@ -303,7 +303,7 @@ TEST_F(MainWindowTest, ExitDuringAStalledDeletionEndsAtOnce) {
             S::StallUntilClosed()});
   MailAccount& account = window_->settings().accounts[0];
   account.POP3Server = "127.0.0.1";
-  account.POP3Port = std::to_string(server.port());
+  account.POP3Port = server.port();
   account.Passwd = "secret";
   window_->settings().options.Freq = "7";
   window_->emailList().SelectAll();
