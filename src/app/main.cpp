@@ -1,22 +1,18 @@
 // Entry point. `brindlecast COMMAND ...` runs a headless command; with no command
-// the desktop program starts (one per user) and lives in the notification area.
-#include <QApplication>
+// the desktop program (desktop_main.cpp) starts (one per user) and lives in the
+// notification area.
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/desktop_session.h"
-#include "app/single_instance.h"
 #include "cli/commands.h"
 #include "config/paths.h"
-#include "config/prompt.h"
-#include "config/settings.h"
-#include "config/settings_store.h"
-#include "ui/tip_of_day_dialog.h"
-#include "ui/window/main_window.h"
-#include "ui/window/qt_prompt.h"
 
 namespace {
 
@@ -62,7 +58,9 @@ bool HaveDisplay() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-int RunDesktop(int argc, char** argv) {
+// The desktop program is a second executable: the commands here link only
+// what they need, and start as fast as the espeak-ng command line.
+int RunDesktop(char** argv) {
   if (!HaveDisplay()) {
     std::fputs(
         "brindlecast: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
@@ -71,32 +69,16 @@ int RunDesktop(int argc, char** argv) {
     PrintPaths();
     return 1;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Brindlecast"));
-  QApplication::setDesktopFileName(QString::fromLatin1(bc::kDesktopEntryId));
-  QApplication::setQuitOnLastWindowClosed(false);
-  bc::SingleInstance instance;
-  if (!instance.Claim()) {
-    return 0;  // the running instance hides its window
+  const std::string desktop = bc::DesktopProgramPath();
+  if (desktop.empty()) {
+    std::fprintf(stderr, "brindlecast: the desktop program %s is not installed.\n",
+                 bc::kDesktopProgramName);
+    return 1;
   }
-  bc::QtPrompt prompt;
-  {
-    // The tip comes first; the tips file is read (and its place stored) even
-    // when the user turned the start-up tips off.
-    bc::CTipOfDayDlg tips(nullptr, prompt);
-    if (tips.model().showAtStartup()) {
-      tips.exec();
-    }
-  }
-  bc::SettingsStore store(bc::SettingsFilePath(), prompt);
-  bc::DesktopSession session(bc::SessionSetup{store});
-  bc::MainWindow& window = session.window();
-  prompt.SetParent(&window);
-  QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
-  window.show();
-  // Exit has removed the icon, and the session has saved the settings and
-  // cancelled and joined a check or deletion still under way.
-  return QApplication::exec();
+  // The same process carries on as the desktop program, with the same words.
+  execv(desktop.c_str(), argv);
+  std::fprintf(stderr, "brindlecast: cannot start %s: %s\n", desktop.c_str(), std::strerror(errno));
+  return 1;
 }
 
 }  // namespace
@@ -126,5 +108,5 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
     return command->run(std::vector<std::string>(words.begin() + 1, words.end()));
   }
-  return RunDesktop(argc, argv);
+  return RunDesktop(argv);
 }

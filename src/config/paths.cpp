@@ -10,6 +10,12 @@
 #ifndef BC_DATADIR_FROM_BINDIR
 #define BC_DATADIR_FROM_BINDIR "../share/brindlecast"
 #endif
+#ifndef BC_DESKTOPDIR_FROM_BINDIR
+#define BC_DESKTOPDIR_FROM_BINDIR "../libexec/brindlecast"
+#endif
+#ifndef BC_BINDIR_FROM_DESKTOPDIR
+#define BC_BINDIR_FROM_DESKTOPDIR "../../bin"
+#endif
 
 namespace bc {
 namespace {
@@ -62,22 +68,59 @@ std::string DeletedLogDir() {
   return StateDir() + "/Log";
 }
 
-std::string ExecutablePath() {
+namespace {
+
+std::filesystem::path RunningExecutable() {
   std::error_code error;
   auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : path.string();
+  return error ? std::filesystem::path() : path;
+}
+
+// `name` in the first of `folders` that holds it; empty when none does.
+template <size_t N>
+std::string FindIn(const std::filesystem::path (&folders)[N], const char* name) {
+  for (const auto& folder : folders) {
+    std::error_code error;
+    if (std::filesystem::exists(folder / name, error)) {
+      return (folder / name).lexically_normal().string();
+    }
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+  const std::filesystem::path exe = RunningExecutable();
+  if (exe.filename() == kDesktopProgramName) {
+    const std::filesystem::path folders[] = {exe.parent_path(),
+                                             exe.parent_path() / BC_BINDIR_FROM_DESKTOPDIR};
+    if (std::string program = FindIn(folders, kProgramName); !program.empty()) {
+      return program;
+    }
+  }
+  return exe.string();
+}
+
+std::string DesktopProgramPath() {
+  const std::filesystem::path exe = RunningExecutable();
+  if (exe.empty()) {
+    return std::string();
+  }
+  const std::filesystem::path folders[] = {exe.parent_path(),
+                                           exe.parent_path() / BC_DESKTOPDIR_FROM_BINDIR};
+  return FindIn(folders, kDesktopProgramName);
 }
 
 std::string DataFilePath(const std::string& name) {
-  std::filesystem::path exe = ExecutablePath();
+  const std::filesystem::path exe = ExecutablePath();
   if (!exe.empty()) {
     // Beside the program in a build tree; then the data folder of the prefix
     // the program is installed under, wherever that was unpacked.
-    for (const auto& folder : {exe.parent_path(), exe.parent_path() / BC_DATADIR_FROM_BINDIR}) {
-      std::error_code error;
-      if (std::filesystem::exists(folder / name, error)) {
-        return (folder / name).lexically_normal().string();
-      }
+    const std::filesystem::path folders[] = {exe.parent_path(),
+                                             exe.parent_path() / BC_DATADIR_FROM_BINDIR};
+    if (std::string path = FindIn(folders, name.c_str()); !path.empty()) {
+      return path;
     }
   }
   return std::string(BC_INSTALL_DATADIR) + "/" + name;

@@ -37,7 +37,17 @@ inline constexpr const char* kDesktopEntryId = BC_APP_ID;
 /// else under the data folder the build was configured for.
 [[nodiscard]] std::string DataFilePath(const std::string& name);
 
-/// Full path of the running executable.
+/// The command-line program, which starts the desktop program (a second
+/// executable, so that the commands load no Gui or Widgets libraries).
+inline constexpr const char* kProgramName = "brindlecast";
+inline constexpr const char* kDesktopProgramName = "brindlecast-desktop";
+
+/// Full path of the program the user runs: the running executable, or for the
+/// desktop program the command-line program that starts it.
 [[nodiscard]] std::string ExecutablePath();
+
+/// Full path of the desktop program: beside the running executable (build
+/// tree), else in the package's private folder; empty when it is in neither.
+[[nodiscard]] std::string DesktopProgramPath();
 
 }  // namespace bc

@@ -1,11 +1,10 @@
 #include "speech/pcm_player.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QMediaDevices>
+#include <QIODevice>
 #include <QTimer>
 #include <vector>
+
+#include "speech/audio_outputs.h"
 
 namespace bc {
 namespace {
@@ -16,20 +15,6 @@ constexpr int kTickMs = 10;
 // How far the device's own buffer reaches ahead of what is heard: also how long
 // a pause or stop takes to be heard.
 constexpr int kDeviceBufferMs = 150;
-
-QAudioFormat QtFormat(const WavFormat& format) {
-  QAudioFormat qformat;
-  qformat.setSampleRate(format.sampleRate);
-  qformat.setChannelCount(format.channels);
-  qformat.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-  return qformat;
-}
-
-// The default output when it plays `format`; otherwise a null device.
-QAudioDevice OutputFor(const QAudioFormat& format) {
-  const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-  return !device.isNull() && device.isFormatSupported(format) ? device : QAudioDevice();
-}
 
 }  // namespace
 
@@ -171,6 +156,8 @@ void PcmPlayer::Kick() {
 PcmOutput::PcmOutput(PcmPlayer& player, bool forceSilent)
     : player_(player), forceSilent_(forceSilent) {}
 
+PcmOutput::~PcmOutput() = default;
+
 void PcmOutput::Init() {
   timer_ = new QTimer(this);
   timer_->setTimerType(Qt::PreciseTimer);
@@ -181,7 +168,8 @@ void PcmOutput::Init() {
   // while there is sound to play. Opening one here just to close it again
   // would delay the first sound by a stream set-up on the sound server; a
   // device that then fails to open hands over to the silent sink in Tick.
-  deviceUsable_ = !forceSilent_ && !OutputFor(QtFormat(player_.format_)).isNull();
+  outputs_ = forceSilent_ ? nullptr : DeviceOutputs();
+  deviceUsable_ = outputs_ && outputs_->CanPlay(player_.format_);
   player_.silent_ = !deviceUsable_;
 }
 
@@ -203,21 +191,13 @@ bool PcmOutput::OpenSink(const WavFormat& format) {
   if (!deviceUsable_) {
     return false;
   }
-  const QAudioFormat qformat = QtFormat(format);
-  const QAudioDevice device = OutputFor(qformat);
-  if (device.isNull()) {
-    return false;
-  }
-  sink_ = new QAudioSink(device, qformat, this);
   // 64-bit: a rate of many channels at a high sample rate overflows an int here.
-  const auto buffer = static_cast<qsizetype>(static_cast<int64_t>(format.BytesPerSecond()) *
-                                             kDeviceBufferMs / 1000);
-  sink_->setBufferSize(buffer - buffer % format.BlockAlign());
+  const int64_t buffer = static_cast<int64_t>(format.BytesPerSecond()) * kDeviceBufferMs / 1000;
   source_ = new PcmSource(player_);
   source_->setParent(this);
   sinkBase_ = player_.written_;
-  sink_->start(source_);
-  if (sink_->error() == QAudio::OpenError || sink_->state() == QAudio::StoppedState) {
+  sink_ = outputs_->Open(format, buffer - buffer % format.BlockAlign(), *source_);
+  if (!sink_) {
     CloseSink();
     return false;
   }
@@ -226,12 +206,8 @@ bool PcmOutput::OpenSink(const WavFormat& format) {
 }
 
 void PcmOutput::CloseSink() {
-  if (sink_) {
-    sink_->stop();
-    delete sink_;
-  }
+  sink_.reset();  // before its source
   delete source_;
-  sink_ = nullptr;
   source_ = nullptr;
 }
 
@@ -266,7 +242,7 @@ void PcmOutput::Tick() {
       CloseSink();
       clockRunning_ = false;
     }
-    if (sink_ && sink_->error() == QAudio::FatalError) {
+    if (sink_ && sink_->Failed()) {
       // The sound server went away mid-play: carry on silently.
       CloseSink();
       deviceUsable_ = false;
@@ -280,13 +256,13 @@ void PcmOutput::Tick() {
 
     if (p.paused_) {
       if (sink_ && !sinkSuspended_) {
-        sink_->suspend();
+        sink_->Suspend();
         sinkSuspended_ = true;
       }
       clockRunning_ = false;
     } else if (sink_) {
       if (sinkSuspended_) {
-        sink_->resume();
+        sink_->Resume();
         sinkSuspended_ = false;
       }
       if (!p.queue_.empty()) {
@@ -308,8 +284,8 @@ void PcmOutput::Tick() {
     // What the device has taken is heard once its processed time reaches it;
     // a device that ran dry has played everything.
     uint64_t played = p.written_;
-    if (sink_ && !(sink_->state() == QAudio::IdleState && p.queue_.empty())) {
-      const auto heard = sinkBase_ + static_cast<uint64_t>(sink_->processedUSecs()) *
+    if (sink_ && !(sink_->Idle() && p.queue_.empty())) {
+      const auto heard = sinkBase_ + static_cast<uint64_t>(sink_->ProcessedUSecs()) *
                                          static_cast<uint64_t>(p.format_.BytesPerSecond()) /
                                          1'000'000;
       played = std::min(played, heard);

@@ -7,23 +7,25 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 
 #include "speech/wav_file.h"
 
-class QAudioSink;
 class QIODevice;
 class QTimer;
 
 namespace bc {
 
+class AudioOutputs;
+class DeviceSink;
 class PcmOutput;
 class PcmSource;
 
 /// Plays a stream of PCM bytes at real-time pace on a thread of its own: through
-/// the default audio output (QAudioSink) when there is one, and otherwise
+/// the default audio output (DeviceOutputs) when there is one, and otherwise
 /// through a silent sink that consumes the bytes at the pace a device would.
 /// Either way markers placed in the stream are reached at the same moments, so
 /// everything that follows playback (speech events, pause, stop) behaves the
@@ -103,6 +105,7 @@ class PcmOutput : public QObject {
   Q_OBJECT
  public:
   PcmOutput(PcmPlayer& player, bool forceSilent);
+  ~PcmOutput() override;
 
  public Q_SLOTS:
   void Init();
@@ -118,7 +121,8 @@ class PcmOutput : public QObject {
   PcmPlayer& player_;
   bool forceSilent_;
   QTimer* timer_ = nullptr;
-  QAudioSink* sink_ = nullptr;
+  AudioOutputs* outputs_ = nullptr;
+  std::unique_ptr<DeviceSink> sink_;
   PcmSource* source_ = nullptr;
   bool deviceUsable_ = false;
   bool sinkSuspended_ = false;

@@ -1,0 +1,40 @@
+// The desktop program, started by `brindlecast` without a command once it has
+// found a display: one per user, living in the notification area.
+#include <QApplication>
+
+#include "app/desktop_session.h"
+#include "app/single_instance.h"
+#include "config/paths.h"
+#include "config/settings_store.h"
+#include "ui/tip_of_day_dialog.h"
+#include "ui/window/main_window.h"
+#include "ui/window/qt_prompt.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Brindlecast"));
+  QApplication::setDesktopFileName(QString::fromLatin1(bc::kDesktopEntryId));
+  QApplication::setQuitOnLastWindowClosed(false);
+  bc::SingleInstance instance;
+  if (!instance.Claim()) {
+    return 0;  // the running instance hides its window
+  }
+  bc::QtPrompt prompt;
+  {
+    // The tip comes first; the tips file is read (and its place stored) even
+    // when the user turned the start-up tips off.
+    bc::CTipOfDayDlg tips(nullptr, prompt);
+    if (tips.model().showAtStartup()) {
+      tips.exec();
+    }
+  }
+  bc::SettingsStore store(bc::SettingsFilePath(), prompt);
+  bc::DesktopSession session(bc::SessionSetup{store});
+  bc::MainWindow& window = session.window();
+  prompt.SetParent(&window);
+  QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
+  window.show();
+  // Exit has removed the icon, and the session has saved the settings and
+  // cancelled and joined a check or deletion still under way.
+  return QApplication::exec();
+}

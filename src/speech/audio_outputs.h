@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "speech/wav_file.h"
+
+class QIODevice;
+
+namespace bc {
+
+/// An open stream on an audio device, pulling its bytes from a QIODevice.
+/// Destroying it stops the sound at once. Used on the thread that opened it.
+class DeviceSink {
+ public:
+  virtual ~DeviceSink() = default;
+  /// The sound server went away: nothing more will be played.
+  [[nodiscard]] virtual bool Failed() const = 0;
+  /// The device ran dry: everything it took has been played.
+  [[nodiscard]] virtual bool Idle() const = 0;
+  virtual void Suspend() = 0;
+  virtual void Resume() = 0;
+  /// Microseconds of sound played since the sink was opened.
+  [[nodiscard]] virtual int64_t ProcessedUSecs() const = 0;
+};
+
+/// The machine's default audio output.
+class AudioOutputs {
+ public:
+  virtual ~AudioOutputs() = default;
+  /// Whether there is a default output that plays `format`.
+  [[nodiscard]] virtual bool CanPlay(const WavFormat& format) = 0;
+  /// Opens the default output for `format` with a buffer of `bufferBytes` and
+  /// starts it pulling from `source`; null when it does not open.
+  [[nodiscard]] virtual std::unique_ptr<DeviceSink> Open(const WavFormat& format,
+                                                         int64_t bufferBytes,
+                                                         QIODevice& source) = 0;
+};
+
+/// This program's audio outputs, or null when it has none (sound then plays
+/// through the silent sink). Defined by the library the program links: the
+/// desktop program and the tests link bc_audio_device (Qt Multimedia built
+/// in); the command-line program links bc_audio_loader, which loads the same
+/// code as a module the first time sound is to play on a device, so commands
+/// that never play aloud do not load Qt Multimedia (nor the Qt Gui it needs).
+AudioOutputs* DeviceOutputs();
+
+}  // namespace bc

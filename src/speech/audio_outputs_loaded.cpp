@@ -1,0 +1,54 @@
+// The audio outputs loaded from the module beside the program (build tree) or
+// in the package's library folder (installed), once, on first use. A module
+// that is missing or does not load leaves the program without a device: sound
+// then plays silently, as on a machine without sound.
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "config/paths.h"
+#include "speech/audio_outputs.h"
+
+#ifndef BC_AUDIO_MODULE
+#define BC_AUDIO_MODULE "brindlecast-audio.so"
+#endif
+#ifndef BC_AUDIO_MODULE_DIR_FROM_BINDIR
+#define BC_AUDIO_MODULE_DIR_FROM_BINDIR "../lib/brindlecast"
+#endif
+
+namespace bc {
+namespace {
+
+using Entry = AudioOutputs* (*)();
+
+AudioOutputs* Load() {
+  const std::filesystem::path program = ExecutablePath();
+  if (program.empty()) {
+    return nullptr;
+  }
+  const std::filesystem::path dir = program.parent_path();
+  for (const auto& folder : {dir, dir / BC_AUDIO_MODULE_DIR_FROM_BINDIR}) {
+    const std::filesystem::path module = (folder / BC_AUDIO_MODULE).lexically_normal();
+    std::error_code error;
+    if (!std::filesystem::exists(module, error)) {
+      continue;
+    }
+    // Never closed: the outputs live as long as the program.
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      return nullptr;
+    }
+    auto entry = reinterpret_cast<Entry>(dlsym(handle, "bc_audio_outputs"));
+    return entry ? entry() : nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+AudioOutputs* DeviceOutputs() {
+  static AudioOutputs* const outputs = Load();
+  return outputs;
+}
+
+}  // namespace bc
