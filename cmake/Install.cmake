@@ -13,17 +13,14 @@ file(MAKE_DIRECTORY ${BC_GENERATED_DIR})
 # unpacked under another root (or installed under another prefix) still finds it.
 file(RELATIVE_PATH bc_data_from_bindir ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/brindlecast)
-# So are the desktop program (in the package's private program folder) and
-# the audio module (in its private library folder), and the desktop program
-# finds the command-line program it stands for.
+# So are the desktop program and the audio module, both in the package's
+# private folder (not under lib/, which would make CPack add ldconfig calls),
+# and the desktop program finds the command-line program it stands for.
 set(BC_DESKTOP_SUBDIR ${CMAKE_INSTALL_LIBEXECDIR}/brindlecast)
-set(BC_MODULE_SUBDIR ${CMAKE_INSTALL_LIBDIR}/brindlecast)
 file(RELATIVE_PATH bc_desktop_from_bindir ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${BC_DESKTOP_SUBDIR})
 file(RELATIVE_PATH bc_bindir_from_desktop ${CMAKE_INSTALL_PREFIX}/${BC_DESKTOP_SUBDIR}
      ${CMAKE_INSTALL_FULL_BINDIR})
-file(RELATIVE_PATH bc_module_from_bindir ${CMAKE_INSTALL_FULL_BINDIR}
-     ${CMAKE_INSTALL_PREFIX}/${BC_MODULE_SUBDIR})
 target_compile_definitions(bc_config
   PUBLIC BC_APP_ID="${BC_APP_ID}"
   PRIVATE BC_INSTALL_DATADIR="${CMAKE_INSTALL_FULL_DATADIR}/brindlecast"
@@ -32,11 +29,11 @@ target_compile_definitions(bc_config
           BC_BINDIR_FROM_DESKTOPDIR="${bc_bindir_from_desktop}")
 target_compile_definitions(bc_audio_loader PRIVATE
   BC_AUDIO_MODULE="$<TARGET_FILE_NAME:brindlecast-audio>"
-  BC_AUDIO_MODULE_DIR_FROM_BINDIR="${bc_module_from_bindir}")
+  BC_AUDIO_MODULE_DIR_FROM_BINDIR="${bc_desktop_from_bindir}")
 
 install(TARGETS brindlecast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS brindlecast-desktop RUNTIME DESTINATION ${BC_DESKTOP_SUBDIR})
-install(TARGETS brindlecast-audio LIBRARY DESTINATION ${BC_MODULE_SUBDIR})
+install(TARGETS brindlecast-audio LIBRARY DESTINATION ${BC_DESKTOP_SUBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${BC_DATA_SUBDIR}/help)
 if(EXISTS ${PROJECT_SOURCE_DIR}/res/DayTips.dat)
   install(FILES ${PROJECT_SOURCE_DIR}/res/DayTips.dat DESTINATION ${BC_DATA_SUBDIR})

@@ -6,7 +6,10 @@
 #     appstreamcli validate --no-net on the metainfo, man -l on the manual page
 #     (no warnings), every icon size present;
 #   - the installed brindlecast: --version, --help, voices, and one check pass
-#     over STARTTLS against a private Dovecot holding three demo messages.
+#     over STARTTLS against a private Dovecot holding three demo messages;
+#     it loads no Qt Gui, Widgets or Multimedia, speaks aloud on a private
+#     PulseAudio null sink through its audio module, and without a command
+#     becomes its desktop program.
 #
 #   scripts/package-check.sh BUILD_DIR
 #
@@ -21,6 +24,7 @@ work=$(mktemp -d /tmp/bc-pkg.XXXXXX)
 chmod 755 "$work"
 cleanup() {
   bash "$pop3" stop "$work/pop3" >/dev/null 2>&1 || true
+  bash "$root/scripts/pulse-sink.sh" stop "$work/pulse" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -105,6 +109,33 @@ step "brindlecast voices"
 head -3 "$work/voices.txt"
 echo "... $(wc -l <"$work/voices.txt") voices"
 [ "$(wc -l <"$work/voices.txt")" -gt 0 ] || fail "no voices"
+
+step "brindlecast loads no Qt Gui, Widgets or Multimedia"
+ldd "$program" | grep -o 'libQt6[A-Za-z]*' | sort -u | tr '\n' ' '
+echo
+! ldd "$program" | grep -qE 'libQt6(Gui|Widgets|Svg|Multimedia)' || fail "the program links a desktop library"
+
+step "brindlecast say aloud (its audio module, a private null sink)"
+if command -v pulseaudio >/dev/null; then
+  bash "$root/scripts/pulse-sink.sh" start "$work/pulse" >/dev/null
+  PULSE_SERVER=unix:$work/pulse/native "$program" say --verbose "New mail" >"$work/say.txt" 2>&1 ||
+    fail "say exit status"
+  cat "$work/say.txt"
+  ! grep -q 'no audio output device' "$work/say.txt" || fail "say did not find the audio device"
+else
+  echo "skipped: pulseaudio is missing"
+fi
+
+step "brindlecast without a command becomes the desktop program"
+QT_QPA_PLATFORM=offscreen "$program" >"$work/desktop.txt" 2>&1 &
+desktop_pid=$!
+sleep 2
+running=$(readlink "/proc/$desktop_pid/exe" || true)
+kill "$desktop_pid" 2>/dev/null || true
+wait "$desktop_pid" 2>/dev/null || true
+echo "${running:-not running}"
+[ "$running" = "$dest/usr/libexec/brindlecast/brindlecast-desktop" ] ||
+  { cat "$work/desktop.txt"; fail "the desktop program did not start"; }
 
 step "brindlecast check against a private Dovecot (STARTTLS)"
 read -r POP3_PORT POP3S_PORT < <(bash "$pop3" freeports 47210 48095)

@@ -1,5 +1,5 @@
 // The audio outputs loaded from the module beside the program (build tree) or
-// in the package's library folder (installed), once, on first use. A module
+// in the package's private folder (installed), once, on first use. A module
 // that is missing or does not load leaves the program without a device: sound
 // then plays silently, as on a machine without sound.
 #include <dlfcn.h>
@@ -13,7 +13,7 @@
 #define BC_AUDIO_MODULE "brindlecast-audio.so"
 #endif
 #ifndef BC_AUDIO_MODULE_DIR_FROM_BINDIR
-#define BC_AUDIO_MODULE_DIR_FROM_BINDIR "../lib/brindlecast"
+#define BC_AUDIO_MODULE_DIR_FROM_BINDIR "../libexec/brindlecast"
 #endif
 
 namespace bc {
