@@ -33,8 +33,10 @@ AudioOutputs* Load() {
     if (!std::filesystem::exists(module, error)) {
       continue;
     }
-    // Never closed: the outputs live as long as the program.
-    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Never closed: the outputs live as long as the program. Lazy binding, as
+    // for the libraries linked at start-up: binding all of Qt Gui's symbols
+    // now would delay the first sound.
+    void* handle = dlopen(module.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!handle) {
       return nullptr;
     }
