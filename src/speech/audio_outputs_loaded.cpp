@@ -4,6 +4,7 @@
 // then plays silently, as on a machine without sound.
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "config/paths.h"
@@ -37,11 +38,15 @@ AudioOutputs* Load() {
     // for the libraries linked at start-up: binding all of Qt Gui's symbols
     // now would delay the first sound.
     void* handle = dlopen(module.c_str(), RTLD_LAZY | RTLD_LOCAL);
-    if (!handle) {
+    auto entry = handle ? reinterpret_cast<Entry>(dlsym(handle, "bc_audio_outputs")) : nullptr;
+    if (!entry) {
+      // A damaged installation: say so, rather than speak silently unexplained.
+      const char* why = dlerror();
+      std::fprintf(stderr, "brindlecast: cannot load the audio module %s (%s); speaking silently\n",
+                   module.c_str(), why ? why : "no entry point");
       return nullptr;
     }
-    auto entry = reinterpret_cast<Entry>(dlsym(handle, "bc_audio_outputs"));
-    return entry ? entry() : nullptr;
+    return entry();
   }
   return nullptr;
 }
