@@ -6,11 +6,14 @@
 #include "app/single_instance.h"
 #include "config/paths.h"
 #include "config/settings_store.h"
+#include "speech/audio_outputs.h"
 #include "ui/tip_of_day_dialog.h"
 #include "ui/window/main_window.h"
 #include "ui/window/qt_prompt.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunDesktop(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Brindlecast"));
   QApplication::setDesktopFileName(QString::fromLatin1(bc::kDesktopEntryId));
@@ -37,4 +40,12 @@ int main(int argc, char** argv) {
   // Exit has removed the icon, and the session has saved the settings and
   // cancelled and joined a check or deletion still under way.
   return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = RunDesktop(argc, argv);
+  bc::WaitForClosedStreams();
+  return status;
 }

@@ -13,6 +13,7 @@
 
 #include "cli/commands.h"
 #include "config/paths.h"
+#include "speech/audio_outputs.h"
 
 namespace {
 
@@ -104,9 +105,14 @@ int main(int argc, char** argv) {
       PrintUsage(stderr);
       return bc::cli::kUsageError;
     }
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
-    return command->run(std::vector<std::string>(words.begin() + 1, words.end()));
+    int status = 0;
+    {
+      QCoreApplication app(argc, argv);
+      QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
+      status = command->run(std::vector<std::string>(words.begin() + 1, words.end()));
+    }
+    bc::WaitForClosedStreams();
+    return status;
   }
   return RunDesktop(argv);
 }

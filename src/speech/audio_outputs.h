@@ -45,4 +45,13 @@ class AudioOutputs {
 /// that never play aloud do not load Qt Multimedia (nor the Qt Gui it needs).
 AudioOutputs* DeviceOutputs();
 
+/// Qt's PulseAudio engine ends its connection in an exit handler without its
+/// own lock, while its thread may still be finishing the last stream's close:
+/// now and then an abort or a crash after all the work is done. Called last
+/// in main, this waits until the last device stream closed a moment ago (at
+/// most kStreamSettle); a program that never opened one does not wait.
+void WaitForClosedStreams();
+/// Called when a device stream closes.
+void NoteStreamClosed();
+
 }  // namespace bc

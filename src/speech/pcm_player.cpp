@@ -206,7 +206,10 @@ bool PcmOutput::OpenSink(const WavFormat& format) {
 }
 
 void PcmOutput::CloseSink() {
-  sink_.reset();  // before its source
+  if (sink_) {
+    sink_.reset();  // before its source
+    NoteStreamClosed();
+  }
   delete source_;
   source_ = nullptr;
 }
