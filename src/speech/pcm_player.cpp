@@ -69,6 +69,11 @@ PcmPlayer::~PcmPlayer() {
   QMetaObject::invokeMethod(output_, "Shutdown", Qt::BlockingQueuedConnection);
   thread_.quit();
   thread_.wait();
+  {
+    // The output's last tick ran under this lock: taking it shows the thread
+    // checkers the hand-over, as they cannot see inside QThread::wait.
+    std::lock_guard lock(mutex_);
+  }
   delete output_;
 }
 
