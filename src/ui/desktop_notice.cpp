@@ -12,7 +12,7 @@
 namespace bc {
 namespace {
 
-// The Desktop Notifications Specification, version 1.2.
+// The freedesktop.org notification service (protocol version 1.2).
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
