@@ -77,13 +77,11 @@ bench: build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-# Fails when a C++ file changed against main (committed or not) is not as
-# clang-format would write it. FORMAT_BASE=<commit> compares against another.
-FORMAT_BASE ?= main
+# Fails when any tracked (or new, not ignored) C++ file is not as clang-format
+# would write it.
 format-check:
-	@files=$$( { git diff --name-only --diff-filter=d $$(git merge-base HEAD $(FORMAT_BASE)); \
-	            git ls-files --others --exclude-standard; } | grep -E '\.(cpp|h)$$' | sort -u); \
-	if [ -n "$$files" ]; then clang-format --dry-run -Werror $$files; fi
+	@{ git ls-files '*.cpp' '*.h'; git ls-files --others --exclude-standard '*.cpp' '*.h'; } | \
+	  sort -u | xargs -r clang-format --dry-run -Werror
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

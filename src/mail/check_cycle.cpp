@@ -119,7 +119,8 @@ class AccountPass {
     const std::optional<Security> security = account_.Security.value();
     // Asked only for an account that can be checked; a keyring that cannot
     // give the password fails the account with its reason.
-    const PasswordAnswer password = security ? environment_.password(account_, environment_.cancel.get()) : PasswordAnswer{};
+    const PasswordAnswer password =
+        security ? environment_.password(account_, environment_.cancel.get()) : PasswordAnswer{};
     const bool connected = security && password.found &&
                            session.Connect(account_.POP3Server, account_.POP3Port.value(),
                                            account_.UserName, password.password, *security);
