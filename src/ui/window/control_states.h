@@ -20,8 +20,16 @@ enum class Situation {
   ClipboardToRead,   // Read Clipboard found text to play
 };
 
-/// The tabs of the main window.
-enum Tab { kEmailTab = 0, kTextTab = 1, kClipboardTab = 2, kWavTab = 3 };
+/// The tabs of the main window, in their order on screen.
+enum class Tab { Email, Text, Clipboard, Wav };
+
+/// A tab's position in the tab bar, and the tab at a position (0 to 3).
+[[nodiscard]] constexpr int IndexOf(Tab tab) {
+  return static_cast<int>(tab);
+}
+[[nodiscard]] constexpr Tab TabAt(int index) {
+  return static_cast<Tab>(index);
+}
 
 /// What one moment does to the seven toolbar buttons and the six menu items
 /// that follow the program's state. An empty optional leaves that control as it is.
@@ -37,7 +45,7 @@ struct ControlStates {
 
 /// The control states of a situation on a tab; `selected` says whether at least
 /// one row of the email list is selected.
-[[nodiscard]] ControlStates StatesFor(Situation situation, int tab, bool selected);
+[[nodiscard]] ControlStates StatesFor(Situation situation, Tab tab, bool selected);
 
 /// The moments of the WAV Reader's commands and of Save to WAV.
 enum class WavMoment {
@@ -51,10 +59,10 @@ enum class WavMoment {
 };
 
 /// The control states of a WAV Reader or Save to WAV moment on a tab.
-[[nodiscard]] ControlStates WavStatesFor(WavMoment moment, int tab);
+[[nodiscard]] ControlStates WavStatesFor(WavMoment moment, Tab tab);
 
 /// The control states when a check or deletion starts or ends; `voiceBusy` says
 /// whether the voice is speaking or paused.
-[[nodiscard]] ControlStates WorkerStatesFor(bool running, int tab, bool voiceBusy);
+[[nodiscard]] ControlStates WorkerStatesFor(bool running, Tab tab, bool voiceBusy);
 
 }  // namespace bc

@@ -138,7 +138,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
 
   emailList_->Rebuild(settings_.options);
   ConnectSignals();
-  Apply(StatesFor(Situation::TabSelected, kEmailTab, HasSelection()));
+  Apply(StatesFor(Situation::TabSelected, Tab::Email, HasSelection()));
   Apply(Situation::Initialised);  // last: Play is on once the window is ready
 }
 
@@ -173,9 +173,9 @@ void MainWindow::BuildToolbar(QWidget* parent) {
   static_cast<QVBoxLayout*>(parent->layout())->addWidget(bar);
 
   connect(buttons_[ToolButton::Open], &QToolButton::clicked, this, [this] {
-    if (CurrentTab() == kTextTab) {
+    if (CurrentTab() == Tab::Text) {
       OpenTextFile();
-    } else if (CurrentTab() == kWavTab) {
+    } else if (CurrentTab() == Tab::Wav) {
       OpenWavFile();
     }
   });
@@ -286,7 +286,7 @@ void MainWindow::BuildTabs() {
     // The blanks pad the tab on screen; a screen reader says the words alone.
     tabs_->tabBar()->setAccessibleTabName(i, tabs_->tabText(i).trimmed());
   }
-  tabs_->setCurrentIndex(kEmailTab);
+  tabs_->setCurrentIndex(IndexOf(Tab::Email));
 }
 
 void MainWindow::ConnectSignals() {
@@ -318,8 +318,8 @@ QAction* MainWindow::action(Command id) const {
   return it == actions_.end() ? nullptr : it->second;
 }
 
-int MainWindow::CurrentTab() const {
-  return tabs_->currentIndex();
+Tab MainWindow::CurrentTab() const {
+  return TabAt(tabs_->currentIndex());
 }
 
 bool MainWindow::HasSelection() const {
@@ -330,9 +330,9 @@ bool MainWindow::IsVoiceBusy() const {
   return speech_.IsVoiceBusy();
 }
 
-void MainWindow::ShowTab(int tab) {
+void MainWindow::ShowTab(Tab tab) {
   handlingTabs_ = false;
-  tabs_->setCurrentIndex(tab);
+  tabs_->setCurrentIndex(IndexOf(tab));
   handlingTabs_ = true;
 }
 
@@ -387,41 +387,41 @@ void MainWindow::Stop() {
 
 void MainWindow::Play() {
   controller_.SetBusy(true);
-  const int tab = CurrentTab();
+  const Tab tab = CurrentTab();
   std::optional<std::string> text;
   switch (tab) {
-    case kEmailTab:
+    case Tab::Email:
       if (emailList_->RowCount() == 0) {
         controller_.SetBusy(false);
         return;
       }
       break;
-    case kTextTab:
+    case Tab::Text:
       text = textPage_->TextForPlay();
       break;
-    case kClipboardTab:
+    case Tab::Clipboard:
       text = clipboardPage_->TextForPlay(prompt_);
       break;
     default:
       break;
   }
-  if (tab == kWavTab && !wavPage_->HasFile()) {
+  if (tab == Tab::Wav && !wavPage_->HasFile()) {
     controller_.SetBusy(false);
     return;
   }
-  if (tab != kEmailTab && tab != kWavTab && !text) {
+  if (tab != Tab::Email && tab != Tab::Wav && !text) {
     controller_.SetBusy(false);
     return;
   }
   announcer_.SetPlayActive(true);
-  if (tab == kEmailTab && !HasSelection()) {
+  if (tab == Tab::Email && !HasSelection()) {
     controller_.SetBusy(false);  // playActive stays set
     return;
   }
   Apply(Situation::PlayStarted);
-  if (tab == kEmailTab) {
+  if (tab == Tab::Email) {
     announcer_.PlaySelected(settings_.options, settings_.accounts);
-  } else if (tab == kWavTab) {
+  } else if (tab == Tab::Wav) {
     CWaveViewCtrl* view = wavPage_->view();
     if (view) {
       view->RefreshDisplay();
@@ -444,7 +444,7 @@ void MainWindow::Pause() {
 
 void MainWindow::ReadEmail() {
   Stop();
-  ShowTab(kEmailTab);
+  ShowTab(Tab::Email);
   Apply(Situation::ReadEmailStarted);
   controller_.SetBusy(true);
   if (announcer_.ReadEmail(settings_.options, settings_.accounts)) {
@@ -455,7 +455,7 @@ void MainWindow::ReadEmail() {
 
 void MainWindow::Delete() {
   // Only the list the user sees: other pages hide its selection.
-  if (CurrentTab() != kEmailTab || !HasSelection()) {
+  if (CurrentTab() != Tab::Email || !HasSelection()) {
     return;
   }
   if (!prompt_.AskYesNo("Do you want to delete?")) {
@@ -470,7 +470,7 @@ void MainWindow::Refresh() {
 
 void MainWindow::CheckEmails() {
   Stop();
-  ShowTab(kEmailTab);
+  ShowTab(Tab::Email);
   controller_.StartCheck();
 }
 
@@ -508,24 +508,24 @@ void MainWindow::OpenTextFile() {
   }
   textPage_->FocusText();
   Apply(Situation::TextFileOpened);
-  ShowTab(kTextTab);
+  ShowTab(Tab::Text);
 }
 
 void MainWindow::ReadFile() {
   ResumeIfPaused();
   Stop();
   if (!textPage_->ChooseAndLoad(prompt_)) {
-    ShowTab(kTextTab);
+    ShowTab(Tab::Text);
     return;
   }
-  ShowTab(kTextTab);
+  ShowTab(Tab::Text);
   Play();
 }
 
 void MainWindow::PasteClipboard() {
   Stop();
   clipboardPage_->Paste(prompt_);
-  ShowTab(kClipboardTab);
+  ShowTab(Tab::Clipboard);
   Apply(Situation::ClipboardPasted);
 }
 
@@ -588,19 +588,20 @@ bool MainWindow::Exit() {
   return true;
 }
 
-void MainWindow::OnTabChanged(int tab) {
+void MainWindow::OnTabChanged(int index) {
   if (!handlingTabs_) {
     return;
   }
+  const Tab tab = TabAt(index);
   ResumeIfPaused();
   Stop();
   Apply(StatesFor(Situation::TabSelected, tab, HasSelection()));
-  if (tab == kTextTab && textPage_->IsEmpty()) {
+  if (tab == Tab::Text && textPage_->IsEmpty()) {
     OpenTextFile();
-  } else if (tab == kClipboardTab) {
+  } else if (tab == Tab::Clipboard) {
     PasteClipboard();
   }
-  if (tab == kWavTab) {
+  if (tab == Tab::Wav) {
     if (wavPage_->HasFile()) {
       wavPage_->CreateView(wavPage_->Path());
     } else {
@@ -620,7 +621,7 @@ void MainWindow::OpenWavFile() {
   wavPage_->ShowFile(path);
   wavPage_->view()->RefreshDisplay();
   Apply(WavStatesFor(WavMoment::FileOpened, CurrentTab()));
-  ShowTab(kWavTab);
+  ShowTab(Tab::Wav);
 }
 
 void MainWindow::ReadWav() {
@@ -629,11 +630,11 @@ void MainWindow::ReadWav() {
   if (path.empty()) {
     wavPage_->ShowPrompt();
     Apply(WavStatesFor(WavMoment::ReadCancelled, CurrentTab()));
-    ShowTab(kWavTab);
+    ShowTab(Tab::Wav);
     return;
   }
   wavPage_->ShowFile(path);
-  ShowTab(kWavTab);
+  ShowTab(Tab::Wav);
   CWaveViewCtrl* view = wavPage_->view();
   view->RefreshDisplay();
   view->EnsureSelectionAnchor();
@@ -645,8 +646,8 @@ void MainWindow::ReadWav() {
 
 void MainWindow::SaveToWav() {
   Stop();
-  const int tab = CurrentTab();
-  if (tab != kWavTab) {
+  const Tab tab = CurrentTab();
+  if (tab != Tab::Wav) {
     wavPage_->ReleaseView();
   }
   const std::string path =
@@ -724,7 +725,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
       if (tabs_->tabBar()->hasFocus()) {
         const int step = event->key() == Qt::Key_Left ? -1 : 1;
-        tabs_->setCurrentIndex(std::clamp(CurrentTab() + step, 0, 3));
+        tabs_->setCurrentIndex(std::clamp(tabs_->currentIndex() + step, 0, 3));
         return;
       }
       break;

@@ -102,9 +102,9 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] NoticePresenter& notices() { return *notices_; }
   [[nodiscard]] CIconButton* button(ToolButton id) const;
   [[nodiscard]] QAction* action(Command id) const;
-  [[nodiscard]] int CurrentTab() const;
+  [[nodiscard]] Tab CurrentTab() const;
   /// Shows a tab without the tab-change handling (as the commands do).
-  void ShowTab(int tab);
+  void ShowTab(Tab tab);
 
   // MailView: the background work's reports, on the UI thread.
   void SetTitle(const std::string& title) override;
@@ -142,7 +142,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void ConnectSignals();
   void Apply(const ControlStates& states);
   void Apply(Situation situation);
-  void OnTabChanged(int tab);
+  void OnTabChanged(int index);
   void OnSpeakingStarted();
   void OnSpeakingFinished();
   void OnListClicked(int selected);

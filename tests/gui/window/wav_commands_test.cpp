@@ -84,7 +84,7 @@ TEST_F(WavCommandsTest, OpenShowsTheFileAndCancellingReadWavPutsThePromptBack) {
   prompt_.chosenFile = wavPath_;
   window_->OpenWavFile();
   EXPECT_EQ(prompt_.fileRequests.back(), "Open|WAV (*.wav)|wav");
-  EXPECT_EQ(window_->CurrentTab(), kWavTab);
+  EXPECT_EQ(window_->CurrentTab(), Tab::Wav);
   WavReaderPage& page = window_->wavPage();
   EXPECT_EQ(page.Path(), wavPath_);
   ASSERT_NE(page.view(), nullptr);
@@ -120,10 +120,10 @@ TEST_F(WavCommandsTest, LeavingThePageDropsTheViewAndComingBackMakesItWithoutPla
   prompt_.chosenFile = wavPath_;
   window_->OpenWavFile();
   prompt_.chosenFile.clear();
-  window_->tabs().setCurrentIndex(kEmailTab);
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Email));
   EXPECT_EQ(window_->wavPage().view(), nullptr);
   const size_t dialogs = prompt_.fileRequests.size();
-  window_->tabs().setCurrentIndex(kWavTab);
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Wav));
   EXPECT_EQ(prompt_.fileRequests.size(), dialogs);  // a file is loaded: no dialog
   ASSERT_NE(window_->wavPage().view(), nullptr);
   EXPECT_TRUE(window_->wavPage().view()->IsLoaded());
@@ -165,7 +165,7 @@ TEST_F(WavCommandsTest, CtrlSSavesOnlyWhileItsMenuItemIsEnabled) {
   EXPECT_EQ(SaveRequests(), 0);
   // On the Text Reader the item is on, and the same keys ask where to save.
   window_->textPage().SetText(QStringLiteral("Some text."));
-  window_->tabs().setCurrentIndex(kTextTab);
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Text));
   ASSERT_TRUE(window_->action(Command::SaveToWav)->isEnabled());
   QTest::keyClick(window_, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(SaveRequests(), 1);
