@@ -1,5 +1,7 @@
 #include "support/test_env.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -59,6 +61,16 @@ std::vector<std::string> DataFiles(const std::string& subdir) {
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+void ReplaySavedInputs(const std::string& subdir,
+                       const std::function<void(const std::string& bytes)>& check) {
+  const std::vector<std::string> files = DataFiles(subdir);
+  ASSERT_FALSE(files.empty()) << "no saved inputs in tests/data/" << subdir;
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    check(ReadFile(file));
+  }
 }
 
 std::string ReadFile(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,12 @@ class RecordingPrompt final : public Prompt {
 /// The paths of the files in tests/data/<subdir>, sorted; empty when the folder
 /// is missing or holds none (tests assert it is not empty).
 [[nodiscard]] std::vector<std::string> DataFiles(const std::string& subdir);
+
+/// Hands `check` the bytes of each file in tests/data/<subdir> in turn, with the
+/// file named in any failure: the saved inputs of a fuzz target, replayed in the
+/// unit and sanitizer builds. Fails when the folder holds no file.
+void ReplaySavedInputs(const std::string& subdir,
+                       const std::function<void(const std::string& bytes)>& check);
 
 /// Reads a whole file; empty when it cannot be read.
 [[nodiscard]] std::string ReadFile(const std::string& path);

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "config/settings_store.h"
+#include "quiet_host.h"
 #include "ui/props/account_sheet.h"
 #include "ui/props/field_options.h"
 #include "ui/props/option_pages.h"
@@ -25,16 +26,6 @@ class ConsoleVoices final : public bc::VoiceSelector {
   }
   std::string CurrentVoice() const override { return "gmw/en"; }
   bool MakeDefault(const std::string&) override { return true; }
-};
-
-struct NoHost final : bc::PropertiesHost {
-  void StopSpeech() override {}
-  void SetBusy(bool) override {}
-  void SaveSortDirection() override {}
-  void ClearTrayToolTip() override {}
-  bool SaveSettings() override { return true; }
-  void ArmChecking() override {}
-  void RebuildList() override {}
 };
 
 void Save(QWidget& widget, const QString& folder, const QString& name) {
@@ -103,7 +94,7 @@ int main(int argc, char** argv) {
     }
     return static_cast<int>(QDialog::Rejected);
   };
-  NoHost host;
+  bc::test::QuietHost host;
   const bc::PropsContext context{prompt, store, voices, runner};
   bc::PropertiesCommand().Run(nullptr, settings, host, context);
 

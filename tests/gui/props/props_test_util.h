@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "config/settings_store.h"
+#include "quiet_host.h"
 #include "support/test_env.h"
 #include "ui/props/properties_command.h"
 #include "ui/props/props_context.h"
@@ -115,17 +116,6 @@ class FakeVoices final : public VoiceSelector {
   }
   std::string current = "gmw/de";
   std::vector<std::string> madeDefault;
-};
-
-/// A main window that asks nothing of the Properties command.
-struct QuietHost final : PropertiesHost {
-  void StopSpeech() override {}
-  void SetBusy(bool) override {}
-  void SaveSortDirection() override {}
-  void ClearTrayToolTip() override {}
-  bool SaveSettings() override { return true; }
-  void ArmChecking() override {}
-  void RebuildList() override {}
 };
 
 /// A prompt, settings store, voices and dialog script for the pages.

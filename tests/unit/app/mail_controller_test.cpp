@@ -9,6 +9,7 @@
 
 #include "scripted_server.h"
 #include "support/fake_transport.h"
+#include "support/manual_clock.h"
 #include "support/test_env.h"
 #include "support/wait.h"
 
@@ -16,14 +17,6 @@ namespace bc {
 namespace {
 
 using test::FakeTransport;
-
-// A clock the test moves by hand, so the scheduler's period passes at once.
-class SteppedClock final : public Clock {
- public:
-  std::chrono::system_clock::time_point Now() const override { return now; }
-  void Advance(int seconds) { now = now.load() + std::chrono::seconds(seconds); }
-  std::atomic<std::chrono::system_clock::time_point> now{std::chrono::system_clock::now()};
-};
 
 struct RecordingView final : MailView {
   void SetTitle(const std::string& t) override { titles.push_back(t); }
@@ -121,7 +114,7 @@ class MailControllerTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  SteppedClock clock_;
+  test::ManualClock clock_;  // moved by hand: the scheduler's period passes at once
   MailEnvironment environment_;
   Settings settings_;
   RecordingView view_;

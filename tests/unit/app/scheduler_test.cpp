@@ -2,17 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/manual_clock.h"
 #include "support/wait.h"
 
 namespace bc {
 namespace {
 
-class FakeClock final : public Clock {
- public:
-  std::chrono::system_clock::time_point Now() const override { return now; }
-  void Advance(int seconds) { now += std::chrono::seconds(seconds); }
-  std::chrono::system_clock::time_point now = std::chrono::system_clock::from_time_t(1700000000);
-};
+using test::ManualClock;
+constexpr std::time_t kStart = 1700000000;
 
 struct Host final : SchedulerHost {
   bool Busy() const override { return busy; }
@@ -28,7 +25,7 @@ struct Host final : SchedulerHost {
 };
 
 // Ticks once a second, as the scheduler's thread does, for `seconds` seconds.
-void Seconds(CheckScheduler& scheduler, FakeClock& clock, Host& host, int seconds) {
+void Seconds(CheckScheduler& scheduler, ManualClock& clock, Host& host, int seconds) {
   for (int i = 0; i < seconds; ++i) {
     clock.Advance(1);
     ++host.second;
@@ -37,7 +34,7 @@ void Seconds(CheckScheduler& scheduler, FakeClock& clock, Host& host, int second
 }
 
 TEST(CheckSchedulerTest, ThirtySecondsGivesAPassEveryThirtyOne) {
-  FakeClock clock;
+  ManualClock clock(kStart);
   Host host;
   CheckScheduler scheduler(host, clock);
   scheduler.Arm(30);
@@ -46,7 +43,7 @@ TEST(CheckSchedulerTest, ThirtySecondsGivesAPassEveryThirtyOne) {
 }
 
 TEST(CheckSchedulerTest, ASpeakingVoiceHoldsTheCheckUntilItIsDone) {
-  FakeClock clock;
+  ManualClock clock(kStart);
   Host host;
   CheckScheduler scheduler(host, clock);
   scheduler.Arm(30);
@@ -62,7 +59,7 @@ TEST(CheckSchedulerTest, ASpeakingVoiceHoldsTheCheckUntilItIsDone) {
 }
 
 TEST(CheckSchedulerTest, BusySuspendedOrOffStartsNothing) {
-  FakeClock clock;
+  ManualClock clock(kStart);
   Host host;
   CheckScheduler scheduler(host, clock);
   scheduler.Arm(5);
@@ -83,7 +80,7 @@ TEST(CheckSchedulerTest, BusySuspendedOrOffStartsNothing) {
 }
 
 TEST(CheckSchedulerTest, UpdateCheckOnceADay) {
-  FakeClock clock;
+  ManualClock clock(kStart);
   Host host;
   host.checkMail = false;
   CheckScheduler scheduler(host, clock);
@@ -97,7 +94,7 @@ TEST(CheckSchedulerTest, UpdateCheckOnceADay) {
 }
 
 TEST(CheckSchedulerTest, TheNextUpdateCheckComesADayAfterTheLastEnded) {
-  FakeClock clock;
+  ManualClock clock(kStart);
   Host host;
   host.checkMail = false;
   CheckScheduler scheduler(host, clock);

@@ -3,10 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
+
+#include "support/test_env.h"
 
 namespace bc {
 namespace {
@@ -237,14 +236,7 @@ TEST(FindAndScan, ConversionsAndBounds) {
 // Patterns and texts that once broke the fuzz target, one per file: the pattern,
 // a NUL byte, the text. They must finish within the bounds.
 TEST(RegexMatcher, FuzzRegressions) {
-  std::filesystem::path dir = std::filesystem::path(BC_TEST_DATA_DIR) / "regex" / "fuzz";
-  if (!std::filesystem::is_directory(dir)) {
-    FAIL() << "missing " << dir;
-  }
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    SCOPED_TRACE(entry.path().string());
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  test::ReplaySavedInputs("regex/fuzz", [](const std::string& data) {
     std::string pattern = data.substr(0, data.find('\0'));
     std::string text = data.size() > pattern.size() ? data.substr(pattern.size() + 1) : "";
     std::unique_ptr<CompiledPattern> p = RegexCompile(pattern.c_str());
@@ -254,7 +246,7 @@ TEST(RegexMatcher, FuzzRegressions) {
         EXPECT_LE(start, text.size());
       }
     }
-  }
+  });
 }
 
 }  // namespace

@@ -7,18 +7,11 @@
 
 #include "mail/envelope_fields.h"
 #include "support/fake_mailbox.h"
+#include "support/manual_clock.h"
 #include "support/test_env.h"
 
 namespace bc {
 namespace {
-
-// 7 December 2026 08:05:09 UTC.
-class FixedClock final : public Clock {
- public:
-  std::chrono::system_clock::time_point Now() const override {
-    return std::chrono::system_clock::from_time_t(1796630709);
-  }
-};
 
 // A stored message (CR LF lines).
 std::string Message(const std::string& from, const std::string& subject,
@@ -79,7 +72,7 @@ class CheckCycleTest : public ::testing::Test {
   std::string Sent(const std::string& user) { return servers_.at(user).Sent(); }
 
   test::TempDir dir_;
-  FixedClock clock_;
+  test::ManualClock clock_{1796630709};  // 7 December 2026 08:05:09 UTC
   MailEnvironment environment_;
   Settings settings_;
   EnvelopeStore store_;

@@ -6,20 +6,13 @@
 #include <deque>
 
 #include "support/fake_transport.h"
+#include "support/manual_clock.h"
 #include "support/test_env.h"
 
 namespace bc {
 namespace {
 
 using test::FakeTransport;
-
-// 1 February 2005, noon UTC.
-class FixedClock final : public Clock {
- public:
-  std::chrono::system_clock::time_point Now() const override {
-    return std::chrono::system_clock::from_time_t(1107259200);
-  }
-};
 
 // The list's selection, by messageId, renumbered as the list would be.
 class Selection final : public DeletionRows {
@@ -100,7 +93,7 @@ class DeletionTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  FixedClock clock_;
+  test::ManualClock clock_{1107259200};  // 1 February 2005, noon UTC
   Settings settings_;
   EnvelopeStore store_;
   MailEnvironment environment_;

@@ -17,12 +17,8 @@ namespace bc {
 namespace {
 
 TEST(Pop3FuzzRegression, SavedInputsKeepEveryRule) {
-  const std::vector<std::string> files = test::DataFiles("pop3/fuzz");
-  ASSERT_FALSE(files.empty()) << "no saved inputs in tests/data/pop3/fuzz";
-  for (const std::string& file : files) {
-    SCOPED_TRACE(file);
-    EXPECT_EQ(fuzz::CheckPop3Input(test::ReadFile(file)), "");
-  }
+  test::ReplaySavedInputs(
+      "pop3/fuzz", [](const std::string& input) { EXPECT_EQ(fuzz::CheckPop3Input(input), ""); });
 }
 
 }  // namespace

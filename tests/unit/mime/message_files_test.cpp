@@ -3,11 +3,10 @@
 
 #include "mime/text_case.h"
 #include "mime_test_util.h"
+#include "support/test_env.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace bc {
 namespace {
@@ -117,13 +116,7 @@ TEST(MessageFiles, MalformedMessageKeepsItsText) {
 // Inputs that once broke a fuzz target: decoding them must finish cleanly (the
 // sanitizer build catches memory errors), exactly as the fuzz harness drives them.
 TEST(MessageFiles, FuzzRegressions) {
-  std::filesystem::path dir = std::filesystem::path(BC_TEST_DATA_DIR) / "mime" / "fuzz";
-  if (!std::filesystem::is_directory(dir)) {
-    FAIL() << "missing " << dir;
-  }
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    SCOPED_TRACE(entry.path().string());
-    std::string text = test::ReadFile(entry.path().string());
+  test::ReplaySavedInputs("mime/fuzz", [](const std::string& text) {
     DecodedMessage message;
     MimeDecoder decoder;
     (void)decoder.Decode(text, message);
@@ -136,7 +129,7 @@ TEST(MessageFiles, FuzzRegressions) {
     for (const std::string& line : message.headerLines) {
       EXPECT_TRUE(IsValidUtf8(DecodeHeaderText(line)));
     }
-  }
+  });
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 
 #include "mime/mime_decoder.h"
 
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -45,11 +43,6 @@ inline std::string RetrTextOf(std::string_view message) {
   }
   out += ".\r\n";
   return out;
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::string HeaderValue(const DecodedMessage& message, std::string_view name) {

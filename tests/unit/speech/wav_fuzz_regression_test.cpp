@@ -20,16 +20,12 @@ namespace bc {
 namespace {
 
 TEST(WavFuzzRegression, SavedInputsKeepEveryRule) {
-  const std::vector<std::string> files = test::DataFiles("wav/fuzz");
-  ASSERT_FALSE(files.empty()) << "no saved inputs in tests/data/wav/fuzz";
-  for (const std::string& file : files) {
-    SCOPED_TRACE(file);
+  test::ReplaySavedInputs("wav/fuzz", [](const std::string& bytes) {
     // An exactly sized copy, as the fuzzer hands it over, so the sanitizer build
     // sees any read past the end.
-    const std::string bytes = test::ReadFile(file);
     const std::vector<uint8_t> image(bytes.begin(), bytes.end());
     EXPECT_EQ(fuzz::CheckWavInput(image), "");
-  }
+  });
 }
 
 TEST(WavFuzzRegression, ChunkPastTheEndIsAFormatError) {
