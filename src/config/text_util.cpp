@@ -38,4 +38,16 @@ std::string FlagText(bool on) {
   return on ? "1" : "0";
 }
 
+std::string CutUtf8(std::string_view text, size_t maxBytes) {
+  if (text.size() <= maxBytes) {
+    return std::string(text);
+  }
+  size_t end = maxBytes;
+  // Step back over continuation bytes to the start of the cut character.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  return std::string(text.substr(0, end));
+}
+
 }  // namespace bc

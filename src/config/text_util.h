@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,8 @@ namespace bc {
 
 /// "1" or "0".
 [[nodiscard]] std::string FlagText(bool on);
+
+/// Cuts UTF-8 text to at most `maxBytes` bytes without splitting a character.
+[[nodiscard]] std::string CutUtf8(std::string_view text, size_t maxBytes);
 
 }  // namespace bc

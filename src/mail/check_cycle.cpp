@@ -18,13 +18,11 @@ namespace bc {
 namespace {
 
 constexpr const char* kCheckingTitle = "Brindlecast Checking Email...";
-// The tray keeps 63 bytes of a tooltip.
-constexpr size_t kTooltipBytes = 63;
 // Shorter than this, a retrieved text cannot be a message.
 constexpr size_t kShortestMessage = 31;
 
 std::string Disconnected(const MailAccount& account) {
-  return CutUtf8("'" + account.UserName + "'" + " is disconnected", kTooltipBytes);
+  return "'" + account.UserName + "'" + " is disconnected";  // the tray cuts it to fit
 }
 
 double ParseDecimalFraction(const std::string& text) {

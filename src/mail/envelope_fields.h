@@ -50,7 +50,4 @@ namespace bc {
 [[nodiscard]] std::string ContentLines(const std::vector<std::string>& bodyLines, int checkLines,
                                        std::string_view comboLines);
 
-/// Cuts UTF-8 text to at most `maxBytes` bytes without splitting a character.
-[[nodiscard]] std::string CutUtf8(std::string_view text, size_t maxBytes);
-
 }  // namespace bc

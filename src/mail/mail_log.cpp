@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "config/clock.h"
+#include "config/text_util.h"
 #include "mail/envelope_fields.h"
 
 namespace bc {

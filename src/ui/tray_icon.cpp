@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include "config/text_util.h"
 #include "ui/ui_resources.h"
 
 namespace bc {
@@ -22,19 +23,6 @@ QIcon TrayImageIcon(TrayImage image) {
 
 QIcon ProgramIcon() {
   return TrayImageIcon(TrayImage::MailPresent);
-}
-
-std::string CutTrayToolTip(std::string_view text) {
-  if (text.size() <= kTrayToolTipMaxBytes) {
-    return std::string(text);
-  }
-  size_t cut = kTrayToolTipMaxBytes;
-  // Back up over continuation bytes (10xxxxxx) to the start of the character
-  // that would be split.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-    --cut;
-  }
-  return std::string(text.substr(0, cut));
 }
 
 std::string InitialTrayToolTip(bool showToolTip) {
@@ -173,7 +161,7 @@ void TrayIcon::SetToolTip(const std::string& text) {
         this, [this, text] { SetToolTip(text); }, Qt::QueuedConnection);
     return;
   }
-  toolTip_ = CutTrayToolTip(text);
+  toolTip_ = CutUtf8(text, kTrayToolTipMaxBytes);
   icon_->setToolTip(QString::fromStdString(toolTip_));
 }
 

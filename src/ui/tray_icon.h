@@ -6,7 +6,6 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <string>
-#include <string_view>
 
 class QAction;
 class QMenu;
@@ -30,7 +29,6 @@ enum class TrayImage {
 /// The tooltip holds at most 63 bytes of text: longer texts are cut there,
 /// never inside a UTF-8 sequence.
 inline constexpr size_t kTrayToolTipMaxBytes = 63;
-[[nodiscard]] std::string CutTrayToolTip(std::string_view text);
 
 /// The tooltip the icon starts with: "Brindlecast" when the option ShowToolTip
 /// is on, otherwise none.

@@ -13,15 +13,21 @@ namespace bc {
 namespace {
 
 TEST(TrayToolTip, CutToSixtyThreeBytesOnCharacterBoundaries) {
+  QWidget window;
+  TrayIcon tray(&window, true);
   const std::string exact(63, 'a');
-  EXPECT_EQ(CutTrayToolTip(exact), exact);
-  EXPECT_EQ(CutTrayToolTip(exact + "b"), exact);
   // A two-byte character straddling the limit goes whole.
   const std::string straddle = std::string(62, 'a') + "\xC3\xA9" + "z";
-  EXPECT_EQ(CutTrayToolTip(straddle), std::string(62, 'a'));
   const std::string disconnected =
       "'" + std::string(70, 'u') + "@example.org'" + " is disconnected";
-  EXPECT_EQ(CutTrayToolTip(disconnected), disconnected.substr(0, 63));
+  const std::pair<std::string, std::string> rows[] = {{exact, exact},
+                                                      {exact + "b", exact},
+                                                      {straddle, std::string(62, 'a')},
+                                                      {disconnected, disconnected.substr(0, 63)}};
+  for (const auto& [text, shown] : rows) {
+    tray.SetToolTip(text);
+    EXPECT_EQ(tray.toolTip(), shown);
+  }
 
   EXPECT_EQ(InitialTrayToolTip(true), "Brindlecast");
   EXPECT_EQ(InitialTrayToolTip(false), "");

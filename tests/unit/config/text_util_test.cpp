@@ -29,5 +29,12 @@ TEST(ParseIntTest, ReadsLikeTheStoredNumbersAreMeant) {
   }
 }
 
+TEST(CutUtf8Test, NeverSplitsACharacter) {
+  EXPECT_EQ(CutUtf8("abc", 63), "abc");
+  EXPECT_EQ(CutUtf8("abcdef", 3), "abc");
+  EXPECT_EQ(CutUtf8("ab\xC3\xBC", 3), "ab");  // "ü" is two bytes
+  EXPECT_EQ(CutUtf8("\xE2\x82\xAC\xE2\x82\xAC", 4), "\xE2\x82\xAC");
+}
+
 }  // namespace
 }  // namespace bc

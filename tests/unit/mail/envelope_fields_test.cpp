@@ -60,13 +60,6 @@ TEST(MessageKeyTest, MessageIdElseReceivedAndFrom) {
   EXPECT_EQ(SizeText(0), "0.000 KB");
 }
 
-TEST(CutUtf8Test, NeverSplitsACharacter) {
-  EXPECT_EQ(CutUtf8("abc", 63), "abc");
-  EXPECT_EQ(CutUtf8("abcdef", 3), "abc");
-  EXPECT_EQ(CutUtf8("ab\xC3\xBC", 3), "ab");  // "ü" is two bytes
-  EXPECT_EQ(CutUtf8("\xE2\x82\xAC\xE2\x82\xAC", 4), "\xE2\x82\xAC");
-}
-
 TEST(DeletedLogTest, FileNameAndLine) {
   std::tm date{};
   date.tm_year = 2005 - 1900;
