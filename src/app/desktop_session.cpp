@@ -23,7 +23,7 @@ DesktopSession::DesktopSession(SessionSetup setup)
           settings_, nullptr, [this] { return speech_.IsVoiceBusy(); },
           std::move(setup.environment), setup.clock ? *setup.clock : systemClock_),
       announcer_(speech_, sound_, controller_.store(),
-                 [this](const std::string& text) { RequestNotice(text); }) {
+                 [this](const Notice& notice) { RequestNotice(notice); }) {
   controller_.SetAnnouncer(&announcer_);
   controller_.KeepPasswordsInKeyring(store_);
   window_ =
@@ -67,10 +67,10 @@ void DesktopSession::StartUpdateChecks() {
 
 // Called on a check worker too. The window exists by then: notices are asked
 // for only once it is ready, and it goes only after the workers have ended.
-void DesktopSession::RequestNotice(const std::string& text) {
+void DesktopSession::RequestNotice(const Notice& notice) {
   if (MainWindow* window = window_.get()) {
     QMetaObject::invokeMethod(
-        window, [window, text] { window->ShowNewMailNotice(text); }, Qt::QueuedConnection);
+        window, [window, notice] { window->ShowNewMailNotice(notice); }, Qt::QueuedConnection);
   }
 }
 

@@ -48,7 +48,7 @@ class DesktopSession {
 
  private:
   void StartUpdateChecks();
-  void RequestNotice(const std::string& text);
+  void RequestNotice(const Notice& notice);
   void End();
 
   SettingsStore& store_;

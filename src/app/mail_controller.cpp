@@ -6,13 +6,13 @@
 
 #include <cstdio>
 
+#include "config/paths.h"
 #include "keyring/password_vault.h"
 #include "speech/mail_announcer.h"
 
 namespace bc {
 namespace {
 
-constexpr const char* kTitle = "Brindlecast";
 constexpr const char* kDeletingTitle = "Brindlecast Deleting Email...";
 constexpr int kAnimationStepMs = 500;
 
@@ -149,8 +149,8 @@ class WorkerObserver final : public CheckObserver {
     Deliver<&CheckObserver::EnvelopeAccepted>(shared_, index, envelope);
     shared_.Announce(options_, envelope);
   }
-  void StorageAlert(const std::string& text) override {
-    Deliver<&CheckObserver::StorageAlert>(shared_, text);
+  void StorageAlert(const Notice& notice) override {
+    Deliver<&CheckObserver::StorageAlert>(shared_, notice);
   }
   void NoAccountConfigured(Settings& settings) override {
     // The sheet edits the program's settings; the pass goes on with a copy.
@@ -332,7 +332,7 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerSha
     Deliver<&MailView::ShowCheckProblems>(*shared, observer.problems());
   }
 
-  Deliver<&MailView::SetTitle>(*shared, std::string(kTitle));
+  Deliver<&MailView::SetTitle>(*shared, std::string(kProgramTitle));
   Deliver<&MailView::SetWorkerRunning>(*shared, false);
   Deliver<&MailView::SetEmailsProgress>(*shared, 0, 0);
   Deliver<&MailView::SetAccountsProgress>(*shared, 0, 0);
@@ -355,7 +355,7 @@ void MailController::RunDeleteWorker(Settings settings, std::shared_ptr<WorkerSh
                  });
 
   Deliver<&MailView::SetWorkerRunning>(*shared, false);
-  Deliver<&MailView::SetTitle>(*shared, std::string(kTitle));
+  Deliver<&MailView::SetTitle>(*shared, std::string(kProgramTitle));
   shared->WorkerEnded(shared->deleteRunning);
 }
 

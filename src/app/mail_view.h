@@ -21,7 +21,7 @@ class MailView : public CheckObserver {
   /// A check or deletion started (true) or ended (false): Delete, Refresh and the
   /// tray's Check Emails follow.
   virtual void SetWorkerRunning(bool running) = 0;
-  virtual void ShowNewMailNotice(const std::string& text) = 0;
+  virtual void ShowNewMailNotice(const Notice& notice) = 0;
   /// Suspend or resume: stop speech, close the property sheets, hide the main
   /// window, grey or enable the tray menu and set the Suspend check mark.
   virtual void ShowSuspended(bool suspended) = 0;

@@ -159,11 +159,8 @@ class ConsoleObserver final : public CheckObserver {
     outcomes_.push_back(outcome);
     outcomes_.back().messages = accepted_[outcome.accountIndex];
   }
-  void StorageAlert(const std::string& text) override {
-    // The notice text starts with the program name and a run of blanks.
-    const size_t start = text.find("Your email account");
-    std::fprintf(stderr, "brindlecast: %s\n",
-                 text.substr(start == std::string::npos ? 0 : start).c_str());
+  void StorageAlert(const Notice& notice) override {
+    std::fprintf(stderr, "brindlecast: %s\n", notice.body.c_str());
   }
   void NoAccountConfigured(Settings&) override { noAccount_ = true; }
 

@@ -40,6 +40,9 @@ inline constexpr const char* kDesktopEntryId = BC_APP_ID;
 /// The command-line program, which starts the desktop program (a second
 /// executable, so that the commands load no Gui or Widgets libraries).
 inline constexpr const char* kProgramName = "brindlecast";
+/// The program's name as people read it: the main window's title when idle, the
+/// title of its notices and the name it gives the notification server.
+inline constexpr const char* kProgramTitle = "Brindlecast";
 inline constexpr const char* kDesktopProgramName = "brindlecast-desktop";
 
 /// Full path of the program the user runs: the running executable, or for the

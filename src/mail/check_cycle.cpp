@@ -329,7 +329,7 @@ class AccountPass {
     const double threshold = ParseDecimalFraction(account_.Perentage) *
                              static_cast<double>(MailboxCapacity(account_)) * 0.01;
     if (threshold < static_cast<double>(session.mailboxSize())) {
-      observer_.StorageAlert(StorageAlertText(account_));
+      observer_.StorageAlert(StorageNotice(account_));
     }
   }
 
@@ -409,9 +409,10 @@ int64_t MailboxCapacity(const MailAccount& account) {
   return capacity;
 }
 
-std::string StorageAlertText(const MailAccount& account) {
-  return "Brindlecast" + std::string(95, ' ') + "Your email account '" + account.UserName +
-         "' has reached " + std::to_string(ParseInt(account.Perentage)) + "% of it's storage limit";
+Notice StorageNotice(const MailAccount& account) {
+  return {kProgramTitle, "Your email account '" + account.UserName + "' has reached " +
+                             std::to_string(ParseInt(account.Perentage)) +
+                             "% of it's storage limit"};
 }
 
 CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& observer,

@@ -55,8 +55,8 @@ struct CheckSummary {
 CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& observer,
                       const MailEnvironment& environment);
 
-/// The storage alert text of an account.
-[[nodiscard]] std::string StorageAlertText(const MailAccount& account);
+/// The notice that an account's mailbox has passed its storage limit.
+[[nodiscard]] Notice StorageNotice(const MailAccount& account);
 
 /// The mailbox capacity of an account in bytes (64-bit: capacities of 2 GB and
 /// more are common).

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "config/notice.h"
 #include "config/settings.h"
 #include "mail/envelope_store.h"
 
@@ -42,8 +43,8 @@ class CheckObserver {
   /// An accepted message was appended to the store as entry `index`; the list
   /// shows the row and the announcement decides whether it is new.
   virtual void EnvelopeAccepted(int /*index*/, const Envelope& /*envelope*/) {}
-  /// The mailbox passed its storage limit: show the storage notice with this text.
-  virtual void StorageAlert(const std::string& /*noticeText*/) {}
+  /// The mailbox passed its storage limit: show the storage notice.
+  virtual void StorageAlert(const Notice& /*notice*/) {}
   /// No account is configured: let the user add one (the desktop program opens
   /// the property sheet and waits for it), then put the result into `settings`.
   virtual void NoAccountConfigured(Settings& /*settings*/) {}

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include <charconv>
+#include <optional>
 #include "config/field_order.h"
+#include "config/paths.h"
 
 namespace bc {
 namespace {
@@ -63,9 +65,8 @@ std::string ComposeSpokenText(const AppOptions& options, const Envelope& envelop
   return text;
 }
 
-std::string NewMailNoticeText(const std::string& from) {
-  return "Brindlecast" + std::string(96, ' ') + "You have received a new email message from '" +
-         from + "'";
+Notice NewMailNotice(const std::string& from) {
+  return {kProgramTitle, "You have received a new email message from '" + from + "'"};
 }
 
 MailAnnouncer::MailAnnouncer(SpeechOutput& speech, SoundOutput& sound, const EnvelopeStore& store,
@@ -81,7 +82,7 @@ void MailAnnouncer::AnnounceMessage(const AppOptions& options, const Envelope& e
   if (method < 0 || method > 2) {
     return;
   }
-  std::string notice;
+  std::optional<Notice> notice;
   {
     std::lock_guard lock(mutex_);
     if (!announced_.insert(envelope.messageKey).second) {
@@ -93,8 +94,8 @@ void MailAnnouncer::AnnounceMessage(const AppOptions& options, const Envelope& e
       announceIds_.push_back(envelope.messageId);
       if (windowReady_) {
         lastSender_ = envelope.from;
-        noticeText_ = NewMailNoticeText(envelope.from);
-        notice = noticeText_;
+        lastNotice_ = NewMailNotice(envelope.from);
+        notice = lastNotice_;
       }
     }
   }
@@ -103,8 +104,8 @@ void MailAnnouncer::AnnounceMessage(const AppOptions& options, const Envelope& e
     return;
   }
   if (method == 0) {
-    if (!notice.empty() && requestNotice_) {
-      requestNotice_(notice);
+    if (notice && requestNotice_) {
+      requestNotice_(*notice);
     }
     // Queued behind whatever the voice is already saying.
     speech_.Speak(kAnnouncementPrefix +
@@ -259,9 +260,9 @@ std::vector<std::string> MailAnnouncer::ReadIdQueue() const {
   return {readIds_.begin(), readIds_.end()};
 }
 
-std::string MailAnnouncer::NoticeText() const {
+Notice MailAnnouncer::LastNotice() const {
   std::lock_guard lock(mutex_);
-  return noticeText_;
+  return lastNotice_;
 }
 
 std::string MailAnnouncer::LastSender() const {

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "config/notice.h"
 #include "config/settings.h"
 #include "mail/envelope_store.h"
 #include "speech/outputs.h"
@@ -29,10 +30,9 @@ enum class LabelSet { Announcement, List };
 /// The first words of every spoken announcement.
 inline constexpr const char* kAnnouncementPrefix = "You have received a new email: ";
 
-/// The text of the new-mail notice for a sender: the program name, 96 blanks
-/// (they push the message onto the lines below the name when the notice
-/// wraps) and the sentence naming the sender.
-[[nodiscard]] std::string NewMailNoticeText(const std::string& from);
+/// The new-mail notice for a sender: the program's name over the sentence
+/// naming the sender.
+[[nodiscard]] Notice NewMailNotice(const std::string& from);
 
 /// The email list as the announcer sees it: rows with the messageId of their
 /// envelope as item data. Called on the UI thread only.
@@ -59,8 +59,8 @@ class ListSelection {
 /// calls are made after it is released, in the order the rules give.
 class MailAnnouncer {
  public:
-  /// Asks the UI thread to show the new-mail notice with this text.
-  using NoticeRequest = std::function<void(const std::string& text)>;
+  /// Asks the UI thread to show the new-mail notice.
+  using NoticeRequest = std::function<void(const Notice& notice)>;
 
   /// `store` holds the envelopes of the last check; `list` may be set later
   /// (SetList) since the list is created after the announcer.
@@ -111,7 +111,7 @@ class MailAnnouncer {
   [[nodiscard]] std::vector<std::string> AnnounceIdQueue() const;
   [[nodiscard]] std::vector<std::string> ReadQueue() const;
   [[nodiscard]] std::vector<std::string> ReadIdQueue() const;
-  [[nodiscard]] std::string NoticeText() const;
+  [[nodiscard]] Notice LastNotice() const;
   [[nodiscard]] std::string LastSender() const;
 
  private:
@@ -131,7 +131,7 @@ class MailAnnouncer {
   std::vector<std::string> announcedOrder_;
   std::deque<std::string> announceQueue_, announceIds_;
   std::deque<std::string> readQueue_, readIds_;
-  std::string noticeText_;
+  Notice lastNotice_;
   std::string lastSender_;
   bool playActive_ = false;
   bool readAll_ = false;

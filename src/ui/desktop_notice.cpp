@@ -59,18 +59,10 @@ NoticeStyle NoticeStyleOf(const std::string& stored, bool wayland) {
   return wayland ? NoticeStyle::Desktop : NoticeStyle::OwnWindow;
 }
 
-DesktopNoticeText DesktopNoticeTextOf(const QString& noticeText, const QStringList& capabilities) {
-  const QString text = WithoutControls(noticeText);
-  // The senders put the program name first and push the message onto the lines
-  // below with a run of blanks: the name is the title, the rest the message.
-  const qsizetype gap = text.indexOf(QLatin1String("  "));
+DesktopNoticeText DesktopNoticeTextOf(const Notice& notice, const QStringList& capabilities) {
   DesktopNoticeText result;
-  if (gap < 0) {
-    result.summary = text.trimmed();
-  } else {
-    result.summary = text.left(gap).trimmed();
-    result.body = text.mid(gap).trimmed();
-  }
+  result.summary = WithoutControls(QString::fromStdString(notice.title)).trimmed();
+  result.body = WithoutControls(QString::fromStdString(notice.body)).trimmed();
   if (result.body.size() > kMaxDesktopBody) {
     result.body = result.body.left(kMaxDesktopBody - 1) + QChar(0x2026);  // …
   }
@@ -117,18 +109,18 @@ bool DesktopNotices::IsOurs(uint id) const {
   return id != 0 && (id == newMail_.id || id == storage_.id);
 }
 
-void DesktopNotices::Show(NoticeKind kind, const QString& text) {
+void DesktopNotices::Show(NoticeKind kind, const Notice& notice) {
   KindState& state = StateOf(kind);
   if (state.sending) {
-    state.waiting = text;
+    state.waiting = notice;
     return;
   }
-  Send(kind, text);
+  Send(kind, notice);
 }
 
-void DesktopNotices::Send(NoticeKind kind, const QString& text) {
+void DesktopNotices::Send(NoticeKind kind, const Notice& notice) {
   if (!bus_.isConnected()) {
-    Q_EMIT Failed(kind, text);
+    Q_EMIT Failed(kind, notice);
     return;
   }
   StateOf(kind).sending = true;
@@ -137,19 +129,20 @@ void DesktopNotices::Send(NoticeKind kind, const QString& text) {
                                                           QStringLiteral("GetCapabilities"));
   auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(ask, kNotifyCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, kind, text](QDBusPendingCallWatcher* call) {
+          [this, kind, notice](QDBusPendingCallWatcher* call) {
             call->deleteLater();
             const QDBusPendingReply<QStringList> reply = *call;
             if (reply.isError()) {
-              Finish(kind, text, false);
+              Finish(kind, notice, false);
               return;
             }
-            Notify(kind, text, reply.value());
+            Notify(kind, notice, reply.value());
           });
 }
 
-void DesktopNotices::Notify(NoticeKind kind, const QString& text, const QStringList& capabilities) {
-  const DesktopNoticeText shown = DesktopNoticeTextOf(text, capabilities);
+void DesktopNotices::Notify(NoticeKind kind, const Notice& notice,
+                            const QStringList& capabilities) {
+  const DesktopNoticeText shown = DesktopNoticeTextOf(notice, capabilities);
   const QString icon = QString::fromLatin1(kDesktopEntryId);
   QStringList actions;
   if (capabilities.contains(QLatin1String("actions"))) {
@@ -166,29 +159,29 @@ void DesktopNotices::Notify(NoticeKind kind, const QString& text, const QStringL
 
   QDBusMessage notify =
       QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-  notify << QStringLiteral("Brindlecast") << StateOf(kind).id << icon << shown.summary << shown.body
-         << actions << hints << kServerDefaultTimeout;
+  notify << QString::fromLatin1(kProgramTitle) << StateOf(kind).id << icon << shown.summary
+         << shown.body << actions << hints << kServerDefaultTimeout;
   auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(notify, kNotifyCallTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, kind, text](QDBusPendingCallWatcher* call) {
+          [this, kind, notice](QDBusPendingCallWatcher* call) {
             call->deleteLater();
             const QDBusPendingReply<uint> reply = *call;
             const bool shown = !reply.isError() && reply.value() != 0;
             if (shown) {
               StateOf(kind).id = reply.value();
             }
-            Finish(kind, text, shown);
+            Finish(kind, notice, shown);
           });
 }
 
-void DesktopNotices::Finish(NoticeKind kind, const QString& text, bool shown) {
+void DesktopNotices::Finish(NoticeKind kind, const Notice& notice, bool shown) {
   KindState& state = StateOf(kind);
   state.sending = false;
   if (!shown) {
-    Q_EMIT Failed(kind, text);
+    Q_EMIT Failed(kind, notice);
   }
   if (state.waiting) {
-    const QString next = *state.waiting;
+    const Notice next = *state.waiting;
     state.waiting.reset();
     Send(kind, next);
   }

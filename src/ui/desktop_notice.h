@@ -46,13 +46,12 @@ struct DesktopNoticeText {
   bool operator==(const DesktopNoticeText&) const = default;
 };
 
-/// Splits a notice text ("Brindlecast", a run of blanks, the message) into the
-/// summary (the part before the first run of two or more blanks) and the body
-/// (the message). A text without such a run is all summary. The message carries
-/// text from a mail server: control characters become blanks, the body is cut to
-/// kMaxDesktopBody characters, and escaped when the server reads markup
-/// ("body-markup"). A server without "body" gets the message as its summary.
-[[nodiscard]] DesktopNoticeText DesktopNoticeTextOf(const QString& noticeText,
+/// A notice as a notification: the title is the summary and the message the
+/// body, both without blanks at their ends. The message carries text from a mail
+/// server: control characters become blanks, the body is cut to kMaxDesktopBody
+/// characters, and escaped when the server reads markup ("body-markup"). A
+/// server without "body" gets the message as its summary.
+[[nodiscard]] DesktopNoticeText DesktopNoticeTextOf(const Notice& notice,
                                                     const QStringList& capabilities);
 
 inline constexpr int kMaxDesktopBody = 400;
@@ -79,7 +78,7 @@ class DesktopNotices : public QObject {
  public:
   explicit DesktopNotices(QDBusConnection bus, QObject* parent = nullptr);
 
-  void Show(NoticeKind kind, const QString& text);
+  void Show(NoticeKind kind, const Notice& notice);
 
   /// The server's id of the notification of `kind` that is up, 0 when none.
   [[nodiscard]] quint32 CurrentId(NoticeKind kind) const;
@@ -88,7 +87,7 @@ class DesktopNotices : public QObject {
   /// The user chose "Show" or clicked one of our notifications.
   void ShowWindowRequested();
   /// The notice could not be shown as a desktop notification.
-  void Failed(NoticeKind kind, const QString& text);
+  void Failed(NoticeKind kind, const Notice& notice);
 
  private Q_SLOTS:
   void OnActionInvoked(uint id, const QString& action);
@@ -97,16 +96,16 @@ class DesktopNotices : public QObject {
 
  private:
   struct KindState {
-    quint32 id = 0;                  // the notification up, 0 when none
-    bool sending = false;            // a notice of this kind is on its way
-    std::optional<QString> waiting;  // the newest notice asked for meanwhile
+    quint32 id = 0;                 // the notification up, 0 when none
+    bool sending = false;           // a notice of this kind is on its way
+    std::optional<Notice> waiting;  // the newest notice asked for meanwhile
   };
 
   KindState& StateOf(NoticeKind kind);
   [[nodiscard]] bool IsOurs(uint id) const;
-  void Send(NoticeKind kind, const QString& text);
-  void Notify(NoticeKind kind, const QString& text, const QStringList& capabilities);
-  void Finish(NoticeKind kind, const QString& text, bool shown);
+  void Send(NoticeKind kind, const Notice& notice);
+  void Notify(NoticeKind kind, const Notice& notice, const QStringList& capabilities);
+  void Finish(NoticeKind kind, const Notice& notice, bool shown);
 
   QDBusConnection bus_;
   KindState newMail_;

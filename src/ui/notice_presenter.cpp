@@ -22,11 +22,11 @@ DesktopNotices& NoticePresenter::desktop() {
   return *desktop_;
 }
 
-void NoticePresenter::Show(NoticeKind kind, const QString& text, const std::string& storedStyle) {
+void NoticePresenter::Show(NoticeKind kind, const Notice& notice, const std::string& storedStyle) {
   if (NoticeStyleOf(storedStyle, IsWaylandSession()) == NoticeStyle::Desktop) {
-    desktop().Show(kind, text);
+    desktop().Show(kind, notice);
   } else {
-    windows_->Show(kind, text);
+    windows_->Show(kind, notice);
   }
 }
 

@@ -30,8 +30,8 @@ class NoticePresenter : public QObject {
       QWidget* owner, std::function<void()> showMainWindow,
       BusFactory bus = [] { return QDBusConnection::sessionBus(); });
 
-  /// Shows `text` as a notice of `kind`; `storedStyle` is the `NoticeStyle` option.
-  void Show(NoticeKind kind, const QString& text, const std::string& storedStyle);
+  /// Shows `notice` as a notice of `kind`; `storedStyle` is the `NoticeStyle` option.
+  void Show(NoticeKind kind, const Notice& notice, const std::string& storedStyle);
 
   [[nodiscard]] NoticeWindows& windows() { return *windows_; }
   /// The desktop notifications, created on first use.

@@ -27,6 +27,9 @@ const QColor kTextColor(35, 46, 139);
 // The text keeps clear of the window's edges.
 constexpr int kTextSideMargin = 5;
 constexpr int kTextTopMargin = 2;
+// The blanks between a notice's title and its message (see NoticeWindowText).
+constexpr int kNewMailTitleGap = 96;
+constexpr int kStorageTitleGap = 95;
 
 QFont NoticeFont() {
   QFont font;
@@ -137,6 +140,12 @@ QStringList WrapNoticeText(const QString& text, int maxWidth,
   return lines;
 }
 
+QString NoticeWindowText(NoticeKind kind, const Notice& notice) {
+  const int gap = kind == NoticeKind::NewMail ? kNewMailTitleGap : kStorageTitleGap;
+  return QString::fromStdString(notice.title) + QString(gap, QLatin1Char(' ')) +
+         QString::fromStdString(notice.body);
+}
+
 CNoticeWnd::CNoticeWnd(NoticeKind kind, const QString& text, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowDoesNotAcceptFocus),
@@ -229,12 +238,12 @@ void CNoticeWnd::mousePressEvent(QMouseEvent* event) {
 
 NoticeWindows::NoticeWindows(QWidget* owner) : QObject(owner), owner_(owner) {}
 
-CNoticeWnd* NoticeWindows::Show(NoticeKind kind, const QString& text) {
+CNoticeWnd* NoticeWindows::Show(NoticeKind kind, const Notice& notice) {
   QPointer<CNoticeWnd>& slot = kind == NoticeKind::NewMail ? newMail_ : storage_;
   if (slot && !slot->isClosed()) {
     return nullptr;
   }
-  slot = new CNoticeWnd(kind, text, owner_);
+  slot = new CNoticeWnd(kind, NoticeWindowText(kind, notice), owner_);
   return slot;
 }
 

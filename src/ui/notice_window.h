@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "config/notice.h"
+
 namespace bc {
 
 /// The two notices that may be up at once, one window of each at most.
@@ -55,11 +57,16 @@ struct NoticeStep {
 /// the blank at a break is dropped, blanks left over at the start of a wrapped
 /// line before its first word are dropped, CR/LF start a new line and a tab
 /// counts as eight blanks. A single word wider than a line is split between characters so
-/// none of it is lost. The senders rely on this: "Brindlecast" followed by some
-/// 96 blanks puts the program name alone on the first line, a blank line under
-/// it, and the message below.
+/// none of it is lost. NoticeWindowText relies on this: the title followed by
+/// some 96 blanks puts the title alone on the first line, a blank line under it,
+/// and the message below.
 [[nodiscard]] QStringList WrapNoticeText(const QString& text, int maxWidth,
                                          const std::function<int(const QString&)>& width);
+
+/// The text a notice window shows: the title, the run of blanks that wraps it
+/// onto a line of its own above the rule (96 for new mail, 95 for the storage
+/// alert), then the message.
+[[nodiscard]] QString NoticeWindowText(NoticeKind kind, const Notice& notice);
 
 /// The frameless, top-most notice window, 180 x 120 pixels, that rises from the
 /// bottom right corner of the screen, rests about nine seconds and sinks away,
@@ -102,10 +109,10 @@ class NoticeWindows : public QObject {
  public:
   explicit NoticeWindows(QWidget* owner);
 
-  /// Opens a notice of `kind` showing `text` (UTF-8 text taken as given) and
+  /// Opens a notice of `kind` showing `notice` (UTF-8 text taken as given) and
   /// returns it; returns nullptr and changes nothing while a notice of that kind
-  /// is still up, so the text of that request is dropped.
-  CNoticeWnd* Show(NoticeKind kind, const QString& text);
+  /// is still up, so that request is dropped.
+  CNoticeWnd* Show(NoticeKind kind, const Notice& notice);
 
   /// The notice of `kind` that is up, or nullptr.
   [[nodiscard]] CNoticeWnd* Current(NoticeKind kind) const;

@@ -35,7 +35,6 @@
 namespace bc {
 namespace {
 
-constexpr const char* kTitle = "Brindlecast";
 constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait...";
 
 // Toolbar buttons: which, icon, tooltip.
@@ -111,7 +110,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
       ownPrompt_(this),
       prompt_(parts.prompt ? *parts.prompt : ownPrompt_),
       silentAudio_(parts.silentAudio) {
-  setWindowTitle(QString::fromLatin1(kTitle));
+  setWindowTitle(QString::fromLatin1(kProgramTitle));
   setWindowIcon(ProgramIcon());
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
@@ -774,12 +773,12 @@ void MainWindow::SetWorkerRunning(bool running) {
   tray_->SetWorkerRunning(running);
 }
 
-void MainWindow::ShowNewMailNotice(const std::string& text) {
-  notices_->Show(NoticeKind::NewMail, QString::fromStdString(text), settings_.options.NoticeStyle);
+void MainWindow::ShowNewMailNotice(const Notice& notice) {
+  notices_->Show(NoticeKind::NewMail, notice, settings_.options.NoticeStyle);
 }
 
-void MainWindow::StorageAlert(const std::string& text) {
-  notices_->Show(NoticeKind::Storage, QString::fromStdString(text), settings_.options.NoticeStyle);
+void MainWindow::StorageAlert(const Notice& notice) {
+  notices_->Show(NoticeKind::Storage, notice, settings_.options.NoticeStyle);
 }
 
 // The sheet edits `settings` (the window's own, which the controller passes).

@@ -116,8 +116,8 @@ class MainWindow final : public QMainWindow, public MailView {
   void EnvelopeAccepted(int index, const Envelope& envelope) override;
   void PassFinished(int largestMailbox) override;
   void SetWorkerRunning(bool running) override;
-  void ShowNewMailNotice(const std::string& text) override;
-  void StorageAlert(const std::string& text) override;
+  void ShowNewMailNotice(const Notice& notice) override;
+  void StorageAlert(const Notice& notice) override;
   void NoAccountConfigured(Settings& settings) override;
   void ShowSuspended(bool suspended) override;
   void ShowBackgroundMessage(const std::string& text) override;

@@ -18,11 +18,9 @@ namespace {
 using test::WaitUntil;
 
 const QString kBus = QStringLiteral(BC_TEST_BUS);
-const QString kNewMailText = QStringLiteral("Brindlecast") + QString(96, QLatin1Char(' ')) +
-                             QStringLiteral("You have received a new email message from 'Ann'");
-const QString kStorageText =
-    QStringLiteral("Brindlecast") + QString(95, QLatin1Char(' ')) +
-    QStringLiteral("Your email account 'ann' has reached 80% of it's storage limit");
+const Notice kNewMail{"Brindlecast", "You have received a new email message from 'Ann'"};
+const Notice kStorage{"Brindlecast",
+                      "Your email account 'ann' has reached 80% of it's storage limit"};
 
 // ---------------------------------------------------------------------------
 // The rules without a server.
@@ -43,20 +41,16 @@ TEST(DesktopNoticeText, SplitsTitleFromMessageAndGuardsServerText) {
   };
   for (const Row& row : rows) {
     const DesktopNoticeText shown =
-        DesktopNoticeTextOf(QStringLiteral("Brindlecast") + QString(96, QLatin1Char(' ')) +
-                                QString::fromUtf8(row.message),
-                            row.capabilities);
+        DesktopNoticeTextOf(Notice{"Brindlecast", row.message}, row.capabilities);
     EXPECT_EQ(shown.summary, QStringLiteral("Brindlecast")) << row.message;
     EXPECT_EQ(shown.body, QString::fromUtf8(row.body)) << row.message;
   }
   // Without a body the message is the summary: the server names the program.
-  EXPECT_EQ(DesktopNoticeTextOf(kNewMailText, {}).summary,
+  EXPECT_EQ(DesktopNoticeTextOf(kNewMail, {}).summary,
             QStringLiteral("You have received a new email message from 'Ann'"));
-  EXPECT_EQ(DesktopNoticeTextOf(QStringLiteral("Mail from Ann"), plain).summary,
-            QStringLiteral("Mail from Ann"));
-  const QString longName(600, QLatin1Char('x'));
-  EXPECT_EQ(DesktopNoticeTextOf(QStringLiteral("Brindlecast   ") + longName, plain).body,
-            longName.left(kMaxDesktopBody - 1) + QChar(0x2026));
+  const std::string longName(600, 'x');
+  EXPECT_EQ(DesktopNoticeTextOf(Notice{"Brindlecast", longName}, plain).body,
+            QString::fromStdString(longName).left(kMaxDesktopBody - 1) + QChar(0x2026));
 }
 
 TEST(NoticeStyle, ChosenOrBySession) {
@@ -142,8 +136,8 @@ class DesktopNoticeTest : public ::testing::Test {
 
   /// Shows a desktop notice and waits until the server has had `calls` in all
   /// and its answer has reached the client.
-  void ShowAndWait(NoticeKind kind, const QString& text, size_t calls) {
-    presenter.Show(kind, text, kNoticeStyleDesktop);
+  void ShowAndWait(NoticeKind kind, const Notice& notice, size_t calls) {
+    presenter.Show(kind, notice, kNoticeStyleDesktop);
     ASSERT_TRUE(WaitUntil([&] { return server.calls.size() >= calls; }));
     Sync();
   }
@@ -179,7 +173,7 @@ class DesktopNoticeTest : public ::testing::Test {
 
 TEST_F(DesktopNoticeTest, NotifiesWithTextIconAndActionsAndReplacesPerKind) {
   StartServer();
-  ShowAndWait(NoticeKind::NewMail, kNewMailText, 1);
+  ShowAndWait(NoticeKind::NewMail, kNewMail, 1);
   const NotificationServer::Call& first = server.calls[0];
   const QString programId = QStringLiteral("com.quenmark.brindlecast");
   EXPECT_EQ(first.appName, QStringLiteral("Brindlecast"));
@@ -196,35 +190,35 @@ TEST_F(DesktopNoticeTest, NotifiesWithTextIconAndActionsAndReplacesPerKind) {
   EXPECT_NE(mailId, 0u);
 
   // The storage alert is a notification of its own; each kind replaces its own.
-  ShowAndWait(NoticeKind::Storage, kStorageText, 2);
+  ShowAndWait(NoticeKind::Storage, kStorage, 2);
   EXPECT_EQ(server.calls[1].replacesId, 0u);
   const uint storageId = presenter.desktop().CurrentId(NoticeKind::Storage);
   EXPECT_NE(storageId, mailId);
-  ShowAndWait(NoticeKind::NewMail, kNewMailText, 3);
+  ShowAndWait(NoticeKind::NewMail, kNewMail, 3);
   EXPECT_EQ(server.calls[2].replacesId, mailId);
-  ShowAndWait(NoticeKind::Storage, kStorageText, 4);
+  ShowAndWait(NoticeKind::Storage, kStorage, 4);
   EXPECT_EQ(server.calls[3].replacesId, storageId);
 
   // A closed notification is not replaced; one closed elsewhere changes nothing.
   Signal("NotificationClosed", mailId, QVariant::fromValue(2u));
   Signal("NotificationClosed", 999, QVariant::fromValue(2u));
-  ShowAndWait(NoticeKind::NewMail, kNewMailText, 5);
+  ShowAndWait(NoticeKind::NewMail, kNewMail, 5);
   EXPECT_EQ(server.calls[4].replacesId, 0u);
-  ShowAndWait(NoticeKind::Storage, kStorageText, 6);
+  ShowAndWait(NoticeKind::Storage, kStorage, 6);
   EXPECT_EQ(server.calls[5].replacesId, storageId);
 
   // A new server knows none of the old notifications.
   ASSERT_TRUE(serverBus.unregisterService(QStringLiteral("org.freedesktop.Notifications")));
   ASSERT_TRUE(serverBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
   Sync();
-  ShowAndWait(NoticeKind::Storage, kStorageText, 7);
+  ShowAndWait(NoticeKind::Storage, kStorage, 7);
   EXPECT_EQ(server.calls[6].replacesId, 0u);
   EXPECT_EQ(presenter.windows().Current(NoticeKind::NewMail), nullptr);
 }
 
 TEST_F(DesktopNoticeTest, ShowActionOfOurNotificationShowsTheWindow) {
   StartServer();
-  ShowAndWait(NoticeKind::NewMail, kNewMailText, 1);
+  ShowAndWait(NoticeKind::NewMail, kNewMail, 1);
   const uint id = presenter.desktop().CurrentId(NoticeKind::NewMail);
   struct Row {
     uint id;
@@ -246,9 +240,9 @@ TEST_F(DesktopNoticeTest, ShowActionOfOurNotificationShowsTheWindow) {
 TEST_F(DesktopNoticeTest, FollowsTheServersCapabilitiesAndTheChosenStyle) {
   server.capabilities = {};
   StartServer();
-  presenter.Show(NoticeKind::NewMail, kNewMailText, kNoticeStyleOwnWindow);
+  presenter.Show(NoticeKind::NewMail, kNewMail, kNoticeStyleOwnWindow);
   EXPECT_NE(presenter.windows().Current(NoticeKind::NewMail), nullptr);
-  ShowAndWait(NoticeKind::Storage, kStorageText, 1);  // the first the server hears of
+  ShowAndWait(NoticeKind::Storage, kStorage, 1);  // the first the server hears of
   EXPECT_TRUE(server.calls[0].actions.isEmpty());
   EXPECT_EQ(server.calls[0].summary,
             QStringLiteral("Your email account 'ann' has reached 80% of it's storage limit"));
@@ -257,21 +251,23 @@ TEST_F(DesktopNoticeTest, FollowsTheServersCapabilitiesAndTheChosenStyle) {
 
 TEST_F(DesktopNoticeTest, TheOwnWindowShowsWhatTheDesktopCannot) {
   // No server on the bus: the own window, with the whole text.
-  presenter.Show(NoticeKind::NewMail, kNewMailText, kNoticeStyleDesktop);
+  presenter.Show(NoticeKind::NewMail, kNewMail, kNoticeStyleDesktop);
   ASSERT_TRUE(WaitUntil([&] { return presenter.windows().Current(NoticeKind::NewMail); }));
-  EXPECT_EQ(presenter.windows().Current(NoticeKind::NewMail)->text(), kNewMailText);
+  EXPECT_EQ(presenter.windows().Current(NoticeKind::NewMail)->text(),
+            QStringLiteral("Brindlecast") + QString(96, QLatin1Char(' ')) +
+                QStringLiteral("You have received a new email message from 'Ann'"));
 
   // A server that refuses.
   server.refuse = true;
   StartServer();
-  presenter.Show(NoticeKind::Storage, kStorageText, kNoticeStyleDesktop);
+  presenter.Show(NoticeKind::Storage, kStorage, kNoticeStyleDesktop);
   ASSERT_TRUE(WaitUntil([&] { return presenter.windows().Current(NoticeKind::Storage); }));
 
   // No bus at all.
   QWidget other;
   NoticePresenter offline(
       &other, [] {}, [] { return QDBusConnection(QStringLiteral("none")); });
-  offline.Show(NoticeKind::NewMail, kNewMailText, kNoticeStyleDesktop);
+  offline.Show(NoticeKind::NewMail, kNewMail, kNoticeStyleDesktop);
   EXPECT_NE(offline.windows().Current(NoticeKind::NewMail), nullptr);
 }
 

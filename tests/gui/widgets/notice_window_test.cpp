@@ -78,9 +78,9 @@ TEST(NoticeWrap, ProgramNameStandsAloneAboveTheRuleInTheRealFont) {
   font.setPointSize(9);
   const QFontMetrics metrics(font);
   const auto measure = [&](const QString& s) { return metrics.horizontalAdvance(s); };
-  for (int blanks : {96, 95}) {
-    const QString text = QStringLiteral("Brindlecast") + QString(blanks, QLatin1Char(' ')) +
-                         QStringLiteral("You have received a new email message from 'Ann'");
+  for (const NoticeKind kind : {NoticeKind::NewMail, NoticeKind::Storage}) {
+    const QString text =
+        NoticeWindowText(kind, {"Brindlecast", "You have received a new email message from 'Ann'"});
     const QStringList lines = WrapNoticeText(text, kNoticeWidth, measure);
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0].trimmed(), QStringLiteral("Brindlecast"));
@@ -91,7 +91,7 @@ TEST(NoticeWrap, ProgramNameStandsAloneAboveTheRuleInTheRealFont) {
     ASSERT_LT(firstMessageLine, lines.size());
     EXPECT_TRUE(lines[firstMessageLine].startsWith(QStringLiteral("You have")));
     // The message's first line begins below the rule at rows 18 to 20.
-    EXPECT_GT(firstMessageLine * metrics.height(), 20) << "blanks " << blanks;
+    EXPECT_GT(firstMessageLine * metrics.height(), 20) << "kind " << static_cast<int>(kind);
   }
 }
 
@@ -108,15 +108,19 @@ void Advance(CNoticeWnd* window, int ticks) {
 TEST(NoticeWindow, OneOfEachKindAtOnceMovingTogether) {
   QWidget owner;
   NoticeWindows notices(&owner);
-  CNoticeWnd* mail = notices.Show(NoticeKind::NewMail, QStringLiteral("first"));
+  CNoticeWnd* mail = notices.Show(NoticeKind::NewMail, {"Brindlecast", "first"});
   ASSERT_NE(mail, nullptr);
-  EXPECT_EQ(notices.Show(NoticeKind::NewMail, QStringLiteral("second")), nullptr);
-  CNoticeWnd* storage = notices.Show(NoticeKind::Storage, QStringLiteral("full"));
+  EXPECT_EQ(notices.Show(NoticeKind::NewMail, {"Brindlecast", "second"}), nullptr);
+  CNoticeWnd* storage = notices.Show(NoticeKind::Storage, {"Brindlecast", "full"});
   ASSERT_NE(storage, nullptr);
 
   EXPECT_EQ(mail->windowTitle(), QStringLiteral("NoticeWindow"));
   EXPECT_EQ(storage->windowTitle(), QStringLiteral("NoticeWindow1"));
-  EXPECT_EQ(mail->text(), QStringLiteral("first"));
+  // The title alone on the first line: the blanks wrap it there.
+  EXPECT_EQ(mail->text(), QStringLiteral("Brindlecast") + QString(96, QLatin1Char(' ')) +
+                              QStringLiteral("first"));
+  EXPECT_EQ(storage->text(),
+            QStringLiteral("Brindlecast") + QString(95, QLatin1Char(' ')) + QStringLiteral("full"));
   const Qt::WindowFlags flags = mail->windowFlags();
   EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));
   EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
@@ -134,7 +138,7 @@ TEST(NoticeWindow, OneOfEachKindAtOnceMovingTogether) {
 TEST(NoticeWindow, ClosesAfterItsLastTickAndMakesRoomForTheNext) {
   QWidget owner;
   NoticeWindows notices(&owner);
-  QPointer<CNoticeWnd> mail = notices.Show(NoticeKind::NewMail, QStringLiteral("x"));
+  QPointer<CNoticeWnd> mail = notices.Show(NoticeKind::NewMail, {"Brindlecast", "x"});
   ASSERT_TRUE(mail);
   Advance(mail, 560);
   EXPECT_EQ(mail->geometry(), NoticeStepAt(559, ScreenArea()).rect);
@@ -143,7 +147,7 @@ TEST(NoticeWindow, ClosesAfterItsLastTickAndMakesRoomForTheNext) {
   EXPECT_FALSE(mail->isVisible());
   EXPECT_EQ(notices.Current(NoticeKind::NewMail), nullptr);
 
-  CNoticeWnd* next = notices.Show(NoticeKind::NewMail, QStringLiteral("y"));
+  CNoticeWnd* next = notices.Show(NoticeKind::NewMail, {"Brindlecast", "y"});
   ASSERT_NE(next, nullptr);
   EXPECT_NE(next, mail.data());
   EXPECT_TRUE(QTest::qWaitFor([&] { return mail.isNull(); }));
@@ -152,7 +156,7 @@ TEST(NoticeWindow, ClosesAfterItsLastTickAndMakesRoomForTheNext) {
 TEST(NoticeWindow, CloseBoxClickClosesAndOtherClicksDoNot) {
   QWidget owner;
   NoticeWindows notices(&owner);
-  CNoticeWnd* mail = notices.Show(NoticeKind::NewMail, QStringLiteral("x"));
+  CNoticeWnd* mail = notices.Show(NoticeKind::NewMail, {"Brindlecast", "x"});
   Advance(mail, 10);
   QTest::mouseClick(mail, Qt::LeftButton, {}, QPoint(172, 8));
   EXPECT_FALSE(mail->isClosed());
@@ -165,7 +169,7 @@ TEST(NoticeWindow, CloseBoxClickClosesAndOtherClicksDoNot) {
 TEST(NoticeWindow, ItsOwnTimerBringsItUp) {
   QWidget owner;
   NoticeWindows notices(&owner);
-  QPointer<CNoticeWnd> mail = notices.Show(NoticeKind::NewMail, QStringLiteral("x"));
+  QPointer<CNoticeWnd> mail = notices.Show(NoticeKind::NewMail, {"Brindlecast", "x"});
   EXPECT_TRUE(QTest::qWaitFor([&] { return mail && mail->tickCounter() > 45; }, 10000));
   EXPECT_TRUE(mail->isVisible());
   EXPECT_EQ(mail->geometry(), NoticeStepAt(45, ScreenArea()).rect);

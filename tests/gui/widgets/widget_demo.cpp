@@ -18,17 +18,12 @@ int main(int argc, char** argv) {
 
   QWidget owner;
   bc::NoticeWindows notices(&owner);
-  const QString blanks96(96, QLatin1Char(' '));
-  const QString blanks95(95, QLatin1Char(' '));
-  notices.Show(bc::NoticeKind::NewMail,
-               QStringLiteral("Brindlecast") + blanks96 +
-                   QStringLiteral("You have received a new email message from "
-                                  "'Ann Example <ann@example.org>'"));
+  notices.Show(bc::NoticeKind::NewMail, {"Brindlecast",
+                                         "You have received a new email message from "
+                                         "'Ann Example <ann@example.org>'"});
   QTimer::singleShot(storageDelay, [&] {
     notices.Show(bc::NoticeKind::Storage,
-                 QStringLiteral("Brindlecast") + blanks95 +
-                     QStringLiteral("Your email account 'ann' has reached 80% of it's "
-                                    "storage limit"));
+                 {"Brindlecast", "Your email account 'ann' has reached 80% of it's storage limit"});
   });
 
   bc::CAboutBoxDlg about;

@@ -28,8 +28,8 @@ struct RecordingView final : MailView {
   void EnvelopeAccepted(int, const Envelope& e) override { appended.push_back(e.subject); }
   void PassFinished(int) override { ++rebuilt; }
   void SetWorkerRunning(bool running) override { workerRunning.push_back(running); }
-  void ShowNewMailNotice(const std::string&) override {}
-  void StorageAlert(const std::string& t) override { storage.push_back(t); }
+  void ShowNewMailNotice(const Notice&) override {}
+  void StorageAlert(const Notice& n) override { storage.push_back(n.body); }
   void NoAccountConfigured(Settings&) override {
     ++propertiesOpened;
     if (onProperties) {

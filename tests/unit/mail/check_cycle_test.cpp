@@ -26,7 +26,8 @@ std::string Message(const std::string& from, const std::string& subject,
 }
 
 struct Recorder final : CheckObserver {
-  std::vector<std::string> titles, tooltips, alerts;
+  std::vector<std::string> titles, tooltips;
+  std::vector<Notice> alerts;
   std::vector<TrayState> icons;
   std::vector<std::pair<int, int>> accountsBar;
   std::vector<AccountOutcome> outcomes;
@@ -34,7 +35,7 @@ struct Recorder final : CheckObserver {
   int largest = -1;
   void SetTitle(const std::string& t) override { titles.push_back(t); }
   void SetTrayTooltip(const std::string& t) override { tooltips.push_back(t); }
-  void StorageAlert(const std::string& t) override { alerts.push_back(t); }
+  void StorageAlert(const Notice& n) override { alerts.push_back(n); }
   void SetTrayIcon(TrayState icon) override { icons.push_back(icon); }
   void SetAccountsProgress(int p, int m) override { accountsBar.emplace_back(p, m); }
   void AccountFinished(const AccountOutcome& o) override { outcomes.push_back(o); }
@@ -252,9 +253,9 @@ TEST_F(CheckCycleTest, StorageAlertPastThePercentage) {
   servers_["alice"].OverrideMailboxSize(9000000);
   Run();
   ASSERT_EQ(recorder_.alerts.size(), 1u);
-  EXPECT_EQ(recorder_.alerts[0],
-            "Brindlecast" + std::string(95, ' ') +
-                "Your email account 'alice' has reached 80% of it's storage limit");
+  EXPECT_EQ(
+      recorder_.alerts[0],
+      (Notice{"Brindlecast", "Your email account 'alice' has reached 80% of it's storage limit"}));
 
   MailAccount big;
   big.MailCapValue = "4096";

@@ -120,17 +120,16 @@ TEST(ComposeSpokenTextTest, EmptyValuesFlagsAndCustomOrder) {
   EXPECT_EQ(ComposeSpokenText(o, Message(2), LabelSet::Announcement), "");
 }
 
-TEST(NewMailNoticeTextTest, NamePaddingAndSender) {
-  EXPECT_EQ(NewMailNoticeText("Sales Desk"),
-            "Brindlecast" + std::string(96, ' ') +
-                "You have received a new email message from 'Sales Desk'");
+TEST(NewMailNoticeTest, NamesTheSender) {
+  EXPECT_EQ(NewMailNotice("Sales Desk"),
+            (Notice{"Brindlecast", "You have received a new email message from 'Sales Desk'"}));
 }
 
 class MailAnnouncerTest : public ::testing::Test {
  protected:
   MailAnnouncerTest()
       : announcer(speech, sound, store,
-                  [this](const std::string& text) { notices.push_back(text); }),
+                  [this](const Notice& notice) { notices.push_back(notice); }),
         list(store) {
     announcer.SetList(&list);
     announcer.SetWindowReady(true);
@@ -147,7 +146,7 @@ class MailAnnouncerTest : public ::testing::Test {
   RecordingSpeech speech;
   RecordingSound sound;
   EnvelopeStore store;
-  std::vector<std::string> notices;
+  std::vector<Notice> notices;
   MailAnnouncer announcer;
   FakeList list;
   std::vector<MailAccount> accounts;
@@ -164,8 +163,8 @@ TEST_F(MailAnnouncerTest, SpeechAnnouncesOncePerRunWithNotice) {
   ASSERT_EQ(speech.spoken.size(), 1u);
   EXPECT_EQ(speech.spoken[0],
             "You have received a new email: Mail from: Sales Desk; Subject is: Empty; ");
-  EXPECT_EQ(notices, std::vector<std::string>{NewMailNoticeText("Sales Desk")});
-  EXPECT_EQ(announcer.NoticeText(), NewMailNoticeText("Sales Desk"));
+  EXPECT_EQ(notices, std::vector<Notice>{NewMailNotice("Sales Desk")});
+  EXPECT_EQ(announcer.LastNotice(), NewMailNotice("Sales Desk"));
   EXPECT_EQ(announcer.LastSender(), "Sales Desk");
   EXPECT_EQ(announcer.AnnounceQueue(), std::vector<std::string>{e.messageKey});
   EXPECT_EQ(announcer.AnnounceIdQueue(), std::vector<std::string>{e.messageId});
