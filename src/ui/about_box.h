@@ -15,9 +15,10 @@ inline constexpr const char* kAboutVersionLine = "Brindlecast Version 2.01";
 /// The platform line of the About box.
 inline constexpr const char* kAboutPlatformLine = "Running on Linux";
 
-/// The modal "About Brindlecast" dialog: the painted logo and version line, the
-/// platform line, an etched rule, the web site link and an OK button. Children
-/// carry object names for tests: "platformLine", "webLink", "separator",
+/// The modal "About Brindlecast" dialog: the logo beside the version line, the
+/// platform line and the web site link, an etched rule and an OK button, laid
+/// out in the desktop's font and colours. Children carry object names for
+/// tests: "logo", "versionLine", "platformLine", "webLink", "separator",
 /// "okButton".
 class CAboutBoxDlg : public QDialog {
   Q_OBJECT
@@ -28,13 +29,6 @@ class CAboutBoxDlg : public QDialog {
   [[nodiscard]] CLinkLabel* webLink() const { return link_; }
   /// Where the link's failure to start a browser is told (a message box when none).
   void SetPrompt(Prompt* prompt) { prompt_ = prompt; }
-
-  /// Where the logo (74 x 67) is painted and the version line stands.
-  static constexpr QPoint kLogoPos{15, 15};
-  static constexpr QPoint kVersionPos{110, 10};
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
 
  private:
   CLinkLabel* link_ = nullptr;

@@ -161,14 +161,23 @@ TEST(AboutBox, ShowsItsTextsLinkAndPaintsVersionAndLogo) {
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(ok->text(), QStringLiteral("OK"));
 
-  // Nothing overlaps: the texts sit right of the logo and above the rule.
-  const QRect logo(CAboutBoxDlg::kLogoPos, QSize(74, 67));
-  for (QWidget* w : {static_cast<QWidget*>(platform), static_cast<QWidget*>(box.webLink())}) {
-    EXPECT_FALSE(w->geometry().intersects(logo));
-    EXPECT_LE(w->geometry().right(), box.width());
+  // The logo stands left of the texts, all of them above the rule and inside the box.
+  box.show();
+  auto* logo = box.findChild<QLabel*>(QStringLiteral("logo"));
+  auto* version = box.findChild<QLabel*>(QStringLiteral("versionLine"));
+  auto* rule = box.findChild<QWidget*>(QStringLiteral("separator"));
+  ASSERT_TRUE(logo && version && rule);
+  EXPECT_EQ(version->text(), QString::fromUtf8(kAboutVersionLine));
+  EXPECT_FALSE(logo->pixmap().isNull());
+  for (QWidget* w : std::initializer_list<QWidget*>{version, platform, box.webLink()}) {
+    EXPECT_GT(w->geometry().left(), logo->geometry().right()) << w->objectName().toStdString();
+    EXPECT_LT(w->geometry().bottom(), rule->geometry().top()) << w->objectName().toStdString();
+    EXPECT_TRUE(box.rect().contains(w->geometry())) << w->objectName().toStdString();
   }
+  EXPECT_LT(logo->geometry().bottom(), rule->geometry().top());
+  EXPECT_GT(ok->geometry().top(), rule->geometry().bottom());
 
-  // The painted parts: dark text pixels in the version line, and the logo.
+  // The painted parts: text pixels in the version line, and the logo.
   const QImage image = box.grab().toImage();
   const QColor background = image.pixelColor(box.width() - 2, 2);
   auto differs = [&](QRect area) {
@@ -181,8 +190,8 @@ TEST(AboutBox, ShowsItsTextsLinkAndPaintsVersionAndLogo) {
     }
     return false;
   };
-  EXPECT_TRUE(differs(QRect(CAboutBoxDlg::kVersionPos, QSize(150, 14))));
-  EXPECT_TRUE(differs(logo));
+  EXPECT_TRUE(differs(version->geometry()));
+  EXPECT_TRUE(differs(logo->geometry()));
 
   // Without a browser the link says so instead of doing nothing.
   test::RecordingPrompt prompt;
