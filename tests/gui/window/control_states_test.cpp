@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,13 +29,13 @@ constexpr Control kItems[] = {
 // a new widget does, and each moment changes only what it names.
 class Controls {
  public:
-  void Apply(const ControlStates& change) {
-    for (const Control& c : kButtons) {
-      if (const std::optional<bool>& on = change.*c.member) {
-        on_.*c.member = *on;
-      }
+  Controls() {
+    for (const Control& c : All()) {
+      on_.*c.member = true;
     }
-    for (const Control& c : kItems) {
+  }
+  void Apply(const ControlStates& change) {
+    for (const Control& c : All()) {
       if (const std::optional<bool>& on = change.*c.member) {
         on_.*c.member = *on;
       }
@@ -43,8 +45,12 @@ class Controls {
   [[nodiscard]] std::string Pressable() const { return Names(kButtons) + " | " + Names(kItems); }
 
  private:
-  template <size_t N>
-  [[nodiscard]] std::string Names(const Control (&controls)[N]) const {
+  static std::vector<Control> All() {
+    std::vector<Control> all(std::begin(kButtons), std::end(kButtons));
+    all.insert(all.end(), std::begin(kItems), std::end(kItems));
+    return all;
+  }
+  [[nodiscard]] std::string Names(std::span<const Control> controls) const {
     std::string names;
     for (const Control& c : controls) {
       if (*(on_.*c.member)) {
@@ -54,7 +60,7 @@ class Controls {
     return names;
   }
 
-  ControlStates on_{true, true, true, true, true, true, true, true, true, true, true, true, true};
+  ControlStates on_;
 };
 
 struct Step {
