@@ -229,6 +229,7 @@ class MimeDecoder::Walk {
   void ReadTopHeaders() {
     std::string contentType;
     std::string transferEncoding;
+    d_.headerLines_ = true;
     do {
       std::string_view first = d_.TakeLine();
       if (d_.EndOfMessage()) {
@@ -238,6 +239,7 @@ class MimeDecoder::Walk {
       while (IsContinuationLine(d_.PeekLine())) {
         line += d_.TakeLine();
       }
+      std::replace(line.begin(), line.end(), '\r', ' ');  // a lone CR inside the field
       HeaderField field = SplitHeader(line);
       if (EqualsIgnoreAsciiCase(field.name, "content-type")) {
         boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
@@ -247,6 +249,7 @@ class MimeDecoder::Walk {
       }
       out_.headerLines.push_back(std::move(line));
     } while (!d_.EndOfMessage() && !d_.PeekLine().empty());
+    d_.headerLines_ = false;
     topFormat_ = FormatOf(contentType, transferEncoding);
     delimiter_ = "--" + boundary_;
     closeDelimiter_ = delimiter_ + "--";
@@ -497,6 +500,7 @@ bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
 void MimeDecoder::Start(std::string_view text) {
   remaining_ = text;
   endOfMessage_ = false;
+  headerLines_ = false;
   peekedAt_ = nullptr;
 }
 
@@ -505,26 +509,38 @@ namespace {
 // Where the first line of `text` ends: its length and the length of its line end.
 // CR LF, a bare LF and a lone CR all end a line: mail stored by Unix tools and
 // relayed by lax servers keeps bare LF, and reading such a message as one line
-// would lose every header.
-std::pair<std::size_t, std::size_t> FirstLine(std::string_view text) {
+// would lose every header. A run of CRs before an LF is one line end: servers that
+// add a CR to lines stored with CR LF send CR CR LF.
+// In a header (`header`), only an LF ends a line: a lone CR there is part of the
+// field (the reader makes it a blank), so "Name\r<address>" keeps its address.
+// A text with no LF at all still breaks at its CRs.
+std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header) {
   const void* lf = std::memchr(text.data(), '\n', text.size());
   const std::size_t lfAt =
       lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
   const void* cr = std::memchr(text.data(), '\r', lfAt);
-  if (cr) {
-    const auto crAt = static_cast<std::size_t>(static_cast<const char*>(cr) - text.data());
-    return {crAt, lf && crAt + 1 == lfAt ? 2 : 1};
+  if (!cr) {
+    return {lfAt, lf ? 1 : 0};
   }
-  return {lfAt, lf ? 1 : 0};
+  const auto crAt = static_cast<std::size_t>(static_cast<const char*>(cr) - text.data());
+  std::size_t runAt = lfAt;  // where the CRs just before the LF begin
+  while (lf && runAt > crAt && text[runAt - 1] == '\r') {
+    --runAt;
+  }
+  if (lf && (runAt == crAt || header)) {
+    return {runAt, lfAt + 1 - runAt};
+  }
+  return {crAt, 1};
 }
 
 }  // namespace
 
 std::pair<std::size_t, std::size_t> MimeDecoder::NextLineEnd() const {
   // The walk peeks at most lines before it takes them: each is searched once.
-  if (remaining_.data() != peekedAt_) {
+  if (remaining_.data() != peekedAt_ || peekedHeader_ != headerLines_) {
+    peekedHeader_ = headerLines_;
     peekedAt_ = remaining_.data();
-    peeked_ = FirstLine(remaining_);
+    peeked_ = FirstLine(remaining_, headerLines_);
   }
   return peeked_;
 }
