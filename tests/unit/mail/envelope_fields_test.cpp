@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "antispam/spam_classifier.h"
 #include "mail/mail_log.h"
+#include "mail/message_envelope.h"
+#include "mime/mime_decoder.h"
 
 namespace bc {
 namespace {
@@ -40,6 +43,50 @@ TEST(SenderTest, DisplayTextAndAddress) {
   EXPECT_EQ(SenderAddress("=?utf-8?Q?a<b@c.d>?= <e@f.g>"), "e@f.g");
   EXPECT_EQ(FromDisplayText("=?utf-8?Q?a<b@c.d>?= <e@f.g>"), "=?utf-8?Q?a<b@c.d>?=");
   EXPECT_EQ(SenderAddress("\"a \\\" <b>\" <e@f.g>"), "e@f.g");  // an escaped quote
+}
+
+// Real messages as servers hand them out, damaged on the way: each is judged by
+// the address it still carries, and a message with no header of its own is not
+// judged at all.
+TEST(SenderTest, DamagedMessagesAreJudgedByTheAddressTheyCarry) {
+  struct Row {
+    const char* name;
+    std::string text;  // the RETR reply
+    bool readable;
+    const char* address;
+    const char* subject;
+    SpamRule rule;
+  };
+  const std::string date = "Date: Tue, 7 Dec 2004 10:11:12 +0800";
+  const Row rows[] = {
+      {"lone CR inside From",
+       "+OK\r\nFrom: Carol Smith\r<carol@good.example>\r\n" + date + "\r\n\r\nhi\r\n.\r\n", true,
+       "carol@good.example", "", SpamRule::None},
+      {"CR CR LF, From not first",
+       "+OK\r\r\nSubject: Lunch\rplans\r\r\nTo: a@b.example\r\r\n"
+       "From: Dan <dan@good.example>\r\r\n\r\r\nhi\r\r\n.\r\r\n",
+       true, "dan@good.example", "Lunch plans", SpamRule::None},
+      {"empty brackets, address beside them",
+       "+OK\r\nFrom: Carol <> carol@good.example\r\n\r\n.\r\n", true, "carol@good.example", "",
+       SpamRule::None},
+      {"address only in a quoted name", "+OK\r\nFrom: \"boss@good.example\" <>\r\n\r\n.\r\n", true,
+       "", "", SpamRule::InvalidSender},
+      {"no address at all", "+OK\r\nReceived: from x\r\nFrom: x at y.com\r\n\r\n.\r\n", true,
+       "x at y.com", "", SpamRule::InvalidSender},
+      {"only what the server added", "+OK\r\nX-UIDL: 1a2b\r\nReturn-Path: <>\r\n\r\n.\r\n", false,
+       "", "", SpamRule::InvalidSender},
+  };
+  MailAccount account;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DecodedMessage message;
+    MimeDecoder().Decode(row.text, message);
+    const Envelope e = BuildEnvelope(message, 100, AppOptions{}, account, 0, 0);
+    EXPECT_EQ(HasReadableHeaders(message), row.readable);
+    EXPECT_EQ(e.address, row.address);
+    EXPECT_EQ(e.subject, row.subject);
+    EXPECT_EQ(JudgeMessage(account, e.address, e.subject, e.content), row.rule);
+  }
 }
 
 TEST(ContentLinesTest, TheLineLimit) {
