@@ -1,5 +1,7 @@
 #include "ui/tray_icon.h"
 
+#include "config/text_util.h"
+
 #include <QAction>
 #include <QEvent>
 #include <QMenu>
@@ -174,7 +176,7 @@ void TrayIcon::SetToolTip(const std::string& text) {
     return;
   }
   toolTip_ = CutTrayToolTip(text);
-  icon_->setToolTip(QString::fromStdString(toolTip_));
+  icon_->setToolTip(QString::fromStdString(ShownText(toolTip_)));
 }
 
 void TrayIcon::SetSuspended(bool suspended) {

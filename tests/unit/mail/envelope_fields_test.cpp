@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "antispam/spam_classifier.h"
+#include "config/paths.h"
 #include "mail/mail_log.h"
 #include "mail/message_envelope.h"
 #include "mime/mime_decoder.h"
+#include "support/test_env.h"
 
 namespace bc {
 namespace {
@@ -126,6 +130,33 @@ TEST(DeletedLogTest, FileNameAndLine) {
   EXPECT_EQ(DeletedLogPath("/logs", "..", date), "/logs/..2005-2-1.log");
   EXPECT_EQ(DeletedLogLine("Joe", "Hi", "joe@x.com", "2004/12/07 10:11:12", "1.000 KB", "jsmith"),
             "Joe  Hi  joe@x.com  2004/12/07 10:11:12  1.000 KB  jsmith");
+}
+
+// A log, or a folder on its way inside the state folder, that is a symbolic
+// link is never followed: the target keeps its text and mode, a dangling link
+// creates nothing.
+TEST(DeletedLogTest, LinksAreNeverFollowed) {
+  test::ScopedXdgHome home;
+  const std::string state = StateDir();
+  const std::string target = home.root() + "/target";
+  const std::string elsewhere = home.root() + "/elsewhere";
+  ASSERT_TRUE(std::filesystem::create_directories(state));
+  std::filesystem::create_directory(elsewhere);
+  test::WriteFile(target, "mine\n");
+  std::filesystem::permissions(target, std::filesystem::perms(0644));
+  std::filesystem::create_symlink(target, state + "/command.log");
+  std::filesystem::create_symlink(home.root() + "/nowhere", state + "/dangling.log");
+  std::filesystem::create_symlink(elsewhere, state + "/Log");
+  EXPECT_FALSE(AppendLogLine(state + "/command.log", "line"));
+  EXPECT_FALSE(AppendLogLine(state + "/dangling.log", "line"));
+  EXPECT_FALSE(PrepareLogDir(state + "/Log"));
+  EXPECT_FALSE(AppendLogLine(state + "/Log/alice2005-2-1.log", "line"));
+  EXPECT_EQ(test::ReadFile(target), "mine\n");
+  EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0644));
+  EXPECT_FALSE(std::filesystem::exists(home.root() + "/nowhere"));
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+  EXPECT_NE(std::filesystem::status(elsewhere).permissions(), std::filesystem::perms(0700));
+  EXPECT_TRUE(AppendLogLine(state + "/real.log", "line"));  // a real file still is written
 }
 
 }  // namespace
