@@ -68,24 +68,46 @@ bool MatchFilterList(std::string_view list, std::string_view text) {
   return AnyEntry(upperList, [&](std::string_view entry) { return upperText.find(entry) != npos; });
 }
 
-SpamVerdict ClassifyMessage(const MailAccount& account, std::string_view address,
-                            std::string_view subject, std::string_view content) {
-  if (!IsValidAddress(address)) {
-    return SpamVerdict::Spam;
+SpamRule JudgeMessage(const MailAccount& account, std::string_view address,
+                      std::string_view subject, std::string_view content) {
+  if (account.DeleteInvalidSenders && !IsValidAddress(address)) {
+    return SpamRule::InvalidSender;
   }
   if (account.ExclusiveApproved && MatchSenderList(account.ApproveSender, address)) {
-    return SpamVerdict::Accepted;
+    return SpamRule::None;
   }
   if (account.FilterSubject && MatchFilterList(account.Filter, subject)) {
-    return SpamVerdict::Spam;
+    return SpamRule::FilteredSubject;
   }
   if (account.FilterContent && MatchFilterList(account.Filter, content)) {
-    return SpamVerdict::Spam;
+    return SpamRule::FilteredContent;
   }
   if (account.DeleteBlocked && MatchSenderList(account.BlockSender, address)) {
-    return SpamVerdict::Spam;
+    return SpamRule::BlockedSender;
   }
-  return SpamVerdict::Accepted;
+  return SpamRule::None;
+}
+
+SpamVerdict ClassifyMessage(const MailAccount& account, std::string_view address,
+                            std::string_view subject, std::string_view content) {
+  return JudgeMessage(account, address, subject, content) == SpamRule::None ? SpamVerdict::Accepted
+                                                                            : SpamVerdict::Spam;
+}
+
+const char* SpamRuleText(SpamRule rule) {
+  switch (rule) {
+    case SpamRule::None:
+      return "accepted";
+    case SpamRule::InvalidSender:
+      return "the sender address is not valid";
+    case SpamRule::FilteredSubject:
+      return "the subject matches the filter list";
+    case SpamRule::FilteredContent:
+      return "the message text matches the filter list";
+    case SpamRule::BlockedSender:
+      return "the sender is on the blocked list";
+  }
+  return "";
 }
 
 }  // namespace bc

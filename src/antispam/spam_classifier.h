@@ -24,9 +24,13 @@ namespace bc {
 
 enum class SpamVerdict { Accepted, Spam };
 
+/// Which rule found a message to be spam (None: accepted).
+enum class SpamRule { None, InvalidSender, FilteredSubject, FilteredContent, BlockedSender };
+
 /// Judges one message by the settings and lists of the account it came from; the
 /// first rule that applies decides:
-///  1. an unacceptable sender address is spam (whatever the settings);
+///  1. DeleteInvalidSenders (on by default) and an unacceptable sender address:
+///     spam;
 ///  2. ExclusiveApproved and the sender in ApproveSender: accepted;
 ///  3. FilterSubject and a Filter entry in the subject: spam;
 ///  4. FilterContent and a Filter entry in the content text: spam;
@@ -34,7 +38,15 @@ enum class SpamVerdict { Accepted, Spam };
 ///  6. otherwise accepted.
 /// address is the bare sender address, subject the decoded Subject, content the
 /// stripped body text (empty when message lines are not read). All UTF-8.
+[[nodiscard]] SpamRule JudgeMessage(const MailAccount& account, std::string_view address,
+                                    std::string_view subject, std::string_view content);
+
+/// JudgeMessage as a verdict.
 [[nodiscard]] SpamVerdict ClassifyMessage(const MailAccount& account, std::string_view address,
                                           std::string_view subject, std::string_view content);
+
+/// Why a rule deleted a message, as the command trace says it:
+/// "the sender address is not valid", "the subject matches the filter list", ...
+[[nodiscard]] const char* SpamRuleText(SpamRule rule);
 
 }  // namespace bc

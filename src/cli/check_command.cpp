@@ -1,6 +1,5 @@
 #include "cli/check_command.h"
 
-#include <QString>
 #include <array>
 #include <cstdio>
 #include <map>
@@ -13,6 +12,7 @@
 #include "config/prompt.h"
 #include "config/settings.h"
 #include "config/settings_store.h"
+#include "config/text_util.h"
 #include "keyring/account_password.h"
 #include "keyring/password_vault.h"
 #include "mail/check_cycle.h"
@@ -54,9 +54,11 @@ const char* StatusWord(AccountOutcome::Status status) {
   return "";
 }
 
-// Fits UTF-8 text into a column of `width` characters: control characters
-// become blanks, a longer text ends in "~", a shorter one is padded.
-std::string Fit(const std::string& text, size_t width) {
+// Fits text into a column of `width` characters: shown as ShownText makes it
+// (no control or reordering character reaches the terminal), a longer text ends
+// in "~", a shorter one is padded.
+std::string Fit(const std::string& raw, size_t width) {
+  const std::string text = ShownText(raw);
   std::string out;
   size_t used = 0;
   size_t i = 0;
@@ -65,8 +67,6 @@ std::string Fit(const std::string& text, size_t width) {
     const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     if (used + 1 == width && i + length < text.size()) {
       out += '~';  // more follows than fits
-    } else if (c < 0x20) {
-      out += ' ';
     } else {
       out.append(text, i, length);
     }
@@ -86,38 +86,32 @@ std::string TableRow(const std::array<const std::string*, 7>& fields) {
   return line;
 }
 
-// A JSON string: valid UTF-8 (a broken sequence becomes U+FFFD), quotes,
-// backslashes and control characters escaped.
+// A JSON string: valid UTF-8 (a broken sequence becomes U+FFFD), quotes and
+// backslashes escaped, and every character that must not reach a terminal as
+// it is (controls, C1, bidirectional overrides) as \uXXXX, so it stays in the
+// data without acting on a terminal that shows the document.
 std::string JsonString(const std::string& text) {
-  const QByteArray utf8 = QString::fromStdString(text).toUtf8();
   std::string out = "\"";
-  for (const char c : utf8) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
+  ForEachCodePoint(text, [&out](char32_t c, std::string_view bytes) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (IsUnsafeToShow(c)) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else if (c == 0xFFFD && bytes.size() == 1) {
+      out += "\xEF\xBF\xBD";
+    } else {
+      out.append(bytes);
     }
-  }
+  });
   return out + "\"";
 }
 
@@ -160,7 +154,8 @@ class ConsoleObserver final : public CheckObserver {
     outcomes_.back().messages = accepted_[outcome.accountIndex];
   }
   void StorageAlert(const Notice& notice) override {
-    std::fprintf(stderr, "brindlecast: %s\n", notice.body.c_str());
+    std::fprintf(stderr, "brindlecast: %s
+", ShownText(notice.body).c_str());
   }
   void NoAccountConfigured(Settings&) override { noAccount_ = true; }
 
@@ -201,14 +196,16 @@ class ConsoleObserver final : public CheckObserver {
   void FinishTable() {
     Print("\n");
     for (const AccountOutcome& o : outcomes_) {
-      std::printf("%s: %s", o.userName.c_str(), StatusWord(o.status));
+      std::printf("%s: %s", ShownText(o.userName).c_str(), StatusWord(o.status));
       if (o.status == AccountOutcome::Status::Checked ||
           o.status == AccountOutcome::Status::Incomplete) {
         std::printf(", %d message%s, %d deleted as spam", o.messages, o.messages == 1 ? "" : "s",
                     o.deletedAsSpam);
       }
       if (!o.error.empty()) {
-        std::printf(o.status == AccountOutcome::Status::Failed ? ": %s" : " (%s)", o.error.c_str());
+        // The reason may quote the server's words: shown, never obeyed.
+        std::printf(o.status == AccountOutcome::Status::Failed ? ": %s" : " (%s)",
+                    ShownText(o.error).c_str());
       }
       std::printf("\n");
     }
@@ -263,6 +260,9 @@ int RunCheckCommand(const std::vector<std::string>& args) {
 
   ConsolePrompt prompt;
   SettingsStore store(SettingsFilePath(), prompt);
+  if (!store.problem().empty()) {
+    return 1;  // the prompt has said what is wrong
+  }
   Settings settings = LoadSettings(store);
   // The same password source as the desktop program: remembered passwords
   // move from the file to the desktop keyring, and are read from it.

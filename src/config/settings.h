@@ -87,6 +87,9 @@ struct MailAccount {
   std::string Filter;
   bool ExclusiveApproved = false;
   bool DeleteBlocked = false;
+  // Whether a message whose sender address is not valid is deleted as spam:
+  // on unless stored as "0" (an empty value, as older files hold, is on).
+  bool DeleteInvalidSenders = true;
   std::string Perentage = kDefaultPercentage;
   bool CheckMark = false;  // on only when stored as exactly "1"
   StoredSecurity Security = bc::Security::None;

@@ -89,6 +89,7 @@ inline const auto kAccountFields = std::to_array<SettingField<MailAccount>>({
     {"", "FilterContent", &MailAccount::FilterContent},
     {"", "ExclusiveApproved", &MailAccount::ExclusiveApproved},
     {"", "DeleteBlocked", &MailAccount::DeleteBlocked},
+    {"", "DeleteInvalidSenders", &MailAccount::DeleteInvalidSenders, "1"},
     {"", "Perentage", &MailAccount::Perentage, kDefaultPercentage},
     {"", "CheckMark", &MailAccount::CheckMark, nullptr, StoredForm::ExactlyOne},
     {"", "Security", &MailAccount::Security, "0", StoredForm::FallbackAlways},

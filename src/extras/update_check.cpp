@@ -6,12 +6,13 @@
 
 namespace bc {
 
-UpdateNotice RunUpdateCheck(const UpdateSite& site, bool manual, UpdatePresenter& presenter,
-                            const std::atomic<bool>* cancel) {
-  const VersionFetch fetch = FetchVersionFile(site, cancel);
+namespace {
+
+// Decides what a finished fetch means and shows it.
+UpdateNotice ShowUpdate(const UpdateSite& site, const VersionFetch& fetch, bool manual,
+                        UpdatePresenter& presenter) {
   if (fetch.networkError) {
-    // Silent for the user, as a café network without a route is no news; the
-    // console keeps the reason for whoever looks.
+    // The console keeps the reason for whoever looks.
     std::fprintf(stderr, "brindlecast: update check: %s\n", fetch.error.c_str());
   }
   const UpdateDecision decision = DecideUpdate(fetch, manual);
@@ -29,6 +30,13 @@ UpdateNotice RunUpdateCheck(const UpdateSite& site, bool manual, UpdatePresenter
       break;
   }
   return decision.notice;
+}
+
+}  // namespace
+
+UpdateNotice RunUpdateCheck(const UpdateSite& site, bool manual, UpdatePresenter& presenter,
+                            const std::atomic<bool>* cancel) {
+  return ShowUpdate(site, FetchVersionFile(site, cancel), manual, presenter);
 }
 
 UpdateCheck::UpdateCheck(UpdateSite site, UpdatePresenter& presenter, std::function<void()> ended)
@@ -75,7 +83,14 @@ void UpdateCheck::WaitUntilIdle() {
 
 void UpdateCheck::Work(bool manual) {
   for (;;) {
-    RunUpdateCheck(site_, manual, presenter_, &cancel_);
+    const VersionFetch fetch = FetchVersionFile(site_, &cancel_);
+    {
+      // Asked for while this fetch ran: its answer is the one the user gets.
+      std::lock_guard lock(mutex_);
+      manual = manual || manualPending_;
+      manualPending_ = false;
+    }
+    ShowUpdate(site_, fetch, manual, presenter_);
     if (ended_) {
       ended_();
     }

@@ -35,7 +35,9 @@ UpdateNotice RunUpdateCheck(const UpdateSite& site, bool manual, UpdatePresenter
 
 /// The update check's worker: at most one runs. A check asked for by the user
 /// while another runs is not run beside it (two dialogs for one release):
-/// the running one finishes and a manual one follows. `ended` is called on the
+/// while the running one still fetches, it becomes the user's, and what it
+/// finds (or that it found nothing) is shown, within the fetch's deadline;
+/// once it is showing its result, one manual check follows it. `ended` is called on the
 /// worker each time a check has finished (after its dialog closed), which is
 /// when the scheduler measures the next automatic check from.
 class UpdateCheck {

@@ -7,6 +7,7 @@
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QTimer>
+#include <string>
 
 namespace bc {
 namespace {
@@ -69,15 +70,33 @@ VersionFetch FetchVersionFile(const UpdateSite& site, const std::atomic<bool>* c
     }
   });
   poll.start(kCancelPollMs);
+  // The transfer timeout above only measures silence: a server that sends a
+  // byte now and then would hold the fetch for ever. The whole fetch, from the
+  // request on, gets one deadline.
+  bool late = false;
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+    late = true;
+    reply->abort();
+  });
+  deadline.start(static_cast<int>(timeout.count()));
   if (!reply->isFinished()) {
     loop.exec();
   }
   poll.stop();
+  deadline.stop();
 
   VersionFetch fetch;
   const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
   const bool cancelled = cancel && cancel->load();
-  if (cancelled || !status.isValid() || (!enough && IsTransportError(reply->error()))) {
+  if (late && !enough) {
+    fetch.networkError = true;
+    fetch.error =
+        "no complete answer within " +
+        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(timeout).count()) +
+        " seconds";
+  } else if (cancelled || !status.isValid() || (!enough && IsTransportError(reply->error()))) {
     fetch.networkError = true;
     fetch.error = cancelled ? std::string("cancelled") : reply->errorString().toStdString();
   } else {

@@ -17,8 +17,9 @@ inline constexpr std::chrono::seconds kVersionFetchTimeout{60};
 /// Proxies are the desktop's (its settings through libproxy, or https_proxy and
 /// no_proxy). The server's certificate and host name are verified against the
 /// system's CA store plus `site.extraAuthorities`; a failure there, like a
-/// refused or timed-out connection, is a network error. A status other than 200 comes back with no
-/// body; for 200 at most kVersionFileReadLimit bytes are read, and the rest of a
+/// refused or timed-out connection, is a network error, and so is a fetch that
+/// has not ended `timeout` after the request, however the server trickles. A status other than 200
+/// comes back with no body; for 200 at most kVersionFileReadLimit bytes are read, and the rest of a
 /// longer file is not downloaded. Setting `cancel` ends the fetch as a network
 /// error within about a tenth of a second.
 [[nodiscard]] VersionFetch FetchVersionFile(

@@ -36,7 +36,9 @@ std::optional<VersionInfo> ParseVersionFile(std::string_view text) {
 
 UpdateDecision DecideUpdate(const VersionFetch& fetch, bool manual) {
   if (fetch.networkError) {
-    return {};
+    // The user who asked is told; an automatic check stays quiet, as a network
+    // without a route is no news.
+    return {manual ? UpdateNotice::NotAvailable : UpdateNotice::None, {}};
   }
   if (fetch.status != 200) {
     return {UpdateNotice::NotAvailable, {}};

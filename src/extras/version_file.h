@@ -59,8 +59,8 @@ struct UpdateDecision {
   VersionInfo release;  // for NewRelease
 };
 
-/// The rules of one check. A network error shows nothing, also when the user
-/// asked; a status other than 200 shows NotAvailable, also on an automatic
+/// The rules of one check. A network error shows NotAvailable when the user
+/// asked and nothing otherwise; a status other than 200 shows NotAvailable, also on an automatic
 /// check; a file without the three keys shows NotAvailable when the user asked
 /// and nothing otherwise; any version other than kProgramVersion (older ones
 /// too) offers the release; the same version says so only when the user asked.

@@ -260,8 +260,10 @@ class AccountPass {
       // Rule 1 would delete it for its empty sender; without headers nothing
       // about it can be judged, so it is kept and shown.
       Trace("message " + std::to_string(n) + " has no readable header; not judged as spam");
-    } else if (ClassifyMessage(account_, envelope.address, envelope.subject, envelope.content) ==
-               SpamVerdict::Spam) {
+    } else if (const SpamRule rule =
+                   JudgeMessage(account_, envelope.address, envelope.subject, envelope.content);
+               rule != SpamRule::None) {
+      Trace("message " + std::to_string(n) + " is spam: " + SpamRuleText(rule));
       pendingDelete_ = n;
       pendingSpam_ = std::move(envelope);
       --messagesLeft_;  // as the trace counts; the result counts committed deletions

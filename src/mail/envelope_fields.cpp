@@ -1,5 +1,6 @@
 #include "mail/envelope_fields.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -131,6 +132,55 @@ std::string SenderAddress(std::string_view rawFromValue) {
         TrimBlanks(gt > lt ? rawFromValue.substr(lt + 1, gt - lt - 1) : std::string_view()));
   }
   return std::string(TrimBlanks(rawFromValue));
+}
+
+std::string JudgedSenderAddress(std::string_view rawFromValue) {
+  std::string address = SenderAddress(rawFromValue);
+  if (address.find('@') != std::string::npos) {
+    return address;
+  }
+  auto delimiter = [](char c) {
+    return IsSpace(c) || c == '<' || c == '>' || c == '(' || c == ')' || c == ',' || c == ';';
+  };
+  std::string_view rest = rawFromValue;
+  while (!rest.empty()) {
+    // Quoted strings and encoded words are names: step over them whole.
+    const size_t quote = rest.find('"');
+    const size_t word = rest.find("=?");
+    const size_t stop = std::min({quote, word, rest.size()});
+    std::string_view plain = rest.substr(0, stop);
+    size_t i = 0;
+    while (i < plain.size()) {
+      size_t end = i;
+      while (end < plain.size() && !delimiter(plain[end])) {
+        ++end;
+      }
+      const std::string_view token = plain.substr(i, end - i);
+      const size_t at = token.find('@');
+      if (at != std::string_view::npos && at > 0 && token.find('.', at) != std::string_view::npos) {
+        return std::string(token);
+      }
+      i = end + 1;
+    }
+    if (stop == rest.size()) {
+      break;
+    }
+    // Past the quoted string (to its closing quote) or the encoded word.
+    size_t close = std::string_view::npos;
+    if (stop == quote) {
+      for (size_t k = stop + 1; k < rest.size() && close == std::string_view::npos; ++k) {
+        if (rest[k] == '\\') {
+          ++k;
+        } else if (rest[k] == '"') {
+          close = k + 1;
+        }
+      }
+    } else if (const size_t end = rest.find("?=", stop + 2); end != std::string_view::npos) {
+      close = end + 2;
+    }
+    rest = close == std::string_view::npos ? std::string_view() : rest.substr(close);
+  }
+  return address;
 }
 
 std::string FormatReceived(std::string_view dateValue) {

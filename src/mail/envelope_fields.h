@@ -30,6 +30,13 @@ namespace bc {
 /// the whole value; blanks trimmed. Brackets as in FromNamePart.
 [[nodiscard]] std::string SenderAddress(std::string_view rawFromValue);
 
+/// The address a sender is judged by: SenderAddress when it holds an "@", else
+/// the first word of the From value outside quoted strings and encoded words
+/// (delimited by blanks, brackets, parentheses, commas and semicolons) that holds
+/// an "@" and a ".", else SenderAddress. A damaged From ("Carol <> carol@x.org")
+/// that still names an address is judged by it, not deleted for lacking one.
+[[nodiscard]] std::string JudgedSenderAddress(std::string_view rawFromValue);
+
 /// A Date header value as the list shows it, "YYYY/MM/DD HH:MM:SS":
 /// "Tue, 7 Dec 2004 10:11:12 +0800" gives "2004/12/07 10:11:12"; an empty date
 /// gives "0000/00/00 ". Never empty.

@@ -4,41 +4,82 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 
 #include "config/clock.h"
+#include "config/paths.h"
 #include "config/text_util.h"
 #include "mail/envelope_fields.h"
 
 namespace bc {
 
 std::string LogSafeText(std::string_view line) {
-  std::string text = CutUtf8(line, 89998);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (c < 0x20 || c == 0x7F) {
-      text[i] = ' ';
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      text.replace(i, 2, " ");  // C1 controls, NEL among them
-    } else if (c == 0xE2 && next == 0x80 && i + 2 < text.size() &&
-               (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
-                static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
-      text.replace(i, 3, " ");  // U+2028, U+2029
-    }
-  }
-  return text;
+  return CutUtf8(ShownText(line), 89998);
 }
 
-void AppendLogLine(const std::string& path, std::string_view line) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+namespace {
+
+// Says once per path why a log could not be written: the user learns of it
+// without a line for every message of every pass.
+void ReportOnce(const std::string& path, const std::string& why) {
+  static std::mutex mutex;
+  static std::set<std::string> reported;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (reported.insert(path).second) {
+    std::fprintf(stderr, "brindlecast: %s was not written: %s\n", path.c_str(), why.c_str());
+  }
+}
+
+bool IsLink(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// The first folder from `dir` upwards that is a symbolic link: `dir` itself and,
+// inside the program's state folder, each folder up to that one. Empty when none.
+std::string LinkedFolder(std::filesystem::path dir) {
+  const std::string state = StateDir();
+  while (!dir.empty()) {
+    if (IsLink(dir)) {
+      return dir.string();
+    }
+    const std::string text = dir.string();
+    if (text == state || text.rfind(state + "/", 0) != 0) {
+      break;
+    }
+    dir = dir.parent_path();
+  }
+  return {};
+}
+
+}  // namespace
+
+bool AppendLogLine(const std::string& path, std::string_view line) {
+  if (const std::string linked = LinkedFolder(std::filesystem::path(path).parent_path());
+      !linked.empty()) {
+    ReportOnce(path, "its folder " + linked + " is a symbolic link");
+    return false;
+  }
+  // No link is followed, and a FIFO planted in its place cannot block the pass.
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) {
-    return;
+    ReportOnce(path, errno == ELOOP ? std::string("it is a symbolic link") : std::strerror(errno));
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    ReportOnce(path, "it is not a regular file");
+    return false;
   }
   // A file made by an older version, or by hand, may be readable by others.
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && (info.st_mode & 0077) != 0) {
+  if ((info.st_mode & 0077) != 0) {
     ::fchmod(fd, info.st_mode & 0700);
   }
   const std::string text = LogSafeText(line) + '\n';
@@ -51,13 +92,24 @@ void AppendLogLine(const std::string& path, std::string_view line) {
     written += static_cast<size_t>(n);
   }
   ::close(fd);
+  return written == text.size();
 }
 
-void PrepareLogDir(const std::string& dir) {
+bool PrepareLogDir(const std::string& dir) {
+  if (const std::string linked = LinkedFolder(dir); !linked.empty()) {
+    ReportOnce(dir, linked + " is a symbolic link");
+    return false;
+  }
   std::error_code error;
   std::filesystem::create_directories(dir, error);
-  std::filesystem::permissions(dir, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::replace, error);
+  // Through the folder itself, never through a link put there meanwhile.
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  ::fchmod(fd, 0700);
+  ::close(fd);
+  return true;
 }
 
 CommandTrace::CommandTrace(std::string path, bool enabled, const Clock& clock)

@@ -13,15 +13,21 @@ class Clock;
 /// characters (C0, DEL, C1, and the Unicode line and paragraph separators) become
 /// blanks: a subject or user name cannot write lines of its own. The file is
 /// made readable by its owner only (it holds senders, subjects and the server's
-/// words). A file that cannot be opened is skipped silently: logging never stops
-/// mail handling.
-void AppendLogLine(const std::string& path, std::string_view line);
+/// words).
+/// Links are never followed: a log that is a symbolic link (or no regular file),
+/// or lies in a folder that is one (its own folder and, inside the program's
+/// state folder, every folder up to that one), is not written, and the first
+/// such refusal for a path is said once on standard error. Returns whether the
+/// line was written; logging never stops mail handling.
+bool AppendLogLine(const std::string& path, std::string_view line);
 
 /// The line as AppendLogLine writes it, without its line end.
 [[nodiscard]] std::string LogSafeText(std::string_view line);
 
-/// Creates a log folder when missing and makes it the owner's alone (0700).
-void PrepareLogDir(const std::string& dir);
+/// Creates a log folder when missing and makes it the owner's alone (0700);
+/// a folder that is a symbolic link (as AppendLogLine judges) is neither
+/// followed nor changed, and false says so.
+bool PrepareLogDir(const std::string& dir);
 
 /// The command trace of the check pass: "[MM/DD/YY HH:MM:SS] <user> step" lines
 /// appended to command.log, only while enabled (LogDeleted).

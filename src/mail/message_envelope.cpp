@@ -1,5 +1,8 @@
 #include "mail/message_envelope.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
 #include <vector>
 
 #include "mail/envelope_fields.h"
@@ -17,7 +20,7 @@ SenderFields SenderOf(const DecodedMessage& message) {
   // The address is read from the header as sent; only the name is decoded, so an
   // encoded word cannot smuggle in an address of its choosing.
   const std::string raw = HeaderValue(message.headerLines, "from");
-  return {QuotedNameText(DecodeHeaderText(FromNamePart(raw))), SenderAddress(raw)};
+  return {QuotedNameText(DecodeHeaderText(FromNamePart(raw))), JudgedSenderAddress(raw)};
 }
 
 }  // namespace
@@ -52,6 +55,30 @@ std::string MessageKeyOfHeaders(const DecodedMessage& message) {
 
 namespace bc {
 
+namespace {
+
+// Fields a server or delivery agent adds to whatever it stores: a message made
+// of nothing else has no header of its own (a maildir server that serves only its
+// X-UIDL line, a mailbox entry whose text was lost).
+bool IsServerAddedField(std::string_view name) {
+  static constexpr std::string_view kAdded[] = {
+      "X-UIDL",       "Status",        "X-Status",       "X-Keywords", "X-UID",
+      "X-IMAP",       "X-IMAPbase",    "Content-Length", "Lines",      "Return-Path",
+      "Delivered-To", "X-Original-To", "Received"};
+  for (const std::string_view added : kAdded) {
+    if (name.size() == added.size() &&
+        std::equal(name.begin(), name.end(), added.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 bool HasReadableHeaders(const DecodedMessage& message) {
   for (size_t i = 1; i < message.headerLines.size(); ++i) {
     const std::string& line = message.headerLines[i];
@@ -64,7 +91,7 @@ bool HasReadableHeaders(const DecodedMessage& message) {
       const auto c = static_cast<unsigned char>(line[k]);
       name = c > 0x20 && c < 0x7F;  // RFC 5322 field names: printable, no blanks
     }
-    if (name) {
+    if (name && !IsServerAddedField(std::string_view(line).substr(0, colon))) {
       return true;
     }
   }

@@ -23,9 +23,10 @@ struct DecodedMessage;
 /// the same key BuildEnvelope computes.
 [[nodiscard]] std::string MessageKeyOfHeaders(const DecodedMessage& message);
 
-/// False when not one header field could be read (no "name: value" line after
-/// the status line): such a message is never judged, so never deleted, by rules
-/// meant for headers.
+/// False when the message has no header field of its own: no "name: value" line
+/// after the status line other than the fields servers add (X-UIDL, Status,
+/// Received, Return-Path and the like). Such a message is never judged, so never
+/// deleted, by rules meant for headers.
 [[nodiscard]] bool HasReadableHeaders(const DecodedMessage& message);
 
 }  // namespace bc

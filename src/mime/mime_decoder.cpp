@@ -5,6 +5,7 @@
 #include "mime/transfer_encoding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -229,6 +230,7 @@ class MimeDecoder::Walk {
   void ReadTopHeaders() {
     std::string contentType;
     std::string transferEncoding;
+    d_.headerLines_ = true;
     do {
       std::string_view first = d_.TakeLine();
       if (d_.EndOfMessage()) {
@@ -238,6 +240,7 @@ class MimeDecoder::Walk {
       while (IsContinuationLine(d_.PeekLine())) {
         line += d_.TakeLine();
       }
+      std::replace(line.begin(), line.end(), '\r', ' ');  // a lone CR inside the field
       HeaderField field = SplitHeader(line);
       if (EqualsIgnoreAsciiCase(field.name, "content-type")) {
         boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
@@ -247,6 +250,7 @@ class MimeDecoder::Walk {
       }
       out_.headerLines.push_back(std::move(line));
     } while (!d_.EndOfMessage() && !d_.PeekLine().empty());
+    d_.headerLines_ = false;
     topFormat_ = FormatOf(contentType, transferEncoding);
     delimiter_ = "--" + boundary_;
     closeDelimiter_ = delimiter_ + "--";
@@ -497,34 +501,86 @@ bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
 void MimeDecoder::Start(std::string_view text) {
   remaining_ = text;
   endOfMessage_ = false;
+  headerLines_ = false;
   peekedAt_ = nullptr;
 }
 
 namespace {
 
+// Where the first CR or LF of `text` is (its size when there is none), eight
+// bytes at a time: one pass per line, where a search for each of the two took
+// two.
+std::size_t FindLineBreak(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + i, sizeof word);
+      const std::uint64_t lf = word ^ (kOnes * '\n');
+      const std::uint64_t cr = word ^ (kOnes * '\r');
+      // The lowest marked byte of each is its first zero byte, exactly.
+      const std::uint64_t found = ((lf - kOnes) & ~lf & kHigh) | ((cr - kOnes) & ~cr & kHigh);
+      if (found != 0) {
+        return i + static_cast<std::size_t>(std::countr_zero(found) / 8);
+      }
+    }
+  }
+  for (; i < size; ++i) {
+    if (text[i] == '\n' || text[i] == '\r') {
+      return i;
+    }
+  }
+  return size;
+}
+
 // Where the first line of `text` ends: its length and the length of its line end.
 // CR LF, a bare LF and a lone CR all end a line: mail stored by Unix tools and
 // relayed by lax servers keeps bare LF, and reading such a message as one line
-// would lose every header.
-std::pair<std::size_t, std::size_t> FirstLine(std::string_view text) {
-  const void* lf = std::memchr(text.data(), '\n', text.size());
-  const std::size_t lfAt =
-      lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
-  const void* cr = std::memchr(text.data(), '\r', lfAt);
-  if (cr) {
-    const auto crAt = static_cast<std::size_t>(static_cast<const char*>(cr) - text.data());
-    return {crAt, lf && crAt + 1 == lfAt ? 2 : 1};
+// would lose every header. A run of CRs before an LF is one line end: servers that
+// add a CR to lines stored with CR LF send CR CR LF.
+// In a header (`header`), only an LF ends a line: a lone CR there is part of the
+// field (the reader makes it a blank), so "Name\r<address>" keeps its address.
+// A text with no LF at all still breaks at its CRs.
+std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header) {
+  const std::size_t size = text.size();
+  const std::size_t at = FindLineBreak(text);
+  if (at == size) {
+    return {size, 0};
   }
-  return {lfAt, lf ? 1 : 0};
+  if (text[at] == '\n') {
+    return {at, 1};
+  }
+  std::size_t after = at;  // past the run of CRs
+  while (after < size && text[after] == '\r') {
+    ++after;
+  }
+  if (after < size && text[after] == '\n') {
+    return {at, after + 1 - at};
+  }
+  const void* lf =
+      header ? std::memchr(text.data() + after, '\n', size - after) : static_cast<void*>(nullptr);
+  if (!lf) {
+    return {at, 1};
+  }
+  const auto lfAt = static_cast<std::size_t>(static_cast<const char*>(lf) - text.data());
+  std::size_t runAt = lfAt;  // where the CRs just before the LF begin
+  while (runAt > at && text[runAt - 1] == '\r') {
+    --runAt;
+  }
+  return {runAt, lfAt + 1 - runAt};
 }
 
 }  // namespace
 
 std::pair<std::size_t, std::size_t> MimeDecoder::NextLineEnd() const {
   // The walk peeks at most lines before it takes them: each is searched once.
-  if (remaining_.data() != peekedAt_) {
+  if (remaining_.data() != peekedAt_ || peekedHeader_ != headerLines_) {
+    peekedHeader_ = headerLines_;
     peekedAt_ = remaining_.data();
-    peeked_ = FirstLine(remaining_);
+    peeked_ = FirstLine(remaining_, headerLines_);
   }
   return peeked_;
 }

@@ -29,7 +29,8 @@ class MimeDecoder {
  public:
   /// Walks messageText: the status line ("+OK ..."), header lines, an empty line,
   /// the body and the terminator line ".", with dot-stuffing. Lines end at CR LF, a
-  /// bare LF or a lone CR.
+  /// bare LF, a run of CRs before an LF (CR CR LF) or, outside the top-level
+  /// header, a lone CR. In that header a lone CR is a blank inside its field.
   /// Appends to the lists of out (the caller passes them empty). Returns false when
   /// a line limit was exceeded; the lists keep what was collected either way. The
   /// terminator never enters the lists, and a stuffed body line ("..") is read as
@@ -65,6 +66,8 @@ class MimeDecoder {
   bool endOfMessage_ = false;
   mutable const char* peekedAt_ = nullptr;
   mutable std::pair<std::size_t, std::size_t> peeked_;
+  bool headerLines_ = false;  // the walk is in the top-level header
+  mutable bool peekedHeader_ = false;
   bool collectBody_ = true;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/desktop_notice.h"
 
+#include "config/text_util.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -22,13 +24,8 @@ const QString kShowAction = QStringLiteral("show");
 constexpr uchar kUrgencyNormal = 1;
 constexpr int kServerDefaultTimeout = -1;
 
-QString WithoutControls(QString text) {
-  for (QChar& c : text) {
-    if (c.category() == QChar::Other_Control) {
-      c = QLatin1Char(' ');
-    }
-  }
-  return text;
+QString WithoutControls(const QString& text) {
+  return QString::fromStdString(ShownText(text.toStdString()));
 }
 
 }  // namespace

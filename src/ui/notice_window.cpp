@@ -1,5 +1,7 @@
 #include "ui/notice_window.h"
 
+#include "config/text_util.h"
+
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -215,7 +217,8 @@ void CNoticeWnd::paintEvent(QPaintEvent*) {
   for (const QString& line : WrapNoticeText(text_, w - 2 * kTextSideMargin, measure)) {
     // Centred on its visible text; blanks that only pushed the wrap are not.
     const int visible = measure(line.trimmed());
-    const QString shown = line.trimmed();
+    // The sender's text: no control or reordering character is drawn.
+    const QString shown = QString::fromStdString(ShownText(line.toStdString())).trimmed();
     if (!shown.isEmpty()) {
       painter.drawText((w - visible) / 2, baseline, shown);
     }

@@ -1,5 +1,7 @@
 #include "ui/tray_icon.h"
 
+#include "config/text_util.h"
+
 #include <QAction>
 #include <QEvent>
 #include <QMenu>
@@ -162,7 +164,7 @@ void TrayIcon::SetToolTip(const std::string& text) {
     return;
   }
   toolTip_ = CutUtf8(text, kTrayToolTipMaxBytes);
-  icon_->setToolTip(QString::fromStdString(toolTip_));
+  icon_->setToolTip(QString::fromStdString(ShownText(toolTip_)));
 }
 
 void TrayIcon::SetSuspended(bool suspended) {

@@ -1,5 +1,7 @@
 #include "ui/pages/email_list.h"
 
+#include "config/text_util.h"
+
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -204,7 +206,7 @@ void EmailList::SetCheckProblems(const std::vector<std::string>& lines) {
   constexpr int kMaxLineChars = 200;  // server text: one reply line is enough
   QStringList shown;
   for (const std::string& line : lines) {
-    QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())).simplified();
+    QString text = QString::fromStdString(ShownText(line)).simplified();
     if (text.size() > kMaxLineChars) {
       text = text.left(kMaxLineChars) + QChar(0x2026);
     }

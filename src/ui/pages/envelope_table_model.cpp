@@ -1,5 +1,7 @@
 #include "ui/pages/envelope_table_model.h"
 
+#include "config/text_util.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -153,7 +155,7 @@ QString EnvelopeTableModel::Text(int row, int column) const {
   if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
     return {};
   }
-  return QString::fromStdString(Cell(rows_[static_cast<size_t>(row)], column));
+  return QString::fromStdString(ShownText(Cell(rows_[static_cast<size_t>(row)], column)));
 }
 
 int EnvelopeTableModel::rowCount(const QModelIndex& parent) const {
@@ -171,7 +173,8 @@ QVariant EnvelopeTableModel::data(const QModelIndex& index, int role) const {
   const Row& row = rows_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
-      return QString::fromStdString(Cell(row, index.column()));
+      // Message text is the sender's: no control or reordering character is shown.
+      return QString::fromStdString(ShownText(Cell(row, index.column())));
     case Qt::UserRole:
       return row.messageId;
     default:

@@ -51,6 +51,7 @@ void SenderListPage::FillFrom(const MailAccount& account) {
   for (size_t i = 0; i < 2; ++i) {
     flags[i] = values.flags[i] ? account.*values.flags[i] : false;
   }
+  deleteInvalidSenders = account.DeleteInvalidSenders;
 }
 
 void SenderListPage::StoreInto(MailAccount& account) const {
@@ -60,6 +61,9 @@ void SenderListPage::StoreInto(MailAccount& account) const {
     if (values.flags[i]) {
       account.*values.flags[i] = flags[i];
     }
+  }
+  if (kind_ == Kind::Blocked) {
+    account.DeleteInvalidSenders = deleteInvalidSenders;
   }
 }
 
@@ -147,6 +151,13 @@ SenderListPage::SenderListPage(Kind kind, const PropsContext& context, SenderWor
     boxes_[i]->setObjectName(QStringLiteral("checkBox%1").arg(i + 1));
     grid->addWidget(boxes_[i], 2 + i, 0, 1, 2);
   }
+  if (kind == Kind::Blocked) {
+    // A rule of its own, whatever the list holds: never disabled with it.
+    invalidSenders_ =
+        new QCheckBox(QStringLiteral("Delete messages whose sender address is not valid"), this);
+    invalidSenders_->setObjectName(QStringLiteral("invalidSendersBox"));
+    grid->addWidget(invalidSenders_, 4, 0, 1, 2);
+  }
   grid->setColumnStretch(0, 1);
   grid->setRowStretch(1, 1);
   list_->setMinimumSize(260, 150);
@@ -232,6 +243,9 @@ void SenderListPage::OnActivate() {
       boxes_[i]->setChecked(flags[i]);
     }
   }
+  if (invalidSenders_) {
+    invalidSenders_->setChecked(deleteInvalidSenders);
+  }
 }
 
 void SenderListPage::SaveControls() {
@@ -239,6 +253,9 @@ void SenderListPage::SaveControls() {
     if (boxes_[i]) {
       flags[i] = boxes_[i]->isChecked();
     }
+  }
+  if (invalidSenders_) {
+    deleteInvalidSenders = invalidSenders_->isChecked();
   }
 }
 

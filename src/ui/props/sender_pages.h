@@ -44,7 +44,9 @@ struct SenderWorkingCopies {
 ///
 /// Members: listText (entries each followed by ";") and flags[0], flags[1] (the
 /// check boxes). Object names: "senderList", "addButton", "editButton",
-/// "deleteButton", "checkBox1", "checkBox2" (Custom Anti-Spam only).
+/// "deleteButton", "checkBox1", "checkBox2" (Custom Anti-Spam only). The Blocked
+/// Senders page also holds "invalidSendersBox" (deleteInvalidSenders), which
+/// does not depend on the list and is always enabled.
 class SenderListPage : public PropertyPage {
   Q_OBJECT
 
@@ -56,7 +58,8 @@ class SenderListPage : public PropertyPage {
 
   std::string listText;
   bool flags[2] = {false, false};
-  int accountIndex = 0;  // the account the lists belong to; shown nowhere
+  bool deleteInvalidSenders = true;  // Blocked Senders only
+  int accountIndex = 0;              // the account the lists belong to; shown nowhere
 
   /// Takes listText and the flags from the account's values of this page.
   void FillFrom(const MailAccount& account);
@@ -89,6 +92,7 @@ class SenderListPage : public PropertyPage {
   QPushButton* edit_ = nullptr;
   QPushButton* delete_ = nullptr;
   QCheckBox* boxes_[2] = {nullptr, nullptr};
+  QCheckBox* invalidSenders_ = nullptr;
 };
 
 /// "Approved Senders": ApproveSender and ExclusiveApproved (flags[0]).
@@ -99,7 +103,8 @@ class CPropApproved : public SenderListPage {
       : SenderListPage(Kind::Approved, context, copies, parent) {}
 };
 
-/// "Blocked Senders": BlockSender and DeleteBlocked (flags[0]).
+/// "Blocked Senders": BlockSender, DeleteBlocked (flags[0]) and
+/// DeleteInvalidSenders.
 class CPropBlocked : public SenderListPage {
   Q_OBJECT
  public:

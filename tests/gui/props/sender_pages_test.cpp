@@ -71,12 +71,14 @@ TEST_F(SenderPagesTest, EachCheckBoxSetsItsOwnValue) {
   const Row rows[] = {{kApproved, "checkBox1", &MailAccount::ExclusiveApproved},
                       {kBlocked, "checkBox1", &MailAccount::DeleteBlocked},
                       {kFilter, "checkBox1", &MailAccount::FilterSubject},
-                      {kFilter, "checkBox2", &MailAccount::FilterContent}};
+                      {kFilter, "checkBox2", &MailAccount::FilterContent},
+                      {kBlocked, "invalidSendersBox", &MailAccount::DeleteInvalidSenders}};
   for (const Row& row : rows) {
     MailAccount a;
     a.ApproveSender = "friend.org;";
     a.BlockSender = "junk.biz;";
     a.Filter = "casino;";
+    a.DeleteInvalidSenders = false;
     accounts.clear();
     Open(a);
     sheet->SetActivePage(row.page);

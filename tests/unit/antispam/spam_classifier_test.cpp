@@ -80,6 +80,17 @@ TEST(SpamClassification, RulesInOrder) {
   EXPECT_EQ(ClassifyMessage(a, "x@sub.spam.example", "hello", ""), SpamVerdict::Accepted);
 }
 
+TEST(SpamClassification, InvalidSenderRuleHasAnOffSwitchAndItsOwnReason) {
+  MailAccount a = Account();
+  EXPECT_EQ(JudgeMessage(a, "x at y.com", "hi", ""), SpamRule::InvalidSender);
+  EXPECT_STREQ(SpamRuleText(SpamRule::InvalidSender), "the sender address is not valid");
+  a.DeleteInvalidSenders = false;
+  EXPECT_EQ(JudgeMessage(a, "x at y.com", "hi", ""), SpamRule::None);
+  a.DeleteBlocked = true;
+  a.BlockSender = "y.com;";
+  EXPECT_EQ(JudgeMessage(a, "bob@y.com", "hi", ""), SpamRule::BlockedSender);
+}
+
 TEST(SpamClassification, ApprovedListIsIgnoredWithoutExclusiveApproved) {
   MailAccount a = Account();
   a.FilterSubject = true;

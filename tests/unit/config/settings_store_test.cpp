@@ -9,6 +9,7 @@
 
 #include <QSettings>
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -144,6 +145,57 @@ TEST(SettingsStoreTest, AFailedSaveNamesFileAndValueAndAFailedLoadIsQuiet) {
             "The value \"Passwd\" in section [UserAccounts/user1] could not be "
             "saved to the settings file " +
                 path + ".");
+}
+
+// A hand-edited file the program cannot keep as it is, or cannot read at all,
+// is left byte for byte as it was, and the user is told why.
+TEST(SettingsStoreTest, AHandEditedFileIsNeverRewrittenBehindTheUser) {
+  TempDir dir;
+  const std::string path = dir.File("Brindlecast.conf");
+  const std::string edited =
+      "[General]\nCheckMail=1\n[UserAccounts]\nuser1\\UserName=j\xf6rg\n"
+      "user1\\Passwd=\"p\xe4sswort\xff\"\n";
+  test::WriteFile(path, edited);
+  {
+    RecordingPrompt prompt;
+    SettingsStore store(path, prompt);
+    // Values that are not UTF-8 read as the bytes the user wrote.
+    EXPECT_EQ(store.ReadValue("UserAccounts\\user1", "Passwd"), "p\xe4sswort\xff");
+    EXPECT_EQ(store.ReadValue("UserAccounts\\user1", "UserName"), "j\xf6rg");
+    EXPECT_EQ(store.ReadValue("", "CheckMail"), "1");
+    EXPECT_EQ(store.ReadValue("", "Missing"), "");  // filled in, not written
+    EXPECT_TRUE(store.Commit());
+    // A save would replace those bytes: refused, naming the value.
+    store.WriteValue("", "CheckMail", "0");
+    EXPECT_FALSE(store.Commit());
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_NE(prompt.messages[0].find("\"UserName\" in section [UserAccounts/user1]"),
+              std::string::npos)
+        << prompt.messages[0];
+  }
+  EXPECT_EQ(test::ReadFile(path), edited);
+
+  // A folder, or a file larger than any settings file, is neither read nor changed.
+  const std::string folder = dir.File("folder.conf");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const std::string huge = dir.File("huge.conf");
+  test::WriteFile(huge, "[General]\nFreq=" + std::string(SettingsStore::kMaxFileBytes, '9'));
+  for (const auto& [file, why] :
+       {std::pair{folder, "is a directory"}, std::pair{huge, "more than any settings file can"}}) {
+    RecordingPrompt prompt;
+    {
+      SettingsStore store(file, prompt);
+      EXPECT_EQ(store.ReadValue("", "Freq"), "");
+      store.WriteValue("", "Freq", "5");
+      EXPECT_FALSE(store.Commit());
+      EXPECT_NE(store.problem().find(why), std::string::npos) << store.problem();
+    }
+    EXPECT_EQ(prompt.messages.size(), 2u) << file;  // on opening, and for the save
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0755u);
+  EXPECT_EQ(std::filesystem::file_size(huge), SettingsStore::kMaxFileBytes + 15);
 }
 
 // A save killed at any moment leaves a file that reads whole: every value of

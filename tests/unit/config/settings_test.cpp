@@ -108,7 +108,9 @@ TEST_F(SettingsTest, UsersCountBeyondStoredRecordsLoadsEmptyAccounts) {
   EXPECT_EQ(s.accounts[2].UserName, "");
   EXPECT_EQ(s.accounts[2].POP3Server, "");
   EXPECT_FALSE(s.accounts[2].CheckMark);
-  EXPECT_TRUE(Raw("UserAccounts/user3/POP3Server").isValid());
+  // An existing file is the user's: a load fills in what it lacks in memory only.
+  EXPECT_FALSE(Raw("UserAccounts/user3/POP3Server").isValid());
+  EXPECT_TRUE(s.accounts[2].DeleteInvalidSenders);  // not stored: on
 }
 
 TEST_F(SettingsTest, MoreThanTwentyUsersLoadTwenty) {
@@ -271,6 +273,7 @@ TEST_F(SettingsTest, FileWrittenBeforeTheTableRoundTrips) {
   EXPECT_EQ(a.Security, "02");
   EXPECT_EQ(a.POP3Port, "");
   EXPECT_TRUE(a.CheckMark);
+  EXPECT_FALSE(a.DeleteInvalidSenders);
   EXPECT_EQ(s.accounts[1].ApproveSender, " leading and trailing ");
   EXPECT_EQ(s.accounts[1].Perentage, kDefaultPercentage);
   EXPECT_FALSE(s.accounts[1].RememberPasswd);

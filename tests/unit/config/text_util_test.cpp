@@ -36,5 +36,41 @@ TEST(CutUtf8Test, NeverSplitsACharacter) {
   EXPECT_EQ(CutUtf8("\xE2\x82\xAC\xE2\x82\xAC", 4), "\xE2\x82\xAC");
 }
 
+// What a server or a message may put into text a terminal or a window shows.
+TEST(ShownTextTest, NoControlOrReorderingCharacterIsShown) {
+  struct Row {
+    const char* text;
+    const char* shown;
+  };
+  const Row rows[] = {
+      {"plain ü€", "plain ü€"},
+      {"\x1b]0;title\x07\x1b[2J", " ]0;title  [2J"},  // C0: title, bell, clear
+      {"a\x7f"
+       "b",
+       "a b"},
+      {"\xc2\x9b"
+       "31m \xc2\x85",
+       " 31m  "},  // C1: CSI and NEL as characters
+      {"\x9b"
+       "31m",
+       "\xef\xbf\xbd"
+       "31m"},  // a lone 8-bit CSI byte
+      {"\xe2\x80\xae"
+       "exe.txt",
+       " exe.txt"},                                         // right-to-left override
+      {"\xe2\x81\xa6x\xe2\x81\xa9 \xe2\x80\xa8", " x   "},  // isolates, line separator
+      {"\xe2\x80\x8f"
+       "kept",
+       "\xe2\x80\x8f"
+       "kept"},  // a plain mark stays
+      {"\xc0\xaf\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ShownText(row.text), row.shown) << row.text;
+  }
+  EXPECT_TRUE(IsUtf8Text("ü€"));
+  EXPECT_FALSE(IsUtf8Text("p\xe4sswort"));
+}
+
 }  // namespace
 }  // namespace bc

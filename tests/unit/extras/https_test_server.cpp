@@ -1,5 +1,7 @@
 #include "https_test_server.h"
 
+#include <QTimer>
+
 #include <QSslSocket>
 #include <QTcpServer>
 #include <cstdlib>
@@ -38,11 +40,12 @@ ThrowawayCa::ThrowawayCa() {
 
 class HttpsTestServer::Impl final : public QTcpServer {
  public:
-  Impl(const ThrowawayCa& ca, int status, std::string body)
+  Impl(const ThrowawayCa& ca, int status, std::string body, std::chrono::milliseconds dripEvery)
       : certificate_(ca.serverCertificate),
         key_(ca.serverKey),
         status_(status),
-        body_(std::move(body)) {}
+        body_(std::move(body)),
+        dripEvery_(dripEvery) {}
 
   std::string lastRequestLine() const {
     std::lock_guard lock(mutex_);
@@ -73,9 +76,20 @@ class HttpsTestServer::Impl final : public QTcpServer {
                                (status_ == 200 ? " OK" : " Not Found") +
                                "\r\nContent-Type: text/plain\r\nContent-Length: " +
                                QByteArray::number(static_cast<qsizetype>(body_.size())) +
-                               "\r\nConnection: close\r\n\r\n" + QByteArray::fromStdString(body_);
+                               "\r\nConnection: close\r\n\r\n";
+      if (dripEvery_.count() == 0) {
+        socket->write(reply + QByteArray::fromStdString(body_));
+        socket->disconnectFromHost();
+        return;
+      }
       socket->write(reply);
-      socket->disconnectFromHost();
+      auto* drip = new QTimer(socket);
+      connect(drip, &QTimer::timeout, socket, [this, socket, sent = size_t{0}]() mutable {
+        if (sent < body_.size()) {
+          socket->write(body_.data() + sent++, 1);
+        }
+      });
+      drip->start(static_cast<int>(dripEvery_.count()));
     });
     connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
     // A client that refuses the certificate just goes away.
@@ -88,12 +102,14 @@ class HttpsTestServer::Impl final : public QTcpServer {
   QSslKey key_;
   int status_;
   std::string body_;
+  std::chrono::milliseconds dripEvery_;
   mutable std::mutex mutex_;
   std::string lastRequestLine_;
 };
 
-HttpsTestServer::HttpsTestServer(const ThrowawayCa& ca, int status, std::string body) {
-  impl_ = new Impl(ca, status, std::move(body));
+HttpsTestServer::HttpsTestServer(const ThrowawayCa& ca, int status, std::string body,
+                                 std::chrono::milliseconds dripEvery) {
+  impl_ = new Impl(ca, status, std::move(body), dripEvery);
   impl_->moveToThread(&thread_);
   QObject::connect(&thread_, &QThread::finished, impl_, &QObject::deleteLater);
   thread_.start();

@@ -3,6 +3,7 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QThread>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,10 +27,12 @@ class ThrowawayCa {
 };
 
 /// An HTTPS server on 127.0.0.1 (a port of its own) on a thread of its own,
-/// answering every GET with one scripted reply.
+/// answering every GET with one scripted reply; with `dripEvery`, the body
+/// comes one byte at a time at that pace, as a server that stalls on purpose.
 class HttpsTestServer {
  public:
-  HttpsTestServer(const ThrowawayCa& ca, int status, std::string body);
+  HttpsTestServer(const ThrowawayCa& ca, int status, std::string body,
+                  std::chrono::milliseconds dripEvery = {});
   ~HttpsTestServer();
 
   [[nodiscard]] quint16 port() const { return port_; }

@@ -88,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"MissingKeyAutomatic", 200, "Version=2.00\nDownload=x\n", false, {}}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
-TEST(UpdateCheckTest, NetworkFailuresShowNothingEvenWhenAsked) {
+// A network failure is news only to the user who asked.
+TEST(UpdateCheckTest, NetworkFailuresAreShownOnlyWhenAsked) {
   ASSERT_TRUE(Ca().ok());
   // Refused: a port that was just free.
   QTcpServer probe;
@@ -96,15 +97,28 @@ TEST(UpdateCheckTest, NetworkFailuresShowNothingEvenWhenAsked) {
   const std::string refused = "https://127.0.0.1:" + std::to_string(probe.serverPort()) + "/";
   probe.close();
   Recorder recorder;
-  EXPECT_EQ(RunUpdateCheck(TrustingSite(refused), true, recorder), UpdateNotice::None);
+  EXPECT_EQ(RunUpdateCheck(TrustingSite(refused), false, recorder), UpdateNotice::None);
+  EXPECT_EQ(RunUpdateCheck(TrustingSite(refused), true, recorder), UpdateNotice::NotAvailable);
 
   // Untrusted: the same server, but without its CA only the system store counts.
   test::HttpsTestServer server(Ca(), 200, "Version=9.99\nDate=1\nDownload=x\n");
   UpdateSite untrusted{ParseUpdateBase(QString::fromStdString(server.base())), {}};
   const VersionFetch fetch = FetchVersionFile(untrusted);
   EXPECT_TRUE(fetch.networkError);
-  EXPECT_EQ(RunUpdateCheck(untrusted, true, recorder), UpdateNotice::None);
-  EXPECT_TRUE(recorder.shown.empty());
+  EXPECT_EQ(RunUpdateCheck(untrusted, false, recorder), UpdateNotice::None);
+  EXPECT_EQ(RunUpdateCheck(untrusted, true, recorder), UpdateNotice::NotAvailable);
+  EXPECT_EQ(recorder.shown, (std::vector<std::string>{kNotAvailable, kNotAvailable}));
+}
+
+// A server that sends a byte now and then never lets the transfer go silent:
+// the whole fetch still ends at its deadline, as a network failure.
+TEST(UpdateCheckTest, ADrippingServerMeetsTheDeadlineOfTheWholeFetch) {
+  ASSERT_TRUE(Ca().ok());
+  test::HttpsTestServer server(Ca(), 200, std::string(200, 'x'), std::chrono::milliseconds(100));
+  const VersionFetch fetch =
+      FetchVersionFile(TrustingSite(server.base()), nullptr, std::chrono::milliseconds(2000));
+  EXPECT_TRUE(fetch.networkError);
+  EXPECT_EQ(fetch.error, "no complete answer within 2 seconds");
 }
 
 TEST(UpdateCheckTest, ReadsOnlyTheFirst1023Bytes) {
@@ -121,7 +135,9 @@ TEST(UpdateCheckTest, ReadsOnlyTheFirst1023Bytes) {
   EXPECT_EQ(ParseVersionFile(fetch.body)->download.size(), 1023 - 38);
 }
 
-TEST(UpdateCheckTest, AskingDuringACheckRunsOneMoreAfterItNotBeside) {
+// Asking while an automatic check still fetches makes that check the user's:
+// its answer is shown, and no second fetch waits behind it.
+TEST(UpdateCheckTest, AskingDuringAFetchShowsThatFetchsAnswer) {
   ASSERT_TRUE(Ca().ok());
   test::HttpsTestServer server(Ca(), 200, kFile);
   Recorder recorder;
@@ -130,7 +146,7 @@ TEST(UpdateCheckTest, AskingDuringACheckRunsOneMoreAfterItNotBeside) {
   check.Request(false);
   check.Request(true);
   check.WaitUntilIdle();
-  EXPECT_EQ(ended, 2);
+  EXPECT_EQ(ended, 1);
   EXPECT_EQ(recorder.shown, std::vector<std::string>{kAlready});
 }
 

@@ -23,10 +23,11 @@ TEST(ParseVersionFileTest, KeysPastTheReadLimitOrAfterANulAreMissing) {
   EXPECT_FALSE(ParseVersionFile("version=2.00\nDate=1\nDownload=x"));  // case counts
 }
 
-TEST(DecideUpdateTest, NetworkErrorsAreSilentAndOtherStatusesAreNot) {
+TEST(DecideUpdateTest, NetworkErrorsAreSilentUnlessAskedAndOtherStatusesAreNot) {
   VersionFetch fetch;
   fetch.networkError = true;
-  EXPECT_EQ(DecideUpdate(fetch, true).notice, UpdateNotice::None);
+  EXPECT_EQ(DecideUpdate(fetch, false).notice, UpdateNotice::None);
+  EXPECT_EQ(DecideUpdate(fetch, true).notice, UpdateNotice::NotAvailable);
   fetch = VersionFetch{};
   fetch.status = 500;
   EXPECT_EQ(DecideUpdate(fetch, false).notice, UpdateNotice::NotAvailable);

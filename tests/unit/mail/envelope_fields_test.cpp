@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "antispam/spam_classifier.h"
+#include "config/paths.h"
 #include "mail/mail_log.h"
+#include "mail/message_envelope.h"
+#include "mime/mime_decoder.h"
+#include "support/test_env.h"
 
 namespace bc {
 namespace {
@@ -42,6 +49,50 @@ TEST(SenderTest, DisplayTextAndAddress) {
   EXPECT_EQ(SenderAddress("\"a \\\" <b>\" <e@f.g>"), "e@f.g");  // an escaped quote
 }
 
+// Real messages as servers hand them out, damaged on the way: each is judged by
+// the address it still carries, and a message with no header of its own is not
+// judged at all.
+TEST(SenderTest, DamagedMessagesAreJudgedByTheAddressTheyCarry) {
+  struct Row {
+    const char* name;
+    std::string text;  // the RETR reply
+    bool readable;
+    const char* address;
+    const char* subject;
+    SpamRule rule;
+  };
+  const std::string date = "Date: Tue, 7 Dec 2004 10:11:12 +0800";
+  const Row rows[] = {
+      {"lone CR inside From",
+       "+OK\r\nFrom: Carol Smith\r<carol@good.example>\r\n" + date + "\r\n\r\nhi\r\n.\r\n", true,
+       "carol@good.example", "", SpamRule::None},
+      {"CR CR LF, From not first",
+       "+OK\r\r\nSubject: Lunch\rplans\r\r\nTo: a@b.example\r\r\n"
+       "From: Dan <dan@good.example>\r\r\n\r\r\nhi\r\r\n.\r\r\n",
+       true, "dan@good.example", "Lunch plans", SpamRule::None},
+      {"empty brackets, address beside them",
+       "+OK\r\nFrom: Carol <> carol@good.example\r\n\r\n.\r\n", true, "carol@good.example", "",
+       SpamRule::None},
+      {"address only in a quoted name", "+OK\r\nFrom: \"boss@good.example\" <>\r\n\r\n.\r\n", true,
+       "", "", SpamRule::InvalidSender},
+      {"no address at all", "+OK\r\nReceived: from x\r\nFrom: x at y.com\r\n\r\n.\r\n", true,
+       "x at y.com", "", SpamRule::InvalidSender},
+      {"only what the server added", "+OK\r\nX-UIDL: 1a2b\r\nReturn-Path: <>\r\n\r\n.\r\n", false,
+       "", "", SpamRule::InvalidSender},
+  };
+  MailAccount account;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DecodedMessage message;
+    MimeDecoder().Decode(row.text, message);
+    const Envelope e = BuildEnvelope(message, 100, AppOptions{}, account, 0, 0);
+    EXPECT_EQ(HasReadableHeaders(message), row.readable);
+    EXPECT_EQ(e.address, row.address);
+    EXPECT_EQ(e.subject, row.subject);
+    EXPECT_EQ(JudgeMessage(account, e.address, e.subject, e.content), row.rule);
+  }
+}
+
 TEST(ContentLinesTest, TheLineLimit) {
   const std::vector<std::string> body = {"one", "two", "three", "four", "five"};
   EXPECT_EQ(ContentLines(body, 0, "All"), "");
@@ -72,6 +123,33 @@ TEST(DeletedLogTest, FileNameAndLine) {
   EXPECT_EQ(DeletedLogPath("/logs", "..", date), "/logs/..2005-2-1.log");
   EXPECT_EQ(DeletedLogLine("Joe", "Hi", "joe@x.com", "2004/12/07 10:11:12", "1.000 KB", "jsmith"),
             "Joe  Hi  joe@x.com  2004/12/07 10:11:12  1.000 KB  jsmith");
+}
+
+// A log, or a folder on its way inside the state folder, that is a symbolic
+// link is never followed: the target keeps its text and mode, a dangling link
+// creates nothing.
+TEST(DeletedLogTest, LinksAreNeverFollowed) {
+  test::ScopedXdgHome home;
+  const std::string state = StateDir();
+  const std::string target = home.root() + "/target";
+  const std::string elsewhere = home.root() + "/elsewhere";
+  ASSERT_TRUE(std::filesystem::create_directories(state));
+  std::filesystem::create_directory(elsewhere);
+  test::WriteFile(target, "mine\n");
+  std::filesystem::permissions(target, std::filesystem::perms(0644));
+  std::filesystem::create_symlink(target, state + "/command.log");
+  std::filesystem::create_symlink(home.root() + "/nowhere", state + "/dangling.log");
+  std::filesystem::create_symlink(elsewhere, state + "/Log");
+  EXPECT_FALSE(AppendLogLine(state + "/command.log", "line"));
+  EXPECT_FALSE(AppendLogLine(state + "/dangling.log", "line"));
+  EXPECT_FALSE(PrepareLogDir(state + "/Log"));
+  EXPECT_FALSE(AppendLogLine(state + "/Log/alice2005-2-1.log", "line"));
+  EXPECT_EQ(test::ReadFile(target), "mine\n");
+  EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0644));
+  EXPECT_FALSE(std::filesystem::exists(home.root() + "/nowhere"));
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+  EXPECT_NE(std::filesystem::status(elsewhere).permissions(), std::filesystem::perms(0700));
+  EXPECT_TRUE(AppendLogLine(state + "/real.log", "line"));  // a real file still is written
 }
 
 }  // namespace

@@ -113,6 +113,29 @@ TEST(MessageFiles, MalformedMessageKeepsItsText) {
                                                "This line is fine.", "Hello world"));
 }
 
+// Servers that store lines with CR LF and add a CR of their own serve CR CR LF:
+// every message must read exactly as it does with plain CR LF.
+TEST(MessageFiles, ServedWithCrCrLfReadTheSame) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(BC_TEST_DATA_DIR) / "mime")) {
+    if (entry.path().extension() != ".eml") {
+      continue;
+    }
+    SCOPED_TRACE(entry.path().filename().string());
+    const std::string text = test::RetrTextOf(test::ReadFile(entry.path().string()));
+    std::string doubled;
+    for (const char c : text) {
+      doubled += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    DecodedMessage plain;
+    DecodedMessage served;
+    EXPECT_EQ(MimeDecoder().Decode(text, plain), MimeDecoder().Decode(doubled, served));
+    EXPECT_EQ(served.headerLines, plain.headerLines);
+    EXPECT_EQ(served.bodyLines, plain.bodyLines);
+    EXPECT_EQ(served.attachmentNames, plain.attachmentNames);
+  }
+}
+
 // Inputs that once broke a fuzz target: decoding them must finish cleanly (the
 // sanitizer build catches memory errors), exactly as the fuzz harness drives them.
 TEST(MessageFiles, FuzzRegressions) {

@@ -38,6 +38,12 @@ TEST(MimeDecoderLines, TakeAndPeekFollowTheTransfer) {
     EXPECT_EQ(d.TakeLine(), line);
   }
   EXPECT_EQ(d.TakeLine(), "");
+  // A run of CRs before an LF is one line end (CR CR LF from servers that add a
+  // CR to lines stored with CR LF).
+  d.Start("a\r\r\nb\r\r\r\n\r\r\nc");
+  for (const char* line : {"a", "b", "", "c"}) {
+    EXPECT_EQ(d.TakeLine(), line);
+  }
   d.Start("x\n.\n");
   EXPECT_EQ(d.TakeLine(), "x");
   EXPECT_EQ(d.TakeLine(), ".");
@@ -91,6 +97,16 @@ TEST(MimeDecoderWalk, HeadersOnlyMessage) {
   EXPECT_THAT(m.headerLines, ElementsAre("+OK 1234 octets", "From: a@b.c", "Subject: hi"));
   EXPECT_THAT(m.bodyLines, IsEmpty());
   EXPECT_THAT(m.attachmentNames, IsEmpty());
+}
+
+TEST(MimeDecoderWalk, LoneCrInsideAHeaderFieldIsABlank) {
+  // In the header only an LF ends a line; the body still breaks at a lone CR.
+  DecodedMessage m = DecodeOk(
+      "+OK\r\nFrom: Carol Smith\r<carol@good.example>\r\nSubject: one\rtwo\r\r\n"
+      "Date: x\r\n\r\nbody a\rbody b\r\n.\r\n");
+  EXPECT_THAT(m.headerLines, ElementsAre("+OK", "From: Carol Smith <carol@good.example>",
+                                         "Subject: one two", "Date: x"));
+  EXPECT_THAT(m.bodyLines, ElementsAre("body a", "body b"));
 }
 
 TEST(MimeDecoderWalk, FoldedHeadersKeepTheirTab) {
