@@ -154,8 +154,7 @@ class ConsoleObserver final : public CheckObserver {
     outcomes_.back().messages = accepted_[outcome.accountIndex];
   }
   void StorageAlert(const Notice& notice) override {
-    std::fprintf(stderr, "brindlecast: %s
-", ShownText(notice.body).c_str());
+    std::fprintf(stderr, "brindlecast: %s\n", ShownText(notice.body).c_str());
   }
   void NoAccountConfigured(Settings&) override { noAccount_ = true; }
 

@@ -1,4 +1,6 @@
 // Realistic messages as a mailbox stores them, decoded to what a person reads.
+#include <filesystem>
+
 #include "mime/mime_decoder.h"
 
 #include "mime/text_case.h"
