@@ -116,6 +116,28 @@ class AccountPass {
   }
 
   AccountEnd Run(Pop3Session& session) {
+    if (!Login(session)) {
+      return AccountEnd::ConnectFailed;
+    }
+    if (const std::optional<AccountEnd> end = Survey(session)) {
+      return *end;
+    }
+    // Unique ids let every deletion make sure it deletes this very message.
+    // Servers without UIDL answer -ERR, which changes nothing here.
+    const bool haveUniqueIds = session.Uidl();
+    CheckMessages(session, haveUniqueIds);
+    Finish(session);
+    return AccountEnd::Done;
+  }
+
+  [[nodiscard]] int messagesLeft() const { return messagesLeft_; }
+  [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
+
+ private:
+  enum class Retrieval { Ok, Skipped, Failed };
+
+  // Finds the password and logs in; false (the account failed) when either fails.
+  bool Login(Pop3Session& session) {
     const std::optional<Security> security = account_.Security.value();
     // Asked only for an account that can be checked; a keyring that cannot
     // give the password fails the account with its reason.
@@ -134,18 +156,18 @@ class AccountPass {
       observer_.SetTrayIcon(TrayState::Disconnected);
       observer_.SetTrayTooltip(Disconnected(account_));
       Failed(why);
-      return AccountEnd::ConnectFailed;
+      return false;
     }
     observer_.SetTrayIcon(TrayState::Idle);
     Trace("Connected server");
+    return true;
+  }
 
+  // STAT and LIST; an ending when the pass stops here (a failure or an empty
+  // mailbox), nullopt when there are messages to check.
+  std::optional<AccountEnd> Survey(Pop3Session& session) {
     if (!session.Stat()) {
-      const std::string why = session.lastError();
-      EndSession(session);
-      observer_.SetTrayIcon(TrayState::Disconnected);
-      Trace("STAT failed");
-      Failed(why);
-      return AccountEnd::Abandoned;
+      return Abandon(session, "STAT failed");
     }
     Trace("STAT");
     if (session.messageCount() <= 0) {
@@ -155,31 +177,35 @@ class AccountPass {
       return AccountEnd::Empty;
     }
     Trace("GetNumberOfMails");
-
     if (!session.List()) {
-      const std::string why = session.lastError();
-      EndSession(session);
-      observer_.SetTrayIcon(TrayState::Disconnected);
-      Trace("LIST failed");
-      Failed(why);
-      return AccountEnd::Abandoned;
+      return Abandon(session, "LIST failed");
     }
     observer_.SetTrayIcon(TrayState::Idle);
     Trace("LIST");
-    // Unique ids let every deletion make sure it deletes this very message.
-    // Servers without UIDL answer -ERR, which changes nothing here.
-    const bool haveUniqueIds = session.Uidl();
+    return std::nullopt;
+  }
 
+  AccountEnd Abandon(Pop3Session& session, std::string_view step) {
+    const std::string why = session.lastError();
+    EndSession(session);
+    observer_.SetTrayIcon(TrayState::Disconnected);
+    Trace(step);
+    Failed(why);
+    return AccountEnd::Abandoned;
+  }
+
+  // Retrieves, decodes and judges every message. The next RETR goes out before
+  // a message is decoded, so the server reads the next message while this one
+  // is worked on; a server that takes pipelined commands gets a window of them.
+  // The DELE of a spam message waits until the next reply is in (the session
+  // reads the rest of the window before it, so every reply still meets its
+  // command).
+  void CheckMessages(Pop3Session& session, bool haveUniqueIds) {
     const int count = session.messageCount();
     observer_.SetEmailsProgress(0, count);
     messageCount_ = count;
     messagesLeft_ = count;
     outcome_.status = AccountOutcome::Status::Checked;
-    // The next RETR goes out before a message is decoded, so the server reads
-    // the next message while this one is worked on; a server that takes
-    // pipelined commands gets a window of them. The DELE of a spam message waits
-    // until the next reply is in (the session reads the rest of the window
-    // before it, so every reply still meets its command).
     const bool pipelined = count >= kPipelineFrom && session.Capabilities() && session.pipelining();
     RetrieveWindow window(session, count, pipelined);
     window.SendThrough(1);
@@ -197,20 +223,17 @@ class AccountPass {
                      haveUniqueIds ? session.UniqueId(n) : "");
       }
     }
+  }
+
+  // The last deletion, the storage alert and QUIT, which commits the deletions.
+  void Finish(Pop3Session& session) {
     DeletePendingSpam(session);
-    observer_.SetEmailsProgress(0, count);
+    observer_.SetEmailsProgress(0, messageCount_);
     StorageAlert(session);
     const bool committed = session.Quit();
     session.Close();
     Committed(committed);
-    return AccountEnd::Done;
   }
-
-  [[nodiscard]] int messagesLeft() const { return messagesLeft_; }
-  [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
-
- private:
-  enum class Retrieval { Ok, Skipped, Failed };
 
   // Reads the reply to RETR n (sent by the caller) into `text`. Failed ends the
   // account's message loop; Skipped passes over this one message.

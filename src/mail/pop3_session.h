@@ -126,6 +126,9 @@ class Pop3Session {
   /// Our explanation of the last failure ("the server closed the connection",
   /// "server said: -ERR invalid password", a TLS reason).
   [[nodiscard]] const std::string& lastError() const { return lastError_; }
+  /// The server's own words when the reply to the last command sent was "-ERR"
+  /// (the password blanked out), empty when the failure was ours or the line's.
+  [[nodiscard]] const std::string& serverReply() const { return serverReply_; }
 
  private:
   using SteadyClock = std::chrono::steady_clock;
@@ -137,6 +140,13 @@ class Pop3Session {
   bool ReadStatus(std::string* reply);
   bool ReadListing(std::vector<std::string>& lines);
   bool ReadMessage(bool acceptTruncated, int messageNumber);
+  [[nodiscard]] int64_t MessageBound(int64_t listed) const;
+  bool TakeBufferedMessage();
+  bool ReadMessageBody(bool acceptTruncated, int messageNumber);
+  bool EndMessageText(size_t searchFrom);
+  void DropMessageText();
+  enum class MoreText { Read, Closed, Failed };
+  MoreText ReadMoreOfMessage(int64_t listed, int64_t bound);
   bool Flush();
   bool ReadNextInFlight();
   void HoldRepliesInFlight();
@@ -180,6 +190,7 @@ class Pop3Session {
   std::vector<std::string> uniqueIds_;
   std::string messageText_;
   std::string lastError_;
+  std::string serverReply_;
 };
 
 }  // namespace bc

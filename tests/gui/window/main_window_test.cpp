@@ -13,7 +13,7 @@
 #include "config/paths.h"
 #include "config/settings_store.h"
 #include "gui/window/session_fixture.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 #include "speech/mail_announcer.h"
 #include "speech/speech_engine.h"
 #include "support/test_env.h"

@@ -7,7 +7,7 @@
 #include <future>
 #include <thread>
 
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 #include "support/fake_transport.h"
 #include "support/test_env.h"
 #include "support/wait.h"

@@ -5,7 +5,7 @@
 
 #include "mail/check_cycle.h"
 #include "mail/pop3_session.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 #include "support/test_env.h"
 
 namespace bc {
