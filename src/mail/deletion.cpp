@@ -14,14 +14,14 @@ bool ConfirmMessage(Pop3Session& session, int n, const std::string& uniqueId,
       "the mailbox changed: message " + std::to_string(n) + " on the server is another message now";
   if (!uniqueId.empty()) {
     std::string uid;
-    if (session.UidlOf(n, uid)) {
-      if (uid == uniqueId) {
-        return true;
-      }
+    if (session.UidlOf(n, uid) && uid != uniqueId) {
       why = changed;
       return false;
     }
   }
+  // The id proves which message has number n, not that the text judged was
+  // that message's: a server whose replies are out of step hands out another
+  // message's text under the right number and id. The headers prove the text.
   if (!session.Top(n, 0)) {
     why = "the message could not be identified on the server (" + session.lastError() + ")";
     return false;
@@ -33,7 +33,9 @@ bool ConfirmMessage(Pop3Session& session, int n, const std::string& uniqueId,
   if (MessageKeyOfHeaders(headers) == messageKey) {
     return true;
   }
-  why = changed;
+  why = "message " + std::to_string(n) +
+        " on the server is not the message judged: its headers differ (the mailbox changed, "
+        "or the server's replies are out of step)";
   return false;
 }
 

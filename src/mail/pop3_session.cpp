@@ -21,6 +21,8 @@ constexpr size_t kMaxStatusLine = 64 * 1024;
 constexpr size_t kMaxListingLine = 1024;
 // Messages beyond this number are not kept in the size and id tables.
 constexpr int kMaxListed = 1000000;
+// RFC 2449 servers list a dozen capabilities; this is far past any of them.
+constexpr int kMaxCapabilities = 200;
 constexpr std::string_view kRedacted = "********";
 
 }  // namespace
@@ -140,6 +142,13 @@ bool Pop3Session::Send(const std::string& command) {
   if (broken_) {
     return false;
   }
+  // Every reply so far met its command: bytes left over answer none, and every
+  // later reply would be read as the answer to the command before it.
+  if (open_ && consumed_ < buffer_.size()) {
+    return Broken(
+        "the server sent a reply to no command; the conversation is out of step, so it was "
+        "ended");
+  }
   if (!open_) {
     return Fail("not connected");
   }
@@ -210,6 +219,14 @@ bool Pop3Session::Connect(const std::string& server, int port, const std::string
       return Broken(transport_->ErrorText());
     }
   }
+  if (askCapabilities_ && !Capabilities() && !usable()) {
+    capabilitiesFailed_ = true;
+    lastError_ = "CAPA failed: " + lastError_;
+    return false;
+  }
+  if (utf8_ && !Command("UTF8\r\n") && !usable()) {
+    return false;
+  }
   return Command("USER " + userName + "\r\n") && Command("PASS " + password + "\r\n");
 }
 
@@ -218,13 +235,19 @@ bool Pop3Session::Stat() {
   if (!Command("STAT\r\n", &reply)) {
     return false;
   }
+  if (!StatReplyHasCount(reply)) {
+    return Fail("the server's STAT answer gives no message count (" + reply + ")");
+  }
   ParseStatReply(reply, messageCount_, mailboxSize_);
   return true;
 }
 
-bool Pop3Session::ReadListing(std::vector<std::string>& lines) {
+bool Pop3Session::ReadListing(std::vector<std::string>& lines, std::string_view command) {
+  const bool capabilities = command == "CAPA";
   const int64_t maxLines =
-      std::min<int64_t>(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
+      capabilities
+          ? kMaxCapabilities
+          : std::min<int64_t>(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
   // About 32 bytes a line.
   AllowFor(maxLines * 32);
   std::string line;
@@ -236,8 +259,10 @@ bool Pop3Session::ReadListing(std::vector<std::string>& lines) {
       return true;
     }
     if (static_cast<int64_t>(lines.size()) >= maxLines) {
-      return Broken("the server's listing has more lines than the " +
-                    std::to_string(messageCount_) + " messages it counted");
+      return Broken(capabilities ? "the server's CAPA answer has more than " +
+                                       std::to_string(kMaxCapabilities) + " lines"
+                                 : "the server's listing has more lines than the " +
+                                       std::to_string(messageCount_) + " messages it counted");
     }
     // A leading dot of a listing line is stuffing (RFC 1939 section 3).
     if (!line.empty() && line[0] == '.') {
@@ -250,7 +275,7 @@ bool Pop3Session::ReadListing(std::vector<std::string>& lines) {
 bool Pop3Session::List() {
   messageSizes_.clear();
   std::vector<std::string> lines;
-  if (!Command("LIST\r\n") || !ReadListing(lines)) {
+  if (!Command("LIST\r\n") || !ReadListing(lines, "LIST")) {
     return false;
   }
   const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
@@ -269,13 +294,15 @@ bool Pop3Session::List() {
 
 bool Pop3Session::Capabilities() {
   pipelining_ = false;
+  utf8_ = false;
   std::vector<std::string> lines;
-  if (!Command("CAPA\r\n") || !ReadListing(lines)) {
+  if (!Command("CAPA\r\n") || !ReadListing(lines, "CAPA")) {
     return false;
   }
   for (const std::string& line : lines) {
-    const std::string_view name = std::string_view(line).substr(0, line.find(' '));
-    pipelining_ = pipelining_ || ToLowerAscii(name) == "pipelining";
+    const std::string name = ToLowerAscii(std::string_view(line).substr(0, line.find(' ')));
+    pipelining_ = pipelining_ || name == "pipelining";
+    utf8_ = utf8_ || name == "utf8";
   }
   return true;
 }
@@ -283,7 +310,7 @@ bool Pop3Session::Capabilities() {
 bool Pop3Session::Uidl() {
   uniqueIds_.clear();
   std::vector<std::string> lines;
-  if (!Command("UIDL\r\n") || !ReadListing(lines)) {
+  if (!Command("UIDL\r\n") || !ReadListing(lines, "UIDL")) {
     return false;
   }
   const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
@@ -468,6 +495,7 @@ bool Pop3Session::Flush() {
 bool Pop3Session::ReadNextInFlight() {
   const InFlight next = inFlight_.front();
   inFlight_.pop_front();
+  serverReply_.clear();
   if (!Flush()) {
     return false;
   }

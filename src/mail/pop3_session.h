@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mail/pop3_transport.h"
@@ -58,6 +59,17 @@ class Pop3Session {
   bool Connect(const std::string& server, int port, const std::string& userName,
                const std::string& password, Security security);
 
+  /// Connect asks CAPA before USER (RFC 2449), and when the server lists UTF8
+  /// (RFC 6856) sends UTF8 first, so it serves 8-bit headers as they are rather
+  /// than a notice in their place. A "-ERR" to either changes nothing; a CAPA
+  /// answer that breaks its bounds fails Connect with capabilitiesFailed().
+  void AskCapabilitiesFirst() { askCapabilities_ = true; }
+  /// Connect failed because the CAPA answer did: a new session without it may
+  /// still check the mailbox.
+  [[nodiscard]] bool capabilitiesFailed() const { return capabilitiesFailed_; }
+  /// Nothing has been given up: the connection is open and in step.
+  [[nodiscard]] bool usable() const { return open_ && !broken_; }
+
   /// "STAT". Fills messageCount() and mailboxSize().
   bool Stat();
 
@@ -66,8 +78,9 @@ class Pop3Session {
   /// than the STAT count plus slack fails.
   bool List();
 
-  /// "CAPA" (RFC 2449): learns whether the server takes pipelined commands.
-  /// False when the server does not answer it, which changes nothing else.
+  /// "CAPA" (RFC 2449): learns whether the server takes pipelined commands and
+  /// UTF8. False when the server does not answer it, which changes nothing else,
+  /// or when the answer breaks its bounds, which breaks the connection.
   bool Capabilities();
 
   /// The server's CAPA listed PIPELINING: several RETR may be in flight at once.
@@ -138,7 +151,7 @@ class Pop3Session {
   bool Send(const std::string& command);
   bool Command(const std::string& command, std::string* reply = nullptr);
   bool ReadStatus(std::string* reply);
-  bool ReadListing(std::vector<std::string>& lines);
+  bool ReadListing(std::vector<std::string>& lines, std::string_view command);
   bool ReadMessage(bool acceptTruncated, int messageNumber);
   [[nodiscard]] int64_t MessageBound(int64_t listed) const;
   bool TakeBufferedMessage();
@@ -168,6 +181,9 @@ class Pop3Session {
   bool open_ = false;
   bool broken_ = false;  // a reply was given up: nothing more is sent
   bool pipelining_ = false;
+  bool utf8_ = false;
+  bool askCapabilities_ = false;
+  bool capabilitiesFailed_ = false;
   // A RETR sent, and when: its deadline runs from then, or from the end of the
   // reply before it, whichever is later.
   struct InFlight {

@@ -120,7 +120,8 @@ std::string FakeMailbox::Answer(const std::string& command, bool& quit) {
   if (verb == "LIST") {
     std::string reply = "+OK\r\n";
     for (size_t i = 0; i < messages.size(); ++i) {
-      reply += std::to_string(i + 1) + " " + std::to_string(messages[i].text.size()) + "\r\n";
+      reply += std::to_string(i + 1) +
+               (listsSizes ? " " + std::to_string(messages[i].text.size()) : "") + "\r\n";
     }
     return reply + ".\r\n";
   }

@@ -34,6 +34,7 @@ class FakeMailbox {
   bool unreachable = false;
   bool offersUidl = true;
   bool offersPipelining = false;      // CAPA lists PIPELINING (no CAPA without it)
+  bool listsSizes = true;             // LIST gives each message's size
   std::vector<std::string> commands;  // every command received, without CR LF
   std::vector<Message> messages;
   int connections = 0;
