@@ -384,11 +384,13 @@ class AccountPass {
       Trace("message " + std::to_string(n) + " has no readable header; not judged as spam");
     } else if (ClassifyMessage(account_, envelope.address, envelope.subject, envelope.content) ==
                SpamVerdict::Spam) {
+      RememberIdentity(n, envelope);
       pendingSpam_.emplace_back(n, std::move(envelope));
       leaving_.push_back(n);
       --messagesLeft_;  // as the trace counts; the result counts committed deletions
       return;
     }
+    RememberIdentity(n, envelope);
     const int row = store_.Count();
     accepted_.emplace_back(row, n);
     store_.Append(envelope);
@@ -406,8 +408,16 @@ class AccountPass {
   }
 
   void DeleteSpam(Pop3Session& session, int n, const Envelope& spam) {
+    const JudgedMessage judged = JudgedOf(spam);
     std::string why;
-    if (!ConfirmMessage(session, n, spam.uniqueId, spam.messageKey, why)) {
+    if (NeedsMoreThanKey(judged)) {
+      for (const auto& [k, other] : lookAlikes_) {
+        if (k != n && LookAlike(other, judged)) {
+          why = LookAlikeError(n);
+        }
+      }
+    }
+    if (!why.empty() || !ConfirmMessage(session, n, judged, why)) {
       Trace("message " + std::to_string(n) + " not deleted: " + why);
       Incomplete("spam message " + std::to_string(n) + " was not deleted: " + why);
       Stays(n);
@@ -424,6 +434,13 @@ class AccountPass {
       return;
     }
     ++acceptedDeletions_;
+  }
+
+  // Messages whose key need not be their own, to tell them apart at deletion.
+  void RememberIdentity(int n, const Envelope& envelope) {
+    if (JudgedMessage judged = JudgedOf(envelope); NeedsMoreThanKey(judged)) {
+      lookAlikes_.emplace_back(n, std::move(judged));
+    }
   }
 
   // Spam message n was not deleted after all: the entries after it keep their
@@ -510,6 +527,7 @@ class AccountPass {
   int messagesLeft_ = 0;
   int acceptedDeletions_ = 0;  // DELE answered +OK in this session
   std::vector<int> leaving_;   // spam messages whose DELE went out or waits
+  std::vector<std::pair<int, JudgedMessage>> lookAlikes_;
   int problems_ = 0;
   PasswordAnswer password_;
   std::string startedAgain_;  // why the pass started again without a command

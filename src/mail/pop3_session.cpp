@@ -345,6 +345,20 @@ int64_t Pop3Session::MessageBound(int64_t listed) const {
                     : limits_.messageCeiling;
 }
 
+bool Pop3Session::SizeOf(int messageNumber, int64_t& size) {
+  std::string reply;
+  if (!Command("LIST " + std::to_string(messageNumber) + "\r\n", &reply)) {
+    return false;
+  }
+  const size_t blank = reply.find(' ');
+  auto entry = blank == std::string::npos ? std::nullopt : ParseListLine(reply.substr(blank + 1));
+  if (!entry || entry->first != messageNumber) {
+    return Fail("the server's LIST answer has no size: " + reply);
+  }
+  size = entry->second;
+  return true;
+}
+
 bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
   // Everything from the status line on is kept; the end is "\n.\r\n" anywhere in
   // the text received so far (after CR LF, or after the bare LF of a broken

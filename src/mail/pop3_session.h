@@ -92,6 +92,9 @@ class Pop3Session {
   /// "UIDL n": the unique id of one message now; false on "-ERR" or no id.
   bool UidlOf(int messageNumber, std::string& uid);
 
+  /// "LIST n": the size of one message now; false on "-ERR" or no size.
+  bool SizeOf(int messageNumber, int64_t& size);
+
   /// "RETR n". Fills messageText(): the status line, every line of the message
   /// exactly as sent (still dot-stuffed), and the terminating ".", each ending in
   /// CR LF. Fails on "-ERR", when nothing arrives within the time limit, when the

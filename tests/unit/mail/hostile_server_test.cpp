@@ -315,6 +315,90 @@ TEST(HostileServerTest, OptionalCommandsThatFailAreLeftOut) {
   }
 }
 
+// A server that lists PIPELINING and then refuses all but the first RETR of a
+// batch: the rest of the pass goes one command at a time.
+TEST(HostileServerTest, RefusedPipeliningFallsBackToOneAtATime) {
+  constexpr int kCount = 16;
+  std::vector<S::Step> steps = Opening(std::vector<int>(kCount, 150), "+OK\r\nPIPELINING\r\n.\r\n");
+  steps.insert(steps.end(), {S::Expect("RETR 1"), S::Send(Retrieved(kLegit))});
+  for (int n = 2; n <= kCount; ++n) {
+    steps.insert(steps.end(), {S::Expect("RETR " + std::to_string(n)),
+                               S::Send("-ERR pipelined commands are not allowed\r\n")});
+  }
+  for (int n = 2; n <= kCount; ++n) {
+    steps.insert(steps.end(), {S::Expect("RETR " + std::to_string(n)), S::Send(Retrieved(kLegit))});
+  }
+  steps.insert(steps.end(), {S::Expect("QUIT"), S::Send("+OK\r\n")});
+  ScriptedServer server(steps);
+  Pass pass(server);
+  const AccountOutcome& outcome = pass.Run();
+  EXPECT_TRUE(server.Finish());
+  EXPECT_EQ(outcome.status, AccountOutcome::Status::Checked) << outcome.error;
+  EXPECT_EQ(pass.store.Count(), kCount);
+  EXPECT_NE(test::ReadFile(pass.dir.File("state/command.log")).find("refused pipelined"),
+            std::string::npos);
+}
+
+// Without UIDL or Message-ID, and with no date or display name, every message
+// has the same key: the sender's address, the subject and the size must match
+// too, and a message that still looks like another is not deleted.
+TEST(HostileServerTest, LookAlikeMessagesWithoutUniqueIds) {
+  const std::string friendly = "From: <a@good.example>\r\nSubject: lunch\r\n\r\nAt noon.\r\n";
+  const std::string spam = "From: <b@spam.example>\r\nSubject: free pills\r\n\r\nBuy.\r\n";
+  const std::string later = "From: <c@good.example>\r\nSubject: minutes\r\n\r\nAttached.\r\n";
+  const int spamSize = static_cast<int>(spam.size());
+  const auto mailbox = [](const std::vector<std::string>& texts) {
+    std::vector<int> sizes;
+    std::vector<S::Step> retrieved;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      sizes.push_back(static_cast<int>(texts[i].size()));
+      retrieved.insert(retrieved.end(),
+                       {S::Expect("RETR " + std::to_string(i + 1)), S::Send(Retrieved(texts[i]))});
+    }
+    return Script({Opening(sizes, "-ERR unknown command\r\n", false),
+                   {S::Expect("UIDL"), S::Send("-ERR not supported\r\n")},
+                   retrieved});
+  };
+  struct Row {
+    const char* name;
+    std::vector<S::Step> script;
+    int deleted;
+    const char* why;
+  };
+  for (const Row& row : {
+           Row{"confirmed by address, subject and size",
+               Script({mailbox({friendly, spam}),
+                       {S::Expect("TOP 2 0"), S::Send(HeadersOf(spam)), S::Expect("LIST 2"),
+                        S::Send("+OK 2 " + std::to_string(spamSize) + "\r\n"), S::Expect("DELE 2"),
+                        S::Send("+OK\r\n"), S::Expect("QUIT"), S::Send("+OK\r\n")}}),
+               1, ""},
+           // Another client deleted message 1: number 2 is the later message now.
+           Row{"renumbered behind the pass",
+               Script({mailbox({friendly, spam, later}),
+                       {S::Expect("TOP 2 0"), S::Send(HeadersOf(later)), S::Expect("QUIT"),
+                        S::Send("+OK\r\n")}}),
+               0, "headers differ"},
+           // Message 3 is message 2 again by every field read: it is not
+           // deleted, lest it be the other one.
+           Row{"two that cannot be told apart",
+               Script({mailbox({friendly, spam, spam}),
+                       {S::Expect("TOP 2 0"), S::Send(HeadersOf(spam)), S::Expect("LIST 2"),
+                        S::Send("+OK 2 " + std::to_string(spamSize) + "\r\n"), S::Expect("DELE 2"),
+                        S::Send("+OK\r\n"), S::Expect("QUIT"), S::Send("+OK\r\n")}}),
+               1, "cannot be told apart"},
+       }) {
+    SCOPED_TRACE(row.name);
+    ScriptedServer server(row.script);
+    Pass pass(server);
+    pass.settings.accounts[0].FilterSubject = true;
+    pass.settings.accounts[0].Filter = "pills;";
+    const AccountOutcome& outcome = pass.Run();
+    EXPECT_TRUE(server.Finish());
+    EXPECT_EQ(outcome.deletedAsSpam, row.deleted);
+    EXPECT_NE(outcome.error.find(row.why), std::string::npos) << outcome.error;
+  }
+}
+
 TEST(HostileServerTest, EchoedPasswordNeverReachesLogsOrOutcome) {
   ScriptedServer server(Script({Login("-ERR password secret\r\nrejected for alice\r\n")}));
   Pass pass(server);
