@@ -223,6 +223,9 @@ class AccountPass {
     startedAgain_ = std::string(command) + " failed (" + why + ")";
     session = std::make_unique<Pop3Session>(environment_.makeTransport(account_),
                                             environment_.replyLimits);
+    if (command != "CAPA") {
+      session->AskCapabilitiesFirst();
+    }
   }
 
   bool ConnectFailed(Pop3Session& session, std::string why) {
@@ -273,9 +276,9 @@ class AccountPass {
   // Retrieves, decodes and judges every message. The next RETR goes out before
   // a message is decoded, so the server reads the next message while this one
   // is worked on; a server that takes pipelined commands gets a window of them.
-  // The DELE of a spam message waits until the next reply is in (the session
-  // reads the rest of the window before it, so every reply still meets its
-  // command).
+  // The DELE of a spam message waits until no RETR is in flight: one at a time,
+  // until the next reply is in; pipelined, until the window has drained (it is
+  // not refilled meanwhile), so no reply is ever read ahead and held.
   void CheckMessages(Pop3Session& session, bool haveUniqueIds) {
     const int count = session.messageCount();
     observer_.SetEmailsProgress(0, count);

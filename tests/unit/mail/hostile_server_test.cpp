@@ -291,7 +291,7 @@ TEST(HostileServerTest, OptionalCommandsThatFailAreLeftOut) {
   const std::vector<S::Step> endlessUidl =
       Script({Opening({130}, "-ERR unknown command\r\n", false),
               {S::Expect("UIDL"), S::Send("+OK\r\n"), S::Endless("1 uid1\r\n"), S::Accept()},
-              one(nullptr, false)});
+              one("-ERR unknown command\r\n", false)});
   for (const Row& row : {
            Row{"CAPA never answers", capaThen({S::StallUntilClosed()}), "CAPA failed ("},
            Row{"CAPA of 100,000 lines", capaThen({S::Send(manyLines)}), "more than 200 lines"},
