@@ -21,10 +21,8 @@ work=$(mktemp -d /tmp/bc-bench.XXXXXX)
 trap 'bash "$root/scripts/pop3-server.sh" stop "$dir" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
 [ -x "$binary" ] || { echo "build first: make build" >&2; exit 1; }
-bash "$root/scripts/pop3-server.sh" stop "$dir" >/dev/null 2>&1 || true
-rm -rf "$dir/mail" "$dir/passwd"
-bash "$root/scripts/pop3-server.sh" adduser "$dir" bench >/dev/null
-bash "$root/scripts/pop3-server.sh" start "$dir" >/dev/null
+source "$root/scripts/lib/pop3-reset.sh"
+reset_pop3_server "$dir" bench
 echo "populating $messages messages of about $size bytes..."
 bash "$root/scripts/pop3-server.sh" populate "$dir" bench "$messages" "$size" >/dev/null
 

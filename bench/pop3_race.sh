@@ -26,6 +26,7 @@ rounds=${3:-5}
 binary=${BRINDLECAST:-$root/build/src/app/brindlecast}
 dir=${BENCH_DIR:-/tmp/bc-race-pop3}
 server=$root/scripts/pop3-server.sh
+source "$root/scripts/lib/pop3-reset.sh"
 work=$(mktemp -d /tmp/bc-race.XXXXXX)
 cleanup() {
   [ "${BENCH_KEEP:-0}" = 1 ] || bash "$server" stop "$dir" >/dev/null 2>&1 || true
@@ -44,10 +45,8 @@ read -r POP3_PORT POP3S_PORT <<<"$ports"
 export POP3_PORT POP3S_PORT
 stamp=$dir/race-mailbox
 if [ "$(cat "$stamp" 2>/dev/null)" != "$messages $size" ]; then
-  bash "$server" stop "$dir" >/dev/null 2>&1 || true
-  rm -rf "$dir/mail" "$dir/passwd" "$stamp"
-  bash "$server" adduser "$dir" bench >/dev/null
-  bash "$server" start "$dir" >/dev/null
+  rm -f "$stamp"
+  reset_pop3_server "$dir" bench
   echo "populating $messages messages of about $size bytes..."
   bash "$server" populate "$dir" bench "$messages" "$size" >/dev/null
   echo "$messages $size" >"$stamp"

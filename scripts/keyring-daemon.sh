@@ -13,15 +13,10 @@ dir=${2:?usage: keyring-daemon.sh start|stop DIR [locked]}
 mode=${3:-unlocked}
 bus="unix:path=$dir/bus"
 
+source "$(dirname "${BASH_SOURCE[0]}")/lib/pidfile.sh"
 stop() {
-  for name in keyring bus; do
-    if [[ -f $dir/$name.pid ]]; then
-      pid=$(cat "$dir/$name.pid")
-      kill "$pid" 2>/dev/null || true
-      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      rm -f "$dir/$name.pid"
-    fi
-  done
+  stop_by_pidfile "$dir/keyring.pid"
+  stop_by_pidfile "$dir/bus.pid"
 }
 
 # Runs a command as a client of the private bus, with the private folders.

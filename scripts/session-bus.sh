@@ -9,14 +9,8 @@ set -euo pipefail
 cmd=${1:?usage: session-bus.sh start|stop DIR}
 dir=${2:?usage: session-bus.sh start|stop DIR}
 
-stop() {
-  if [[ -f $dir/pid ]]; then
-    pid=$(cat "$dir/pid")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    rm -f "$dir/pid"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/lib/pidfile.sh"
+stop() { stop_by_pidfile "$dir/pid"; }
 
 case $cmd in
   start)

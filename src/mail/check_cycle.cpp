@@ -1,8 +1,10 @@
 #include "mail/check_cycle.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "antispam/spam_classifier.h"
 #include "config/paths.h"
@@ -41,31 +43,34 @@ double ParseDecimalFraction(const std::string& text) {
 // A window pays for its CAPA only past a few messages.
 constexpr int kPipelineFrom = 16;
 constexpr int kWindowMessages = 64;
-// Replies read ahead are held until their turn: the window's LIST sizes stay
-// under this (one message at least), so memory does not grow with it.
+// The window's LIST sizes stay under this (one message at least). A message
+// LIST gives no size for counts as the whole of it: it goes out alone.
 constexpr int64_t kWindowBytes = 4 << 20;
 
 // Which RETR of an account's pass are out: one ahead of the message being
-// read, or with pipelining up to a window of them.
+// read, or with pipelining up to a window of them. Replies are read one at a
+// time as they come; no other command goes out while any is in flight, so no
+// reply is ever read ahead and held, whatever LIST claimed.
 class RetrieveWindow {
  public:
   RetrieveWindow(Pop3Session& session, int count, bool pipelined)
       : session_(session), count_(count), pipelined_(pipelined) {}
 
   // Sends RETR up to message `first` (the next to be read) and, pipelined, as
-  // far past it as the window allows.
-  void SendThrough(int first) {
+  // far past it as the window allows; with `refill` false, nothing more while
+  // any RETR is out (a deletion waits for the window to drain).
+  void SendThrough(int first, bool refill = true) {
     // Refilled once half empty, so the commands go out in batches, not one
     // write (and wait) per message.
     const int outstanding = sent_ - first + 1;
     if (pipelined_ && outstanding > 0 &&
-        (outstanding > kWindowMessages / 2 || bytes_ > kWindowBytes / 2)) {
+        (!refill || outstanding > kWindowMessages / 2 || bytes_ > kWindowBytes / 2)) {
       return;
     }
-    const int last = std::min(count_, pipelined_ ? first + kWindowMessages - 1 : first);
+    const int last = std::min(count_, pipelined_ && refill ? first + kWindowMessages - 1 : first);
     while (sendOk_ && sent_ < last) {
       const int n = sent_ + 1;
-      const int64_t size = session_.MessageSize(n);
+      const int64_t size = Cost(n);
       if (n > first && bytes_ + size > kWindowBytes) {
         return;
       }
@@ -78,12 +83,35 @@ class RetrieveWindow {
   }
 
   [[nodiscard]] bool Sent(int n) const { return n <= sent_; }
-  void Received(int n) { bytes_ -= session_.MessageSize(n); }
+  [[nodiscard]] bool pipelined() const { return pipelined_; }
+  // From message n on (none past it out), one RETR at a time.
+  void OneAtATime(int n) {
+    pipelined_ = false;
+    sent_ = n - 1;
+    bytes_ = 0;
+  }
+  // No RETR past message n is out: another command may go out after n's reply.
+  [[nodiscard]] bool DrainedAfter(int n) const { return sent_ <= n; }
+  void Received(int n) { bytes_ -= Cost(n); }
+  // Reads and drops the replies of every RETR out past message n.
+  void Drain(int n) {
+    for (int k = n + 1; k <= sent_ && session_.usable(); ++k) {
+      static_cast<void>(session_.ReadRetrieved());
+      static_cast<void>(session_.TakeMessageText());
+    }
+    sent_ = std::min(sent_, n);
+    bytes_ = 0;
+  }
 
  private:
+  [[nodiscard]] int64_t Cost(int n) const {
+    const int64_t size = session_.MessageSize(n);
+    return size > 0 ? size : kWindowBytes;
+  }
+
   Pop3Session& session_;
   const int count_;
-  const bool pipelined_;
+  bool pipelined_;
   int sent_ = 0;
   bool sendOk_ = true;
   int64_t bytes_ = 0;  // LIST sizes of the RETR out and not yet read
@@ -113,37 +141,109 @@ class AccountPass {
     outcome_.userName = account_.UserName;
   }
 
-  AccountEnd Run(Pop3Session& session) {
-    const std::optional<Security> security = account_.Security.value();
-    // Asked only for an account that can be checked; a keyring that cannot
-    // give the password fails the account with its reason.
-    const PasswordAnswer password =
-        security ? environment_.password(account_, environment_.cancel.get()) : PasswordAnswer{};
-    const bool connected = security && password.found &&
-                           session.Connect(account_.POP3Server, account_.POP3Port.value(),
-                                           account_.UserName, password.password, *security);
-    if (!connected) {
-      const std::string why = !security         ? SecurityValueError(account_.Security.text())
-                              : !password.found ? password.error
-                                                : session.lastError();
-      Trace("Failed to connect server");
-      Trace(why);
-      session.Close();
-      observer_.SetTrayIcon(TrayState::Disconnected);
-      observer_.SetTrayTooltip(Disconnected(account_));
-      Failed(why);
+  using SessionPtr = std::unique_ptr<Pop3Session>;
+
+  // `session` is replaced by a new one when an optional command (CAPA, UIDL)
+  // broke the connection and the pass starts again without it.
+  AccountEnd Run(SessionPtr& session) {
+    if (!Login(session)) {
       return AccountEnd::ConnectFailed;
     }
-    observer_.SetTrayIcon(TrayState::Idle);
-    Trace("Connected server");
+    if (const std::optional<AccountEnd> end = Survey(*session)) {
+      return *end;
+    }
+    // Unique ids let every deletion make sure it deletes this very message.
+    // Servers without UIDL answer -ERR, which changes nothing here.
+    const bool haveUniqueIds = session->Uidl();
+    if (!haveUniqueIds && !session->usable()) {
+      StartAgainWithout("UIDL", session);
+      if (!Connect(*session)) {
+        ConnectFailed(*session, session->lastError());
+        return AccountEnd::ConnectFailed;
+      }
+      if (const std::optional<AccountEnd> end = Survey(*session)) {
+        return *end;
+      }
+    }
+    CheckMessages(*session, haveUniqueIds);
+    Finish(*session);
+    return AccountEnd::Done;
+  }
 
+  [[nodiscard]] int messagesLeft() const { return messagesLeft_; }
+  [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
+
+ private:
+  // Refused: a pipelined RETR was refused by the server, which may not take
+  // pipelined commands after all.
+  enum class Retrieval { Ok, Skipped, Failed, Refused };
+
+  // Finds the password and logs in, asking the server's capabilities first;
+  // false (the account failed) when it cannot. CAPA is optional: when its
+  // answer breaks the connection, a new one goes without it.
+  bool Login(SessionPtr& session) {
+    const std::optional<Security> security = account_.Security.value();
+    if (!security) {
+      return ConnectFailed(*session, SecurityValueError(account_.Security.text()));
+    }
+    // Asked only for an account that can be checked; a keyring that cannot
+    // give the password fails the account with its reason.
+    password_ = environment_.password(account_, environment_.cancel.get());
+    if (!password_.found) {
+      return ConnectFailed(*session, password_.error);
+    }
+    session->AskCapabilitiesFirst();
+    bool connected = Connect(*session);
+    if (!connected && session->capabilitiesFailed()) {
+      StartAgainWithout("CAPA", session);
+      connected = Connect(*session);
+    }
+    return connected || ConnectFailed(*session, session->lastError());
+  }
+
+  bool Connect(Pop3Session& session) {
+    const bool connected =
+        session.Connect(account_.POP3Server, account_.POP3Port.value(), account_.UserName,
+                        password_.password, account_.Security.value().value_or(Security::Tls));
+    if (connected) {
+      observer_.SetTrayIcon(TrayState::Idle);
+      Trace("Connected server");
+    }
+    return connected;
+  }
+
+  // An optional command broke the connection: says so, and gives the pass a
+  // new session that goes without it. A later failure names it too.
+  void StartAgainWithout(std::string_view command, SessionPtr& session) {
+    const std::string why = session->lastError();
+    session->Close();
+    Trace(std::string(command) + " failed (" + why + "); connecting again without it");
+    startedAgain_ = std::string(command) + " failed (" + why + ")";
+    session = std::make_unique<Pop3Session>(environment_.makeTransport(account_),
+                                            environment_.replyLimits);
+    if (command != "CAPA") {
+      session->AskCapabilitiesFirst();
+    }
+  }
+
+  bool ConnectFailed(Pop3Session& session, std::string why) {
+    if (!startedAgain_.empty()) {
+      why = startedAgain_ + "; without it: " + why;
+    }
+    Trace("Failed to connect server");
+    Trace(why);
+    session.Close();
+    observer_.SetTrayIcon(TrayState::Disconnected);
+    observer_.SetTrayTooltip(Disconnected(account_));
+    Failed(why);
+    return false;
+  }
+
+  // STAT and LIST; an ending when the pass stops here (a failure or an empty
+  // mailbox), nullopt when there are messages to check.
+  std::optional<AccountEnd> Survey(Pop3Session& session) {
     if (!session.Stat()) {
-      const std::string why = session.lastError();
-      EndSession(session);
-      observer_.SetTrayIcon(TrayState::Disconnected);
-      Trace("STAT failed");
-      Failed(why);
-      return AccountEnd::Abandoned;
+      return Abandon(session, "STAT failed");
     }
     Trace("STAT");
     if (session.messageCount() <= 0) {
@@ -153,80 +253,102 @@ class AccountPass {
       return AccountEnd::Empty;
     }
     Trace("GetNumberOfMails");
-
     if (!session.List()) {
-      const std::string why = session.lastError();
-      EndSession(session);
-      observer_.SetTrayIcon(TrayState::Disconnected);
-      Trace("LIST failed");
-      Failed(why);
-      return AccountEnd::Abandoned;
+      return Abandon(session, "LIST failed");
     }
     observer_.SetTrayIcon(TrayState::Idle);
     Trace("LIST");
-    // Unique ids let every deletion make sure it deletes this very message.
-    // Servers without UIDL answer -ERR, which changes nothing here.
-    const bool haveUniqueIds = session.Uidl();
+    return std::nullopt;
+  }
 
+  AccountEnd Abandon(Pop3Session& session, std::string_view step) {
+    const std::string why =
+        (startedAgain_.empty() ? "" : startedAgain_ + "; without it: ") + session.lastError();
+    EndSession(session);
+    observer_.SetTrayIcon(TrayState::Disconnected);
+    Trace(step);
+    Failed(why);
+    return AccountEnd::Abandoned;
+  }
+
+  // Retrieves, decodes and judges every message. The next RETR goes out before
+  // a message is decoded, so the server reads the next message while this one
+  // is worked on; a server that takes pipelined commands gets a window of them.
+  // The DELE of a spam message waits until no RETR is in flight: one at a time,
+  // until the next reply is in; pipelined, until the window has drained (it is
+  // not refilled meanwhile), so no reply is ever read ahead and held.
+  void CheckMessages(Pop3Session& session, bool haveUniqueIds) {
     const int count = session.messageCount();
     observer_.SetEmailsProgress(0, count);
     messageCount_ = count;
     messagesLeft_ = count;
     outcome_.status = AccountOutcome::Status::Checked;
-    // The next RETR goes out before a message is decoded, so the server reads
-    // the next message while this one is worked on; a server that takes
-    // pipelined commands gets a window of them. The DELE of a spam message waits
-    // until the next reply is in (the session reads the rest of the window
-    // before it, so every reply still meets its command).
-    const bool pipelined = count >= kPipelineFrom && session.Capabilities() && session.pipelining();
-    RetrieveWindow window(session, count, pipelined);
+    // The capabilities were asked before the login.
+    RetrieveWindow window(session, count, count >= kPipelineFrom && session.pipelining());
     window.SendThrough(1);
     for (int n = 1; n <= count; ++n) {
       observer_.SetTrayIcon(TrayState::Checking);
       std::string text;
-      const Retrieval got = ReadMessage(session, n, window.Sent(n), text);
+      Retrieval got = ReadMessage(session, n, window, text);
+      if (got == Retrieval::Refused) {
+        // Some servers list PIPELINING and then refuse all but the first RETR
+        // of a batch: the rest of the pass goes one command at a time.
+        const std::string why = session.lastError();
+        window.Drain(n);
+        window.OneAtATime(n);
+        window.SendThrough(n);
+        got = ReadMessage(session, n, window, text);
+        if (got != Retrieval::Failed) {
+          Trace("the server refused pipelined commands (" + why +
+                "); checking the rest one command at a time");
+        }
+      }
       if (got == Retrieval::Failed) {
+        window.Drain(n);
         break;
       }
       window.Received(n);
-      window.SendThrough(n + 1);
+      if (window.DrainedAfter(n)) {
+        DeletePendingSpam(session);
+      }
+      window.SendThrough(n + 1, pendingSpam_.empty());
       if (got == Retrieval::Ok) {
         CheckMessage(n, std::move(text), session.MessageSize(n),
                      haveUniqueIds ? session.UniqueId(n) : "");
       }
     }
+  }
+
+  // The last deletion, the storage alert and QUIT, which commits the deletions.
+  void Finish(Pop3Session& session) {
     DeletePendingSpam(session);
-    observer_.SetEmailsProgress(0, count);
+    observer_.SetEmailsProgress(0, messageCount_);
     StorageAlert(session);
     const bool committed = session.Quit();
     session.Close();
     Committed(committed);
-    return AccountEnd::Done;
   }
-
-  [[nodiscard]] int messagesLeft() const { return messagesLeft_; }
-  [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
-
- private:
-  enum class Retrieval { Ok, Skipped, Failed };
 
   // Reads the reply to RETR n (sent by the caller) into `text`. Failed ends the
   // account's message loop; Skipped passes over this one message.
-  Retrieval ReadMessage(Pop3Session& session, int n, bool sent, std::string& text) {
+  Retrieval ReadMessage(Pop3Session& session, int n, const RetrieveWindow& window,
+                        std::string& text) {
     const int j = n - 1;
     char step[64];
+    const bool sent = window.Sent(n);
     if (!sent || !session.ReadRetrieved()) {
+      if (sent && window.pipelined() && session.usable() && !session.serverReply().empty()) {
+        return Retrieval::Refused;
+      }
       std::snprintf(step, sizeof step, "RETR %d of %d failed", j, messagesLeft_ - 1);
       Trace(step);
       Incomplete("message " + std::to_string(n) + " could not be retrieved (" +
                  session.lastError() + "); it and the messages after it were not checked");
-      DeletePendingSpam(session);
       return Retrieval::Failed;
     }
     std::snprintf(step, sizeof step, "RETR %d of %d", j, messagesLeft_ - 1);
     Trace(step);
     text = session.TakeMessageText();
-    DeletePendingSpam(session);
     if (text.size() < kShortestMessage) {
       // A broken message must not hide the rest of the mailbox: skip it alone.
       Trace("GetMsgContents failed");
@@ -252,7 +374,8 @@ class AccountPass {
     std::string().swap(text);
     Trace("Parse message,header=" + std::to_string(decoded.headerLines.size()));
 
-    const int messageIndex = n - 1 - acceptedDeletions_;
+    // Numbered as the server will number it after QUIT.
+    const int messageIndex = n - 1 - static_cast<int>(leaving_.size());
     Envelope envelope = BuildEnvelope(decoded, size, options_, account_, index_, messageIndex);
     envelope.uniqueId = std::move(uniqueId);
 
@@ -264,11 +387,13 @@ class AccountPass {
                    JudgeMessage(account_, envelope.address, envelope.subject, envelope.content);
                rule != SpamRule::None) {
       Trace("message " + std::to_string(n) + " is spam: " + SpamRuleText(rule));
-      pendingDelete_ = n;
-      pendingSpam_ = std::move(envelope);
+      RememberIdentity(n, envelope);
+      pendingSpam_.emplace_back(n, std::move(envelope));
+      leaving_.push_back(n);
       --messagesLeft_;  // as the trace counts; the result counts committed deletions
       return;
     }
+    RememberIdentity(n, envelope);
     const int row = store_.Count();
     accepted_.emplace_back(row, n);
     store_.Append(envelope);
@@ -276,30 +401,63 @@ class AccountPass {
     observer_.SetEmailsProgress(n, messageCount_);
   }
 
-  // Sends the DELE of the spam message decided last, if any, once the server
-  // confirms the message with that number is still the one judged.
+  // Sends the DELE of each spam message judged since the last deletions, once
+  // the server confirms the message with that number is still the one judged.
+  // Called only when no RETR is in flight.
   void DeletePendingSpam(Pop3Session& session) {
-    if (pendingDelete_ == 0) {
-      return;
+    for (auto& [n, spam] : std::exchange(pendingSpam_, {})) {
+      DeleteSpam(session, n, spam);
     }
-    const int n = pendingDelete_;
-    pendingDelete_ = 0;
+  }
+
+  void DeleteSpam(Pop3Session& session, int n, const Envelope& spam) {
+    const JudgedMessage judged = JudgedOf(spam);
     std::string why;
-    if (!ConfirmMessage(session, n, pendingSpam_.uniqueId, pendingSpam_.messageKey, why)) {
+    if (NeedsMoreThanKey(judged)) {
+      for (const auto& [k, other] : lookAlikes_) {
+        if (k != n && LookAlike(other, judged)) {
+          why = LookAlikeError(n);
+        }
+      }
+    }
+    if (!why.empty() || !ConfirmMessage(session, n, judged, why)) {
       Trace("message " + std::to_string(n) + " not deleted: " + why);
       Incomplete("spam message " + std::to_string(n) + " was not deleted: " + why);
+      Stays(n);
       return;
     }
     // Logged whether or not the server accepts the DELE: the deletion was tried.
     if (options_.LogDeleted) {
-      WriteDeletedLog(pendingSpam_);
+      WriteDeletedLog(spam);
     }
     if (!session.Delete(n)) {
       Incomplete("the server refused to delete spam message " + std::to_string(n) + " (" +
                  session.lastError() + ")");
+      Stays(n);
       return;
     }
     ++acceptedDeletions_;
+  }
+
+  // Messages whose key need not be their own, to tell them apart at deletion.
+  void RememberIdentity(int n, const Envelope& envelope) {
+    if (JudgedMessage judged = JudgedOf(envelope); NeedsMoreThanKey(judged)) {
+      lookAlikes_.emplace_back(n, std::move(judged));
+    }
+  }
+
+  // Spam message n was not deleted after all: the entries after it keep their
+  // numbers.
+  void Stays(int n) {
+    std::erase(leaving_, n);
+    for (const auto& [row, k] : accepted_) {
+      if (k > n) {
+        const auto before =
+            std::count_if(leaving_.begin(), leaving_.end(), [k](int m) { return m < k; });
+        store_.SetMessageId(
+            row, std::to_string(MakeMessageId(k - 1 - static_cast<int>(before), index_)));
+      }
+    }
   }
 
   // QUIT commits the accepted deletions; without it none took place.
@@ -371,9 +529,13 @@ class AccountPass {
   int messageCount_ = 0;  // STAT count
   int messagesLeft_ = 0;
   int acceptedDeletions_ = 0;  // DELE answered +OK in this session
+  std::vector<int> leaving_;   // spam messages whose DELE went out or waits
+  std::vector<std::pair<int, JudgedMessage>> lookAlikes_;
   int problems_ = 0;
-  int pendingDelete_ = 0;  // a spam message whose DELE waits for the next reply
-  Envelope pendingSpam_;
+  PasswordAnswer password_;
+  std::string startedAgain_;  // why the pass started again without a command
+  // Spam messages (by number) whose DELE waits until no RETR is in flight.
+  std::vector<std::pair<int, Envelope>> pendingSpam_;
   std::vector<std::pair<int, int>> accepted_;  // store row and message number
   AccountOutcome outcome_;
 };
@@ -445,7 +607,8 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
       continue;
     }
     AccountPass pass(settings, i, store, observer, environment, trace, clock);
-    Pop3Session session(environment.makeTransport(account), environment.replyLimits);
+    auto session =
+        std::make_unique<Pop3Session>(environment.makeTransport(account), environment.replyLimits);
     const AccountEnd end = pass.Run(session);
     observer.AccountFinished(pass.outcome());
     if (end == AccountEnd::ConnectFailed && i == count - 1) {

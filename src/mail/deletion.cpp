@@ -2,26 +2,48 @@
 
 #include <filesystem>
 
+#include "mail/envelope_fields.h"
 #include "mail/mail_log.h"
 #include "mail/message_envelope.h"
 #include "mail/pop3_session.h"
 #include "mime/mime_decoder.h"
 
 namespace bc {
-bool ConfirmMessage(Pop3Session& session, int n, const std::string& uniqueId,
-                    const std::string& messageKey, std::string& why) {
+JudgedMessage JudgedOf(const Envelope& envelope) {
+  return {envelope.uniqueId, envelope.messageKey, envelope.address, envelope.subject,
+          envelope.size};
+}
+
+bool NeedsMoreThanKey(const JudgedMessage& message) {
+  // A Message-ID is enclosed in angle brackets; the fallback key starts with
+  // the date.
+  return message.uniqueId.empty() && !message.messageKey.starts_with('<');
+}
+
+bool LookAlike(const JudgedMessage& a, const JudgedMessage& b) {
+  return a.messageKey == b.messageKey && a.address == b.address && a.subject == b.subject &&
+         a.size == b.size;
+}
+
+std::string LookAlikeError(int n) {
+  return "message " + std::to_string(n) +
+         " cannot be told apart from another message of the mailbox (the server gives no unique "
+         "ids), so it was not deleted";
+}
+
+bool ConfirmMessage(Pop3Session& session, int n, const JudgedMessage& judged, std::string& why) {
   const std::string changed =
       "the mailbox changed: message " + std::to_string(n) + " on the server is another message now";
-  if (!uniqueId.empty()) {
+  if (!judged.uniqueId.empty()) {
     std::string uid;
-    if (session.UidlOf(n, uid)) {
-      if (uid == uniqueId) {
-        return true;
-      }
+    if (session.UidlOf(n, uid) && uid != judged.uniqueId) {
       why = changed;
       return false;
     }
   }
+  // The id proves which message has number n, not that the text judged was
+  // that message's: a server whose replies are out of step hands out another
+  // message's text under the right number and id. The headers prove the text.
   if (!session.Top(n, 0)) {
     why = "the message could not be identified on the server (" + session.lastError() + ")";
     return false;
@@ -30,11 +52,33 @@ bool ConfirmMessage(Pop3Session& session, int n, const std::string& uniqueId,
   MimeDecoder decoder;
   decoder.SetCollectBody(false);
   decoder.Decode(session.messageText(), headers);
-  if (MessageKeyOfHeaders(headers) == messageKey) {
+  const std::string differ =
+      "message " + std::to_string(n) +
+      " on the server is not the message judged: its headers differ (the mailbox changed, "
+      "or the server's replies are out of step)";
+  if (MessageKeyOfHeaders(headers) != judged.messageKey) {
+    why = differ;
+    return false;
+  }
+  if (!NeedsMoreThanKey(judged)) {
     return true;
   }
-  why = changed;
-  return false;
+  const Envelope shown = BuildEnvelope(headers, 0, AppOptions{}, MailAccount{}, 0, 0);
+  if (shown.address != judged.address || shown.subject != judged.subject) {
+    why = differ;
+    return false;
+  }
+  int64_t size = 0;
+  if (!session.SizeOf(n, size)) {
+    why = "the message could not be identified on the server (" + session.lastError() + ")";
+    return false;
+  }
+  if (SizeText(size) != judged.size) {
+    why = "message " + std::to_string(n) +
+          " on the server is not the message judged: its size differs";
+    return false;
+  }
+  return true;
 }
 
 DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
@@ -54,6 +98,19 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     return outcome;
   }
 
+  const JudgedMessage judged = JudgedOf(entry);
+  if (NeedsMoreThanKey(judged)) {
+    for (const Envelope& other : store.Snapshot()) {
+      if (other.messageId != entry.messageId &&
+          AccountIndexOf(std::stoll("0" + other.messageId)) == accountIndex &&
+          LookAlike(JudgedOf(other), judged)) {
+        outcome.refused = true;
+        outcome.error = LookAlikeError(number);
+        return outcome;
+      }
+    }
+  }
+
   const std::optional<Security> security = account.Security.value();
   if (!security) {
     outcome.error = SecurityValueError(account.Security.text());
@@ -71,7 +128,7 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
     session.Close();
     return outcome;
   }
-  if (!ConfirmMessage(session, number, entry.uniqueId, entry.messageKey, outcome.error)) {
+  if (!ConfirmMessage(session, number, judged, outcome.error)) {
     outcome.refused = true;
     session.Quit();
     session.Close();

@@ -28,13 +28,40 @@ class DeletionRows {
 
 class Pop3Session;
 
-/// Confirms that message n on the server now is the one with `uniqueId` (by
-/// "UIDL n", when the id is known and the server answers) or else with
-/// `messageKey` (from the headers of "TOP n 0"). Sets `why` when it is not, or
-/// cannot be told. Called before every DELE, so a mailbox renumbered behind the
-/// client's back never loses the wrong message.
-[[nodiscard]] bool ConfirmMessage(Pop3Session& session, int n, const std::string& uniqueId,
-                                  const std::string& messageKey, std::string& why);
+/// What the message on the server must show to be the one judged.
+struct JudgedMessage {
+  std::string uniqueId;    // from UIDL, may be empty
+  std::string messageKey;  // Message-ID, else date and sender name
+  // Without a unique id, a key made of date and sender name may be shared by
+  // many messages (no Date, an address alone in From): then the sender's
+  // address, the subject and the size must match as well.
+  std::string address;
+  std::string subject;
+  std::string size;  // as SizeText gives it
+};
+
+/// True when a message without a unique id has a key that need not be its own
+/// (no Message-ID): more of it must match before it is deleted.
+[[nodiscard]] bool NeedsMoreThanKey(const JudgedMessage& message);
+
+/// The same message as far as anything read can tell, when no unique id exists.
+[[nodiscard]] bool LookAlike(const JudgedMessage& a, const JudgedMessage& b);
+/// Why message n, which LookAlike another, was not deleted.
+[[nodiscard]] std::string LookAlikeError(int n);
+
+/// Confirms that message n on the server now is the one judged: by "UIDL n"
+/// when the id is known and the server answers, and always by the headers of
+/// "TOP n 0", which prove that the text judged is that message's (a server whose
+/// replies are out of step hands out another message's text under the right
+/// number and id); where NeedsMoreThanKey, also by address, subject and
+/// "LIST n" size. Sets `why` when it is not, or cannot be told. Called before
+/// every DELE, so a mailbox renumbered behind the client's back never loses the
+/// wrong message.
+[[nodiscard]] bool ConfirmMessage(Pop3Session& session, int n, const JudgedMessage& judged,
+                                  std::string& why);
+
+/// The identity of a listed or judged message.
+[[nodiscard]] JudgedMessage JudgedOf(const Envelope& envelope);
 
 /// How the deletion of one message went.
 struct DeleteOutcome {
@@ -45,10 +72,9 @@ struct DeleteOutcome {
 
 /// Deletes one message in a POP3 session of its own (connect, log in, confirm
 /// identity, DELE, QUIT) and logs it when LogDeleted is on. Before DELE it makes
-/// sure the message with that number is still the one the list shows: by its
-/// unique id (UIDL) when the check recorded one, else by the messageKey of its
-/// headers (TOP n 0). On a mismatch, or when neither can be confirmed, nothing
-/// is deleted.
+/// sure the message with that number is still the one the list shows
+/// (ConfirmMessage). On a mismatch, when it cannot be confirmed, or when
+/// another row of the account cannot be told from it, nothing is deleted.
 [[nodiscard]] DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
                                           const EnvelopeStore& store,
                                           const MailEnvironment& environment);

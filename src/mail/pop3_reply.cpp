@@ -55,6 +55,17 @@ void ParseStatReply(std::string_view reply, int& messageCount, int64_t& mailboxS
   mailboxSize = DecimalAt(reply, pos);
 }
 
+bool StatReplyHasCount(std::string_view reply) {
+  size_t pos = reply.find_first_of(" \t");
+  if (pos == std::string_view::npos) {
+    return false;
+  }
+  while (pos < reply.size() && IsBlank(reply[pos])) {
+    ++pos;
+  }
+  return pos < reply.size() && reply[pos] >= '0' && reply[pos] <= '9';
+}
+
 std::optional<std::pair<int, int64_t>> ParseListLine(std::string_view line) {
   size_t pos = 0;
   while (pos < line.size() && IsBlank(line[pos])) {

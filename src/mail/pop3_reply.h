@@ -16,6 +16,10 @@ namespace bc {
 /// at the next the mailbox size. A number the reply lacks keeps its old value.
 void ParseStatReply(std::string_view reply, int& messageCount, int64_t& mailboxSize);
 
+/// True when a STAT reply gives a message count at all: "+OK mailbox locked"
+/// says nothing about the mailbox and must not read as an empty one.
+[[nodiscard]] bool StatReplyHasCount(std::string_view reply);
+
 /// Reads one line of a LIST listing ("3 1024") into its message number and size;
 /// nullopt when the line is not a number above 0, blanks, and a size.
 [[nodiscard]] std::optional<std::pair<int, int64_t>> ParseListLine(std::string_view line);

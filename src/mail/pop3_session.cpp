@@ -21,6 +21,8 @@ constexpr size_t kMaxStatusLine = 64 * 1024;
 constexpr size_t kMaxListingLine = 1024;
 // Messages beyond this number are not kept in the size and id tables.
 constexpr int kMaxListed = 1000000;
+// RFC 2449 servers list a dozen capabilities; this is far past any of them.
+constexpr int kMaxCapabilities = 200;
 constexpr std::string_view kRedacted = "********";
 
 }  // namespace
@@ -136,8 +138,16 @@ bool Pop3Session::Send(const std::string& command) {
   }
   // This command's reply comes after theirs: read them first.
   HoldRepliesInFlight();
+  serverReply_.clear();
   if (broken_) {
     return false;
+  }
+  // Every reply so far met its command: bytes left over answer none, and every
+  // later reply would be read as the answer to the command before it.
+  if (open_ && consumed_ < buffer_.size()) {
+    return Broken(
+        "the server sent a reply to no command; the conversation is out of step, so it was "
+        "ended");
   }
   if (!open_) {
     return Fail("not connected");
@@ -156,9 +166,10 @@ bool Pop3Session::ReadStatus(std::string* reply) {
     return false;
   }
   if (IsErrReply(line)) {
+    serverReply_ = WithoutPassword(line);
     Fail("server said: " + line);
     if (reply) {
-      *reply = WithoutPassword(std::move(line));
+      *reply = serverReply_;
     }
     return false;
   }
@@ -190,7 +201,7 @@ bool Pop3Session::Connect(const std::string& server, int port, const std::string
   }
   if (security == Security::StartTls) {
     if (!Command("STLS\r\n")) {
-      if (lastError_.rfind("server said:", 0) == 0) {
+      if (!serverReply_.empty()) {
         lastError_ = "the server refused STARTTLS (" + lastError_ + ")";
       }
       return false;
@@ -208,6 +219,14 @@ bool Pop3Session::Connect(const std::string& server, int port, const std::string
       return Broken(transport_->ErrorText());
     }
   }
+  if (askCapabilities_ && !Capabilities() && !usable()) {
+    capabilitiesFailed_ = true;
+    lastError_ = "CAPA failed: " + lastError_;
+    return false;
+  }
+  if (utf8_ && !Command("UTF8\r\n") && !usable()) {
+    return false;
+  }
   return Command("USER " + userName + "\r\n") && Command("PASS " + password + "\r\n");
 }
 
@@ -216,13 +235,19 @@ bool Pop3Session::Stat() {
   if (!Command("STAT\r\n", &reply)) {
     return false;
   }
+  if (!StatReplyHasCount(reply)) {
+    return Fail("the server's STAT answer gives no message count (" + reply + ")");
+  }
   ParseStatReply(reply, messageCount_, mailboxSize_);
   return true;
 }
 
-bool Pop3Session::ReadListing(std::vector<std::string>& lines) {
+bool Pop3Session::ReadListing(std::vector<std::string>& lines, std::string_view command) {
+  const bool capabilities = command == "CAPA";
   const int64_t maxLines =
-      std::min<int64_t>(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
+      capabilities
+          ? kMaxCapabilities
+          : std::min<int64_t>(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
   // About 32 bytes a line.
   AllowFor(maxLines * 32);
   std::string line;
@@ -234,8 +259,10 @@ bool Pop3Session::ReadListing(std::vector<std::string>& lines) {
       return true;
     }
     if (static_cast<int64_t>(lines.size()) >= maxLines) {
-      return Broken("the server's listing has more lines than the " +
-                    std::to_string(messageCount_) + " messages it counted");
+      return Broken(capabilities ? "the server's CAPA answer has more than " +
+                                       std::to_string(kMaxCapabilities) + " lines"
+                                 : "the server's listing has more lines than the " +
+                                       std::to_string(messageCount_) + " messages it counted");
     }
     // A leading dot of a listing line is stuffing (RFC 1939 section 3).
     if (!line.empty() && line[0] == '.') {
@@ -248,7 +275,7 @@ bool Pop3Session::ReadListing(std::vector<std::string>& lines) {
 bool Pop3Session::List() {
   messageSizes_.clear();
   std::vector<std::string> lines;
-  if (!Command("LIST\r\n") || !ReadListing(lines)) {
+  if (!Command("LIST\r\n") || !ReadListing(lines, "LIST")) {
     return false;
   }
   const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
@@ -267,13 +294,15 @@ bool Pop3Session::List() {
 
 bool Pop3Session::Capabilities() {
   pipelining_ = false;
+  utf8_ = false;
   std::vector<std::string> lines;
-  if (!Command("CAPA\r\n") || !ReadListing(lines)) {
+  if (!Command("CAPA\r\n") || !ReadListing(lines, "CAPA")) {
     return false;
   }
   for (const std::string& line : lines) {
-    const std::string_view name = std::string_view(line).substr(0, line.find(' '));
-    pipelining_ = pipelining_ || ToLowerAscii(name) == "pipelining";
+    const std::string name = ToLowerAscii(std::string_view(line).substr(0, line.find(' ')));
+    pipelining_ = pipelining_ || name == "pipelining";
+    utf8_ = utf8_ || name == "utf8";
   }
   return true;
 }
@@ -281,7 +310,7 @@ bool Pop3Session::Capabilities() {
 bool Pop3Session::Uidl() {
   uniqueIds_.clear();
   std::vector<std::string> lines;
-  if (!Command("UIDL\r\n") || !ReadListing(lines)) {
+  if (!Command("UIDL\r\n") || !ReadListing(lines, "UIDL")) {
     return false;
   }
   const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
@@ -311,11 +340,26 @@ bool Pop3Session::UidlOf(int messageNumber, std::string& uid) {
   return true;
 }
 
+int64_t Pop3Session::MessageBound(int64_t listed) const {
+  return listed > 0 ? std::min(limits_.messageCeiling, 2 * listed + limits_.messageSlack)
+                    : limits_.messageCeiling;
+}
+
+bool Pop3Session::SizeOf(int messageNumber, int64_t& size) {
+  std::string reply;
+  if (!Command("LIST " + std::to_string(messageNumber) + "\r\n", &reply)) {
+    return false;
+  }
+  const size_t blank = reply.find(' ');
+  auto entry = blank == std::string::npos ? std::nullopt : ParseListLine(reply.substr(blank + 1));
+  if (!entry || entry->first != messageNumber) {
+    return Fail("the server's LIST answer has no size: " + reply);
+  }
+  size = entry->second;
+  return true;
+}
+
 bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
-  const int64_t listed = MessageSize(messageNumber);
-  const int64_t bound = listed > 0
-                            ? std::min(limits_.messageCeiling, 2 * listed + limits_.messageSlack)
-                            : limits_.messageCeiling;
   // Everything from the status line on is kept; the end is "\n.\r\n" anywhere in
   // the text received so far (after CR LF, or after the bare LF of a broken
   // server), so it is found however the reads split it.
@@ -325,13 +369,24 @@ bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
   }
   messageText_ = std::move(status);
   messageText_ += "\r\n";
-  // The usual case once replies are pipelined: the whole reply is already in the
-  // read buffer (the LF before it ends the status line).
-  if (const size_t end = buffer_.find("\n.\r\n", consumed_ - 1); end != std::string::npos) {
-    messageText_.append(buffer_, consumed_, end + 4 - consumed_);
-    consumed_ = end + 4;
-    return true;
+  return TakeBufferedMessage() || ReadMessageBody(acceptTruncated, messageNumber);
+}
+
+// The usual case once replies are pipelined: the whole reply is already in the
+// read buffer (the LF before it ends the status line).
+bool Pop3Session::TakeBufferedMessage() {
+  const size_t end = buffer_.find("\n.\r\n", consumed_ - 1);
+  if (end == std::string::npos) {
+    return false;
   }
+  messageText_.append(buffer_, consumed_, end + 4 - consumed_);
+  consumed_ = end + 4;
+  return true;
+}
+
+bool Pop3Session::ReadMessageBody(bool acceptTruncated, int messageNumber) {
+  const int64_t listed = MessageSize(messageNumber);
+  const int64_t bound = MessageBound(listed);
   if (listed > 0) {
     // Room for the usual CR LF and stuffing growth, so the text is not copied
     // while it grows; never more than the bound, whatever LIST claimed.
@@ -345,52 +400,76 @@ bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
     }
     buffer_.clear();
     consumed_ = 0;
-    const size_t end = messageText_.find("\n.\r\n", searchFrom);
-    if (end != std::string::npos) {
-      // Bytes past the terminator belong to the next reply.
-      buffer_.assign(messageText_, end + 4, std::string::npos);
-      messageText_.resize(end + 4);
+    if (EndMessageText(searchFrom)) {
       return true;
     }
     const auto size = static_cast<int64_t>(messageText_.size());
     if (size > bound) {
-      messageText_.clear();
-      messageText_.shrink_to_fit();
+      DropMessageText();
       return Broken("message " + std::to_string(messageNumber) + " runs past " +
                     std::to_string(bound) + " bytes" +
                     (listed > 0 ? " (LIST gave " + std::to_string(listed) + ")" : "") +
                     "; the server does not end it");
     }
     searchFrom = messageText_.size() >= 3 ? messageText_.size() - 3 : 0;
-    AllowFor(std::max(listed, size));
-    if (!WaitLimit()) {
-      messageText_.clear();
-      messageText_.shrink_to_fit();
-      return false;
-    }
-    // Reading little past the expected end keeps what belongs to the next
-    // replies, copied into the read buffer below, small.
-    const auto room = static_cast<size_t>(bound + 5 - size);
-    const size_t want = listed > 0
-                            ? static_cast<size_t>(std::max<int64_t>(listed + 5 - size, kMinRead))
-                            : 4 * kChunk;
-    switch (const bc::ReadStatus status =
-                transport_->Read(messageText_, std::min({4 * kChunk, room, want}))) {
-      case ReadStatus::Data:
+    switch (ReadMoreOfMessage(listed, bound)) {
+      case MoreText::Read:
         break;
-      case ReadStatus::Closed:
+      case MoreText::Closed:
         lastError_ = transport_->ErrorText();
         if (!acceptTruncated) {
           return Broken(lastError_);
         }
         Close();
         return true;
-      case ReadStatus::TimedOut:
-      case ReadStatus::Failed:
-        messageText_.clear();
-        return ReadFailed(status);
+      case MoreText::Failed:
+        return false;
     }
   }
+}
+
+// Ends the message text at its terminator, found from `searchFrom` on; bytes
+// past it belong to the next reply and go back to the read buffer.
+bool Pop3Session::EndMessageText(size_t searchFrom) {
+  const size_t end = messageText_.find("\n.\r\n", searchFrom);
+  if (end == std::string::npos) {
+    return false;
+  }
+  buffer_.assign(messageText_, end + 4, std::string::npos);
+  messageText_.resize(end + 4);
+  return true;
+}
+
+void Pop3Session::DropMessageText() {
+  messageText_.clear();
+  messageText_.shrink_to_fit();
+}
+
+Pop3Session::MoreText Pop3Session::ReadMoreOfMessage(int64_t listed, int64_t bound) {
+  const auto size = static_cast<int64_t>(messageText_.size());
+  AllowFor(std::max(listed, size));
+  if (!WaitLimit()) {
+    DropMessageText();
+    return MoreText::Failed;
+  }
+  // Reading little past the expected end keeps what belongs to the next
+  // replies, copied into the read buffer, small.
+  const auto room = static_cast<size_t>(bound + 5 - size);
+  const size_t want =
+      listed > 0 ? static_cast<size_t>(std::max<int64_t>(listed + 5 - size, kMinRead)) : 4 * kChunk;
+  switch (const bc::ReadStatus status =
+              transport_->Read(messageText_, std::min({4 * kChunk, room, want}))) {
+    case ReadStatus::Data:
+      return MoreText::Read;
+    case ReadStatus::Closed:
+      return MoreText::Closed;
+    case ReadStatus::TimedOut:
+    case ReadStatus::Failed:
+      messageText_.clear();
+      ReadFailed(status);
+      return MoreText::Failed;
+  }
+  return MoreText::Failed;
 }
 
 bool Pop3Session::Retrieve(int messageNumber) {
@@ -430,6 +509,7 @@ bool Pop3Session::Flush() {
 bool Pop3Session::ReadNextInFlight() {
   const InFlight next = inFlight_.front();
   inFlight_.pop_front();
+  serverReply_.clear();
   if (!Flush()) {
     return false;
   }

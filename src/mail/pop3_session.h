@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mail/pop3_transport.h"
@@ -58,6 +59,17 @@ class Pop3Session {
   bool Connect(const std::string& server, int port, const std::string& userName,
                const std::string& password, Security security);
 
+  /// Connect asks CAPA before USER (RFC 2449), and when the server lists UTF8
+  /// (RFC 6856) sends UTF8 first, so it serves 8-bit headers as they are rather
+  /// than a notice in their place. A "-ERR" to either changes nothing; a CAPA
+  /// answer that breaks its bounds fails Connect with capabilitiesFailed().
+  void AskCapabilitiesFirst() { askCapabilities_ = true; }
+  /// Connect failed because the CAPA answer did: a new session without it may
+  /// still check the mailbox.
+  [[nodiscard]] bool capabilitiesFailed() const { return capabilitiesFailed_; }
+  /// Nothing has been given up: the connection is open and in step.
+  [[nodiscard]] bool usable() const { return open_ && !broken_; }
+
   /// "STAT". Fills messageCount() and mailboxSize().
   bool Stat();
 
@@ -66,8 +78,9 @@ class Pop3Session {
   /// than the STAT count plus slack fails.
   bool List();
 
-  /// "CAPA" (RFC 2449): learns whether the server takes pipelined commands.
-  /// False when the server does not answer it, which changes nothing else.
+  /// "CAPA" (RFC 2449): learns whether the server takes pipelined commands and
+  /// UTF8. False when the server does not answer it, which changes nothing else,
+  /// or when the answer breaks its bounds, which breaks the connection.
   bool Capabilities();
 
   /// The server's CAPA listed PIPELINING: several RETR may be in flight at once.
@@ -78,6 +91,9 @@ class Pop3Session {
 
   /// "UIDL n": the unique id of one message now; false on "-ERR" or no id.
   bool UidlOf(int messageNumber, std::string& uid);
+
+  /// "LIST n": the size of one message now; false on "-ERR" or no size.
+  bool SizeOf(int messageNumber, int64_t& size);
 
   /// "RETR n". Fills messageText(): the status line, every line of the message
   /// exactly as sent (still dot-stuffed), and the terminating ".", each ending in
@@ -126,6 +142,9 @@ class Pop3Session {
   /// Our explanation of the last failure ("the server closed the connection",
   /// "server said: -ERR invalid password", a TLS reason).
   [[nodiscard]] const std::string& lastError() const { return lastError_; }
+  /// The server's own words when the reply to the last command sent was "-ERR"
+  /// (the password blanked out), empty when the failure was ours or the line's.
+  [[nodiscard]] const std::string& serverReply() const { return serverReply_; }
 
  private:
   using SteadyClock = std::chrono::steady_clock;
@@ -135,8 +154,15 @@ class Pop3Session {
   bool Send(const std::string& command);
   bool Command(const std::string& command, std::string* reply = nullptr);
   bool ReadStatus(std::string* reply);
-  bool ReadListing(std::vector<std::string>& lines);
+  bool ReadListing(std::vector<std::string>& lines, std::string_view command);
   bool ReadMessage(bool acceptTruncated, int messageNumber);
+  [[nodiscard]] int64_t MessageBound(int64_t listed) const;
+  bool TakeBufferedMessage();
+  bool ReadMessageBody(bool acceptTruncated, int messageNumber);
+  bool EndMessageText(size_t searchFrom);
+  void DropMessageText();
+  enum class MoreText { Read, Closed, Failed };
+  MoreText ReadMoreOfMessage(int64_t listed, int64_t bound);
   bool Flush();
   bool ReadNextInFlight();
   void HoldRepliesInFlight();
@@ -158,6 +184,9 @@ class Pop3Session {
   bool open_ = false;
   bool broken_ = false;  // a reply was given up: nothing more is sent
   bool pipelining_ = false;
+  bool utf8_ = false;
+  bool askCapabilities_ = false;
+  bool capabilitiesFailed_ = false;
   // A RETR sent, and when: its deadline runs from then, or from the end of the
   // reply before it, whichever is later.
   struct InFlight {
@@ -180,6 +209,7 @@ class Pop3Session {
   std::vector<std::string> uniqueIds_;
   std::string messageText_;
   std::string lastError_;
+  std::string serverReply_;
 };
 
 }  // namespace bc

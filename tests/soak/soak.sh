@@ -22,10 +22,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-bash "$root/scripts/pop3-server.sh" stop "$dir" >/dev/null 2>&1 || true
-rm -rf "$dir/mail" "$dir/passwd"
-bash "$root/scripts/pop3-server.sh" adduser "$dir" soak >/dev/null
-bash "$root/scripts/pop3-server.sh" start "$dir" >/dev/null
+source "$root/scripts/lib/pop3-reset.sh"
+reset_pop3_server "$dir" soak
 POP3_SEED=1 bash "$root/scripts/pop3-server.sh" populate "$dir" soak 20 3000 >/dev/null
 
 g=General/

@@ -7,7 +7,8 @@ namespace bc::test {
 
 class MailboxTransport final : public Pop3Transport {
  public:
-  explicit MailboxTransport(FakeMailbox& box) : box_(box) {}
+  explicit MailboxTransport(FakeMailbox& box, std::shared_ptr<FakeMailbox> owned = nullptr)
+      : box_(box), owned_(std::move(owned)) {}
   bool Open(const std::string&, int) override {
     if (box_.unreachable) {
       error_ = "connection refused";
@@ -47,6 +48,7 @@ class MailboxTransport final : public Pop3Transport {
 
  private:
   FakeMailbox& box_;
+  std::shared_ptr<FakeMailbox> owned_;
   std::string in_, out_, error_;
   bool closed_ = false;
 };
@@ -60,6 +62,11 @@ FakeMailbox::FakeMailbox(std::vector<std::string> texts) {
 
 std::unique_ptr<Pop3Transport> FakeMailbox::Connect() {
   return std::make_unique<MailboxTransport>(*this);
+}
+
+std::unique_ptr<Pop3Transport> FakeMailbox::ConnectOwned(std::shared_ptr<FakeMailbox> box) {
+  FakeMailbox& mailbox = *box;
+  return std::make_unique<MailboxTransport>(mailbox, std::move(box));
 }
 
 void FakeMailbox::OverrideRetrieve(int number, std::string rawReply) {
@@ -113,7 +120,8 @@ std::string FakeMailbox::Answer(const std::string& command, bool& quit) {
   if (verb == "LIST") {
     std::string reply = "+OK\r\n";
     for (size_t i = 0; i < messages.size(); ++i) {
-      reply += std::to_string(i + 1) + " " + std::to_string(messages[i].text.size()) + "\r\n";
+      reply += std::to_string(i + 1) +
+               (listsSizes ? " " + std::to_string(messages[i].text.size()) : "") + "\r\n";
     }
     return reply + ".\r\n";
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ class FakeMailbox {
 
   /// A transport talking to this mailbox (one connection).
   [[nodiscard]] std::unique_ptr<Pop3Transport> Connect();
+  /// The same, for a mailbox that lives as long as the connection.
+  [[nodiscard]] static std::unique_ptr<Pop3Transport> ConnectOwned(
+      std::shared_ptr<FakeMailbox> box);
 
   /// Replies to RETR of these numbers are replaced by this raw text.
   void OverrideRetrieve(int number, std::string rawReply);
@@ -30,6 +34,7 @@ class FakeMailbox {
   bool unreachable = false;
   bool offersUidl = true;
   bool offersPipelining = false;      // CAPA lists PIPELINING (no CAPA without it)
+  bool listsSizes = true;             // LIST gives each message's size
   std::vector<std::string> commands;  // every command received, without CR LF
   std::vector<Message> messages;
   int connections = 0;

@@ -5,71 +5,21 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <array>
 #include <atomic>
-#include <set>
 #include <thread>
 
 #include "config/settings_store.h"
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/pop3_transport.h"
+#include "support/fake_mailbox.h"
 #include "support/test_env.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/envelope_table_model.h"
 
 namespace bc {
 namespace {
-
-// A POP3 server's mailbox as the deleting sessions see it: UIDL n names the
-// message at number n, DELE marks it, QUIT removes the marked messages (the
-// later ones move up, as a real server renumbers).
-class MailboxTransport final : public Pop3Transport {
- public:
-  explicit MailboxTransport(std::vector<std::string>& uids) : uids_(uids) {}
-
-  bool Open(const std::string&, int) override {
-    out_ = "+OK ready\r\n";
-    return true;
-  }
-  bool StartTls() override { return false; }
-  ReadStatus Read(std::string& out, size_t maxBytes) override {
-    if (out_.empty()) {
-      return ReadStatus::Closed;
-    }
-    const size_t n = std::min(maxBytes, out_.size());
-    out.append(out_, 0, n);
-    out_.erase(0, n);
-    return ReadStatus::Data;
-  }
-  bool Write(std::string_view data) override {
-    const std::string line(data.substr(0, data.find("\r\n")));
-    const auto number = [&] { return std::stoi(line.substr(5)); };
-    if (line.starts_with("UIDL ")) {
-      const int n = number();
-      out_ += n >= 1 && n <= static_cast<int>(uids_.size())
-                  ? "+OK " + std::to_string(n) + " " + uids_[static_cast<size_t>(n - 1)] + "\r\n"
-                  : std::string("-ERR no such message\r\n");
-    } else if (line.starts_with("DELE ")) {
-      marked_.insert(number());
-      out_ += "+OK marked\r\n";
-    } else if (line == "QUIT") {
-      for (auto n = marked_.rbegin(); n != marked_.rend(); ++n) {
-        uids_.erase(uids_.begin() + (*n - 1));
-      }
-      out_ += "+OK bye\r\n";
-    } else {
-      out_ += "+OK\r\n";
-    }
-    return true;
-  }
-  void Close() override {}
-  [[nodiscard]] std::string ErrorText() const override { return {}; }
-
- private:
-  std::vector<std::string>& uids_;
-  std::set<int> marked_;
-  std::string out_;
-};
 
 class EmailListTest : public ::testing::Test {
  protected:
@@ -439,18 +389,26 @@ TEST_F(EmailListTest, DeleteWorkerRemovesAndRenumbersRowsFromItsThread) {
     account.POP3Port = 110;
     settings.accounts.push_back(account);
   }
-  std::map<int, std::vector<std::string>> mailboxes;
-  for (int i = 0; i < 4; ++i) {
-    Add("jsmith" + std::to_string(i), "s" + std::to_string(i), 0);
-    mailboxes[0].push_back("uid-0-" + std::to_string(i));
+  std::array<test::FakeMailbox, 2> mailboxes;
+  for (int account : {0, 1}) {
+    for (int i = 0; i < (account == 0 ? 4 : 2); ++i) {
+      Add((account == 0 ? "jsmith" : "other") + std::to_string(i),
+          (account == 0 ? "s" : "t") + std::to_string(i), account);
+      const std::string a = std::to_string(account), n = std::to_string(i);
+      mailboxes[account].messages.push_back(
+          {"Message-ID: <" + a + "." + n + "@example.com>\r\n\r\n", "uid-" + a + "-" + n});
+    }
   }
-  for (int i = 0; i < 2; ++i) {
-    Add("other" + std::to_string(i), "t" + std::to_string(i), 1);
-    mailboxes[1].push_back("uid-1-" + std::to_string(i));
-  }
+  const auto uids = [&](int account) {
+    std::vector<std::string> left;
+    for (const test::FakeMailbox::Message& m : mailboxes[account].messages) {
+      left.push_back(m.uid);
+    }
+    return left;
+  };
   MailEnvironment environment;
   environment.makeTransport = [&](const MailAccount& account) {
-    return std::make_unique<MailboxTransport>(mailboxes[account.UserName == "jsmith" ? 0 : 1]);
+    return mailboxes[account.UserName == "jsmith" ? 0 : 1].Connect();
   };
   List().Rebuild(options_);
   ClickHeader(QStringLiteral("From"));
@@ -475,8 +433,8 @@ TEST_F(EmailListTest, DeleteWorkerRemovesAndRenumbersRowsFromItsThread) {
   worker.join();
 
   EXPECT_EQ(deleted, 3);
-  EXPECT_EQ(mailboxes[0], (std::vector<std::string>{"uid-0-0", "uid-0-3"}));
-  EXPECT_EQ(mailboxes[1], (std::vector<std::string>{"uid-1-1"}));
+  EXPECT_EQ(uids(0), (std::vector<std::string>{"uid-0-0", "uid-0-3"}));
+  EXPECT_EQ(uids(1), (std::vector<std::string>{"uid-1-1"}));
   EXPECT_EQ(Column(QStringLiteral("From")),
             (QStringList{QStringLiteral("other1"), QStringLiteral("jsmith3"),
                          QStringLiteral("jsmith0")}));

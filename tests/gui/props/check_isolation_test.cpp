@@ -40,7 +40,8 @@ TEST(CheckIsolationTest, EditsMadeWhileAPassRunsNeverReachThatPass) {
       released.wait();  // the user edits the settings now
     }
     auto transport = std::make_unique<test::FakeTransport>(log);
-    transport->Serve("+OK ready\r\n").Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK 0 0\r\n");
+    transport->Serve("+OK ready\r\n").Serve("-ERR\r\n").Serve("+OK\r\n").Serve("+OK\r\n");
+    transport->Serve("+OK 0 0\r\n");
     transport->Serve("+OK bye\r\n");
     return transport;
   };

@@ -14,7 +14,7 @@
 #include "app/desktop_session.h"
 #include "config/paths.h"
 #include "config/settings_store.h"
-#include "support/fake_transport.h"
+#include "support/fake_mailbox.h"
 #include "support/test_env.h"
 #include "ui/window/main_window.h"
 
@@ -23,23 +23,25 @@ namespace bc::test {
 using Subjects = std::array<std::string, 3>;
 
 // Message n of the mailbox, from "Sender n".
-inline std::string FakeMessage(int n, const std::string& subject) {
-  return "+OK\r\nFrom: Sender " + std::to_string(n) + " <s" + std::to_string(n) +
+inline std::string MessageText(int n, const std::string& subject) {
+  return "From: Sender " + std::to_string(n) + " <s" + std::to_string(n) +
          "@example.com>\r\nSubject: " + subject + "\r\nMessage-ID: <" + std::to_string(n) +
-         "@x>\r\n\r\nBody.\r\n.\r\n";
+         "@x>\r\n\r\nBody.\r\n";
 }
 
-// A mailbox of three messages, as many times as it is asked for.
-inline std::unique_ptr<Pop3Transport> ThreeMessages(FakeTransport::Log& log,
-                                                    const Subjects& subjects) {
-  auto t = std::make_unique<FakeTransport>(log);
-  t->Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK\r\n").Serve("+OK 3 300\r\n");
-  t->Serve("+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n").Serve("-ERR\r\n");
+// The reply to RETR of message n.
+inline std::string FakeMessage(int n, const std::string& subject) {
+  return "+OK\r\n" + MessageText(n, subject) + ".\r\n";
+}
+
+// A fresh mailbox of three messages (no UIDL) for every connection.
+inline std::unique_ptr<Pop3Transport> ThreeMessages(const Subjects& subjects) {
+  auto box = std::make_shared<FakeMailbox>();
+  box->offersUidl = false;
   for (int n = 1; n <= 3; ++n) {
-    t->Serve(FakeMessage(n, subjects[n - 1]));
+    box->messages.push_back({MessageText(n, subjects[n - 1]), ""});
   }
-  t->Serve("+OK\r\n");
-  return t;
+  return FakeMailbox::ConnectOwned(std::move(box));
 }
 
 class SessionTest : public ::testing::Test {
@@ -70,7 +72,7 @@ class SessionTest : public ::testing::Test {
     // scripted server); the others read the fake mailbox.
     environment.makeTransport = [this, subjects,
                                  socket = SocketTransportFactory()](const MailAccount& account) {
-      return account.POP3Server.empty() ? ThreeMessages(log_, subjects) : socket(account);
+      return account.POP3Server.empty() ? ThreeMessages(subjects) : socket(account);
     };
     session_ = std::make_unique<DesktopSession>(
         SessionSetup{*store_, environment, nullptr, /*silentAudio=*/true, &prompt_});
@@ -88,7 +90,6 @@ class SessionTest : public ::testing::Test {
 
   TempDir dir_;
   RecordingPrompt prompt_;
-  FakeTransport::Log log_;
   std::unique_ptr<SettingsStore> store_;
   std::unique_ptr<DesktopSession> session_;
   MainWindow* window_ = nullptr;

@@ -7,9 +7,9 @@
 #include <future>
 #include <thread>
 
-#include "scripted_server.h"
 #include "support/fake_transport.h"
 #include "support/manual_clock.h"
+#include "support/scripted_server.h"
 #include "support/test_env.h"
 #include "support/wait.h"
 
@@ -71,8 +71,9 @@ struct UiThreadRows final : DeletionRows {
 std::vector<std::string> OneMessageMailbox(const std::string& subject) {
   const std::string message = "+OK\r\nFrom: A <a@x.com>\r\nSubject: " + subject +
                               "\r\nMessage-ID: <" + subject + "@x>\r\n\r\nbody\r\n.\r\n";
-  return {"+OK\r\n",  "+OK\r\n", "+OK\r\n", "+OK 1 100\r\n", "+OK\r\n1 100\r\n.\r\n",
-          "-ERR\r\n", message,   "+OK\r\n"};
+  // Greeting, CAPA (not known), USER, PASS, STAT, LIST, UIDL (not known), RETR 1, QUIT.
+  return {"+OK\r\n",  "-ERR\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 100\r\n", "+OK\r\n1 100\r\n.\r\n",
+          "-ERR\r\n", message,    "+OK\r\n"};
 }
 
 class MailControllerTest : public ::testing::Test {
@@ -245,7 +246,10 @@ TEST_F(MailControllerTest, AFailedAccountsReasonReachesTheWindow) {
   environment_.makeTransport = [this, &refuse, &refusedLog](const MailAccount& account) {
     auto transport = std::make_unique<FakeTransport>(refuse ? refusedLog : log_);
     if (refuse) {
-      transport->Serve("+OK\r\n").Serve("+OK\r\n").Serve("-ERR [AUTH] Authentication failed.\r\n");
+      transport->Serve("+OK\r\n")
+          .Serve("-ERR\r\n")
+          .Serve("+OK\r\n")
+          .Serve("-ERR [AUTH] Authentication failed.\r\n");
     } else {
       for (const std::string& reply : OneMessageMailbox(account.UserName)) {
         transport->Serve(reply);
@@ -308,7 +312,7 @@ TEST_F(MailControllerTest, EditsDuringAPassNeverReachIt) {
   open.set_value();
   ASSERT_TRUE(controller->WaitForWorkers(5000));
   EXPECT_EQ(view_.appended, std::vector<std::string>{"alice"});
-  EXPECT_EQ(log_.sent.substr(0, 12), "USER alice\r\n");
+  EXPECT_EQ(log_.sent.substr(0, 18), "CAPA\r\nUSER alice\r\n");
 }
 
 // Exit in the middle of a pass against a server that stops answering: the
@@ -316,7 +320,7 @@ TEST_F(MailControllerTest, EditsDuringAPassNeverReachIt) {
 // own time limit, and nothing it used is touched after the controller is gone.
 TEST_F(MailControllerTest, ShutdownCancelsAndJoinsAPassStalledOnTheServer) {
   test::ScriptedServer server({test::ScriptedServer::Send("+OK ready\r\n"),
-                               test::ScriptedServer::Expect("USER alice"),
+                               test::ScriptedServer::Expect("CAPA"),
                                test::ScriptedServer::StallUntilClosed()});
   ReachOver(server);
   auto controller = Make();
@@ -337,13 +341,16 @@ TEST_F(MailControllerTest, ShutdownCancelsAndJoinsADeletionStalledOnTheServer) {
   using S = test::ScriptedServer;
   S server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
             S::Expect("PASS secret"), S::Send("+OK\r\n"), S::Expect("UIDL 1"),
-            S::Send("+OK 1 uid-1\r\n"), S::Expect("DELE 1"), S::StallUntilClosed()});
+            S::Send("+OK 1 uid-1\r\n"), S::Expect("TOP 1 0"),
+            S::Send("+OK\r\nMessage-ID: <1@x>\r\n\r\n.\r\n"), S::Expect("DELE 1"),
+            S::StallUntilClosed()});
   ReachOver(server);
   auto controller = Make();
   for (const int index : {0, 1}) {
     Envelope envelope;
     envelope.messageId = std::to_string(MakeMessageId(index, 0));
     envelope.uniqueId = "uid-" + std::to_string(index + 1);
+    envelope.messageKey = "<" + std::to_string(index + 1) + "@x>";
     controller->store().Append(envelope);
   }
   UiThreadRows rows({MakeMessageId(0, 0), MakeMessageId(1, 0)});

@@ -97,10 +97,10 @@ TEST_F(CheckCycleTest, TwoAccountsOneEmpty) {
   EXPECT_EQ(recorder_.tooltips, std::vector<std::string>{"You have 3 new email"});
   EXPECT_EQ(recorder_.titles.front(), "Brindlecast Checking Email...");
   EXPECT_EQ(recorder_.icons.back(), TrayState::MailPresent);
-  EXPECT_EQ(
-      Sent("alice"),
-      "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\nRETR 3\r\nQUIT\r\n");
-  EXPECT_EQ(Sent("bob"), "USER bob\r\nPASS pw\r\nSTAT\r\nQUIT\r\n");
+  EXPECT_EQ(Sent("alice"),
+            "CAPA\r\nUSER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\nRETR "
+            "3\r\nQUIT\r\n");
+  EXPECT_EQ(Sent("bob"), "CAPA\r\nUSER bob\r\nPASS pw\r\nSTAT\r\nQUIT\r\n");
   EXPECT_EQ(recorder_.accountsBar.front(), std::make_pair(0, 2));
   EXPECT_EQ(recorder_.accountsBar.back(), std::make_pair(0, 2));
 
@@ -132,8 +132,8 @@ TEST_F(CheckCycleTest, SpamIsDeletedAndLaterMessagesRenumbered) {
   // RETR 3 goes out before message 2 is judged; its DELE follows the next reply,
   // once UIDL 2 confirmed it is still the message judged.
   EXPECT_EQ(Sent("jsmith"),
-            "USER jsmith\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
-            "RETR 3\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n");
+            "CAPA\r\nUSER jsmith\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
+            "RETR 3\r\nUIDL 2\r\nTOP 2 0\r\nDELE 2\r\nQUIT\r\n");
   EXPECT_EQ(servers_["jsmith"].Remaining(), 2);
   ASSERT_EQ(store_.Count(), 2);
   EXPECT_EQ(store_.Get(0).messageId, "0");
@@ -203,13 +203,32 @@ TEST_F(CheckCycleTest, PipelinedPassMatchesOneAtATime) {
     EXPECT_EQ(piped.trace, plain.trace) << failing;
     EXPECT_EQ(piped.log, plain.log) << failing;
     EXPECT_EQ(piped.remaining, plain.remaining) << failing;
-    EXPECT_NE(plain.sent.find("RETR 6\r\nUIDL 5\r\nDELE 5\r\nRETR 7\r\n"), std::string::npos);
+    EXPECT_NE(plain.sent.find("RETR 6\r\nUIDL 5\r\nTOP 5 0\r\nDELE 5\r\nRETR 7\r\n"),
+              std::string::npos);
     // The window: RETR 64 went out before message 1's reply was read (before the
     // DELE of message 5), and every DELE still follows its UIDL check.
     EXPECT_LT(piped.sent.find("RETR 64\r\n"), piped.sent.find("UIDL 5\r\n")) << failing;
-    EXPECT_NE(piped.sent.find("UIDL 5\r\nDELE 5\r\n"), std::string::npos) << failing;
+    EXPECT_NE(piped.sent.find("UIDL 5\r\nTOP 5 0\r\nDELE 5\r\n"), std::string::npos) << failing;
   }
   EXPECT_EQ(pass(true, 0).remaining, 87);
+}
+
+// A server that gives no sizes could send any amount per reply: one RETR at a
+// time, and no reply is read ahead to make way for a DELE.
+TEST_F(CheckCycleTest, UnknownSizesGetAWindowOfOne) {
+  std::vector<std::string> texts;
+  for (int n = 1; n <= 20; ++n) {
+    texts.push_back(Message(n == 1 ? "postmaster" : "N <n" + std::to_string(n) + "@x.com>", "m"));
+  }
+  test::FakeMailbox box(texts);
+  box.offersPipelining = true;
+  box.listsSizes = false;
+  AddAccount("alice", std::move(box));
+  Run();
+  EXPECT_NE(Sent("alice").find("RETR 1\r\nRETR 2\r\nUIDL 1\r\nTOP 1 0\r\nDELE 1\r\nRETR 3\r\n"),
+            std::string::npos)
+      << Sent("alice");
+  EXPECT_EQ(servers_["alice"].Remaining(), 19);
 }
 
 TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
@@ -226,7 +245,8 @@ TEST_F(CheckCycleTest, AntiSpamListsOfTheAccountDecide) {
   Run();
   ASSERT_EQ(store_.Count(), 1);
   EXPECT_EQ(store_.Get(0).address, "joe@example.com");
-  EXPECT_NE(Sent("alice").find("RETR 3\r\nUIDL 2\r\nDELE 2\r\nUIDL 3\r\nDELE 3\r\nQUIT\r\n"),
+  EXPECT_NE(Sent("alice").find(
+                "RETR 3\r\nUIDL 2\r\nTOP 2 0\r\nDELE 2\r\nUIDL 3\r\nTOP 3 0\r\nDELE 3\r\nQUIT\r\n"),
             std::string::npos);
   EXPECT_EQ(servers_["alice"].Remaining(), 1);
 }
@@ -298,8 +318,8 @@ TEST_F(CheckCycleTest, AShortTextIsSkippedAndTheRestOfTheMailboxChecked) {
   AddAccount("bob", test::FakeMailbox({Message("B <b@x.com>", "hi")}));
   Run();
   EXPECT_EQ(Sent("alice"),
-            "USER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
-            "UIDL 1\r\nDELE 1\r\nRETR 3\r\nQUIT\r\n");
+            "CAPA\r\nUSER alice\r\nPASS pw\r\nSTAT\r\nLIST\r\nUIDL\r\nRETR 1\r\nRETR 2\r\n"
+            "UIDL 1\r\nTOP 1 0\r\nDELE 1\r\nRETR 3\r\nQUIT\r\n");
   EXPECT_EQ(servers_["alice"].Remaining(), 2);
   ASSERT_EQ(store_.Count(), 2);
   EXPECT_EQ(store_.Get(0).subject, "three");

@@ -77,11 +77,19 @@ class DeletionTest : public ::testing::Test {
     store_.Append(e);
   }
 
-  // One deleting session: login, UIDL n answered with `uid`, DELE, QUIT.
-  void ExpectSession(const std::string& user, int number, const std::string& uid) {
+  // The reply to TOP n 0 for the message of row (account, index).
+  static std::string Headers(int account, int index) {
+    return "+OK\r\nMessage-ID: <" + std::to_string(account) + "." + std::to_string(index) +
+           "@x>\r\n\r\n.\r\n";
+  }
+
+  // One deleting session: login, UIDL n answered with the row's uid, TOP n 0
+  // with its headers, DELE, QUIT.
+  void ExpectSession(const std::string& user, int number, int account, int index) {
     replies_[user].push_back({"+OK\r\n", "+OK\r\n", "+OK\r\n",
-                              "+OK " + std::to_string(number) + " " + uid + "\r\n",
-                              "+OK deleted\r\n", "+OK bye\r\n"});
+                              "+OK " + std::to_string(number) + " uid-" + std::to_string(account) +
+                                  "-" + std::to_string(index) + "\r\n",
+                              Headers(account, index), "+OK deleted\r\n", "+OK bye\r\n"});
   }
 
   std::vector<std::string> RowIds() {
@@ -107,11 +115,11 @@ TEST_F(DeletionTest, LaterRowsOfTheSameAccountMoveDown) {
   AddRow(0, 1);
   AddRow(0, 2);
   AddRow(1, 1);
-  ExpectSession("jsmith", 2, "uid-0-1");
+  ExpectSession("jsmith", 2, 0, 1);
   Selection rows({MakeMessageId(1, 0)});
   EXPECT_EQ(DeleteSelected(settings_, store_, rows, environment_), 1);
   ASSERT_EQ(sessions_.size(), 1u);
-  EXPECT_EQ(sessions_[0].sent, "USER jsmith\r\nPASS pw\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n");
+  EXPECT_EQ(sessions_[0].sent, "USER jsmith\r\nPASS pw\r\nUIDL 2\r\nTOP 2 0\r\nDELE 2\r\nQUIT\r\n");
   EXPECT_EQ(RowIds(),
             (std::vector<std::string>{"0", "65536", std::to_string(MakeMessageId(1, 1))}));
   EXPECT_EQ(store_.Get(1).from, "From 0/2");
@@ -122,14 +130,14 @@ TEST_F(DeletionTest, TwoRowsOfOneAccountEachInItsOwnSession) {
     AddRow(0, i);
   }
   settings_.options.LogDeleted = true;
-  ExpectSession("jsmith", 2, "uid-0-1");
+  ExpectSession("jsmith", 2, 0, 1);
   // After the first QUIT the server calls the old message 4 number 3.
-  ExpectSession("jsmith", 3, "uid-0-3");
+  ExpectSession("jsmith", 3, 0, 3);
   Selection rows({MakeMessageId(1, 0), MakeMessageId(3, 0)});
   EXPECT_EQ(DeleteSelected(settings_, store_, rows, environment_), 2);
   ASSERT_EQ(sessions_.size(), 2u);
   EXPECT_NE(sessions_[0].sent.find("DELE 2\r\n"), std::string::npos);
-  EXPECT_NE(sessions_[1].sent.find("UIDL 3\r\nDELE 3\r\n"), std::string::npos);
+  EXPECT_NE(sessions_[1].sent.find("UIDL 3\r\nTOP 3 0\r\nDELE 3\r\n"), std::string::npos);
   EXPECT_EQ(RowIds(), (std::vector<std::string>{"0", "65536", "131072"}));
   const std::string log = test::ReadFile(dir_.File("Log/jsmith2005-2-1.log"));
   EXPECT_EQ(log,
@@ -152,18 +160,35 @@ TEST_F(DeletionTest, UnreachableServerDropsTheRowOnly) {
 }
 
 TEST_F(DeletionTest, AnotherMessageUnderTheNumberIsNotDeleted) {
-  AddRow(0, 0);
-  AddRow(0, 1);
-  replies_["jsmith"].push_back(
-      {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2 uid-someone-else\r\n", "+OK bye\r\n"});
-  std::vector<DeleteOutcome> outcomes;
-  Selection rows({MakeMessageId(1, 0)});
-  EXPECT_EQ(DeleteSelected(settings_, store_, rows, environment_,
-                           [&](const Envelope&, const DeleteOutcome& o) { outcomes.push_back(o); }),
-            0);
-  EXPECT_EQ(sessions_[0].sent, "USER jsmith\r\nPASS pw\r\nUIDL 2\r\nQUIT\r\n");
-  ASSERT_EQ(outcomes.size(), 1u);
-  EXPECT_TRUE(outcomes[0].refused);
+  struct Row {
+    const char* name;
+    std::vector<std::string> replies;  // after the login
+    const char* sent;                  // after the login
+  };
+  for (const Row& row :
+       {Row{"another id", {"+OK 2 uid-someone-else\r\n", "+OK bye\r\n"}, "UIDL 2\r\nQUIT\r\n"},
+        // The id still matches, but the headers are another message's.
+        Row{"another text",
+            {"+OK 2 uid-0-1\r\n", Headers(0, 0), "+OK bye\r\n"},
+            "UIDL 2\r\nTOP 2 0\r\nQUIT\r\n"}}) {
+    SCOPED_TRACE(row.name);
+    store_.Clear();
+    sessions_.clear();
+    AddRow(0, 0);
+    AddRow(0, 1);
+    std::vector<std::string> replies{"+OK\r\n", "+OK\r\n", "+OK\r\n"};
+    replies.insert(replies.end(), row.replies.begin(), row.replies.end());
+    replies_["jsmith"].push_back(replies);
+    std::vector<DeleteOutcome> outcomes;
+    Selection rows({MakeMessageId(1, 0)});
+    EXPECT_EQ(
+        DeleteSelected(settings_, store_, rows, environment_,
+                       [&](const Envelope&, const DeleteOutcome& o) { outcomes.push_back(o); }),
+        0);
+    EXPECT_EQ(sessions_[0].sent, std::string("USER jsmith\r\nPASS pw\r\n") + row.sent);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].refused);
+  }
 }
 
 TEST_F(DeletionTest, WithoutUniqueIdsTheHeadersIdentifyTheMessage) {
@@ -183,11 +208,11 @@ TEST_F(DeletionTest, WithoutUniqueIdsTheHeadersIdentifyTheMessage) {
 TEST_F(DeletionTest, RefusedDeleStillQuitsAndLogsNothing) {
   AddRow(0, 0);
   settings_.options.LogDeleted = true;
-  replies_["jsmith"].push_back(
-      {"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 uid-0-0\r\n", "-ERR locked\r\n", "+OK bye\r\n"});
+  replies_["jsmith"].push_back({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 uid-0-0\r\n", Headers(0, 0),
+                                "-ERR locked\r\n", "+OK bye\r\n"});
   const DeleteOutcome outcome = DeleteMessage(0, settings_, store_, environment_);
   EXPECT_FALSE(outcome.deleted);
-  EXPECT_EQ(sessions_[0].sent, "USER jsmith\r\nPASS pw\r\nUIDL 1\r\nDELE 1\r\nQUIT\r\n");
+  EXPECT_EQ(sessions_[0].sent, "USER jsmith\r\nPASS pw\r\nUIDL 1\r\nTOP 1 0\r\nDELE 1\r\nQUIT\r\n");
   EXPECT_EQ(test::ReadFile(dir_.File("Log/jsmith2005-2-1.log")), "");
 }
 

@@ -95,7 +95,7 @@ TEST(Pop3SessionTest, ErrAnywhereInTheLoginFails) {
 }
 
 TEST(Pop3SessionTest, OddRepliesCountAsSuccess) {
-  Scripted s({"\r\nwelcome\r\n", "something\r\n", "+OK\r\n"});
+  Scripted s({"\r\n", "welcome\r\n", "something\r\n"});
   EXPECT_TRUE(s.Connect());
 }
 

@@ -3,7 +3,7 @@
 #include <QTcpServer>
 
 #include "mail/pop3_session.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 namespace bc {
 namespace {

@@ -1,4 +1,4 @@
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 #include <QFile>
 #include <QSslCertificate>
@@ -65,18 +65,33 @@ void ScriptedServer::Run(std::promise<int>& ready) {
   TlsCapableServer server;
   server.listen(QHostAddress::LocalHost, 0);
   ready.set_value(server.serverPort());
-  if (!server.waitForNewConnection(10000)) {
-    std::lock_guard lock(mutex_);
-    matched_ = false;
+  QSslSocket* socket = nullptr;
+  const auto accept = [&] {
+    if (!server.waitForNewConnection(10000)) {
+      std::lock_guard lock(mutex_);
+      matched_ = false;
+      return false;
+    }
+    socket = static_cast<QSslSocket*>(server.nextPendingConnection());
+    if (implicitTls_) {
+      socket->startServerEncryption();
+      socket->waitForEncrypted(10000);
+    }
+    return true;
+  };
+  if (!accept()) {
     return;
-  }
-  auto* socket = static_cast<QSslSocket*>(server.nextPendingConnection());
-  if (implicitTls_) {
-    socket->startServerEncryption();
-    socket->waitForEncrypted(10000);
   }
   for (const Step& step : steps_) {
     switch (step.kind) {
+      case Step::Kind::Accept:
+        if (socket->state() != QAbstractSocket::UnconnectedState) {
+          socket->waitForDisconnected(10000);
+        }
+        if (!accept()) {
+          return;
+        }
+        break;
       case Step::Kind::Send:
         socket->write(step.text.data(), static_cast<qint64>(step.text.size()));
         while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(10000)) {

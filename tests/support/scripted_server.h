@@ -16,7 +16,17 @@ namespace bc::test {
 class ScriptedServer {
  public:
   struct Step {
-    enum class Kind { Send, Expect, Pause, StallUntilClosed, Close, StartTls, Endless, Drip } kind;
+    enum class Kind {
+      Send,
+      Expect,
+      Pause,
+      StallUntilClosed,
+      Close,
+      StartTls,
+      Endless,
+      Drip,
+      Accept
+    } kind;
     std::string text;  // Send, Endless, Drip: bytes; Expect: the line the client sends
                        // (without CR LF)
     int ms = 0;        // Pause; Drip: between two bytes
@@ -27,6 +37,9 @@ class ScriptedServer {
   static Step StallUntilClosed() { return {Step::Kind::StallUntilClosed, {}, 0}; }
   static Step Close() { return {Step::Kind::Close, {}, 0}; }
   static Step StartTls() { return {Step::Kind::StartTls, {}, 0}; }
+  /// Waits for the client to close this connection, then for its next one; the
+  /// script goes on there.
+  static Step Accept() { return {Step::Kind::Accept, {}, 0}; }
   /// Sends `bytes` again and again until the client closes (or kEndlessCap bytes).
   static Step Endless(std::string bytes) { return {Step::Kind::Endless, std::move(bytes), 0}; }
   /// Sends `bytes` one at a time, `ms` apart, until done or the client closes.
