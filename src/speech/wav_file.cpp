@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <QFile>
 #include <QSaveFile>
@@ -245,6 +246,17 @@ size_t WavFileReader::ReadSomeSamples(uint64_t offset, std::span<uint8_t> out) c
   }
   const auto n = static_cast<size_t>(std::min<uint64_t>(out.size(), size - offset));
   return ReadAt(fd_, dataOffset_ + offset, out.first(n));
+}
+
+bool WavFileReader::ReadCachedSamples(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = shape_.sampleBytes;
+  if (offset > size || out.size() > size - offset) {
+    return false;
+  }
+  iovec into{out.data(), out.size()};
+  // A short read is not an answer either: the rest may be on the disk.
+  return ::preadv2(fd_, &into, 1, static_cast<off_t>(dataOffset_ + offset), RWF_NOWAIT) ==
+         static_cast<ssize_t>(out.size());
 }
 
 void WavFileReader::Prefetch(uint64_t offset, uint64_t length) const {

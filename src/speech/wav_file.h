@@ -103,6 +103,9 @@ class WavFileReader {
   /// start of `out` and returns how many: fewer than asked once the file was
   /// cut short (or a read failed), never past the samples' end at opening.
   size_t ReadSomeSamples(uint64_t offset, std::span<uint8_t> out) const;
+  /// ReadSamples when the bytes are all in the system's cache already; false
+  /// without waiting for the disk when they are not (or the system cannot tell).
+  bool ReadCachedSamples(uint64_t offset, std::span<uint8_t> out) const;
   /// Asks the system to start reading these sample bytes from disk now, so
   /// that many reads queue at the disk at once instead of one after another.
   void Prefetch(uint64_t offset, uint64_t length) const;

@@ -24,6 +24,19 @@ QImage RenderWaveform(const WavFileReader& wav, QSize size, const std::atomic<bo
   painter.setBrush(Qt::white);
   painter.drawRect(0, 0, size.width() - 1, size.height() - 1);
   painter.setPen(QPen(kTraceColor, 0));
+  const uint64_t step = TraceStep(wav.shape(), size.width());
+  const uint64_t valueBytes = static_cast<uint64_t>(wav.format().bitsPerSample) / 8;
+  // From a cold cache, one read after another would wait for the disk tens of
+  // thousands of times: at the first read that would wait, every read still
+  // to come is queued at the disk at once. A warm file never waits, and is
+  // spared the calls.
+  bool queued = false;
+  const auto queueTheRest = [&](uint64_t fromByte) {
+    for (uint64_t i = fromByte / valueBytes; i < ValueCount(wav.shape()) && !cancel; i += step) {
+      wav.Prefetch(i * valueBytes, 2 * valueBytes);
+    }
+    queued = true;
+  };
   // The values of a point of each trace are neighbours: one read serves both.
   constexpr uint64_t kBlock = 64;
   std::array<uint8_t, kBlock> block{};
@@ -33,8 +46,11 @@ QImage RenderWaveform(const WavFileReader& wav, QSize size, const std::atomic<bo
     if (offset < blockStart || offset + out.size() > blockStart + blockSize) {
       blockStart = offset;
       blockSize = std::min<uint64_t>(kBlock, wav.sampleBytes() - offset);
-      if (blockSize < out.size() ||
-          !wav.ReadSamples(blockStart, std::span(block.data(), blockSize))) {
+      const std::span<uint8_t> into(block.data(), blockSize);
+      if (!queued && !wav.ReadCachedSamples(blockStart, into)) {
+        queueTheRest(blockStart);
+      }
+      if (blockSize < out.size() || (queued && !wav.ReadSamples(blockStart, into))) {
         blockStart = UINT64_MAX;
         return false;
       }
@@ -43,14 +59,6 @@ QImage RenderWaveform(const WavFileReader& wav, QSize size, const std::atomic<bo
                 out.begin());
     return true;
   };
-  // Queue every read the traces will make at the disk first: from a cold
-  // cache, one read after another would wait for the disk tens of thousands
-  // of times.
-  const uint64_t step = TraceStep(wav.shape(), size.width());
-  const uint64_t valueBytes = static_cast<uint64_t>(wav.format().bitsPerSample) / 8;
-  for (uint64_t i = 0; i < ValueCount(wav.shape()) && !cancel; i += step) {
-    wav.Prefetch(i * valueBytes, 2 * valueBytes);
-  }
   const WaveformTraces traces =
       ComputeTraces(wav.shape(), read, size.width(), size.height(), &cancel);
   for (const auto* trace : {&traces.first, &traces.second}) {
