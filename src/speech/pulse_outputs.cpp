@@ -27,6 +27,22 @@ class Locked {
   pa_threaded_mainloop* loop_;
 };
 
+// With the connection's lock held: waits until `read()` gives `ready`; false
+// once it gives a state that is no longer good (failed, ended).
+template <typename State, typename Read, typename Good>
+bool WaitUntil(pa_threaded_mainloop* loop, Read read, State ready, Good good) {
+  for (;;) {
+    const State state = read();
+    if (state == ready) {
+      return true;
+    }
+    if (!good(state)) {
+      return false;
+    }
+    pa_threaded_mainloop_wait(loop);
+  }
+}
+
 class PulseSink final : public DeviceSink {
  public:
   PulseSink(pa_threaded_mainloop* loop, pa_stream* stream, QIODevice& source)
@@ -97,6 +113,14 @@ class PulseSink final : public DeviceSink {
     Locked lock(loop_);
     pa_stream_write(stream_, buffer_.data(), static_cast<size_t>(got), nullptr, 0,
                     PA_SEEK_RELATIVE);
+    if (got < static_cast<qint64>(room)) {
+      // All there is for now: a sound shorter than the start threshold must
+      // still be heard (and end), so start without waiting for more.
+      pa_operation* op = pa_stream_trigger(stream_, nullptr, nullptr);
+      if (op) {
+        pa_operation_unref(op);
+      }
+    }
   }
 
   pa_threaded_mainloop* loop_;
@@ -122,20 +146,10 @@ class Outputs final : public AudioOutputs {
     Locked lock(loop_);
     pa_context_set_state_callback(context_, &Outputs::Signal, loop_);
     // No spawning of a server: a machine without one plays silently.
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-      return;
-    }
-    for (;;) {
-      const pa_context_state_t state = pa_context_get_state(context_);
-      if (state == PA_CONTEXT_READY) {
-        ready_ = true;
-        break;
-      }
-      if (!PA_CONTEXT_IS_GOOD(state)) {
-        break;
-      }
-      pa_threaded_mainloop_wait(loop_);
-    }
+    ready_ = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) == 0 &&
+             WaitUntil(
+                 loop_, [this] { return pa_context_get_state(context_); }, PA_CONTEXT_READY,
+                 [](pa_context_state_t state) { return PA_CONTEXT_IS_GOOD(state); });
   }
   // Lives as long as the program: the library's thread is left to the exit.
   ~Outputs() override = default;
@@ -176,20 +190,11 @@ class Outputs final : public AudioOutputs {
       pa_stream_set_state_callback(stream, &Outputs::Signal, loop_);
       const auto flags = static_cast<pa_stream_flags_t>(
           PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-      bool ready = false;
-      if (pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) == 0) {
-        for (;;) {
-          const pa_stream_state_t state = pa_stream_get_state(stream);
-          if (state == PA_STREAM_READY) {
-            ready = true;
-            break;
-          }
-          if (!PA_STREAM_IS_GOOD(state)) {
-            break;
-          }
-          pa_threaded_mainloop_wait(loop_);
-        }
-      }
+      const bool ready =
+          pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) == 0 &&
+          WaitUntil(
+              loop_, [stream] { return pa_stream_get_state(stream); }, PA_STREAM_READY,
+              [](pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); });
       if (!ready) {
         pa_stream_set_state_callback(stream, nullptr, nullptr);
         pa_stream_disconnect(stream);

@@ -1,4 +1,4 @@
-// The waveform view's core: the mapped loader, the traces it draws and the
+// The waveform view's core: the file reader, the traces it draws and the
 // rules that turn columns into bytes and back.
 #include <gtest/gtest.h>
 
@@ -126,7 +126,7 @@ TEST(WavFileReaderTest, RefusesWhatIsNotAPcmWave) {
   const WavFormat mono{1, 8000, 16};
   std::vector<uint8_t> good = EncodeWav(mono, Square(mono, 1));
   std::vector<uint8_t> floatTag = good;
-  floatTag[20] = 3;  // IEEE float
+  floatTag[20] = 3;                                                       // IEEE float
   const std::vector<uint8_t> truncated(good.begin(), good.begin() + 30);  // inside the format
   struct Row {
     const char* name;
