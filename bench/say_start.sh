@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up of `brindlecast say` against the espeak-ng command line, same text,
 # in interleaved runs (ours, theirs, ours, ...), medians printed with ratios
-# (goal: first audio within 1.5x).
+# (goals: aloud, first audio within 1.3x; into a file, 1.2x the time and 2x
+# the peak memory).
 #
 #   silent  both render into a WAV file (--wav FILE, -w FILE): the whole run is
 #           the time to the first audio plus a few milliseconds of synthesis.
@@ -57,6 +58,15 @@ for _ in $(seq "$runs"); do
 done
 report "silent (--wav), wall" "$work/ours" "$work/espeak" 1
 report "silent (--wav), cpu" "$work/ours" "$work/espeak" 2
+# Peak resident memory (goal: at most 2x), from runs of their own.
+for _ in 1 2 3; do
+  /usr/bin/time -f %M -a -o "$work/ours-rss" "$binary" say --wav "$work/ours.wav" "$text" >/dev/null 2>&1
+  /usr/bin/time -f %M -a -o "$work/espeak-rss" espeak-ng -w "$work/espeak.wav" "$text" >/dev/null 2>&1
+done
+o=$(median "$work/ours-rss" 1) e=$(median "$work/espeak-rss" 1)
+printf '%-28s brindlecast say %7.1f MB  espeak-ng %7.1f MB  ratio %.2f\n' "silent (--wav), peak RSS" \
+  "$(awk -v k="$o" 'BEGIN {print k / 1024}')" "$(awk -v k="$e" 'BEGIN {print k / 1024}')" \
+  "$(awk -v o="$o" -v e="$e" 'BEGIN {print (e > 0 ? o / e : 0)}')"
 cmp -s "$work/ours.wav" "$work/espeak.wav" && echo "the two WAV files are identical"
 
 if ! command -v pulseaudio >/dev/null || ! command -v parec >/dev/null; then

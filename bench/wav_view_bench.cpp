@@ -5,10 +5,12 @@
 //
 // The file's pages are dropped from the page cache first (posix_fadvise), so
 // the open reads from disk as after a reboot; a second open shows the warm
-// figure. A 1 ms timer on the UI thread measures the longest time the thread
-// did not come round to it (the longest block). Resident memory is read from
-// /proc/self/status: RssAnon is what the program itself holds; RssFile the
-// mapped pages it touched. Exit status 1 when a goal is missed.
+// figure. The peer is one sequential read of the whole file from a cold cache
+// (what `dd bs=1M` does), in the same run, alternating with our cold opens;
+// the goal is at most 1.0x its time (and 150 ms warm). A 1 ms timer on the UI thread measures the
+// longest time the thread did not come round to it (the longest block). Resident memory is read
+// from /proc/self/status: RssAnon is what the program itself holds; RssFile the file pages it holds
+// (none: the file is read, not mapped). Exit status 1 when a goal is missed.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -70,6 +73,26 @@ void DropFromCache(const std::string& path) {
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     ::close(fd);
   }
+}
+
+// One sequential read of the whole file in 1 MB blocks, as `dd bs=1M` reads.
+double SequentialReadMs(const std::string& path) {
+  DropFromCache(path);
+  const auto start = std::chrono::steady_clock::now();
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  std::vector<char> block(1 << 20);
+  while (fd >= 0 && ::read(fd, block.data(), block.size()) > 0) {
+  }
+  if (fd >= 0) {
+    ::close(fd);
+  }
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
 // The longest gap between ticks of a 1 ms timer on the UI thread.
@@ -148,23 +171,38 @@ int main(int argc, char** argv) {
   }
   bool ok = true;
   const auto report = [&ok](const char* what, double value, double goal, const char* unit) {
-    const bool met = value < goal;
+    const bool met = value <= goal;
     ok = ok && met;
-    std::printf("%-44s %10.1f %s  (goal < %.0f) %s\n", what, value, unit, goal,
+    std::printf("%-44s %10.2f %s  (goal <= %.1f) %s\n", what, value, unit, goal,
                 met ? "ok" : "MISSED");
   };
 
   bc::CWaveViewCtrl* view = nullptr;
-  DropFromCache(path);
-  const OpenFigures cold = OpenOnce(path, view);
-  report("open to waveform, cold cache", cold.toWaveformMs, 300, "ms");
+  // Rounds alternate the peer and us, so both meet the same load on the disk.
+  constexpr int kColdRounds = 3;
+  std::vector<double> peerMs;
+  std::vector<double> oursMs;
+  OpenFigures cold;
+  for (int round = 0; round < kColdRounds; ++round) {
+    peerMs.push_back(SequentialReadMs(path));
+    DropFromCache(path);
+    cold = OpenOnce(path, view);
+    oursMs.push_back(cold.toWaveformMs);
+    delete view;
+  }
+  const double peer = Median(peerMs);
+  const double ours = Median(oursMs);
+  std::printf("%-44s %10.1f ms  (median of %d)\n", "one sequential read of the file, cold cache",
+              peer, kColdRounds);
+  std::printf("%-44s %10.1f ms  (median of %d)\n", "open to waveform, cold cache", ours,
+              kColdRounds);
+  report("open to waveform / sequential read, cold", ours / peer, 1.0, "x");
   report("longest UI-thread block during the open", static_cast<double>(cold.longestBlockMs), 50,
          "ms");
-  report("RssAnon growth (beyond the mapped pages)", cold.anonGrowthKb / 1024.0, 64, "MB");
-  std::printf("%-44s %10.1f MB\n", "mapped pages touched (RssFile)", cold.fileKb / 1024.0);
-  delete view;
+  report("RssAnon growth (beyond the file's pages)", cold.anonGrowthKb / 1024.0, 64, "MB");
+  std::printf("%-44s %10.1f MB\n", "file pages held (RssFile)", cold.fileKb / 1024.0);
   const OpenFigures warm = OpenOnce(path, view);
-  report("open to waveform, warm cache", warm.toWaveformMs, 300, "ms");
+  report("open to waveform, warm cache", warm.toWaveformMs, 150, "ms");
   report("longest UI-thread block during the open", static_cast<double>(warm.longestBlockMs), 50,
          "ms");
 

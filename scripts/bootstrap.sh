@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 libespeak-ng-dev espeak-ng-data
+  libpulse-dev
   qtkeychain-qt6-dev libsecret-1-0
   libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-core dovecot-pop3d openssl

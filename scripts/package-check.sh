@@ -8,7 +8,7 @@
 #   - the installed brindlecast: --version, --help, voices, and one check pass
 #     over STARTTLS against a private Dovecot holding three demo messages;
 #     it loads no Qt Gui, Widgets or Multimedia, speaks aloud on a private
-#     PulseAudio null sink through its audio module, and without a command
+#     PulseAudio null sink, and without a command
 #     becomes its desktop program.
 #
 #   scripts/package-check.sh BUILD_DIR
@@ -115,7 +115,7 @@ ldd "$program" | grep -o 'libQt6[A-Za-z]*' | sort -u | tr '\n' ' '
 echo
 ! ldd "$program" | grep -qE 'libQt6(Gui|Widgets|Svg|Multimedia)' || fail "the program links a desktop library"
 
-step "brindlecast say aloud (its audio module, a private null sink)"
+step "brindlecast say aloud (a private null sink)"
 if command -v pulseaudio >/dev/null; then
   bash "$root/scripts/pulse-sink.sh" start "$work/pulse" >/dev/null
   PULSE_SERVER=unix:$work/pulse/native "$program" say --verbose "New mail" >"$work/say.txt" 2>&1 ||

@@ -9,6 +9,12 @@ class QIODevice;
 
 namespace bc {
 
+/// The lowest sample rate the audio outputs play. Qt's PulseAudio output
+/// works in periods of 20 ms and divides by the frames in one: at a lower
+/// rate a period holds no frame and its audio thread dies of a division by
+/// zero.
+inline constexpr int kLowestPlayableRate = 50;
+
 /// An open stream on an audio device, pulling its bytes from a QIODevice.
 /// Destroying it stops the sound at once. Used on the thread that opened it.
 class DeviceSink {

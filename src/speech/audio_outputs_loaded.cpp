@@ -1,7 +1,8 @@
-// The audio outputs loaded from the module beside the program (build tree) or
-// in the package's private folder (installed), once, on first use. A module
-// that is missing or does not load leaves the program without a device: sound
-// then plays silently, as on a machine without sound.
+// The audio outputs of the command-line program: the sound server reached
+// directly (pulse_outputs.h), or else those of the module beside the program
+// (build tree) or in the package's private folder (installed), loaded once, on
+// first use. A module that is missing or does not load leaves the program
+// without a device: sound then plays silently, as on a machine without sound.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "config/paths.h"
 #include "speech/audio_outputs.h"
+#include "speech/pulse_outputs.h"
 
 #ifndef BC_AUDIO_MODULE
 #define BC_AUDIO_MODULE "brindlecast-audio.so"
@@ -54,7 +56,10 @@ AudioOutputs* Load() {
 }  // namespace
 
 AudioOutputs* DeviceOutputs() {
-  static AudioOutputs* const outputs = Load();
+  static AudioOutputs* const outputs = [] {
+    AudioOutputs* direct = PulseOutputs();
+    return direct ? direct : Load();
+  }();
   return outputs;
 }
 

@@ -18,6 +18,9 @@ QAudioFormat QtFormat(const WavFormat& format) {
 
 // The default output when it plays `format`; otherwise a null device.
 QAudioDevice OutputFor(const QAudioFormat& format) {
+  if (format.sampleRate() < kLowestPlayableRate) {
+    return QAudioDevice();
+  }
   const QAudioDevice device = QMediaDevices::defaultAudioOutput();
   return !device.isNull() && device.isFormatSupported(format) ? device : QAudioDevice();
 }

@@ -1,5 +1,6 @@
 #include "speech/sound_player.h"
 
+#include "speech/audio_outputs.h"
 #include "speech/wav_file.h"
 
 namespace bc {
@@ -20,7 +21,9 @@ void SoundPlayer::PlaySoundFile(const std::string& path) {
   if (!path.empty()) {
     sound = ReadWavFile(path);
   }
-  const bool beep = !sound || sound->samples.empty();
+  // A rate no output plays would only be heard as silence.
+  const bool beep =
+      !sound || sound->samples.empty() || sound->format.sampleRate < kLowestPlayableRate;
   if (beep) {
     sound = MakeBeep();
   }

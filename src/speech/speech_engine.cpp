@@ -117,11 +117,18 @@ bool SpeechEngine::WaitUntilDone(std::chrono::milliseconds limit) {
                            [this] { return (pending_ == 0 && !renderingFile_) || quit_; });
 }
 
-bool SpeechEngine::SpeakToWaveFile(const std::string& path,
-                                   const std::function<void()>& readAction) {
+bool SpeechEngine::SpeakToWaveFile(const std::string& path, const std::function<void()>& readAction,
+                                   std::string* error) {
   auto writer = std::make_shared<WavFileWriter>(path, kSpeechFormat);
-  const bool bound = writer->Open();
-  if (bound) {
+  if (!writer->Open()) {
+    // Not aloud instead: the user asked for a file, and the wait for a long
+    // text would hold the window for minutes with Stop out of reach.
+    if (error) {
+      *error = writer->error();
+    }
+    return false;
+  }
+  {
     std::lock_guard lock(mutex_);
     fileTarget_ = writer;
   }
@@ -133,7 +140,11 @@ bool SpeechEngine::SpeakToWaveFile(const std::string& path,
   // Also waits for the speech thread to let go of the file, should a stop on
   // another thread have ended the wait while a text was still being rendered.
   WaitUntilDone();
-  return bound && writer->Finish();
+  const bool written = writer->Finish();
+  if (!written && error) {
+    *error = writer->error();
+  }
+  return written;
 }
 
 std::vector<VoiceInfo> SpeechEngine::ListVoices() {

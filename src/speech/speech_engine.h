@@ -77,11 +77,12 @@ class SpeechEngine final : public QObject, public SpeechOutput {
   /// Renders into the WAV file at `path` (22050 Hz mono 16-bit PCM, replacing
   /// any file there) every text `readAction` queues through Speak, much faster
   /// than real time, then waits until everything queued is done. Texts queued
-  /// before keep going to the audio output. When the file cannot be created the
-  /// read action's texts are spoken aloud instead, and the wait still happens.
-  /// Events of the rendered texts are emitted as usual, after this returns.
-  /// Returns whether the file was written.
-  bool SpeakToWaveFile(const std::string& path, const std::function<void()>& readAction);
+  /// before keep going to the audio output. When the file cannot be created
+  /// this fails at once: the read action is not run, nothing is spoken, and
+  /// `error` (when given) says why. Events of the rendered texts are emitted
+  /// as usual, after this returns. Returns whether the file was written.
+  bool SpeakToWaveFile(const std::string& path, const std::function<void()>& readAction,
+                       std::string* error = nullptr);
 
   /// The installed voices, for a voice list: id, name and language per voice.
   [[nodiscard]] static std::vector<VoiceInfo> ListVoices();

@@ -1,14 +1,16 @@
 #include "speech/wav_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
+#include <array>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace bc {
@@ -55,67 +57,120 @@ double WavData::Seconds() const {
   return rate > 0 ? static_cast<double>(samples.size()) / rate : 0.0;
 }
 
-std::optional<WavLayout> LocateWav(std::span<const uint8_t> image, std::string* error) {
-  if (image.size() < 12 || !Is(image, 0, "RIFF") || !Is(image, 8, "WAVE")) {
+namespace {
+
+// Reads `out.size()` bytes at `offset` of the image; false when they are not all there.
+using ImageReader = std::function<bool(uint64_t offset, std::span<uint8_t> out)>;
+
+struct WavExtent {
+  WavFormat format;
+  uint64_t dataOffset = 0;
+  uint64_t dataBytes = 0;
+};
+
+std::optional<WavFormat> ReadFormat(std::span<const uint8_t> chunk, std::string* error) {
+  uint16_t tag = Read16(chunk, 0);
+  if (tag == kFormatExtensible && chunk.size() >= 40) {
+    tag = Read16(chunk, 24);  // first two bytes of the sub-format GUID
+  }
+  if (tag != kFormatPcm) {
+    return Fail(error, "not integer PCM");
+  }
+  WavFormat f;
+  f.channels = Read16(chunk, 2);
+  f.sampleRate = static_cast<int>(std::min<uint32_t>(Read32(chunk, 4), 1'000'000));
+  f.bitsPerSample = Read16(chunk, 14);
+  if (f.bitsPerSample != 8 && f.bitsPerSample != 16) {
+    return Fail(error, "only 8- and 16-bit samples are supported");
+  }
+  if (f.channels == 0 || f.sampleRate == 0) {
+    return Fail(error, "no channels or no sample rate");
+  }
+  // The byte rate is an int that players size their buffers from: a header
+  // claiming tens of thousands of channels at a high rate must not overflow it.
+  if (int64_t{f.channels} * (f.bitsPerSample / 8) * f.sampleRate > INT32_MAX) {
+    return Fail(error, "too many channels at too high a rate");
+  }
+  return f;
+}
+
+// The chunk walk, reading only chunk headers and the format chunk: the same
+// for an image in memory and for a file read piece by piece.
+std::optional<WavExtent> WalkWav(uint64_t imageSize, const ImageReader& read, std::string* error) {
+  std::array<uint8_t, 12> header{};
+  if (imageSize < 12 || !read(0, header) || !Is(header, 0, "RIFF") || !Is(header, 8, "WAVE")) {
     return Fail(error, "not a RIFF WAVE file");
   }
   // Walk no further than the RIFF chunk claims, nor than the bytes we have.
-  const uint64_t riffEnd = 8 + static_cast<uint64_t>(Read32(image, 4));
-  const uint64_t end = std::min<uint64_t>(riffEnd, image.size());
+  const uint64_t riffEnd = 8 + static_cast<uint64_t>(Read32(header, 4));
+  const uint64_t end = std::min<uint64_t>(riffEnd, imageSize);
 
   std::optional<WavFormat> format;
-  std::span<const uint8_t> data;
-  bool haveData = false;
+  std::optional<WavExtent> data;
   uint64_t at = 12;
   while (at + 8 <= end) {
-    const uint64_t size = Read32(image, static_cast<size_t>(at + 4));
-    const uint64_t body = at + 8;
-    // A chunk that claims more bytes than the file holds is damage, not a hint.
-    if (body + size > image.size()) {
-      return Fail(error, "a chunk runs past the end of the file");
+    std::array<uint8_t, 8> chunkHeader{};
+    if (!read(at, chunkHeader)) {
+      return Fail(error, "the file cannot be read");
     }
-    const auto chunk = image.subspan(static_cast<size_t>(body), static_cast<size_t>(size));
-    if (Is(image, static_cast<size_t>(at), "fmt ")) {
+    uint64_t size = Read32(chunkHeader, 4);
+    const uint64_t body = at + 8;
+    const bool isData = Is(chunkHeader, 0, "data");
+    if (body + size > imageSize) {
+      // A stream's placeholder size: the samples run to the end of the file.
+      // Anywhere else a chunk that claims more bytes than the file holds is
+      // damage, not a hint (before the format, the format would lie inside it).
+      if (!isData || !format || data) {
+        return Fail(error, "a chunk runs past the end of the file");
+      }
+      size = imageSize - body;
+    }
+    if (Is(chunkHeader, 0, "fmt ")) {
       if (size < 16) {
         return Fail(error, "the format chunk is too short");
       }
-      uint16_t tag = Read16(chunk, 0);
-      if (tag == kFormatExtensible && size >= 40) {
-        tag = Read16(chunk, 24);  // first two bytes of the sub-format GUID
+      std::array<uint8_t, 40> chunk{};
+      const auto used = std::span(chunk).first(static_cast<size_t>(std::min<uint64_t>(size, 40)));
+      if (!read(body, used)) {
+        return Fail(error, "the file cannot be read");
       }
-      if (tag != kFormatPcm) {
-        return Fail(error, "not integer PCM");
+      format = ReadFormat(used, error);
+      if (!format) {
+        return std::nullopt;
       }
-      WavFormat f;
-      f.channels = Read16(chunk, 2);
-      f.sampleRate = static_cast<int>(std::min<uint32_t>(Read32(chunk, 4), 1'000'000));
-      f.bitsPerSample = Read16(chunk, 14);
-      if (f.bitsPerSample != 8 && f.bitsPerSample != 16) {
-        return Fail(error, "only 8- and 16-bit samples are supported");
-      }
-      if (f.channels == 0 || f.sampleRate == 0) {
-        return Fail(error, "no channels or no sample rate");
-      }
-      // The byte rate is an int that players size their buffers from: a header
-      // claiming tens of thousands of channels at a high rate must not overflow it.
-      if (int64_t{f.channels} * (f.bitsPerSample / 8) * f.sampleRate > INT32_MAX) {
-        return Fail(error, "too many channels at too high a rate");
-      }
-      format = f;
-    } else if (Is(image, static_cast<size_t>(at), "data") && !haveData) {
-      data = chunk;
-      haveData = true;
+    } else if (isData && !data) {
+      data = WavExtent{{}, body, size};
     }
     at = body + size + (size & 1);
   }
   if (!format) {
     return Fail(error, "no format chunk");
   }
-  if (!haveData) {
+  if (!data) {
     return Fail(error, "no data chunk");
   }
-  const size_t frames = data.size() / static_cast<size_t>(format->BlockAlign());
-  return WavLayout{*format, data.first(frames * static_cast<size_t>(format->BlockAlign()))};
+  data->format = *format;
+  const auto block = static_cast<uint64_t>(format->BlockAlign());
+  data->dataBytes -= data->dataBytes % block;
+  return data;
+}
+
+}  // namespace
+
+std::optional<WavLayout> LocateWav(std::span<const uint8_t> image, std::string* error) {
+  const auto read = [image](uint64_t offset, std::span<uint8_t> out) {
+    if (offset > image.size() || out.size() > image.size() - offset) {
+      return false;
+    }
+    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+    return true;
+  };
+  const std::optional<WavExtent> extent = WalkWav(image.size(), read, error);
+  if (!extent) {
+    return std::nullopt;
+  }
+  return WavLayout{extent->format, image.subspan(static_cast<size_t>(extent->dataOffset),
+                                                 static_cast<size_t>(extent->dataBytes))};
 }
 
 std::optional<WavData> ParseWav(std::span<const uint8_t> image, std::string* error) {
@@ -129,7 +184,29 @@ std::optional<WavData> ParseWav(std::span<const uint8_t> image, std::string* err
   return result;
 }
 
-std::shared_ptr<const MappedWav> MappedWav::Open(const std::string& path, std::string* error) {
+namespace {
+
+// pread until `out` is full, the file ends or a read fails; returns the count.
+size_t ReadAt(int fd, uint64_t offset, std::span<uint8_t> out) {
+  size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t got =
+        ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      break;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+}  // namespace
+
+std::shared_ptr<const WavFileReader> WavFileReader::Open(const std::string& path,
+                                                         std::string* error) {
   // Read only: showing and playing never writes, and a read-only file must play.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -142,64 +219,53 @@ std::shared_ptr<const MappedWav> MappedWav::Open(const std::string& path, std::s
     Fail(error, "not a regular file");
     return nullptr;
   }
-  if (info.st_size < 12) {
+  const auto read = [fd](uint64_t offset, std::span<uint8_t> out) {
+    return ReadAt(fd, offset, out) == out.size();
+  };
+  const std::optional<WavExtent> extent = WalkWav(static_cast<uint64_t>(info.st_size), read, error);
+  if (!extent) {
     ::close(fd);
-    Fail(error, "not a RIFF WAVE file");
     return nullptr;
   }
-  const auto length = static_cast<size_t>(info.st_size);
-  void* address = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
-  if (address == MAP_FAILED) {
-    ::close(fd);
-    Fail(error, "the file cannot be mapped");
-    return nullptr;
-  }
-  std::shared_ptr<MappedWav> wav(new MappedWav);
-  wav->fd_ = fd;
-  wav->address_ = address;
-  wav->length_ = length;
-  const std::span<const uint8_t> image(static_cast<const uint8_t*>(address), length);
-  std::optional<WavLayout> layout = LocateWav(image, error);
-  if (!layout) {
-    return nullptr;
-  }
-  wav->layout_ = *layout;
-  wav->dataOffset_ = static_cast<uint64_t>(layout->samples.data() - image.data());
-  return wav;
+  return std::shared_ptr<const WavFileReader>(
+      new WavFileReader(fd, WavShape(extent->format, extent->dataBytes), extent->dataOffset));
 }
 
-bool MappedWav::ReadSamples(uint64_t offset, std::span<uint8_t> out) const {
-  const uint64_t size = layout_.samples.size();
+bool WavFileReader::ReadSamples(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = shape_.sampleBytes;
   if (offset > size || out.size() > size - offset) {
     return false;
   }
-  size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
-                                static_cast<off_t>(dataOffset_ + offset + done));
-    if (got <= 0) {
-      if (got < 0 && errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    done += static_cast<size_t>(got);
-  }
-  return true;
+  return ReadAt(fd_, dataOffset_ + offset, out) == out.size();
 }
 
-void MappedWav::Prefetch(uint64_t offset, uint64_t length) const {
+size_t WavFileReader::ReadSomeSamples(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = shape_.sampleBytes;
+  if (offset >= size) {
+    return 0;
+  }
+  const auto n = static_cast<size_t>(std::min<uint64_t>(out.size(), size - offset));
+  return ReadAt(fd_, dataOffset_ + offset, out.first(n));
+}
+
+bool WavFileReader::ReadCachedSamples(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = shape_.sampleBytes;
+  if (offset > size || out.size() > size - offset) {
+    return false;
+  }
+  iovec into{out.data(), out.size()};
+  // A short read is not an answer either: the rest may be on the disk.
+  return ::preadv2(fd_, &into, 1, static_cast<off_t>(dataOffset_ + offset), RWF_NOWAIT) ==
+         static_cast<ssize_t>(out.size());
+}
+
+void WavFileReader::Prefetch(uint64_t offset, uint64_t length) const {
   ::posix_fadvise(fd_, static_cast<off_t>(dataOffset_ + offset), static_cast<off_t>(length),
                   POSIX_FADV_WILLNEED);
 }
 
-MappedWav::~MappedWav() {
-  if (address_) {
-    ::munmap(address_, length_);
-  }
-  if (fd_ >= 0) {
-    ::close(fd_);
-  }
+WavFileReader::~WavFileReader() {
+  ::close(fd_);
 }
 
 std::optional<WavData> ReadWavFile(const std::string& path, std::string* error) {
@@ -259,6 +325,7 @@ WavFileWriter::~WavFileWriter() {
 bool WavFileWriter::Open() {
   file_ = std::make_unique<File>(path_);
   if (!file_->file.open(QIODevice::WriteOnly)) {
+    error_ = file_->file.errorString().toStdString();
     file_.reset();
     failed_ = true;
     return false;
@@ -266,6 +333,9 @@ bool WavFileWriter::Open() {
   const auto header = WavHeader(format_, 0);
   failed_ = file_->file.write(reinterpret_cast<const char*>(header.data()),
                               static_cast<qint64>(header.size())) != 44;
+  if (failed_) {
+    error_ = file_->file.errorString().toStdString();
+  }
   return !failed_;
 }
 
@@ -276,12 +346,19 @@ bool WavFileWriter::Append(std::span<const uint8_t> samples) {
   const auto written = file_->file.write(reinterpret_cast<const char*>(samples.data()),
                                          static_cast<qint64>(samples.size()));
   failed_ = written != static_cast<qint64>(samples.size());
+  if (failed_) {
+    error_ = file_->file.errorString().toStdString();
+  }
   dataBytes_ += samples.size();
   return !failed_;
 }
 
 bool WavFileWriter::Finish() {
-  if (!file_ || failed_ || dataBytes_ > 0xFFFFFFFFull - 44) {
+  if (!file_ || failed_) {
+    return false;
+  }
+  if (dataBytes_ > 0xFFFFFFFFull - 44) {
+    error_ = "more than a WAV file holds";
     return false;
   }
   const auto size = static_cast<uint32_t>(dataBytes_);
@@ -292,6 +369,9 @@ bool WavFileWriter::Finish() {
   failed_ = failed_ || !file_->file.seek(0) ||
             file_->file.write(reinterpret_cast<const char*>(header.data()), 44) != 44;
   const bool ok = !failed_ && file_->file.commit();
+  if (!ok) {
+    error_ = file_->file.errorString().toStdString();
+  }
   file_.reset();
   return ok;
 }

@@ -40,6 +40,12 @@ struct WavData {
 /// than 8 or 16 bits, or a channel count or rate of 0 are format errors. The
 /// RIFF header's own size only narrows the walk (writers that stream often
 /// leave it wrong); a missing pad byte at the very end is accepted.
+///
+/// One chunk may run past the end: a "data" chunk that follows the format
+/// chunk. Tools that write to a pipe cannot go back to fill in the size and
+/// leave a placeholder (0x7ffff000, 0xffffffff); its samples are then the
+/// bytes to the end of the image, whole frames only. A chunk that would end
+/// inside another is still an error.
 /// Returns the data, or nullopt with `error` (when given) set to the reason.
 [[nodiscard]] std::optional<WavData> ParseWav(std::span<const uint8_t> image,
                                               std::string* error = nullptr);
@@ -51,6 +57,16 @@ struct WavLayout {
   std::span<const uint8_t> samples;
 };
 
+/// The format and length of a file's samples, wherever they are kept.
+struct WavShape {
+  WavFormat format;
+  uint64_t sampleBytes = 0;
+
+  WavShape(WavFormat f, uint64_t bytes) : format(f), sampleBytes(bytes) {}
+  // Implicit: a layout is a shape with its bytes at hand.
+  WavShape(const WavLayout& layout) : format(layout.format), sampleBytes(layout.samples.size()) {}
+};
+
 /// The chunk walk of ParseWav without copying: the format and where the
 /// samples lie inside `image`. Same rules and errors as ParseWav.
 [[nodiscard]] std::optional<WavLayout> LocateWav(std::span<const uint8_t> image,
@@ -60,39 +76,46 @@ struct WavLayout {
 [[nodiscard]] std::optional<WavData> ReadWavFile(const std::string& path,
                                                  std::string* error = nullptr);
 
-/// A WAV file mapped into memory read-only, for showing and playing files of
-/// any length without reading them whole. The file is opened for reading only,
-/// so a read-only file is shown and played like any other. Pages are read from
-/// disk only when touched. The bytes stay valid for the object's lifetime.
-class MappedWav {
+/// A WAV file open for reading, for showing and playing files of any length
+/// without reading them whole. Every byte is read with a read call, never
+/// through a mapping: another program may shorten the file at any moment (a
+/// recorder still writing, a download replaced), and a mapped page that is
+/// gone kills the program, where a read just comes back short. The file is
+/// opened for reading only, so a read-only file is shown and played like any
+/// other. The chunk walk is that of ParseWav.
+class WavFileReader {
  public:
-  /// Maps and walks the file; on failure `error` (when given) says why.
-  [[nodiscard]] static std::shared_ptr<const MappedWav> Open(const std::string& path,
-                                                             std::string* error = nullptr);
-  ~MappedWav();
-  MappedWav(const MappedWav&) = delete;
-  MappedWav& operator=(const MappedWav&) = delete;
+  /// Opens and walks the file; on failure `error` (when given) says why.
+  [[nodiscard]] static std::shared_ptr<const WavFileReader> Open(const std::string& path,
+                                                                 std::string* error = nullptr);
+  ~WavFileReader();
+  WavFileReader(const WavFileReader&) = delete;
+  WavFileReader& operator=(const WavFileReader&) = delete;
 
-  [[nodiscard]] const WavLayout& layout() const { return layout_; }
-  [[nodiscard]] const WavFormat& format() const { return layout_.format; }
-  [[nodiscard]] std::span<const uint8_t> samples() const { return layout_.samples; }
-  /// Copies sample bytes from `offset` with a read call rather than through
-  /// the mapping: reading a value here and there across a long file costs a
-  /// page fault per value through the mapping, several times a read's cost,
-  /// and maps the pages around each one. False past the end or on a failed
-  /// read (a file cut short meanwhile).
+  [[nodiscard]] const WavFormat& format() const { return shape_.format; }
+  [[nodiscard]] const WavShape& shape() const { return shape_; }
+  /// The number of sample bytes the file held when it was opened.
+  [[nodiscard]] uint64_t sampleBytes() const { return shape_.sampleBytes; }
+  /// Copies sample bytes from `offset`. False past the end or when the file
+  /// no longer holds them all (cut short meanwhile, or a failed read).
   bool ReadSamples(uint64_t offset, std::span<uint8_t> out) const;
+  /// Copies what there still is of the sample bytes from `offset` into the
+  /// start of `out` and returns how many: fewer than asked once the file was
+  /// cut short (or a read failed), never past the samples' end at opening.
+  size_t ReadSomeSamples(uint64_t offset, std::span<uint8_t> out) const;
+  /// ReadSamples when the bytes are all in the system's cache already; false
+  /// without waiting for the disk when they are not (or the system cannot tell).
+  bool ReadCachedSamples(uint64_t offset, std::span<uint8_t> out) const;
   /// Asks the system to start reading these sample bytes from disk now, so
   /// that many reads queue at the disk at once instead of one after another.
   void Prefetch(uint64_t offset, uint64_t length) const;
 
  private:
-  MappedWav() = default;
+  WavFileReader(int fd, WavShape shape, uint64_t dataOffset)
+      : fd_(fd), dataOffset_(dataOffset), shape_(shape) {}
   int fd_ = -1;
   uint64_t dataOffset_ = 0;
-  void* address_ = nullptr;
-  size_t length_ = 0;
-  WavLayout layout_;
+  WavShape shape_;
 };
 
 /// The canonical 44-byte header of a PCM file holding `dataBytes` sample bytes.
@@ -124,6 +147,8 @@ class WavFileWriter {
 
   [[nodiscard]] const std::string& path() const { return path_; }
   [[nodiscard]] uint64_t dataBytes() const { return dataBytes_; }
+  /// Why Open, Append or Finish failed, in the system's words.
+  [[nodiscard]] const std::string& error() const { return error_; }
 
  private:
   struct File;
@@ -131,6 +156,7 @@ class WavFileWriter {
   WavFormat format_;
   uint64_t dataBytes_ = 0;
   bool failed_ = false;
+  std::string error_;
   std::unique_ptr<File> file_;
 };
 

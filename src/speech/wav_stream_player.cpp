@@ -1,5 +1,7 @@
 #include "speech/wav_stream_player.h"
 
+#include <vector>
+
 #include "speech/pcm_player.h"
 
 namespace bc {
@@ -24,7 +26,7 @@ constexpr int kLeadMs = 500;
 
 }  // namespace
 
-WavStreamPlayer::WavStreamPlayer(std::shared_ptr<const MappedWav> wav, bool forceSilent)
+WavStreamPlayer::WavStreamPlayer(std::shared_ptr<const WavFileReader> wav, bool forceSilent)
     : wav_(std::move(wav)) {
   player_ = std::make_unique<PcmPlayer>(
       wav_->format(),
@@ -46,6 +48,7 @@ void WavStreamPlayer::Start(uint64_t from) {
   start_ = from;
   position_ = from;
   firstAudio_ = false;
+  cutShort_ = false;
   playing_ = true;
   feeder_ = std::thread([this, epoch, from] { Feed(epoch, from); });
 }
@@ -73,28 +76,35 @@ bool WavStreamPlayer::IsSilent() const {
 }
 
 void WavStreamPlayer::Feed(uint64_t epoch, uint64_t from) {
-  const std::span<const uint8_t> samples = wav_->samples();
+  const uint64_t total = wav_->sampleBytes();
   const WavFormat& format = wav_->format();
   const auto block = static_cast<uint64_t>(format.BlockAlign());
   const auto rate = static_cast<uint64_t>(format.BytesPerSecond());
   const uint64_t piece = std::max(block, rate / kPiecesPerSecond / block * block);
   const uint64_t lead = rate * kLeadMs / 1000;
   const auto stopped = [this, epoch] { return epoch_.load() != epoch; };
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(piece, total)));
 
   player_->AppendMarker(epoch, Tag(epoch, 0, false), PcmPlayer::MarkerKind::Start);
-  uint64_t at = std::min<uint64_t>(from, samples.size());
-  if (at == samples.size()) {
-    player_->AppendMarker(epoch, Tag(epoch, at, true), PcmPlayer::MarkerKind::End);
-    return;
-  }
-  while (at < samples.size()) {
+  uint64_t at = std::min(from, total);
+  while (at < total) {
     if (!player_->WaitForRoom(static_cast<size_t>(lead), stopped)) {
       return;
     }
-    const uint64_t n = std::min<uint64_t>(piece, samples.size() - at);
-    player_->Append(epoch, samples.subspan(static_cast<size_t>(at), static_cast<size_t>(n)));
-    at += n;
-    player_->AppendMarker(epoch, Tag(epoch, at, at == samples.size()), PcmPlayer::MarkerKind::End);
+    const auto want = static_cast<size_t>(std::min(piece, total - at));
+    size_t got = wav_->ReadSomeSamples(at, std::span(buffer).first(want));
+    got -= got % block;
+    player_->Append(epoch, std::span(buffer).first(got));
+    at += got;
+    if (got < want) {
+      // The file no longer holds the rest: end where it ends now.
+      cutShort_ = true;
+      break;
+    }
+    player_->AppendMarker(epoch, Tag(epoch, at, at == total), PcmPlayer::MarkerKind::End);
+  }
+  if (at != total || from >= total) {
+    player_->AppendMarker(epoch, Tag(epoch, at, true), PcmPlayer::MarkerKind::End);
   }
 }
 

@@ -11,7 +11,7 @@ namespace {
 // channel count (a few hertz over hundreds of megabytes) reaches it.
 constexpr uint64_t kMaxPointsPerTrace = uint64_t{1} << 20;
 
-std::optional<int> ValueAt(const WavLayout& wav, const SampleReader& read, uint64_t index,
+std::optional<int> ValueAt(const WavShape& wav, const SampleReader& read, uint64_t index,
                            int band) {
   uint8_t bytes[2] = {};
   if (wav.format.bitsPerSample == 8) {
@@ -29,16 +29,16 @@ std::optional<int> ValueAt(const WavLayout& wav, const SampleReader& read, uint6
 
 }  // namespace
 
-uint64_t WholeSeconds(const WavLayout& wav) {
+uint64_t WholeSeconds(const WavShape& wav) {
   const auto rate = static_cast<uint64_t>(wav.format.BytesPerSecond());
-  return std::max<uint64_t>(1, rate ? wav.samples.size() / rate : 0);
+  return std::max<uint64_t>(1, rate ? wav.sampleBytes / rate : 0);
 }
 
-uint64_t ValueCount(const WavLayout& wav) {
-  return wav.format.bitsPerSample == 16 ? wav.samples.size() / 2 : wav.samples.size();
+uint64_t ValueCount(const WavShape& wav) {
+  return wav.format.bitsPerSample == 16 ? wav.sampleBytes / 2 : wav.sampleBytes;
 }
 
-uint64_t TraceStep(const WavLayout& wav, int width) {
+uint64_t TraceStep(const WavShape& wav, int width) {
   const auto w = static_cast<uint64_t>(std::max(1, width));
   // A file longer than width * 15 seconds would divide by zero: one value per step then.
   const uint64_t perSecond = std::max<uint64_t>(1, (w * 15) / WholeSeconds(wav));
@@ -61,7 +61,7 @@ WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height) {
       width, height);
 }
 
-WaveformTraces ComputeTraces(const WavLayout& wav, const SampleReader& read, int width, int height,
+WaveformTraces ComputeTraces(const WavShape& wav, const SampleReader& read, int width, int height,
                              const std::atomic<bool>* cancel) {
   WaveformTraces traces;
   if (width < 1 || height < 1 || wav.format.channels < 1) {
@@ -118,7 +118,7 @@ uint64_t PlayStartByte(int column, int width, uint64_t sampleBytes, int blockAli
   return start - start % static_cast<uint64_t>(blockAlign);
 }
 
-int CaretWhilePlaying(uint64_t position, const WavLayout& wav, int width) {
+int CaretWhilePlaying(uint64_t position, const WavShape& wav, int width) {
   const auto rate = static_cast<uint64_t>(std::max(1, wav.format.BytesPerSecond()));
   const uint64_t played = position / rate;
   const uint64_t total = WholeSeconds(wav);

@@ -39,21 +39,20 @@ using SampleReader = std::function<bool(uint64_t offset, std::span<uint8_t> out)
 /// Computes the traces of samples read through `read`. `cancel`, when given
 /// and set, ends the work early (the result is then incomplete), as does a
 /// failed read. A width or height below 1 gives no traces.
-[[nodiscard]] WaveformTraces ComputeTraces(const WavLayout& wav, const SampleReader& read,
-                                           int width, int height,
-                                           const std::atomic<bool>* cancel = nullptr);
+[[nodiscard]] WaveformTraces ComputeTraces(const WavShape& wav, const SampleReader& read, int width,
+                                           int height, const std::atomic<bool>* cancel = nullptr);
 /// The same for samples in memory (`wav.samples`).
 [[nodiscard]] WaveformTraces ComputeTraces(const WavLayout& wav, int width, int height);
 
 /// The number of sample values (not frames): bytes / 2 for 16-bit samples.
-[[nodiscard]] uint64_t ValueCount(const WavLayout& wav);
+[[nodiscard]] uint64_t ValueCount(const WavShape& wav);
 /// How many values the traces step over between two points in a bitmap
 /// `width` pixels wide (each trace reads value i and i + 1 of every step).
-[[nodiscard]] uint64_t TraceStep(const WavLayout& wav, int width);
+[[nodiscard]] uint64_t TraceStep(const WavShape& wav, int width);
 
 /// The length in whole seconds the view works with: sample bytes divided by
 /// the byte rate, at least 1.
-[[nodiscard]] uint64_t WholeSeconds(const WavLayout& wav);
+[[nodiscard]] uint64_t WholeSeconds(const WavShape& wav);
 
 /// Where playback starts for a start column in a view `width` pixels wide:
 /// the whole percent of the width the column lies at, as that percent of the
@@ -62,7 +61,7 @@ using SampleReader = std::function<bool(uint64_t offset, std::span<uint8_t> out)
 
 /// The caret column while playing: the played time in whole seconds as a
 /// share of the whole length, plus one percent, of the width.
-[[nodiscard]] int CaretWhilePlaying(uint64_t position, const WavLayout& wav, int width);
+[[nodiscard]] int CaretWhilePlaying(uint64_t position, const WavShape& wav, int width);
 
 /// A column of a view resized from `oldWidth` to `newWidth`, kept at the same
 /// whole percent, one column to the right.

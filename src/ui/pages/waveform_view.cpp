@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "speech/audio_outputs.h"
 #include "speech/wav_stream_player.h"
 #include "speech/waveform_trace.h"
 
@@ -16,13 +17,26 @@ const QColor kTraceColor(0, 88, 188);
 // selection's playback close to its end without busying the machine.
 constexpr int kTickMs = 10;
 
-QImage RenderWaveform(const MappedWav& wav, QSize size, const std::atomic<bool>& cancel) {
+QImage RenderWaveform(const WavFileReader& wav, QSize size, const std::atomic<bool>& cancel) {
   QImage image(size, QImage::Format_RGB32);
   QPainter painter(&image);
   painter.setPen(Qt::black);
   painter.setBrush(Qt::white);
   painter.drawRect(0, 0, size.width() - 1, size.height() - 1);
   painter.setPen(QPen(kTraceColor, 0));
+  const uint64_t step = TraceStep(wav.shape(), size.width());
+  const uint64_t valueBytes = static_cast<uint64_t>(wav.format().bitsPerSample) / 8;
+  // From a cold cache, one read after another would wait for the disk tens of
+  // thousands of times: at the first read that would wait, every read still
+  // to come is queued at the disk at once. A warm file never waits, and is
+  // spared the calls.
+  bool queued = false;
+  const auto queueTheRest = [&](uint64_t fromByte) {
+    for (uint64_t i = fromByte / valueBytes; i < ValueCount(wav.shape()) && !cancel; i += step) {
+      wav.Prefetch(i * valueBytes, 2 * valueBytes);
+    }
+    queued = true;
+  };
   // The values of a point of each trace are neighbours: one read serves both.
   constexpr uint64_t kBlock = 64;
   std::array<uint8_t, kBlock> block{};
@@ -31,9 +45,12 @@ QImage RenderWaveform(const MappedWav& wav, QSize size, const std::atomic<bool>&
   const auto read = [&](uint64_t offset, std::span<uint8_t> out) {
     if (offset < blockStart || offset + out.size() > blockStart + blockSize) {
       blockStart = offset;
-      blockSize = std::min<uint64_t>(kBlock, wav.samples().size() - offset);
-      if (blockSize < out.size() ||
-          !wav.ReadSamples(blockStart, std::span(block.data(), blockSize))) {
+      blockSize = std::min<uint64_t>(kBlock, wav.sampleBytes() - offset);
+      const std::span<uint8_t> into(block.data(), blockSize);
+      if (!queued && !wav.ReadCachedSamples(blockStart, into)) {
+        queueTheRest(blockStart);
+      }
+      if (blockSize < out.size() || (queued && !wav.ReadSamples(blockStart, into))) {
         blockStart = UINT64_MAX;
         return false;
       }
@@ -42,16 +59,8 @@ QImage RenderWaveform(const MappedWav& wav, QSize size, const std::atomic<bool>&
                 out.begin());
     return true;
   };
-  // Queue every read the traces will make at the disk first: from a cold
-  // cache, one read after another would wait for the disk tens of thousands
-  // of times.
-  const uint64_t step = TraceStep(wav.layout(), size.width());
-  const uint64_t valueBytes = static_cast<uint64_t>(wav.format().bitsPerSample) / 8;
-  for (uint64_t i = 0; i < ValueCount(wav.layout()) && !cancel; i += step) {
-    wav.Prefetch(i * valueBytes, 2 * valueBytes);
-  }
   const WaveformTraces traces =
-      ComputeTraces(wav.layout(), read, size.width(), size.height(), &cancel);
+      ComputeTraces(wav.shape(), read, size.width(), size.height(), &cancel);
   for (const auto* trace : {&traces.first, &traces.second}) {
     if (trace->size() < 2) {
       continue;
@@ -96,7 +105,8 @@ bool CWaveViewCtrl::LoadWave(const std::string& path) {
   timer_.stop();
   player_.reset();
   error_.clear();
-  wav_ = MappedWav::Open(path, &error_);
+  ShowNotice({});
+  wav_ = WavFileReader::Open(path, &error_);
   selectionEnabled_ = wav_ != nullptr;
   update();
   return wav_ != nullptr;
@@ -122,11 +132,18 @@ bool CWaveViewCtrl::PlayOrStop(bool play) {
     }
     return true;
   }
+  if (player_ && (player_->IsPlaying() || timer_.isActive())) {
+    return true;
+  }
+  if (wav_->format().sampleRate < kLowestPlayableRate) {
+    ShowNotice("This file cannot be played: its sample rate of " +
+               std::to_string(wav_->format().sampleRate) + " Hz is below the " +
+               std::to_string(kLowestPlayableRate) + " Hz the sound output plays at the least.");
+    return false;
+  }
+  ShowNotice({});
   if (!player_) {
     player_ = std::make_unique<WavStreamPlayer>(wav_, silentAudio_);
-  }
-  if (player_->IsPlaying() || timer_.isActive()) {
-    return true;
   }
   playStartX_ = caret_;
   playAnchorX_ = anchor_;
@@ -134,7 +151,7 @@ bool CWaveViewCtrl::PlayOrStop(bool play) {
   Press(0, 0);
   selectionEnabled_ = false;
   playStartByte_ =
-      PlayStartByte(startColumn, width(), wav_->samples().size(), wav_->format().BlockAlign());
+      PlayStartByte(startColumn, width(), wav_->sampleBytes(), wav_->format().BlockAlign());
   player_->Start(playStartByte_);
   timer_.start();
   update();
@@ -143,7 +160,7 @@ bool CWaveViewCtrl::PlayOrStop(bool play) {
 
 void CWaveViewCtrl::Tick() {
   if (player_ && player_->IsPlaying()) {
-    const int x = CaretWhilePlaying(player_->Position(), wav_->layout(), width());
+    const int x = CaretWhilePlaying(player_->Position(), wav_->shape(), width());
     // Only a selection the user made ends playback early.
     if (mouseSelected_ && playStartX_ != playAnchorX_) {
       const int rightEnd = std::max(playStartX_, playAnchorX_);
@@ -155,12 +172,21 @@ void CWaveViewCtrl::Tick() {
     update();
     return;
   }
+  if (player_ && player_->WasCutShort()) {
+    ShowNotice("Playback stopped: the file was cut short while it played.");
+  }
   caret_ = playStartX_;
   anchor_ = playAnchorX_;
   selectionEnabled_ = true;
   timer_.stop();
   update();
   Q_EMIT PlaybackEnded();
+}
+
+void CWaveViewCtrl::ShowNotice(std::string notice) {
+  notice_ = std::move(notice);
+  setAccessibleDescription(QString::fromStdString(notice_));  // heard, not only seen
+  update();
 }
 
 int CWaveViewCtrl::ClampColumn(int x) const {
@@ -261,6 +287,12 @@ void CWaveViewCtrl::paintEvent(QPaintEvent*) {
   }
   if (hasFocus() || IsPlaying()) {
     painter.fillRect(QRect(caret_, 0, 1, height()), Qt::black);
+  }
+  if (!notice_.empty()) {
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setPen(Qt::darkRed);
+    painter.drawText(rect().adjusted(6, 4, -6, -4), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                     QString::fromStdString(notice_));
   }
 }
 

@@ -18,11 +18,12 @@ class WavStreamPlayer;
 /// lets the user place a caret and drag a selection, and plays the file from
 /// the caret or the selection's start while the caret follows the playback.
 ///
-/// The file is mapped read-only and never read whole: the waveform is rendered
-/// once, on a thread of its own, into an off-screen image of the view's size
-/// at its first paint and stretched to the view from then on; playback streams
-/// from the mapping. A file that is not a PCM WAV leaves the view empty and
-/// silent, with the reason in small grey letters.
+/// The file is never read whole: the waveform is rendered once, on a thread of
+/// its own, into an off-screen image of the view's size at its first paint and
+/// stretched to the view from then on; playback streams from the file. A file
+/// that is not a PCM WAV leaves the view empty and silent, with the reason in
+/// small grey letters; so does a sample rate no sound output plays. A file
+/// cut short while it plays stops playing at its new end, and the view says so.
 ///
 /// Columns (caret, selection anchor) are in pixels of the view. Playback
 /// starts at the whole percent of the width the start column lies at, as that
@@ -35,11 +36,13 @@ class CWaveViewCtrl final : public QWidget {
   explicit CWaveViewCtrl(bool silentAudio = false, QWidget* parent = nullptr);
   ~CWaveViewCtrl() override;
 
-  /// LoadWave: maps the file read-only and reads its chunks. Returns whether a
+  /// LoadWave: opens the file read-only and reads its chunks. Returns whether a
   /// PCM file was loaded; otherwise LoadError says why.
   bool LoadWave(const std::string& path);
   [[nodiscard]] bool IsLoaded() const { return wav_ != nullptr; }
   [[nodiscard]] const std::string& LoadError() const { return error_; }
+  /// Why the last playback ended early or could not start; empty when it did not.
+  [[nodiscard]] const std::string& PlaybackNotice() const { return notice_; }
 
   /// Puts the selection anchor at column 1 when there is none.
   void EnsureSelectionAnchor();
@@ -79,11 +82,13 @@ class CWaveViewCtrl final : public QWidget {
   void StartRendering();
   void Press(int x, int y);
   void Tick();
+  void ShowNotice(std::string notice);
   [[nodiscard]] int ClampColumn(int x) const;
 
   bool silentAudio_;
-  std::shared_ptr<const MappedWav> wav_;
+  std::shared_ptr<const WavFileReader> wav_;
   std::string error_;
+  std::string notice_;
   bool selectionEnabled_ = false;
   int anchor_ = -1;
   int caret_ = 0;

@@ -333,6 +333,10 @@ void MainWindow::ShowTab(Tab tab) {
   handlingTabs_ = false;
   tabs_->setCurrentIndex(IndexOf(tab));
   handlingTabs_ = true;
+  // As a tab change does: the WAV file is let go while the user works elsewhere.
+  if (tab != Tab::Wav) {
+    wavPage_->ReleaseView();
+  }
 }
 
 void MainWindow::Apply(const ControlStates& s) {
@@ -657,14 +661,16 @@ void MainWindow::SaveToWav() {
   const QString title = windowTitle();
   setWindowTitle(title + QString::fromLatin1(kSavingSuffix));
   Apply(WavStatesFor(WavMoment::Saving, tab));
-  const bool written = speech_.SpeakToWaveFile(path, [this] { Play(); });
+  std::string why;
+  const bool written = speech_.SpeakToWaveFile(
+      path, [this] { Play(); }, &why);
   Apply(WavStatesFor(WavMoment::SavingEnded, tab));
   setWindowTitle(title);
   Apply(WavStatesFor(WavMoment::Saved, tab));
   Stop();
   if (!written) {
-    // The text was spoken aloud instead; say why no file came of it.
-    prompt_.ShowMessage("The WAV file could not be written: " + path);
+    prompt_.ShowMessage("The WAV file could not be written: " + path +
+                        (why.empty() ? "" : " (" + why + ")"));
   }
 }
 

@@ -103,7 +103,8 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] CIconButton* button(ToolButton id) const;
   [[nodiscard]] QAction* action(Command id) const;
   [[nodiscard]] Tab CurrentTab() const;
-  /// Shows a tab without the tab-change handling (as the commands do).
+  /// Shows a tab without the tab-change handling (as the commands do); any
+  /// other than the WAV Reader lets the waveform view go.
   void ShowTab(Tab tab);
 
   // MailView: the background work's reports, on the UI thread.

@@ -2,6 +2,7 @@
 // server (a private PulseAudio null sink; see CMakeLists.txt).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLineEdit>
@@ -30,10 +31,10 @@ bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
   return true;
 }
 
-// A file of `seconds` of a loud tone, 8 kHz mono 16-bit.
-std::string ToneFile(const test::TempDir& dir, const std::string& name, int seconds) {
-  const WavFormat format{1, 8000, 16};
-  WavData tone = MakeBeep(format, 440, seconds * 1000);
+// A file of `seconds` of a loud tone, 8 kHz mono 16-bit unless told.
+std::string ToneFile(const test::TempDir& dir, const std::string& name, int seconds,
+                     WavFormat format = {1, 8000, 16}) {
+  WavData tone = MakeBeep(format, std::min(440, format.sampleRate / 4), seconds * 1000);
   const std::vector<uint8_t> image = EncodeWav(format, tone.samples);
   const std::string path = dir.File(name);
   test::WriteFile(path, std::string(image.begin(), image.end()));
@@ -148,6 +149,56 @@ TEST_F(WaveViewTest, PlaybackStartsAtTheWholePercentAndStopsOnRequest) {
   view.resize(500, 200);
   EXPECT_EQ(view.caretX(), 186);
   EXPECT_EQ(view.selectionAnchor(), 186);
+}
+
+TEST_F(WaveViewTest, AFileCutShortWhilePlayingStopsAtItsNewEndAndSaysSo) {
+  const std::string path = ToneFile(dir_, "ten.wav", 10);
+  CWaveViewCtrl& view = Show(path, 400);
+  ASSERT_TRUE(view.PlayOrStop(true));
+  ASSERT_TRUE(WaitFor([&] { return view.player()->HasFirstAudio(); }));
+  // A recorder or a download replacing the file: two seconds are left.
+  ASSERT_EQ(::truncate(path.c_str(), 44 + 2 * 16000), 0);
+  ASSERT_TRUE(WaitFor([&] { return ended_ == 1; }));
+  EXPECT_EQ(view.player()->Position(), 32000u);
+  EXPECT_TRUE(view.player()->WasCutShort());
+  EXPECT_EQ(view.PlaybackNotice(), "Playback stopped: the file was cut short while it played.");
+  EXPECT_TRUE(view.selectionEnabled());
+  view.grab();  // and it still paints
+}
+
+TEST_F(WaveViewTest, RatesTheOutputCannotPlayAreRefusedWithAReason) {
+  struct Row {
+    int rate;
+    bool plays;
+  };
+  for (const Row row : {Row{1, false}, Row{10, false}, Row{49, false}, Row{50, true}}) {
+    SCOPED_TRACE(row.rate);
+    ended_ = 0;
+    const std::string name = std::to_string(row.rate) + ".wav";
+    CWaveViewCtrl& view = Show(ToneFile(dir_, name, 1, {1, row.rate, 16}), 400);
+    ASSERT_TRUE(view.IsLoaded());
+    EXPECT_EQ(view.PlayOrStop(true), row.plays);
+    if (row.plays) {
+      EXPECT_FALSE(view.player()->IsSilent());
+      ASSERT_TRUE(WaitFor([&] { return ended_ == 1; }));
+      EXPECT_EQ(view.PlaybackNotice(), "");
+    } else {
+      EXPECT_EQ(view.player(), nullptr);
+      EXPECT_NE(view.PlaybackNotice().find("sample rate of " + std::to_string(row.rate) + " Hz"),
+                std::string::npos);
+    }
+  }
+}
+
+TEST_F(WaveViewTest, AFileStreamedByASpeechToolShowsAndPlaysToItsEnd) {
+  // espeak-ng --stdout: the data size is a placeholder far past the end.
+  CWaveViewCtrl& view = Show(std::string(BC_TEST_DATA_DIR) + "/wav/espeak-stdout.wav", 400);
+  ASSERT_TRUE(view.IsLoaded()) << view.LoadError();
+  ASSERT_TRUE(WaitFor([&] { return !view.bitmap().isNull(); }));
+  ASSERT_TRUE(view.PlayOrStop(true));
+  ASSERT_TRUE(WaitFor([&] { return ended_ == 1; }));
+  EXPECT_EQ(view.player()->Position(), 27908u);
+  EXPECT_FALSE(view.player()->WasCutShort());
 }
 
 TEST_F(WaveViewTest, ThePageMakesOneViewPerFileAndKeepsThePath) {

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -169,6 +170,51 @@ TEST_F(WavCommandsTest, CtrlSSavesOnlyWhileItsMenuItemIsEnabled) {
   ASSERT_TRUE(window_->action(Command::SaveToWav)->isEnabled());
   QTest::keyClick(window_, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(SaveRequests(), 1);
+}
+
+TEST_F(WavCommandsTest, CommandsThatShowAnotherPageLetTheFileGo) {
+  const std::string text = dir_.File("words.txt");
+  test::WriteFile(text, "A few words.");
+  QApplication::clipboard()->setText(QStringLiteral("Clipboard words."));
+  const std::pair<const char*, void (MainWindow::*)()> commands[] = {
+      {"Read Email", &MainWindow::ReadEmail},
+      {"Check Emails", &MainWindow::CheckEmails},
+      {"Open Text File", &MainWindow::OpenTextFile},
+      {"Read File", &MainWindow::ReadFile},
+      {"Paste Clipboard", &MainWindow::PasteClipboard},
+      {"Read Clipboard", &MainWindow::ReadClipboard},
+  };
+  for (const auto& [name, command] : commands) {
+    SCOPED_TRACE(name);
+    prompt_.chosenFile = wavPath_;
+    window_->OpenWavFile();
+    ASSERT_NE(window_->wavPage().view(), nullptr);
+    prompt_.chosenFile = text;
+    (window_->*command)();
+    EXPECT_NE(window_->CurrentTab(), Tab::Wav);
+    EXPECT_EQ(window_->wavPage().view(), nullptr);
+    window_->Stop();
+  }
+  ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+}
+
+TEST_F(WavCommandsTest, SavingWhereNoFileCanBeMadeFailsAtOnceWithoutSpeaking) {
+  int spoken = 0;
+  QObject::connect(&window_->speech(), &SpeechEngine::SpeakingStarted, [&] { ++spoken; });
+  window_->textPage().SetText(QStringLiteral("A text that would take a while to say aloud."));
+  window_->tabs().setCurrentIndex(IndexOf(Tab::Text));
+  prompt_.chosenFile = dir_.File("no/such/folder/out.wav");
+  window_->SaveToWav();
+  EXPECT_FALSE(window_->speech().IsVoiceBusy());
+  QApplication::processEvents();
+  EXPECT_EQ(spoken, 0);
+  ASSERT_FALSE(prompt_.messages.empty());
+  EXPECT_EQ(prompt_.messages.back().rfind(
+                "The WAV file could not be written: " + prompt_.chosenFile + " (", 0),
+            0u)
+      << prompt_.messages.back();
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
+  EXPECT_TRUE(Enabled(ToolButton::Play));
 }
 
 }  // namespace

@@ -1,0 +1,238 @@
+#include "speech/pulse_outputs.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <QIODevice>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace bc {
+namespace {
+
+// Playback starts once this much is buffered: enough that the first sound
+// does not stutter, little enough that it is heard at once.
+constexpr pa_usec_t kStartAfterUs = 20'000;
+
+// Holds the connection's lock for a scope (the library's own thread runs the
+// connection; every call into it from another thread is made under it).
+class Locked {
+ public:
+  explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+  ~Locked() { pa_threaded_mainloop_unlock(loop_); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  pa_threaded_mainloop* loop_;
+};
+
+// With the connection's lock held: waits until `read()` gives `ready`; false
+// once it gives a state that is no longer good (failed, ended).
+template <typename State, typename Read, typename Good>
+bool WaitUntil(pa_threaded_mainloop* loop, Read read, State ready, Good good) {
+  for (;;) {
+    const State state = read();
+    if (state == ready) {
+      return true;
+    }
+    if (!good(state)) {
+      return false;
+    }
+    pa_threaded_mainloop_wait(loop);
+  }
+}
+
+class PulseSink final : public DeviceSink {
+ public:
+  PulseSink(pa_threaded_mainloop* loop, pa_stream* stream, QIODevice& source)
+      : loop_(loop), stream_(stream), source_(source) {
+    pa_stream_set_underflow_callback(stream_, &PulseSink::OnUnderflow, this);
+    // The player says when there is more to play: feed the stream then.
+    connection_ = QObject::connect(&source_, &QIODevice::readyRead, [this] { Feed(); });
+    Feed();
+  }
+
+  ~PulseSink() override {
+    QObject::disconnect(connection_);
+    Locked lock(loop_);
+    pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+    pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+  }
+
+  bool Failed() const override {
+    Locked lock(loop_);
+    return pa_stream_get_state(stream_) != PA_STREAM_READY;
+  }
+
+  bool Idle() const override { return dry_.load(); }
+
+  void Suspend() override { Cork(true); }
+  void Resume() override {
+    Cork(false);
+    Feed();
+  }
+
+  int64_t ProcessedUSecs() const override {
+    Locked lock(loop_);
+    pa_usec_t played = 0;
+    return pa_stream_get_time(stream_, &played) == 0 ? static_cast<int64_t>(played) : 0;
+  }
+
+ private:
+  static void OnUnderflow(pa_stream*, void* self) { static_cast<PulseSink*>(self)->dry_ = true; }
+
+  void Cork(bool cork) {
+    Locked lock(loop_);
+    pa_operation* op = pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr);
+    if (op) {
+      pa_operation_unref(op);
+    }
+  }
+
+  // Hands the stream as much as it has room for and the player has.
+  void Feed() {
+    size_t room = 0;
+    {
+      Locked lock(loop_);
+      const size_t writable = pa_stream_writable_size(stream_);
+      room = writable == static_cast<size_t>(-1) ? 0 : writable;
+    }
+    if (room == 0) {
+      return;
+    }
+    buffer_.resize(room);
+    const qint64 got =
+        source_.read(reinterpret_cast<char*>(buffer_.data()), static_cast<qint64>(room));
+    if (got <= 0) {
+      return;
+    }
+    dry_ = false;
+    Locked lock(loop_);
+    pa_stream_write(stream_, buffer_.data(), static_cast<size_t>(got), nullptr, 0,
+                    PA_SEEK_RELATIVE);
+    if (got < static_cast<qint64>(room)) {
+      // All there is for now: a sound shorter than the start threshold must
+      // still be heard (and end), so start without waiting for more.
+      pa_operation* op = pa_stream_trigger(stream_, nullptr, nullptr);
+      if (op) {
+        pa_operation_unref(op);
+      }
+    }
+  }
+
+  pa_threaded_mainloop* loop_;
+  pa_stream* stream_;
+  QIODevice& source_;
+  QMetaObject::Connection connection_;
+  std::vector<uint8_t> buffer_;
+  std::atomic<bool> dry_{false};
+};
+
+class Outputs final : public AudioOutputs {
+ public:
+  // Connects to the sound server; `ready` tells whether it answered.
+  Outputs() {
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_) {
+      return;
+    }
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Brindlecast");
+    if (!context_ || pa_threaded_mainloop_start(loop_) < 0) {
+      return;
+    }
+    Locked lock(loop_);
+    pa_context_set_state_callback(context_, &Outputs::Signal, loop_);
+    // No spawning of a server: a machine without one plays silently.
+    ready_ = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) == 0 &&
+             WaitUntil(
+                 loop_, [this] { return pa_context_get_state(context_); }, PA_CONTEXT_READY,
+                 [](pa_context_state_t state) { return PA_CONTEXT_IS_GOOD(state); });
+  }
+  // Lives as long as the program: the library's thread is left to the exit.
+  ~Outputs() override = default;
+  Outputs(const Outputs&) = delete;
+  Outputs& operator=(const Outputs&) = delete;
+
+  [[nodiscard]] bool ready() const { return ready_; }
+
+  bool CanPlay(const WavFormat& format) override {
+    pa_sample_spec spec = Spec(format);
+    if (!ready_ || format.sampleRate < kLowestPlayableRate || !pa_sample_spec_valid(&spec)) {
+      return false;
+    }
+    Locked lock(loop_);
+    return PA_CONTEXT_IS_GOOD(pa_context_get_state(context_));
+  }
+
+  std::unique_ptr<DeviceSink> Open(const WavFormat& format, int64_t bufferBytes,
+                                   QIODevice& source) override {
+    if (!CanPlay(format)) {
+      return nullptr;
+    }
+    const pa_sample_spec spec = Spec(format);
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<uint32_t>(-1);
+    attributes.tlength = static_cast<uint32_t>(bufferBytes);
+    attributes.prebuf = static_cast<uint32_t>(
+        std::min<size_t>(pa_usec_to_bytes(kStartAfterUs, &spec), static_cast<size_t>(bufferBytes)));
+    attributes.minreq = static_cast<uint32_t>(-1);
+    attributes.fragsize = static_cast<uint32_t>(-1);
+    pa_stream* stream = nullptr;
+    {
+      Locked lock(loop_);
+      stream = pa_stream_new(context_, "Speech", &spec, nullptr);
+      if (!stream) {
+        return nullptr;
+      }
+      pa_stream_set_state_callback(stream, &Outputs::Signal, loop_);
+      const auto flags = static_cast<pa_stream_flags_t>(
+          PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+      const bool ready =
+          pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) == 0 &&
+          WaitUntil(
+              loop_, [stream] { return pa_stream_get_state(stream); }, PA_STREAM_READY,
+              [](pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); });
+      if (!ready) {
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
+        pa_stream_disconnect(stream);
+        pa_stream_unref(stream);
+        return nullptr;
+      }
+    }
+    return std::make_unique<PulseSink>(loop_, stream, source);
+  }
+
+ private:
+  static pa_sample_spec Spec(const WavFormat& format) {
+    pa_sample_spec spec{};
+    spec.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    spec.rate = static_cast<uint32_t>(format.sampleRate);
+    spec.channels = static_cast<uint8_t>(std::min(format.channels, 255));
+    return spec;
+  }
+
+  // State changes wake whoever waits for the connection or a stream.
+  static void Signal(pa_context*, void* loop) {
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+  }
+  static void Signal(pa_stream*, void* loop) {
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+  }
+
+  pa_threaded_mainloop* loop_ = nullptr;
+  pa_context* context_ = nullptr;
+  bool ready_ = false;
+};
+
+}  // namespace
+
+AudioOutputs* PulseOutputs() {
+  // Never destroyed: streams may still close on other threads at exit.
+  static Outputs* const outputs = new Outputs;
+  return outputs->ready() ? outputs : nullptr;
+}
+
+}  // namespace bc
