@@ -2,13 +2,13 @@
 
 #include <memory>
 
-#include "app/mail_controller.h"
 #include "config/clock.h"
 #include "config/settings.h"
 #include "mail/check_cycle.h"
 #include "speech/mail_announcer.h"
 #include "speech/sound_player.h"
 #include "speech/speech_engine.h"
+#include "watch/mail_controller.h"
 
 namespace bc {
 

@@ -3,13 +3,13 @@
 #include <QMainWindow>
 #include <map>
 
-#include "app/mail_controller.h"
-#include "app/mail_view.h"
 #include "config/settings.h"
 #include "ui/props/properties_command.h"
 #include "ui/window/commands.h"
 #include "ui/window/control_states.h"
 #include "ui/window/qt_prompt.h"
+#include "watch/mail_controller.h"
+#include "watch/mail_view.h"
 
 class QAction;
 class QLineEdit;

@@ -10,14 +10,14 @@
 #include <mutex>
 #include <thread>
 
-#include "app/mail_view.h"
-#include "app/scheduler.h"
 #include "config/clock.h"
 #include "config/settings.h"
 #include "keyring/account_password.h"
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/envelope_store.h"
+#include "watch/mail_view.h"
+#include "watch/scheduler.h"
 
 namespace bc {
 

@@ -1,4 +1,4 @@
-#include "app/mail_controller.h"
+#include "watch/mail_controller.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
