@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/default_environment.h"
 #include "config/clock.h"
 #include "config/settings.h"
 #include "mail/check_cycle.h"

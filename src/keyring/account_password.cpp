@@ -15,10 +15,6 @@ constexpr const char* kErase = "erase:";
 
 }  // namespace
 
-PasswordAnswer RecordedPassword(const MailAccount& account, const std::atomic<bool>* /*cancel*/) {
-  return {true, account.Passwd, {}};
-}
-
 PasswordAnswer KeptPassword(const MailAccount& account, const std::atomic<bool>* cancel) {
   if (!account.Passwd.empty() || !account.PasswdInKeyring) {
     return RecordedPassword(account);

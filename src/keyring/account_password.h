@@ -8,27 +8,11 @@
 #include <string>
 
 #include "config/settings.h"
+#include "mail/password_lookup.h"
 
 namespace bc {
 
 class SettingsStore;
-
-/// The password an account logs in with, or why there is none.
-struct PasswordAnswer {
-  bool found = false;
-  std::string password;
-  std::string error;  // for people, when not found
-};
-
-/// Where a pass takes an account's password from. Called on the worker thread;
-/// a lookup that waits gives up once `cancel` (when given) turns true.
-using PasswordLookup =
-    std::function<PasswordAnswer(const MailAccount&, const std::atomic<bool>* cancel)>;
-
-/// The password the record holds: the settings file's, or the one typed in
-/// this session. Never fails.
-[[nodiscard]] PasswordAnswer RecordedPassword(const MailAccount& account,
-                                              const std::atomic<bool>* cancel = nullptr);
 
 /// The recorded password when the record holds one (or keeps none anywhere);
 /// for a password kept in the desktop keyring, the keyring's, read now
