@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <map>
 
 #include "config/settings.h"
@@ -38,8 +39,9 @@ struct MainWindowParts {
   SoundPlayer& sound;
   MailController& controller;
   MailAnnouncer& announcer;
-  bool silentAudio = false;  // the WAV Reader plays to no device
-  Prompt* prompt = nullptr;  // nullptr: message boxes owned by the window
+  std::function<bool()> saveSettings;  // Properties, OK: false when they could not be written
+  bool silentAudio = false;            // the WAV Reader plays to no device
+  Prompt* prompt = nullptr;            // nullptr: message boxes owned by the window
 };
 
 /// The program's one top-level window: toolbar, menu bar and the four tabs
@@ -159,6 +161,7 @@ class MainWindow final : public QMainWindow, public MailView {
   SoundPlayer& sound_;
   MailController& controller_;
   MailAnnouncer& announcer_;
+  std::function<bool()> saveSettings_;
   QtPrompt ownPrompt_;
   Prompt& prompt_;
   TrayIcon* tray_ = nullptr;
