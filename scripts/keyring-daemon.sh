@@ -62,7 +62,7 @@ case $cmd in
           # A password the tests expect to find but cannot read.
           # (the attributes QtKeychain gives an item: user = key, server = service)
           printf 'unreachable' | client secret-tool store --label=locked \
-            user alice@locked.example server Brindlecast type plaintext
+            user alice@locked.example:110 server Brindlecast type plaintext
           client dbus-send --print-reply=literal --dest=org.freedesktop.secrets \
             /org/freedesktop/secrets org.freedesktop.Secret.Service.Lock \
             array:objpath:/org/freedesktop/secrets/collection/login >/dev/null

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
+#include <algorithm>
 
 #include "config/settings_store.h"
 #include "keyring/password_vault.h"
@@ -12,6 +13,17 @@ namespace {
 
 constexpr const char* kWrite = "write:";
 constexpr const char* kErase = "erase:";
+constexpr const char* kAdopt = "adopt:";
+
+// Whether `account` is the only one with its user name and server: then a
+// password kept under the key without the port is its own.
+bool OnlyAccountOf(const Settings& settings, const MailAccount& account) {
+  return std::count_if(settings.accounts.begin(), settings.accounts.end(),
+                       [&account](const MailAccount& other) {
+                         return other.UserName == account.UserName &&
+                                other.POP3Server == account.POP3Server;
+                       }) == 1;
+}
 
 }  // namespace
 
@@ -27,7 +39,7 @@ PasswordAnswer KeptPassword(const MailAccount& account, const std::atomic<bool>*
 }
 
 std::string AccountVaultKey(const MailAccount& account) {
-  return VaultKey(account.UserName, account.POP3Server);
+  return VaultKey(account.UserName, account.POP3Server, account.POP3Port.value());
 }
 
 void FindPasswordHomes(Settings& settings, bool keyringAvailable) {
@@ -50,7 +62,57 @@ PasswordMover::~PasswordMover() {
   *self_ = nullptr;
 }
 
+void PasswordMover::AdoptKeysWithoutPort() {
+  adopted_ = true;
+  bool asked = false;
+  for (const MailAccount& account : settings_.accounts) {
+    if (!account.RememberPasswd || !account.PasswdInKeyring || !account.Passwd.empty() ||
+        !OnlyAccountOf(settings_, account)) {
+      continue;
+    }
+    if (!asked && !KeyringAvailable()) {
+      return;
+    }
+    asked = true;
+    const std::string key = AccountVaultKey(account);
+    const std::string job = kAdopt + key;
+    if (!pending_.insert(job).second) {
+      continue;
+    }
+    // The keyring operations go on when the mover is gone; only the pending
+    // list needs it.
+    auto done = [self = std::weak_ptr<PasswordMover*>(self_), job] {
+      if (const auto alive = self.lock(); alive && *alive) {
+        (*alive)->pending_.erase(job);
+      }
+    };
+    const std::string oldKey = VaultKeyWithoutPort(account.UserName, account.POP3Server);
+    ReadPassword(key, [key, oldKey, done](const VaultAnswer& current) {
+      if (current.status != VaultStatus::NotFound) {
+        done();  // the account's own key holds it already, or the keyring cannot say
+        return;
+      }
+      ReadPassword(oldKey, [key, oldKey, done](const VaultAnswer& old) {
+        if (!old.ok()) {
+          done();
+          return;
+        }
+        WritePassword(key, old.password, [oldKey, done](const VaultAnswer& written) {
+          if (!written.ok()) {
+            done();
+            return;
+          }
+          ErasePassword(oldKey, [done](const VaultAnswer&) { done(); });
+        });
+      });
+    });
+  }
+}
+
 void PasswordMover::Start() {
+  if (!adopted_) {
+    AdoptKeysWithoutPort();
+  }
   bool asked = false;
   for (const MailAccount& account : settings_.accounts) {
     const bool move = account.RememberPasswd && !account.PasswdInKeyring && !account.Passwd.empty();

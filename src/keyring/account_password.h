@@ -23,7 +23,7 @@ class SettingsStore;
 [[nodiscard]] PasswordAnswer KeptPassword(const MailAccount& account,
                                           const std::atomic<bool>* cancel = nullptr);
 
-/// The key of the account's password in the keyring (user name and server).
+/// The key of the account's password in the keyring (user name, server, port).
 [[nodiscard]] std::string AccountVaultKey(const MailAccount& account);
 
 /// Called once after loading: a remembered password the file does not hold is
@@ -41,6 +41,12 @@ void FindPasswordHomes(Settings& settings, bool keyringAvailable);
 /// a write that fails leaves record and file as they are. An account whose
 /// password is in the keyring but no longer remembered has it erased there.
 /// With no keyring Start() does nothing.
+///
+/// The first Start() also moves a password kept under the key without the port
+/// to the key of the one account with that user name and server, unless that
+/// key holds one already. When several accounts share the user name and server
+/// nobody can tell whose it is: it stays, and those accounts find no password
+/// in the keyring until the user enters it again.
 ///
 /// Main thread; the keyring answers through its event loop. `store` and
 /// `settings` must outlive the mover; answers that arrive after it was
@@ -62,13 +68,15 @@ class PasswordMover {
   bool WaitIdle(std::chrono::milliseconds patience);
 
  private:
+  void AdoptKeysWithoutPort();
   void Moved(const std::string& key, const std::string& password);
   void Erased(const std::string& key);
 
   SettingsStore& store_;
   Settings& settings_;
   std::function<void(const std::string&)> report_;
-  std::set<std::string> pending_;         // "write:" or "erase:" followed by the key
+  bool adopted_ = false;                  // AdoptKeysWithoutPort ran
+  std::set<std::string> pending_;         // "write:", "erase:" or "adopt:" followed by the key
   std::shared_ptr<PasswordMover*> self_;  // cleared on destruction; answers check it
 };
 

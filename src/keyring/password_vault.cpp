@@ -165,7 +165,7 @@ VaultAnswer Wait(const std::function<void(VaultDone)>& start, std::chrono::milli
 
 }  // namespace
 
-std::string VaultKey(const std::string& userName, const std::string& server) {
+std::string VaultKeyWithoutPort(const std::string& userName, const std::string& server) {
   std::string escaped;
   for (const char c : server) {
     if (c == '%') {
@@ -177,6 +177,10 @@ std::string VaultKey(const std::string& userName, const std::string& server) {
     }
   }
   return userName + "@" + escaped;
+}
+
+std::string VaultKey(const std::string& userName, const std::string& server, int port) {
+  return VaultKeyWithoutPort(userName, server) + ":" + std::to_string(port);
 }
 
 bool KeyringSwitchedOff() {
