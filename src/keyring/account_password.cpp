@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
+#include <mutex>
+#include <optional>
 
 #include "config/settings_store.h"
 #include "keyring/password_vault.h"
@@ -14,6 +16,39 @@ namespace {
 constexpr const char* kWrite = "write:";
 constexpr const char* kErase = "erase:";
 constexpr const char* kAdopt = "adopt:";
+constexpr const char* kNotAskedAgain =
+    " (the password is kept there; it is not asked for again until the settings are saved)";
+
+// How the keyring declined a read in this run: locked and not unlocked at its
+// prompt, or refused. The passes do not ask it again (nor open its prompt once
+// per check period) until the user saves the settings (PasswordMover::Start),
+// or, for a locked keyring, until it has been unlocked some other way.
+std::mutex declineMutex;
+std::optional<VaultAnswer> declined;  // under declineMutex
+
+std::optional<VaultAnswer> StillDeclined() {
+  std::optional<VaultAnswer> answer;
+  {
+    std::lock_guard lock(declineMutex);
+    answer = declined;
+  }
+  if (answer && answer->status == VaultStatus::Locked && !KeyringLocked()) {
+    return std::nullopt;
+  }
+  return answer;
+}
+
+void RememberDecline(const VaultAnswer& answer) {
+  if (answer.status == VaultStatus::Locked || answer.status == VaultStatus::Refused) {
+    std::lock_guard lock(declineMutex);
+    declined = answer;
+  }
+}
+
+void ForgetDecline() {
+  std::lock_guard lock(declineMutex);
+  declined.reset();
+}
 
 // Whether `account` is the only one with its user name and server: then a
 // password kept under the key without the port is its own.
@@ -31,8 +66,12 @@ PasswordAnswer KeptPassword(const MailAccount& account, const std::atomic<bool>*
   if (!account.Passwd.empty() || !account.PasswdInKeyring) {
     return RecordedPassword(account);
   }
+  if (const std::optional<VaultAnswer> earlier = StillDeclined()) {
+    return {false, {}, VaultProblem(*earlier) + kNotAskedAgain};
+  }
   const VaultAnswer answer = ReadPasswordNow(AccountVaultKey(account), kVaultPatience, cancel);
   if (!answer.ok()) {
+    RememberDecline(answer);
     return {false, {}, VaultProblem(answer)};
   }
   return {true, answer.password, {}};
@@ -110,6 +149,7 @@ void PasswordMover::AdoptKeysWithoutPort() {
 }
 
 void PasswordMover::Start() {
+  ForgetDecline();  // a save asks the keyring again
   if (!adopted_) {
     AdoptKeysWithoutPort();
   }

@@ -19,7 +19,11 @@ class SettingsStore;
 /// (blocking: call it on a worker, or on the main thread of a headless
 /// command). A keyring that is locked, refuses, has lost the entry or has gone
 /// away is not found, with the reason, never an empty password; so is a read
-/// given up because `cancel` turned true.
+/// given up because `cancel` turned true. A keyring that was locked (its unlock
+/// prompt dismissed) or refused is asked at most once per run: later reads
+/// fail at once with the same reason, saying the password is kept there,
+/// until PasswordMover::Start (a save) or, for a locked keyring, until it has
+/// been unlocked.
 [[nodiscard]] PasswordAnswer KeptPassword(const MailAccount& account,
                                           const std::atomic<bool>* cancel = nullptr);
 

@@ -53,6 +53,10 @@ inline constexpr const char* kVaultService = "Brindlecast";
 /// the keyring is not contacted. Main thread.
 [[nodiscard]] bool KeyringAvailable();
 
+/// Whether the default keyring is locked now: a question to the keyring's
+/// properties, which never opens its unlock prompt. False when it cannot tell.
+[[nodiscard]] bool KeyringLocked();
+
 /// The keyring operations. Every operation runs on the main thread (the thread
 /// of the QCoreApplication): the keychain library runs one job at a time through
 /// a queue of its own, which must stay on one thread. `done` is called there

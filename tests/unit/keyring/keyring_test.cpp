@@ -232,6 +232,11 @@ TEST(KeyringLocked, FailsTheAccountAndLeavesTheFile) {
   const PasswordAnswer answer = OnWorker(kept);
   EXPECT_FALSE(answer.found);
   EXPECT_EQ(answer.error, "the desktop keyring is locked");
+  // Not asked again (its prompt would open once per check period) while it
+  // stays locked; a save (the mover's Start below) asks again.
+  EXPECT_EQ(OnWorker(kept).error,
+            "the desktop keyring is locked (the password is kept there; it is not asked for again "
+            "until the settings are saved)");
 
   SettingsFile file;
   file.Seed(1, Account("frank", "locked.example", "unmoved"));
@@ -244,6 +249,7 @@ TEST(KeyringLocked, FailsTheAccountAndLeavesTheFile) {
   EXPECT_NE(reasons[0].find("stays in the settings file: the desktop keyring is locked"),
             std::string::npos)
       << reasons[0];
+  EXPECT_EQ(OnWorker(kept).error, "the desktop keyring is locked");
 }
 
 TEST(NoKeyring, TheFileServesAsBefore) {
