@@ -32,6 +32,7 @@ fi
 
 pop3_script=$3 pop3_dir=$4 port=$5
 bash "$pop3_script" populate "$pop3_dir" keyring 2 >/dev/null
+secret-tool clear user "keyring@127.0.0.1:$port" server Brindlecast || true  # a run before
 printf secret | secret-tool store --label=test user keyring@127.0.0.1 server Brindlecast type plaintext
 {
   echo '[UserAccounts]'

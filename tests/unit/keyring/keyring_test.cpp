@@ -184,6 +184,13 @@ TEST(Keyring, FilePasswordMovesAndComesBackFromTheKeyring) {
 // their own password. One kept under the key without the port moves to the
 // account's key only when no other account has that user name and server.
 TEST(Keyring, APasswordWithoutThePortMovesOnlyToTheOneAccountItCanBelongTo) {
+  // From a clean start, also when the test runs again on the same keyring.
+  for (const char* key :
+       {"ivan@pop.port.example:110", "judy@pop.port.example:110", "judy@pop.port.example:995"}) {
+    bool erased = false;
+    ErasePassword(key, [&](VaultAnswer answer) { erased = answer.ok(); });
+    ASSERT_TRUE(test::WaitUntil([&] { return erased; }, 30s));
+  }
   ASSERT_TRUE(WritePasswordNow("ivan@pop.port.example", "ivans").ok());
   ASSERT_TRUE(WritePasswordNow("judy@pop.port.example", "judys").ok());
   SettingsFile file;
