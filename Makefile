@@ -63,7 +63,7 @@ test-asan: bootstrap-test
 # The unit tests that run threads (the scheduler, the controller and its
 # workers, the speech engine and its player, the envelope store) under
 # ThreadSanitizer, in a build of their own.
-TSAN_TARGETS = app_tests mail_tests speech_engine_tests
+TSAN_TARGETS = watch_tests mail_tests speech_engine_tests
 TSAN_TESTS   = ^(CheckScheduler|MailController|SpeechEngine|SoundPlayer|EnvelopeStore)
 test-tsan: bootstrap-test
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBC_TSAN=ON -DBC_BUILD_BENCH=OFF \

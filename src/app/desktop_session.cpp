@@ -7,6 +7,8 @@
 #include "config/settings_store.h"
 #include "extras/update_check.h"
 #include "extras/update_site.h"
+#include "keyring/account_password.h"
+#include "keyring/password_vault.h"
 #include "ui/about_box.h"
 #include "ui/pages/email_list.h"
 #include "ui/update_presenter.h"
@@ -14,8 +16,13 @@
 
 namespace bc {
 
+void WarnOnConsole(const std::string& text) {
+  std::fprintf(stderr, "brindlecast: %s\n", text.c_str());
+}
+
 DesktopSession::DesktopSession(SessionSetup setup)
     : store_(setup.store),
+      warn_(std::move(setup.warn)),
       settings_(LoadSettings(store_)),
       speech_(SpeechEngine::StoredDefaultVoice(store_), setup.silentAudio),
       sound_(setup.silentAudio),
@@ -25,10 +32,10 @@ DesktopSession::DesktopSession(SessionSetup setup)
       announcer_(speech_, sound_, controller_.store(),
                  [this](const Notice& notice) { RequestNotice(notice); }) {
   controller_.SetAnnouncer(&announcer_);
-  controller_.KeepPasswordsInKeyring(store_);
-  window_ =
-      std::make_unique<MainWindow>(MainWindowParts{store_, settings_, speech_, sound_, controller_,
-                                                   announcer_, setup.silentAudio, setup.prompt});
+  KeepPasswordsInKeyring();
+  window_ = std::make_unique<MainWindow>(
+      MainWindowParts{store_, settings_, speech_, sound_, controller_, announcer_,
+                      [this] { return SaveSettings(); }, setup.silentAudio, setup.prompt});
   StartUpdateChecks();
   QObject::connect(window_.get(), &MainWindow::LatestVersionRequested, window_.get(),
                    [this] { updateCheck_->Request(true); });
@@ -52,10 +59,24 @@ DesktopSession::~DesktopSession() {
   window_.reset();
 }
 
+bool DesktopSession::SaveSettings() {
+  const bool saved = bc::SaveSettings(store_, settings_);
+  KeepPasswordsInKeyring();  // a new password moves on
+  return saved;
+}
+
+void DesktopSession::KeepPasswordsInKeyring() {
+  if (!passwordMover_) {
+    FindPasswordHomes(settings_, KeyringAvailable());
+    passwordMover_ = std::make_unique<PasswordMover>(store_, settings_, warn_);
+  }
+  passwordMover_->Start();
+}
+
 void DesktopSession::StartUpdateChecks() {
   UpdateSiteSetting site = UpdateSiteFromEnvironment(QUrl(QString::fromLatin1(kProductWebSite)));
   if (!site.warning.empty()) {
-    std::fprintf(stderr, "brindlecast: %s\n", site.warning.c_str());
+    warn_(site.warning);
   }
   updatePresenter_ = std::make_unique<QtUpdatePresenter>(window_.get());
   updateCheck_ = std::make_unique<UpdateCheck>(
@@ -75,7 +96,7 @@ void DesktopSession::RequestNotice(const Notice& notice) {
 }
 
 void DesktopSession::End() {
-  SaveSettings(store_, settings_);
+  bc::SaveSettings(store_, settings_);
   controller_.Shutdown();
   speech_.StopSpeaking();
   sound_.StopSound();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/default_environment.h"
 #include "cli/commands.h"
 #include "config/paths.h"
 #include "speech/audio_outputs.h"
@@ -109,7 +110,8 @@ int main(int argc, char** argv) {
     {
       QCoreApplication app(argc, argv);
       QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
-      status = command->run(std::vector<std::string>(words.begin() + 1, words.end()));
+      const bc::cli::CommandContext context{bc::DefaultMailEnvironment};
+      status = command->run(std::vector<std::string>(words.begin() + 1, words.end()), context);
     }
     bc::WaitForClosedStreams();
     return status;

@@ -236,7 +236,7 @@ class ConsoleObserver final : public CheckObserver {
 
 }  // namespace
 
-int RunCheckCommand(const std::vector<std::string>& args) {
+int RunCheckCommand(const std::vector<std::string>& args, const CommandContext& context) {
   bool json = false;
   std::string only;
   bool haveOnly = false;
@@ -289,7 +289,7 @@ int RunCheckCommand(const std::vector<std::string>& args) {
   // Nothing is kept for printing: the rows go out as the pass accepts them.
   EnvelopeStore envelopes(EnvelopeStore::Keep::CountOnly);
   ConsoleObserver observer(json);
-  RunCheck(settings, envelopes, observer, DefaultMailEnvironment());
+  RunCheck(settings, envelopes, observer, context.mailEnvironment());
   if (observer.noAccount()) {
     std::fprintf(stderr,
                  "brindlecast check: no account is configured; add one with the desktop "

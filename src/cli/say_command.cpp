@@ -60,7 +60,7 @@ bool Parse(const std::vector<std::string>& args, SayArgs& out) {
 
 }  // namespace
 
-int RunSay(const std::vector<std::string>& args) {
+int RunSay(const std::vector<std::string>& args, const CommandContext& /*context*/) {
   for (const std::string& word : args) {
     if (word == "--help" || word == "-h") {
       std::fputs(kSayUsage, stdout);

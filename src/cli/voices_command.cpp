@@ -6,7 +6,7 @@
 
 namespace bc::cli {
 
-int RunVoices(const std::vector<std::string>& args) {
+int RunVoices(const std::vector<std::string>& args, const CommandContext& /*context*/) {
   if (!args.empty()) {
     const bool help = args[0] == "--help" || args[0] == "-h";
     std::fputs(

@@ -10,7 +10,7 @@ namespace bc {
 
 /// $XDG_CONFIG_HOME/Quenmark (default ~/.config/Quenmark).
 [[nodiscard]] std::string ConfigDir();
-/// The settings file, the stand-in for the per-user registry key.
+/// The settings file: every option and account of the user.
 [[nodiscard]] std::string SettingsFilePath();
 /// The tips profile file.
 [[nodiscard]] std::string TipsProfilePath();

@@ -122,7 +122,7 @@ struct Settings {
 /// file could not be written (the store has told the user).
 bool SaveSettings(SettingsStore& store, const Settings& settings);
 
-/// The registry subkey of the account at 0-based index: "UserAccounts\user<index+1>".
+/// The settings subkey of the account at 0-based index: "UserAccounts\user<index+1>".
 [[nodiscard]] std::string AccountKey(int index);
 
 /// The check period in seconds from `Freq` and `FreqUnit`. A unit text that

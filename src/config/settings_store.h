@@ -13,11 +13,9 @@ class QSettings;
 
 namespace bc {
 
-/// The per-user settings: single text values under one root, optionally below a
-/// subkey path such as "UserAccounts\user1". It stands in for the registry key
-/// HKEY_CURRENT_USER\Software\Quenmark and keeps its key paths, value names and
-/// text form: a subkey maps to an INI group ("UserAccounts/user1"), values of the
-/// root live in [General].
+/// The per-user settings file: single text values under one root, optionally
+/// below a subkey path such as "UserAccounts\user1". A subkey maps to an INI
+/// group ("UserAccounts/user1"), values of the root live in [General].
 ///
 /// The file is created with mode 0600 (it holds passwords) and every commit
 /// replaces it atomically (written beside it, then renamed), so a save cut short

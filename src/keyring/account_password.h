@@ -8,38 +8,26 @@
 #include <string>
 
 #include "config/settings.h"
+#include "mail/password_lookup.h"
 
 namespace bc {
 
 class SettingsStore;
-
-/// The password an account logs in with, or why there is none.
-struct PasswordAnswer {
-  bool found = false;
-  std::string password;
-  std::string error;  // for people, when not found
-};
-
-/// Where a pass takes an account's password from. Called on the worker thread;
-/// a lookup that waits gives up once `cancel` (when given) turns true.
-using PasswordLookup =
-    std::function<PasswordAnswer(const MailAccount&, const std::atomic<bool>* cancel)>;
-
-/// The password the record holds: the settings file's, or the one typed in
-/// this session. Never fails.
-[[nodiscard]] PasswordAnswer RecordedPassword(const MailAccount& account,
-                                              const std::atomic<bool>* cancel = nullptr);
 
 /// The recorded password when the record holds one (or keeps none anywhere);
 /// for a password kept in the desktop keyring, the keyring's, read now
 /// (blocking: call it on a worker, or on the main thread of a headless
 /// command). A keyring that is locked, refuses, has lost the entry or has gone
 /// away is not found, with the reason, never an empty password; so is a read
-/// given up because `cancel` turned true.
+/// given up because `cancel` turned true. A keyring that was locked (its unlock
+/// prompt dismissed) or refused is asked at most once per run: later reads
+/// fail at once with the same reason, saying the password is kept there,
+/// until PasswordMover::Start (a save) or, for a locked keyring, until it has
+/// been unlocked.
 [[nodiscard]] PasswordAnswer KeptPassword(const MailAccount& account,
                                           const std::atomic<bool>* cancel = nullptr);
 
-/// The key of the account's password in the keyring (user name and server).
+/// The key of the account's password in the keyring (user name, server, port).
 [[nodiscard]] std::string AccountVaultKey(const MailAccount& account);
 
 /// Called once after loading: a remembered password the file does not hold is
@@ -57,6 +45,12 @@ void FindPasswordHomes(Settings& settings, bool keyringAvailable);
 /// a write that fails leaves record and file as they are. An account whose
 /// password is in the keyring but no longer remembered has it erased there.
 /// With no keyring Start() does nothing.
+///
+/// The first Start() also moves a password kept under the key without the port
+/// to the key of the one account with that user name and server, unless that
+/// key holds one already. When several accounts share the user name and server
+/// nobody can tell whose it is: it stays, and those accounts find no password
+/// in the keyring until the user enters it again.
 ///
 /// Main thread; the keyring answers through its event loop. `store` and
 /// `settings` must outlive the mover; answers that arrive after it was
@@ -78,13 +72,15 @@ class PasswordMover {
   bool WaitIdle(std::chrono::milliseconds patience);
 
  private:
+  void AdoptKeysWithoutPort();
   void Moved(const std::string& key, const std::string& password);
   void Erased(const std::string& key);
 
   SettingsStore& store_;
   Settings& settings_;
   std::function<void(const std::string&)> report_;
-  std::set<std::string> pending_;         // "write:" or "erase:" followed by the key
+  bool adopted_ = false;                  // AdoptKeysWithoutPort ran
+  std::set<std::string> pending_;         // "write:", "erase:" or "adopt:" followed by the key
   std::shared_ptr<PasswordMover*> self_;  // cleared on destruction; answers check it
 };
 

@@ -42,21 +42,6 @@ void OnMainThread(std::function<void()> call) {
   QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
 }
 
-// The keychain library reports a locked Secret Service as a missing entry or a
-// plain access error; the default collection's Locked property tells them apart.
-bool DefaultCollectionLocked() {
-  QDBusMessage ask = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.secrets"),
-      QStringLiteral("/org/freedesktop/secrets/aliases/default"),
-      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-  ask << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
-  const QDBusMessage reply = QDBusConnection::sessionBus().call(ask, QDBus::Block, kBusQuestionMs);
-  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-    return false;
-  }
-  return reply.arguments().first().value<QDBusVariant>().variant().toBool();
-}
-
 enum class Operation { Read, Write, Erase };
 
 VaultAnswer Translate(QKeychain::Job& job, Operation operation) {
@@ -77,7 +62,7 @@ VaultAnswer Translate(QKeychain::Job& job, Operation operation) {
         answer.reason.clear();
         return answer;
       }
-      answer.status = DefaultCollectionLocked() ? VaultStatus::Locked : VaultStatus::NotFound;
+      answer.status = KeyringLocked() ? VaultStatus::Locked : VaultStatus::NotFound;
       return answer;
     case QKeychain::AccessDeniedByUser:
       answer.status = VaultStatus::Refused;
@@ -88,7 +73,7 @@ VaultAnswer Translate(QKeychain::Job& job, Operation operation) {
     default:
       break;
   }
-  if (DefaultCollectionLocked()) {
+  if (KeyringLocked()) {
     answer.status = VaultStatus::Locked;
   } else if (error == QKeychain::AccessDenied) {
     answer.status = VaultStatus::Refused;
@@ -165,7 +150,7 @@ VaultAnswer Wait(const std::function<void(VaultDone)>& start, std::chrono::milli
 
 }  // namespace
 
-std::string VaultKey(const std::string& userName, const std::string& server) {
+std::string VaultKeyWithoutPort(const std::string& userName, const std::string& server) {
   std::string escaped;
   for (const char c : server) {
     if (c == '%') {
@@ -177,6 +162,25 @@ std::string VaultKey(const std::string& userName, const std::string& server) {
     }
   }
   return userName + "@" + escaped;
+}
+
+std::string VaultKey(const std::string& userName, const std::string& server, int port) {
+  return VaultKeyWithoutPort(userName, server) + ":" + std::to_string(port);
+}
+
+// The keychain library reports a locked Secret Service as a missing entry or a
+// plain access error; the default collection's Locked property tells them apart.
+bool KeyringLocked() {
+  QDBusMessage ask = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.secrets"),
+      QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+  ask << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+  const QDBusMessage reply = QDBusConnection::sessionBus().call(ask, QDBus::Block, kBusQuestionMs);
+  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+    return false;
+  }
+  return reply.arguments().first().value<QDBusVariant>().variant().toBool();
 }
 
 bool KeyringSwitchedOff() {

@@ -29,11 +29,19 @@ struct VaultAnswer {
 /// The service name the passwords are kept under in the keyring.
 inline constexpr const char* kVaultService = "Brindlecast";
 
-/// The key of an account's password: "<user name>@<server>". A "%" or "@" in
-/// the server is written "%25" or "%40", so the last "@" always ends the user
-/// name and two different accounts never share a key; the key does not depend
-/// on where the account stands in the account list.
-[[nodiscard]] std::string VaultKey(const std::string& userName, const std::string& server);
+/// The key of an account's password: "<user name>@<server>:<port>". A "%" or
+/// "@" in the server is written "%25" or "%40", so the last "@" always ends the
+/// user name and the last ":" starts the port: two accounts that differ in user
+/// name, server or port never share a key (two tunnels to one host are two
+/// accounts). The key does not depend on where the account stands in the list.
+[[nodiscard]] std::string VaultKey(const std::string& userName, const std::string& server,
+                                   int port);
+
+/// The key without the port ("<user name>@<server>"), which accounts that
+/// differ only in the port would share; PasswordMover moves a password kept
+/// under it to the account's own key.
+[[nodiscard]] std::string VaultKeyWithoutPort(const std::string& userName,
+                                              const std::string& server);
 
 /// True when the environment variable BRINDLECAST_KEYRING is "off": the
 /// settings file keeps the passwords as if no keyring existed (the demo, tests).
@@ -44,6 +52,10 @@ inline constexpr const char* kVaultService = "Brindlecast";
 /// running or can be started by the bus. A quick question to the bus itself;
 /// the keyring is not contacted. Main thread.
 [[nodiscard]] bool KeyringAvailable();
+
+/// Whether the default keyring is locked now: a question to the keyring's
+/// properties, which never opens its unlock prompt. False when it cannot tell.
+[[nodiscard]] bool KeyringLocked();
 
 /// The keyring operations. Every operation runs on the main thread (the thread
 /// of the QCoreApplication): the keychain library runs one job at a time through

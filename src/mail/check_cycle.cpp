@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "antispam/spam_classifier.h"
-#include "config/paths.h"
 #include "config/text_util.h"
 #include "mail/deletion.h"
 #include "mail/envelope_fields.h"
@@ -553,14 +552,6 @@ TransportFactory SocketTransportFactory(int timeoutMs) {
     options.certFingerprint = account.CertFingerprint;
     return MakeSocketTransport(options);
   };
-}
-
-MailEnvironment DefaultMailEnvironment() {
-  MailEnvironment environment;
-  environment.commandLogPath = CommandLogPath();
-  environment.deletedLogDir = DeletedLogDir();
-  environment.password = KeptPassword;
-  return environment;
 }
 
 int64_t MailboxCapacity(const MailAccount& account) {

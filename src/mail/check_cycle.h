@@ -7,9 +7,9 @@
 
 #include "config/clock.h"
 #include "config/settings.h"
-#include "keyring/account_password.h"
 #include "mail/check_observer.h"
 #include "mail/envelope_store.h"
+#include "mail/password_lookup.h"
 #include "mail/pop3_session.h"
 #include "mail/pop3_transport.h"
 
@@ -33,10 +33,6 @@ struct MailEnvironment {
   // Turns true when the program is ending: a password lookup stops waiting.
   std::shared_ptr<const std::atomic<bool>> cancel;
 };
-
-/// The environment of the installed program (paths from the XDG folders,
-/// passwords from the desktop keyring where it keeps them).
-[[nodiscard]] MailEnvironment DefaultMailEnvironment();
 
 /// What a pass found, summed up.
 struct CheckSummary {

@@ -126,11 +126,6 @@ void PcmPlayer::SetPaused(bool paused) {
   Kick();
 }
 
-size_t PcmPlayer::QueuedBytes() const {
-  std::lock_guard lock(mutex_);
-  return queue_.size();
-}
-
 bool PcmPlayer::WaitForRoom(size_t limit, const std::function<bool()>& stop) {
   std::unique_lock lock(mutex_);
   while (queue_.size() > limit) {

@@ -61,8 +61,6 @@ class PcmPlayer {
   void Clear(uint64_t epoch, std::optional<WavFormat> format = std::nullopt);
   /// Holds or resumes playback where it is.
   void SetPaused(bool paused);
-  /// Bytes queued and not yet handed to the output.
-  [[nodiscard]] size_t QueuedBytes() const;
   /// Blocks until at most `limit` bytes are queued, or `stop` returns true
   /// (checked every few milliseconds). Returns false when stopped.
   bool WaitForRoom(size_t limit, const std::function<bool()>& stop);

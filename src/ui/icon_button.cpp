@@ -20,11 +20,6 @@ void CIconButton::AssignIcons(const QIcon& in, const QIcon& out, int width, int 
   update();
 }
 
-void CIconButton::SetIconAlign(IconAlign align) {
-  align_ = align;
-  UpdateStyle();
-}
-
 void CIconButton::SetShowText(bool show) {
   showText_ = show;
   UpdateStyle();
@@ -32,25 +27,6 @@ void CIconButton::SetShowText(bool show) {
 
 void CIconButton::SetDrawBorder(bool draw) {
   drawBorder_ = draw;
-  update();
-}
-
-void CIconButton::SetFlat(bool flat) {
-  setAutoRaise(flat);
-}
-
-void CIconButton::SetFocusRect(bool show) {
-  focusRect_ = show;
-  update();
-}
-
-void CIconButton::SetColors(const QColor& backgroundOut, const QColor& textOut,
-                            const QColor& backgroundIn, const QColor& textIn) {
-  customColors_ = true;
-  backgroundOut_ = backgroundOut;
-  textOut_ = textOut;
-  backgroundIn_ = backgroundIn;
-  textIn_ = textIn;
   update();
 }
 
@@ -62,8 +38,7 @@ void CIconButton::UpdateStyle() {
   if (!showText_) {
     setToolButtonStyle(Qt::ToolButtonIconOnly);
   } else {
-    setToolButtonStyle(align_ == IconAlign::Left ? Qt::ToolButtonTextBesideIcon
-                                                 : Qt::ToolButtonTextUnderIcon);
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   }
   update();
 }
@@ -84,7 +59,6 @@ void CIconButton::paintEvent(QPaintEvent*) {
   QStylePainter painter(this);
   QStyleOptionToolButton option;
   initStyleOption(&option);
-  const bool active = hover_ || isDown();
   option.icon = currentIcon();
   if (!showText_) {
     option.text.clear();
@@ -95,14 +69,7 @@ void CIconButton::paintEvent(QPaintEvent*) {
       option.state &= ~(QStyle::State_MouseOver | QStyle::State_Sunken | QStyle::State_On |
                         QStyle::State_Raised);
     }
-    if (!focusRect_) {
-      option.state &= ~QStyle::State_HasFocus;
-    }
-  }
-  if (customColors_) {
-    painter.fillRect(rect(), active ? backgroundIn_ : backgroundOut_);
-    option.palette.setColor(QPalette::ButtonText, active ? textIn_ : textOut_);
-    option.palette.setColor(QPalette::Button, active ? backgroundIn_ : backgroundOut_);
+    option.state &= ~QStyle::State_HasFocus;
   }
   painter.drawComplexControl(QStyle::CC_ToolButton, option);
 }

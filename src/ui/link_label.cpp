@@ -114,11 +114,6 @@ void CLinkLabel::SetLink(const QString& text, const QString& address) {
   }
 }
 
-void CLinkLabel::SetUnderline(bool underline) {
-  underline_ = underline;
-  ApplyLook();
-}
-
 void CLinkLabel::SetAdjustToFit(bool adjust) {
   adjustToFit_ = adjust;
 }
@@ -133,7 +128,7 @@ void CLinkLabel::ApplyLook() {
   pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
   setPalette(pal);
   QFont f = font();
-  f.setUnderline(underline_);
+  f.setUnderline(true);
   setFont(f);
 }
 

@@ -43,7 +43,6 @@ class CLinkLabel : public QLabel {
   void SetLink(const QString& text, const QString& address);
   [[nodiscard]] QString address() const { return address_; }
 
-  void SetUnderline(bool underline);
   void SetAdjustToFit(bool adjust);
 
   /// Sizes the label to its text. The new rectangle is centred on the old one
@@ -70,7 +69,6 @@ class CLinkLabel : public QLabel {
  private:
   void ApplyLook();
 
-  bool underline_ = true;
   bool adjustToFit_ = true;
   QString address_;
   Opener desktop_;

@@ -19,4 +19,9 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
   return true;
 }
 
+bool DeliverQueuedCalls() {
+  QCoreApplication::processEvents();
+  return true;
+}
+
 }  // namespace bc::test

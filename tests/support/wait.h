@@ -11,4 +11,15 @@ namespace bc::test {
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds limit = std::chrono::seconds(5));
 
+/// Delivers the calls already queued to this thread; returns true.
+bool DeliverQueuedCalls();
+
+/// Waits until the mail controller is idle (no worker runs, the tray shows its
+/// resting picture), then delivers what the workers queued before they ended.
+template <typename Controller>
+bool WaitForWorkers(const Controller& controller,
+                    std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+  return WaitUntil([&controller] { return controller.idle(); }, limit) && DeliverQueuedCalls();
+}
+
 }  // namespace bc::test

@@ -135,10 +135,6 @@ bool EmailList::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-int EmailList::RememberedWidth(Field field) const {
-  return widths_[static_cast<size_t>(field)];
-}
-
 void EmailList::RememberWidths() {
   const std::vector<Field>& columns = model_->columns();
   const QHeaderView* header = view_->horizontalHeader();

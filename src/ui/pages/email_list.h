@@ -107,8 +107,6 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   /// Shown in the empty list while no column is shown (envelope display off).
   [[nodiscard]] QLabel* emptyHint() const { return emptyHint_; }
   [[nodiscard]] const ListSortState& sortState() const { return sort_; }
-  /// The width each field's column had or will have, indexed by Field.
-  [[nodiscard]] int RememberedWidth(Field field) const;
 
   // ListSelection (UI thread).
   [[nodiscard]] int RowCount() const override;

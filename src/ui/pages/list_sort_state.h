@@ -55,8 +55,6 @@ class ListSortState {
   void SaveSortDirection(const std::vector<Field>& columns);
 
   [[nodiscard]] bool DirectionBit(int column) const;
-  [[nodiscard]] bool savedDirection() const { return savedDirection_; }
-  [[nodiscard]] std::optional<Field> lastSorted() const { return lastSorted_; }
   [[nodiscard]] const std::vector<int>& sortColumns() const { return sortColumns_; }
 
  private:

@@ -20,9 +20,6 @@ class PropertyPage : public QWidget {
  public:
   explicit PropertyPage(QWidget* parent = nullptr) : QWidget(parent) {}
 
-  /// Whether the page was opened in the current showing of its sheet.
-  [[nodiscard]] bool IsOpened() const { return opened_; }
-
  protected:
   /// First display in a showing: members into controls, initial enabling.
   virtual void OnOpen() {}

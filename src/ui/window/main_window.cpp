@@ -54,26 +54,23 @@ constexpr ButtonSpec kButtons[] = {
     {ToolButton::Close, "tool_close", "Close window"},
 };
 
-// What the Properties command asks of the window.
+// What the Properties command asks of the window; saving the settings is the
+// session's work, which the window only asks for.
 class PropertiesBridge final : public PropertiesHost {
  public:
-  using Call = std::function<void()>;
-  PropertiesBridge(MainWindow& window, SettingsStore& store) : window_(window), store_(store) {}
+  PropertiesBridge(MainWindow& window, const std::function<bool()>& save)
+      : window_(window), save_(save) {}
   void StopSpeech() override { window_.Stop(); }
   void SetBusy(bool busy) override { window_.controller().SetBusy(busy); }
   void SaveSortDirection() override { window_.emailList().SaveSortDirection(); }
   void ClearTrayToolTip() override { window_.tray().SetToolTip({}); }
-  bool SaveSettings() override {
-    const bool saved = bc::SaveSettings(store_, window_.settings());
-    window_.controller().KeepPasswordsInKeyring(store_);  // a new password moves on
-    return saved;
-  }
+  bool SaveSettings() override { return save_(); }  // the session's work
   void ArmChecking() override { window_.controller().ArmChecking(); }
   void RebuildList() override { window_.emailList().Rebuild(window_.settings().options); }
 
  private:
   MainWindow& window_;
-  SettingsStore& store_;
+  const std::function<bool()>& save_;
 };
 
 TrayImage ImageOf(TrayState state) {
@@ -107,6 +104,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
       sound_(parts.sound),
       controller_(parts.controller),
       announcer_(parts.announcer),
+      saveSettings_(std::move(parts.saveSettings)),
       ownPrompt_(this),
       prompt_(parts.prompt ? *parts.prompt : ownPrompt_),
       silentAudio_(parts.silentAudio) {
@@ -389,13 +387,12 @@ void MainWindow::Stop() {
 }
 
 void MainWindow::Play() {
-  controller_.SetBusy(true);
+  const BusyScope busy(controller_);
   const Tab tab = CurrentTab();
   std::optional<std::string> text;
   switch (tab) {
     case Tab::Email:
       if (emailList_->RowCount() == 0) {
-        controller_.SetBusy(false);
         return;
       }
       break;
@@ -409,17 +406,14 @@ void MainWindow::Play() {
       break;
   }
   if (tab == Tab::Wav && !wavPage_->HasFile()) {
-    controller_.SetBusy(false);
     return;
   }
   if (tab != Tab::Email && tab != Tab::Wav && !text) {
-    controller_.SetBusy(false);
     return;
   }
   announcer_.SetPlayActive(true);
   if (tab == Tab::Email && !HasSelection()) {
-    controller_.SetBusy(false);  // playActive stays set
-    return;
+    return;  // playActive stays set
   }
   Apply(Situation::PlayStarted);
   if (tab == Tab::Email) {
@@ -437,7 +431,6 @@ void MainWindow::Play() {
   } else {
     speech_.Speak(*text);
   }
-  controller_.SetBusy(false);
 }
 
 void MainWindow::Pause() {
@@ -449,11 +442,10 @@ void MainWindow::ReadEmail() {
   Stop();
   ShowTab(Tab::Email);
   Apply(Situation::ReadEmailStarted);
-  controller_.SetBusy(true);
+  const BusyScope busy(controller_);
   if (announcer_.ReadEmail(settings_.options, settings_.accounts)) {
     Apply(Situation::PlayStarted);
   }
-  controller_.SetBusy(false);
 }
 
 void MainWindow::Delete() {
@@ -543,7 +535,7 @@ void MainWindow::ReadClipboard() {
 }
 
 void MainWindow::Properties() {
-  PropertiesBridge host(*this, store_);
+  PropertiesBridge host(*this, saveSettings_);
   properties_.Run(this, settings_, host, store_, speech_, prompt_);
 }
 

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <map>
 
-#include "app/mail_controller.h"
-#include "app/mail_view.h"
 #include "config/settings.h"
 #include "ui/props/properties_command.h"
 #include "ui/window/commands.h"
 #include "ui/window/control_states.h"
 #include "ui/window/qt_prompt.h"
+#include "watch/mail_controller.h"
+#include "watch/mail_view.h"
 
 class QAction;
 class QLineEdit;
@@ -38,8 +39,9 @@ struct MainWindowParts {
   SoundPlayer& sound;
   MailController& controller;
   MailAnnouncer& announcer;
-  bool silentAudio = false;  // the WAV Reader plays to no device
-  Prompt* prompt = nullptr;  // nullptr: message boxes owned by the window
+  std::function<bool()> saveSettings;  // Properties, OK: false when they could not be written
+  bool silentAudio = false;            // the WAV Reader plays to no device
+  Prompt* prompt = nullptr;            // nullptr: message boxes owned by the window
 };
 
 /// The program's one top-level window: toolbar, menu bar and the four tabs
@@ -160,6 +162,7 @@ class MainWindow final : public QMainWindow, public MailView {
   SoundPlayer& sound_;
   MailController& controller_;
   MailAnnouncer& announcer_;
+  std::function<bool()> saveSettings_;
   QtPrompt ownPrompt_;
   Prompt& prompt_;
   TrayIcon* tray_ = nullptr;

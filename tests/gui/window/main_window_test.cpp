@@ -44,7 +44,7 @@ class MainWindowTest : public test::SessionTest {
 
   void CheckMail() {
     window_->Refresh();
-    ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+    ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
     ASSERT_EQ(window_->emailList().RowCount(), 3);
   }
 };

@@ -17,6 +17,7 @@
 #include "speech/speech_engine.h"
 #include "speech/wav_file.h"
 #include "support/test_env.h"
+#include "support/wait.h"
 #include "ui/icon_button.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/envelope_table_model.h"
@@ -133,7 +134,7 @@ TEST_F(WavCommandsTest, LeavingThePageDropsTheViewAndComingBackMakesItWithoutPla
 
 TEST_F(WavCommandsTest, SaveWritesTheSelectedMessagesInListOrder) {
   window_->Refresh();
-  ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
   ASSERT_EQ(window_->emailList().RowCount(), 3);
   window_->speech().StopSpeaking();
   const std::vector<uint8_t> first = SaveSelection({0}, "first.wav");

@@ -32,6 +32,7 @@ fi
 
 pop3_script=$3 pop3_dir=$4 port=$5
 bash "$pop3_script" populate "$pop3_dir" keyring 2 >/dev/null
+secret-tool clear user "keyring@127.0.0.1:$port" server Brindlecast || true  # a run before
 printf secret | secret-tool store --label=test user keyring@127.0.0.1 server Brindlecast type plaintext
 {
   echo '[UserAccounts]'
@@ -49,8 +50,12 @@ assert accounts["keyring"]["status"] == "checked", accounts
 assert accounts["keyring"]["messages"] == 2, accounts
 assert accounts["keymove"]["status"] == "checked", accounts
 EOF
-# The moved password: in the keyring, and the file's value empty.
-[[ $(secret-tool lookup user keymove@127.0.0.1 server Brindlecast) == secret ]]
+# The moved password: in the keyring under the account's key (user, host and
+# port), and the file's value empty.
+[[ $(secret-tool lookup user "keymove@127.0.0.1:$port" server Brindlecast) == secret ]]
+# The password stored without the port moved to the account's key.
+[[ $(secret-tool lookup user "keyring@127.0.0.1:$port" server Brindlecast) == secret ]]
+[[ -z $(secret-tool lookup user keyring@127.0.0.1 server Brindlecast || true) ]]
 grep -qx 'user2\\Passwd=' "$conf" || { echo "the file still holds the password:" >&2; cat "$conf" >&2; exit 1; }
 # The next run reads both from the keyring.
 "$program" check >/dev/null

@@ -20,10 +20,11 @@ namespace {
 using namespace std::chrono_literals;
 
 MailAccount Account(const std::string& user, const std::string& server,
-                    const std::string& password = {}) {
+                    const std::string& password = {}, const std::string& port = {}) {
   MailAccount a;
   a.UserName = user;
   a.POP3Server = server;
+  a.POP3Port = StoredPort::FromText(port);
   a.Passwd = password;
   a.RememberPasswd = true;
   return a;
@@ -52,6 +53,7 @@ class SettingsFile {
     raw.setValue(QStringLiteral("UserAccounts/Users"), QString::number(number));
     raw.setValue(group + QStringLiteral("UserName"), QString::fromStdString(a.UserName));
     raw.setValue(group + QStringLiteral("POP3Server"), QString::fromStdString(a.POP3Server));
+    raw.setValue(group + QStringLiteral("POP3Port"), QString::fromStdString(a.POP3Port.text()));
     raw.setValue(group + QStringLiteral("Passwd"), QString::fromStdString(a.Passwd));
     raw.setValue(group + QStringLiteral("RememberPasswd"),
                  a.RememberPasswd ? QStringLiteral("1") : QStringLiteral("0"));
@@ -89,17 +91,20 @@ TEST(KeyringKey, TwoAccountsNeverShareAKey) {
   struct Row {
     const char* user;
     const char* server;
+    int port;
     const char* key;
   } rows[] = {
-      {"alice", "pop.example.com", "alice@pop.example.com"},
-      {"alice@example.com", "pop.example.com", "alice@example.com@pop.example.com"},
-      // Without the escape both would be "a@b@c".
-      {"a@b", "c", "a@b@c"},
-      {"a", "b@c", "a@b%40c"},
-      {"a", "b%40c", "a@b%2540c"},
+      {"alice", "pop.example.com", 110, "alice@pop.example.com:110"},
+      {"alice", "pop.example.com", 995, "alice@pop.example.com:995"},
+      {"alice@example.com", "pop.example.com", 110, "alice@example.com@pop.example.com:110"},
+      // Without the escape both would be "a@b@c:1".
+      {"a@b", "c", 1, "a@b@c:1"},
+      {"a", "b@c", 1, "a@b%40c:1"},
+      {"a", "b%40c", 1, "a@b%2540c:1"},
+      {"a", "::1", 1, "a@::1:1"},  // the last ":" starts the port
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(VaultKey(row.user, row.server), row.key) << row.user << " " << row.server;
+    EXPECT_EQ(VaultKey(row.user, row.server, row.port), row.key) << row.user << " " << row.server;
   }
 }
 
@@ -149,7 +154,7 @@ TEST(Keyring, FilePasswordMovesAndComesBackFromTheKeyring) {
   EXPECT_EQ(file.Passwd(1), "");
   EXPECT_TRUE(settings.accounts[0].PasswdInKeyring);
   EXPECT_FALSE(settings.accounts[1].PasswdInKeyring);
-  EXPECT_EQ(ReadPasswordNow("carol@pop.move.example").password, "moved");
+  EXPECT_EQ(ReadPasswordNow("carol@pop.move.example:0").password, "moved");
 
   // The next start reads it from the keyring; a save keeps the file empty.
   settings = LoadAndMove(file);
@@ -172,7 +177,34 @@ TEST(Keyring, FilePasswordMovesAndComesBackFromTheKeyring) {
   mover.Start();
   ASSERT_TRUE(mover.WaitIdle(30s));
   EXPECT_FALSE(settings.accounts[0].PasswdInKeyring);
-  EXPECT_EQ(ReadPasswordNow("carol@pop.move.example").status, VaultStatus::NotFound);
+  EXPECT_EQ(ReadPasswordNow("carol@pop.move.example:0").status, VaultStatus::NotFound);
+}
+
+// Two accounts of one user and host on different ports (two tunnels) each keep
+// their own password. One kept under the key without the port moves to the
+// account's key only when no other account has that user name and server.
+TEST(Keyring, APasswordWithoutThePortMovesOnlyToTheOneAccountItCanBelongTo) {
+  // From a clean start, also when the test runs again on the same keyring.
+  for (const char* key :
+       {"ivan@pop.port.example:110", "judy@pop.port.example:110", "judy@pop.port.example:995"}) {
+    bool erased = false;
+    ErasePassword(key, [&](VaultAnswer answer) { erased = answer.ok(); });
+    ASSERT_TRUE(test::WaitUntil([&] { return erased; }, 30s));
+  }
+  ASSERT_TRUE(WritePasswordNow("ivan@pop.port.example", "ivans").ok());
+  ASSERT_TRUE(WritePasswordNow("judy@pop.port.example", "judys").ok());
+  SettingsFile file;
+  file.Seed(1, Account("ivan", "pop.port.example", "", "110"));
+  file.Seed(2, Account("judy", "pop.port.example", "", "110"));
+  file.Seed(3, Account("judy", "pop.port.example", "", "995"));
+  const Settings settings = LoadAndMove(file);
+
+  EXPECT_EQ(OnWorker(settings.accounts[0]).password, "ivans");
+  EXPECT_EQ(ReadPasswordNow("ivan@pop.port.example").status, VaultStatus::NotFound);
+  for (const MailAccount& judy : {settings.accounts[1], settings.accounts[2]}) {
+    EXPECT_FALSE(OnWorker(judy).found);
+  }
+  EXPECT_EQ(ReadPasswordNow("judy@pop.port.example").password, "judys");
 }
 
 // At exit the main thread stops turning its event loop and waits for the
@@ -197,16 +229,21 @@ TEST(Keyring, SwitchedOffKeepsTheFile) {
   unsetenv("BRINDLECAST_KEYRING");
   EXPECT_EQ(file.Passwd(1), "stays");
   EXPECT_FALSE(settings.accounts[0].PasswdInKeyring);
-  EXPECT_EQ(ReadPasswordNow("erin@pop.off.example").status, VaultStatus::NotFound);
+  EXPECT_EQ(ReadPasswordNow("erin@pop.off.example:0").status, VaultStatus::NotFound);
 }
 
 TEST(KeyringLocked, FailsTheAccountAndLeavesTheFile) {
   // The fixture stored this account's password, then locked the keyring.
-  MailAccount kept = Account("alice", "locked.example");
+  MailAccount kept = Account("alice", "locked.example", "", "110");
   kept.PasswdInKeyring = true;
   const PasswordAnswer answer = OnWorker(kept);
   EXPECT_FALSE(answer.found);
   EXPECT_EQ(answer.error, "the desktop keyring is locked");
+  // Not asked again (its prompt would open once per check period) while it
+  // stays locked; a save (the mover's Start below) asks again.
+  EXPECT_EQ(OnWorker(kept).error,
+            "the desktop keyring is locked (the password is kept there; it is not asked for again "
+            "until the settings are saved)");
 
   SettingsFile file;
   file.Seed(1, Account("frank", "locked.example", "unmoved"));
@@ -219,6 +256,7 @@ TEST(KeyringLocked, FailsTheAccountAndLeavesTheFile) {
   EXPECT_NE(reasons[0].find("stays in the settings file: the desktop keyring is locked"),
             std::string::npos)
       << reasons[0];
+  EXPECT_EQ(OnWorker(kept).error, "the desktop keyring is locked");
 }
 
 TEST(NoKeyring, TheFileServesAsBefore) {

@@ -1,4 +1,4 @@
-#include "app/scheduler.h"
+#include "watch/scheduler.h"
 
 namespace bc {
 

@@ -1,20 +1,14 @@
-#include "app/mail_controller.h"
+#include "watch/mail_controller.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QThread>
 
-#include <cstdio>
-
 #include "config/paths.h"
-#include "keyring/password_vault.h"
 #include "speech/mail_announcer.h"
 
 namespace bc {
 namespace {
 
 constexpr const char* kDeletingTitle = "Brindlecast Deleting Email...";
-constexpr int kAnimationStepMs = 500;
 
 }  // namespace
 
@@ -218,12 +212,13 @@ MailController::MailController(Settings& settings, MailAnnouncer* announcer,
       settings_(settings),
       voiceBusy_(std::move(voiceBusy)),
       shared_(std::make_shared<WorkerShared>(this, std::move(environment), announcer)),
-      scheduler_(*this, clock) {
+      scheduler_(*this, clock),
+      animation_({[this] { return shared_->animating.load(); },
+                  [this] { return shared_->largestMailbox != 0; },
+                  [this](TrayState state) { ShowTrayIcon(state); }}) {
   if (!shared_->environment.clock) {
     shared_->environment.clock = &clock;
   }
-  animation_.setInterval(kAnimationStepMs);
-  connect(&animation_, &QTimer::timeout, this, &MailController::AnimationTick);
 }
 
 MailController::~MailController() {
@@ -240,7 +235,7 @@ void MailController::Start() {
 void MailController::Shutdown() {
   scheduler_.Stop();
   shared_->Cut();
-  animation_.stop();
+  animation_.Stop();
   std::lock_guard lock(workersMutex_);
   // A worker at a transport wait sees the cancel within a tenth of a second; one
   // that overruns the limit (a slow name lookup or TLS handshake) keeps what it
@@ -323,7 +318,7 @@ bool MailController::StartDelete(DeletionRows& rows) {
 }
 
 void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared) {
-  shared->Post([](MailController& c) { c.StartAnimation(); });
+  shared->Post([](MailController& c) { c.animation_.Start(); });
   Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
   if (!shared->suspended) {
@@ -340,7 +335,7 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerSha
 }
 
 void MailController::RunDeleteWorker(Settings settings, std::shared_ptr<WorkerShared> shared) {
-  shared->Post([](MailController& c) { c.StartAnimation(); });
+  shared->Post([](MailController& c) { c.animation_.Start(); });
   Deliver<&MailView::SetTitle>(*shared, std::string(kDeletingTitle));
   Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
@@ -382,61 +377,6 @@ void MailController::ShowTrayIcon(TrayState state) {
   if (view_) {
     view_->SetTrayIcon(state);
   }
-}
-
-void MailController::StartAnimation() {
-  if (animation_.isActive()) {
-    return;
-  }
-  animationTick_ = 0;
-  AnimationTick();
-  animation_.start();
-}
-
-void MailController::AnimationTick() {
-  if (!shared_->animating) {
-    animation_.stop();
-    ShowTrayIcon(shared_->largestMailbox != 0 ? TrayState::MailPresent : TrayState::Idle);
-    return;
-  }
-  // Idle, mail present, checking, and the checking picture once more.
-  switch (animationTick_) {
-    case 0:
-      ShowTrayIcon(TrayState::Idle);
-      break;
-    case 1:
-      ShowTrayIcon(TrayState::MailPresent);
-      break;
-    case 2:
-      ShowTrayIcon(TrayState::Checking);
-      break;
-    default:
-      break;
-  }
-  animationTick_ = (animationTick_ + 1) % 4;
-}
-
-void MailController::KeepPasswordsInKeyring(SettingsStore& store) {
-  if (!passwordMover_) {
-    FindPasswordHomes(settings_, KeyringAvailable());
-    passwordMover_ = std::make_unique<PasswordMover>(store, settings_, [](const std::string& why) {
-      std::fprintf(stderr, "brindlecast: %s\n", why.c_str());
-    });
-  }
-  passwordMover_->Start();
-}
-
-bool MailController::WaitForWorkers(int milliseconds) {
-  QDeadlineTimer deadline(milliseconds);
-  while (shared_->checkRunning || shared_->deleteRunning || animation_.isActive()) {
-    if (deadline.hasExpired()) {
-      return false;
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(1);
-  }
-  QCoreApplication::processEvents();
-  return true;
 }
 
 }  // namespace bc

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -10,14 +9,14 @@
 #include <mutex>
 #include <thread>
 
-#include "app/mail_view.h"
-#include "app/scheduler.h"
 #include "config/clock.h"
 #include "config/settings.h"
-#include "keyring/account_password.h"
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/envelope_store.h"
+#include "watch/mail_view.h"
+#include "watch/scheduler.h"
+#include "watch/tray_animation.h"
 
 namespace bc {
 
@@ -75,8 +74,8 @@ class WorkerShared {
 
 /// Runs the background work of the program and keeps its state: the check and
 /// delete workers (never two of a kind, never both at once), the scheduler that
-/// starts checks on the period, suspend and resume, the busy flag, and the tray
-/// animation while a worker runs. Lives on the user-interface thread; workers
+/// starts checks on the period, suspend and resume, the busy flag; it starts the
+/// tray animation (TrayAnimation) when a worker starts. Lives on the user-interface thread; workers
 /// report through it to the MailView on that thread, once one is attached.
 ///
 /// The settings are the program's one shared record, edited only on the UI
@@ -99,7 +98,6 @@ class MailController final : public QObject, public SchedulerHost {
 
   /// The envelopes of the last check (shared with the workers).
   [[nodiscard]] EnvelopeStore& store() { return *shared_->store; }
-  [[nodiscard]] std::shared_ptr<EnvelopeStore> sharedStore() { return shared_->store; }
 
   /// Sets the check period from the options (when CheckMail is on), measures
   /// the first check from now and starts the scheduler.
@@ -146,15 +144,10 @@ class MailController final : public QObject, public SchedulerHost {
   /// Who runs the daily update check the scheduler asks for (scheduler thread).
   void SetUpdateCheckStarter(std::function<void()> start) { startUpdateCheck_ = std::move(start); }
 
-  /// Keeps remembered passwords in the desktop keyring when there is one: the
-  /// first call (after loading) finds the passwords the keyring already keeps;
-  /// every call moves the ones still in `store`'s file there (after a save).
-  /// Nothing waits: the keyring answers through the event loop.
-  void KeepPasswordsInKeyring(SettingsStore& store);
-
-  /// Waits (running the event loop) until no worker runs; for tests and the
-  /// headless paths. False when `milliseconds` ran out first.
-  bool WaitForWorkers(int milliseconds);
+  /// No worker runs, and the tray shows its resting picture.
+  [[nodiscard]] bool idle() const {
+    return !shared_->checkRunning && !shared_->deleteRunning && !animation_.active();
+  }
 
  private:
   template <auto Method, typename... Args>
@@ -163,8 +156,6 @@ class MailController final : public QObject, public SchedulerHost {
   friend class WorkerRows;
   static void RunCheckWorker(Settings settings, std::shared_ptr<WorkerShared> shared);
   static void RunDeleteWorker(Settings settings, std::shared_ptr<WorkerShared> shared);
-  void StartAnimation();
-  void AnimationTick();
   void ApplyPeriod(bool whateverCheckMail);
   void JoinFinished();
   void ShowTrayIcon(TrayState state);
@@ -185,10 +176,21 @@ class MailController final : public QObject, public SchedulerHost {
   std::thread checkThread_;
   std::thread deleteThread_;
 
-  QTimer animation_;
-  int animationTick_ = 0;
+  TrayAnimation animation_;
+};
 
-  std::unique_ptr<PasswordMover> passwordMover_;
+/// Holds the busy flag for its lifetime: no scheduled check starts meanwhile.
+class BusyScope {
+ public:
+  explicit BusyScope(MailController& controller) : controller_(controller) {
+    controller_.SetBusy(true);
+  }
+  ~BusyScope() { controller_.SetBusy(false); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  MailController& controller_;
 };
 
 }  // namespace bc

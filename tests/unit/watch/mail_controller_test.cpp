@@ -1,4 +1,4 @@
-#include "app/mail_controller.h"
+#include "watch/mail_controller.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +128,7 @@ class MailControllerTest : public ::testing::Test {
 TEST_F(MailControllerTest, ACheckRunsOnAWorkerAndTheWindowFollows) {
   auto controller = Make();
   controller->StartCheck();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(view_.appended, std::vector<std::string>{"alice"});
   EXPECT_EQ(view_.cleared, 1);
   EXPECT_EQ(view_.rebuilt, 1);
@@ -149,7 +149,7 @@ TEST_F(MailControllerTest, ADetachedViewHearsNothingOfAPassUnderWay) {
   controller->AttachView(nullptr);  // as the session does before the window goes
   const size_t titlesBefore = view_.titles.size();
   open.set_value();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(controller->store().Count(), 1);  // the pass ran to its end
   EXPECT_TRUE(view_.appended.empty());
   EXPECT_EQ(view_.rebuilt, 0);
@@ -165,10 +165,10 @@ TEST_F(MailControllerTest, NoSecondWorkerWhileOneRuns) {
   UiThreadRows rows;
   EXPECT_FALSE(controller->StartDelete(rows));  // Delete while a check runs: nothing
   open.set_value();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(connections_, 1);
   EXPECT_TRUE(controller->StartDelete(rows));
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(view_.titles.back(), "Brindlecast");
   EXPECT_NE(std::find(view_.titles.begin(), view_.titles.end(), "Brindlecast Deleting Email..."),
             view_.titles.end());
@@ -187,7 +187,7 @@ TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
   controller->ToggleSuspend();
   EXPECT_TRUE(controller->suspended());
   open.set_value();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(view_.appended.size(), 1u);  // the pass under way ran to its end
   EXPECT_EQ(view_.suspendedShown, std::vector<bool>{true});
 
@@ -196,14 +196,14 @@ TEST_F(MailControllerTest, SuspendLetsARunningPassFinishAndStopsTheSchedule) {
   clock_.Advance(2);
   controller->scheduler().Tick();
   controller->StartCheck();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(connections_, 1);
 
   controller->ToggleSuspend();
   EXPECT_FALSE(controller->suspended());
   EXPECT_EQ(view_.icons.back(), TrayState::Idle);
   controller->scheduler().Tick();  // re-armed: a full period from now
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(connections_, 1);
 }
 
@@ -235,7 +235,7 @@ TEST_F(MailControllerTest, CheckingTurnedOffStaysOffWhenTheBusyFlagClears) {
   // handed to this (UI) thread.
   std::thread([&] { controller->scheduler().Tick(); }).join();
   QCoreApplication::processEvents();  // the start the scheduler handed over
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(connections_, 0);
   controller->Shutdown();
 }
@@ -259,7 +259,7 @@ TEST_F(MailControllerTest, AFailedAccountsReasonReachesTheWindow) {
   };
   auto controller = Make();
   controller->StartCheck();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   ASSERT_EQ(view_.problems.size(), 1u);
   EXPECT_EQ(view_.problems[0].rfind("'alice': ", 0), 0u) << view_.problems[0];
   EXPECT_NE(view_.problems[0].find("Authentication failed"), std::string::npos)
@@ -267,7 +267,7 @@ TEST_F(MailControllerTest, AFailedAccountsReasonReachesTheWindow) {
   // The next pass that goes well clears it.
   refuse = false;
   controller->StartCheck();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_TRUE(view_.problems.empty());
 }
 
@@ -281,7 +281,7 @@ TEST_F(MailControllerTest, NoAccountOpensThePropertiesAndGoesOnWithTheirResult) 
   };
   auto controller = Make();
   controller->StartCheck();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(view_.propertiesOpened, 1);
   EXPECT_EQ(view_.appended, std::vector<std::string>{"added"});
 }
@@ -310,7 +310,7 @@ TEST_F(MailControllerTest, EditsDuringAPassNeverReachIt) {
   // The property sheet changes the account while the pass waits to connect.
   settings_.accounts[0].UserName = "renamed";
   open.set_value();
-  ASSERT_TRUE(controller->WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_EQ(view_.appended, std::vector<std::string>{"alice"});
   EXPECT_EQ(log_.sent.substr(0, 18), "CAPA\r\nUSER alice\r\n");
 }
