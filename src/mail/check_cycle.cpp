@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "antispam/spam_classifier.h"
+#include "config/paths.h"
 #include "config/text_util.h"
 #include "mail/deletion.h"
 #include "mail/envelope_fields.h"

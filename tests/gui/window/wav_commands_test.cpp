@@ -196,7 +196,7 @@ TEST_F(WavCommandsTest, CommandsThatShowAnotherPageLetTheFileGo) {
     EXPECT_EQ(window_->wavPage().view(), nullptr);
     window_->Stop();
   }
-  ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
 }
 
 TEST_F(WavCommandsTest, SavingWhereNoFileCanBeMadeFailsAtOnceWithoutSpeaking) {
