@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bc_version.h"
 #include "cli/commands.h"
 #include "config/paths.h"
 #include "speech/audio_outputs.h"
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (words[0] == "--version") {
-      std::puts("Brindlecast Version 2.01");
+      std::puts(bc::kProgramVersionLine);
+      std::puts(bc::kProgramLicenseLine);
       return 0;
     }
     const bc::cli::Command* command = bc::cli::FindCommand(words[0]);
