@@ -37,9 +37,10 @@ demo: bootstrap configure
 	cmake --build $(BUILD) -j $(JOBS) --target brindlecast
 	bash scripts/demo.sh $(BUILD)/src/app/brindlecast
 
-# The Debian package, in $(BUILD)/package/.
+# The Debian package, in $(BUILD)/package/. bc_installed builds all that the
+# package installs (cmake/Install.cmake), and nothing else.
 package: bootstrap configure
-	cmake --build $(BUILD) -j $(JOBS) --target brindlecast bc_desktop_files
+	cmake --build $(BUILD) -j $(JOBS) --target bc_installed
 	cd $(BUILD) && cpack -G DEB
 
 # The README's picture of the demo, taken under Xvfb.
