@@ -3,7 +3,8 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
-# BC_WERROR=ON turns every warning into an error (CI sets it).
+# BC_WERROR=ON turns every warning (BC_WARNINGS in CMakeLists.txt) into an
+# error (CI sets it).
 BC_WERROR  ?= OFF
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=

@@ -374,7 +374,7 @@ bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
     const size_t want = listed > 0
                             ? static_cast<size_t>(std::max<int64_t>(listed + 5 - size, kMinRead))
                             : 4 * kChunk;
-    switch (const bc::ReadStatus status =
+    switch (const bc::ReadStatus outcome =
                 transport_->Read(messageText_, std::min({4 * kChunk, room, want}))) {
       case ReadStatus::Data:
         break;
@@ -388,7 +388,7 @@ bool Pop3Session::ReadMessage(bool acceptTruncated, int messageNumber) {
       case ReadStatus::TimedOut:
       case ReadStatus::Failed:
         messageText_.clear();
-        return ReadFailed(status);
+        return ReadFailed(outcome);
     }
   }
 }

@@ -173,11 +173,11 @@ void DesktopNotices::Notify(NoticeKind kind, const QString& text, const QStringL
           [this, kind, text](QDBusPendingCallWatcher* call) {
             call->deleteLater();
             const QDBusPendingReply<uint> reply = *call;
-            const bool shown = !reply.isError() && reply.value() != 0;
-            if (shown) {
+            const bool displayed = !reply.isError() && reply.value() != 0;
+            if (displayed) {
               StateOf(kind).id = reply.value();
             }
-            Finish(kind, text, shown);
+            Finish(kind, text, displayed);
           });
 }
 
