@@ -31,9 +31,17 @@ target_compile_definitions(bc_audio_loader PRIVATE
   BC_AUDIO_MODULE="$<TARGET_FILE_NAME:brindlecast-audio>"
   BC_AUDIO_MODULE_DIR_FROM_BINDIR="${bc_desktop_from_bindir}")
 
-install(TARGETS brindlecast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS brindlecast-desktop RUNTIME DESTINATION ${BC_DESKTOP_SUBDIR})
-install(TARGETS brindlecast-audio LIBRARY DESTINATION ${BC_DESKTOP_SUBDIR})
+# bc_installed builds what is installed and no more (`make package` builds it,
+# not the tests): every built file that is installed comes through
+# bc_install_target or is an output of bc_desktop_files, below.
+add_custom_target(bc_installed)
+function(bc_install_target target kind destination)
+  install(TARGETS ${target} ${kind} DESTINATION ${destination})
+  add_dependencies(bc_installed ${target})
+endfunction()
+bc_install_target(brindlecast RUNTIME ${CMAKE_INSTALL_BINDIR})
+bc_install_target(brindlecast-desktop RUNTIME ${BC_DESKTOP_SUBDIR})
+bc_install_target(brindlecast-audio LIBRARY ${BC_DESKTOP_SUBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${BC_DATA_SUBDIR}/help)
 if(EXISTS ${PROJECT_SOURCE_DIR}/res/DayTips.dat)
   install(FILES ${PROJECT_SOURCE_DIR}/res/DayTips.dat DESTINATION ${BC_DATA_SUBDIR})
@@ -96,3 +104,4 @@ foreach(size ${BC_ICON_SIZES})
 endforeach()
 
 add_custom_target(bc_desktop_files ALL DEPENDS ${bc_icon_pngs} ${bc_compressed})
+add_dependencies(bc_installed bc_desktop_files)

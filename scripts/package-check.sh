@@ -66,6 +66,10 @@ desktop-file-validate "$dest/usr/share/applications/$app_id.desktop" && echo ok 
 
 step "appstreamcli validate --no-net"
 appstreamcli validate --no-net "$dest/usr/share/metainfo/$app_id.metainfo.xml" || fail "metainfo"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+  "$dest/usr/share/metainfo/$app_id.metainfo.xml" || fail "metainfo licence"
+grep -q '^License: GPL-3.0-or-later$' "$dest/usr/share/doc/brindlecast/copyright" ||
+  fail "copyright file licence"
 
 step "man -l (warnings fail)"
 page=$dest/usr/share/man/man1/brindlecast.1.gz
@@ -95,7 +99,8 @@ step "brindlecast --version"
 version=$(dpkg-deb --field "$deb" Version)
 out=$("$program" --version) || fail "--version exit status"
 echo "$out"
-[ "$out" = "Brindlecast Version $version" ] || fail "--version does not say $version"
+[ "$(head -n 1 <<<"$out")" = "Brindlecast Version $version" ] || fail "--version does not say $version"
+grep -q '^License GPL-3.0-or-later: ' <<<"$out" || fail "--version does not name the licence"
 
 step "brindlecast --help"
 "$program" --help >"$work/help.txt" || fail "--help exit status"

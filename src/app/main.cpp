@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/default_environment.h"
+#include "bc_version.h"
 #include "cli/commands.h"
 #include "config/paths.h"
 #include "speech/audio_outputs.h"
@@ -97,7 +98,8 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (words[0] == "--version") {
-      std::puts("Brindlecast Version 2.01");
+      std::puts(bc::kProgramVersionLine);
+      std::puts(bc::kProgramLicenseLine);
       return 0;
     }
     const bc::cli::Command* command = bc::cli::FindCommand(words[0]);

@@ -5,10 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace bc {
+#include "bc_version.h"
 
-/// The program's own version, compared byte for byte with the version file's.
-inline constexpr const char* kProgramVersion = "2.01";
+namespace bc {
 
 /// Only this many bytes of the version file are ever read.
 inline constexpr std::size_t kVersionFileReadLimit = 1023;

@@ -125,7 +125,9 @@ void CommandTrace::Write(std::string_view userName, std::string_view step) const
   }
   const std::tm now = clock_.LocalNow();
   char stamp[32];
-  std::strftime(stamp, sizeof stamp, "[%m/%d/%y %H:%M:%S] <", &now);
+  // A two-digit year, as the trace has always been written.
+  std::snprintf(stamp, sizeof stamp, "[%02d/%02d/%02d %02d:%02d:%02d] <", now.tm_mon + 1,
+                now.tm_mday, now.tm_year % 100, now.tm_hour, now.tm_min, now.tm_sec);
   std::string line = stamp;
   line += userName;
   line += "> ";

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "bc_version.h"
+
 namespace bc {
 
 class CLinkLabel;
@@ -11,7 +13,7 @@ class Prompt;
 inline constexpr const char* kProductWebSite = "https://www.brindlecast.example/";
 
 /// The line the About box paints beside the logo.
-inline constexpr const char* kAboutVersionLine = "Brindlecast Version 2.01";
+inline constexpr const char* kAboutVersionLine = kProgramVersionLine;
 /// The platform line of the About box.
 inline constexpr const char* kAboutPlatformLine = "Running on Linux";
 

@@ -163,11 +163,11 @@ void DesktopNotices::Notify(NoticeKind kind, const Notice& notice,
           [this, kind, notice](QDBusPendingCallWatcher* call) {
             call->deleteLater();
             const QDBusPendingReply<uint> reply = *call;
-            const bool shown = !reply.isError() && reply.value() != 0;
-            if (shown) {
+            const bool displayed = !reply.isError() && reply.value() != 0;
+            if (displayed) {
               StateOf(kind).id = reply.value();
             }
-            Finish(kind, notice, shown);
+            Finish(kind, notice, displayed);
           });
 }
 

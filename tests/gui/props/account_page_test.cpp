@@ -119,10 +119,10 @@ TEST_F(AccountPageTest, AddWithAnEmptyPortReturnsToTheServerPageAndCancelAddsNot
   Open();
   f.script
       .Then([](QDialog& d) {
-        auto& sheet = static_cast<PropertySheet&>(d);
+        auto& accountSheet = static_cast<PropertySheet&>(d);
         Type(d, "serverEdit", "pop.example");
         Type(d, "portEdit", "");
-        sheet.SetActivePage(2);
+        accountSheet.SetActivePage(2);
         test::Ok(d);
       })
       .Then([](QDialog& d) {

@@ -117,10 +117,10 @@ TEST_P(DovecotSecurityTest, APassListsThePopulatedMailbox) {
 
 INSTANTIATE_TEST_SUITE_P(Security, DovecotSecurityTest,
                          ::testing::Values(Security::None, Security::Tls, Security::StartTls),
-                         [](const auto& info) {
-                           return info.param == Security::None  ? std::string("Plain")
-                                  : info.param == Security::Tls ? std::string("Pop3s")
-                                                                : std::string("StartTls");
+                         [](const auto& row) {
+                           return row.param == Security::None  ? std::string("Plain")
+                                  : row.param == Security::Tls ? std::string("Pop3s")
+                                                               : std::string("StartTls");
                          });
 
 TEST_F(DovecotTest, UntrustedCertificateFailsWithItsReasonInTheTrace) {

@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"NotFoundEvenAutomatic", 404, "no such file", false, {kNotAvailable}},
         Row{"MissingKeyManual", 200, "Version=2.00\nDownload=x\n", true, {kNotAvailable}},
         Row{"MissingKeyAutomatic", 200, "Version=2.00\nDownload=x\n", false, {}}),
-    [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
 
 // A network failure is news only to the user who asked.
 TEST(UpdateCheckTest, NetworkFailuresAreShownOnlyWhenAsked) {

@@ -17,7 +17,7 @@ using test::FakeTransport;
 // The list's selection, by messageId, renumbered as the list would be.
 class Selection final : public DeletionRows {
  public:
-  explicit Selection(std::vector<long long> ids) : ids(std::move(ids)) {}
+  explicit Selection(std::vector<long long> selected) : ids(std::move(selected)) {}
   std::optional<long long> FirstSelectedMessageId() override {
     if (ids.empty()) {
       return std::nullopt;
