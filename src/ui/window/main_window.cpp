@@ -1,5 +1,6 @@
 #include "ui/window/main_window.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -9,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -36,6 +38,8 @@ namespace bc {
 namespace {
 
 constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait...";
+// How many of the messages to delete the question names before "and N more".
+constexpr int kDeleteQuestionRows = 5;
 
 // Toolbar buttons: which, icon, tooltip.
 struct ButtonSpec {
@@ -133,6 +137,10 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
   BuildTabs();
   layout->addWidget(tabs_);
   setCentralWidget(central);
+  // The Delete key deletes the selected messages while the list's page has the focus.
+  actions_[Command::Delete]->setShortcut(QKeySequence(Qt::Key_Delete));
+  actions_[Command::Delete]->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  emailList_->addAction(actions_[Command::Delete]);
   resize(760, 500);
 
   emailList_->Rebuild(settings_.options);
@@ -457,7 +465,9 @@ void MainWindow::Delete() {
   if (CurrentTab() != Tab::Email || !HasSelection()) {
     return;
   }
-  if (!prompt_.AskYesNo("Do you want to delete?")) {
+  // The question names the messages, so a list that changed since is no surprise.
+  if (!prompt_.AskYesNo("Do you want to delete?\n\n" +
+                        emailList_->SelectionSummary(kDeleteQuestionRows))) {
     return;
   }
   controller_.StartDelete(*emailList_);
@@ -712,14 +722,33 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // Keys the focused control left alone reach the window here.
+  QWidget* focused = focusWidget();
   switch (event->key()) {
     case Qt::Key_Escape:
+      // Nothing else took it: hide, but only where the tray brings the window back.
+      if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        hide();
+        tray_->PrepareMenu();
+      }
+      return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      // Escape hides like the Close button instead of ending without the Exit steps.
-      hide();
-      tray_->PrepareMenu();
+      if (auto* pressed = qobject_cast<QAbstractButton*>(focused);
+          pressed && pressed->isEnabled()) {
+        pressed->click();
+      } else if (focused == emailList_->view() && CurrentTab() == Tab::Email && HasSelection() &&
+                 buttons_[ToolButton::Play]->isEnabled()) {
+        Play();  // reads the selected messages aloud
+      }
       return;
+    case Qt::Key_Delete:
+      // Also while the menu item is grey: a keyboard selection does not light it.
+      if (focused != nullptr && emailList_->isAncestorOf(focused)) {
+        Delete();
+        return;
+      }
+      break;
     case Qt::Key_Left:
     case Qt::Key_Right:
       if (tabs_->tabBar()->hasFocus()) {

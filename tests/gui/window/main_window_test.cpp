@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTest>
 
@@ -84,8 +85,9 @@ TEST_F(MainWindowTest, CloseEscapeAndMinimiseOnlyHide) {
   window_->close();
   EXPECT_FALSE(window_->isVisible());
   window_->show();
+  // Escape hides only where the tray can bring the window back.
   QTest::keyClick(window_, Qt::Key_Escape);
-  EXPECT_FALSE(window_->isVisible());
+  EXPECT_EQ(window_->isVisible(), !QSystemTrayIcon::isSystemTrayAvailable());
   window_->show();
   window_->showMinimized();
   EXPECT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
@@ -138,9 +140,66 @@ TEST_F(MainWindowTest, DeleteAsksFirstAndNoDeletesNothing) {
   window_->emailList().SelectOnly(0);
   prompt_.answer = false;
   window_->Delete();
-  EXPECT_EQ(prompt_.questions, std::vector<std::string>{"Do you want to delete?"});
+  EXPECT_EQ(prompt_.questions,
+            std::vector<std::string>{"Do you want to delete?\n\nSender 1: Subject 1"});
   EXPECT_FALSE(window_->controller().deleteRunning());
   EXPECT_EQ(window_->emailList().RowCount(), 3);  // untouched since the exit
+}
+
+// The user's choice survives the next check, the question names it, and the
+// Delete key deletes it on the server.
+TEST_F(MainWindowTest, ASelectionKeptThroughAPassIsWhatTheDeleteKeyDeletes) {
+  CheckMail();
+  window_->emailList().SelectOnly(1);
+  window_->announcer().Stop();
+  log_ = {};  // a new session on the same mailbox
+  CheckMail();
+  EXPECT_EQ(window_->emailList().SelectedMessageIds(), std::vector<long long>{65536});
+
+  using S = test::ScriptedServer;
+  S server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
+            S::Expect("PASS secret"), S::Send("+OK\r\n"), S::Expect("TOP 2 0"),
+            S::Send(test::FakeMessage(2, "Subject 2")), S::Expect("DELE 2"), S::Send("+OK\r\n"),
+            S::Expect("QUIT"), S::Send("+OK\r\n")});
+  MailAccount& account = window_->settings().accounts[0];
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = server.port();
+  account.Passwd = "secret";
+  prompt_.answer = true;
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  window_->emailList().view()->setFocus();
+  QTest::keyClick(window_->emailList().view(), Qt::Key_Delete);
+  EXPECT_EQ(prompt_.questions,
+            std::vector<std::string>{"Do you want to delete?\n\nSender 2: Subject 2"});
+  ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+  EXPECT_TRUE(server.Finish());
+  EXPECT_EQ(window_->emailList().RowCount(), 2);
+}
+
+TEST_F(MainWindowTest, ReturnPressesTheFocusedControlAndNeverHides) {
+  CheckMail();
+  window_->Stop();
+  window_->emailList().SelectOnly(0);
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  window_->emailList().view()->setFocus();
+  QTest::keyClick(window_->emailList().view(), Qt::Key_Return);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(Enabled(ToolButton::Play));  // the row is being read aloud
+  window_->Stop();
+  for (const ToolButton id :
+       {ToolButton::Open, ToolButton::Save, ToolButton::Play, ToolButton::Pause, ToolButton::Stop,
+        ToolButton::Delete, ToolButton::Refresh}) {
+    window_->button(id)->setEnabled(true);
+    window_->button(id)->setFocus();
+    QTest::keyClick(window_->button(id), Qt::Key_Return);
+    EXPECT_TRUE(window_->isVisible()) << ObjectName(id);
+    ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+    window_->Stop();
+  }
+  // Pressed, not ignored: Delete asked its question.
+  EXPECT_EQ(prompt_.questions.size(), 1u);
 }
 
 TEST_F(MainWindowTest, APassThatSpeaksNothingLeavesPlayOn) {
