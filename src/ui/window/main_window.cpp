@@ -302,6 +302,7 @@ void MainWindow::ConnectSignals() {
   connect(&speech_, &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
   connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
   connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
+  connect(textPage_, &TextReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
 
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);

@@ -233,17 +233,24 @@ TEST_F(MainWindowTest, ClipboardLimits) {
   EXPECT_FALSE(window_->IsVoiceBusy());
 }
 
-TEST_F(MainWindowTest, CtrlVInTheClipboardBoxRunsPasteClipboard) {
-  window_->ShowTab(Tab::Clipboard);
-  QApplication::clipboard()->setText(QStringLiteral("fresh"));
-  window_->clipboardPage().SetText(QStringLiteral("old text"));
-  QPlainTextEdit* box = window_->clipboardPage().textBox();
-  box->moveCursor(QTextCursor::End);
-  box->setFocus();
-  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("fresh"));
+TEST_F(MainWindowTest, CtrlVInAReaderBoxRunsPasteClipboard) {
+  window_->textPage().SetText(QStringLiteral("file text"));
+  const std::pair<Tab, QPlainTextEdit*> boxes[] = {
+      {Tab::Clipboard, window_->clipboardPage().textBox()},
+      {Tab::Text, window_->textPage().textBox()}};
+  for (const auto& [tab, box] : boxes) {
+    window_->ShowTab(tab);
+    QApplication::clipboard()->setText(QStringLiteral("fresh"));
+    window_->clipboardPage().SetText(QStringLiteral("old text"));
+    box->moveCursor(QTextCursor::End);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("fresh"));
+    EXPECT_EQ(window_->CurrentTab(), Tab::Clipboard);
+  }
+  EXPECT_EQ(window_->textPage().Text(), QStringLiteral("file text"));  // not pasted into
   QApplication::clipboard()->clear();
-  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(window_->clipboardPage().textBox(), Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(prompt_.messages, std::vector<std::string>{"Clipboard is empty"});
 }
 
