@@ -43,6 +43,7 @@ void WavStreamPlayer::Start(uint64_t from) {
   const uint64_t epoch = ++epoch_;
   player_->Clear(epoch);
   JoinFeeder();
+  paused_ = false;
   start_ = from;
   position_ = from;
   firstAudio_ = false;
@@ -54,7 +55,13 @@ void WavStreamPlayer::Stop() {
   const uint64_t epoch = ++epoch_;
   player_->Clear(epoch);
   JoinFeeder();
+  paused_ = false;
   playing_ = false;
+}
+
+void WavStreamPlayer::SetPaused(bool paused) {
+  paused_ = paused;
+  player_->SetPaused(paused);
 }
 
 void WavStreamPlayer::JoinFeeder() {

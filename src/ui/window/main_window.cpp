@@ -41,6 +41,9 @@ constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait
 // How many of the messages to delete the question names before "and N more".
 constexpr int kDeleteQuestionRows = 5;
 
+constexpr const char* kPauseTip = "Pause/Resume playing";
+constexpr const char* kResumeTip = "Resume playing";
+
 // Toolbar buttons: which, icon, tooltip.
 struct ButtonSpec {
   ToolButton id;
@@ -51,7 +54,7 @@ constexpr ButtonSpec kButtons[] = {
     {ToolButton::Open, "tool_open", "Open file"},
     {ToolButton::Save, "tool_save_wav", "Save to wav file"},
     {ToolButton::Play, "tool_play", "Play"},
-    {ToolButton::Pause, "tool_pause", "Pause/Resume playing"},
+    {ToolButton::Pause, "tool_pause", kPauseTip},
     {ToolButton::Stop, "tool_stop", "Stop playing"},
     {ToolButton::Delete, "tool_delete", "Delete selected itmems"},
     {ToolButton::Refresh, "tool_refresh", "Refresh content"},
@@ -368,6 +371,13 @@ void MainWindow::Apply(const ControlStates& s) {
   setItem(Command::Delete, s.deleteItem);
   setItem(Command::Refresh, s.refreshItem);
   setItem(Command::SaveToWav, s.saveToWavItem);
+  // While paused, Pause is the way back: it says so.
+  const CWaveViewCtrl* view = wavPage_->view();
+  const bool paused = speech_.State() == RunState::Paused || (view != nullptr && view->IsPaused());
+  actions_[Command::Pause]->setText(paused ? QStringLiteral("Res&ume") : QStringLiteral("Pa&use"));
+  CIconButton* pause = buttons_[ToolButton::Pause];
+  pause->setToolTip(QString::fromLatin1(paused ? kResumeTip : kPauseTip));
+  pause->setAccessibleName(pause->toolTip());
 }
 
 void MainWindow::Apply(Situation situation) {
@@ -446,7 +456,12 @@ void MainWindow::Play() {
 }
 
 void MainWindow::Pause() {
-  speech_.TogglePause();
+  CWaveViewCtrl* view = wavPage_->view();
+  if (CurrentTab() == Tab::Wav && view != nullptr && view->IsPlaying()) {
+    view->SetPaused(!view->IsPaused());  // the file's own sound, not the voice
+  } else {
+    speech_.TogglePause();
+  }
   Apply(Situation::PausePressed);
 }
 

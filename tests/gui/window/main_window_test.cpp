@@ -229,6 +229,11 @@ TEST_F(MainWindowTest, ClipboardLimits) {
   window_->Play();
   EXPECT_EQ(prompt_.messages.size(), 1u);
   EXPECT_TRUE(window_->IsVoiceBusy());
+  window_->Pause();  // paused, Pause is the way back and says so
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Res&ume"));
+  EXPECT_EQ(window_->button(ToolButton::Pause)->toolTip(), QStringLiteral("Resume playing"));
+  window_->Pause();
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Pa&use"));
   window_->Stop();
   EXPECT_FALSE(window_->IsVoiceBusy());
 }

@@ -15,6 +15,7 @@
 #include "gui/window/session_fixture.h"
 #include "speech/speech_engine.h"
 #include "speech/wav_file.h"
+#include "speech/wav_stream_player.h"
 #include "support/test_env.h"
 #include "ui/icon_button.h"
 #include "ui/pages/email_list.h"
@@ -113,6 +114,28 @@ TEST_F(WavCommandsTest, ReadWavPlaysAndTheEndOfPlaybackRestoresTheButtons) {
     QApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   EXPECT_TRUE(Enabled(ToolButton::Play));
+  EXPECT_FALSE(view->IsPlaying());
+}
+
+TEST_F(WavCommandsTest, PauseHoldsAPlayingFileAndSaysResume) {
+  prompt_.chosenFile = wavPath_;
+  window_->ReadWav();
+  CWaveViewCtrl* view = window_->wavPage().view();
+  ASSERT_TRUE(view != nullptr && view->IsPlaying());
+  ASSERT_TRUE(Enabled(ToolButton::Pause));
+  window_->Pause();
+  EXPECT_TRUE(view->IsPaused());
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Res&ume"));
+  EXPECT_EQ(window_->button(ToolButton::Pause)->toolTip(), QStringLiteral("Resume playing"));
+  const uint64_t held = view->player()->Position();
+  QTest::qWait(300);
+  EXPECT_EQ(view->player()->Position(), held);
+  EXPECT_TRUE(view->IsPlaying());
+  window_->Pause();
+  EXPECT_FALSE(view->IsPaused());
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Pa&use"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view->player()->Position() > held; }, 5000));
+  window_->Stop();
   EXPECT_FALSE(view->IsPlaying());
 }
 
