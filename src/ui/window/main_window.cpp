@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
@@ -38,6 +39,8 @@ namespace bc {
 namespace {
 
 constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait...";
+// How long "Saved to ..." stays at the foot of the window.
+constexpr int kSavedNoticeMs = 20000;
 // How many of the messages to delete the question names before "and N more".
 constexpr int kDeleteQuestionRows = 5;
 
@@ -144,6 +147,12 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
   actions_[Command::Delete]->setShortcut(QKeySequence(Qt::Key_Delete));
   actions_[Command::Delete]->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   emailList_->addAction(actions_[Command::Delete]);
+  // A line at the foot of the window for news that needs no answer; shown only with one.
+  QStatusBar* status = statusBar();
+  status->setObjectName(QStringLiteral("statusLine"));
+  status->hide();
+  connect(status, &QStatusBar::messageChanged, status,
+          [status](const QString& text) { status->setVisible(!text.isEmpty()); });
   resize(760, 500);
 
   emailList_->Rebuild(settings_.options);
@@ -229,7 +238,7 @@ void MainWindow::BuildMenus() {
   AddAction(file, "&Save to WAV", Command::SaveToWav, &MainWindow::SaveToWav,
             K(Qt::CTRL | Qt::Key_S));
   file->addSeparator();
-  AddAction(file, "E&xit", Command::Exit, nullptr);
+  AddAction(file, "E&xit", Command::Exit, nullptr, K(Qt::CTRL | Qt::Key_Q));
   connect(actions_[Command::Exit], &QAction::triggered, this, [this] { Exit(); });
 
   QMenu* control = menuBar()->addMenu(QStringLiteral("&Control"));
@@ -688,6 +697,10 @@ void MainWindow::SaveToWav() {
   setWindowTitle(title);
   Apply(WavStatesFor(WavMoment::Saved, tab));
   Stop();
+  if (written) {
+    statusBar()->showMessage(QStringLiteral("Saved to ") + QString::fromStdString(path),
+                             kSavedNoticeMs);
+  }
   if (!written) {
     // The text was spoken aloud instead; say why no file came of it.
     prompt_.ShowMessage("The WAV file could not be written: " + path);

@@ -286,6 +286,10 @@ TEST_F(MainWindowTest, AlwaysOnTopTwiceReturnsToNormal) {
 TEST_F(MainWindowTest, ExitNoGoesOnAndYesSavesTheSettings) {
   window_->settings().options.Freq = "7";
   prompt_.answer = false;
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(prompt_.questions, std::vector<std::string>{"Do you want to exit?"});
   EXPECT_FALSE(window_->Exit());
   EXPECT_FALSE(window_->controller().Busy());
   EXPECT_EQ(test::ReadFile(SettingsFilePath()).find("Freq=7"), std::string::npos);

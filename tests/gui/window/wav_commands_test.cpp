@@ -7,6 +7,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -175,6 +176,11 @@ TEST_F(WavCommandsTest, SaveWritesTheSelectedMessagesInListOrder) {
   EXPECT_GT(*std::max_element(both.begin(), both.end()), 0x40);  // not silence
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
   EXPECT_FALSE(window_->speech().IsVoiceBusy());
+  // Where it went is told in the window, not in a box to close.
+  EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(),
+            "Saved to " + dir_.File("both.wav"));
+  EXPECT_TRUE(window_->statusBar()->isVisible());
+  EXPECT_TRUE(prompt_.messages.empty());
 }
 
 TEST_F(WavCommandsTest, CtrlSSavesOnlyWhileItsMenuItemIsEnabled) {
