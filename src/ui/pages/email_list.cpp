@@ -387,6 +387,10 @@ std::set<std::string> EmailList::SelectedKeys() const {
   return keys;
 }
 
+void EmailList::SelectKeys(const std::set<std::string>& keys) {
+  SelectRows(model_->RowsWithKeys(keys));
+}
+
 std::string EmailList::SelectionSummary(int shownRows) const {
   constexpr int kMaxChars = 60;  // server text: enough to know the message by
   const auto shown = [](QString text, const char* ifEmpty) {

@@ -116,6 +116,10 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   /// server text cut and on one line), at most `shownRows` lines and then
   /// "and N more".
   [[nodiscard]] std::string SelectionSummary(int shownRows) const;
+  /// What names each selected message whatever its row or number.
+  [[nodiscard]] std::set<std::string> SelectedKeys() const;
+  /// Selects the rows of those messages (none that are gone) and nothing else.
+  void SelectKeys(const std::set<std::string>& keys);
   [[nodiscard]] EmailTableView* view() const { return view_; }
   [[nodiscard]] EnvelopeTableModel* model() const { return model_; }
   [[nodiscard]] QProgressBar* accountsBar() const { return accountsBar_; }
@@ -159,7 +163,6 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   // The rows with `keys` selected; row 0 when none is and `selectFirst`.
   void SelectKept(const std::set<std::string>& keys, bool selectFirst);
   [[nodiscard]] std::vector<int> SelectedRows() const;
-  [[nodiscard]] std::set<std::string> SelectedKeys() const;
   [[nodiscard]] std::string TopRowKey() const;
   void ScrollBack(const std::string& topKey, int fallbackTop, int left);
 

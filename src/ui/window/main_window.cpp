@@ -491,8 +491,15 @@ void MainWindow::Delete() {
     return;
   }
   // The question names the messages, so a list that changed since is no surprise.
+  const std::set<std::string> asked = emailList_->SelectedKeys();
   if (!prompt_.AskYesNo("Do you want to delete?\n\n" +
                         emailList_->SelectionSummary(kDeleteQuestionRows))) {
+    return;
+  }
+  // The voice or a check may have moved the selection while the question was
+  // open: what goes is what was named, or nothing.
+  emailList_->SelectKeys(asked);
+  if (!HasSelection()) {
     return;
   }
   controller_.StartDelete(*emailList_);

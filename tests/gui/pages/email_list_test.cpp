@@ -459,6 +459,10 @@ TEST_F(EmailListTest, APassKeepsTheSelectedMessagesAndTheScrollPosition) {
   EXPECT_EQ(List().SelectedMessageIds(), chosen);
   EXPECT_EQ(List().view()->rowAt(0), top);
   EXPECT_EQ(List().SelectionSummary(1), "S19: m119\nand 1 more");
+  const std::set<std::string> keys = List().SelectedKeys();
+  List().SelectOnly(0);
+  List().SelectKeys(keys);
+  EXPECT_EQ(List().SelectedMessageIds(), chosen);
 
   // One chosen message is gone: the other stays, nothing takes its place.
   mailbox.erase(mailbox.begin() + 19);
