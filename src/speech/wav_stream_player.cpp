@@ -45,6 +45,7 @@ void WavStreamPlayer::Start(uint64_t from) {
   const uint64_t epoch = ++epoch_;
   player_->Clear(epoch);
   JoinFeeder();
+  paused_ = false;
   start_ = from;
   position_ = from;
   firstAudio_ = false;
@@ -57,7 +58,13 @@ void WavStreamPlayer::Stop() {
   const uint64_t epoch = ++epoch_;
   player_->Clear(epoch);
   JoinFeeder();
+  paused_ = false;
   playing_ = false;
+}
+
+void WavStreamPlayer::SetPaused(bool paused) {
+  paused_ = paused;
+  player_->SetPaused(paused);
 }
 
 void WavStreamPlayer::JoinFeeder() {

@@ -34,6 +34,9 @@ class WavStreamPlayer {
   void Start(uint64_t from);
   /// Cuts the sound at once.
   void Stop();
+  /// Holds the sound where it is, or goes on from there. Start and Stop end a pause.
+  void SetPaused(bool paused);
+  [[nodiscard]] bool IsPaused() const { return paused_ && playing_.load(); }
   /// Whether sound is still playing (on the silent sink: would still be heard).
   [[nodiscard]] bool IsPlaying() const { return playing_.load(); }
   /// The byte of the samples being heard now.
@@ -57,6 +60,7 @@ class WavStreamPlayer {
   std::atomic<uint64_t> position_{0};
   std::atomic<uint64_t> start_{0};
   std::atomic<bool> playing_{false};
+  bool paused_ = false;
   std::atomic<bool> firstAudio_{false};
   std::atomic<bool> cutShort_{false};
   std::atomic<int64_t> firstAudioAt_{0};

@@ -57,7 +57,9 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent) {
   ok->setObjectName(QStringLiteral("okButton"));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  setTabOrder(ok, link_);  // OK takes the focus first; Tab goes on to the link
+  setTabOrder(ok, link_);  // Tab goes from OK on to the link
+  // The box opens with OK focused, so Enter closes it rather than opening the link.
+  ok->setFocus(Qt::OtherFocusReason);
 
   auto* texts = new QVBoxLayout;
   texts->addWidget(version);

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <algorithm>
 
 #include "config/settings_store.h"
@@ -44,6 +45,11 @@ EmailTableView::EmailTableView(QWidget* parent) : QTableView(parent) {
     colors.setColor(QPalette::Inactive, role, colors.color(QPalette::Active, role));
   }
   setPalette(colors);
+}
+
+void EmailTableView::SettleLayout() {
+  executeDelayedItemsLayout();
+  updateGeometries();
 }
 
 void EmailTableView::mouseReleaseEvent(QMouseEvent* event) {
@@ -119,7 +125,10 @@ EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidge
 
   QHeaderView* header = view_->horizontalHeader();
   header->viewport()->installEventFilter(this);
+  view_->viewport()->installEventFilter(this);
   connect(header, &QHeaderView::sectionClicked, this, &EmailList::OnHeaderClicked);
+  connect(header, &QHeaderView::sectionResized, this,
+          [this](int column, int, int newSize) { OnSectionResized(column, newSize); });
   connect(view_, &EmailTableView::MouseClicked, this, [this] { Q_EMIT Clicked(SelectedCount()); });
 }
 
@@ -132,14 +141,40 @@ bool EmailList::eventFilter(QObject* watched, QEvent* event) {
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
     headerModifiers_ = static_cast<QMouseEvent*>(event)->modifiers();
   }
+  if (watched == view_->viewport() && event->type() == QEvent::Resize) {
+    FitFreeWidth();
+  }
   return QWidget::eventFilter(watched, event);
 }
 
-void EmailList::RememberWidths() {
+void EmailList::OnSectionResized(int column, int newSize) {
   const std::vector<Field>& columns = model_->columns();
-  const QHeaderView* header = view_->horizontalHeader();
-  for (size_t i = 0; i < columns.size() && static_cast<int>(i) < header->count(); ++i) {
-    widths_[static_cast<size_t>(columns[i])] = header->sectionSize(static_cast<int>(i));
+  if (fitting_ || column < 0 || column >= static_cast<int>(columns.size())) {
+    return;
+  }
+  widths_[static_cast<size_t>(columns[static_cast<size_t>(column)])] = newSize;
+  FitFreeWidth();
+}
+
+void EmailList::FitFreeWidth() {
+  const std::vector<Field>& columns = model_->columns();
+  const auto subject = std::find(columns.begin(), columns.end(), Field::Subject);
+  if (fitting_ || subject == columns.end()) {
+    return;
+  }
+  const int fill = static_cast<int>(subject - columns.begin());
+  QHeaderView* header = view_->horizontalHeader();
+  int others = 0;
+  for (int i = 0; i < header->count(); ++i) {
+    others += i == fill ? 0 : header->sectionSize(i);
+  }
+  // The user's own width is the least Subject gets; it is the width stored.
+  const int width =
+      std::max(widths_[static_cast<size_t>(Field::Subject)], view_->viewport()->width() - others);
+  if (header->sectionSize(fill) != width) {
+    fitting_ = true;
+    header->resizeSection(fill, width);
+    fitting_ = false;
   }
 }
 
@@ -163,8 +198,15 @@ void EmailList::SaveWidths() {
 }
 
 void EmailList::Rebuild(const AppOptions& options) {
-  RememberWidths();
   SaveWidths();
+  // The place the user had: after a pass, the one its Clear kept.
+  const std::set<std::string> keys = SelectedKeys();
+  const bool selectFirst = inPass_ ? selectFirst_ : model_->rowCount() == 0;
+  const std::string topKey = inPass_ ? keptTopKey_ : TopRowKey();
+  const int top = inPass_ ? keptTop_ : view_->verticalScrollBar()->value();
+  const int left = inPass_ ? keptLeft_ : view_->horizontalScrollBar()->value();
+  inPass_ = false;
+  keep_.clear();
 
   const std::vector<Field> columns = ListColumns(options);
   for (const Field field : columns) {
@@ -172,11 +214,13 @@ void EmailList::Rebuild(const AppOptions& options) {
   }
   std::vector<Envelope> entries = store_.Snapshot();
   appendedSinceClear_ = static_cast<int>(entries.size());
+  fitting_ = true;
   model_->Reset(columns, std::move(entries));
   QHeaderView* header = view_->horizontalHeader();
   for (size_t i = 0; i < columns.size(); ++i) {
     header->resizeSection(static_cast<int>(i), widths_[static_cast<size_t>(columns[i])]);
   }
+  fitting_ = false;
   emptyHint_->setText(
       QString::fromLatin1(options.ShowEnvelopeInfo ? kNoColumnsHint : kEnvelopeDisplayOffHint));
   emptyHint_->setVisible(columns.empty());
@@ -184,8 +228,26 @@ void EmailList::Rebuild(const AppOptions& options) {
     header->setSortIndicatorShown(false);
     return;
   }
-  SelectOnly(0);
+  SelectKept(keys, selectFirst);
   Sort(sort_.AfterRebuild(columns));
+  FitFreeWidth();
+  ScrollBack(topKey, top, left);
+}
+
+void EmailList::ScrollBack(const std::string& topKey, int fallbackTop, int left) {
+  view_->SettleLayout();
+  const std::vector<int> rows =
+      topKey.empty() ? std::vector<int>{} : model_->RowsWithKeys({topKey});
+  if (rows.empty()) {
+    view_->verticalScrollBar()->setValue(fallbackTop);
+  } else {
+    view_->scrollTo(model_->index(rows.front(), 0), QAbstractItemView::PositionAtTop);
+  }
+  view_->horizontalScrollBar()->setValue(left);
+}
+
+std::string EmailList::TopRowKey() const {
+  return model_->KeyAt(view_->rowAt(0));
 }
 
 void EmailList::Sort(const std::vector<SortKey>& keys) {
@@ -213,15 +275,43 @@ void EmailList::SetCheckProblems(const std::vector<std::string>& lines) {
 }
 
 void EmailList::Clear() {
+  if (!inPass_) {
+    inPass_ = true;
+    keep_ = SelectedKeys();
+    selectFirst_ = model_->rowCount() == 0;
+    keptTopKey_ = TopRowKey();
+    keptTop_ = view_->verticalScrollBar()->value();
+    keptLeft_ = view_->horizontalScrollBar()->value();
+  }
   model_->ClearRows();
   appendedSinceClear_ = 0;
 }
 
 void EmailList::ReloadRows() {
+  std::set<std::string> keys = SelectedKeys();
+  keys.insert(keep_.begin(), keep_.end());
   std::vector<Envelope> entries = store_.Snapshot();
   appendedSinceClear_ = static_cast<int>(entries.size());
   model_->Reset(model_->columns(), std::move(entries));
-  SelectOnly(0);
+  SelectKept(keys, selectFirst_);
+}
+
+void EmailList::SelectKept(const std::set<std::string>& keys, bool selectFirst) {
+  const std::vector<int> rows = model_->RowsWithKeys(keys);
+  if (rows.empty() && selectFirst) {
+    SelectOnly(0);
+  } else {
+    SelectRows(rows);
+  }
+}
+
+void EmailList::SelectRows(const std::vector<int>& rows) {
+  QItemSelection selection;
+  const int last = model_->columnCount() - 1;
+  for (const int row : rows) {
+    selection.select(model_->index(row, 0), model_->index(row, last));
+  }
+  view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void EmailList::AppendEnvelope(int storeIndex, const Envelope& envelope) {
@@ -234,9 +324,12 @@ void EmailList::AppendEnvelope(int storeIndex, const Envelope& envelope) {
   }
   ++appendedSinceClear_;
   model_->AppendRow(envelope);
-  // A rebuild selects row 0; the first row of a pass gets the same.
-  if (model_->rowCount() == 1 && !view_->selectionModel()->hasSelection()) {
-    SelectOnly(0);
+  const int row = model_->rowCount() - 1;
+  if (keep_.contains(model_->KeyAt(row))) {
+    view_->selectionModel()->select(model_->index(row, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  } else if (selectFirst_ && row == 0 && !view_->selectionModel()->hasSelection()) {
+    SelectOnly(0);  // as a rebuild of an empty list does
   }
 }
 
@@ -282,6 +375,44 @@ std::vector<int> EmailList::SelectedRows() const {
   }
   std::sort(rows.begin(), rows.end());
   return rows;
+}
+
+std::set<std::string> EmailList::SelectedKeys() const {
+  std::set<std::string> keys;
+  for (const int row : SelectedRows()) {
+    keys.insert(model_->KeyAt(row));
+  }
+  return keys;
+}
+
+void EmailList::SelectKeys(const std::set<std::string>& keys) {
+  SelectRows(model_->RowsWithKeys(keys));
+}
+
+std::string EmailList::SelectionSummary(int shownRows) const {
+  constexpr int kMaxChars = 60;  // server text: enough to know the message by
+  const auto shown = [](QString text, const char* ifEmpty) {
+    text = text.simplified();
+    if (text.isEmpty()) {
+      return QString::fromLatin1(ifEmpty);
+    }
+    return text.size() > kMaxChars ? text.left(kMaxChars) + QChar(0x2026) : text;
+  };
+  const std::vector<int> rows = SelectedRows();
+  QStringList lines;
+  for (size_t i = 0; i < rows.size() && static_cast<int>(i) < shownRows; ++i) {
+    QString sender = model_->FieldText(rows[i], Field::From);
+    if (sender.trimmed().isEmpty()) {
+      sender = model_->FieldText(rows[i], Field::Address);
+    }
+    lines << shown(sender, "(no sender)") + QStringLiteral(": ") +
+                 shown(model_->FieldText(rows[i], Field::Subject), "(no subject)");
+  }
+  const int more = static_cast<int>(rows.size()) - shownRows;
+  if (more > 0) {
+    lines << QStringLiteral("and %1 more").arg(more);
+  }
+  return lines.join(QLatin1Char('\n')).toStdString();
 }
 
 int EmailList::SelectedCount() const {

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <array>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "config/field_order.h"
@@ -39,6 +41,9 @@ class EmailTableView : public QTableView {
 
  public:
   explicit EmailTableView(QWidget* parent = nullptr);
+  /// Lays the rows out now rather than at the next paint, so a scroll
+  /// position can be set right after the rows changed.
+  void SettleLayout();
 
  Q_SIGNALS:
   /// A left click anywhere in the rows area, on a row or not.
@@ -53,9 +58,15 @@ class EmailTableView : public QTableView {
 /// data its messageId) with the "Accounts:" and "Emails:" progress bars.
 ///
 /// Columns follow the column flags and ColumnOrder; their widths live in the
-/// root values fromWidth ... attachmentWidth of the settings, taken from the
-/// columns and written back at every Rebuild. Header clicks sort (Ctrl held:
-/// by several columns); a Rebuild brings the last sort back.
+/// root values fromWidth ... attachmentWidth of the settings: the widths the
+/// user drags are remembered at once and written back at every Rebuild. The
+/// Subject column takes the width no other column uses. Header clicks sort
+/// (Ctrl held: by several columns); a Rebuild brings the last sort back.
+///
+/// A check pass (Clear, AppendEnvelope..., Rebuild) keeps the user's place:
+/// the rows selected before it stay selected by their message, a message that
+/// is gone leaves nothing selected in its place, and the row at the top of the
+/// view stays there. Only a list that was empty gets its first row selected.
 ///
 /// Everything runs on the UI thread, the DeletionRows calls too: the delete
 /// worker's calls are carried here by the controller.
@@ -67,13 +78,15 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidget* parent = nullptr);
   ~EmailList() override;
 
-  /// Remembers the widths of the current columns (and writes all seven to the
-  /// settings), then rebuilds columns and rows from the options and the store:
-  /// row k shows entry k, row 0 is selected, and the last header sort comes
-  /// back. With ShowEnvelopeInfo off, or no column flag on, the list is empty.
+  /// Writes the remembered widths to the settings, then rebuilds columns and
+  /// rows from the options and the store: row k shows entry k, the selected
+  /// messages stay selected (row 0 when the list was empty), the scroll
+  /// position stays, and the last header sort comes back. With
+  /// ShowEnvelopeInfo off, or no column flag on, the list is empty.
   void Rebuild(const AppOptions& options);
 
-  /// The start of a check pass: every row goes; the columns stay.
+  /// The start of a check pass: every row goes; the columns stay, and the
+  /// selection and scroll position are kept for the pass's Rebuild.
   void Clear();
   /// A check pass accepted the envelope stored as entry `storeIndex`: its row
   /// is added below the others (no rebuild, no sort; the pass ends with a
@@ -99,6 +112,14 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   void MoveSelection(int row, bool playActive, bool readAll);
 
   [[nodiscard]] int SelectedCount() const;
+  /// The selected rows as the user knows them, one line each ("sender: subject",
+  /// server text cut and on one line), at most `shownRows` lines and then
+  /// "and N more".
+  [[nodiscard]] std::string SelectionSummary(int shownRows) const;
+  /// What names each selected message whatever its row or number.
+  [[nodiscard]] std::set<std::string> SelectedKeys() const;
+  /// Selects the rows of those messages (none that are gone) and nothing else.
+  void SelectKeys(const std::set<std::string>& keys);
   [[nodiscard]] EmailTableView* view() const { return view_; }
   [[nodiscard]] EnvelopeTableModel* model() const { return model_; }
   [[nodiscard]] QProgressBar* accountsBar() const { return accountsBar_; }
@@ -131,10 +152,17 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   void OnHeaderClicked(int column);
   // Sorts the rows and shows the most significant key in the header.
   void Sort(const std::vector<SortKey>& keys);
-  void RememberWidths();
+  void OnSectionResized(int column, int newSize);
+  // Widens the Subject column over the width no other column uses.
+  void FitFreeWidth();
   void SaveWidths();
   void ReloadRows();
+  void SelectRows(const std::vector<int>& rows);
+  // The rows with `keys` selected; row 0 when none is and `selectFirst`.
+  void SelectKept(const std::set<std::string>& keys, bool selectFirst);
   [[nodiscard]] std::vector<int> SelectedRows() const;
+  [[nodiscard]] std::string TopRowKey() const;
+  void ScrollBack(const std::string& topKey, int fallbackTop, int left);
 
   const EnvelopeStore& store_;
   SettingsStore& settings_;
@@ -149,6 +177,14 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   ListSortState sort_;
   Qt::KeyboardModifiers headerModifiers_;
   int appendedSinceClear_ = 0;
+  bool fitting_ = false;  // the widths change by the list, not the user
+  // The place a check pass keeps, taken at its Clear.
+  bool inPass_ = false;
+  std::set<std::string> keep_;  // messages to select again as their rows come
+  bool selectFirst_ = false;    // the list was empty: its first row gets selected
+  std::string keptTopKey_;
+  int keptTop_ = 0;
+  int keptLeft_ = 0;
   bool rowsFromStore_ = false;  // the rows mirror the store (false with no columns)
 };
 

@@ -14,6 +14,8 @@ EnvelopeTableModel::EnvelopeTableModel(QObject* parent) : QAbstractTableModel(pa
 EnvelopeTableModel::Row EnvelopeTableModel::MakeRow(Envelope&& envelope) {
   Row row;
   row.messageId = ParseMessageId(envelope.messageId);
+  row.key = envelope.account + '\n' +
+            (envelope.uniqueId.empty() ? "key " + envelope.messageKey : "uid " + envelope.uniqueId);
   const auto put = [&row](Field field, std::string& text) {
     row.texts[static_cast<size_t>(field)] = std::move(text);
   };
@@ -149,6 +151,28 @@ int EnvelopeTableModel::RowOfMessageId(long long messageId) const {
     }
   }
   return -1;
+}
+
+const std::string& EnvelopeTableModel::KeyAt(int row) const {
+  static const std::string kNone;
+  return row < 0 || row >= rowCount() ? kNone : rows_[static_cast<size_t>(row)].key;
+}
+
+std::vector<int> EnvelopeTableModel::RowsWithKeys(const std::set<std::string>& keys) const {
+  std::vector<int> found;
+  for (size_t i = 0; i < rows_.size() && !keys.empty(); ++i) {
+    if (keys.contains(rows_[i].key)) {
+      found.push_back(static_cast<int>(i));
+    }
+  }
+  return found;
+}
+
+QString EnvelopeTableModel::FieldText(int row, Field field) const {
+  if (row < 0 || row >= rowCount()) {
+    return {};
+  }
+  return QString::fromStdString(rows_[static_cast<size_t>(row)].texts[static_cast<size_t>(field)]);
 }
 
 QString EnvelopeTableModel::Text(int row, int column) const {

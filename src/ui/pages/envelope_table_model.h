@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,14 @@ class EnvelopeTableModel : public QAbstractTableModel {
   [[nodiscard]] long long MessageIdAt(int row) const;
   /// The first row whose item data is `messageId`, or -1.
   [[nodiscard]] int RowOfMessageId(long long messageId) const;
+  /// What names a row's message from one check to the next (its messageId
+  /// need not: the server renumbers after deletions): the account with the
+  /// server's unique id, or the message key when the server offers none.
+  [[nodiscard]] const std::string& KeyAt(int row) const;
+  /// The rows whose key is one of `keys`, in row order.
+  [[nodiscard]] std::vector<int> RowsWithKeys(const std::set<std::string>& keys) const;
+  /// The text of `field` in `row`, whether or not it has a column.
+  [[nodiscard]] QString FieldText(int row, Field field) const;
   [[nodiscard]] QString Text(int row, int column) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -56,6 +65,7 @@ class EnvelopeTableModel : public QAbstractTableModel {
  private:
   struct Row {
     long long messageId = 0;
+    std::string key;
     std::array<std::string, kFieldCount> texts;  // indexed by Field
   };
   [[nodiscard]] static Row MakeRow(Envelope&& envelope);

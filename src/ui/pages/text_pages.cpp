@@ -27,6 +27,14 @@ QPlainTextEdit* MakeTextBox(QWidget* parent, const QString& name) {
   return box;
 }
 
+// Ctrl+V in a page's text box is Paste Clipboard (clear, then paste, with its
+// limits and messages), not a paste at the cursor.
+bool IsPasteKey(QObject* watched, QObject* box, QEvent* event) {
+  return watched == box && event->type() == QEvent::KeyPress &&
+         static_cast<QKeyEvent*>(event)->keyCombination() ==
+             QKeyCombination(Qt::ControlModifier, Qt::Key_V);
+}
+
 }  // namespace
 
 QString DecodeTextFile(const QByteArray& bytes) {
@@ -57,6 +65,7 @@ TextReaderPage::TextReaderPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("textReaderPage"));
   auto* frame = new QGroupBox(QStringLiteral("Reading"), this);
   text_ = MakeTextBox(frame, QStringLiteral("readerText"));
+  text_->installEventFilter(this);
   path_ = new QLineEdit(frame);
   path_->setObjectName(QStringLiteral("readerPath"));
   path_->setReadOnly(true);
@@ -130,6 +139,14 @@ void TextReaderPage::FocusText() {
   text_->setFocus(Qt::OtherFocusReason);
 }
 
+bool TextReaderPage::eventFilter(QObject* watched, QEvent* event) {
+  if (IsPasteKey(watched, text_, event)) {
+    Q_EMIT PasteRequested();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 ClipboardReaderPage::ClipboardReaderPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("clipboardReaderPage"));
   text_ = MakeTextBox(this, QStringLiteral("clipboardText"));
@@ -142,14 +159,9 @@ ClipboardReaderPage::ClipboardReaderPage(QWidget* parent) : QWidget(parent) {
 }
 
 bool ClipboardReaderPage::eventFilter(QObject* watched, QEvent* event) {
-  // Ctrl+V in the box is Paste Clipboard (clear, then paste, with its limits and
-  // messages), not a paste at the cursor.
-  if (watched == text_ && event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_V)) {
-      Q_EMIT PasteRequested();
-      return true;
-    }
+  if (IsPasteKey(watched, text_, event)) {
+    Q_EMIT PasteRequested();
+    return true;
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -66,6 +66,14 @@ class TextReaderPage : public QWidget {
   [[nodiscard]] QPlainTextEdit* textBox() const { return text_; }
   [[nodiscard]] QLineEdit* pathBox() const { return path_; }
 
+ Q_SIGNALS:
+  /// Ctrl+V was pressed in the text box: the window runs Paste Clipboard, as
+  /// it does on the other pages.
+  void PasteRequested();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   QPlainTextEdit* text_ = nullptr;
   QLineEdit* path_ = nullptr;

@@ -122,6 +122,16 @@ bool CWaveViewCtrl::IsPlaying() const {
   return player_ && player_->IsPlaying();
 }
 
+void CWaveViewCtrl::SetPaused(bool paused) {
+  if (IsPlaying()) {
+    player_->SetPaused(paused);
+  }
+}
+
+bool CWaveViewCtrl::IsPaused() const {
+  return player_ && player_->IsPaused();
+}
+
 bool CWaveViewCtrl::PlayOrStop(bool play) {
   if (!wav_) {
     return false;

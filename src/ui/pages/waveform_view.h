@@ -54,6 +54,9 @@ class CWaveViewCtrl final : public QWidget {
   void RefreshDisplay() { update(); }
 
   [[nodiscard]] bool IsPlaying() const;
+  /// Holds playback where it is, or goes on; nothing while nothing plays.
+  void SetPaused(bool paused);
+  [[nodiscard]] bool IsPaused() const;
   [[nodiscard]] int caretX() const { return caret_; }
   [[nodiscard]] int selectionAnchor() const { return anchor_; }
   [[nodiscard]] bool selectionEnabled() const { return selectionEnabled_; }

@@ -34,7 +34,7 @@ constexpr Row<Situation> kSituations[] = {
     // moment                     tabs                           buttons    menu
     {Situation::Initialised,      kAnyTab,                      "100--00", "1-----"},
     {Situation::PlayStarted,      kEmail | kText | kClipboard,  "0110-00", "011000"},
-    {Situation::PlayStarted,      kWav,                         "0010-00", "001000"},
+    {Situation::PlayStarted,      kWav,                         "0110-00", "011000"},
     {Situation::SpeakingStarted,  kAnyTab,                      "0110000", "011000"},
     {Situation::ReadEmailStarted, kAnyTab,                      "0110000", "011000"},
     {Situation::SpeakingFinished, kEmail,                       "100s101", "100s11"},
@@ -62,7 +62,7 @@ constexpr Row<Situation> kSituations[] = {
 constexpr Row<WavMoment> kWavMoments[] = {
     // moment                  tabs          buttons    menu
     {WavMoment::FileOpened,    kAnyTab,     "1000-10", "100000"},
-    {WavMoment::ReadChosen,    kAnyTab,     "0010000", "001000"},
+    {WavMoment::ReadChosen,    kAnyTab,     "0110000", "011000"},
     {WavMoment::ReadCancelled, kAnyTab,     "1000010", "001000"},
     {WavMoment::SaveButton,    kAnyTab,     "0010-00", "001000"},
     {WavMoment::Saving,        kAnyTab,     "-------", "100000"},

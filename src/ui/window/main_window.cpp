@@ -1,5 +1,6 @@
 #include "ui/window/main_window.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -9,6 +10,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -36,6 +39,13 @@ namespace bc {
 namespace {
 
 constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait...";
+// How long "Saved to ..." stays at the foot of the window.
+constexpr int kSavedNoticeMs = 20000;
+// How many of the messages to delete the question names before "and N more".
+constexpr int kDeleteQuestionRows = 5;
+
+constexpr const char* kPauseTip = "Pause/Resume playing";
+constexpr const char* kResumeTip = "Resume playing";
 
 // Toolbar buttons: which, icon, tooltip.
 struct ButtonSpec {
@@ -47,7 +57,7 @@ constexpr ButtonSpec kButtons[] = {
     {ToolButton::Open, "tool_open", "Open file"},
     {ToolButton::Save, "tool_save_wav", "Save to wav file"},
     {ToolButton::Play, "tool_play", "Play"},
-    {ToolButton::Pause, "tool_pause", "Pause/Resume playing"},
+    {ToolButton::Pause, "tool_pause", kPauseTip},
     {ToolButton::Stop, "tool_stop", "Stop playing"},
     {ToolButton::Delete, "tool_delete", "Delete selected itmems"},
     {ToolButton::Refresh, "tool_refresh", "Refresh content"},
@@ -131,6 +141,16 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
   BuildTabs();
   layout->addWidget(tabs_);
   setCentralWidget(central);
+  // The Delete key deletes the selected messages while the list's page has the focus.
+  actions_[Command::Delete]->setShortcut(QKeySequence(Qt::Key_Delete));
+  actions_[Command::Delete]->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  emailList_->addAction(actions_[Command::Delete]);
+  // A line at the foot of the window for news that needs no answer; shown only with one.
+  QStatusBar* status = statusBar();
+  status->setObjectName(QStringLiteral("statusLine"));
+  status->hide();
+  connect(status, &QStatusBar::messageChanged, status,
+          [status](const QString& text) { status->setVisible(!text.isEmpty()); });
   resize(760, 500);
 
   emailList_->Rebuild(settings_.options);
@@ -216,7 +236,7 @@ void MainWindow::BuildMenus() {
   AddAction(file, "&Save to WAV", Command::SaveToWav, &MainWindow::SaveToWav,
             K(Qt::CTRL | Qt::Key_S));
   file->addSeparator();
-  AddAction(file, "E&xit", Command::Exit, nullptr);
+  AddAction(file, "E&xit", Command::Exit, nullptr, K(Qt::CTRL | Qt::Key_Q));
   connect(actions_[Command::Exit], &QAction::triggered, this, [this] { Exit(); });
 
   QMenu* control = menuBar()->addMenu(QStringLiteral("&Control"));
@@ -292,6 +312,7 @@ void MainWindow::ConnectSignals() {
   connect(&speech_, &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
   connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
   connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
+  connect(textPage_, &TextReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
 
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
@@ -361,6 +382,13 @@ void MainWindow::Apply(const ControlStates& s) {
   setItem(Command::Delete, s.deleteItem);
   setItem(Command::Refresh, s.refreshItem);
   setItem(Command::SaveToWav, s.saveToWavItem);
+  // While paused, Pause is the way back: it says so.
+  const CWaveViewCtrl* view = wavPage_->view();
+  const bool paused = speech_.State() == RunState::Paused || (view != nullptr && view->IsPaused());
+  actions_[Command::Pause]->setText(paused ? QStringLiteral("Res&ume") : QStringLiteral("Pa&use"));
+  CIconButton* pause = buttons_[ToolButton::Pause];
+  pause->setToolTip(QString::fromLatin1(paused ? kResumeTip : kPauseTip));
+  pause->setAccessibleName(pause->toolTip());
 }
 
 void MainWindow::Apply(Situation situation) {
@@ -434,7 +462,12 @@ void MainWindow::Play() {
 }
 
 void MainWindow::Pause() {
-  speech_.TogglePause();
+  CWaveViewCtrl* view = wavPage_->view();
+  if (CurrentTab() == Tab::Wav && view != nullptr && view->IsPlaying()) {
+    view->SetPaused(!view->IsPaused());  // the file's own sound, not the voice
+  } else {
+    speech_.TogglePause();
+  }
   Apply(Situation::PausePressed);
 }
 
@@ -453,7 +486,16 @@ void MainWindow::Delete() {
   if (CurrentTab() != Tab::Email || !HasSelection()) {
     return;
   }
-  if (!prompt_.AskYesNo("Do you want to delete?")) {
+  // The question names the messages, so a list that changed since is no surprise.
+  const std::set<std::string> asked = emailList_->SelectedKeys();
+  if (!prompt_.AskYesNo("Do you want to delete?\n\n" +
+                        emailList_->SelectionSummary(kDeleteQuestionRows))) {
+    return;
+  }
+  // The voice or a check may have moved the selection while the question was
+  // open: what goes is what was named, or nothing.
+  emailList_->SelectKeys(asked);
+  if (!HasSelection()) {
     return;
   }
   controller_.StartDelete(*emailList_);
@@ -660,6 +702,10 @@ void MainWindow::SaveToWav() {
   setWindowTitle(title);
   Apply(WavStatesFor(WavMoment::Saved, tab));
   Stop();
+  if (written) {
+    statusBar()->showMessage(QStringLiteral("Saved to ") + QString::fromStdString(path),
+                             kSavedNoticeMs);
+  }
   if (!written) {
     prompt_.ShowMessage("The WAV file could not be written: " + path +
                         (why.empty() ? "" : " (" + why + ")"));
@@ -710,14 +756,33 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // Keys the focused control left alone reach the window here.
+  QWidget* focused = focusWidget();
   switch (event->key()) {
     case Qt::Key_Escape:
+      // Nothing else took it: hide, but only where the tray brings the window back.
+      if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        hide();
+        tray_->PrepareMenu();
+      }
+      return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      // Escape hides like the Close button instead of ending without the Exit steps.
-      hide();
-      tray_->PrepareMenu();
+      if (auto* pressed = qobject_cast<QAbstractButton*>(focused);
+          pressed && pressed->isEnabled()) {
+        pressed->click();
+      } else if (focused == emailList_->view() && CurrentTab() == Tab::Email && HasSelection() &&
+                 buttons_[ToolButton::Play]->isEnabled()) {
+        Play();  // reads the selected messages aloud
+      }
       return;
+    case Qt::Key_Delete:
+      // Also while the menu item is grey: a keyboard selection does not light it.
+      if (focused != nullptr && emailList_->isAncestorOf(focused)) {
+        Delete();
+        return;
+      }
+      break;
     case Qt::Key_Left:
     case Qt::Key_Right:
       if (tabs_->tabBar()->hasFocus()) {

@@ -353,10 +353,10 @@ TEST_F(EmailListTest, APassAppendsRowsAndItsRebuildSortsThem) {
     store_.Append(e);
     List().AppendEnvelope(store_.Count() - 1, e);
   }
-  // Shown as they arrive, the first one selected.
+  // Shown as they arrive; the message selected before is gone, so none is.
   EXPECT_EQ(Column(QStringLiteral("Subject")),
             (QStringList{QStringLiteral("zeta"), QStringLiteral("alpha"), QStringLiteral("mid")}));
-  EXPECT_EQ(List().SelectedMessageIds(), std::vector<long long>{IdOf(QStringLiteral("zeta"))});
+  EXPECT_TRUE(List().SelectedMessageIds().empty());
 
   // A call that arrives after its successors were stored (one went missing):
   // the rows catch up with the store, and nothing shows twice.
@@ -376,6 +376,67 @@ TEST_F(EmailListTest, APassAppendsRowsAndItsRebuildSortsThem) {
   EXPECT_EQ(Column(QStringLiteral("Subject")),
             (QStringList{QStringLiteral("alpha"), QStringLiteral("late"), QStringLiteral("lost"),
                          QStringLiteral("mid"), QStringLiteral("zeta")}));
+}
+
+// A pass over the same mailbox: the store is filled again in the same order.
+TEST_F(EmailListTest, APassKeepsTheSelectedMessagesAndTheScrollPosition) {
+  const auto pass = [&](const std::vector<Envelope>& mailbox) {
+    List().Clear();
+    store_.Clear();
+    for (const Envelope& e : mailbox) {
+      store_.Append(e);
+      List().AppendEnvelope(store_.Count() - 1, e);
+    }
+    List().Rebuild(options_);
+  };
+  std::vector<Envelope> mailbox;
+  for (int i = 0; i < 60; ++i) {
+    mailbox.push_back(Make("S" + std::to_string(i), "m" + std::to_string(100 + i)));
+  }
+  pass(mailbox);  // the first fill selects the first row
+  EXPECT_EQ(List().SelectedMessageIds(), std::vector<long long>{IdOf(QStringLiteral("m100"))});
+  ClickHeader(QStringLiteral("Subject"));
+  ClickHeader(QStringLiteral("Subject"));  // descending: rows are not in store order
+  List().SelectOnly(40);
+  List().view()->selectionModel()->select(List().model()->index(45, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  const std::vector<long long> chosen = List().SelectedMessageIds();
+  List().view()->scrollTo(List().model()->index(40, 0), QAbstractItemView::PositionAtTop);
+  const int top = List().view()->rowAt(0);
+  ASSERT_GT(top, 0);
+
+  pass(mailbox);
+  EXPECT_EQ(List().SelectedMessageIds(), chosen);
+  EXPECT_EQ(List().view()->rowAt(0), top);
+  EXPECT_EQ(List().SelectionSummary(1), "S19: m119\nand 1 more");
+  const std::set<std::string> keys = List().SelectedKeys();
+  List().SelectOnly(0);
+  List().SelectKeys(keys);
+  EXPECT_EQ(List().SelectedMessageIds(), chosen);
+
+  // One chosen message is gone: the other stays, nothing takes its place.
+  mailbox.erase(mailbox.begin() + 19);
+  pass(mailbox);
+  ASSERT_EQ(List().SelectedCount(), 1);
+  EXPECT_EQ(List().SelectionSummary(5), "S14: m114");
+  mailbox.erase(mailbox.begin() + 14);
+  pass(mailbox);
+  EXPECT_EQ(List().SelectedCount(), 0);
+}
+
+TEST_F(EmailListTest, SubjectTakesTheFreeWidthAndKeepsTheUsersOwn) {
+  options_.Address = options_.Received = options_.size = options_.Account = options_.Attachment = 0;
+  Add("Ann", "Hello");
+  List().Rebuild(options_);
+  QHeaderView* header = List().view()->horizontalHeader();
+  const int subject = ColumnOf(QStringLiteral("Subject"));
+  EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), List().view()->viewport()->width());
+  header->resizeSection(ColumnOf(QStringLiteral("From")), 150);  // the user widens From
+  List().Rebuild(options_);
+  EXPECT_EQ(header->sectionSize(ColumnOf(QStringLiteral("From"))), 150);
+  EXPECT_EQ(header->sectionSize(subject) + 150, List().view()->viewport()->width());
+  // Stored as the user set it, not as it is stretched.
+  EXPECT_EQ(settings_.ReadValue("", "subjectWidth"), "100");
 }
 
 TEST_F(EmailListTest, DeleteWorkerRemovesAndRenumbersRowsFromItsThread) {

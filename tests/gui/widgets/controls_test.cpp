@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QImage>
 #include <QLabel>
@@ -205,6 +206,19 @@ TEST(AboutBox, ShowsItsTextsLinkAndPaintsVersionAndLogo) {
   box.show();
   QTest::mouseClick(ok, Qt::LeftButton);
   EXPECT_EQ(accepted.count(), 1);
+}
+
+TEST(AboutBox, EnterPressesOkNotTheLink) {
+  CAboutBoxDlg box;
+  QStringList opened;
+  box.webLink()->SetOpeners([&](const QString& a) { return opened << a, true; }, nullptr);
+  QSignalSpy accepted(&box, &QDialog::accepted);
+  box.show();
+  box.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(accepted.count(), 1);
+  EXPECT_TRUE(opened.isEmpty());
 }
 
 }  // namespace

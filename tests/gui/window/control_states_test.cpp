@@ -136,9 +136,9 @@ TEST(ControlStates, PlayingAWavFile) {
   const Tab w = Tab::Wav;
   Walk({
       {"WAV tab", StatesFor(Situation::TabSelected, w, false), "Play Open | Play"},
-      {"Read WAV", WavStatesFor(WavMoment::ReadChosen, w), "Stop | Stop"},
+      {"Read WAV", WavStatesFor(WavMoment::ReadChosen, w), "Pause Stop | Pause Stop"},
       {"played to the end", StatesFor(Situation::Stopped, w, false), "Play Open | Play"},
-      {"Play", StatesFor(Situation::PlayStarted, w, false), "Stop | Stop"},
+      {"Play", StatesFor(Situation::PlayStarted, w, false), "Pause Stop | Pause Stop"},
       {"Stop", StatesFor(Situation::Stopped, w, false), "Play Open | Play"},
       {"Read WAV cancelled", WavStatesFor(WavMoment::ReadCancelled, w), "Play Open | Stop"},
       {"Open WAV File", WavStatesFor(WavMoment::FileOpened, w), "Play Open | Play"},

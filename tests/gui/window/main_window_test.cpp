@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTest>
 
@@ -84,8 +85,9 @@ TEST_F(MainWindowTest, CloseEscapeAndMinimiseOnlyHide) {
   window_->close();
   EXPECT_FALSE(window_->isVisible());
   window_->show();
+  // Escape hides only where the tray can bring the window back.
   QTest::keyClick(window_, Qt::Key_Escape);
-  EXPECT_FALSE(window_->isVisible());
+  EXPECT_EQ(window_->isVisible(), !QSystemTrayIcon::isSystemTrayAvailable());
   window_->show();
   window_->showMinimized();
   EXPECT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
@@ -138,9 +140,66 @@ TEST_F(MainWindowTest, DeleteAsksFirstAndNoDeletesNothing) {
   window_->emailList().SelectOnly(0);
   prompt_.answer = false;
   window_->Delete();
-  EXPECT_EQ(prompt_.questions, std::vector<std::string>{"Do you want to delete?"});
+  EXPECT_EQ(prompt_.questions,
+            std::vector<std::string>{"Do you want to delete?\n\nSender 1: Subject 1"});
   EXPECT_FALSE(window_->controller().deleteRunning());
   EXPECT_EQ(window_->emailList().RowCount(), 3);  // untouched since the exit
+}
+
+// The user's choice survives the next check, the question names it, and the
+// Delete key deletes it on the server.
+TEST_F(MainWindowTest, ASelectionKeptThroughAPassIsWhatTheDeleteKeyDeletes) {
+  CheckMail();
+  window_->emailList().SelectOnly(1);
+  window_->announcer().Stop();
+  log_ = {};  // a new session on the same mailbox
+  CheckMail();
+  EXPECT_EQ(window_->emailList().SelectedMessageIds(), std::vector<long long>{65536});
+
+  using S = test::ScriptedServer;
+  S server({S::Send("+OK ready\r\n"), S::Expect("USER alice"), S::Send("+OK\r\n"),
+            S::Expect("PASS secret"), S::Send("+OK\r\n"), S::Expect("TOP 2 0"),
+            S::Send(test::FakeMessage(2, "Subject 2")), S::Expect("DELE 2"), S::Send("+OK\r\n"),
+            S::Expect("QUIT"), S::Send("+OK\r\n")});
+  MailAccount& account = window_->settings().accounts[0];
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = server.port();
+  account.Passwd = "secret";
+  prompt_.answer = true;
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  window_->emailList().view()->setFocus();
+  QTest::keyClick(window_->emailList().view(), Qt::Key_Delete);
+  EXPECT_EQ(prompt_.questions,
+            std::vector<std::string>{"Do you want to delete?\n\nSender 2: Subject 2"});
+  ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+  EXPECT_TRUE(server.Finish());
+  EXPECT_EQ(window_->emailList().RowCount(), 2);
+}
+
+TEST_F(MainWindowTest, ReturnPressesTheFocusedControlAndNeverHides) {
+  CheckMail();
+  window_->Stop();
+  window_->emailList().SelectOnly(0);
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  window_->emailList().view()->setFocus();
+  QTest::keyClick(window_->emailList().view(), Qt::Key_Return);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(Enabled(ToolButton::Play));  // the row is being read aloud
+  window_->Stop();
+  for (const ToolButton id :
+       {ToolButton::Open, ToolButton::Save, ToolButton::Play, ToolButton::Pause, ToolButton::Stop,
+        ToolButton::Delete, ToolButton::Refresh}) {
+    window_->button(id)->setEnabled(true);
+    window_->button(id)->setFocus();
+    QTest::keyClick(window_->button(id), Qt::Key_Return);
+    EXPECT_TRUE(window_->isVisible()) << ObjectName(id);
+    ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+    window_->Stop();
+  }
+  // Pressed, not ignored: Delete asked its question.
+  EXPECT_EQ(prompt_.questions.size(), 1u);
 }
 
 TEST_F(MainWindowTest, APassThatSpeaksNothingLeavesPlayOn) {
@@ -170,21 +229,33 @@ TEST_F(MainWindowTest, ClipboardLimits) {
   window_->Play();
   EXPECT_EQ(prompt_.messages.size(), 1u);
   EXPECT_TRUE(window_->IsVoiceBusy());
+  window_->Pause();  // paused, Pause is the way back and says so
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Res&ume"));
+  EXPECT_EQ(window_->button(ToolButton::Pause)->toolTip(), QStringLiteral("Resume playing"));
+  window_->Pause();
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Pa&use"));
   window_->Stop();
   EXPECT_FALSE(window_->IsVoiceBusy());
 }
 
-TEST_F(MainWindowTest, CtrlVInTheClipboardBoxRunsPasteClipboard) {
-  window_->ShowTab(Tab::Clipboard);
-  QApplication::clipboard()->setText(QStringLiteral("fresh"));
-  window_->clipboardPage().SetText(QStringLiteral("old text"));
-  QPlainTextEdit* box = window_->clipboardPage().textBox();
-  box->moveCursor(QTextCursor::End);
-  box->setFocus();
-  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("fresh"));
+TEST_F(MainWindowTest, CtrlVInAReaderBoxRunsPasteClipboard) {
+  window_->textPage().SetText(QStringLiteral("file text"));
+  const std::pair<Tab, QPlainTextEdit*> boxes[] = {
+      {Tab::Clipboard, window_->clipboardPage().textBox()},
+      {Tab::Text, window_->textPage().textBox()}};
+  for (const auto& [tab, box] : boxes) {
+    window_->ShowTab(tab);
+    QApplication::clipboard()->setText(QStringLiteral("fresh"));
+    window_->clipboardPage().SetText(QStringLiteral("old text"));
+    box->moveCursor(QTextCursor::End);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window_->clipboardPage().Text(), QStringLiteral("fresh"));
+    EXPECT_EQ(window_->CurrentTab(), Tab::Clipboard);
+  }
+  EXPECT_EQ(window_->textPage().Text(), QStringLiteral("file text"));  // not pasted into
   QApplication::clipboard()->clear();
-  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(window_->clipboardPage().textBox(), Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(prompt_.messages, std::vector<std::string>{"Clipboard is empty"});
 }
 
@@ -215,6 +286,10 @@ TEST_F(MainWindowTest, AlwaysOnTopTwiceReturnsToNormal) {
 TEST_F(MainWindowTest, ExitNoGoesOnAndYesSavesTheSettings) {
   window_->settings().options.Freq = "7";
   prompt_.answer = false;
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(prompt_.questions, std::vector<std::string>{"Do you want to exit?"});
   EXPECT_FALSE(window_->Exit());
   EXPECT_FALSE(window_->controller().Busy());
   EXPECT_EQ(test::ReadFile(SettingsFilePath()).find("Freq=7"), std::string::npos);

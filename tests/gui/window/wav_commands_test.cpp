@@ -8,6 +8,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -16,6 +17,7 @@
 #include "gui/window/session_fixture.h"
 #include "speech/speech_engine.h"
 #include "speech/wav_file.h"
+#include "speech/wav_stream_player.h"
 #include "support/test_env.h"
 #include "support/wait.h"
 #include "ui/icon_button.h"
@@ -118,6 +120,28 @@ TEST_F(WavCommandsTest, ReadWavPlaysAndTheEndOfPlaybackRestoresTheButtons) {
   EXPECT_FALSE(view->IsPlaying());
 }
 
+TEST_F(WavCommandsTest, PauseHoldsAPlayingFileAndSaysResume) {
+  prompt_.chosenFile = wavPath_;
+  window_->ReadWav();
+  CWaveViewCtrl* view = window_->wavPage().view();
+  ASSERT_TRUE(view != nullptr && view->IsPlaying());
+  ASSERT_TRUE(Enabled(ToolButton::Pause));
+  window_->Pause();
+  EXPECT_TRUE(view->IsPaused());
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Res&ume"));
+  EXPECT_EQ(window_->button(ToolButton::Pause)->toolTip(), QStringLiteral("Resume playing"));
+  const uint64_t held = view->player()->Position();
+  QTest::qWait(300);
+  EXPECT_EQ(view->player()->Position(), held);
+  EXPECT_TRUE(view->IsPlaying());
+  window_->Pause();
+  EXPECT_FALSE(view->IsPaused());
+  EXPECT_EQ(window_->action(Command::Pause)->text(), QStringLiteral("Pa&use"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view->player()->Position() > held; }, 5000));
+  window_->Stop();
+  EXPECT_FALSE(view->IsPlaying());
+}
+
 TEST_F(WavCommandsTest, LeavingThePageDropsTheViewAndComingBackMakesItWithoutPlaying) {
   prompt_.chosenFile = wavPath_;
   window_->OpenWavFile();
@@ -154,6 +178,11 @@ TEST_F(WavCommandsTest, SaveWritesTheSelectedMessagesInListOrder) {
   EXPECT_GT(*std::max_element(both.begin(), both.end()), 0x40);  // not silence
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
   EXPECT_FALSE(window_->speech().IsVoiceBusy());
+  // Where it went is told in the window, not in a box to close.
+  EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(),
+            "Saved to " + dir_.File("both.wav"));
+  EXPECT_TRUE(window_->statusBar()->isVisible());
+  EXPECT_TRUE(prompt_.messages.empty());
 }
 
 TEST_F(WavCommandsTest, CtrlSSavesOnlyWhileItsMenuItemIsEnabled) {
