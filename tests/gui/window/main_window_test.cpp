@@ -152,7 +152,6 @@ TEST_F(MainWindowTest, ASelectionKeptThroughAPassIsWhatTheDeleteKeyDeletes) {
   CheckMail();
   window_->emailList().SelectOnly(1);
   window_->announcer().Stop();
-  log_ = {};  // a new session on the same mailbox
   CheckMail();
   EXPECT_EQ(window_->emailList().SelectedMessageIds(), std::vector<long long>{65536});
 
@@ -172,7 +171,7 @@ TEST_F(MainWindowTest, ASelectionKeptThroughAPassIsWhatTheDeleteKeyDeletes) {
   QTest::keyClick(window_->emailList().view(), Qt::Key_Delete);
   EXPECT_EQ(prompt_.questions,
             std::vector<std::string>{"Do you want to delete?\n\nSender 2: Subject 2"});
-  ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+  ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
   EXPECT_TRUE(server.Finish());
   EXPECT_EQ(window_->emailList().RowCount(), 2);
 }
@@ -195,7 +194,7 @@ TEST_F(MainWindowTest, ReturnPressesTheFocusedControlAndNeverHides) {
     window_->button(id)->setFocus();
     QTest::keyClick(window_->button(id), Qt::Key_Return);
     EXPECT_TRUE(window_->isVisible()) << ObjectName(id);
-    ASSERT_TRUE(window_->controller().WaitForWorkers(5000));
+    ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
     window_->Stop();
   }
   // Pressed, not ignored: Delete asked its question.
