@@ -416,20 +416,30 @@ TEST(HostileServerTest, EchoedPasswordNeverReachesLogsOrOutcome) {
   EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
+// A session logged in to `server` (a 3 s limit, CAPA first) that has read
+// STAT; null when either step failed.
+std::unique_ptr<Pop3Session> LoggedInWithStat(const ScriptedServer& server) {
+  TransportOptions options;
+  options.timeoutMs = 3000;
+  auto session = std::make_unique<Pop3Session>(MakeSocketTransport(options));
+  session->AskCapabilitiesFirst();
+  if (!session->Connect("127.0.0.1", server.port(), "alice", "secret", Security::None) ||
+      !session->Stat()) {
+    return nullptr;
+  }
+  return session;
+}
+
 TEST(HostileServerTest, ListingIsReadByMessageNumber) {
   ScriptedServer server(
       Script({LoginAndStat(3, 700),
               {S::Expect("LIST"), S::Send("+OK\r\n3 300\r\nbroken 55\r\n1 100\r\n.\r\n")}}));
-  TransportOptions options;
-  options.timeoutMs = 3000;
-  Pop3Session session(MakeSocketTransport(options));
-  session.AskCapabilitiesFirst();
-  ASSERT_TRUE(session.Connect("127.0.0.1", server.port(), "alice", "secret", Security::None));
-  ASSERT_TRUE(session.Stat());
-  ASSERT_TRUE(session.List());
-  EXPECT_EQ(session.MessageSize(1), 100);
-  EXPECT_EQ(session.MessageSize(2), 0);
-  EXPECT_EQ(session.MessageSize(3), 300);
+  const auto session = LoggedInWithStat(server);
+  ASSERT_TRUE(session);
+  ASSERT_TRUE(session->List());
+  EXPECT_EQ(session->MessageSize(1), 100);
+  EXPECT_EQ(session->MessageSize(2), 0);
+  EXPECT_EQ(session->MessageSize(3), 300);
 }
 
 TEST(HostileServerTest, OverlongListingFails) {
@@ -439,14 +449,11 @@ TEST(HostileServerTest, OverlongListingFails) {
   }
   ScriptedServer server(
       Script({LoginAndStat(2, 20), {S::Expect("LIST"), S::Send(listing), S::StallUntilClosed()}}));
-  TransportOptions options;
-  options.timeoutMs = 3000;
-  Pop3Session session(MakeSocketTransport(options));
-  session.AskCapabilitiesFirst();
-  ASSERT_TRUE(session.Connect("127.0.0.1", server.port(), "alice", "secret", Security::None));
-  ASSERT_TRUE(session.Stat());
-  EXPECT_FALSE(session.List());
-  EXPECT_NE(session.lastError().find("more lines than"), std::string::npos) << session.lastError();
+  const auto session = LoggedInWithStat(server);
+  ASSERT_TRUE(session);
+  EXPECT_FALSE(session->List());
+  EXPECT_NE(session->lastError().find("more lines than"), std::string::npos)
+      << session->lastError();
 }
 
 }  // namespace
