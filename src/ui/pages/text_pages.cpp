@@ -27,14 +27,6 @@ QPlainTextEdit* MakeTextBox(QWidget* parent, const QString& name) {
   return box;
 }
 
-// Ctrl+V in a page's text box is Paste Clipboard (clear, then paste, with its
-// limits and messages), not a paste at the cursor.
-bool IsPasteKey(QObject* watched, QObject* box, QEvent* event) {
-  return watched == box && event->type() == QEvent::KeyPress &&
-         static_cast<QKeyEvent*>(event)->keyCombination() ==
-             QKeyCombination(Qt::ControlModifier, Qt::Key_V);
-}
-
 }  // namespace
 
 QString DecodeTextFile(const QByteArray& bytes) {
@@ -61,23 +53,49 @@ QString TextToRead(const QString& pageText) {
   return pageText.left(length);
 }
 
-TextReaderPage::TextReaderPage(QWidget* parent) : QWidget(parent) {
+ReadingPage::ReadingPage(QWidget* parent, const QString& textName)
+    : QWidget(parent), text_(MakeTextBox(this, textName)) {
+  text_->installEventFilter(this);
+}
+
+QString ReadingPage::Text() const {
+  return text_->toPlainText();
+}
+
+void ReadingPage::SetText(const QString& text) {
+  text_->setPlainText(text);
+}
+
+void ReadingPage::FocusText() {
+  text_->setFocus(Qt::OtherFocusReason);
+}
+
+bool ReadingPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == text_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->keyCombination() ==
+          QKeyCombination(Qt::ControlModifier, Qt::Key_V)) {
+    Q_EMIT PasteRequested();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+TextReaderPage::TextReaderPage(QWidget* parent)
+    : ReadingPage(parent, QStringLiteral("readerText")) {
   setObjectName(QStringLiteral("textReaderPage"));
   auto* frame = new QGroupBox(QStringLiteral("Reading"), this);
-  text_ = MakeTextBox(frame, QStringLiteral("readerText"));
-  text_->installEventFilter(this);
+  // The text box and the path box sit inside the frame with a small margin
+  // (the layout moves the text box into the frame, before the path box).
+  auto* inner = new QVBoxLayout(frame);
+  inner->setContentsMargins(9, 6, 9, 9);
+  inner->setSpacing(6);
+  inner->addWidget(text_, 1);
   path_ = new QLineEdit(frame);
   path_->setObjectName(QStringLiteral("readerPath"));
   path_->setReadOnly(true);
   // Both sit in the "Reading" frame; a screen reader needs them told apart.
   text_->setAccessibleName(QStringLiteral("Text to read"));
   path_->setAccessibleName(QStringLiteral("File being read"));
-
-  // The text box and the path box sit inside the frame with a small margin.
-  auto* inner = new QVBoxLayout(frame);
-  inner->setContentsMargins(9, 6, 9, 9);
-  inner->setSpacing(6);
-  inner->addWidget(text_, 1);
   inner->addWidget(path_);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(9, 5, 15, 11);
@@ -111,14 +129,6 @@ std::string TextReaderPage::LoadFile(const std::string& path) {
   return error;
 }
 
-QString TextReaderPage::Text() const {
-  return text_->toPlainText();
-}
-
-void TextReaderPage::SetText(const QString& text) {
-  text_->setPlainText(text);
-}
-
 QString TextReaderPage::Path() const {
   return path_->text();
 }
@@ -135,35 +145,14 @@ std::optional<std::string> TextReaderPage::TextForPlay() const {
   return TextToRead(text).toStdString();
 }
 
-void TextReaderPage::FocusText() {
-  text_->setFocus(Qt::OtherFocusReason);
-}
-
-bool TextReaderPage::eventFilter(QObject* watched, QEvent* event) {
-  if (IsPasteKey(watched, text_, event)) {
-    Q_EMIT PasteRequested();
-    return true;
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-ClipboardReaderPage::ClipboardReaderPage(QWidget* parent) : QWidget(parent) {
+ClipboardReaderPage::ClipboardReaderPage(QWidget* parent)
+    : ReadingPage(parent, QStringLiteral("clipboardText")) {
   setObjectName(QStringLiteral("clipboardReaderPage"));
-  text_ = MakeTextBox(this, QStringLiteral("clipboardText"));
   text_->setAccessibleName(QStringLiteral("Clipboard text"));
   // The text box at 10, 10 (292 x 160) of the 315 x 179 page.
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(15, 16, 20, 15);
   layout->addWidget(text_);
-  text_->installEventFilter(this);
-}
-
-bool ClipboardReaderPage::eventFilter(QObject* watched, QEvent* event) {
-  if (IsPasteKey(watched, text_, event)) {
-    Q_EMIT PasteRequested();
-    return true;
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 bool ClipboardReaderPage::ClipboardHasText() {
@@ -183,14 +172,6 @@ void ClipboardReaderPage::Paste(Prompt& prompt) {
   FocusText();
 }
 
-QString ClipboardReaderPage::Text() const {
-  return text_->toPlainText();
-}
-
-void ClipboardReaderPage::SetText(const QString& text) {
-  text_->setPlainText(text);
-}
-
 std::optional<std::string> ClipboardReaderPage::TextForPlay(Prompt& prompt) const {
   const QString text = Text();
   if (text.size() > kMaxClipboardCharacters) {
@@ -201,10 +182,6 @@ std::optional<std::string> ClipboardReaderPage::TextForPlay(Prompt& prompt) cons
     return std::nullopt;
   }
   return TextToRead(text).toStdString();
-}
-
-void ClipboardReaderPage::FocusText() {
-  text_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace bc

@@ -35,10 +35,37 @@ inline constexpr const char* kTextFileSuffix = "txt";
 /// (UTF-16 units, one fewer when the cut would split a surrogate pair).
 [[nodiscard]] QString TextToRead(const QString& pageText);
 
+/// What the Text and Clipboard Reader pages share: an editable text box in
+/// which Ctrl+V asks the window for Paste Clipboard (clear, then paste, with
+/// its limits and messages) rather than pasting at the cursor.
+class ReadingPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  /// The text as the page holds it (edits included), LF line ends.
+  [[nodiscard]] QString Text() const;
+  void SetText(const QString& text);
+  void FocusText();
+  [[nodiscard]] QPlainTextEdit* textBox() const { return text_; }
+
+ Q_SIGNALS:
+  /// Ctrl+V was pressed in the text box: the window runs Paste Clipboard, as
+  /// it does on the other pages.
+  void PasteRequested();
+
+ protected:
+  /// Makes the text box (object name `textName`); a page may lay it out in a
+  /// frame of its own.
+  ReadingPage(QWidget* parent, const QString& textName);
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  QPlainTextEdit* const text_;
+};
+
 /// The " Text Reader " page: the editable text of a file in a "Reading" frame,
 /// with the file's path in a read-only box below it. Loading never reads
 /// aloud; the main window's Play does.
-class TextReaderPage : public QWidget {
+class TextReaderPage : public ReadingPage {
   Q_OBJECT
 
  public:
@@ -53,34 +80,20 @@ class TextReaderPage : public QWidget {
   /// shows it.
   std::string LoadFile(const std::string& path);
 
-  /// The text as the page holds it (edits included), LF line ends.
-  [[nodiscard]] QString Text() const;
-  void SetText(const QString& text);
   [[nodiscard]] QString Path() const;
   [[nodiscard]] bool IsEmpty() const;
   /// What Play reads from this page: nothing when the text is empty, else its
   /// first 19999 characters as UTF-8.
   [[nodiscard]] std::optional<std::string> TextForPlay() const;
-  void FocusText();
 
-  [[nodiscard]] QPlainTextEdit* textBox() const { return text_; }
   [[nodiscard]] QLineEdit* pathBox() const { return path_; }
 
- Q_SIGNALS:
-  /// Ctrl+V was pressed in the text box: the window runs Paste Clipboard, as
-  /// it does on the other pages.
-  void PasteRequested();
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
-  QPlainTextEdit* text_ = nullptr;
   QLineEdit* path_ = nullptr;
 };
 
 /// The " Clipboard Reader " page: the editable text taken from the clipboard.
-class ClipboardReaderPage : public QWidget {
+class ClipboardReaderPage : public ReadingPage {
   Q_OBJECT
 
  public:
@@ -93,26 +106,11 @@ class ClipboardReaderPage : public QWidget {
   /// Whether the clipboard holds text now (Read Clipboard reads only then).
   [[nodiscard]] static bool ClipboardHasText();
 
-  [[nodiscard]] QString Text() const;
-  void SetText(const QString& text);
   /// What Play reads from this page: nothing when the text is empty, nothing
   /// and the message "Over 20000 characters in clipboard" when it is longer
   /// than 20000 characters (the text stays), else its first 19999 characters
   /// as UTF-8.
   [[nodiscard]] std::optional<std::string> TextForPlay(Prompt& prompt) const;
-  void FocusText();
-
-  [[nodiscard]] QPlainTextEdit* textBox() const { return text_; }
-
- Q_SIGNALS:
-  /// Ctrl+V was pressed in the text box: the window runs Paste Clipboard.
-  void PasteRequested();
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  QPlainTextEdit* text_ = nullptr;
 };
 
 }  // namespace bc
