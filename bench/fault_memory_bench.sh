@@ -7,7 +7,8 @@
 #
 # CASE is MODE:MEGABYTES:CHECKLINES, e.g. big:50:0 (the default list covers the
 # 50 MB message with content lines off and on, a 100 MB single-line message, an
-# endless reply and a dripping one). A drip takes about a minute by design.
+# endless reply, a dripping one, and 24 messages of 50 MB whose sizes LIST does
+# not tell, the first one spam). A drip takes about a minute by design.
 #
 # Needs a built tree (make build).
 set -euo pipefail
@@ -16,7 +17,7 @@ binary=${BRINDLECAST:-$root/build/src/app/brindlecast}
 [ -x "$binary" ] || { echo "build first: make build" >&2; exit 1; }
 cases=("$@")
 if ((${#cases[@]} == 0)); then
-  cases=(big:50:0 big:50:1 oneline:100:1 endless:1:0 endless:4000:0 drip:1:0)
+  cases=(big:50:0 big:50:1 oneline:100:1 endless:1:0 endless:4000:0 drip:1:0 many:50:0)
 fi
 work=$(mktemp -d /tmp/bc-fault-bench.XXXXXX)
 server=
@@ -37,6 +38,6 @@ for item in "${cases[@]}"; do
   kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; server=
   rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time")
   elapsed=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$work/time")
-  outcome=$(python3 -c 'import json,sys; a=json.load(open(sys.argv[1]))["accounts"][0]; print(a["status"], "-", a.get("error", "")[:90])' "$work/out" 2>/dev/null || echo "?")
+  outcome=$(python3 -c 'import json,sys; a=json.load(open(sys.argv[1]))["accounts"][0]; print(a["status"], a.get("deletedAsSpam", "?"), "deleted -", a.get("error", "")[:80])' "$work/out" 2>/dev/null || echo "?")
   printf '%-16s %10d %10s %8s  %s\n' "$item" $((rss / 1024)) "$elapsed" "$status" "$outcome"
 done

@@ -9,6 +9,8 @@ MODE:
   oneline  one message whose body is a single line of SIZE bytes
   endless  LIST says SIZE; the RETR reply never ends
   drip     LIST says SIZE; the RETR reply comes one byte a second
+  many     24 messages of SIZE bytes, PIPELINING offered, LIST gives no sizes,
+           message 1 from a sender with no address (deleted as spam)
 
 The server binds port 0, writes the port to PORTFILE, serves connections one at
 a time until killed. Any user name and password are accepted.
@@ -40,6 +42,49 @@ def body_chunks(mode, size):
         yield b"\r\n"
 
 
+MANY = 24
+
+
+def many_header(n):
+    sender = b"MAILER-DAEMON" if n == 1 else b"Sender %d <s%d@example.com>" % (n, n)
+    return (b"From: " + sender + b"\r\nSubject: message %d\r\n"
+            b"Date: Tue, 7 Dec 2004 10:11:12 +0800\r\nMessage-ID: <m%d@example.com>\r\n\r\n"
+            % (n, n))
+
+
+def serve_many(send, out, reader, size):
+    """Many large messages whose sizes LIST does not tell."""
+    send(b"+OK fault server ready\r\n")
+    for raw in reader:
+        words = raw.strip().split(b" ")
+        verb = words[0].upper()
+        n = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
+        if verb in (b"USER", b"PASS", b"NOOP", b"DELE"):
+            send(b"+OK\r\n")
+        elif verb == b"CAPA":
+            send(b"+OK\r\nUSER\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n")
+        elif verb == b"STAT":
+            send(b"+OK %d %d\r\n" % (MANY, MANY * size))
+        elif verb == b"LIST":
+            send(b"+OK\r\n.\r\n")
+        elif verb == b"UIDL":
+            send(b"+OK %d m%d\r\n" % (n, n) if n else
+                 b"+OK\r\n" + b"".join(b"%d m%d\r\n" % (i, i) for i in range(1, MANY + 1))
+                 + b".\r\n")
+        elif verb == b"TOP":
+            send(b"+OK\r\n" + many_header(n) + b".\r\n")
+        elif verb == b"RETR":
+            out.write(b"+OK\r\n" + many_header(n))
+            for part in body_chunks("big", size):
+                out.write(part)
+            send(b".\r\n")
+        elif verb == b"QUIT":
+            send(b"+OK bye\r\n")
+            return
+        else:
+            send(b"-ERR unknown command\r\n")
+
+
 def serve(conn, mode, size):
     out = conn.makefile("wb")
     reader = conn.makefile("rb")
@@ -49,6 +94,8 @@ def serve(conn, mode, size):
         out.write(data)
         out.flush()
 
+    if mode == "many":
+        return serve_many(send, out, reader, size)
     send(b"+OK fault server ready\r\n")
     for raw in reader:
         command = raw.strip().upper()
