@@ -113,8 +113,6 @@ class Pop3Session {
   /// are always matched to their commands.
   bool SendRetrieve(int messageNumber);
   bool ReadRetrieved();
-  /// RETR sent and not yet given out by ReadRetrieved.
-  [[nodiscard]] size_t retrievesInFlight() const { return inFlight_.size() + held_.size(); }
 
   /// "TOP n lines". Fills messageText() like Retrieve; a stall or close before
   /// the end fails.
