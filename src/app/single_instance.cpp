@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QVariant>
 
 namespace bc {
 namespace {
@@ -51,7 +52,7 @@ QByteArray ShowRequestLine(const QString& activationToken) {
 std::optional<ShowRequest> ParseShowRequest(const QByteArray& line) {
   const QByteArray text = line.endsWith('\n') ? line.chopped(1) : line;
   const qsizetype space = text.indexOf(' ');
-  if (text.left(space) != kShowWord) {
+  if ((space < 0 ? text : text.left(space)) != kShowWord) {
     return std::nullopt;
   }
   ShowRequest request;
