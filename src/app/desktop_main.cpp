@@ -19,24 +19,20 @@ int RunDesktop(int argc, char** argv) {
   QApplication::setDesktopFileName(QString::fromLatin1(bc::kDesktopEntryId));
   QApplication::setQuitOnLastWindowClosed(false);
   bc::SingleInstance instance;
-  if (!instance.Claim()) {
-    return 0;  // the running instance hides its window
+  if (!instance.Claim(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"))) {
+    return 0;  // the running instance shows its window
   }
   bc::QtPrompt prompt;
-  {
-    // The tip comes first; the tips file is read (and its place stored) even
-    // when the user turned the start-up tips off.
-    bc::CTipOfDayDlg tips(nullptr, prompt);
-    if (tips.model().showAtStartup()) {
-      tips.exec();
-    }
-  }
+  // The session starts the checks before anything is shown: a program started
+  // at login watches the mail while the tip waits to be read.
   bc::SettingsStore store(bc::SettingsFilePath(), prompt);
   bc::DesktopSession session(bc::SessionSetup{store});
   bc::MainWindow& window = session.window();
   prompt.SetParent(&window);
-  QObject::connect(&instance, &bc::SingleInstance::CloseRequested, &window, &QWidget::hide);
+  QObject::connect(&instance, &bc::SingleInstance::ShowRequested, &window,
+                   &bc::MainWindow::AnswerSecondStart);
   window.show();
+  bc::ShowStartupTip(&window, prompt);
   // Exit has removed the icon, and the session has saved the settings and
   // cancelled and joined a check or deletion still under way.
   return QApplication::exec();

@@ -187,4 +187,17 @@ void CTipOfDayDlg::DoPaint(QPainter& painter, bool updateText) {
   painter.restore();
 }
 
+CTipOfDayDlg* ShowStartupTip(QWidget* parent, Prompt& prompt, const std::string& tipsPath,
+                             const std::string& profilePath) {
+  auto* tip = new CTipOfDayDlg(parent, prompt, tipsPath, profilePath);
+  if (!tip->model().showAtStartup()) {
+    delete tip;
+    return nullptr;
+  }
+  tip->setAttribute(Qt::WA_DeleteOnClose);
+  tip->setModal(false);
+  tip->show();
+  return tip;
+}
+
 }  // namespace bc

@@ -55,6 +55,13 @@ class CTipOfDayDlg final : public QDialog {
   QPushButton* close_ = nullptr;
 };
 
+/// The tip at start-up: reads the tips file (and stores its place) even when
+/// the user turned the tips off, and then, if they are on, shows the tip over
+/// `parent` without holding anything else: the mail checks go on behind it.
+/// Returns the shown tip, which deletes itself when closed, or nullptr.
+CTipOfDayDlg* ShowStartupTip(QWidget* parent, Prompt& prompt, const std::string& tipsPath = {},
+                             const std::string& profilePath = {});
+
 /// The light bulb at its natural 26 by 32 pixels, its white ground flooded
 /// with `ground` from the top-left pixel.
 [[nodiscard]] QImage LightBulbOn(const QColor& ground);

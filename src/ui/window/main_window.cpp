@@ -742,13 +742,40 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   event->ignore();
-  hide();
+  // Without a notification area a hidden window could not be found again, so
+  // closing minimises it there: the watcher keeps checking and the window
+  // stays in the task bar; Exit ends the program.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    hide();
+  } else {
+    showMinimized();
+  }
+  tray_->PrepareMenu();
+}
+
+void MainWindow::AnswerSecondStart(const QString& activationToken) {
+  // With a tray the icon brings the window back, so a second start toggles it
+  // as the icon does; without one it always comes forward.
+  if (QSystemTrayIcon::isSystemTrayAvailable() && isVisible() && !isMinimized()) {
+    hide();
+    tray_->PrepareMenu();
+    return;
+  }
+  if (!activationToken.isEmpty()) {
+    // On Wayland the window may take focus only with the token the desktop
+    // gave the later start; activating reads it from here.
+    qputenv("XDG_ACTIVATION_TOKEN", activationToken.toLatin1());
+  }
+  showNormal();
+  raise();
+  activateWindow();
   tray_->PrepareMenu();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+  if (event->type() == QEvent::WindowStateChange && isMinimized() &&
+      QSystemTrayIcon::isSystemTrayAvailable()) {
     // Minimising hides the window into the notification area.
     setWindowState(windowState() & ~Qt::WindowMinimized);
     QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);

@@ -65,6 +65,10 @@ class MainWindow final : public QMainWindow, public MailView {
   void Refresh();
   void CheckEmails();
   void ToggleAlwaysOnTop();
+  /// A later start of the program: where a tray exists, hides a shown window
+  /// and shows a hidden one; elsewhere shows, raises and activates it, with
+  /// the desktop's `activationToken` (Wayland) when there is one.
+  void AnswerSecondStart(const QString& activationToken);
   void HideWindow();
   void ShowHide();
   void OpenTextFile();

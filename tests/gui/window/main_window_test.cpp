@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -22,6 +23,7 @@
 #include "ui/icon_button.h"
 #include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
+#include "ui/tip_of_day_dialog.h"
 #include "ui/window/control_states.h"
 
 namespace bc {
@@ -81,17 +83,25 @@ TEST_F(MainWindowTest, ControlsAreFoundByTheirNames) {
   }
 }
 
-TEST_F(MainWindowTest, CloseEscapeAndMinimiseOnlyHide) {
+TEST_F(MainWindowTest, CloseAndSecondStartNeverLoseTheWindow) {
+  // Hiding is only for where the tray can bring the window back; elsewhere
+  // closing minimises and a second start always brings the window forward.
+  const bool tray = QSystemTrayIcon::isSystemTrayAvailable();
   window_->close();
-  EXPECT_FALSE(window_->isVisible());
-  window_->show();
-  // Escape hides only where the tray can bring the window back.
+  EXPECT_EQ(window_->isVisible(), !tray);
+  EXPECT_EQ(window_->isMinimized(), !tray);
+  window_->AnswerSecondStart(QString());
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(window_->isMinimized());
+  window_->AnswerSecondStart(QString());  // a tray toggles
+  EXPECT_EQ(window_->isVisible(), !tray);
+  window_->showNormal();
   QTest::keyClick(window_, Qt::Key_Escape);
-  EXPECT_EQ(window_->isVisible(), !QSystemTrayIcon::isSystemTrayAvailable());
-  window_->show();
+  EXPECT_EQ(window_->isVisible(), !tray);
+  window_->showNormal();
   window_->showMinimized();
-  EXPECT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
-  // Still working: a check runs hidden.
+  EXPECT_TRUE(WaitFor([&] { return window_->isVisible() == !tray; }));
+  // Still working: a check runs minimised or hidden.
   CheckMail();
 }
 
@@ -328,6 +338,24 @@ TEST_F(MainWindowTest, ExitDuringAStalledDeletionEndsAtOnce) {
   QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
   EXPECT_EQ(raw.value(QStringLiteral("Freq")).toString(), QStringLiteral("7"));
   EXPECT_TRUE(server.Finish());
+}
+
+using StartupTest = test::SessionTest;
+
+TEST_F(StartupTest, TheTipAtStartDoesNotHoldTheScheduledChecks) {
+  WriteSettings({"From", "ShowEnvelopeInfo", "CheckMail", "Freq"});  // every second
+  QSettings(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat)
+      .setValue(QStringLiteral("FreqUnit"), QStringLiteral("0"));
+  StartSession();
+  QPointer<CTipOfDayDlg> tip =
+      ShowStartupTip(window_, prompt_, dir_.File("none.dat"), dir_.File("tips.ini"));
+  ASSERT_FALSE(tip.isNull());
+  EXPECT_FALSE(tip->isModal());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_TRUE(WaitFor([&] { return window_->emailList().RowCount() == 3; }, 15000));
+  EXPECT_TRUE(tip->isVisible());
+  tip->close();
+  EXPECT_TRUE(WaitFor([&] { return tip.isNull(); }));
 }
 
 }  // namespace
