@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# popa3d-server.sh - a private, loopback-only popa3d instance, a second kind
+# of real POP3 peer for the integration tests (no CAPA, no STLS, mbox spool).
+#
+#   popa3d-server.sh start DIR PORT USER PASSWORD   unpack (first time), start, wait for +OK
+#   popa3d-server.sh stop  DIR                      stop it (by the PID in DIR/run/popa3d.pid)
+#   popa3d-server.sh deliver DIR USER FILE...       append message files to USER's mbox
+#   popa3d-server.sh clear DIR USER                 empty USER's mbox
+#
+# The package conflicts with dovecot-pop3d, so it is never installed: the .deb
+# is fetched with `apt-get download` (package lists only) and unpacked into
+# DIR/root. popa3d insists on the system's files: PAM service "popa3d", the
+# user in /etc/passwd + /etc/shadow, an unprivileged "popa3d" user with the
+# empty chroot /var/lib/popa3d, and mailboxes in /var/mail/USER. It runs in a
+# private mount namespace (unshare -m) where copies under DIR are bound over
+# /etc/passwd, /etc/shadow, /etc/group and /etc/pam.d, DIR/mail over /var/mail
+# and an overlay over /var/lib; the machine's own files are never changed.
+# Its standalone mode only listens on port 110 of every interface, so its
+# inetd mode (one session on stdin/stdout) runs behind systemd-socket-activate
+# on 127.0.0.1:PORT. Needs root (namespaces, PAM reading shadow).
+#
+# Keep mailboxes small: every command's answer is a few small writes that
+# meet delayed ACKs, so a pass takes seconds even on a handful of messages.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib/pidfile.sh
+source "$here/lib/pidfile.sh"
+
+die() { echo "popa3d-server: $*" >&2; exit 1; }
+usage() { die "usage: $0 start DIR PORT USER PASSWORD | stop DIR | deliver DIR USER FILE... | clear DIR USER"; }
+
+# Unused ids for the private users; they only exist inside the namespace.
+readonly test_uid=64101 daemon_uid=64102
+
+unpack() { # DIR: the package tree in DIR/root
+  local dir=$1 deb
+  [[ -x $dir/root/usr/sbin/popa3d ]] && return 0
+  command -v systemd-socket-activate >/dev/null || die "systemd-socket-activate missing (package systemd)"
+  mkdir -p "$dir/deb"
+  (cd "$dir/deb" && apt-get download popa3d >/dev/null 2>&1) || die "apt-get download popa3d failed"
+  deb=$(ls "$dir"/deb/popa3d_*.deb | head -n1)
+  dpkg -x "$deb" "$dir/root"
+}
+
+write_system_files() { # DIR USER PASSWORD
+  local dir=$1 user=$2 pass=$3 hash
+  [[ $user =~ ^[a-z_][a-z0-9_-]*$ ]] || die "bad user name '$user'"
+  hash=$(openssl passwd -6 "$pass")
+  mkdir -p "$dir/etc" "$dir/mail" "$dir/varlib/up" "$dir/varlib/work" "$dir/run"
+  grep -v -e "^$user:" -e '^popa3d:' /etc/passwd >"$dir/etc/passwd"
+  grep -v -e "^$user:" -e '^popa3d:' /etc/shadow >"$dir/etc/shadow"
+  grep -v -e "^$user:" -e '^popa3d:' /etc/group >"$dir/etc/group"
+  printf '%s:x:%d:%d::/nonexistent:/usr/sbin/nologin\n' "$user" $test_uid $test_uid \
+    popa3d $daemon_uid $daemon_uid >>"$dir/etc/passwd"
+  printf '%s:%s:20000:0:99999:7:::\npopa3d:*:20000:0:99999:7:::\n' "$user" "$hash" >>"$dir/etc/shadow"
+  printf '%s:x:%d:\npopa3d:x:%d:\nmail:x:8:\n' "$user" $test_uid $daemon_uid >>"$dir/etc/group"
+  chmod 644 "$dir/etc/passwd" "$dir/etc/group"
+  chmod 640 "$dir/etc/shadow"
+  rm -rf "$dir/etc/pam.d"
+  cp -a /etc/pam.d "$dir/etc/pam.d"
+  cp "$dir/root/etc/pam.d/popa3d" "$dir/etc/pam.d/popa3d"
+  chmod 1777 "$dir/mail"
+  touch "$dir/mail/$user"
+  chown $test_uid:$test_uid "$dir/mail/$user"
+  chmod 600 "$dir/mail/$user"
+}
+
+do_start() { # DIR PORT USER PASSWORD
+  [[ $# -eq 4 ]] || usage
+  [[ $(id -u) -eq 0 ]] || die "needs root (mount namespace, shadow)"
+  local dir port=$2 user=$3 pass=$4
+  dir=$(mkdir -p "$1" && cd "$1" && pwd -P)
+  stop_by_pidfile "$dir/run/popa3d.pid"
+  unpack "$dir"
+  write_system_files "$dir" "$user" "$pass"
+  # The namespace lives as long as the activator; every session it forks runs
+  # inside it and sees only the private files.
+  setsid unshare -m --propagation private bash -c '
+    set -e
+    dir=$1 port=$2
+    mount --bind "$dir/etc/passwd" /etc/passwd
+    mount --bind "$dir/etc/shadow" /etc/shadow
+    mount --bind "$dir/etc/group" /etc/group
+    mount --bind "$dir/etc/pam.d" /etc/pam.d
+    mount --bind "$dir/mail" /var/mail
+    mount -t overlay overlay -o "lowerdir=/var/lib,upperdir=$dir/varlib/up,workdir=$dir/varlib/work" /var/lib
+    mkdir -p -m 755 /var/lib/popa3d
+    exec systemd-socket-activate --inetd -a -l "127.0.0.1:$port" "$dir/root/usr/sbin/popa3d"
+  ' popa3d-ns "$dir" "$port" </dev/null >"$dir/run/activator.log" 2>&1 &
+  echo $! >"$dir/run/popa3d.pid"
+  for _ in $(seq 50); do
+    if greeting=$(timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$port && head -c 3 <&3" 2>/dev/null) &&
+      [[ $greeting == "+OK" ]]; then
+      return 0
+    fi
+    kill -0 "$(cat "$dir/run/popa3d.pid")" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$dir/run/activator.log" >&2
+  stop_by_pidfile "$dir/run/popa3d.pid"
+  die "no greeting on 127.0.0.1:$port"
+}
+
+do_deliver() { # DIR USER FILE...: mbox From_ lines, From-quoting, LF line ends
+  [[ $# -ge 3 ]] || usage
+  local dir=$1 user=$2 file box
+  shift 2
+  box=$dir/mail/$user
+  [[ -f $box ]] || die "no mailbox $box (start first)"
+  for file in "$@"; do
+    {
+      printf 'From brindlecast-test %s\n' "$(LC_ALL=C date -u '+%a %b %e %H:%M:%S %Y')"
+      sed -e 's/\r$//' -e 's/^\(>*From \)/>\1/' "$file"
+      [[ -z $(tail -c1 "$file") ]] || printf '\n'
+      printf '\n'
+    } >>"$box"
+  done
+}
+
+do_clear() { # DIR USER
+  [[ $# -eq 2 ]] || usage
+  : >"$1/mail/$2"
+}
+
+case ${1:-} in
+  start) shift; do_start "$@" ;;
+  stop) [[ $# -eq 2 ]] || usage; stop_by_pidfile "$2/run/popa3d.pid" ;;
+  deliver) shift; do_deliver "$@" ;;
+  clear) shift; do_clear "$@" ;;
+  *) usage ;;
+esac
