@@ -33,13 +33,12 @@ usage() { die "usage: $0 start DIR PORT USER PASSWORD | stop DIR | deliver DIR U
 readonly test_uid=64101 daemon_uid=64102
 
 unpack() { # DIR: the package tree in DIR/root
-  local dir=$1 deb
+  local dir=$1 debs
   [[ -x $dir/root/usr/sbin/popa3d ]] && return 0
-  command -v systemd-socket-activate >/dev/null || die "systemd-socket-activate missing (package systemd)"
   mkdir -p "$dir/deb"
   (cd "$dir/deb" && apt-get download popa3d >/dev/null 2>&1) || die "apt-get download popa3d failed"
-  deb=$(ls "$dir"/deb/popa3d_*.deb | head -n1)
-  dpkg -x "$deb" "$dir/root"
+  debs=("$dir"/deb/popa3d_*.deb)
+  dpkg -x "${debs[0]}" "$dir/root"
 }
 
 write_system_files() { # DIR USER PASSWORD
@@ -68,6 +67,7 @@ write_system_files() { # DIR USER PASSWORD
 do_start() { # DIR PORT USER PASSWORD
   [[ $# -eq 4 ]] || usage
   [[ $(id -u) -eq 0 ]] || die "needs root (mount namespace, shadow)"
+  command -v systemd-socket-activate >/dev/null || die "systemd-socket-activate missing (package systemd)"
   local dir port=$2 user=$3 pass=$4
   dir=$(mkdir -p "$1" && cd "$1" && pwd -P)
   stop_by_pidfile "$dir/run/popa3d.pid"
@@ -75,6 +75,7 @@ do_start() { # DIR PORT USER PASSWORD
   write_system_files "$dir" "$user" "$pass"
   # The namespace lives as long as the activator; every session it forks runs
   # inside it and sees only the private files.
+  # shellcheck disable=SC2016 # expanded by the inner shell
   setsid unshare -m --propagation private bash -c '
     set -e
     dir=$1 port=$2
@@ -90,7 +91,7 @@ do_start() { # DIR PORT USER PASSWORD
   echo $! >"$dir/run/popa3d.pid"
   for _ in $(seq 50); do
     if greeting=$(timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$port && head -c 3 <&3" 2>/dev/null) &&
-      [[ $greeting == "+OK" ]]; then
+      [[ $greeting == "+OK" ]] && grep -q "^Listening on" "$dir/run/activator.log"; then
       return 0
     fi
     kill -0 "$(cat "$dir/run/popa3d.pid")" 2>/dev/null || break
