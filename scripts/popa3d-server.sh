@@ -4,6 +4,7 @@
 #
 #   popa3d-server.sh start DIR PORT USER PASSWORD   unpack (first time), start, wait for +OK
 #   popa3d-server.sh stop  DIR                      stop it (by the PID in DIR/run/popa3d.pid)
+#   popa3d-server.sh adduser DIR USER PASSWORD      add (or replace) a user while it runs
 #   popa3d-server.sh deliver DIR USER FILE...       append message files to USER's mbox
 #   popa3d-server.sh clear DIR USER                 empty USER's mbox
 #
@@ -27,10 +28,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/pidfile.sh"
 
 die() { echo "popa3d-server: $*" >&2; exit 1; }
-usage() { die "usage: $0 start DIR PORT USER PASSWORD | stop DIR | deliver DIR USER FILE... | clear DIR USER"; }
+usage() { die "usage: $0 start DIR PORT USER PASSWORD | stop DIR | adduser DIR USER PASSWORD | deliver DIR USER FILE... | clear DIR USER"; }
 
 # Unused ids for the private users; they only exist inside the namespace.
-readonly test_uid=64101 daemon_uid=64102
+readonly daemon_uid=64100 first_test_uid=64101
 
 unpack() { # DIR: the package tree in DIR/root
   local dir=$1 debs
@@ -41,26 +42,50 @@ unpack() { # DIR: the package tree in DIR/root
   dpkg -x "${debs[0]}" "$dir/root"
 }
 
-write_system_files() { # DIR USER PASSWORD
-  local dir=$1 user=$2 pass=$3 hash
-  [[ $user =~ ^[a-z_][a-z0-9_-]*$ ]] || die "bad user name '$user'"
-  hash=$(openssl passwd -6 "$pass")
+write_system_files() { # DIR: copies of the system's files, without test users
+  local dir=$1 file
   mkdir -p "$dir/etc" "$dir/mail" "$dir/varlib/up" "$dir/varlib/work" "$dir/run"
-  grep -v -e "^$user:" -e '^popa3d:' /etc/passwd >"$dir/etc/passwd"
-  grep -v -e "^$user:" -e '^popa3d:' /etc/shadow >"$dir/etc/shadow"
-  grep -v -e "^$user:" -e '^popa3d:' /etc/group >"$dir/etc/group"
-  printf '%s:x:%d:%d::/nonexistent:/usr/sbin/nologin\n' "$user" $test_uid $test_uid \
-    popa3d $daemon_uid $daemon_uid >>"$dir/etc/passwd"
-  printf '%s:%s:20000:0:99999:7:::\npopa3d:*:20000:0:99999:7:::\n' "$user" "$hash" >>"$dir/etc/shadow"
-  printf '%s:x:%d:\npopa3d:x:%d:\nmail:x:8:\n' "$user" $test_uid $daemon_uid >>"$dir/etc/group"
+  for file in passwd shadow group; do
+    grep -v '^popa3d:' "/etc/$file" >"$dir/etc/$file"
+  done
+  printf 'popa3d:x:%d:%d::/nonexistent:/usr/sbin/nologin\n' $daemon_uid $daemon_uid >>"$dir/etc/passwd"
+  printf 'popa3d:*:20000:0:99999:7:::\n' >>"$dir/etc/shadow"
+  printf 'popa3d:x:%d:\n' $daemon_uid >>"$dir/etc/group"
   chmod 644 "$dir/etc/passwd" "$dir/etc/group"
   chmod 640 "$dir/etc/shadow"
+  : >"$dir/etc/test-users"
   rm -rf "$dir/etc/pam.d"
   cp -a /etc/pam.d "$dir/etc/pam.d"
   cp "$dir/root/etc/pam.d/popa3d" "$dir/etc/pam.d/popa3d"
   chmod 1777 "$dir/mail"
+}
+
+# Rewrites FILE in place without the entry of NAME: the running namespace has
+# the file's inode bound over the system's, so it must never be replaced.
+drop_entry() { # FILE NAME
+  local kept
+  kept=$(grep -v "^$2:" "$1" || true)
+  printf '%s\n' "$kept" >"$1"
+}
+
+do_adduser() { # DIR USER PASSWORD: add or replace a user, its mailbox kept
+  [[ $# -eq 3 ]] || usage
+  local dir=$1 user=$2 pass=$3 hash uid file
+  [[ $user =~ ^[a-z_][a-z0-9_-]*$ && $user != popa3d ]] || die "bad user name '$user'"
+  [[ -f $dir/etc/test-users ]] || die "no instance in $dir (start first)"
+  hash=$(openssl passwd -6 "$pass")
+  uid=$(grep -n -x -F "$user" "$dir/etc/test-users" | cut -d: -f1 || true)
+  if [[ -z $uid ]]; then
+    echo "$user" >>"$dir/etc/test-users"
+    uid=$(wc -l <"$dir/etc/test-users")
+  fi
+  uid=$((first_test_uid + uid - 1))
+  for file in passwd shadow group; do drop_entry "$dir/etc/$file" "$user"; done
+  printf '%s:x:%d:%d::/nonexistent:/usr/sbin/nologin\n' "$user" "$uid" "$uid" >>"$dir/etc/passwd"
+  printf '%s:%s:20000:0:99999:7:::\n' "$user" "$hash" >>"$dir/etc/shadow"
+  printf '%s:x:%d:\n' "$user" "$uid" >>"$dir/etc/group"
   touch "$dir/mail/$user"
-  chown $test_uid:$test_uid "$dir/mail/$user"
+  chown "$uid:$uid" "$dir/mail/$user"
   chmod 600 "$dir/mail/$user"
 }
 
@@ -72,7 +97,8 @@ do_start() { # DIR PORT USER PASSWORD
   dir=$(mkdir -p "$1" && cd "$1" && pwd -P)
   stop_by_pidfile "$dir/run/popa3d.pid"
   unpack "$dir"
-  write_system_files "$dir" "$user" "$pass"
+  write_system_files "$dir"
+  do_adduser "$dir" "$user" "$pass"
   # The namespace lives as long as the activator; every session it forks runs
   # inside it and sees only the private files.
   # shellcheck disable=SC2016 # expanded by the inner shell
@@ -126,6 +152,7 @@ do_clear() { # DIR USER
 case ${1:-} in
   start) shift; do_start "$@" ;;
   stop) [[ $# -eq 2 ]] || usage; stop_by_pidfile "$2/run/popa3d.pid" ;;
+  adduser) shift; do_adduser "$@" ;;
   deliver) shift; do_deliver "$@" ;;
   clear) shift; do_clear "$@" ;;
   *) usage ;;
