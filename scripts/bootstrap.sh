@@ -16,7 +16,8 @@ packages=(
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(python3 mpop espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
     lintian desktop-file-utils appstream man-db file
-    gnome-keyring dbus-daemon libsecret-tools)
+    gnome-keyring dbus-daemon libsecret-tools
+    systemd util-linux)
 fi
 
 missing=()
@@ -25,6 +26,13 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# popa3d conflicts with dovecot-pop3d: scripts/popa3d-server.sh fetches it with
+# `apt-get download` and runs it unpacked, so only the package lists must know it.
+if [[ "${1:-}" == "--test" ]] && ! apt-cache show popa3d >/dev/null 2>&1; then
+  echo "bootstrap: updating the package lists for popa3d"
+  if [[ $(id -u) -ne 0 ]]; then sudo apt-get update -qq; else apt-get update -qq; fi
+fi
 
 if [[ ${#missing[@]} -eq 0 ]]; then
   echo "bootstrap: all packages present"
