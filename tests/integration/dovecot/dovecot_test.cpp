@@ -228,6 +228,39 @@ TEST_F(Pop3ServerTest, SpamIsGoneFromTheServerAndTheRestStays) {
   EXPECT_NE(log.find("  " + Login("spammed") + "\n"), std::string::npos);
 }
 
+// Bare LF line ends, raw 8-bit headers and a 5 MB attachment, as delivered.
+TEST_F(Pop3ServerTest, AwkwardMessagesAreListedWhole) {
+  Populate("awkward", 0);
+  std::string large =
+      "From: Big Sender <big@example.com>\nSubject: the 5 MB report\nMIME-Version: 1.0\n"
+      "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\nSee "
+      "attached.\n--b\nContent-Type: application/octet-stream; name=report.bin\n"
+      "Content-Disposition: attachment; filename=report.bin\n"
+      "Content-Transfer-Encoding: base64\n\n";
+  for (int line = 0; line < 5 * 1024 * 1024 / 57; ++line) {
+    large += std::string(76, 'Q') + "\n";
+  }
+  large += "--b--\n";
+  test::WriteFile(dir_.File("1.eml"),
+                  "From: J\xc3\xbcrgen <j@example.com>\nSubject: Gr\xc3\xbc\xc3\x9f"
+                  "e aus K\xc3\xb6ln\n\nbare LF body\n.\n..dots\n");
+  test::WriteFile(dir_.File("2.eml"), large);
+  ASSERT_EQ(std::system(("bash '" + kScript + "' deliver '" + kDir + "' awkward '" +
+                         dir_.File("1.eml") + "' '" + dir_.File("2.eml") + "'")
+                            .c_str()),
+            0);
+  Check(Account("awkward"));
+  ASSERT_EQ(observer_.all.size(), 1u);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Checked) << observer_.all[0].error;
+  ASSERT_EQ(store_.Count(), 2);
+  EXPECT_EQ(store_.Get(0).from, "J\xc3\xbcrgen");
+  EXPECT_EQ(store_.Get(0).subject,
+            "Gr\xc3\xbc\xc3\x9f"
+            "e aus K\xc3\xb6ln");
+  EXPECT_EQ(store_.Get(1).subject, "the 5 MB report");
+  EXPECT_EQ(store_.Get(1).attachment, "1");
+}
+
 // Past 16 messages the pass pipelines its RETR (where the server offers
 // PIPELINING); over TLS where the server has it, with spam all through the mailbox, it lists and
 // deletes what a pass of one command at a time does.
