@@ -14,7 +14,7 @@ packages=(
   dovecot-core dovecot-pop3d openssl
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(python3 mpop espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
+  packages+=(python3 mpop mailutils-pop3d espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
     lintian desktop-file-utils appstream man-db file
     gnome-keyring dbus-daemon libsecret-tools
     systemd util-linux)
