@@ -7,6 +7,8 @@
 #   popa3d-server.sh adduser DIR USER PASSWORD      add (or replace) a user while it runs
 #   popa3d-server.sh deliver DIR USER FILE...       append message files to USER's mbox
 #   popa3d-server.sh clear DIR USER                 empty USER's mbox
+#   popa3d-server.sh populate DIR USER N [SIZE]     append N generated messages of about
+#                                                   SIZE bytes (pop3-server.sh's generator)
 #
 # The package conflicts with dovecot-pop3d, so it is never installed: the .deb
 # is fetched with `apt-get download` (package lists only) and unpacked into
@@ -28,7 +30,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/pidfile.sh"
 
 die() { echo "popa3d-server: $*" >&2; exit 1; }
-usage() { die "usage: $0 start DIR PORT USER PASSWORD | stop DIR | adduser DIR USER PASSWORD | deliver DIR USER FILE... | clear DIR USER"; }
+usage() { die "usage: $0 start DIR PORT USER PASSWORD | stop DIR | adduser DIR USER PASSWORD | deliver DIR USER FILE... | clear DIR USER | populate DIR USER N [SIZE]"; }
 
 # Unused ids for the private users; they only exist inside the namespace.
 readonly daemon_uid=64100 first_test_uid=64101
@@ -144,6 +146,17 @@ do_deliver() { # DIR USER FILE...: mbox From_ lines, From-quoting, LF line ends
   done
 }
 
+do_populate() { # DIR USER N [SIZE]: the same messages pop3-server.sh makes
+  [[ $# -eq 3 || $# -eq 4 ]] || usage
+  local dir=$1 user=$2 gen files
+  gen=$(mktemp -d "$dir/gen.XXXXXX")
+  bash "$here/pop3-server.sh" populate "$gen" "$user" "$3" "${4:-2000}" >/dev/null
+  # Generated in message order; the names sort in that order.
+  mapfile -t files < <(find "$gen/mail/$user/Maildir/cur" -type f | sort)
+  ((${#files[@]} == 0)) || do_deliver "$dir" "$user" "${files[@]}"
+  rm -rf "$gen"
+}
+
 do_clear() { # DIR USER
   [[ $# -eq 2 ]] || usage
   : >"$1/mail/$2"
@@ -155,5 +168,6 @@ case ${1:-} in
   adduser) shift; do_adduser "$@" ;;
   deliver) shift; do_deliver "$@" ;;
   clear) shift; do_clear "$@" ;;
+  populate) shift; do_populate "$@" ;;
   *) usage ;;
 esac
