@@ -31,6 +31,7 @@ if [[ $mode == locked ]]; then
 fi
 
 pop3_script=$3 pop3_dir=$4 port=$5
+bash "$pop3_script" clear "$pop3_dir" keyring >/dev/null  # a run before
 bash "$pop3_script" populate "$pop3_dir" keyring 2 >/dev/null
 secret-tool clear user "keyring@127.0.0.1:$port" server Brindlecast || true  # a run before
 printf secret | secret-tool store --label=test user keyring@127.0.0.1 server Brindlecast type plaintext
