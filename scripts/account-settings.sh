@@ -9,11 +9,19 @@
 # account USER with the password $POP3_PASS (default secret), remembered, on
 # 127.0.0.1:PORT and ticked for checking. Each SETTING is Key=Value for one
 # more value of the account, or Section/Key=Value for a value in [General] or
-# [Speak]; a later SETTING of the same name wins.
+# [Speak]; a later SETTING of the same name wins. A value holding ";" (a list)
+# is written in quotes: unquoted, the settings file reads ";" as a comment.
 set -euo pipefail
 [ $# -ge 3 ] || { echo "usage: $0 CONFIG_HOME USER PORT [SETTING...]" >&2; exit 2; }
 home=$1 user=$2 port=$3
 shift 3
+
+# Key=Value with the value in quotes when it holds ";" (no quotes or
+# backslashes of its own are expected in these test values).
+quoted() {
+  local value=${1#*=}
+  if [[ $value == *";"* ]]; then printf '%s="%s"' "${1%%=*}" "$value"; else printf '%s' "$1"; fi
+}
 
 declare -A sections=()
 declare -a account=("UserName=$user" "Passwd=${POP3_PASS:-secret}" "RememberPasswd=1"
@@ -22,9 +30,9 @@ for setting in "$@"; do
   key=${setting%%=*}
   case $key in
     "$setting") echo "account-settings: '$setting' has no value" >&2; exit 2 ;;
-    General/* | Speak/*) sections[${key%%/*}]+="${setting#*/}"$'\n' ;;
+    General/* | Speak/*) sections[${key%%/*}]+="$(quoted "${setting#*/}")"$'\n' ;;
     */*) echo "account-settings: '$setting': only General/ and Speak/ name a section" >&2; exit 2 ;;
-    *) account+=("$setting") ;;
+    *) account+=("$(quoted "$setting")") ;;
   esac
 done
 
