@@ -13,6 +13,8 @@ namespace {
 // Playback starts once this much is buffered: enough that the first sound
 // does not stutter, little enough that it is heard at once.
 constexpr pa_usec_t kStartAfterUs = 20'000;
+// The sound server's description of a stream's samples (its library's name).
+using SampleFormat = pa_sample_spec;
 
 // Holds the connection's lock for a scope (the library's own thread runs the
 // connection; every call into it from another thread is made under it).
@@ -159,8 +161,9 @@ class Outputs final : public AudioOutputs {
   [[nodiscard]] bool ready() const { return ready_; }
 
   bool CanPlay(const WavFormat& format) override {
-    pa_sample_spec spec = Spec(format);
-    if (!ready_ || format.sampleRate < kLowestPlayableRate || !pa_sample_spec_valid(&spec)) {
+    if (!ready_ || format.sampleRate < kLowestPlayableRate ||
+        static_cast<uint32_t>(format.sampleRate) > PA_RATE_MAX || format.channels < 1 ||
+        format.channels > static_cast<int>(PA_CHANNELS_MAX)) {
       return false;
     }
     Locked lock(loop_);
@@ -172,18 +175,18 @@ class Outputs final : public AudioOutputs {
     if (!CanPlay(format)) {
       return nullptr;
     }
-    const pa_sample_spec spec = Spec(format);
+    const SampleFormat samples = SamplesOf(format);
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<uint32_t>(-1);
     attributes.tlength = static_cast<uint32_t>(bufferBytes);
-    attributes.prebuf = static_cast<uint32_t>(
-        std::min<size_t>(pa_usec_to_bytes(kStartAfterUs, &spec), static_cast<size_t>(bufferBytes)));
+    attributes.prebuf = static_cast<uint32_t>(std::min<size_t>(
+        pa_usec_to_bytes(kStartAfterUs, &samples), static_cast<size_t>(bufferBytes)));
     attributes.minreq = static_cast<uint32_t>(-1);
     attributes.fragsize = static_cast<uint32_t>(-1);
     pa_stream* stream = nullptr;
     {
       Locked lock(loop_);
-      stream = pa_stream_new(context_, "Speech", &spec, nullptr);
+      stream = pa_stream_new(context_, "Speech", &samples, nullptr);
       if (!stream) {
         return nullptr;
       }
@@ -206,12 +209,12 @@ class Outputs final : public AudioOutputs {
   }
 
  private:
-  static pa_sample_spec Spec(const WavFormat& format) {
-    pa_sample_spec spec{};
-    spec.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = static_cast<uint32_t>(format.sampleRate);
-    spec.channels = static_cast<uint8_t>(std::min(format.channels, 255));
-    return spec;
+  static SampleFormat SamplesOf(const WavFormat& format) {
+    SampleFormat samples{};
+    samples.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    samples.rate = static_cast<uint32_t>(format.sampleRate);
+    samples.channels = static_cast<uint8_t>(format.channels);
+    return samples;
   }
 
   // State changes wake whoever waits for the connection or a stream.

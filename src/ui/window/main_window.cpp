@@ -48,12 +48,12 @@ constexpr const char* kPauseTip = "Pause/Resume playing";
 constexpr const char* kResumeTip = "Resume playing";
 
 // Toolbar buttons: which, icon, tooltip.
-struct ButtonSpec {
+struct ButtonEntry {
   ToolButton id;
   const char* icon;
   const char* tip;
 };
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonEntry kButtons[] = {
     {ToolButton::Open, "tool_open", "Open file"},
     {ToolButton::Save, "tool_save_wav", "Save to wav file"},
     {ToolButton::Play, "tool_play", "Play"},
@@ -167,7 +167,7 @@ void MainWindow::BuildToolbar(QWidget* parent) {
   auto* row = new QHBoxLayout(bar);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(1);
-  for (const ButtonSpec& entry : kButtons) {
+  for (const ButtonEntry& entry : kButtons) {
     auto* button = new CIconButton(bar);
     button->setObjectName(QString::fromLatin1(ObjectName(entry.id)));
     const QIcon icon = EmbeddedIcon(QString::fromLatin1(entry.icon));
