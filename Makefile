@@ -61,6 +61,7 @@ test-asan: bootstrap-test
 	  -DBC_WERROR=$(BC_WERROR) $(LAUNCHER) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit
 
 # The unit tests that run threads (label "threads": the scheduler, the
