@@ -85,6 +85,9 @@ if(bc_square_logo STREQUAL bc_logo)
 endif()
 set(bc_scalable_icon ${BC_GENERATED_DIR}/icons/scalable/${BC_APP_ID}.svg)
 file(CONFIGURE OUTPUT ${bc_scalable_icon} CONTENT "${bc_square_logo}")
+# Beside the programs in the build tree too, where the desktop notifications of
+# a program run uninstalled find it (DataFilePath looks there first).
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/src/app/icons/${BC_APP_ID}.svg CONTENT "${bc_square_logo}")
 install(FILES ${bc_scalable_icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 add_executable(bc_render_icon ${CMAKE_CURRENT_LIST_DIR}/render_icon.cpp)

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include <charconv>
+#include <functional>
 #include <optional>
+
 #include "config/field_order.h"
 #include "config/paths.h"
 
@@ -65,10 +67,6 @@ std::string ComposeSpokenText(const AppOptions& options, const Envelope& envelop
   return text;
 }
 
-Notice NewMailNotice(const std::string& from) {
-  return {kProgramTitle, "You have received a new email message from '" + from + "'"};
-}
-
 MailAnnouncer::MailAnnouncer(SpeechOutput& speech, SoundOutput& sound, const EnvelopeStore& store,
                              NoticeRequest requestNotice)
     : speech_(speech), sound_(sound), store_(store), requestNotice_(std::move(requestNotice)) {}
@@ -94,7 +92,7 @@ void MailAnnouncer::AnnounceMessage(const AppOptions& options, const Envelope& e
       announceIds_.push_back(envelope.messageId);
       if (windowReady_) {
         lastSender_ = envelope.from;
-        lastNotice_ = NewMailNotice(envelope.from);
+        lastNotice_ = NewMailNotice(envelope.from, envelope.subject);
         notice = lastNotice_;
       }
     }

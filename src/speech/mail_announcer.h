@@ -30,10 +30,6 @@ enum class LabelSet { Announcement, List };
 /// The first words of every spoken announcement.
 inline constexpr const char* kAnnouncementPrefix = "You have received a new email: ";
 
-/// The new-mail notice for a sender: the program's name over the sentence
-/// naming the sender.
-[[nodiscard]] Notice NewMailNotice(const std::string& from);
-
 /// The email list as the announcer sees it: rows with the messageId of their
 /// envelope as item data. Called on the UI thread only.
 class ListSelection {

@@ -6,7 +6,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QUrl>
 #include <QVariantMap>
 
 #include "config/paths.h"
@@ -57,15 +59,24 @@ NoticeStyle NoticeStyleOf(const std::string& stored, bool wayland) {
 }
 
 DesktopNoticeText DesktopNoticeTextOf(const Notice& notice, const QStringList& capabilities) {
+  // New mail reads as the sender (or the count) over the subject (or the senders).
+  const bool headed = !notice.headline.empty();
   DesktopNoticeText result;
-  result.summary = WithoutControls(QString::fromStdString(notice.title)).trimmed();
-  result.body = WithoutControls(QString::fromStdString(notice.body)).trimmed();
+  result.summary =
+      WithoutControls(QString::fromStdString(headed ? notice.headline : notice.title)).trimmed();
+  result.body =
+      WithoutControls(QString::fromStdString(headed ? notice.detail : notice.body)).trimmed();
+  if (result.summary.size() > kMaxDesktopSummary) {
+    result.summary = result.summary.left(kMaxDesktopSummary - 1) + QChar(0x2026);
+  }
   if (result.body.size() > kMaxDesktopBody) {
     result.body = result.body.left(kMaxDesktopBody - 1) + QChar(0x2026);  // …
   }
   if (!capabilities.contains(QLatin1String("body"))) {
     // The server shows the program's name itself; the message must not go missing.
-    if (!result.body.isEmpty()) {
+    if (headed && !result.body.isEmpty()) {
+      result.summary += QStringLiteral(": ") + result.body;
+    } else if (!result.body.isEmpty()) {
       result.summary = result.body;
     }
     result.body.clear();
@@ -137,17 +148,27 @@ void DesktopNotices::Send(NoticeKind kind, const Notice& notice) {
           });
 }
 
+QString NotificationIcon(const std::string& builtIcon) {
+  if (!builtIcon.empty() && QFileInfo::exists(QString::fromStdString(builtIcon))) {
+    return QUrl::fromLocalFile(QFileInfo(QString::fromStdString(builtIcon)).absoluteFilePath())
+        .toString();
+  }
+  return QString::fromLatin1(kDesktopEntryId);
+}
+
 void DesktopNotices::Notify(NoticeKind kind, const Notice& notice,
                             const QStringList& capabilities) {
   const DesktopNoticeText shown = DesktopNoticeTextOf(notice, capabilities);
-  const QString icon = QString::fromLatin1(kDesktopEntryId);
+  const QString entry = QString::fromLatin1(kDesktopEntryId);
+  const QString icon =
+      NotificationIcon(DataFilePath("icons/" + std::string(kDesktopEntryId) + ".svg"));
   QStringList actions;
   if (capabilities.contains(QLatin1String("actions"))) {
     // The default action is a click on the notification; "Show" is a button.
     actions = {kDefaultAction, QStringLiteral("Show"), kShowAction, QStringLiteral("Show")};
   }
   QVariantMap hints;
-  hints.insert(QStringLiteral("desktop-entry"), icon);
+  hints.insert(QStringLiteral("desktop-entry"), entry);
   hints.insert(QStringLiteral("image-path"), icon);
   hints.insert(QStringLiteral("category"), kind == NoticeKind::NewMail
                                                ? QStringLiteral("email.arrived")

@@ -47,7 +47,9 @@ struct DesktopNoticeText {
 };
 
 /// A notice as a notification: the title is the summary and the message the
-/// body, both without blanks at their ends. The message carries text from a mail
+/// body, both without blanks at their ends; a notice with a headline (new mail)
+/// has the headline as its summary (cut to kMaxDesktopSummary characters) and
+/// its detail as the body. The message carries text from a mail
 /// server: control characters become blanks, the body is cut to kMaxDesktopBody
 /// characters, and escaped when the server reads markup ("body-markup"). A
 /// server without "body" gets the message as its summary.
@@ -55,6 +57,12 @@ struct DesktopNoticeText {
                                                     const QStringList& capabilities);
 
 inline constexpr int kMaxDesktopBody = 400;
+inline constexpr int kMaxDesktopSummary = 80;
+
+/// The icon a notification names: the file `builtIcon` as a file: address when
+/// it exists (a build tree, where the icon theme has no icon of ours), else the
+/// installed icon's theme name, the desktop entry id.
+[[nodiscard]] QString NotificationIcon(const std::string& builtIcon);
 
 /// How long a call to the notification server may take before the notice goes
 /// to the own window instead. The calls are asynchronous: the UI never waits.

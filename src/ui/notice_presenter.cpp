@@ -23,10 +23,17 @@ DesktopNotices& NoticePresenter::desktop() {
 }
 
 void NoticePresenter::Show(NoticeKind kind, const Notice& notice, const std::string& storedStyle) {
+  Notice shown = notice;
+  if (kind == NoticeKind::NewMail && !notice.headline.empty()) {
+    arrived_.push_back(notice);
+    shown = NewMailNotice(arrived_);
+  }
   if (NoticeStyleOf(storedStyle, IsWaylandSession()) == NoticeStyle::Desktop) {
-    desktop().Show(kind, notice);
+    desktop().Show(kind, shown);  // replaces the notification of this kind still up
+  } else if (CNoticeWnd* up = windows_->Current(kind); up && arrived_.size() > 1) {
+    up->SetText(NoticeWindowText(kind, shown));
   } else {
-    windows_->Show(kind, notice);
+    windows_->Show(kind, shown);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/notice_window.h"
 
@@ -31,7 +32,12 @@ class NoticePresenter : public QObject {
       BusFactory bus = [] { return QDBusConnection::sessionBus(); });
 
   /// Shows `notice` as a notice of `kind`; `storedStyle` is the `NoticeStyle` option.
+  /// The new-mail notices of one pass make one notice that says how many came
+  /// (NewMailNotice): the notice still up takes the new text, one that was
+  /// closed comes again with it.
   void Show(NoticeKind kind, const Notice& notice, const std::string& storedStyle);
+  /// The pass is over: the next new-mail notice starts a count of its own.
+  void EndPass() { arrived_.clear(); }
 
   [[nodiscard]] NoticeWindows& windows() { return *windows_; }
   /// The desktop notifications, created on first use.
@@ -42,6 +48,7 @@ class NoticePresenter : public QObject {
   DesktopNotices* desktop_ = nullptr;
   std::function<void()> showMainWindow_;
   BusFactory bus_;
+  std::vector<Notice> arrived_;  // the new-mail notices of the pass under way
 };
 
 }  // namespace bc

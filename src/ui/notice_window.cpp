@@ -2,6 +2,8 @@
 
 #include "config/text_util.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,6 +34,34 @@ constexpr int kTextTopMargin = 2;
 // The blanks between a notice's title and its message (see NoticeWindowText).
 constexpr int kNewMailTitleGap = 96;
 constexpr int kStorageTitleGap = 95;
+
+constexpr QChar kNoBreakSpace(0x00A0);
+constexpr QChar kEllipsis(0x2026);
+
+// The notice as assistive technologies see it: a notification that names its
+// message, which Orca reads like the desktop's own notifications.
+class NoticeAccessible final : public QAccessibleWidget {
+ public:
+  explicit NoticeAccessible(CNoticeWnd* notice)
+      : QAccessibleWidget(notice, QAccessible::Notification), notice_(notice) {}
+
+  [[nodiscard]] QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Name || t == QAccessible::Description) {
+      return NoticeSpokenText(notice_->text());
+    }
+    return QAccessibleWidget::text(t);
+  }
+
+ private:
+  CNoticeWnd* notice_;
+};
+
+QAccessibleInterface* NoticeAccessibleFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String("bc::CNoticeWnd") && object && object->isWidgetType()) {
+    return new NoticeAccessible(static_cast<CNoticeWnd*>(object));
+  }
+  return nullptr;
+}
 
 QFont NoticeFont() {
   QFont font;
@@ -125,6 +155,13 @@ QStringList WrapNoticeText(const QString& text, int maxWidth,
         line.clear();
         wrapped = true;
       }
+      // A name is never split: one too long for a line is cut short.
+      if (word.contains(kNoBreakSpace) && width(word) > maxWidth) {
+        while (word.size() > 1 && width(word + kEllipsis) > maxWidth) {
+          word.chop(1);
+        }
+        word += kEllipsis;
+      }
       // A word longer than a whole line is split where it overflows.
       while (width(word) > maxWidth) {
         int fit = 1;
@@ -148,6 +185,17 @@ QString NoticeWindowText(NoticeKind kind, const Notice& notice) {
          QString::fromStdString(notice.body);
 }
 
+QString NoticeSpokenText(const QString& windowText) {
+  QString text = QString::fromStdString(ShownText(windowText.toStdString()));
+  // The run of blanks stands between the title and the message.
+  const qsizetype gap = text.indexOf(QStringLiteral("  "));
+  if (gap > 0) {
+    text = text.left(gap).trimmed() + QStringLiteral(": ") + text.mid(gap).trimmed();
+  }
+  text.replace(kNoBreakSpace, QLatin1Char(' '));
+  return text.simplified();
+}
+
 CNoticeWnd::CNoticeWnd(NoticeKind kind, const QString& text, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowDoesNotAcceptFocus),
@@ -156,6 +204,11 @@ CNoticeWnd::CNoticeWnd(NoticeKind kind, const QString& text, QWidget* owner)
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setWindowTitle(NoticeTitle(kind));
+  static const bool factoryInstalled = [] {
+    QAccessible::installFactory(NoticeAccessibleFactory);
+    return true;
+  }();
+  static_cast<void>(factoryInstalled);
   setFixedSize(kNoticeWidth, kNoticeHeight);
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(kNoticeTickMs);
@@ -182,6 +235,25 @@ void CNoticeWnd::Tick() {
       break;
   }
   ++counter_;
+}
+
+void CNoticeWnd::SetText(const QString& text) {
+  if (text == text_) {
+    return;
+  }
+  text_ = text;
+  update();
+  QAccessibleEvent name(this, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&name);
+  QAccessibleEvent description(this, QAccessible::DescriptionChanged);
+  QAccessible::updateAccessibility(&description);
+}
+
+void CNoticeWnd::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Shown without the focus, so nothing else would make a screen reader speak.
+  QAccessibleEvent alert(this, QAccessible::Alert);
+  QAccessible::updateAccessibility(&alert);
 }
 
 void CNoticeWnd::Close() {

@@ -57,9 +57,10 @@ struct NoticeStep {
 /// the blank at a break is dropped, blanks left over at the start of a wrapped
 /// line before its first word are dropped, CR/LF start a new line and a tab
 /// counts as eight blanks. A single word wider than a line is split between characters so
-/// none of it is lost. NoticeWindowText relies on this: the title followed by
-/// some 96 blanks puts the title alone on the first line, a blank line under it,
-/// and the message below.
+/// none of it is lost, except a name held together by no-break spaces, which is
+/// cut with an ellipsis instead: half a name on each line reads as two people. NoticeWindowText
+/// relies on this: the title followed by some 96 blanks puts the title alone on the first line, a
+/// blank line under it, and the message below.
 [[nodiscard]] QStringList WrapNoticeText(const QString& text, int maxWidth,
                                          const std::function<int(const QString&)>& width);
 
@@ -68,10 +69,17 @@ struct NoticeStep {
 /// alert), then the message.
 [[nodiscard]] QString NoticeWindowText(NoticeKind kind, const Notice& notice);
 
+/// What a screen reader hears of a notice window's text: "title: message", on
+/// one line of ordinary blanks (the run that lays out the title goes).
+[[nodiscard]] QString NoticeSpokenText(const QString& windowText);
+
 /// The frameless, top-most notice window, 180 x 120 pixels, that rises from the
 /// bottom right corner of the screen, rests about nine seconds and sinks away,
 /// then closes and deletes itself. A left click on the close box closes it at
 /// once. It never takes the keyboard focus. Create it through NoticeWindows.
+///
+/// To assistive technologies it is a notification (role Notification, its
+/// message as name and description) that raises an alert when it shows.
 class CNoticeWnd : public QWidget {
   Q_OBJECT
 
@@ -86,9 +94,12 @@ class CNoticeWnd : public QWidget {
 
   /// One step of the 18 ms timer (public so tests can drive the motion).
   void Tick();
+  /// A notice still up takes new text (more mail came in the same pass).
+  void SetText(const QString& text);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
  private:

@@ -856,6 +856,7 @@ void MainWindow::EnvelopeAccepted(int index, const Envelope& envelope) {
 
 void MainWindow::PassFinished(int /*largestMailbox*/) {
   emailList_->Rebuild(settings_.options);
+  notices_->EndPass();
 }
 
 void MainWindow::SetWorkerRunning(bool running) {

@@ -18,7 +18,7 @@ namespace {
 using test::WaitUntil;
 
 const QString kBus = QStringLiteral(BC_TEST_BUS);
-const Notice kNewMail{"Brindlecast", "You have received a new email message from 'Ann'"};
+const Notice kNewMail = NewMailNotice("Ann", "Lunch on Friday");
 const Notice kStorage{"Brindlecast",
                       "Your email account 'ann' has reached 80% of it's storage limit"};
 
@@ -46,11 +46,30 @@ TEST(DesktopNoticeText, SplitsTitleFromMessageAndGuardsServerText) {
     EXPECT_EQ(shown.body, QString::fromUtf8(row.body)) << row.message;
   }
   // Without a body the message is the summary: the server names the program.
-  EXPECT_EQ(DesktopNoticeTextOf(kNewMail, {}).summary,
-            QStringLiteral("You have received a new email message from 'Ann'"));
+  EXPECT_EQ(DesktopNoticeTextOf(kStorage, {}).summary, QString::fromStdString(kStorage.body));
+  // New mail: the sender (or the count) over the subject (or the senders).
+  const Notice three = NewMailNotice({kNewMail, NewMailNotice("Bo", "b"), NewMailNotice("Cy", "")});
+  const std::pair<Notice, DesktopNoticeText> mail[] = {
+      {kNewMail, {QStringLiteral("Ann"), QStringLiteral("Lunch on Friday")}},
+      {NewMailNotice("Ann", ""), {QStringLiteral("Ann"), QString()}},
+      {three, {QStringLiteral("3 new messages"), QStringLiteral("From Ann, Bo and 1 more")}},
+  };
+  for (const auto& [notice, text] : mail) {
+    EXPECT_EQ(DesktopNoticeTextOf(notice, plain), text) << notice.body;
+  }
+  EXPECT_EQ(DesktopNoticeTextOf(kNewMail, {}).summary, QStringLiteral("Ann: Lunch on Friday"));
   const std::string longName(600, 'x');
   EXPECT_EQ(DesktopNoticeTextOf(Notice{"Brindlecast", longName}, plain).body,
             QString::fromStdString(longName).left(kMaxDesktopBody - 1) + QChar(0x2026));
+}
+
+TEST(DesktopNoticeText, IconFromTheBuildTreeOrTheTheme) {
+  const QString id = QStringLiteral("com.quenmark.brindlecast");
+  EXPECT_EQ(NotificationIcon(""), id);
+  EXPECT_EQ(NotificationIcon("/nonexistent/icons/x.svg"), id);
+  const std::string built = BC_TEST_DATA_DIR "/../../res/icons/logo.svg";
+  EXPECT_TRUE(NotificationIcon(built).startsWith(QStringLiteral("file:///")));
+  EXPECT_TRUE(NotificationIcon(built).endsWith(QStringLiteral("/res/icons/logo.svg")));
 }
 
 TEST(NoticeStyle, ChosenOrBySession) {
@@ -178,8 +197,8 @@ TEST_F(DesktopNoticeTest, NotifiesWithTextIconAndActionsAndReplacesPerKind) {
   const QString programId = QStringLiteral("com.quenmark.brindlecast");
   EXPECT_EQ(first.appName, QStringLiteral("Brindlecast"));
   EXPECT_EQ(first.replacesId, 0u);
-  EXPECT_EQ(first.summary, QStringLiteral("Brindlecast"));
-  EXPECT_EQ(first.body, QStringLiteral("You have received a new email message from 'Ann'"));
+  EXPECT_EQ(first.summary, QStringLiteral("Ann"));
+  EXPECT_EQ(first.body, QStringLiteral("Lunch on Friday"));
   EXPECT_EQ(first.actions, (QStringList{QStringLiteral("default"), QStringLiteral("Show"),
                                         QStringLiteral("show"), QStringLiteral("Show")}));
   EXPECT_EQ(first.icon, programId);

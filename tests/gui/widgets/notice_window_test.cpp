@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QtTest/qtestaccessible.h>
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
 
+#include "config/notice.h"
+#include "ui/notice_presenter.h"
 #include "ui/notice_window.h"
 
 namespace bc {
@@ -95,6 +99,39 @@ TEST(NoticeWrap, ProgramNameStandsAloneAboveTheRuleInTheRealFont) {
   }
 }
 
+// The notices of 1, 3 and 10 messages in the real font: every sender's name
+// stands whole on one line, a name too long for a line cut short.
+TEST(NoticeWrap, NeverSplitsANameAcrossLines) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(9);
+  const QFontMetrics metrics(font);
+  const auto measure = [&](const QString& s) { return metrics.horizontalAdvance(s); };
+  const std::string names[] = {"Priya Raman", "Jürgen Größ", "Maximiliane Wolkenstein-Oberhaus"};
+  for (const size_t count : {1U, 3U, 10U}) {
+    std::vector<Notice> arrived;
+    for (size_t i = 0; i < count; ++i) {
+      arrived.push_back(NewMailNotice(names[(i + 2) % 3], "s"));
+    }
+    const Notice notice = NewMailNotice(arrived);
+    const QStringList lines =
+        WrapNoticeText(NoticeWindowText(NoticeKind::NewMail, notice), kNoticeWidth - 10, measure);
+    const QString shown = lines.join(QLatin1Char('\n'));
+    int named = 0;
+    for (const QString& name :
+         {QStringLiteral("Priya\u00A0Raman"), QStringLiteral("J\u00FCrgen\u00A0Gr\u00F6\u00DF"),
+          QStringLiteral("Maximiliane\u00A0Wolkenstein")}) {
+      if (QString::fromStdString(notice.body).contains(name)) {
+        ++named;
+        EXPECT_TRUE(shown.contains(name)) << count << " messages: " << shown.toStdString();
+      }
+    }
+    EXPECT_EQ(named, count == 1 ? 1 : 2);
+    for (const QString& line : lines) {
+      EXPECT_LE(measure(line.trimmed()), kNoticeWidth - 10) << line.toStdString();
+    }
+  }
+}
+
 QRect ScreenArea() {
   return QGuiApplication::primaryScreen()->availableGeometry();
 }
@@ -173,6 +210,52 @@ TEST(NoticeWindow, ItsOwnTimerBringsItUp) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return mail && mail->tickCounter() > 45; }, 10000));
   EXPECT_TRUE(mail->isVisible());
   EXPECT_EQ(mail->geometry(), NoticeStepAt(45, ScreenArea()).rect);
+}
+
+// A screen reader hears the notice as a notification with its text, alerted
+// when it shows, and hears the new count when more mail comes in the pass.
+TEST(NoticeWindow, IsANotificationToScreenReaders) {
+  QAccessible::setActive(true);
+  QTestAccessibility::initialize();
+  QWidget owner;
+  NoticePresenter presenter(&owner, [] {});
+  presenter.Show(NoticeKind::NewMail, NewMailNotice("Priya Raman", "Lunch"), "0");
+  CNoticeWnd* mail = presenter.windows().Current(NoticeKind::NewMail);
+  ASSERT_NE(mail, nullptr);
+  Advance(mail, 2);
+  QAccessibleInterface* notice = QAccessible::queryAccessibleInterface(mail);
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(notice->role(), QAccessible::Notification);
+  EXPECT_EQ(
+      notice->text(QAccessible::Name),
+      QStringLiteral("Brindlecast: You have received a new email message from 'Priya Raman'"));
+  EXPECT_EQ(notice->text(QAccessible::Description), notice->text(QAccessible::Name));
+  // Events flow only where a bridge to the accessibility bus is active (a
+  // desktop session; the offscreen platform has none).
+  const bool bridge = QAccessible::isActive();
+  QAccessibleEvent alert(mail, QAccessible::Alert);
+  EXPECT_EQ(QTestAccessibility::containsEvent(&alert), bridge);
+
+  presenter.Show(NoticeKind::NewMail, NewMailNotice("J\u00fcrgen Gr\u00f6\u00df", "b"), "0");
+  presenter.Show(NoticeKind::NewMail, NewMailNotice("Ann", "c"), "0");
+  EXPECT_EQ(presenter.windows().Current(NoticeKind::NewMail), mail);  // the same window
+  EXPECT_EQ(notice->text(QAccessible::Name),
+            QStringLiteral("Brindlecast: 3 new messages, from Priya Raman, J\u00fcrgen "
+                           "Gr\u00f6\u00df and 1 more"));
+  QAccessibleEvent renamed(mail, QAccessible::NameChanged);
+  EXPECT_EQ(QTestAccessibility::containsEvent(&renamed), bridge);
+
+  // The next pass counts afresh.
+  presenter.EndPass();
+  mail->close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !presenter.windows().Current(NoticeKind::NewMail); }));
+  presenter.Show(NoticeKind::NewMail, NewMailNotice("Bo", "d"), "0");
+  EXPECT_TRUE(presenter.windows()
+                  .Current(NoticeKind::NewMail)
+                  ->text()
+                  .endsWith(QStringLiteral("from 'Bo'")));
+  QTestAccessibility::cleanup();
+  QAccessible::setActive(false);
 }
 
 }  // namespace

@@ -120,9 +120,37 @@ TEST(ComposeSpokenTextTest, EmptyValuesFlagsAndCustomOrder) {
   EXPECT_EQ(ComposeSpokenText(o, Message(2), LabelSet::Announcement), "");
 }
 
-TEST(NewMailNoticeTest, NamesTheSender) {
-  EXPECT_EQ(NewMailNotice("Sales Desk"),
-            (Notice{"Brindlecast", "You have received a new email message from 'Sales Desk'"}));
+// The notice for the messages of one pass: window text (names held together by
+// no-break spaces) and the notification's headline and detail.
+TEST(NewMailNoticeTest, SaysHowManyAndFromWhom) {
+  const std::string nbsp = "\u00A0";
+  const auto arrived = [](std::vector<std::string> senders) {
+    std::vector<Notice> notices;
+    for (const std::string& from : senders) {
+      notices.push_back(NewMailNotice(from, "Subject of " + from));
+    }
+    return NewMailNotice(notices);
+  };
+  EXPECT_EQ(
+      arrived({"Sales Desk"}),
+      (Notice{"Brindlecast", "You have received a new email message from 'Sales" + nbsp + "Desk'",
+              "Sales Desk", "Subject of Sales Desk"}));
+  EXPECT_EQ(
+      arrived({"Priya Raman", "Jürgen Größ", "Ann"}),
+      (Notice{"Brindlecast",
+              "3 new messages, from Priya" + nbsp + "Raman, Jürgen" + nbsp + "Größ and 1 more",
+              "3 new messages", "From Priya Raman, Jürgen Größ and 1 more"}));
+  // A sender named once; one without a name is counted, not named.
+  EXPECT_EQ(arrived({"Ann", "Ann", "Bo"}).body, "3 new messages, from Ann and Bo");
+  EXPECT_EQ(arrived({"", ""}).body, "2 new messages");
+  std::vector<std::string> ten;
+  for (int i = 1; i <= 10; ++i) {
+    ten.push_back("Sender " + std::to_string(i));
+  }
+  EXPECT_EQ(arrived(ten).detail, "From Sender 1, Sender 2 and 8 more");
+  // A long name is cut, never a line of its own to split.
+  EXPECT_EQ(NewMailNotice(std::string(30, 'x')).body,
+            "You have received a new email message from '" + std::string(23, 'x') + "\u2026'");
 }
 
 class MailAnnouncerTest : public ::testing::Test {
