@@ -184,12 +184,14 @@ class AccountPass {
   bool Login(SessionPtr& session) {
     const std::optional<Security> security = account_.Security.value();
     if (!security) {
+      outcome_.failedStep = "Security";
       return ConnectFailed(*session, SecurityValueError(account_.Security.text()));
     }
     // Asked only for an account that can be checked; a keyring that cannot
     // give the password fails the account with its reason.
     password_ = environment_.password(account_, environment_.cancel.get());
     if (!password_.found) {
+      outcome_.failedStep = "password";
       return ConnectFailed(*session, password_.error);
     }
     session->AskCapabilitiesFirst();
@@ -232,6 +234,9 @@ class AccountPass {
     }
     Trace("Failed to connect server");
     Trace(why);
+    if (outcome_.failedStep.empty()) {
+      outcome_.failedStep = session.lastCommand().empty() ? "connect" : session.lastCommand();
+    }
     session.Close();
     observer_.SetTrayIcon(TrayState::Disconnected);
     observer_.SetTrayTooltip(Disconnected(account_));
@@ -264,6 +269,7 @@ class AccountPass {
   AccountEnd Abandon(Pop3Session& session, std::string_view step) {
     const std::string why =
         (startedAgain_.empty() ? "" : startedAgain_ + "; without it: ") + session.lastError();
+    outcome_.failedStep = session.lastCommand();
     EndSession(session);
     observer_.SetTrayIcon(TrayState::Disconnected);
     Trace(step);

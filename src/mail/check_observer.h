@@ -22,6 +22,11 @@ struct AccountOutcome {
   int messages = 0;       // left in the mailbox after spam was deleted
   int deletedAsSpam = 0;  // DELE accepted and committed by QUIT
   std::string error;      // why it failed or is incomplete, for people
+  /// What failed: the verb of the command the server refused or that broke
+  /// ("PASS", "STLS", "LIST"), "connect" when the server was not reached or
+  /// did not greet, "password" when no password could be had, "Security" for
+  /// an unknown Security value; empty when nothing failed.
+  std::string failedStep;
 };
 
 /// What a check pass tells the windows. The desktop program forwards each call to

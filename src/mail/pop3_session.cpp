@@ -152,6 +152,7 @@ bool Pop3Session::Send(const std::string& command) {
   if (!open_) {
     return Fail("not connected");
   }
+  lastCommand_ = command.substr(0, command.find_first_of(" \r"));
   if (!transport_->Write(command)) {
     return Fail(transport_->ErrorText());
   }

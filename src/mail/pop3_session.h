@@ -143,6 +143,9 @@ class Pop3Session {
   /// The server's own words when the reply to the last command sent was "-ERR"
   /// (the password blanked out), empty when the failure was ours or the line's.
   [[nodiscard]] const std::string& serverReply() const { return serverReply_; }
+  /// The verb of the last command sent ("USER", "PASS", "STAT"), empty before
+  /// the first: what the last failure answered, for the user's explanation.
+  [[nodiscard]] const std::string& lastCommand() const { return lastCommand_; }
 
  private:
   using SteadyClock = std::chrono::steady_clock;
@@ -208,6 +211,7 @@ class Pop3Session {
   std::string messageText_;
   std::string lastError_;
   std::string serverReply_;
+  std::string lastCommand_;
 };
 
 }  // namespace bc

@@ -122,8 +122,9 @@ void Deliver(WorkerShared& shared, Args... args) {
 // the options; the reasons accounts failed are gathered for the end of the pass.
 class WorkerObserver final : public CheckObserver {
  public:
-  WorkerObserver(WorkerShared& shared, const AppOptions& options)
-      : shared_(shared), options_(options) {}
+  // `settings` is the worker's copy, which the property sheet may replace.
+  WorkerObserver(WorkerShared& shared, const Settings& settings)
+      : shared_(shared), settings_(settings) {}
 
   void SetTitle(const std::string& title) override {
     Deliver<&CheckObserver::SetTitle>(shared_, title);
@@ -141,7 +142,7 @@ class WorkerObserver final : public CheckObserver {
   void ListCleared() override { Deliver<&CheckObserver::ListCleared>(shared_); }
   void EnvelopeAccepted(int index, const Envelope& envelope) override {
     Deliver<&CheckObserver::EnvelopeAccepted>(shared_, index, envelope);
-    shared_.Announce(options_, envelope);
+    shared_.Announce(settings_.options, envelope);
   }
   void StorageAlert(const Notice& notice) override {
     Deliver<&CheckObserver::StorageAlert>(shared_, notice);
@@ -165,16 +166,22 @@ class WorkerObserver final : public CheckObserver {
   }
   void AccountFinished(const AccountOutcome& outcome) override {
     // The reason goes where the user looks, not only into the command trace.
-    if (!outcome.error.empty()) {
-      problems_.push_back("'" + outcome.userName + "': " + outcome.error);
+    const auto index = static_cast<size_t>(outcome.accountIndex);
+    if (index < settings_.accounts.size()) {
+      if (std::string text = PlainProblemText(outcome, settings_.accounts[index]); !text.empty()) {
+        problems_.push_back({outcome.accountIndex, std::move(text)});
+      }
     }
+    failing_ = failing_ || IsFailing(outcome);
   }
-  [[nodiscard]] const std::vector<std::string>& problems() const { return problems_; }
+  [[nodiscard]] const std::vector<CheckProblem>& problems() const { return problems_; }
+  [[nodiscard]] bool failing() const { return failing_; }
 
  private:
   WorkerShared& shared_;
-  const AppOptions& options_;
-  std::vector<std::string> problems_;
+  const Settings& settings_;
+  std::vector<CheckProblem> problems_;
+  bool failing_ = false;
 };
 
 // The email list as the delete worker reaches it: each call runs on the UI
@@ -214,7 +221,12 @@ MailController::MailController(Settings& settings, MailAnnouncer* announcer,
       shared_(std::make_shared<WorkerShared>(this, std::move(environment), announcer)),
       scheduler_(*this, clock),
       animation_({[this] { return shared_->animating.load(); },
-                  [this] { return shared_->largestMailbox != 0; },
+                  [this] {
+                    if (shared_->failing) {
+                      return TrayState::Disconnected;
+                    }
+                    return shared_->largestMailbox != 0 ? TrayState::MailPresent : TrayState::Idle;
+                  },
                   [this](TrayState state) { ShowTrayIcon(state); }}) {
   if (!shared_->environment.clock) {
     shared_->environment.clock = &clock;
@@ -322,8 +334,9 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerSha
   Deliver<&MailView::SetWorkerRunning>(*shared, true);
 
   if (!shared->suspended) {
-    WorkerObserver observer(*shared, settings.options);
+    WorkerObserver observer(*shared, settings);
     RunCheck(settings, *shared->store, observer, shared->environment);
+    shared->failing = observer.failing();
     Deliver<&MailView::ShowCheckProblems>(*shared, observer.problems());
   }
 

@@ -62,6 +62,7 @@ class WorkerShared {
   std::atomic<bool> deleteRunning{false};
   std::atomic<bool> animating{false};
   std::atomic<int> largestMailbox{0};
+  std::atomic<bool> failing{false};  // an account failed in the last pass
 
  private:
   std::mutex mutex_;
@@ -129,6 +130,8 @@ class MailController final : public QObject, public SchedulerHost {
   [[nodiscard]] bool deleteRunning() const { return shared_->deleteRunning; }
   [[nodiscard]] bool suspended() const { return shared_->suspended; }
   [[nodiscard]] int largestMailbox() const { return shared_->largestMailbox; }
+  /// Whether an account failed in the last pass (the tray rests disconnected).
+  [[nodiscard]] bool failing() const { return shared_->failing; }
   [[nodiscard]] CheckScheduler& scheduler() { return scheduler_; }
 
   // SchedulerHost

@@ -5,6 +5,7 @@
 
 #include "mail/check_observer.h"
 #include "mail/envelope_store.h"
+#include "watch/check_problem.h"
 
 namespace bc {
 
@@ -28,8 +29,9 @@ class MailView : public CheckObserver {
   /// Tells the user something went wrong in the background (a refused deletion).
   virtual void ShowBackgroundMessage(const std::string& text) = 0;
   /// At the end of a check pass: why accounts failed or were cut short, one
-  /// line each ("'alice': <reason>"); empty when every account went well.
-  virtual void ShowCheckProblems(const std::vector<std::string>& lines) = 0;
+  /// problem each in plain words (PlainProblemText); empty when every account
+  /// went well.
+  virtual void ShowCheckProblems(const std::vector<CheckProblem>& problems) = 0;
 };
 
 }  // namespace bc

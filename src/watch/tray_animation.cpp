@@ -19,7 +19,7 @@ void TrayAnimation::Start() {
 void TrayAnimation::Tick() {
   if (!hooks_.running()) {
     timer_.stop();
-    hooks_.show(hooks_.mailPresent() ? TrayState::MailPresent : TrayState::Idle);
+    hooks_.show(hooks_.resting());
     return;
   }
   // Idle, mail present, checking, and the checking picture once more.

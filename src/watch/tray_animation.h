@@ -10,13 +10,14 @@ namespace bc {
 /// The tray icon's animation while a check or a deletion runs: every half
 /// second the idle, mail-present and checking pictures, then one beat on the
 /// checking picture. At the first beat after the work has ended it stops on
-/// the resting picture: mail present when the last pass found mail, else idle.
+/// the resting picture `resting` gives (disconnected while an account fails,
+/// else mail present when the last pass found mail, else idle).
 /// User-interface thread.
 class TrayAnimation {
  public:
   struct Hooks {
-    std::function<bool()> running;      // whether the work still runs
-    std::function<bool()> mailPresent;  // whether the last pass found mail
+    std::function<bool()> running;       // whether the work still runs
+    std::function<TrayState()> resting;  // the picture once the work is over
     std::function<void(TrayState)> show;
   };
   explicit TrayAnimation(Hooks hooks);

@@ -96,12 +96,7 @@ EmailList::EmailList(const EnvelopeStore& store, SettingsStore& settings, QWidge
   layout->addWidget(accountsBar_, 1, 1);
   layout->addWidget(emailsLabel, 2, 0);
   layout->addWidget(emailsBar_, 2, 1);
-  problems_ = new QLabel(this);
-  problems_->setObjectName(QStringLiteral("checkProblems"));
-  problems_->setTextFormat(Qt::PlainText);
-  problems_->setWordWrap(true);
-  problems_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  problems_->hide();
+  problems_ = new CheckProblemsBox(this);
   layout->addWidget(problems_, 3, 0, 1, 2);
   emptyHint_ = new QLabel(QString::fromLatin1(kEnvelopeDisplayOffHint), this);
   emptyHint_->setObjectName(QStringLiteral("emptyListHint"));
@@ -260,18 +255,8 @@ void EmailList::Sort(const std::vector<SortKey>& keys) {
   }
 }
 
-void EmailList::SetCheckProblems(const std::vector<std::string>& lines) {
-  constexpr int kMaxLineChars = 200;  // server text: one reply line is enough
-  QStringList shown;
-  for (const std::string& line : lines) {
-    QString text = QString::fromStdString(ShownText(line)).simplified();
-    if (text.size() > kMaxLineChars) {
-      text = text.left(kMaxLineChars) + QChar(0x2026);
-    }
-    shown << text;
-  }
-  problems_->setText(shown.join(QLatin1Char('\n')));
-  problems_->setVisible(!shown.isEmpty());
+void EmailList::SetCheckProblems(const std::vector<CheckProblem>& problems) {
+  problems_->SetProblems(problems);
 }
 
 void EmailList::Clear() {

@@ -13,6 +13,7 @@
 #include "mail/deletion.h"
 #include "mail/envelope_store.h"
 #include "speech/mail_announcer.h"
+#include "ui/pages/check_problems_box.h"
 #include "ui/pages/list_sort_state.h"
 
 class QHeaderView;
@@ -97,9 +98,9 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   /// The progress bars: position in 0 to maximum.
   void SetAccountsProgress(int position, int maximum);
   void SetEmailsProgress(int position, int maximum);
-  /// The line under the list that says why accounts failed in the last pass
-  /// (hidden when `lines` is empty). Server text: shown as plain text, cut.
-  void SetCheckProblems(const std::vector<std::string>& lines);
+  /// The lines under the list that say why accounts failed in the last pass
+  /// (hidden when there are none), each offering to edit its account.
+  void SetCheckProblems(const std::vector<CheckProblem>& problems);
 
   /// A left click on the header of `column`, with or without Ctrl held.
   void SortByHeader(int column, bool ctrlHeld);
@@ -124,7 +125,7 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   [[nodiscard]] EnvelopeTableModel* model() const { return model_; }
   [[nodiscard]] QProgressBar* accountsBar() const { return accountsBar_; }
   [[nodiscard]] QProgressBar* emailsBar() const { return emailsBar_; }
-  [[nodiscard]] QLabel* problemsLine() const { return problems_; }
+  [[nodiscard]] CheckProblemsBox* problemsLine() const { return problems_; }
   /// Shown in the empty list while no column is shown (envelope display off).
   [[nodiscard]] QLabel* emptyHint() const { return emptyHint_; }
   [[nodiscard]] const ListSortState& sortState() const { return sort_; }
@@ -170,7 +171,7 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   EmailTableView* view_ = nullptr;
   QProgressBar* accountsBar_ = nullptr;
   QProgressBar* emailsBar_ = nullptr;
-  QLabel* problems_ = nullptr;
+  CheckProblemsBox* problems_ = nullptr;
   QLabel* emptyHint_ = nullptr;
   std::array<int, kFieldCount> widths_{};
   std::array<std::string, kFieldCount> writtenWidths_;  // last text written per width value

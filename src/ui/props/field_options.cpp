@@ -101,14 +101,19 @@ FieldOptionsDlg::FieldOptionsDlg(FieldSet set, AppOptions& options, bool selectA
 
   const int n = FieldCount(set);
   const std::vector<std::string> rows = FieldRows(set, OrderOf(options_, set));
+  // The rows show what is stored, and "Select All" is ticked only when they all
+  // are: an empty select-all memory (a first start) must not tick every row
+  // while no field is chosen.
+  bool allOn = true;
   for (int row = 0; row < n; ++row) {
     auto* item = new QListWidgetItem(QString::fromUtf8(rows[static_cast<size_t>(row)]), list_);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     const int field = FieldOfLabel(set, item->text());
-    const bool on =
-        selectAll_ || (field >= 0 && FieldFlag(options_, set, static_cast<Field>(field)) != 0);
+    const bool on = field >= 0 && FieldFlag(options_, set, static_cast<Field>(field)) != 0;
     item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    allOn = allOn && on;
   }
+  selectAll_ = selectAll_ && allOn;
   up_->setEnabled(false);
   down_->setEnabled(true);
   selectAllBox_->setChecked(selectAll_);

@@ -6,6 +6,8 @@
 #include "config/settings_store.h"
 #include "speech/speech_engine.h"
 #include "ui/props/account_page.h"
+#include "ui/props/account_sheet.h"
+#include "ui/props/first_run_offer.h"
 #include "ui/props/option_pages.h"
 #include "ui/props/property_sheet.h"
 
@@ -49,6 +51,7 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
   }
 
   Settings working = settings;
+  const std::vector<MailAccount> accountsBefore = settings.accounts;
   OptionsDraft options(working.options);
   PropertySheet sheet(QStringLiteral("Brindlecast Properties"), parent);
   sheet.AddPage(new CPropAccount(context, working.accounts), QStringLiteral("Account"));
@@ -67,6 +70,10 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
   // Accounts and the options the pages change at once are kept after Cancel too.
   settings = std::move(working);
 
+  const bool accountsChanged = confirmed && settings.accounts != accountsBefore;
+  if (confirmed && accountsBefore.empty() && !settings.accounts.empty()) {
+    OfferStarterSettings(parent, settings.options, context);
+  }
   if (confirmed) {
     SetAutostart(settings.options.RunOnStart);
     if (!settings.options.ShowToolTip) {
@@ -78,6 +85,66 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
     host.ArmChecking();
   }
   host.RebuildList();
+  if (accountsChanged) {
+    host.CheckSoon();
+  }
+}
+
+void PropertiesCommand::OfferStarterSettings(QWidget* parent, AppOptions& options,
+                                             const PropsContext& context) {
+  const std::vector<StarterSetting> missing = MissingStarterSettings(options);
+  if (missing.empty()) {
+    return;
+  }
+  FirstRunOffer offer(missing, parent);
+  if (context.runDialog(offer) != QDialog::Accepted) {
+    return;
+  }
+  for (const StarterSetting setting : offer.Chosen()) {
+    ApplyStarterSetting(options, setting);
+  }
+}
+
+void PropertiesCommand::EditAccount(QWidget* parent, Settings& settings, int index,
+                                    PropertiesHost& host, const PropsContext& context) {
+  if (SheetOpen() || index < 0 || index >= static_cast<int>(settings.accounts.size())) {
+    return;
+  }
+  host.StopSpeech();
+  host.SetBusy(true);
+  std::vector<MailAccount> accounts = settings.accounts;
+  const MailAccount before = accounts[static_cast<size_t>(index)];
+  AccountSheet sheet(context, accounts, parent);
+  sheet.FillFrom(index);
+  openSheet_ = &sheet;
+  sheet.Prepare();
+  const bool confirmed = context.runDialog(sheet) == QDialog::Accepted;
+  openSheet_ = nullptr;
+  if (confirmed) {
+    sheet.StoreInto(accounts[static_cast<size_t>(index)]);
+  }
+  const bool changed = confirmed && !(accounts[static_cast<size_t>(index)] == before);
+  // What the pages change at once (the alert switch) stays, as in the sheet.
+  settings.accounts = std::move(accounts);
+  if (confirmed) {
+    host.SaveSettings();
+  }
+  if (settings.options.CheckMail == 1) {
+    host.ArmChecking();
+  } else {
+    host.SetBusy(false);
+  }
+  if (changed) {
+    host.CheckSoon();
+  }
+}
+
+void PropertiesCommand::EditAccount(QWidget* parent, Settings& settings, int index,
+                                    PropertiesHost& host, SettingsStore& store,
+                                    SpeechEngine& speech, Prompt& prompt) {
+  EngineVoiceSelector voices(speech, store);
+  const PropsContext context{prompt, store, voices, ExecDialogRunner()};
+  EditAccount(parent, settings, index, host, context);
 }
 
 void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost& host,

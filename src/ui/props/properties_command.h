@@ -39,6 +39,9 @@ class PropertiesHost {
   virtual void ArmChecking() = 0;
   /// After OK or Cancel, always last: rebuild the email list's columns.
   virtual void RebuildList() = 0;
+  /// After OK that added or changed an account: check now, not a period later
+  /// (nothing when a check runs already: it goes on with the new settings).
+  virtual void CheckSoon() {}
 };
 
 /// The voices of a speech engine; the default is kept in the settings store.
@@ -71,12 +74,25 @@ class PropertiesCommand {
   /// line count taken when their switches are turned on); OK also takes over the
   /// pages' values, writes or removes the autostart entry for "Run Brindlecast on
   /// Linux Startup" (failures ignored) and has the host save all settings.
+  ///
+  /// OK after the first account was added offers the starter settings
+  /// (FirstRunOffer) before the settings are saved; OK after any account was
+  /// added or changed has the host check soon.
   void Run(QWidget* parent, Settings& settings, PropertiesHost& host, const PropsContext& context);
 
   /// The same with the program's own parts: dialogs run with exec(), voices come
   /// from `speech`, the default voice is kept in `store`.
   void Run(QWidget* parent, Settings& settings, PropertiesHost& host, SettingsStore& store,
            SpeechEngine& speech, Prompt& prompt);
+
+  /// The "Account Properties" sheet of account `index` alone, as the error line
+  /// under the list offers it: on OK the account takes the pages' values, the
+  /// settings are saved and the account is checked soon. Nothing while the
+  /// Properties sheet is open, or for an index with no account.
+  void EditAccount(QWidget* parent, Settings& settings, int index, PropertiesHost& host,
+                   const PropsContext& context);
+  void EditAccount(QWidget* parent, Settings& settings, int index, PropertiesHost& host,
+                   SettingsStore& store, SpeechEngine& speech, Prompt& prompt);
 
   /// Whether the sheet is open now.
   [[nodiscard]] bool SheetOpen() const { return !openSheet_.isNull(); }
@@ -86,6 +102,8 @@ class PropertiesCommand {
   void CloseSheets();
 
  private:
+  void OfferStarterSettings(QWidget* parent, AppOptions& options, const PropsContext& context);
+
   QPointer<PropertySheet> openSheet_;
 };
 

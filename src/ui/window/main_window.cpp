@@ -77,6 +77,7 @@ class PropertiesBridge final : public PropertiesHost {
   bool SaveSettings() override { return save_(); }  // the session's work
   void ArmChecking() override { window_.controller().ArmChecking(); }
   void RebuildList() override { window_.emailList().Rebuild(window_.settings().options); }
+  void CheckSoon() override { window_.controller().StartCheck(); }
 
  private:
   MainWindow& window_;
@@ -311,6 +312,8 @@ void MainWindow::ConnectSignals() {
   connect(&speech_, &SpeechEngine::SpeakingStarted, this, &MainWindow::OnSpeakingStarted);
   connect(&speech_, &SpeechEngine::SpeakingFinished, this, &MainWindow::OnSpeakingFinished);
   connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
+  connect(emailList_->problemsLine(), &CheckProblemsBox::EditAccountRequested, this,
+          &MainWindow::EditAccount);
   connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(textPage_, &TextReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
@@ -579,6 +582,11 @@ void MainWindow::ReadClipboard() {
 void MainWindow::Properties() {
   PropertiesBridge host(*this, saveSettings_);
   properties_.Run(this, settings_, host, store_, speech_, prompt_);
+}
+
+void MainWindow::EditAccount(int index) {
+  PropertiesBridge host(*this, saveSettings_);
+  properties_.EditAccount(this, settings_, index, host, store_, speech_, prompt_);
 }
 
 void MainWindow::HelpTopics() {
@@ -888,8 +896,8 @@ void MainWindow::ShowBackgroundMessage(const std::string& text) {
   prompt_.ShowMessage(text);
 }
 
-void MainWindow::ShowCheckProblems(const std::vector<std::string>& lines) {
-  emailList_->SetCheckProblems(lines);
+void MainWindow::ShowCheckProblems(const std::vector<CheckProblem>& problems) {
+  emailList_->SetCheckProblems(problems);
 }
 
 }  // namespace bc

@@ -80,6 +80,8 @@ class MainWindow final : public QMainWindow, public MailView {
   /// Renders what Play would read on the current page into a chosen WAV file.
   void SaveToWav();
   void Properties();
+  /// The pages of account `index` alone (the error line's "Edit Account...").
+  void EditAccount(int index);
   void HelpTopics();
   void FeedbackAndSupport();
   void About();
@@ -128,7 +130,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void NoAccountConfigured(Settings& settings) override;
   void ShowSuspended(bool suspended) override;
   void ShowBackgroundMessage(const std::string& text) override;
-  void ShowCheckProblems(const std::vector<std::string>& lines) override;
+  void ShowCheckProblems(const std::vector<CheckProblem>& problems) override;
 
  Q_SIGNALS:
   /// The user asked for the update check.

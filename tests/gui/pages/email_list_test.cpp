@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <array>
@@ -142,17 +145,31 @@ TEST_F(EmailListTest, ColumnsFollowFlagsAndOrder) {
   EXPECT_EQ(List().emptyHint()->text(), QString::fromLatin1(kNoColumnsHint));
 }
 
+// Each reason is a plain-text line in the Tab order with "Edit Account..."
+// beside it; to a screen reader the box is an alert.
 TEST_F(EmailListTest, ReasonsOfFailedAccountsShowUnderTheListAsPlainText) {
-  EXPECT_TRUE(List().problemsLine()->isHidden());
-  List().SetCheckProblems({"'alice': -ERR <b>Authentication</b> failed.", std::string(500, 'x')});
-  EXPECT_FALSE(List().problemsLine()->isHidden());
-  EXPECT_EQ(List().problemsLine()->textFormat(), Qt::PlainText);
-  const QStringList lines = List().problemsLine()->text().split(QLatin1Char('\n'));
-  ASSERT_EQ(lines.size(), 2);
-  EXPECT_EQ(lines[0], QStringLiteral("'alice': -ERR <b>Authentication</b> failed."));
-  EXPECT_LT(lines[1].size(), 250);  // server text is cut
+  CheckProblemsBox* box = List().problemsLine();
+  EXPECT_TRUE(box->isHidden());
+  List().SetCheckProblems(
+      {{0, "The server refused the password for alice (-ERR <b>Authentication</b> failed.)"},
+       {3, std::string(500, 'x')}});
+  EXPECT_FALSE(box->isHidden());
+  ASSERT_EQ(box->lines().size(), 2);
+  EXPECT_EQ(box->lines()[0]->textFormat(), Qt::PlainText);
+  EXPECT_EQ(box->lines()[0]->text(), QStringLiteral("The server refused the password for alice "
+                                                    "(-ERR <b>Authentication</b> failed.)"));
+  EXPECT_LT(box->lines()[1]->text().size(), 310);  // server text is cut
+  EXPECT_EQ(box->lines()[0]->focusPolicy(), Qt::StrongFocus);
+  EXPECT_TRUE(box->lines()[0]->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::AlertMessage);
+  std::vector<int> edited;
+  QObject::connect(box, &CheckProblemsBox::EditAccountRequested,
+                   [&](int index) { edited.push_back(index); });
+  ASSERT_EQ(box->editButtons().size(), 2);
+  box->editButtons()[1]->click();
+  EXPECT_EQ(edited, std::vector<int>{3});
   List().SetCheckProblems({});
-  EXPECT_TRUE(List().problemsLine()->isHidden());
+  EXPECT_TRUE(box->isHidden());
 }
 
 TEST_F(EmailListTest, WidthsAreKeptAcrossRebuildsAndStored) {

@@ -104,18 +104,22 @@ TEST_F(FieldOptionsTest, UpAndDownStopAtTheEndsAndNeedASelection) {
 
 TEST_F(FieldOptionsTest, SelectAllRules) {
   options.From = options.Subject = 1;
-  // Remembered on: every row checked whatever the flags say.
+  // The rows show the stored flags; a remembered Select All (an empty memory
+  // at first start counts as on) ticks the box only when every row is on.
   {
     CEnvelopeOptionsDlg dialog(options, true, prompt);
-    EXPECT_EQ(Checks(dialog), std::vector<bool>(7, true));
+    EXPECT_EQ(Checks(dialog), (std::vector<bool>{false, true, true, false, false, false, false}));
+    EXPECT_FALSE(test::Find<QCheckBox>(dialog, "selectAllCheck")->isChecked());
     test::Ok(dialog);
-    EXPECT_TRUE(dialog.SelectAll());
+    EXPECT_FALSE(dialog.SelectAll());
     EXPECT_EQ(
         options.Received + options.size + options.Account + options.Attachment + options.Address,
-        5);
+        0);
   }
   CEnvelopeOptionsDlg dialog(options, true, prompt);
   auto* all = test::Find<QCheckBox>(dialog, "selectAllCheck");
+  all->click();
+  EXPECT_EQ(Checks(dialog), std::vector<bool>(7, true));
   all->click();
   EXPECT_EQ(Checks(dialog), std::vector<bool>(7, false));
   all->click();

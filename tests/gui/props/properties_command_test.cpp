@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 
+#include "config/field_order.h"
 #include "config/paths.h"
 #include "props_test_util.h"
 #include "ui/props/property_sheet.h"
@@ -33,6 +34,7 @@ struct RecordingHost final : PropertiesHost {
   }
   void ArmChecking() override { calls.push_back("ArmChecking"); }
   void RebuildList() override { calls.push_back("RebuildList"); }
+  void CheckSoon() override { calls.push_back("CheckSoon"); }
 
   Calls calls;
   Settings* settings = nullptr;
@@ -285,8 +287,9 @@ TEST_F(PropertiesCommandTest, EnvelopeOptionsChangeTheOptionsAtOnce) {
       })
       .Then([](QDialog& d) {
         EXPECT_EQ(d.windowTitle().toStdString(), "Envelope Options");
-        // An empty memory counts as "select all".
-        EXPECT_TRUE(test::Checked(d, "selectAllCheck"));
+        // The dialog shows what is stored: an empty select-all memory (a first
+        // start) with no column chosen ticks nothing.
+        EXPECT_FALSE(test::Checked(d, "selectAllCheck"));
         test::Click(d, "selectAllCheck");
         test::Click(d, "downButton");
         test::Ok(d);
@@ -294,11 +297,55 @@ TEST_F(PropertiesCommandTest, EnvelopeOptionsChangeTheOptionsAtOnce) {
   Run();
   EXPECT_TRUE(f.script.Done());
   EXPECT_FALSE(settings.options.ShowEnvelopeInfo);
-  EXPECT_EQ(settings.options.AllEnvelopeInfo, "0");
+  EXPECT_EQ(settings.options.AllEnvelopeInfo, "1");
   EXPECT_EQ(settings.options.ColumnOrder,
             "from=0,subject=2,address=6,received=1,size=3,account=4,attachment=5,");
   EXPECT_EQ(settings.options.Received, 1);
-  EXPECT_EQ(settings.options.From, 0);
+  EXPECT_EQ(settings.options.From, 1);
+  EXPECT_EQ(host.calls.back(), "RebuildList");
+}
+
+// A first start holds every value empty: adding the first account offers what
+// a new user needs, ticked, and OK checks at once whatever the answer.
+TEST_F(PropertiesCommandTest, TheFirstAccountComesWithTheStarterSettingsAndACheckAtOnce) {
+  for (const bool accept : {true, false}) {
+    settings = {};
+    host.calls.clear();
+    f.script
+        .Then([](QDialog& d) {
+          test::Click(d, "addButton");
+          test::Ok(d);
+        })
+        .Then([](QDialog& d) {
+          test::Type(d, "serverEdit", "pop.example.org");
+          test::Type(d, "userEdit", "alice");
+          test::Type(d, "passwordEdit", "secret");
+          test::Ok(d);
+        })
+        .Then([accept](QDialog& d) {
+          EXPECT_EQ(d.windowTitle().toStdString(), "Start Watching");
+          for (const char* box : {"starterCheck", "starterList", "starterAnnounce"}) {
+            EXPECT_TRUE(test::Checked(d, box)) << box;
+          }
+          accept ? test::Ok(d) : test::Cancel(d);
+        });
+    Run();
+    EXPECT_TRUE(f.script.Done());
+    const AppOptions& o = host.saved.options;  // what reached the settings file
+    EXPECT_EQ(o.CheckMail, accept ? 1 : 0);
+    EXPECT_EQ(accept ? CheckPeriodSeconds(o) : std::nullopt,
+              accept ? std::optional<long long>(300) : std::nullopt);
+    EXPECT_EQ(o.ShowEnvelopeInfo, accept);
+    EXPECT_EQ(OrderedFields(o, FieldSet::Columns).size(), accept ? 3u : 0u);
+    EXPECT_EQ(o.From + o.Subject + o.Received, accept ? 3 : 0);
+    EXPECT_EQ(o.SpeakFrom + o.SpeakSubject, accept ? 2 : 0);
+    EXPECT_EQ(OrderedFields(o, FieldSet::Speech).size(), accept ? 2u : 0u);
+    EXPECT_EQ(host.calls.back(), "CheckSoon") << accept;
+  }
+  // With an account there, OK offers nothing and, nothing changed, checks nothing new.
+  f.script.Then([](QDialog& d) { test::Ok(d); });
+  Run();
+  EXPECT_TRUE(f.script.Done());
   EXPECT_EQ(host.calls.back(), "RebuildList");
 }
 

@@ -1,16 +1,19 @@
 #include "ui/window/main_window.h"
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "config/paths.h"
 #include "config/settings_store.h"
@@ -21,7 +24,9 @@
 #include "support/test_env.h"
 #include "support/wait.h"
 #include "ui/icon_button.h"
+#include "ui/notice_presenter.h"
 #include "ui/pages/email_list.h"
+#include "ui/pages/envelope_table_model.h"
 #include "ui/pages/text_pages.h"
 #include "ui/tip_of_day_dialog.h"
 #include "ui/window/control_states.h"
@@ -341,6 +346,108 @@ TEST_F(MainWindowTest, ExitDuringAStalledDeletionEndsAtOnce) {
 }
 
 using StartupTest = test::SessionTest;
+
+// Plays the user's part in the modal dialogs as they come up, by their titles:
+// each step runs once, from the event loop, so a step may open the next dialog.
+class ModalScript : public QObject {
+ public:
+  using Step = std::function<void(QWidget&)>;
+  explicit ModalScript(std::vector<std::pair<QString, Step>> steps) : steps_(std::move(steps)) {
+    timer_.setInterval(20);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || done_ == steps_.size() || modal->windowTitle() != steps_[done_].first ||
+          modal == last_) {
+        return;
+      }
+      last_ = modal;
+      QTimer::singleShot(0, modal, [this, modal, step = steps_[done_++].second] { step(*modal); });
+    });
+    timer_.start();
+  }
+  [[nodiscard]] bool Done() const { return done_ == steps_.size(); }
+
+ private:
+  std::vector<std::pair<QString, Step>> steps_;
+  size_t done_ = 0;
+  QPointer<QWidget> last_;
+  QTimer timer_;
+};
+
+void Type(QWidget& dialog, const char* name, const QString& text) {
+  auto* edit = dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
+  ASSERT_NE(edit, nullptr) << name;
+  edit->setText(text);
+}
+
+void Press(QWidget& dialog, const char* name) {
+  auto* button = dialog.findChild<QAbstractButton*>(QString::fromLatin1(name));
+  ASSERT_NE(button, nullptr) << name;
+  button->click();
+}
+
+// A first start (every value empty): Refresh finds no account and opens the
+// sheet; the first account comes with the starter settings ticked, and the
+// pass goes on at once with them: the list shows From, Subject and Received,
+// each message is announced by sender and subject, one notice counts them.
+TEST_F(StartupTest, TheFirstAccountIsCheckedAtOnceWithTheStarterSettings) {
+  QSettings(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat).clear();
+  using S = test::ScriptedServer;
+  S server({S::Send("+OK ready\r\n"), S::Expect("CAPA"), S::Send("-ERR\r\n"),
+            S::Expect("USER alice"), S::Send("+OK\r\n"), S::Expect("PASS secret"),
+            S::Send("+OK\r\n"), S::Expect("STAT"), S::Send("+OK 2 200\r\n"), S::Expect("LIST"),
+            S::Send("+OK\r\n1 100\r\n2 100\r\n.\r\n"), S::Expect("UIDL"), S::Send("-ERR\r\n"),
+            S::Expect("RETR 1"), S::Send(test::FakeMessage(1, "Lunch")), S::Expect("RETR 2"),
+            S::Send(test::FakeMessage(2, "Minutes")), S::Expect("QUIT"), S::Send("+OK\r\n")});
+  StartSession();
+  ASSERT_TRUE(window_->settings().accounts.empty());
+  EXPECT_EQ(window_->settings().options.CheckMail, 0);
+  const QString port = QString::number(server.port());
+  ModalScript script({
+      {QStringLiteral("Brindlecast Properties"),
+       [](QWidget& sheet) {
+         Press(sheet, "addButton");
+         Press(sheet, "okButton");
+       }},
+      {QStringLiteral("Account Properties"),
+       [port](QWidget& sheet) {
+         Type(sheet, "serverEdit", QStringLiteral("127.0.0.1"));
+         Type(sheet, "portEdit", port);
+         Type(sheet, "userEdit", QStringLiteral("alice"));
+         Type(sheet, "passwordEdit", QStringLiteral("secret"));
+         Press(sheet, "okButton");
+       }},
+      {QStringLiteral("Start Watching"), [](QWidget& offer) { Press(offer, "okButton"); }},
+  });
+  window_->Refresh();
+  ASSERT_TRUE(WaitFor([&] { return script.Done(); }, 10000));
+  ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
+  EXPECT_TRUE(server.Finish());
+
+  const AppOptions& options = window_->settings().options;
+  EXPECT_EQ(CheckPeriodSeconds(options), std::optional<long long>(300));
+  const EnvelopeTableModel& model = *window_->emailList().model();
+  ASSERT_EQ(model.rowCount(), 2);
+  QStringList headings;
+  for (int c = 0; c < model.columnCount(); ++c) {
+    headings << model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+  }
+  EXPECT_EQ(headings, (QStringList{QStringLiteral("From"), QStringLiteral("Subject"),
+                                   QStringLiteral("Received")}));
+  EXPECT_EQ(window_->announcer().AnnouncedKeys(), (std::vector<std::string>{"<1@x>", "<2@x>"}));
+  EXPECT_EQ(
+      ComposeSpokenText(options, window_->controller().store().Get(0), LabelSet::Announcement),
+      "Mail from: Sender 1; Subject is: Lunch; ");
+  const CNoticeWnd* notice = window_->notices().windows().Current(NoticeKind::NewMail);
+  ASSERT_NE(notice, nullptr);
+  EXPECT_TRUE(
+      notice->text().endsWith(QStringLiteral("2 new messages, from Sender\u00A01 and "
+                                             "Sender\u00A02")))
+      << notice->text().toStdString();
+  // Saved: the next start watches the same way.
+  QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
+  EXPECT_EQ(raw.value(QStringLiteral("CheckMail")).toString(), QStringLiteral("1"));
+}
 
 TEST_F(StartupTest, TheTipAtStartDoesNotHoldTheScheduledChecks) {
   WriteSettings({"From", "ShowEnvelopeInfo", "CheckMail", "Freq"});  // every second

@@ -38,9 +38,10 @@ struct RecordingView final : MailView {
   }
   void ShowSuspended(bool s) override { suspendedShown.push_back(s); }
   void ShowBackgroundMessage(const std::string& t) override { messages.push_back(t); }
-  void ShowCheckProblems(const std::vector<std::string>& lines) override { problems = lines; }
+  void ShowCheckProblems(const std::vector<CheckProblem>& lines) override { problems = lines; }
 
-  std::vector<std::string> titles, tooltips, appended, storage, messages, problems;
+  std::vector<std::string> titles, tooltips, appended, storage, messages;
+  std::vector<CheckProblem> problems;
   std::vector<TrayState> icons;
   std::vector<bool> workerRunning, suspendedShown;
   int cleared = 0, rebuilt = 0, propertiesOpened = 0;
@@ -240,6 +241,8 @@ TEST_F(MailControllerTest, CheckingTurnedOffStaysOffWhenTheBusyFlagClears) {
   controller->Shutdown();
 }
 
+// In plain words first, the server's after; the tray rests on the disconnected
+// picture until a pass goes well.
 TEST_F(MailControllerTest, AFailedAccountsReasonReachesTheWindow) {
   std::atomic<bool> refuse{true};
   FakeTransport::Log refusedLog;
@@ -261,14 +264,18 @@ TEST_F(MailControllerTest, AFailedAccountsReasonReachesTheWindow) {
   controller->StartCheck();
   ASSERT_TRUE(test::WaitForWorkers(*controller));
   ASSERT_EQ(view_.problems.size(), 1u);
-  EXPECT_EQ(view_.problems[0].rfind("'alice': ", 0), 0u) << view_.problems[0];
-  EXPECT_NE(view_.problems[0].find("Authentication failed"), std::string::npos)
-      << view_.problems[0];
+  EXPECT_EQ(view_.problems[0],
+            (CheckProblem{0,
+                          "The server refused the password for alice (server said: -ERR "
+                          "[AUTH] Authentication failed.)"}));
+  EXPECT_EQ(view_.icons.back(), TrayState::Disconnected);
+  EXPECT_TRUE(controller->failing());
   // The next pass that goes well clears it.
   refuse = false;
   controller->StartCheck();
   ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_TRUE(view_.problems.empty());
+  EXPECT_EQ(view_.icons.back(), TrayState::MailPresent);
 }
 
 TEST_F(MailControllerTest, NoAccountOpensThePropertiesAndGoesOnWithTheirResult) {
