@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -29,6 +31,7 @@
 #include "ui/pages/envelope_table_model.h"
 #include "ui/pages/text_pages.h"
 #include "ui/tip_of_day_dialog.h"
+#include "ui/tray_icon.h"
 #include "ui/window/control_states.h"
 
 namespace bc {
@@ -56,6 +59,45 @@ class MainWindowTest : public test::SessionTest {
     ASSERT_EQ(window_->emailList().RowCount(), 3);
   }
 };
+
+// Plays the user's part in the modal dialogs as they come up, by their titles:
+// each step runs once, from the event loop, so a step may open the next dialog.
+class ModalScript : public QObject {
+ public:
+  using Step = std::function<void(QWidget&)>;
+  explicit ModalScript(std::vector<std::pair<QString, Step>> steps) : steps_(std::move(steps)) {
+    timer_.setInterval(20);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || done_ == steps_.size() || modal->windowTitle() != steps_[done_].first ||
+          modal == last_) {
+        return;
+      }
+      last_ = modal;
+      QTimer::singleShot(0, modal, [this, modal, step = steps_[done_++].second] { step(*modal); });
+    });
+    timer_.start();
+  }
+  [[nodiscard]] bool Done() const { return done_ == steps_.size(); }
+
+ private:
+  std::vector<std::pair<QString, Step>> steps_;
+  size_t done_ = 0;
+  QPointer<QWidget> last_;
+  QTimer timer_;
+};
+
+void Type(QWidget& dialog, const char* name, const QString& text) {
+  auto* edit = dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
+  ASSERT_NE(edit, nullptr) << name;
+  edit->setText(text);
+}
+
+void Press(QWidget& dialog, const char* name) {
+  auto* button = dialog.findChild<QAbstractButton*>(QString::fromLatin1(name));
+  ASSERT_NE(button, nullptr) << name;
+  button->click();
+}
 
 TEST_F(MainWindowTest, StartsOnTheEmailTabWithPlayOnly) {
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Brindlecast"));
@@ -189,6 +231,45 @@ TEST_F(MainWindowTest, ASelectionKeptThroughAPassIsWhatTheDeleteKeyDeletes) {
   ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
   EXPECT_TRUE(server.Finish());
   EXPECT_EQ(window_->emailList().RowCount(), 2);
+}
+
+// A refused password: plain words under the list with the server's after them,
+// the tray disconnected, and Edit Account opens that account's pages; changed
+// there, the account is checked again at once.
+TEST_F(MainWindowTest, ARefusedPasswordSaysSoAndOffersTheAccount) {
+  using S = test::ScriptedServer;
+  S server({S::Send("+OK ready\r\n"), S::Expect("CAPA"), S::Send("-ERR\r\n"),
+            S::Expect("USER alice"), S::Send("+OK\r\n"), S::Expect("PASS wrong"),
+            S::Send("-ERR [AUTH] Authentication failed.\r\n"), S::Accept(),
+            S::Send("+OK ready\r\n"), S::Expect("CAPA"), S::Send("-ERR\r\n"),
+            S::Expect("USER alice"), S::Send("+OK\r\n"), S::Expect("PASS secret"),
+            S::Send("+OK\r\n"), S::Expect("STAT"), S::Send("+OK 0 0\r\n"), S::Expect("QUIT"),
+            S::Send("+OK\r\n")});
+  MailAccount& account = window_->settings().accounts[0];
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = server.port();
+  account.Passwd = "wrong";
+  window_->Refresh();
+  ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
+  CheckProblemsBox* box = window_->emailList().problemsLine();
+  ASSERT_EQ(box->lines().size(), 1);
+  EXPECT_EQ(box->lines()[0]->text(),
+            QStringLiteral("The server refused the password for alice@127.0.0.1 (server said: "
+                           "-ERR [AUTH] Authentication failed.)"));
+  EXPECT_FALSE(box->isHidden());
+  EXPECT_EQ(window_->tray().image(), TrayImage::Disconnected);
+
+  ModalScript script({{QStringLiteral("Account Properties"), [](QWidget& sheet) {
+                         Type(sheet, "passwordEdit", QStringLiteral("secret"));
+                         Press(sheet, "okButton");
+                       }}});
+  box->editButtons()[0]->click();
+  EXPECT_TRUE(script.Done());
+  EXPECT_EQ(window_->settings().accounts[0].Passwd, "secret");
+  ASSERT_TRUE(test::WaitForWorkers(window_->controller()));
+  EXPECT_TRUE(server.Finish());
+  EXPECT_TRUE(box->isHidden());
+  EXPECT_EQ(window_->tray().image(), TrayImage::Idle);
 }
 
 TEST_F(MainWindowTest, ReturnPressesTheFocusedControlAndNeverHides) {
@@ -346,45 +427,6 @@ TEST_F(MainWindowTest, ExitDuringAStalledDeletionEndsAtOnce) {
 }
 
 using StartupTest = test::SessionTest;
-
-// Plays the user's part in the modal dialogs as they come up, by their titles:
-// each step runs once, from the event loop, so a step may open the next dialog.
-class ModalScript : public QObject {
- public:
-  using Step = std::function<void(QWidget&)>;
-  explicit ModalScript(std::vector<std::pair<QString, Step>> steps) : steps_(std::move(steps)) {
-    timer_.setInterval(20);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (!modal || done_ == steps_.size() || modal->windowTitle() != steps_[done_].first ||
-          modal == last_) {
-        return;
-      }
-      last_ = modal;
-      QTimer::singleShot(0, modal, [this, modal, step = steps_[done_++].second] { step(*modal); });
-    });
-    timer_.start();
-  }
-  [[nodiscard]] bool Done() const { return done_ == steps_.size(); }
-
- private:
-  std::vector<std::pair<QString, Step>> steps_;
-  size_t done_ = 0;
-  QPointer<QWidget> last_;
-  QTimer timer_;
-};
-
-void Type(QWidget& dialog, const char* name, const QString& text) {
-  auto* edit = dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
-  ASSERT_NE(edit, nullptr) << name;
-  edit->setText(text);
-}
-
-void Press(QWidget& dialog, const char* name) {
-  auto* button = dialog.findChild<QAbstractButton*>(QString::fromLatin1(name));
-  ASSERT_NE(button, nullptr) << name;
-  button->click();
-}
 
 // A first start (every value empty): Refresh finds no account and opens the
 // sheet; the first account comes with the starter settings ticked, and the
