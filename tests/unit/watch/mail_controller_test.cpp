@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTcpServer>
 #include <QThread>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "support/fake_transport.h"
@@ -276,6 +278,50 @@ TEST_F(MailControllerTest, AFailedAccountsReasonReachesTheWindow) {
   ASSERT_TRUE(test::WaitForWorkers(*controller));
   EXPECT_TRUE(view_.problems.empty());
   EXPECT_EQ(view_.icons.back(), TrayState::MailPresent);
+}
+
+// Over real sockets: a server that speaks no TLS, refuses STARTTLS, or is not
+// there at all; each told in plain words, the tray disconnected.
+TEST_F(MailControllerTest, ConnectionFailuresAreToldInPlainWords) {
+  using S = test::ScriptedServer;
+  struct Row {
+    const char* security;
+    std::vector<S::Step> script;  // empty: nothing listens
+    const char* plain;
+  };
+  const Row rows[] = {
+      {"1",
+       {S::Send("+OK ready\r\n"), S::Pause(500)},
+       "A secure connection to 127.0.0.1 could not be made (TLS connection to 127.0.0.1 failed"},
+      {"2",
+       {S::Send("+OK ready\r\n"), S::Expect("STLS"), S::Send("-ERR not here\r\n")},
+       "127.0.0.1 does not offer a secure connection (STARTTLS) (the server refused STARTTLS"},
+      {"0", {}, "The mail server 127.0.0.1 could not be reached on port "},
+  };
+  for (const Row& row : rows) {
+    std::optional<S> server;
+    int port = 0;
+    if (!row.script.empty()) {
+      server.emplace(row.script);
+      port = server->port();
+    } else {
+      // A port that was just free: nothing listens there now.
+      QTcpServer gone;
+      ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
+      port = gone.serverPort();
+    }
+    environment_.makeTransport = SocketTransportFactory(5000);
+    settings_.accounts[0].POP3Server = "127.0.0.1";
+    settings_.accounts[0].POP3Port = port;
+    settings_.accounts[0].Passwd = "secret";
+    settings_.accounts[0].Security = StoredSecurity::FromText(row.security);
+    auto controller = Make();
+    controller->StartCheck();
+    ASSERT_TRUE(test::WaitForWorkers(*controller));
+    ASSERT_EQ(view_.problems.size(), 1u) << row.plain;
+    EXPECT_EQ(view_.problems[0].text.rfind(row.plain, 0), 0u) << view_.problems[0].text;
+    EXPECT_EQ(view_.icons.back(), TrayState::Disconnected) << row.plain;
+  }
 }
 
 TEST_F(MailControllerTest, NoAccountOpensThePropertiesAndGoesOnWithTheirResult) {
