@@ -22,6 +22,10 @@ struct AccountOutcome {
   int messages = 0;       // left in the mailbox after spam was deleted
   int deletedAsSpam = 0;  // DELE accepted and committed by QUIT
   std::string error;      // why it failed or is incomplete, for people
+  // What the pass did about remembered mail, when it could not use it as it
+  // was (no UIDL, a damaged store), for people.
+  std::string memoryNote;
+  int newMessages = 0;  // accepted and reported as new
 };
 
 /// What a check pass tells the windows. The desktop program forwards each call to

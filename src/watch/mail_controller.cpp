@@ -55,6 +55,20 @@ void WorkerShared::Announce(const AppOptions& options, const Envelope& envelope)
   }
 }
 
+void WorkerShared::BeginAnnouncements(const AppOptions& options) {
+  std::lock_guard lock(mutex_);
+  if (announcer_) {
+    announcer_->BeginPass(options);
+  }
+}
+
+void WorkerShared::EndAnnouncements(const AppOptions& options) {
+  std::lock_guard lock(mutex_);
+  if (announcer_) {
+    announcer_->EndPass(options);
+  }
+}
+
 void WorkerShared::Post(std::function<void(MailController&)> call) {
   std::lock_guard lock(mutex_);
   if (MailController* c = controller_) {
@@ -323,7 +337,9 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerSha
 
   if (!shared->suspended) {
     WorkerObserver observer(*shared, settings.options);
+    shared->BeginAnnouncements(settings.options);
     RunCheck(settings, *shared->store, observer, shared->environment);
+    shared->EndAnnouncements(settings.options);
     Deliver<&MailView::ShowCheckProblems>(*shared, observer.problems());
   }
 
