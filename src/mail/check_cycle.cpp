@@ -373,14 +373,15 @@ class AccountPass {
       return;
     }
     if (!haveUniqueIds) {
-      MemoryNote("the server does not offer UIDL, so every message is retrieved and none is "
-                 "remembered");
+      MemoryNote(
+          "the server does not offer UIDL, so every message is retrieved and none is "
+          "remembered");
       return;
     }
     std::string note;
-    memory_ = MailMemory::Open(environment_.mailMemoryDir.empty() ? MailMemoryDir()
-                                                                  : environment_.mailMemoryDir,
-                               account_, note);
+    memory_ = MailMemory::Open(
+        environment_.mailMemoryDir.empty() ? MailMemoryDir() : environment_.mailMemoryDir, account_,
+        note);
     if (!note.empty()) {
       MemoryNote(note);
     }
@@ -675,7 +676,7 @@ class AccountPass {
   // Spam messages (by number) whose DELE waits until no RETR is in flight.
   std::vector<std::pair<int, Envelope>> pendingSpam_;
   std::vector<std::pair<int, int>> accepted_;  // store row and message number
-  std::unique_ptr<MailMemory> memory_;          // RememberMail on, unique ids known
+  std::unique_ptr<MailMemory> memory_;         // RememberMail on, unique ids known
   AccountOutcome outcome_;
 };
 

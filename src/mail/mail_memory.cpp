@@ -128,9 +128,9 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
   ::fchmod(fd, 0600);
   ::close(fd);
   sqlite3* db = nullptr;
-  int code = sqlite3_open_v2(path.c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
-                             nullptr);
+  int code =
+      sqlite3_open_v2(path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
   if (code != SQLITE_OK) {
     return Fail(db, code, "it cannot be opened");
   }
@@ -214,14 +214,14 @@ std::string MailMemoryDir() {
 
 std::string MailMemoryPath(const std::string& dir, const MailAccount& account) {
   // "@" parts user from host: escaped in both, so no two accounts share a name.
-  std::string name =
-      Escaped(account.UserName) + "@" + Escaped(account.POP3Server) + "," + AccountPortText(account);
+  std::string name = Escaped(account.UserName) + "@" + Escaped(account.POP3Server) + "," +
+                     AccountPortText(account);
   if (name.size() > kLongestName) {
     char hash[20];
-    std::snprintf(hash, sizeof hash, "~%016llx",
-                  static_cast<unsigned long long>(Fnv1a(account.UserName + '\n' +
-                                                        account.POP3Server + '\n' +
-                                                        AccountPortText(account))));
+    std::snprintf(
+        hash, sizeof hash, "~%016llx",
+        static_cast<unsigned long long>(
+            Fnv1a(account.UserName + '\n' + account.POP3Server + '\n' + AccountPortText(account))));
     name = name.substr(0, kLongestName) + hash;
   }
   return dir + "/" + name + kSuffix;
@@ -289,8 +289,7 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
   }
   std::unique_ptr<MailMemory> memory(new MailMemory(opened.db));
   if (!memory->Prepare()) {
-    note = "the remembered mail " + path + " could not be used (" + memory->failure_ + ")" +
-           unused;
+    note = "the remembered mail " + path + " could not be used (" + memory->failure_ + ")" + unused;
     return nullptr;
   }
   return memory;
@@ -413,9 +412,8 @@ void MailMemory::Listed(const std::string& uniqueId) {
 
 bool MailMemory::Commit(std::string& why) {
   sqlite3_stmt* forget = nullptr;
-  if (failure_.empty() &&
-      sqlite3_prepare_v2(db_, "DELETE FROM message WHERE generation<>?1", -1, &forget, nullptr) ==
-          SQLITE_OK) {
+  if (failure_.empty() && sqlite3_prepare_v2(db_, "DELETE FROM message WHERE generation<>?1", -1,
+                                             &forget, nullptr) == SQLITE_OK) {
     sqlite3_bind_int64(forget, 1, generation_);
     Step(forget);
   }

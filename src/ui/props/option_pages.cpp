@@ -1,7 +1,6 @@
 #include "ui/props/option_pages.h"
 
 #include <QButtonGroup>
-#include <algorithm>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -13,6 +12,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 
 #include "config/prompt.h"
