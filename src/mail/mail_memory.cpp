@@ -27,7 +27,7 @@ constexpr size_t kLongestName = 180;
 constexpr const char* kSchema =
     "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
     "CREATE TABLE message(uid TEXT PRIMARY KEY, size INTEGER NOT NULL, lines TEXT NOT NULL,"
-    " readable INTEGER NOT NULL, announced INTEGER NOT NULL, generation INTEGER NOT NULL,"
+    " readable INTEGER NOT NULL, announced INTEGER NOT NULL,"
     " from_text TEXT NOT NULL, subject TEXT NOT NULL, received TEXT NOT NULL,"
     " attachment TEXT NOT NULL, address TEXT NOT NULL, content TEXT NOT NULL,"
     " message_key TEXT NOT NULL);";
@@ -310,30 +310,27 @@ bool MailMemory::Prepare() {
     return sqlite3_prepare_v2(db_, sql, -1, statement, nullptr) == SQLITE_OK;
   };
   // The whole pass is one transaction, taken now: a second program checking the
-  // same mailbox waits, then goes without, rather than interleave.
-  if (!Exec("BEGIN IMMEDIATE") ||
+  // same mailbox waits, then goes without, rather than interleave. The ids
+  // listed in this pass are kept apart, in memory, so a pass over an unchanged
+  // mailbox writes nothing to the file.
+  if (!Exec("PRAGMA temp_store=MEMORY") ||
+      !Exec("CREATE TEMP TABLE listed(uid TEXT PRIMARY KEY) WITHOUT ROWID") ||
+      !Exec("BEGIN IMMEDIATE") ||
       !prepare("SELECT size, lines, readable, announced, from_text, subject, received,"
                " attachment, address, content, message_key FROM message WHERE uid=?1",
                &find_) ||
-      !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,0,?5,?6,?7,?8,?9,?10,?11,?12)"
-               " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4, generation=?5,"
+      !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,0,?6,?7,?8,?9,?10,?11,?12)"
+               " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4,"
                " from_text=?6, subject=?7, received=?8, attachment=?9, address=?10,"
                " content=?11, message_key=?12",
                &remember_) ||
       !prepare("UPDATE message SET announced=1 WHERE uid=?1", &announced_) ||
-      !prepare("UPDATE message SET generation=?2 WHERE uid=?1", &listed_)) {
+      !prepare("INSERT OR IGNORE INTO temp.listed VALUES(?1)", &listed_)) {
     if (failure_.empty()) {
       failure_ = sqlite3_errmsg(db_);
     }
     return false;
   }
-  sqlite3_stmt* generation = nullptr;
-  if (sqlite3_prepare_v2(db_, "SELECT coalesce(max(generation), 0) + 1 FROM message", -1,
-                         &generation, nullptr) == SQLITE_OK &&
-      sqlite3_step(generation) == SQLITE_ROW) {
-    generation_ = sqlite3_column_int64(generation, 0);
-  }
-  sqlite3_finalize(generation);
   return true;
 }
 
@@ -388,7 +385,6 @@ void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& 
   sqlite3_bind_int64(remember_, 2, m.size);
   Bind(remember_, 3, m.contentLines);
   sqlite3_bind_int(remember_, 4, m.readable ? 1 : 0);
-  sqlite3_bind_int64(remember_, 5, generation_);
   Bind(remember_, 6, m.texts.from);
   Bind(remember_, 7, m.texts.subject);
   Bind(remember_, 8, m.texts.received);
@@ -397,6 +393,7 @@ void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& 
   Bind(remember_, 11, m.texts.content);
   Bind(remember_, 12, m.texts.messageKey);
   Step(remember_);
+  Listed(uniqueId);
 }
 
 void MailMemory::MarkAnnounced(const std::string& uniqueId) {
@@ -406,18 +403,13 @@ void MailMemory::MarkAnnounced(const std::string& uniqueId) {
 
 void MailMemory::Listed(const std::string& uniqueId) {
   Bind(listed_, 1, uniqueId);
-  sqlite3_bind_int64(listed_, 2, generation_);
   Step(listed_);
 }
 
 bool MailMemory::Commit(std::string& why) {
-  sqlite3_stmt* forget = nullptr;
-  if (failure_.empty() && sqlite3_prepare_v2(db_, "DELETE FROM message WHERE generation<>?1", -1,
-                                             &forget, nullptr) == SQLITE_OK) {
-    sqlite3_bind_int64(forget, 1, generation_);
-    Step(forget);
+  if (failure_.empty()) {
+    Exec("DELETE FROM message WHERE uid NOT IN (SELECT uid FROM temp.listed)");
   }
-  sqlite3_finalize(forget);
   // A write that failed leaves the store as the last complete pass left it.
   if (!failure_.empty() || !Exec("COMMIT")) {
     why = failure_;

@@ -64,7 +64,8 @@ class MailMemory {
 
   /// The message with this unique id, when remembered.
   [[nodiscard]] std::optional<RememberedMessage> Find(const std::string& uniqueId);
-  /// Remembers (or replaces) what a pass read of a message; keeps its announced flag.
+  /// Remembers (or replaces) what a pass read of a message, and that it is
+  /// Listed; keeps its announced flag.
   void Remember(const std::string& uniqueId, const RememberedMessage& message);
   /// The message has been reported as new: it never is again.
   void MarkAnnounced(const std::string& uniqueId);
@@ -86,7 +87,6 @@ class MailMemory {
   sqlite3_stmt* remember_ = nullptr;
   sqlite3_stmt* announced_ = nullptr;
   sqlite3_stmt* listed_ = nullptr;
-  int64_t generation_ = 0;  // this pass: rows Listed carry it
   std::string failure_;     // the first write that failed
 };
 
