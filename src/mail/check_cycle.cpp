@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <unordered_set>
 #include <utility>
 
 #include "antispam/spam_classifier.h"
@@ -397,18 +396,17 @@ class AccountPass {
   // without an id, or whose id another message has too, always is.
   std::vector<char> PlanRetrievals(const Pop3Session& session, int count) {
     std::vector<char> fetch(static_cast<size_t>(count) + 1, 1);
-    std::unordered_set<std::string> seen;
-    const std::string lines = ContentSetting(options_);
+    const std::unordered_map<std::string, int64_t> known =
+        memory_->KnownSizes(ContentSetting(options_));
     int remembered = 0;
     for (int n = 1; n <= count; ++n) {
       const std::string uid = session.UniqueId(n);
-      if (uid.empty() || !seen.insert(uid).second) {
+      if (uid.empty() || !memory_->Listed(uid)) {
         continue;
       }
-      memory_->Listed(uid);
-      const std::optional<RememberedMessage> known = memory_->Find(uid);
+      const auto found = known.find(uid);
       const int64_t size = session.MessageSize(n);
-      if (known && size > 0 && known->size == size && known->contentLines == lines) {
+      if (found != known.end() && size > 0 && found->second == size) {
         fetch[static_cast<size_t>(n)] = 0;
         ++remembered;
       }
@@ -544,6 +542,9 @@ class AccountPass {
   // the server confirms the message with that number is still the one judged.
   // Called only when no RETR is in flight.
   void DeletePendingSpam(Pop3Session& session) {
+    if (pendingSpam_.empty()) {
+      return;
+    }
     for (auto& [n, spam] : std::exchange(pendingSpam_, {})) {
       DeleteSpam(session, n, spam);
     }

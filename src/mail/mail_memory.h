@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "config/settings.h"
@@ -70,7 +72,11 @@ class MailMemory {
   /// The message has been reported as new: it never is again.
   void MarkAnnounced(const std::string& uniqueId);
   /// The message is still in the mailbox: it is not forgotten at Commit.
-  void Listed(const std::string& uniqueId);
+  /// False when this id was listed before in this pass (by another message).
+  bool Listed(const std::string& uniqueId);
+  /// The sizes of the messages remembered at this content setting, by id.
+  [[nodiscard]] std::unordered_map<std::string, int64_t> KnownSizes(
+      const std::string& contentLines);
   /// Forgets the messages not Listed in this pass and commits. False (with
   /// `why`) when the store could not be written: it keeps what the last
   /// complete pass left.
@@ -86,8 +92,8 @@ class MailMemory {
   sqlite3_stmt* find_ = nullptr;
   sqlite3_stmt* remember_ = nullptr;
   sqlite3_stmt* announced_ = nullptr;
-  sqlite3_stmt* listed_ = nullptr;
-  std::string failure_;     // the first write that failed
+  std::unordered_set<std::string> listed_;
+  std::string failure_;  // the first write that failed
 };
 
 }  // namespace bc
