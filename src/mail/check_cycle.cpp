@@ -430,6 +430,9 @@ class AccountPass {
         std::to_string(MakeMessageId(n - 1 - static_cast<int>(leaving_.size()), index_));
     envelope.uniqueId = uid;
     envelope.isNew = !known->announced;
+    if (options_.CheckLines == 0) {
+      envelope.content.clear();  // remembered at another setting; none is read now
+    }
     Judge(n, std::move(envelope), known->readable);
   }
 

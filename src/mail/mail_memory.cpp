@@ -412,7 +412,8 @@ std::unordered_map<std::string, int64_t> MailMemory::KnownSizes(const std::strin
   // One pass over the table: cheaper than a lookup per message.
   std::unordered_map<std::string, int64_t> sizes;
   sqlite3_stmt* select = nullptr;
-  if (sqlite3_prepare_v2(db_, "SELECT uid, size FROM message WHERE lines=?1", -1, &select,
+  // Content read at any setting serves a pass that reads none: it is left out.
+  if (sqlite3_prepare_v2(db_, "SELECT uid, size FROM message WHERE lines=?1 OR ?1='0'", -1, &select,
                          nullptr) == SQLITE_OK) {
     Bind(select, 1, contentLines);
     while (sqlite3_step(select) == SQLITE_ROW) {

@@ -74,7 +74,8 @@ class MailMemory {
   /// The message is still in the mailbox: it is not forgotten at Commit.
   /// False when this id was listed before in this pass (by another message).
   bool Listed(const std::string& uniqueId);
-  /// The sizes of the messages remembered at this content setting, by id.
+  /// The sizes of the messages remembered at this content setting (any, for
+  /// "0": no content), by id.
   [[nodiscard]] std::unordered_map<std::string, int64_t> KnownSizes(
       const std::string& contentLines);
   /// Forgets the messages not Listed in this pass and commits. False (with

@@ -182,6 +182,9 @@ class WorkerObserver final : public CheckObserver {
     if (!outcome.error.empty()) {
       problems_.push_back("'" + outcome.userName + "': " + outcome.error);
     }
+    if (!outcome.memoryNote.empty()) {
+      problems_.push_back("'" + outcome.userName + "': " + outcome.memoryNote);
+    }
   }
   [[nodiscard]] const std::vector<std::string>& problems() const { return problems_; }
 

@@ -126,6 +126,15 @@ TEST_F(MailMemoryTest, RepeatPassesRetrieveOnlyWhatIsNewAndReportItOnce) {
   EXPECT_EQ(seen_.envelopes[0].content, "Line one of 2. Line two.");
   EXPECT_EQ(Count(Pass(), "RETR "), 0);
   EXPECT_EQ(seen_.envelopes[0].content, "Line one of 2. Line two.");
+  // Fewer lines: read again, as TOP n k would count lines the content does not
+  // (blank lines, parts' headers). None: nothing to read.
+  settings_.options.ComboLines = "1";
+  EXPECT_EQ(Count(Pass(), "RETR "), 30);
+  EXPECT_EQ(seen_.envelopes[0].content, "Line one of 2.");
+  settings_.options.CheckLines = 0;
+  EXPECT_EQ(Count(Pass(), "RETR "), 0);
+  EXPECT_EQ(seen_.envelopes[0].content, "");
+  EXPECT_EQ(NewOnes(), 0);
 
   // The store is private.
   struct stat info {};
