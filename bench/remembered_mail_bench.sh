@@ -2,7 +2,8 @@
 # Remembered mail (RememberMail=1) side by side with mpop (only_new on, keep on),
 # both on one private Dovecot (127.0.0.1). Bytes are counted on the wire by a
 # counting proxy (bench/count_proxy.py) in front of the server; times are
-# medians of RUNS; memory is the peak RSS of `brindlecast check`.
+# medians of RUNS, taken on direct connections (the proxy would time itself);
+# memory is the peak RSS of `brindlecast check`.
 #
 #   bench/remembered_mail_bench.sh [MESSAGES] [SIZE] [RUNS] [MANY]
 #                                  (default 10000 10240 3 50000)
@@ -49,7 +50,10 @@ for _ in $(seq 50); do grep -q ready "$work/proxy.out" 2>/dev/null && break; sle
 bash "$root/scripts/account-settings.sh" "$work/proxied" bench "$proxy_port" General/RememberMail=1
 bash "$root/scripts/account-settings.sh" "$work/on" bench "$POP3_PORT" General/RememberMail=1
 bash "$root/scripts/account-settings.sh" "$work/off" bench "$POP3_PORT" General/RememberMail=0
-cat >"$work/mpoprc" <<EOF
+for way in proxied direct; do
+  port=$proxy_port
+  [[ $way == direct ]] && port=$POP3_PORT
+  cat >"$work/mpoprc-$way" <<EOF
 defaults
 tls off
 auth user
@@ -58,13 +62,14 @@ keep on
 received_header off
 account bench
 host 127.0.0.1
-port $proxy_port
+port $port
 user bench
 password ${POP3_PASS:-secret}
-uidls_file $work/mpop-uidls
+uidls_file $work/mpop-uidls-$way
 delivery mbox $work/mpop.mbox
 EOF
-chmod 600 "$work/mpoprc"
+  chmod 600 "$work/mpoprc-$way"
+done
 
 # Seconds of one run; peak memory (KB) into $work/rss.
 timed() {
@@ -84,27 +89,31 @@ last_bytes() {
 }
 connections() { wc -l <"$work/totals" 2>/dev/null || echo 0; }
 ours() { XDG_CONFIG_HOME=$work/$1 XDG_STATE_HOME=$work/state-$1 timed "$binary" check; }
-theirs() { timed mpop -q -C "$work/mpoprc" bench; }
+theirs() { timed mpop -q -C "$work/mpoprc-${1:-proxied}" bench; }
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 ratio() { awk -v o="$1" -v t="$2" 'BEGIN {printf "%.2f", o / t}'; }
 mb() { awk -v b="$1" 'BEGIN {printf "%.2f MB", b / 1048576}'; }
 
-echo "first passes (filling our store and mpop's uidls)..."
+echo "first passes (filling our stores and mpop's uidls)..."
 ours proxied >/dev/null
-theirs >/dev/null
+ours on >/dev/null
+theirs proxied >/dev/null
+theirs direct >/dev/null
 
-# Repeat pass over the unchanged mailbox.
+# Repeat pass over the unchanged mailbox: bytes through the proxy, times direct.
+n=$(connections); ours proxied >/dev/null; ours_b=$(last_bytes "$n")
+n=$(connections); theirs proxied >/dev/null; theirs_b=$(last_bytes "$n")
 ours_t=() theirs_t=()
 for _ in $(seq "$runs"); do
-  n=$(connections); ours_t+=("$(ours proxied)"); ours_b=$(last_bytes "$n")
-  n=$(connections); theirs_t+=("$(theirs)"); theirs_b=$(last_bytes "$n")
+  ours_t+=("$(ours on)")
+  theirs_t+=("$(theirs direct)")
 done
 ot=$(median "${ours_t[@]}") tt=$(median "${theirs_t[@]}")
 
 # Ten new messages.
 bash "$root/scripts/pop3-server.sh" populate "$dir" bench 10 "$size" >/dev/null
 n=$(connections); ours proxied >/dev/null; ours_new=$(last_bytes "$n")
-n=$(connections); theirs >/dev/null; theirs_new=$(last_bytes "$n")
+n=$(connections); theirs proxied >/dev/null; theirs_new=$(last_bytes "$n")
 
 # First pass of a fresh store vs the option off (direct, no proxy).
 fresh_t=() off_t=()
