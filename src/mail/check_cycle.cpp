@@ -396,7 +396,7 @@ class AccountPass {
   // without an id, or whose id another message has too, always is.
   std::vector<char> PlanRetrievals(const Pop3Session& session, int count) {
     std::vector<char> fetch(static_cast<size_t>(count) + 1, 1);
-    const std::unordered_map<std::string, int64_t> known =
+    const std::unordered_map<std::string, int64_t>& known =
         memory_->KnownSizes(ContentSetting(options_));
     int remembered = 0;
     for (int n = 1; n <= count; ++n) {

@@ -408,27 +408,39 @@ bool MailMemory::Listed(const std::string& uniqueId) {
   return listed_.insert(uniqueId).second;
 }
 
-std::unordered_map<std::string, int64_t> MailMemory::KnownSizes(const std::string& contentLines) {
-  // One pass over the table: cheaper than a lookup per message.
-  std::unordered_map<std::string, int64_t> sizes;
+const std::unordered_map<std::string, int64_t>& MailMemory::KnownSizes(
+    const std::string& contentLines) {
+  // One pass over the table: cheaper than a lookup per message. Content read
+  // at any setting serves a pass that reads none: it is left out. A row read at
+  // another setting has no size that matches.
+  known_.clear();
   sqlite3_stmt* select = nullptr;
-  // Content read at any setting serves a pass that reads none: it is left out.
-  if (sqlite3_prepare_v2(db_, "SELECT uid, size FROM message WHERE lines=?1 OR ?1='0'", -1, &select,
-                         nullptr) == SQLITE_OK) {
+  if (sqlite3_prepare_v2(db_,
+                         "SELECT uid, CASE WHEN lines=?1 OR ?1='0' THEN size ELSE -1 END"
+                         " FROM message",
+                         -1, &select, nullptr) == SQLITE_OK) {
     Bind(select, 1, contentLines);
     while (sqlite3_step(select) == SQLITE_ROW) {
-      sizes.emplace(Column(select, 0), sqlite3_column_int64(select, 1));
+      known_.emplace(Column(select, 0), sqlite3_column_int64(select, 1));
     }
   }
   sqlite3_finalize(select);
-  return sizes;
+  knownAll_ = true;
+  return known_;
 }
 
 bool MailMemory::Commit(std::string& why) {
+  // Every row there was is in known_ (rows added since were Listed).
   std::vector<std::string> unlisted;
   sqlite3_stmt* all = nullptr;
-  if (failure_.empty() &&
-      sqlite3_prepare_v2(db_, "SELECT uid FROM message", -1, &all, nullptr) == SQLITE_OK) {
+  if (knownAll_) {
+    for (const auto& [uid, size] : known_) {
+      if (!listed_.contains(uid)) {
+        unlisted.push_back(uid);
+      }
+    }
+  } else if (failure_.empty() &&
+             sqlite3_prepare_v2(db_, "SELECT uid FROM message", -1, &all, nullptr) == SQLITE_OK) {
     while (sqlite3_step(all) == SQLITE_ROW) {
       if (std::string uid = Column(all, 0); !listed_.contains(uid)) {
         unlisted.push_back(std::move(uid));

@@ -76,7 +76,8 @@ class MailMemory {
   bool Listed(const std::string& uniqueId);
   /// The sizes of the messages remembered at this content setting (any, for
   /// "0": no content), by id.
-  [[nodiscard]] std::unordered_map<std::string, int64_t> KnownSizes(
+  /// Sizes of other rows are -1.
+  [[nodiscard]] const std::unordered_map<std::string, int64_t>& KnownSizes(
       const std::string& contentLines);
   /// Forgets the messages not Listed in this pass and commits. False (with
   /// `why`) when the store could not be written: it keeps what the last
@@ -94,6 +95,8 @@ class MailMemory {
   sqlite3_stmt* remember_ = nullptr;
   sqlite3_stmt* announced_ = nullptr;
   std::unordered_set<std::string> listed_;
+  std::unordered_map<std::string, int64_t> known_;  // every row, from KnownSizes
+  bool knownAll_ = false;
   std::string failure_;  // the first write that failed
 };
 
