@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libqt6svg6 libespeak-ng-dev espeak-ng-data
   libpulse-dev
   qtkeychain-qt6-dev libsecret-1-0
+  libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-core dovecot-pop3d openssl
 )

@@ -9,6 +9,7 @@
 #include "extras/update_site.h"
 #include "keyring/account_password.h"
 #include "keyring/password_vault.h"
+#include "mail/mail_memory.h"
 #include "ui/about_box.h"
 #include "ui/pages/email_list.h"
 #include "ui/update_presenter.h"
@@ -62,6 +63,10 @@ DesktopSession::~DesktopSession() {
 bool DesktopSession::SaveSettings() {
   const bool saved = bc::SaveSettings(store_, settings_);
   KeepPasswordsInKeyring();  // a new password moves on
+  if (saved) {
+    // A removed account's remembered mail goes with it.
+    ForgetRemovedAccounts(MailMemoryDir(), settings_.accounts);
+  }
   return saved;
 }
 

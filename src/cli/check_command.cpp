@@ -29,6 +29,9 @@ constexpr const char* kHelp =
     "and the envelopes of the accepted messages are printed. Passwords come from\n"
     "the desktop keyring where it keeps them; a remembered password still in the\n"
     "settings file moves there first (with BRINDLECAST_KEYRING=off: the file only).\n"
+    "With \"Check only new messages\" on (RememberMail=1), only messages not seen\n"
+    "before are retrieved, the others are judged from what was remembered of them,\n"
+    "and each envelope says whether it is new (reported for the first time).\n"
     "\n"
     "  --json          print one JSON object instead of a table\n"
     "  --account NAME  check only the account whose user name is NAME, enabled or not\n"
@@ -144,12 +147,17 @@ class ConsoleObserver final : public CheckObserver {
                                                   {"address", JsonString(e.address)},
                                                   {"attachment", JsonString(e.attachment)},
                                                   {"from", JsonString(e.from)},
+                                                  {"new", e.isNew ? "true" : "false"},
                                                   {"received", JsonString(e.received)},
                                                   {"size", JsonString(e.size)},
                                                   {"subject", JsonString(e.subject)}}));
     printed_ = true;
   }
   void AccountFinished(const AccountOutcome& outcome) override {
+    if (!outcome.memoryNote.empty()) {
+      std::fprintf(stderr, "brindlecast: %s: %s\n", ShownText(outcome.userName).c_str(),
+                   ShownText(outcome.memoryNote).c_str());
+    }
     outcomes_.push_back(outcome);
     outcomes_.back().messages = accepted_[outcome.accountIndex];
   }
@@ -198,8 +206,8 @@ class ConsoleObserver final : public CheckObserver {
       std::printf("%s: %s", ShownText(o.userName).c_str(), StatusWord(o.status));
       if (o.status == AccountOutcome::Status::Checked ||
           o.status == AccountOutcome::Status::Incomplete) {
-        std::printf(", %d message%s, %d deleted as spam", o.messages, o.messages == 1 ? "" : "s",
-                    o.deletedAsSpam);
+        std::printf(", %d message%s, %d new, %d deleted as spam", o.messages,
+                    o.messages == 1 ? "" : "s", o.newMessages, o.deletedAsSpam);
       }
       if (!o.error.empty()) {
         // The reason may quote the server's words: shown, never obeyed.
@@ -220,6 +228,7 @@ class ConsoleObserver final : public CheckObserver {
         members.emplace_back("error", JsonString(o.error));
       }
       members.emplace_back("messages", std::to_string(o.messages));
+      members.emplace_back("new", std::to_string(o.newMessages));
       members.emplace_back("status", JsonString(StatusWord(o.status)));
       Print((i > 0 ? ",\n" : "\n") + JsonObject(members));
     }

@@ -50,6 +50,12 @@ struct AppOptions {
   // How notices are shown: "0" the program's own sliding window, "1" desktop
   // notifications; anything else (empty by default) chooses by session type.
   std::string NoticeStyle;
+  // "1": a pass retrieves only messages it does not remember, and a message is
+  // announced once ever; anything else: every pass retrieves every message.
+  std::string RememberMail;
+  // A decimal count: when more messages than this are new in a pass, one
+  // sentence says how many. Empty or 0: every message is announced.
+  std::string AnnounceCountOver;
 
   // Speech flags (1 speaks the field), stored under Speak.
   int SpeakFrom = 0;

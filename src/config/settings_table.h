@@ -54,6 +54,8 @@ inline const auto kOptionFields = std::to_array<SettingField<AppOptions>>({
     {"", "FreqUnit", &AppOptions::FreqUnit},
     {"", "ComboLines", &AppOptions::ComboLines},
     {"", "NoticeStyle", &AppOptions::NoticeStyle},
+    {"", "RememberMail", &AppOptions::RememberMail},
+    {"", "AnnounceCountOver", &AppOptions::AnnounceCountOver},
     {kSpeakKey, "SpeakFrom", &AppOptions::SpeakFrom},
     {kSpeakKey, "SpeakSubject", &AppOptions::SpeakSubject},
     {kSpeakKey, "SpeakAddress", &AppOptions::SpeakAddress},

@@ -12,6 +12,7 @@
 #include "mail/deletion.h"
 #include "mail/envelope_fields.h"
 #include "mail/mail_log.h"
+#include "mail/mail_memory.h"
 #include "mail/message_envelope.h"
 #include "mail/pop3_session.h"
 #include "mime/mime_decoder.h"
@@ -53,8 +54,14 @@ constexpr int64_t kWindowBytes = 4 << 20;
 // reply is ever read ahead and held, whatever LIST claimed.
 class RetrieveWindow {
  public:
-  RetrieveWindow(Pop3Session& session, int count, bool pipelined)
-      : session_(session), count_(count), pipelined_(pipelined) {}
+  // `fetch`: by message number, whether it is retrieved at all (null: all are).
+  RetrieveWindow(Pop3Session& session, int count, bool pipelined,
+                 const std::vector<char>* fetch = nullptr)
+      : session_(session), count_(count), pipelined_(pipelined), fetch_(fetch) {}
+
+  [[nodiscard]] bool Fetches(int n) const {
+    return fetch_ == nullptr || (*fetch_)[static_cast<size_t>(n)] != 0;
+  }
 
   // Sends RETR up to message `first` (the next to be read) and, pipelined, as
   // far past it as the window allows; with `refill` false, nothing more while
@@ -70,6 +77,10 @@ class RetrieveWindow {
     const int last = std::min(count_, pipelined_ && refill ? first + kWindowMessages - 1 : first);
     while (sendOk_ && sent_ < last) {
       const int n = sent_ + 1;
+      if (!Fetches(n)) {
+        ++sent_;  // remembered: nothing to send
+        continue;
+      }
       const int64_t size = Cost(n);
       if (n > first && bytes_ + size > kWindowBytes) {
         return;
@@ -77,6 +88,7 @@ class RetrieveWindow {
       sendOk_ = session_.SendRetrieve(n);
       if (sendOk_) {
         ++sent_;
+        lastSent_ = n;
         bytes_ += size;
       }
     }
@@ -88,18 +100,22 @@ class RetrieveWindow {
   void OneAtATime(int n) {
     pipelined_ = false;
     sent_ = n - 1;
+    lastSent_ = std::min(lastSent_, n - 1);
     bytes_ = 0;
   }
   // No RETR past message n is out: another command may go out after n's reply.
-  [[nodiscard]] bool DrainedAfter(int n) const { return sent_ <= n; }
+  [[nodiscard]] bool DrainedAfter(int n) const { return lastSent_ <= n; }
   void Received(int n) { bytes_ -= Cost(n); }
   // Reads and drops the replies of every RETR out past message n.
   void Drain(int n) {
     for (int k = n + 1; k <= sent_ && session_.usable(); ++k) {
-      static_cast<void>(session_.ReadRetrieved());
-      static_cast<void>(session_.TakeMessageText());
+      if (Fetches(k)) {
+        static_cast<void>(session_.ReadRetrieved());
+        static_cast<void>(session_.TakeMessageText());
+      }
     }
     sent_ = std::min(sent_, n);
+    lastSent_ = std::min(lastSent_, n);
     bytes_ = 0;
   }
 
@@ -112,7 +128,9 @@ class RetrieveWindow {
   Pop3Session& session_;
   const int count_;
   bool pipelined_;
-  int sent_ = 0;
+  const std::vector<char>* fetch_;
+  int sent_ = 0;      // every number up to this one is sent or not to be fetched
+  int lastSent_ = 0;  // the last RETR sent
   bool sendOk_ = true;
   int64_t bytes_ = 0;  // LIST sizes of the RETR out and not yet read
 };
@@ -165,6 +183,7 @@ class AccountPass {
         return *end;
       }
     }
+    OpenMemory(haveUniqueIds);
     CheckMessages(*session, haveUniqueIds);
     Finish(*session);
     return AccountEnd::Done;
@@ -289,11 +308,24 @@ class AccountPass {
     messageCount_ = count;
     messagesLeft_ = count;
     outcome_.status = AccountOutcome::Status::Checked;
+    std::vector<char> fetch;
+    if (memory_) {
+      fetch = PlanRetrievals(session, count);
+    }
     // The capabilities were asked before the login.
-    RetrieveWindow window(session, count, count >= kPipelineFrom && session.pipelining());
+    RetrieveWindow window(session, count, count >= kPipelineFrom && session.pipelining(),
+                          memory_ ? &fetch : nullptr);
     window.SendThrough(1);
     for (int n = 1; n <= count; ++n) {
       observer_.SetTrayIcon(TrayState::Checking);
+      if (!window.Fetches(n)) {
+        if (window.DrainedAfter(n)) {
+          DeletePendingSpam(session);
+        }
+        window.SendThrough(n + 1, pendingSpam_.empty());
+        CheckRemembered(n, session.UniqueId(n), session.MessageSize(n));
+        continue;
+      }
       std::string text;
       Retrieval got = ReadMessage(session, n, window, text);
       if (got == Retrieval::Refused) {
@@ -333,6 +365,100 @@ class AccountPass {
     const bool committed = session.Quit();
     session.Close();
     Committed(committed);
+    if (std::string why; memory_ && !memory_->Commit(why)) {
+      MemoryNote("the remembered mail could not be written (" + why +
+                 "); the next pass starts from what the last complete pass left");
+    }
+    memory_.reset();
+  }
+
+  // With RememberMail on and unique ids to go by, the account's remembered mail.
+  void OpenMemory(bool haveUniqueIds) {
+    if (options_.RememberMail != "1") {
+      return;
+    }
+    if (!haveUniqueIds) {
+      MemoryNote(
+          "the server does not offer UIDL, so every message is retrieved and none is "
+          "remembered");
+      return;
+    }
+    std::string note;
+    memory_ = MailMemory::Open(
+        environment_.mailMemoryDir.empty() ? MailMemoryDir() : environment_.mailMemoryDir, account_,
+        note);
+    if (!note.empty()) {
+      MemoryNote(note);
+    }
+  }
+
+  void MemoryNote(const std::string& note) {
+    Trace(note);
+    outcome_.memoryNote += (outcome_.memoryNote.empty() ? "" : "; ") + note;
+  }
+
+  // By message number: whether it must be retrieved. A message is not when it
+  // is remembered by its unique id at the same size and content setting; one
+  // without an id, or whose id another message has too, always is.
+  std::vector<char> PlanRetrievals(const Pop3Session& session, int count) {
+    std::vector<char> fetch(static_cast<size_t>(count) + 1, 1);
+    const std::unordered_map<std::string, int64_t>& known =
+        memory_->KnownSizes(ContentSetting(options_));
+    int remembered = 0;
+    for (int n = 1; n <= count; ++n) {
+      const std::string uid = session.UniqueId(n);
+      if (uid.empty() || !memory_->Listed(uid)) {
+        continue;
+      }
+      const auto found = known.find(uid);
+      const int64_t size = session.MessageSize(n);
+      if (found != known.end() && size > 0 && found->second == size) {
+        fetch[static_cast<size_t>(n)] = 0;
+        ++remembered;
+      }
+    }
+    Trace("remembered " + std::to_string(remembered) + " of " + std::to_string(count) +
+          " messages; retrieving " + std::to_string(count - remembered));
+    return fetch;
+  }
+
+  // A message judged from what was remembered of it: it is not retrieved.
+  void CheckRemembered(int n, const std::string& uid, int64_t size) {
+    std::optional<RememberedMessage> known = memory_->Find(uid);
+    if (!known) {
+      Incomplete("message " + std::to_string(n) + " was not remembered after all");
+      return;
+    }
+    Envelope envelope = std::move(known->texts);
+    envelope.size = SizeText(size);
+    envelope.account = account_.UserName;
+    envelope.messageId =
+        std::to_string(MakeMessageId(n - 1 - static_cast<int>(leaving_.size()), index_));
+    envelope.uniqueId = uid;
+    envelope.isNew = !known->announced;
+    if (options_.CheckLines == 0) {
+      envelope.content.clear();  // remembered at another setting; none is read now
+    }
+    Judge(n, std::move(envelope), known->readable);
+  }
+
+  // Remembers what was read of a retrieved message; whether it is new (never
+  // reported before, at any size or content setting).
+  bool RememberRead(const Envelope& e, int64_t size, bool readable) {
+    const std::optional<RememberedMessage> before = memory_->Find(e.uniqueId);
+    RememberedMessage m;
+    m.size = size;
+    m.contentLines = ContentSetting(options_);
+    m.readable = readable;
+    m.texts.from = e.from;
+    m.texts.subject = e.subject;
+    m.texts.received = e.received;
+    m.texts.attachment = e.attachment;
+    m.texts.address = e.address;
+    m.texts.content = e.content;
+    m.texts.messageKey = e.messageKey;
+    memory_->Remember(e.uniqueId, m);
+    return !(before && before->announced);
   }
 
   // Reads the reply to RETR n (sent by the caller) into `text`. Failed ends the
@@ -384,8 +510,17 @@ class AccountPass {
     const int messageIndex = n - 1 - static_cast<int>(leaving_.size());
     Envelope envelope = BuildEnvelope(decoded, size, options_, account_, index_, messageIndex);
     envelope.uniqueId = std::move(uniqueId);
+    const bool readable = HasReadableHeaders(decoded);
+    if (memory_ && !envelope.uniqueId.empty()) {
+      envelope.isNew = RememberRead(envelope, size, readable);
+    }
+    Judge(n, std::move(envelope), readable);
+  }
 
-    if (!HasReadableHeaders(decoded)) {
+  // The spam rules for one message, retrieved or remembered: deletion waits,
+  // an accepted message is stored and reported.
+  void Judge(int n, Envelope envelope, bool readable) {
+    if (!readable) {
       // Rule 1 would delete it for its empty sender; without headers nothing
       // about it can be judged, so it is kept and shown.
       Trace("message " + std::to_string(n) + " has no readable header; not judged as spam");
@@ -402,8 +537,13 @@ class AccountPass {
     RememberIdentity(n, envelope);
     const int row = store_.Count();
     accepted_.emplace_back(row, n);
+    outcome_.newMessages += envelope.isNew ? 1 : 0;
+    const bool announced = memory_ && envelope.isNew && !envelope.uniqueId.empty();
     store_.Append(envelope);
     observer_.EnvelopeAccepted(row, envelope);
+    if (announced) {
+      memory_->MarkAnnounced(envelope.uniqueId);
+    }
     observer_.SetEmailsProgress(n, messageCount_);
   }
 
@@ -411,6 +551,9 @@ class AccountPass {
   // the server confirms the message with that number is still the one judged.
   // Called only when no RETR is in flight.
   void DeletePendingSpam(Pop3Session& session) {
+    if (pendingSpam_.empty()) {
+      return;
+    }
     for (auto& [n, spam] : std::exchange(pendingSpam_, {})) {
       DeleteSpam(session, n, spam);
     }
@@ -543,6 +686,7 @@ class AccountPass {
   // Spam messages (by number) whose DELE waits until no RETR is in flight.
   std::vector<std::pair<int, Envelope>> pendingSpam_;
   std::vector<std::pair<int, int>> accepted_;  // store row and message number
+  std::unique_ptr<MailMemory> memory_;         // RememberMail on, unique ids known
   AccountOutcome outcome_;
 };
 
@@ -592,6 +736,12 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
   const int count = std::min(static_cast<int>(settings.accounts.size()), kMaxAccounts);
   observer.SetAccountsProgress(0, count);
   const CommandTrace trace(environment.commandLogPath, settings.options.LogDeleted, clock);
+  if (settings.options.RememberMail == "1") {
+    // A removed account's remembered mail goes with it.
+    ForgetRemovedAccounts(
+        environment.mailMemoryDir.empty() ? MailMemoryDir() : environment.mailMemoryDir,
+        settings.accounts);
+  }
 
   for (int i = 0; i < count; ++i) {
     observer.SetTitle(kCheckingTitle);

@@ -32,6 +32,8 @@ struct MailEnvironment {
   PasswordLookup password = RecordedPassword;
   // Turns true when the program is ending: a password lookup stops waiting.
   std::shared_ptr<const std::atomic<bool>> cancel;
+  // Where each account's remembered mail lives (RememberMail); empty: MailMemoryDir().
+  std::string mailMemoryDir;
 };
 
 /// What a pass found, summed up.

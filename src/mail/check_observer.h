@@ -27,6 +27,10 @@ struct AccountOutcome {
   /// did not greet, "password" when no password could be had, "Security" for
   /// an unknown Security value; empty when nothing failed.
   std::string failedStep;
+  // What the pass did about remembered mail, when it could not use it as it
+  // was (no UIDL, a damaged store), for people.
+  std::string memoryNote;
+  int newMessages = 0;  // accepted and reported as new
 };
 
 /// What a check pass tells the windows. The desktop program forwards each call to

@@ -21,6 +21,9 @@ struct Envelope {
   // The server's unique id of the message (UIDL) when it offers one: the deletion
   // checks it so a changed mailbox never loses the wrong message.
   std::string uniqueId;
+  // Not reported as new before: with remembered mail, a message is new once
+  // ever; without it, every message a pass accepts is.
+  bool isNew = true;
 
   bool operator==(const Envelope&) const = default;
 };

@@ -8,6 +8,7 @@
 
 #include "config/field_order.h"
 #include "config/paths.h"
+#include "config/text_util.h"
 
 namespace bc {
 namespace {
@@ -75,11 +76,97 @@ void MailAnnouncer::SetList(ListSelection* list) {
   list_ = list;
 }
 
-void MailAnnouncer::AnnounceMessage(const AppOptions& options, const Envelope& envelope) {
-  const int method = options.NotificationMethod;
-  if (method < 0 || method > 2) {
+std::string NewMessagesSentence(long long count) {
+  const std::string digits = std::to_string(count < 0 ? 0 : count);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) {
+      grouped += ',';
+    }
+    grouped += digits[i];
+  }
+  return "You have " + grouped + (count == 1 ? " new message" : " new messages");
+}
+
+void MailAnnouncer::BeginPass(const AppOptions& options) {
+  std::lock_guard lock(mutex_);
+  holdOver_ = std::max(0, ParseInt(options.AnnounceCountOver));
+  held_.clear();
+  heldKeys_.clear();
+}
+
+void MailAnnouncer::EndPass(const AppOptions& options) {
+  std::vector<Envelope> held;
+  std::unordered_set<std::string> keys;
+  {
+    std::lock_guard lock(mutex_);
+    held.swap(held_);
+    keys.swap(heldKeys_);
+    holdOver_ = 0;
+  }
+  if (keys.empty() || (options.NotificationMethod < 0 || options.NotificationMethod > 2)) {
     return;
   }
+  if (!held.empty()) {
+    for (const Envelope& envelope : held) {
+      Announce(options, envelope);
+    }
+    return;
+  }
+  // Too many to announce one by one: one sentence, one notice.
+  std::optional<Notice> notice;
+  const std::string sentence = NewMessagesSentence(static_cast<long long>(keys.size()));
+  {
+    std::lock_guard lock(mutex_);
+    for (const std::string& key : keys) {
+      if (announced_.insert(key).second) {
+        announcedOrder_.push_back(key);
+      }
+    }
+    if (options.NotificationMethod == 0) {
+      // An entry without a key: when it has been spoken, no list row is selected.
+      announceQueue_.emplace_back();
+      announceIds_.emplace_back();
+      if (windowReady_) {
+        lastNotice_ = {kProgramTitle, sentence};
+        notice = lastNotice_;
+      }
+    }
+  }
+  if (options.NotificationMethod == 1) {
+    sound_.PlaySoundFile(options.wavFile);
+  } else if (options.NotificationMethod == 0) {
+    if (notice && requestNotice_) {
+      requestNotice_(*notice);
+    }
+    speech_.Speak(sentence);
+  }
+}
+
+void MailAnnouncer::AnnounceMessage(const AppOptions& options, const Envelope& envelope) {
+  if (!envelope.isNew || options.NotificationMethod < 0 || options.NotificationMethod > 2) {
+    return;  // reported as new by an earlier pass (remembered mail)
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (holdOver_ > 0) {
+      if (announced_.contains(envelope.messageKey) ||
+          !heldKeys_.insert(envelope.messageKey).second) {
+        return;
+      }
+      if (static_cast<long long>(heldKeys_.size()) <= holdOver_) {
+        held_.push_back(envelope);
+      } else {
+        held_.clear();  // too many: only the count is said
+      }
+      return;
+    }
+  }
+  Announce(options, envelope);
+}
+
+void MailAnnouncer::Announce(const AppOptions& options, const Envelope& envelope) {
+  const int method = options.NotificationMethod;
   std::optional<Notice> notice;
   {
     std::lock_guard lock(mutex_);

@@ -30,6 +30,10 @@ enum class LabelSet { Announcement, List };
 /// The first words of every spoken announcement.
 inline constexpr const char* kAnnouncementPrefix = "You have received a new email: ";
 
+/// The sentence said instead of each announcement when many messages are new
+/// at once: "You have 2,000 new messages" (thousands separated by commas).
+[[nodiscard]] std::string NewMessagesSentence(long long count);
+
 /// The email list as the announcer sees it: rows with the messageId of their
 /// envelope as item data. Called on the UI thread only.
 class ListSelection {
@@ -75,6 +79,12 @@ class MailAnnouncer {
   /// announced does nothing. Called on the check worker with its copy of the options.
   void AnnounceMessage(const AppOptions& options, const Envelope& envelope);
 
+  /// A check pass begins: with AnnounceCountOver set, its new messages are held
+  /// until EndPass, which announces them one by one, or, when more than that
+  /// many are new, says how many in one sentence and one notice.
+  void BeginPass(const AppOptions& options);
+  void EndPass(const AppOptions& options);
+
   /// The reading part of Play on the Email Reader tab: sets playActive when the
   /// list holds a row, then speaks every selected row's message not already
   /// waiting in the read queue. `accounts` is the current account table (the
@@ -115,6 +125,9 @@ class MailAnnouncer {
   [[nodiscard]] int AdvanceQueue(std::deque<std::string>& keys, std::deque<std::string>& ids,
                                  bool byKey);
 
+  // Announces one message whose key is new (AnnounceMessage's rules).
+  void Announce(const AppOptions& options, const Envelope& envelope);
+
   SpeechOutput& speech_;
   SoundOutput& sound_;
   const EnvelopeStore& store_;
@@ -129,6 +142,11 @@ class MailAnnouncer {
   std::deque<std::string> readQueue_, readIds_;
   Notice lastNotice_;
   std::string lastSender_;
+  // Held by a pass with AnnounceCountOver set: the first envelopes up to the
+  // limit (announced one by one if no more come), then only the count.
+  long long holdOver_ = 0;  // 0: nothing is held
+  std::vector<Envelope> held_;
+  std::unordered_set<std::string> heldKeys_;
   bool playActive_ = false;
   bool readAll_ = false;
 };

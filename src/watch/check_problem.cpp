@@ -98,4 +98,11 @@ std::string PlainProblemText(const AccountOutcome& outcome, const MailAccount& a
   return PlainWords(outcome, account) + " (" + outcome.error + ")";
 }
 
+std::string RememberedMailText(const AccountOutcome& outcome, const MailAccount& account) {
+  if (outcome.memoryNote.empty()) {
+    return {};
+  }
+  return "Remembered mail for " + Who(account) + ": " + outcome.memoryNote;
+}
+
 }  // namespace bc

@@ -28,4 +28,10 @@ struct CheckProblem {
 [[nodiscard]] std::string PlainProblemText(const AccountOutcome& outcome,
                                            const MailAccount& account);
 
+/// What the pass did about an account's remembered mail when it could not use
+/// it as it was ("Remembered mail for alice@pop.example.org: ..."); empty when
+/// there is nothing to say.
+[[nodiscard]] std::string RememberedMailText(const AccountOutcome& outcome,
+                                             const MailAccount& account);
+
 }  // namespace bc

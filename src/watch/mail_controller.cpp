@@ -55,6 +55,20 @@ void WorkerShared::Announce(const AppOptions& options, const Envelope& envelope)
   }
 }
 
+void WorkerShared::BeginAnnouncements(const AppOptions& options) {
+  std::lock_guard lock(mutex_);
+  if (announcer_) {
+    announcer_->BeginPass(options);
+  }
+}
+
+void WorkerShared::EndAnnouncements(const AppOptions& options) {
+  std::lock_guard lock(mutex_);
+  if (announcer_) {
+    announcer_->EndPass(options);
+  }
+}
+
 void WorkerShared::Post(std::function<void(MailController&)> call) {
   std::lock_guard lock(mutex_);
   if (MailController* c = controller_) {
@@ -168,8 +182,12 @@ class WorkerObserver final : public CheckObserver {
     // The reason goes where the user looks, not only into the command trace.
     const auto index = static_cast<size_t>(outcome.accountIndex);
     if (index < settings_.accounts.size()) {
-      if (std::string text = PlainProblemText(outcome, settings_.accounts[index]); !text.empty()) {
-        problems_.push_back({outcome.accountIndex, std::move(text)});
+      const MailAccount& account = settings_.accounts[index];
+      for (std::string text :
+           {PlainProblemText(outcome, account), RememberedMailText(outcome, account)}) {
+        if (!text.empty()) {
+          problems_.push_back({outcome.accountIndex, std::move(text)});
+        }
       }
     }
     failing_ = failing_ || IsFailing(outcome);
@@ -335,7 +353,9 @@ void MailController::RunCheckWorker(Settings settings, std::shared_ptr<WorkerSha
 
   if (!shared->suspended) {
     WorkerObserver observer(*shared, settings);
+    shared->BeginAnnouncements(settings.options);
     RunCheck(settings, *shared->store, observer, shared->environment);
+    shared->EndAnnouncements(settings.options);
     shared->failing = observer.failing();
     Deliver<&MailView::ShowCheckProblems>(*shared, observer.problems());
   }

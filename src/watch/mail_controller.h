@@ -49,6 +49,9 @@ class WorkerShared {
   void SetAnnouncer(MailAnnouncer* announcer);
   /// The announcement rules for a message a pass accepted (none once cut).
   void Announce(const AppOptions& options, const Envelope& envelope);
+  /// A pass's announcements begin and end (AnnounceCountOver holds them).
+  void BeginAnnouncements(const AppOptions& options);
+  void EndAnnouncements(const AppOptions& options);
   /// Waits until no worker runs; false when `limit` ran out first.
   bool WaitIdle(std::chrono::milliseconds limit);
   /// Marks a worker's end and wakes WaitIdle.

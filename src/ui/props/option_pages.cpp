@@ -10,7 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 
 #include "config/prompt.h"
@@ -119,6 +121,20 @@ CPropGeneral::CPropGeneral(const PropsContext& context, OptionsDraft& options, Q
   noticeRow->addWidget(noticeStyle_);
   noticeRow->addStretch(1);
 
+  remember_ = Check(this, "Check only new messages and remember them after Brindlecast ends",
+                    "rememberMailCheck");
+  countOver_ = Check(this, "When more than", "announceCountOverCheck");
+  countOverValue_ = new QSpinBox(this);
+  countOverValue_->setObjectName(QStringLiteral("announceCountOverSpin"));
+  countOverValue_->setRange(1, 999999);
+  countOverValue_->setAccessibleName(QStringLiteral("Messages announced one by one at most"));
+  auto* countRow = new QHBoxLayout;
+  countRow->addWidget(countOver_);
+  countRow->addWidget(countOverValue_);
+  countRow->addWidget(new QLabel(QStringLiteral("messages are new, announce how many"), this));
+  countRow->addStretch(1);
+  connect(countOver_, &QCheckBox::toggled, countOverValue_, &QWidget::setEnabled);
+
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(20, 16, 20, 16);
   layout->addWidget(display_, 0, 0);
@@ -127,7 +143,9 @@ CPropGeneral::CPropGeneral(const PropsContext& context, OptionsDraft& options, Q
   layout->addWidget(log_, 2, 0);
   layout->addWidget(show_, 3, 0);
   layout->addLayout(noticeRow, 4, 0, 1, 2);
-  layout->setRowStretch(5, 1);
+  layout->addWidget(remember_, 5, 0, 1, 2);
+  layout->addLayout(countRow, 6, 0, 1, 2);
+  layout->setRowStretch(7, 1);
   layout->setColumnStretch(0, 1);
 
   connect(display_, &QCheckBox::clicked, this, [this] {
@@ -146,6 +164,11 @@ void CPropGeneral::OnOpen() {
   show_->setChecked(o.ShowToolTip);
   envelope_->setEnabled(display_->isChecked());
   noticeStyle_->setCurrentIndex(NoticeStyleEntry(o.NoticeStyle));
+  remember_->setChecked(o.RememberMail == "1");
+  const int countOver = ParseInt(o.AnnounceCountOver);
+  countOver_->setChecked(countOver > 0);
+  countOverValue_->setValue(countOver > 0 ? countOver : 100);
+  countOverValue_->setEnabled(countOver > 0);
 }
 
 void CPropGeneral::SaveControls() {
@@ -157,6 +180,14 @@ void CPropGeneral::SaveControls() {
   // An unknown stored style is kept unless the user picks another entry.
   if (const int entry = noticeStyle_->currentIndex(); entry != NoticeStyleEntry(o.NoticeStyle)) {
     o.NoticeStyle = kNoticeStyleTexts[entry];
+  }
+  // Stored texts are kept unless the user changed what they mean.
+  if (remember_->isChecked() != (o.RememberMail == "1")) {
+    o.RememberMail = remember_->isChecked() ? "1" : "0";
+  }
+  const int countOver = countOver_->isChecked() ? countOverValue_->value() : 0;
+  if (countOver != std::max(0, ParseInt(o.AnnounceCountOver))) {
+    o.AnnounceCountOver = std::to_string(countOver);
   }
 }
 

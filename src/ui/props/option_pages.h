@@ -2,6 +2,8 @@
 
 #include <string>
 
+class QSpinBox;
+
 #include "config/settings.h"
 #include "ui/props/options_draft.h"
 #include "ui/props/property_sheet.h"
@@ -44,6 +46,9 @@ class CPropGeneral : public PropertyPage {
   QCheckBox* show_ = nullptr;
   QPushButton* envelope_ = nullptr;
   QComboBox* noticeStyle_ = nullptr;
+  QCheckBox* remember_ = nullptr;
+  QCheckBox* countOver_ = nullptr;
+  QSpinBox* countOverValue_ = nullptr;
 };
 
 /// "Notification": the check period, how new mail is announced, and how many

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -272,6 +273,33 @@ TEST_F(PropertiesCommandTest, OkTakesThePagesOverInOrderAndCancelKeepsThemOut) {
   Run();
   EXPECT_FALSE(settings.options.RunOnStart);
   EXPECT_FALSE(std::filesystem::exists(entry));
+}
+
+TEST_F(PropertiesCommandTest, RememberedMailAndTheCountOfNewMessages) {
+  f.script.Then([](QDialog& d) {
+    Sheet(d).SetActivePage(kGeneral);
+    EXPECT_FALSE(test::Checked(d, "rememberMailCheck"));
+    EXPECT_FALSE(test::Enabled(d, "announceCountOverSpin"));
+    test::Click(d, "rememberMailCheck");
+    test::Click(d, "announceCountOverCheck");
+    d.findChild<QSpinBox*>(QStringLiteral("announceCountOverSpin"))->setValue(2000);
+    test::Ok(d);
+  });
+  Run();
+  EXPECT_EQ(host.saved.options.RememberMail, "1");
+  EXPECT_EQ(host.saved.options.AnnounceCountOver, "2000");
+
+  f.script.Then([](QDialog& d) {
+    Sheet(d).SetActivePage(kGeneral);
+    EXPECT_TRUE(test::Checked(d, "rememberMailCheck"));
+    EXPECT_EQ(d.findChild<QSpinBox*>(QStringLiteral("announceCountOverSpin"))->value(), 2000);
+    test::Click(d, "rememberMailCheck");
+    test::Click(d, "announceCountOverCheck");
+    test::Ok(d);
+  });
+  Run();
+  EXPECT_EQ(host.saved.options.RememberMail, "0");
+  EXPECT_EQ(host.saved.options.AnnounceCountOver, "0");
 }
 
 TEST_F(PropertiesCommandTest, EnvelopeOptionsChangeTheOptionsAtOnce) {

@@ -9,6 +9,8 @@
 #   raw-bytes    values that are not UTF-8: the file stays byte for byte, the
 #                password goes to the server as written
 #   log-links    the logs and their folders are symbolic links: never followed
+#   remembered   RememberMail on: the second check retrieves nothing and reports
+#                every message as not new; the store is private
 set -euo pipefail
 mode=$1 program=$2 peer=$3
 work=$(mktemp -d)
@@ -96,6 +98,30 @@ log-links)
   ln -s "$work/nowhere" "$state/command.log"
   "$program" check >/dev/null 2>&1 || true
   [[ ! -e $work/nowhere ]] || fail "a dangling link created its target"
+  ;;
+remembered)
+  start_peer mailbox
+  { account alice secret; printf '[General]\nRememberMail=1\n'; } >"$conf"
+  "$program" check --json >"$work/first" || fail "the first check failed"
+  : >"$work/commands"
+  "$program" check --json >"$work/second" || fail "the second check failed"
+  "$program" check >"$work/table" || fail "the third check failed"
+  python3 - "$work/first" "$work/second" "$work/table" "$work/commands" <<'PY'
+import json, sys
+first, second = (json.load(open(p)) for p in sys.argv[1:3])
+assert [e["new"] for e in first["envelopes"]] == [True] * 3, first
+assert [e["new"] for e in second["envelopes"]] == [False] * 3, second
+assert [e["subject"] for e in second["envelopes"]] == ["Note 1", "Note 2", "Note 3"], second
+assert first["accounts"][0]["new"] == 3 and second["accounts"][0]["new"] == 0, second
+table = open(sys.argv[3]).read()
+assert "alice: checked, 3 messages, 0 new, 0 deleted as spam" in table, table
+commands = open(sys.argv[4], "rb").read()
+assert b"UIDL" in commands and b"RETR" not in commands, commands
+PY
+  store=$(ls "$XDG_STATE_HOME"/brindlecast/mail/*.sqlite)
+  [[ $(stat -c %a "$store") == 600 ]] || fail "the store is not private"
+  [[ $(stat -c %a "${store%/*}") == 700 ]] || fail "the store's folder is not private"
+  ! grep -qa secret "$store" || fail "the store holds the password"
   ;;
 *)
   fail "unknown mode $mode"

@@ -7,6 +7,7 @@ MODE:
   hostile  refuses the password with an -ERR text full of terminal controls
            (a title change, a screen clear, the 8-bit CSI, a bidi override)
   empty    accepts any login; the mailbox is empty
+  mailbox  accepts any login; three messages, with unique ids
 
 It binds port 0, writes the port to PORTFILE and appends every command line it
 receives, byte for byte, to LOGFILE. Serves connections one at a time until killed.
@@ -18,6 +19,15 @@ HOSTILE = ("-ERR \x1b]0;owned\x07\x1b[2J\u009b31m\u202egnp.exe bad password"
            .encode("utf-8") + b" \x9b1m\r\n")
 
 
+MESSAGES = [("From: Sender %d <s%d@example.org>\r\nSubject: Note %d\r\n"
+             "Message-ID: <%d@example.org>\r\n\r\nBody %d.\r\n" % ((n,) * 5)).encode()
+            for n in (1, 2, 3)]
+
+
+def listing(lines):
+    return b"+OK\r\n" + b"".join(b"%d %s\r\n" % (n, v) for n, v in lines) + b".\r\n"
+
+
 def serve(conn, mode, log):
     reader = conn.makefile("rb")
     conn.sendall(b"+OK ready\r\n")
@@ -27,6 +37,17 @@ def serve(conn, mode, log):
         command = line.split(b" ", 1)[0].strip().upper()
         if command == b"PASS" and mode == "hostile":
             conn.sendall(HOSTILE)
+        elif mode == "mailbox" and command in (b"STAT", b"LIST", b"UIDL", b"RETR"):
+            arg = line.split()[1:]
+            numbered = list(enumerate(MESSAGES, 1))
+            if command == b"STAT":
+                conn.sendall(b"+OK %d %d\r\n" % (len(MESSAGES), sum(map(len, MESSAGES))))
+            elif command == b"LIST":
+                conn.sendall(listing((n, b"%d" % len(m)) for n, m in numbered))
+            elif command == b"UIDL":
+                conn.sendall(listing((n, b"id-%d" % n) for n, _ in numbered))
+            else:
+                conn.sendall(b"+OK\r\n" + MESSAGES[int(arg[0]) - 1] + b".\r\n")
         elif command == b"STAT":
             conn.sendall(b"+OK 0 0\r\n")
         elif command in (b"LIST", b"UIDL", b"CAPA"):

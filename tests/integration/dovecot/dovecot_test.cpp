@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
@@ -194,6 +197,105 @@ TEST_F(Pop3ServerTest, UntrustedCertificateFailsWithItsReasonInTheTrace) {
   EXPECT_NE(trace.find("<" + Login("untrusted") + "> Failed to connect server\n"),
             std::string::npos);
   EXPECT_NE(trace.find("self-signed"), std::string::npos) << trace;
+}
+
+// Dovecot's own count of what the last session of `login` retrieved: the
+// "retr=N/bytes" of its logout line. -1 when the server is not Dovecot.
+int DovecotRetrieved(const std::string& login, size_t& logouts) {
+  if (std::filesystem::path(kScript).filename() != "pop3-server.sh") {
+    return -1;
+  }
+  const std::string marker = "pop3(" + login + ")";
+  // The log process writes a moment after the session ends.
+  for (int wait = 0; wait < 100; ++wait) {
+    const std::string log = test::ReadFile(kDir + "/log/dovecot.log");
+    size_t count = 0;
+    size_t last = std::string::npos;
+    for (size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
+      const size_t end = log.find('\n', at);
+      const size_t out = log.find("Logged out", at);
+      if (out != std::string::npos && out < end) {
+        ++count;
+        last = log.find("retr=", out);
+      }
+    }
+    if (count > logouts) {
+      logouts = count;
+      return std::atoi(log.c_str() + last + 5);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return -2;  // no new logout line
+}
+
+TEST_F(Pop3ServerTest, RememberedMailRetrievesOnlyWhatIsNew) {
+  Populate("remembered", 6);
+  settings_.options.RememberMail = "1";
+  environment_.mailMemoryDir = dir_.File("mail");
+  MailAccount account = Account("remembered");
+  size_t logouts = 0;
+  DovecotRetrieved(Login("remembered"), logouts);  // the sessions of Populate's server
+  struct Pass {
+    int retrieved;  // by the server's own count (Dovecot)
+    int listed;
+    int fresh;
+  };
+  auto pass = [&] {
+    observer_.all.clear();
+    Check(account);
+    Pass p{DovecotRetrieved(Login("remembered"), logouts), store_.Count(), 0};
+    for (const Envelope& e : store_.Snapshot()) {
+      p.fresh += e.isNew ? 1 : 0;
+    }
+    EXPECT_EQ(observer_.all.at(0).status, AccountOutcome::Status::Checked)
+        << observer_.all.at(0).error;
+    return p;
+  };
+  const auto retrieved = [&](int n) {
+    return std::filesystem::path(kScript).filename() == "pop3-server.sh" ? n : -1;
+  };
+
+  Pass p = pass();
+  EXPECT_EQ(p.retrieved, retrieved(6));
+  EXPECT_EQ(p.listed, 6);
+  EXPECT_EQ(p.fresh, 6);
+  // Unchanged: Dovecot counts no RETR, the list still shows every message.
+  p = pass();
+  EXPECT_EQ(p.retrieved, retrieved(0));
+  EXPECT_EQ(p.listed, 6);
+  EXPECT_EQ(p.fresh, 0);
+  // Delivered later: retrieved and new once.
+  ASSERT_EQ(std::system(("bash '" + kScript + "' populate '" + kDir + "' remembered 1 2500" +
+                         " >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  p = pass();
+  EXPECT_EQ(p.retrieved, retrieved(1));
+  EXPECT_EQ(p.listed, 7);
+  EXPECT_EQ(p.fresh, 1);
+  p = pass();
+  EXPECT_EQ(p.fresh, 0);
+
+  // A sender blocked after its mail was remembered: deleted without a RETR.
+  const std::string blocked = store_.Get(2).address;
+  const std::vector<Envelope> before = store_.Snapshot();
+  const auto mine = std::count_if(before.begin(), before.end(),
+                                  [&](const Envelope& e) { return e.address == blocked; });
+  account.BlockSender = blocked + ";";
+  account.DeleteBlocked = true;
+  p = pass();
+  EXPECT_EQ(p.retrieved, retrieved(0));
+  EXPECT_EQ(observer_.all.at(0).deletedAsSpam, mine);
+  EXPECT_EQ(ServerSubjects(Account("remembered")).size(), 7u - static_cast<size_t>(mine));
+  DovecotRetrieved(Login("remembered"), logouts);  // ServerSubjects' own pass
+
+  // Off: every message retrieved and new, as without remembered mail.
+  settings_.options.RememberMail = "";
+  for (int i = 0; i < 2; ++i) {
+    p = pass();
+    EXPECT_EQ(p.retrieved, retrieved(7 - static_cast<int>(mine)));
+    EXPECT_EQ(p.fresh, p.listed);
+  }
 }
 
 TEST_F(Pop3ServerTest, SpamIsGoneFromTheServerAndTheRestStays) {

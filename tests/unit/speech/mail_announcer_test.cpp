@@ -230,6 +230,51 @@ TEST_F(MailAnnouncerTest, EveryMethodAnnouncesOnce) {
   EXPECT_EQ(speech.spoken.size(), 1u);
 }
 
+TEST_F(MailAnnouncerTest, ManyNewMessagesAreCountedInOneSentence) {
+  EXPECT_EQ(NewMessagesSentence(2000), "You have 2,000 new messages");
+  EXPECT_EQ(NewMessagesSentence(1234567), "You have 1,234,567 new messages");
+  EXPECT_EQ(NewMessagesSentence(999), "You have 999 new messages");
+  struct Row {
+    const char* over;
+    int count;
+    size_t spoken;  // texts spoken once the pass ended
+    const char* last;
+  };
+  const Row rows[] = {
+      {"5", 30, 1, "You have 30 new messages"},
+      {"5", 5, 5, "You have received a new email: "},
+      {"", 3, 3, "You have received a new email: "},
+      {"0", 2, 2, "You have received a new email: "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.over) + " " + std::to_string(row.count));
+    RecordingSpeech voice;
+    std::vector<Notice> shown;
+    MailAnnouncer fresh(voice, sound, store, [&](const Notice& n) { shown.push_back(n); });
+    fresh.SetWindowReady(true);
+    AppOptions o;
+    o.AnnounceCountOver = row.over;
+    fresh.BeginPass(o);
+    for (int i = 0; i < row.count; ++i) {
+      fresh.AnnounceMessage(o, Message(i));
+      fresh.AnnounceMessage(o, Message(i));  // listed twice: counted once
+    }
+    Envelope old = Message(99);
+    old.isNew = false;  // reported by an earlier pass: never again
+    fresh.AnnounceMessage(o, old);
+    fresh.EndPass(o);
+    EXPECT_EQ(voice.spoken.size(), row.spoken);
+    EXPECT_EQ(shown.size(), row.spoken);
+    EXPECT_EQ(voice.spoken.back().substr(0, std::string(row.last).size()), row.last);
+    EXPECT_EQ(fresh.AnnouncedKeys().size(), static_cast<size_t>(row.count));
+    // The next pass finds them announced.
+    fresh.BeginPass(o);
+    fresh.AnnounceMessage(o, Message(0));
+    fresh.EndPass(o);
+    EXPECT_EQ(voice.spoken.size(), row.spoken);
+  }
+}
+
 TEST_F(MailAnnouncerTest, NoNoticeBeforeTheWindowIsReady) {
   announcer.SetWindowReady(false);
   announcer.AnnounceMessage(AppOptions{}, Message(1));

@@ -9,6 +9,8 @@
 #include <optional>
 #include <thread>
 
+#include "speech/mail_announcer.h"
+#include "support/fake_mailbox.h"
 #include "support/fake_transport.h"
 #include "support/manual_clock.h"
 #include "support/scripted_server.h"
@@ -141,6 +143,59 @@ TEST_F(MailControllerTest, ACheckRunsOnAWorkerAndTheWindowFollows) {
   // The animation's last picture follows the mail found.
   EXPECT_EQ(view_.icons.back(), TrayState::MailPresent);
   EXPECT_EQ(controller->store().Count(), 1);
+}
+
+// What one run of the program says: a fresh controller and announcer, one pass.
+struct Spoken final : SpeechOutput, SoundOutput {
+  void Speak(const std::string& text) override { texts.push_back(text); }
+  void StopSpeaking() override {}
+  void PlaySoundFile(const std::string&) override {}
+  void StopSound() override {}
+  std::vector<std::string> texts;
+  int notices = 0;
+};
+
+TEST_F(MailControllerTest, RememberedMailIsAnnouncedOnceAcrossRestarts) {
+  test::FakeMailbox box;
+  const auto deliver = [&box](int count) {
+    for (int i = 0; i < count; ++i) {
+      const std::string n = std::to_string(box.messages.size() + 1);
+      box.messages.push_back({"From: S" + n + " <s" + n + "@x.org>\r\nSubject: " + n +
+                                  "\r\nMessage-ID: <" + n + "@x.org>\r\n\r\nbody\r\n",
+                              "uid" + n});
+    }
+  };
+  environment_.makeTransport = [&box](const MailAccount&) { return box.Connect(); };
+  environment_.mailMemoryDir = dir_.File("mail");
+  settings_.options.RememberMail = "1";
+  const auto run = [this] {
+    Spoken spoken;
+    auto controller = Make();
+    MailAnnouncer announcer(spoken, spoken, controller->store(),
+                            [&spoken](const Notice&) { ++spoken.notices; });
+    announcer.SetWindowReady(true);
+    controller->SetAnnouncer(&announcer);
+    controller->StartCheck();
+    EXPECT_TRUE(test::WaitForWorkers(*controller));
+    controller->Shutdown();
+    EXPECT_EQ(controller->store().Count(), static_cast<int>(view_.appended.size()));
+    view_.appended.clear();
+    return spoken;
+  };
+  deliver(2);
+  EXPECT_EQ(run().texts.size(), 2u);
+  EXPECT_EQ(run().texts.size(), 0u);  // restarted: nothing already announced
+  deliver(1);
+  EXPECT_EQ(run().texts.size(), 1u);  // delivered later: announced once
+  EXPECT_EQ(run().texts.size(), 0u);
+
+  // Thirty new with the summary at five: one sentence, one notice.
+  settings_.options.AnnounceCountOver = "5";
+  deliver(30);
+  const Spoken many = run();
+  EXPECT_EQ(many.texts, std::vector<std::string>{"You have 30 new messages"});
+  EXPECT_EQ(many.notices, 1);
+  EXPECT_EQ(run().texts.size(), 0u);
 }
 
 TEST_F(MailControllerTest, ADetachedViewHearsNothingOfAPassUnderWay) {

@@ -1,0 +1,469 @@
+#include "mail/mail_memory.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "config/paths.h"
+#include "config/text_util.h"
+
+namespace bc {
+namespace {
+
+// Written into every store; a store of another format is started afresh. Raise
+// it whenever what a pass reads from a message changes (the envelope rules), so
+// no text read by older rules is judged by newer ones.
+constexpr const char* kFormat = "1";
+constexpr const char* kSuffix = ".sqlite";
+constexpr int kBusyMs = 3000;
+// Longer names are cut and end in a hash: a file name has at most 255 bytes.
+constexpr size_t kLongestName = 180;
+
+constexpr const char* kSchema =
+    "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE message(uid TEXT PRIMARY KEY, size INTEGER NOT NULL, lines TEXT NOT NULL,"
+    " readable INTEGER NOT NULL, announced INTEGER NOT NULL,"
+    " from_text TEXT NOT NULL, subject TEXT NOT NULL, received TEXT NOT NULL,"
+    " attachment TEXT NOT NULL, address TEXT NOT NULL, content TEXT NOT NULL,"
+    " message_key TEXT NOT NULL) WITHOUT ROWID;";
+
+std::string Escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '.' ||
+        u == '-' || u == '_') {
+      out += c;
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", u);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+uint64_t Fnv1a(std::string_view text) {
+  uint64_t hash = 14695981039346656037ULL;
+  for (const char c : text) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  }
+  return hash;
+}
+
+std::string AccountPortText(const MailAccount& account) {
+  return std::to_string(account.POP3Port.value());
+}
+
+std::string Column(sqlite3_stmt* statement, int column) {
+  const auto* text = sqlite3_column_text(statement, column);
+  return text ? std::string(reinterpret_cast<const char*>(text),
+                            static_cast<size_t>(sqlite3_column_bytes(statement, column)))
+              : std::string();
+}
+
+void Bind(sqlite3_stmt* statement, int index, const std::string& text) {
+  sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+// How a store that cannot be used came to be so: only a damaged one is replaced.
+enum class Fault { None, Damaged, Unusable };
+
+struct Opened {
+  sqlite3* db = nullptr;
+  Fault fault = Fault::None;
+  std::string why;
+};
+
+Fault FaultOf(int code) {
+  switch (code & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_SCHEMA:
+    case SQLITE_FORMAT:
+    case SQLITE_MISMATCH:
+    case SQLITE_CONSTRAINT:
+      return Fault::Damaged;
+    default:
+      return Fault::Unusable;  // busy, read-only, full, input and output errors
+  }
+}
+
+Opened Fail(sqlite3* db, int code, const std::string& what) {
+  Opened result;
+  result.fault = FaultOf(code);
+  result.why = what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+  sqlite3_close(db);
+  return result;
+}
+
+// Runs `sql`, which yields one text per row, and gives the rows.
+int Texts(sqlite3* db, const char* sql, std::vector<std::string>& rows) {
+  sqlite3_stmt* statement = nullptr;
+  int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+  while (code == SQLITE_OK && (code = sqlite3_step(statement)) == SQLITE_ROW) {
+    rows.push_back(Column(statement, 0));
+    code = SQLITE_OK;
+  }
+  sqlite3_finalize(statement);
+  return code == SQLITE_DONE ? SQLITE_OK : code;
+}
+
+// Opens the file and proves it whole and this account's before anything in it
+// is believed; an empty file becomes a new store.
+Opened OpenStore(const std::string& path, const MailAccount& account) {
+  // No statistics of the library's allocations: one lock less per allocation.
+  static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+  static_cast<void>(configured);
+  // Created 0600 by us, not by the library's default mode.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    Opened result;
+    result.fault = Fault::Unusable;
+    result.why = "it cannot be opened for writing";
+    return result;
+  }
+  ::fchmod(fd, 0600);
+  ::close(fd);
+  sqlite3* db = nullptr;
+  int code =
+      sqlite3_open_v2(path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
+  if (code != SQLITE_OK) {
+    return Fail(db, code, "it cannot be opened");
+  }
+  sqlite3_busy_timeout(db, kBusyMs);
+  // Read through the page cache rather than a copy per page: a pass looks up
+  // every message of a large mailbox.
+  sqlite3_exec(db, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
+  sqlite3_extended_result_codes(db, 0);
+  std::vector<std::string> rows;
+  if ((code = Texts(db, "PRAGMA quick_check", rows)) != SQLITE_OK) {
+    return Fail(db, code, "it cannot be read");
+  }
+  if (rows.size() != 1 || rows[0] != "ok") {
+    return Fail(db, SQLITE_CORRUPT, "it is damaged (" + (rows.empty() ? "" : rows[0]) + ")");
+  }
+  rows.clear();
+  if ((code = Texts(db, "SELECT name FROM sqlite_schema WHERE type='table' ORDER BY name", rows)) !=
+      SQLITE_OK) {
+    return Fail(db, code, "it cannot be read");
+  }
+  const std::vector<std::string> expected = {"message", "meta"};
+  if (rows.empty()) {
+    const std::string meta = "INSERT INTO meta VALUES('format','" + std::string(kFormat) + "');";
+    if ((code = sqlite3_exec(db, ("BEGIN;" + std::string(kSchema) + meta + "COMMIT;").c_str(),
+                             nullptr, nullptr, nullptr)) != SQLITE_OK) {
+      return Fail(db, code, "it cannot be written");
+    }
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO meta VALUES(?1,?2)", -1, &insert, nullptr);
+    for (const auto& [name, value] : {std::pair<std::string, std::string>{"user", account.UserName},
+                                      {"host", account.POP3Server},
+                                      {"port", AccountPortText(account)}}) {
+      Bind(insert, 1, name);
+      Bind(insert, 2, value);
+      code = sqlite3_step(insert);
+      sqlite3_reset(insert);
+      if (code != SQLITE_DONE) {
+        sqlite3_finalize(insert);
+        return Fail(db, code, "it cannot be written");
+      }
+    }
+    sqlite3_finalize(insert);
+    return {db, Fault::None, {}};
+  }
+  if (rows != expected) {
+    return Fail(db, SQLITE_SCHEMA, "it is not a store of remembered mail");
+  }
+  rows.clear();
+  if ((code = Texts(db,
+                    "SELECT value FROM meta WHERE name IN ('format','host','port','user')"
+                    " ORDER BY name",
+                    rows)) != SQLITE_OK) {
+    return Fail(db, code, "it cannot be read");
+  }
+  if (rows != std::vector<std::string>{kFormat, account.POP3Server, AccountPortText(account),
+                                       account.UserName}) {
+    return Fail(db, SQLITE_SCHEMA, "it was written for another account or by another version");
+  }
+  return {db, Fault::None, {}};
+}
+
+void RemoveStoreFiles(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+  std::filesystem::remove(path + "-journal", ignored);
+}
+
+}  // namespace
+
+std::string ContentSetting(const AppOptions& options) {
+  if (options.CheckLines == 0) {
+    return "0";
+  }
+  if (options.ComboLines == "All") {
+    return "All";
+  }
+  const int lines = ParseInt(options.ComboLines);
+  return std::to_string(lines < 0 ? 0 : lines);
+}
+
+std::string MailMemoryDir() {
+  return StateDir() + "/mail";
+}
+
+std::string MailMemoryPath(const std::string& dir, const MailAccount& account) {
+  // "@" parts user from host: escaped in both, so no two accounts share a name.
+  std::string name = Escaped(account.UserName) + "@" + Escaped(account.POP3Server) + "," +
+                     AccountPortText(account);
+  if (name.size() > kLongestName) {
+    char hash[20];
+    std::snprintf(
+        hash, sizeof hash, "~%016llx",
+        static_cast<unsigned long long>(
+            Fnv1a(account.UserName + '\n' + account.POP3Server + '\n' + AccountPortText(account))));
+    name = name.substr(0, kLongestName) + hash;
+  }
+  return dir + "/" + name + kSuffix;
+}
+
+void ForgetRemovedAccounts(const std::string& dir, const std::vector<MailAccount>& accounts) {
+  std::set<std::string> kept;
+  for (const MailAccount& account : accounts) {
+    kept.insert(MailMemoryPath(dir, account));
+  }
+  std::error_code error;
+  std::vector<std::string> forgotten;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+    const std::string path = entry.path().string();
+    if (path.ends_with(kSuffix) && !kept.contains(path)) {
+      forgotten.push_back(path);
+    }
+  }
+  for (const std::string& path : forgotten) {
+    RemoveStoreFiles(path);
+  }
+}
+
+std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailAccount& account,
+                                             std::string& note) {
+  note.clear();
+  const std::string path = MailMemoryPath(dir, account);
+  const std::string unused = "; every message is retrieved and nothing is remembered this pass";
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  struct stat folder {};
+  if (::lstat(dir.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+    note = "the remembered mail folder " + dir + " cannot be made" + unused;
+    return nullptr;
+  }
+  ::chmod(dir.c_str(), 0700);
+  struct stat file {};
+  if (::lstat(path.c_str(), &file) == 0) {
+    if (!S_ISREG(file.st_mode)) {
+      note = "the remembered mail " + path + " is not a file" + unused;
+      return nullptr;
+    }
+    // Honoured even where the system would let us write (as root): a store the
+    // user made read-only is left as it is.
+    if ((file.st_mode & S_IWUSR) == 0) {
+      note = "the remembered mail " + path + " is read-only" + unused;
+      return nullptr;
+    }
+  }
+  Opened opened = OpenStore(path, account);
+  if (opened.fault == Fault::Damaged) {
+    // Never trusted in part: the pass reads everything again and remembers it anew.
+    note = "the remembered mail " + path + " could not be used (" + opened.why +
+           "); it is started afresh and every message is retrieved";
+    RemoveStoreFiles(path);
+    const std::string first = opened.why;
+    opened = OpenStore(path, account);
+    if (opened.fault != Fault::None) {
+      opened.why = first + "; a new one: " + opened.why;
+    }
+  }
+  if (opened.fault != Fault::None) {
+    note = "the remembered mail " + path + " could not be used (" + opened.why + ")" + unused;
+    return nullptr;
+  }
+  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db));
+  if (!memory->Prepare()) {
+    note = "the remembered mail " + path + " could not be used (" + memory->failure_ + ")" + unused;
+    return nullptr;
+  }
+  return memory;
+}
+
+MailMemory::MailMemory(sqlite3* db) : db_(db) {}
+
+MailMemory::~MailMemory() {
+  for (sqlite3_stmt* statement : {find_, remember_, announced_}) {
+    sqlite3_finalize(statement);
+  }
+  // A pass that did not Commit leaves the store as the last complete pass did.
+  sqlite3_close(db_);
+}
+
+bool MailMemory::Prepare() {
+  const auto prepare = [this](const char* sql, sqlite3_stmt** statement) {
+    return sqlite3_prepare_v2(db_, sql, -1, statement, nullptr) == SQLITE_OK;
+  };
+  // The whole pass is one transaction, taken now: a second program checking the
+  // same mailbox waits, then goes without, rather than interleave. The ids
+  // listed in this pass are kept in memory, so a pass over an unchanged
+  // mailbox writes nothing to the file.
+  if (!Exec("BEGIN IMMEDIATE") ||
+      !prepare("SELECT size, lines, readable, announced, from_text, subject, received,"
+               " attachment, address, content, message_key FROM message WHERE uid=?1",
+               &find_) ||
+      !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,0,?6,?7,?8,?9,?10,?11,?12)"
+               " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4,"
+               " from_text=?6, subject=?7, received=?8, attachment=?9, address=?10,"
+               " content=?11, message_key=?12",
+               &remember_) ||
+      !prepare("UPDATE message SET announced=1 WHERE uid=?1", &announced_)) {
+    if (failure_.empty()) {
+      failure_ = sqlite3_errmsg(db_);
+    }
+    return false;
+  }
+  return true;
+}
+
+bool MailMemory::Exec(const char* sql) {
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (failure_.empty()) {
+      failure_ = sqlite3_errmsg(db_);
+    }
+    return false;
+  }
+  return true;
+}
+
+bool MailMemory::Step(sqlite3_stmt* statement) {
+  const int code = sqlite3_step(statement);
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+  if (code != SQLITE_DONE && code != SQLITE_ROW) {
+    if (failure_.empty()) {
+      failure_ = sqlite3_errmsg(db_);
+    }
+    return false;
+  }
+  return true;
+}
+
+std::optional<RememberedMessage> MailMemory::Find(const std::string& uniqueId) {
+  Bind(find_, 1, uniqueId);
+  std::optional<RememberedMessage> found;
+  if (sqlite3_step(find_) == SQLITE_ROW) {
+    RememberedMessage m;
+    m.size = sqlite3_column_int64(find_, 0);
+    m.contentLines = Column(find_, 1);
+    m.readable = sqlite3_column_int(find_, 2) != 0;
+    m.announced = sqlite3_column_int(find_, 3) != 0;
+    m.texts.from = Column(find_, 4);
+    m.texts.subject = Column(find_, 5);
+    m.texts.received = Column(find_, 6);
+    m.texts.attachment = Column(find_, 7);
+    m.texts.address = Column(find_, 8);
+    m.texts.content = Column(find_, 9);
+    m.texts.messageKey = Column(find_, 10);
+    found = std::move(m);
+  }
+  sqlite3_reset(find_);
+  sqlite3_clear_bindings(find_);
+  return found;
+}
+
+void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& m) {
+  Bind(remember_, 1, uniqueId);
+  sqlite3_bind_int64(remember_, 2, m.size);
+  Bind(remember_, 3, m.contentLines);
+  sqlite3_bind_int(remember_, 4, m.readable ? 1 : 0);
+  Bind(remember_, 6, m.texts.from);
+  Bind(remember_, 7, m.texts.subject);
+  Bind(remember_, 8, m.texts.received);
+  Bind(remember_, 9, m.texts.attachment);
+  Bind(remember_, 10, m.texts.address);
+  Bind(remember_, 11, m.texts.content);
+  Bind(remember_, 12, m.texts.messageKey);
+  Step(remember_);
+  Listed(uniqueId);
+}
+
+void MailMemory::MarkAnnounced(const std::string& uniqueId) {
+  Bind(announced_, 1, uniqueId);
+  Step(announced_);
+}
+
+bool MailMemory::Listed(const std::string& uniqueId) {
+  return listed_.insert(uniqueId).second;
+}
+
+const std::unordered_map<std::string, int64_t>& MailMemory::KnownSizes(
+    const std::string& contentLines) {
+  // One pass over the table: cheaper than a lookup per message. Content read
+  // at any setting serves a pass that reads none: it is left out. A row read at
+  // another setting has no size that matches.
+  known_.clear();
+  sqlite3_stmt* select = nullptr;
+  if (sqlite3_prepare_v2(db_,
+                         "SELECT uid, CASE WHEN lines=?1 OR ?1='0' THEN size ELSE -1 END"
+                         " FROM message",
+                         -1, &select, nullptr) == SQLITE_OK) {
+    Bind(select, 1, contentLines);
+    while (sqlite3_step(select) == SQLITE_ROW) {
+      known_.emplace(Column(select, 0), sqlite3_column_int64(select, 1));
+    }
+  }
+  sqlite3_finalize(select);
+  knownAll_ = true;
+  return known_;
+}
+
+bool MailMemory::Commit(std::string& why) {
+  // Every row there was is in known_ (rows added since were Listed).
+  std::vector<std::string> unlisted;
+  sqlite3_stmt* all = nullptr;
+  if (knownAll_) {
+    for (const auto& [uid, size] : known_) {
+      if (!listed_.contains(uid)) {
+        unlisted.push_back(uid);
+      }
+    }
+  } else if (failure_.empty() &&
+             sqlite3_prepare_v2(db_, "SELECT uid FROM message", -1, &all, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(all) == SQLITE_ROW) {
+      if (std::string uid = Column(all, 0); !listed_.contains(uid)) {
+        unlisted.push_back(std::move(uid));
+      }
+    }
+  }
+  sqlite3_finalize(all);
+  sqlite3_stmt* forget = nullptr;
+  if (!unlisted.empty() && sqlite3_prepare_v2(db_, "DELETE FROM message WHERE uid=?1", -1, &forget,
+                                              nullptr) == SQLITE_OK) {
+    for (const std::string& uid : unlisted) {
+      Bind(forget, 1, uid);
+      Step(forget);
+    }
+  }
+  sqlite3_finalize(forget);
+  // A write that failed leaves the store as the last complete pass left it.
+  if (!failure_.empty() || !Exec("COMMIT")) {
+    why = failure_;
+    Exec("ROLLBACK");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace bc
