@@ -1,7 +1,10 @@
 #include "ui/props/property_sheet.h"
 
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -32,6 +35,63 @@ PropertySheet::PropertySheet(const QString& title, QWidget* parent) : QDialog(pa
   layout->addWidget(tabs_);
   layout->addWidget(buttons);
   connect(tabs_, &QTabWidget::currentChanged, this, &PropertySheet::OnCurrentChanged);
+
+  // The keys that turn the pages, wherever the focus is in the sheet (a combo
+  // box would otherwise keep them).
+  const std::pair<QKeySequence, int> turns[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+  };
+  for (const auto& [keys, step] : turns) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] { TurnPage(step); });
+  }
+  tabs_->tabBar()->installEventFilter(this);
+}
+
+void PropertySheet::TurnPage(int step) {
+  const int count = PageCount();
+  if (count < 2) {
+    return;
+  }
+  const bool onTabs = tabs_->tabBar()->hasFocus();
+  tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
+  if (!onTabs) {
+    FocusFirstControl();  // the focus must not stay on a page now hidden
+  }
+}
+
+bool PropertySheet::FocusFirstControl() {
+  QWidget* page = tabs_->currentWidget();
+  for (QWidget* w = page ? page->nextInFocusChain() : nullptr; w != nullptr && w != page;
+       w = w->nextInFocusChain()) {
+    if (!page->isAncestorOf(w)) {
+      if (w == ok_ || w == cancel_ || w == this) {
+        break;
+      }
+      continue;
+    }
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()) {
+      w->setFocus(Qt::TabFocusReason);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool PropertySheet::eventFilter(QObject* watched, QEvent* event) {
+  // Qt sends Tab from a tab widget's tab row past the page to the buttons;
+  // forward Tab goes into the page first.
+  if (watched == tabs_->tabBar() && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && FocusFirstControl()) {
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void PropertySheet::AddPage(PropertyPage* page, const QString& title) {

@@ -201,6 +201,60 @@ TEST(AccessibilityWalk, PropertySheetsAndTheirDialogs) {
   EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
 }
 
+// Forward Tab from a sheet's tab row lands on the page, and Ctrl+Tab,
+// Ctrl+PageDown (also from a combo box) turn the page.
+TEST(AccessibilityWalk, SheetKeysReachAndTurnEveryPage) {
+  test::PropsFixture f;
+  Settings settings;
+  test::QuietHost host;
+  QStringList faults;
+  std::function<int(QDialog&)> walk = [&](QDialog& d) {
+    auto& sheet = dynamic_cast<PropertySheet&>(d);
+    auto* tabs = d.findChild<QTabWidget*>(QStringLiteral("sheetTabs"));
+    d.show();
+    QApplication::setActiveWindow(&d);  // also when the sheet before it was active
+    for (int i = 0; i < sheet.PageCount(); ++i) {
+      sheet.SetActivePage(i);
+      tabs->tabBar()->setFocus();
+      QTest::keyClick(tabs->tabBar(), Qt::Key_Tab);
+      QWidget* now = QApplication::focusWidget();
+      if (!now || !sheet.Page(i)->isAncestorOf(now)) {
+        faults << d.windowTitle() + QStringLiteral(": Tab from page %1 goes to %2")
+                                        .arg(i)
+                                        .arg(now ? Id(now) : QStringLiteral("nothing"));
+      }
+      for (const auto& key :
+           {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}) {
+        const int before = tabs->currentIndex();
+        QWidget* from = QApplication::focusWidget();
+        if (auto* combo = sheet.Page(i)->findChild<QComboBox*>(); combo && combo->isEnabled()) {
+          combo->setFocus();
+          from = combo;
+        }
+        QTest::keySequence(from, key);
+        if (tabs->currentIndex() != (before + 1) % sheet.PageCount()) {
+          faults << d.windowTitle() + QStringLiteral(": %1 on %2 stays on page %3")
+                                          .arg(key.toString(), Id(from))
+                                          .arg(before);
+        }
+        sheet.SetActivePage(i);
+      }
+    }
+    if (d.windowTitle() == QStringLiteral("Brindlecast Properties")) {
+      sheet.SetActivePage(0);
+      auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));
+      tree->setCurrentItem(tree->topLevelItem(0));
+      d.hide();  // the account sheet takes the keys
+      test::Click(d, "addButton");
+    }
+    d.hide();
+    return static_cast<int>(QDialog::Rejected);
+  };
+  PropsContext context{f.prompt, f.store, f.voices, walk};
+  PropertiesCommand().Run(nullptr, settings, host, context);
+  EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
+}
+
 TEST(AccessibilityWalk, SmallDialogs) {
   test::RecordingPrompt prompt;
   test::TempDir dir;
