@@ -23,6 +23,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "gui/props/props_test_util.h"
@@ -30,8 +31,10 @@
 #include "speech/speech_engine.h"
 #include "support/test_env.h"
 #include "ui/about_box.h"
+#include "ui/icon_button.h"
 #include "ui/link_label.h"
 #include "ui/new_release_dialog.h"
+#include "ui/pages/text_pages.h"
 #include "ui/props/account_page.h"
 #include "ui/props/properties_command.h"
 #include "ui/props/property_sheet.h"
@@ -66,6 +69,9 @@ bool IsOkOrCancel(const QWidget* w) {
 }
 
 QString Id(const QWidget* w) {
+  if (w == nullptr) {
+    return QStringLiteral("nothing");
+  }
   return QStringLiteral("%1 \"%2\"")
       .arg(QString::fromUtf8(w->metaObject()->className()), w->objectName());
 }
@@ -331,6 +337,75 @@ TEST_F(MainWindowWalk, MenusCarryTheirShortcutsOnceAndAlwaysOnTopIsAToggle) {
         EXPECT_EQ(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
       }
     }
+  }
+}
+
+// A toolbar button that goes grey while it has the focus hands it to the
+// page, never to "Close window", where one more Space would hide the window.
+TEST_F(MainWindowWalk, FocusLeavesAGreyedButtonForThePage) {
+  const std::string file = dir_.File("note.txt");
+  test::WriteFile(file, "Hello there.");
+  prompt_.chosenFile = file;
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  window_->OpenTextFile();
+  QWidget* text = window_->textPage().textBox();
+  struct Row {
+    ToolButton pressed;
+    bool waitForTheVoice;  // the voice ends by itself while the button has the focus
+  };
+  for (const Row& row :
+       {Row{ToolButton::Play, false}, Row{ToolButton::Stop, false}, Row{ToolButton::Stop, true}}) {
+    if (row.pressed == ToolButton::Stop) {
+      window_->Play();
+    }
+    CIconButton* button = window_->button(row.pressed);
+    ASSERT_TRUE(button->isEnabled()) << ObjectName(row.pressed);
+    button->setFocus();
+    if (row.waitForTheVoice) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->speech().IsVoiceBusy(); }, 10000));
+      QTest::qWait(50);
+    } else {
+      QTest::keyClick(button, Qt::Key_Space);
+    }
+    EXPECT_FALSE(button->isEnabled()) << ObjectName(row.pressed);
+    EXPECT_EQ(QApplication::focusWidget(), text)
+        << ObjectName(row.pressed) << " " << Id(QApplication::focusWidget()).toStdString();
+    window_->Stop();
+  }
+}
+
+// After a dialog the focus is on a control of the page, not on the menu bar
+// the command came from (where Tab moves nothing).
+TEST_F(MainWindowWalk, FocusComesBackToThePageAfterADialog) {
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  window_->menuBar()->setFocus(Qt::MenuBarFocusReason);
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* about = qobject_cast<CAboutBoxDlg*>(w); about && about->isVisible()) {
+        about->reject();
+      }
+    }
+  });
+  closer.start(20);
+  window_->action(Command::About)->trigger();
+  closer.stop();
+  QApplication::setActiveWindow(window_);  // as the desktop does when the dialog goes
+  EXPECT_EQ(QApplication::focusWidget(), window_->PageControl())
+      << Id(QApplication::focusWidget()).toStdString();
+}
+
+// Suspend is in the window's menu too; from there the window stays up.
+TEST_F(MainWindowWalk, SuspendFromTheMenuKeepsTheWindowShown) {
+  QAction* suspend = window_->action(Command::Suspend);
+  EXPECT_EQ(suspend->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  for (const bool suspended : {true, false}) {
+    suspend->trigger();
+    EXPECT_EQ(window_->controller().Suspended(), suspended);
+    EXPECT_EQ(suspend->isChecked(), suspended);
+    EXPECT_TRUE(window_->isVisible());
   }
 }
 
