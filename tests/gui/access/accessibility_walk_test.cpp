@@ -261,6 +261,43 @@ TEST(AccessibilityWalk, SheetKeysReachAndTurnEveryPage) {
   EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
 }
 
+// An account's check box is heard: its cell offers the "toggle" action Orca
+// looks for and says its state, which Space changes. Cancel brings a deleted
+// account back. (The state-change event needs a bridge: see the Orca test.)
+TEST(AccessibilityWalk, AccountChecksAreHeardAndCancelKeepsAccounts) {
+  test::PropsFixture f;
+  Settings settings;
+  MailAccount alice;
+  alice.UserName = "alice";
+  alice.CheckMark = true;
+  settings.accounts = {alice};
+  test::QuietHost host;
+  std::function<int(QDialog&)> walk = [&](QDialog& d) {
+    d.show();
+    QApplication::setActiveWindow(&d);
+    auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));
+    tree->setFocus();
+    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    QAccessibleInterface* cell =
+        QAccessible::queryAccessibleInterface(tree)->tableInterface()->cellAt(1, 0);
+    EXPECT_EQ(cell->text(QAccessible::Name), QStringLiteral("alice"));
+    EXPECT_TRUE(cell->actionInterface() &&
+                cell->actionInterface()->actionNames().contains(QStringLiteral("toggle")));
+    for (const bool checked : {true, false, true}) {
+      EXPECT_TRUE(cell->state().checkable);
+      EXPECT_EQ(cell->state().checked, checked);
+      QTest::keyClick(tree, Qt::Key_Space);
+    }
+    test::Click(d, "deleteButton");
+    EXPECT_EQ(tree->topLevelItem(0)->childCount(), 0);
+    return static_cast<int>(QDialog::Rejected);
+  };
+  PropsContext context{f.prompt, f.store, f.voices, walk};
+  PropertiesCommand().Run(nullptr, settings, host, context);
+  ASSERT_EQ(settings.accounts.size(), 1u);
+  EXPECT_EQ(settings.accounts[0], alice);
+}
+
 TEST(AccessibilityWalk, SmallDialogs) {
   test::RecordingPrompt prompt;
   test::TempDir dir;
