@@ -1,5 +1,6 @@
 #include "ui/props/property_sheet.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -12,6 +13,22 @@
 #include "ui/props/props_context.h"
 
 namespace bc {
+namespace {
+
+// Qt 6.4's bridge offers a combo box's value to no screen reader (Orca hears
+// "None"): the box gives no selection interface. Its description carries
+// the value instead, and a change of it is spoken while the box has the focus.
+void DescribeValue(QComboBox* combo) {
+  if (combo->property("bcDescribesValue").toBool()) {
+    return;
+  }
+  combo->setProperty("bcDescribesValue", true);
+  combo->setAccessibleDescription(combo->currentText());
+  QObject::connect(combo, &QComboBox::currentTextChanged, combo,
+                   [combo](const QString& text) { combo->setAccessibleDescription(text); });
+}
+
+}  // namespace
 
 DialogRunner ExecDialogRunner() {
   return [](QDialog& dialog) { return dialog.exec(); };
@@ -105,6 +122,9 @@ void PropertySheet::Prepare() {
   for (PropertyPage* page : pages_) {
     page->opened_ = false;
     AssignMnemonics(page);
+    for (QComboBox* combo : page->findChildren<QComboBox*>()) {
+      DescribeValue(combo);
+    }
   }
   OrderFocus();
   active_ = -1;

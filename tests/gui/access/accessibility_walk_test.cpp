@@ -208,7 +208,8 @@ TEST(AccessibilityWalk, PropertySheetsAndTheirDialogs) {
 }
 
 // Forward Tab from a sheet's tab row lands on the page, and Ctrl+Tab,
-// Ctrl+PageDown (also from a combo box) turn the page.
+// Ctrl+PageDown (also from a combo box) turn the page. Combo boxes tell
+// their value.
 TEST(AccessibilityWalk, SheetKeysReachAndTurnEveryPage) {
   test::PropsFixture f;
   Settings settings;
@@ -221,6 +222,14 @@ TEST(AccessibilityWalk, SheetKeysReachAndTurnEveryPage) {
     QApplication::setActiveWindow(&d);  // also when the sheet before it was active
     for (int i = 0; i < sheet.PageCount(); ++i) {
       sheet.SetActivePage(i);
+      // Orca hears a combo box's value through its description.
+      for (QComboBox* combo : sheet.Page(i)->findChildren<QComboBox*>()) {
+        combo->setCurrentIndex(combo->count() - 1);
+        if (QAccessible::queryAccessibleInterface(combo)->text(QAccessible::Description) !=
+            combo->currentText()) {
+          faults << d.windowTitle() + QStringLiteral(": %1 does not tell its value").arg(Id(combo));
+        }
+      }
       tabs->tabBar()->setFocus();
       QTest::keyClick(tabs->tabBar(), Qt::Key_Tab);
       QWidget* now = QApplication::focusWidget();
