@@ -15,11 +15,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -213,6 +215,11 @@ TEST(AccessibilityWalk, PropertySheetsAndTheirDialogs) {
 TEST(AccessibilityWalk, SheetKeysReachAndTurnEveryPage) {
   test::PropsFixture f;
   Settings settings;
+  settings.options.NotificationMethod = 2;  // "None"
+  MailAccount alice;
+  alice.UserName = "alice";
+  alice.ApproveSender = "bob@example.org;ann@example.org;";
+  settings.accounts = {alice};
   test::QuietHost host;
   QStringList faults;
   std::function<int(QDialog&)> walk = [&](QDialog& d) {
@@ -256,11 +263,30 @@ TEST(AccessibilityWalk, SheetKeysReachAndTurnEveryPage) {
       }
     }
     if (d.windowTitle() == QStringLiteral("Brindlecast Properties")) {
+      // Tab enters the notification group at the chosen button, and leaves it.
+      sheet.SetActivePage(2);
+      auto* start = d.findChild<QWidget*>(QStringLiteral("checkMailCheck"));
+      start->setFocus();
+      QStringList stops;  // once round the sheet
+      for (int i = 0; i < 30 && (i == 0 || QApplication::focusWidget() != start); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (qobject_cast<QRadioButton*>(QApplication::focusWidget())) {
+          stops << QApplication::focusWidget()->objectName();
+        }
+      }
+      EXPECT_EQ(stops.join(QLatin1Char(' ')).toStdString(), "noneRadio");
       sheet.SetActivePage(0);
       auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));
-      tree->setCurrentItem(tree->topLevelItem(0));
+      tree->setCurrentItem(tree->topLevelItem(0)->child(0));
       d.hide();  // the account sheet takes the keys
-      test::Click(d, "addButton");
+      test::Click(d, "editButton");
+    } else {
+      // A sender list has a current entry for Orca to read, none selected.
+      sheet.SetActivePage(1);
+      auto* list = sheet.Page(1)->findChild<QListWidget*>(QStringLiteral("senderList"));
+      EXPECT_TRUE(list->currentItem() &&
+                  list->currentItem()->text() == QStringLiteral("ann@example.org"));
+      EXPECT_TRUE(list->selectedItems().isEmpty());
     }
     d.hide();
     return static_cast<int>(QDialog::Rejected);
@@ -318,6 +344,11 @@ TEST(AccessibilityWalk, SmallDialogs) {
     EXPECT_EQ(Faults(*d, true).join(QLatin1Char('\n')).toStdString(), "")
         << d->windowTitle().toStdString();
   }
+  // The tip is text a screen reader can read, not paint.
+  auto* tip = tips.findChild<QLabel*>(QStringLiteral("tipString"));
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(AccessibleName(tip).toStdString(),
+            "Tips file does not exist in the prescribed directory");
 }
 
 TEST(AccessibilityWalk, AboutBoxShowsItsVersionAndALinkTheKeyboardOpens) {
@@ -441,6 +472,14 @@ TEST_F(MainWindowWalk, FocusComesBackToThePageAfterADialog) {
   QApplication::setActiveWindow(window_);  // as the desktop does when the dialog goes
   EXPECT_EQ(QApplication::focusWidget(), window_->PageControl())
       << Id(QApplication::focusWidget()).toStdString();
+}
+
+TEST_F(MainWindowWalk, F10OpensTheMenuBar) {
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  QTest::keyClick(window_, Qt::Key_F10);
+  ASSERT_NE(window_->menuBar()->activeAction(), nullptr);
+  EXPECT_EQ(window_->menuBar()->activeAction()->text(), QStringLiteral("&File"));
 }
 
 // Suspend is in the window's menu too; from there the window stays up.
