@@ -343,6 +343,8 @@ void MainWindow::ConnectSignals() {
   connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(textPage_, &TextReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
+  connect(wavPage_, &WavReaderPage::PlayRequested, this, &MainWindow::Play);
+  connect(wavPage_, &WavReaderPage::StopRequested, this, &MainWindow::Stop);
 
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
   connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);

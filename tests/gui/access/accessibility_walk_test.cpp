@@ -31,12 +31,15 @@
 #include "gui/props/props_test_util.h"
 #include "gui/window/session_fixture.h"
 #include "speech/speech_engine.h"
+#include "speech/wav_file.h"
 #include "support/test_env.h"
 #include "ui/about_box.h"
 #include "ui/icon_button.h"
 #include "ui/link_label.h"
 #include "ui/new_release_dialog.h"
 #include "ui/pages/text_pages.h"
+#include "ui/pages/wav_page.h"
+#include "ui/pages/waveform_view.h"
 #include "ui/props/account_page.h"
 #include "ui/props/properties_command.h"
 #include "ui/props/property_sheet.h"
@@ -480,6 +483,60 @@ TEST_F(MainWindowWalk, F10OpensTheMenuBar) {
   QTest::keyClick(window_, Qt::Key_F10);
   ASSERT_NE(window_->menuBar()->activeAction(), nullptr);
   EXPECT_EQ(window_->menuBar()->activeAction()->text(), QStringLiteral("&File"));
+}
+
+// The waveform view without a mouse: a Tab stop named after its file, the
+// caret and selection said as times, moved by the keys; Space plays exactly
+// the selection.
+TEST_F(MainWindowWalk, TheWaveformViewWorksByKeyboard) {
+  const WavFormat format{1, 22050, 16};
+  const std::string file = dir_.File("greeting.wav");
+  const std::vector<uint8_t> silence(static_cast<size_t>(format.BytesPerSecond()) * 82 / 10, 0);
+  const std::vector<uint8_t> image = EncodeWav(format, silence);
+  test::WriteFile(file, std::string(image.begin(), image.end()));
+  prompt_.chosenFile = file;
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  window_->OpenWavFile();
+  CWaveViewCtrl* view = window_->wavPage().view();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->focusPolicy() & Qt::TabFocus);
+  EXPECT_EQ(AccessibleName(view).toStdString(), "Waveform of greeting.wav, 8.2 seconds");
+  view->setFocus();
+  struct Row {
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char* heard;
+  };
+  for (const Row& row : {
+           Row{Qt::Key_Right, {}, "caret at 0.1 seconds"},
+           Row{Qt::Key_Right, Qt::ControlModifier, "caret at 1.1 seconds"},
+           Row{Qt::Key_Left, {}, "caret at 1.0 seconds"},
+           Row{Qt::Key_Right, Qt::ShiftModifier,
+               "caret at 1.1 seconds, selected 1.0 to 1.1 seconds"},
+           Row{Qt::Key_Right, Qt::ShiftModifier,
+               "caret at 1.2 seconds, selected 1.0 to 1.2 seconds"},
+           Row{Qt::Key_End, {}, "caret at 8.2 seconds"},
+           Row{Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier,
+               "caret at 7.2 seconds, selected 7.2 to 8.2 seconds"},
+           Row{Qt::Key_Home, {}, "caret at 0.0 seconds"},
+           Row{Qt::Key_Right, Qt::ControlModifier, "caret at 1.0 seconds"},
+           Row{Qt::Key_Right, Qt::ShiftModifier,
+               "caret at 1.1 seconds, selected 1.0 to 1.1 seconds"},
+       }) {
+    QTest::keyClick(view, static_cast<Qt::Key>(row.key), row.mods);
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(view)->text(QAccessible::Description).toStdString(),
+        row.heard);
+  }
+  QTest::keyClick(view, Qt::Key_Space);
+  EXPECT_TRUE(view->IsPlaying());
+  EXPECT_EQ(view->playStartByte(), static_cast<uint64_t>(format.BytesPerSecond()));
+  EXPECT_FALSE(window_->button(ToolButton::Play)->isEnabled());
+  // A tenth of a second, not the file's 8.2: playback ends at the selection's end.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view->IsPlaying(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window_->button(ToolButton::Play)->isEnabled(); }));
+  EXPECT_EQ(view->caretMs(), 1100);
 }
 
 // Suspend is in the window's menu too; from there the window stays up.
