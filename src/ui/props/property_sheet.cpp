@@ -1,5 +1,7 @@
 #include "ui/props/property_sheet.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
@@ -75,6 +77,16 @@ void PropertySheet::TurnPage(int step) {
     return;
   }
   const bool onTabs = tabs_->tabBar()->hasFocus();
+  QWidget* focused = QApplication::focusWidget();
+  if (focused != nullptr && tabs_->currentWidget()->isAncestorOf(focused)) {
+    // Hiding the page would hand the focus to OK on the way, and a screen
+    // reader would say so: it goes straight to the new page instead. Qt
+    // reports even the cleared focus as a focus event; no reader needs it.
+    const QAccessible::UpdateHandler previous =
+        QAccessible::installUpdateHandler([](QAccessibleEvent*) {});
+    focused->clearFocus();
+    QAccessible::installUpdateHandler(previous);
+  }
   tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
   if (!onTabs) {
     FocusFirstControl();  // the focus must not stay on a page now hidden
@@ -131,6 +143,9 @@ void PropertySheet::Prepare() {
   preparing_ = true;
   tabs_->setCurrentIndex(startPage_);
   preparing_ = false;
+  // The sheet opens on its tab row, which a screen reader names; a page that
+  // wants the focus elsewhere takes it when it is activated.
+  tabs_->tabBar()->setFocus(Qt::OtherFocusReason);
   Activate(startPage_);
 }
 
