@@ -76,7 +76,6 @@ void PropertySheet::TurnPage(int step) {
   if (count < 2) {
     return;
   }
-  const bool onTabs = tabs_->tabBar()->hasFocus();
   QWidget* focused = QApplication::focusWidget();
   if (focused != nullptr && tabs_->currentWidget()->isAncestorOf(focused)) {
     // Hiding the page would hand the focus to OK on the way, and a screen
@@ -88,9 +87,8 @@ void PropertySheet::TurnPage(int step) {
     QAccessible::installUpdateHandler(previous);
   }
   tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
-  if (!onTabs) {
-    FocusFirstControl();  // the focus must not stay on a page now hidden
-  }
+  // On the tab row a screen reader says which page this is; Tab goes on into it.
+  tabs_->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
 bool PropertySheet::FocusFirstControl() {

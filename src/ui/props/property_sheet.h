@@ -43,7 +43,8 @@ class PropertyPage : public QWidget {
 /// OK saves the active page's controls; the members of every page opened in the
 /// showing then hold what the user left in them. Tab from the tab row enters
 /// the page; Ctrl+Tab and Ctrl+PageDown (Ctrl+Shift+Tab, Ctrl+PageUp) turn the
-/// pages from anywhere in the sheet.
+/// pages from anywhere in the sheet, leaving the focus on the tab row. The
+/// sheet opens on its tab row.
 ///
 /// Object names: "sheetTabs", "okButton", "cancelButton".
 class PropertySheet : public QDialog {
@@ -82,7 +83,7 @@ class PropertySheet : public QDialog {
 
  private:
   /// Ctrl+Tab, Ctrl+PageDown (1) and their backward keys (-1): the next or
-  /// previous page, round the end.
+  /// previous page, round the end; the focus goes to the tab row.
   void TurnPage(int step);
   /// Focuses the current page's first control that takes Tab; false when none does.
   bool FocusFirstControl();

@@ -48,6 +48,9 @@ constexpr int kSavedNoticeMs = 20000;
 // How many of the messages to delete the question names before "and N more".
 constexpr int kDeleteQuestionRows = 5;
 
+// How long after a dialog closed the window checks that it has the focus back.
+constexpr int kRefocusAfterDialogMs = 150;
+
 constexpr const char* kPauseTip = "Pause/Resume playing";
 constexpr const char* kResumeTip = "Resume playing";
 
@@ -451,6 +454,28 @@ void MainWindow::FocusPage() {
 }
 
 void MainWindow::KeepFocusOnPage() {
+  // Some window managers (openbox) activate no window when a dialog closes:
+  // the keys then reach nothing until the user clicks.
+  // Qt may still count the window active until the desktop's news arrives, so
+  // the request is made whatever it says.
+  if (isVisible() && !isMinimized() && QApplication::activeModalWidget() == nullptr &&
+      QApplication::activePopupWidget() == nullptr) {
+    activateWindow();
+    // The desktop may take that request before the dialog is gone and then
+    // drop the focus all the same: once its news is in, ask again if no
+    // window of the program is active (a user who went to another program
+    // within that moment is rare; the window would come forward).
+    QTimer::singleShot(kRefocusAfterDialogMs, this, [this] {
+      if (isVisible() && !isMinimized() && QApplication::activeWindow() == nullptr &&
+          QApplication::activeModalWidget() == nullptr) {
+        activateWindow();
+        // On X11 the desktop often leaves the keyboard focus with the window
+        // while Qt, having seen the dialog's focus go, counts no window
+        // active: no focus reaches a screen reader and Tab seems dead.
+        QApplication::setActiveWindow(this);
+      }
+    });
+  }
   // After a dialog the focus goes back to where it was, which may be a page
   // now hidden, a control now grey, or the menu bar left out of its keyboard
   // mode, where Tab moves nothing.
@@ -745,6 +770,7 @@ void MainWindow::OpenWavFile() {
   wavPage_->view()->RefreshDisplay();
   Apply(WavStatesFor(WavMoment::FileOpened, CurrentTab()));
   ShowTab(Tab::Wav);
+  wavPage_->view()->setFocus();  // a screen reader names the file and its length
 }
 
 void MainWindow::ReadWav() {
@@ -760,6 +786,7 @@ void MainWindow::ReadWav() {
   wavPage_->ShowFile(path);
   ShowTab(Tab::Wav);
   CWaveViewCtrl* view = wavPage_->view();
+  view->setFocus();
   view->RefreshDisplay();
   view->EnsureSelectionAnchor();
   Apply(WavStatesFor(WavMoment::ReadChosen, CurrentTab()));
@@ -864,9 +891,12 @@ void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
     // Back from a dialog: once Qt has put the focus back, make sure it is usable.
+    // (The menu bar is left alone here: Escape out of a menu comes back this way.)
     QTimer::singleShot(0, this, [this] {
-      if (isActiveWindow() && QApplication::activeModalWidget() == nullptr) {
-        KeepFocusOnPage();
+      QWidget* focused = focusWidget();
+      if (isActiveWindow() && QApplication::activeModalWidget() == nullptr &&
+          (focused == nullptr || !focused->isVisible() || !focused->isEnabled())) {
+        FocusPage();
       }
     });
   }
