@@ -50,6 +50,7 @@ CPropAccount::CPropAccount(const PropsContext& context, std::vector<MailAccount>
   connect(tree_, &QTreeWidget::currentItemChanged, this, &CPropAccount::SelectionChanged);
   connect(tree_, &CCheckTreeCtrl::CheckToggled, this, &CPropAccount::CheckToggled);
   tree_->installEventFilter(this);
+  new CurrentEntryAnnouncer(tree_);
 }
 
 bool CPropAccount::eventFilter(QObject* watched, QEvent* event) {

@@ -131,6 +131,7 @@ SenderListPage::SenderListPage(Kind kind, const PropsContext& context, SenderWor
   list_->setObjectName(QStringLiteral("senderList"));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  new CurrentEntryAnnouncer(list_);
   label->setBuddy(list_);
   // List views take no name from their label's buddy.
   list_->setAccessibleName(QString::fromUtf8(texts.listLabel).chopped(1));

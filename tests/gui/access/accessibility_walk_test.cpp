@@ -387,6 +387,10 @@ TEST(AccessibilityWalk, AboutBoxShowsItsVersionAndALinkTheKeyboardOpens) {
 class MainWindowWalk : public test::SessionTest {
  protected:
   void SetUp() override { StartSession(dir_.File("Brindlecast.conf")); }
+  void Activate() {
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  }
 };
 
 TEST_F(MainWindowWalk, EveryTabsControlsNamedAndTheToolbarReachable) {
@@ -426,8 +430,7 @@ TEST_F(MainWindowWalk, FocusLeavesAGreyedButtonForThePage) {
   const std::string file = dir_.File("note.txt");
   test::WriteFile(file, "Hello there.");
   prompt_.chosenFile = file;
-  window_->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  Activate();
   window_->OpenTextFile();
   QWidget* text = window_->textPage().textBox();
   struct Row {
@@ -458,8 +461,7 @@ TEST_F(MainWindowWalk, FocusLeavesAGreyedButtonForThePage) {
 // After a dialog the focus is on a control of the page, not on the menu bar
 // the command came from (where Tab moves nothing).
 TEST_F(MainWindowWalk, FocusComesBackToThePageAfterADialog) {
-  window_->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  Activate();
   window_->menuBar()->setFocus(Qt::MenuBarFocusReason);
   QTimer closer;
   QObject::connect(&closer, &QTimer::timeout, [] {
@@ -477,14 +479,6 @@ TEST_F(MainWindowWalk, FocusComesBackToThePageAfterADialog) {
       << Id(QApplication::focusWidget()).toStdString();
 }
 
-TEST_F(MainWindowWalk, F10OpensTheMenuBar) {
-  window_->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
-  QTest::keyClick(window_, Qt::Key_F10);
-  ASSERT_NE(window_->menuBar()->activeAction(), nullptr);
-  EXPECT_EQ(window_->menuBar()->activeAction()->text(), QStringLiteral("&File"));
-}
-
 // The waveform view without a mouse: a Tab stop named after its file, the
 // caret and selection said as times, moved by the keys; Space plays exactly
 // the selection.
@@ -495,8 +489,7 @@ TEST_F(MainWindowWalk, TheWaveformViewWorksByKeyboard) {
   const std::vector<uint8_t> image = EncodeWav(format, silence);
   test::WriteFile(file, std::string(image.begin(), image.end()));
   prompt_.chosenFile = file;
-  window_->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  Activate();
   window_->OpenWavFile();
   CWaveViewCtrl* view = window_->wavPage().view();
   ASSERT_NE(view, nullptr);
@@ -539,8 +532,13 @@ TEST_F(MainWindowWalk, TheWaveformViewWorksByKeyboard) {
   EXPECT_EQ(view->caretMs(), 1100);
 }
 
-// Suspend is in the window's menu too; from there the window stays up.
-TEST_F(MainWindowWalk, SuspendFromTheMenuKeepsTheWindowShown) {
+// F10 opens the menu bar. Suspend is in the window's menu too; from there the
+// window stays up.
+TEST_F(MainWindowWalk, MenusServeTheKeyboard) {
+  Activate();
+  QTest::keyClick(window_, Qt::Key_F10);
+  ASSERT_NE(window_->menuBar()->activeAction(), nullptr);
+  EXPECT_EQ(window_->menuBar()->activeAction()->text(), QStringLiteral("&File"));
   QAction* suspend = window_->action(Command::Suspend);
   EXPECT_EQ(suspend->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   for (const bool suspended : {true, false}) {
