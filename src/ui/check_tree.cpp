@@ -1,5 +1,7 @@
 #include "ui/check_tree.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -31,11 +33,44 @@ class CheckDelegate final : public QStyledItemDelegate {
   }
 };
 
+// Screen readers (Orca among them) say a table cell's check state only when
+// the cell offers an action named "toggle"; Qt names it "Toggle", and its item
+// cells cannot be given another name. The name is Qt's one shared string, so
+// it is set once, for every checkable control of the program alike.
+void NameToggleActionForScreenReaders() {
+  static const bool named = [] {
+    auto& name = const_cast<QString&>(QAccessibleActionInterface::toggleAction());
+    name = name.toLower();
+    return true;
+  }();
+  (void)named;
+}
+
 }  // namespace
 
 CCheckTreeCtrl::CCheckTreeCtrl(QWidget* parent) : QTreeWidget(parent) {
+  NameToggleActionForScreenReaders();
   setItemDelegate(new CheckDelegate(this));
   setHeaderHidden(true);
+}
+
+void CCheckTreeCtrl::AnnounceCheck(QTreeWidgetItem* item) {
+  // The cell of an entry is found by its row among the rows shown.
+  int row = 0;
+  for (QModelIndex above = indexAbove(indexFromItem(item)); above.isValid();
+       above = indexAbove(above)) {
+    ++row;
+  }
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(this);
+  QAccessibleTableInterface* table = face ? face->tableInterface() : nullptr;
+  QAccessibleInterface* cell = table ? table->cellAt(row, 0) : nullptr;
+  if (cell == nullptr) {
+    return;
+  }
+  QAccessible::State changed;
+  changed.checked = true;
+  QAccessibleStateChangeEvent event(cell, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 int CCheckTreeCtrl::CheckOf(const QTreeWidgetItem* item) {
@@ -130,6 +165,7 @@ bool CCheckTreeCtrl::ToggleCheck(QTreeWidgetItem* item) {
     return false;
   }
   SetCheck(item, state == kChecked ? kUnchecked : kChecked, true);
+  AnnounceCheck(item);  // heard, not only seen
   Q_EMIT CheckToggled(item);
   return true;
 }

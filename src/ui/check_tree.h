@@ -11,7 +11,8 @@ namespace bc {
 /// Qt's check indicator; an entry with state 0 shows none). The tree does its
 /// own toggling: a click on a box or the space bar turns a checked entry
 /// unchecked and an unchecked or partly checked one checked, propagates, and
-/// then emits CheckToggled. Qt's built-in toggling never acts.
+/// then emits CheckToggled. Qt's built-in toggling never acts. Screen readers
+/// hear each entry's state ("toggle" action, state-change events).
 class CCheckTreeCtrl : public QTreeWidget {
   Q_OBJECT
 
@@ -49,6 +50,8 @@ class CCheckTreeCtrl : public QTreeWidget {
 
  private:
   static void SetBox(QTreeWidgetItem* item, int state);
+  /// Tells screen readers that the entry's check state changed.
+  void AnnounceCheck(QTreeWidgetItem* item);
   void PropagateToChildren(QTreeWidgetItem* item, int state);
   void PropagateToParents(QTreeWidgetItem* item, int state);
 };

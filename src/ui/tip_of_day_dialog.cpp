@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -106,9 +107,23 @@ CTipOfDayDlg::CTipOfDayDlg(QWidget* parent, Prompt& prompt, const std::string& t
 
   bulbPlace_ = Placeholder(frame_, "bulbPlace", QRect(QPoint(kBulbInset, kBulbInset), kBulbSize));
   const int tipTop = kBulbInset + kBulbSize.height() + kRuleBelowBulb + kTipBelowRule;
-  tipPlace_ = Placeholder(frame_, "tipString",
-                          QRect(kTipLeft, tipTop, kFrameSize.width() - kTipLeft - kTipInset,
-                                kFrameSize.height() - tipTop - kTipInset));
+  // The tip is a label, not paint, so a screen reader reads it (and Tab reaches it).
+  tipText_ = new QLabel(frame_);
+  tipText_->setObjectName(QStringLiteral("tipString"));
+  tipText_->setGeometry(QRect(kTipLeft, tipTop, kFrameSize.width() - kTipLeft - kTipInset,
+                              kFrameSize.height() - tipTop - kTipInset));
+  tipText_->setFont(TipFont());
+  tipText_->setWordWrap(true);
+  tipText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  tipText_->setTextFormat(Qt::PlainText);
+  tipText_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  tipText_->setFocusPolicy(Qt::TabFocus);
+  QPalette tipPalette = tipText_->palette();
+  tipPalette.setColor(QPalette::Window, palette().color(QPalette::Base));
+  tipPalette.setColor(QPalette::WindowText, palette().color(QPalette::Text));
+  tipText_->setPalette(tipPalette);
+  tipText_->setAutoFillBackground(true);
+  tipPlace_ = tipText_;
 
   auto* row = new QHBoxLayout;
   startup_ = new QCheckBox(QStringLiteral("&Show tips at startup"), this);
@@ -136,6 +151,7 @@ CTipOfDayDlg::~CTipOfDayDlg() = default;
 
 void CTipOfDayDlg::PushDataToControls() {
   startup_->setChecked(model_->showAtStartup());
+  tipText_->setText(QString::fromUtf8(model_->tip()).trimmed());
 }
 
 void CTipOfDayDlg::NextTip() {
@@ -180,10 +196,7 @@ void CTipOfDayDlg::DoPaint(QPainter& painter, bool updateText) {
   painter.drawText(QRect(QPoint(tip.left(), bulb.top()), tip.bottomRight()),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    QStringLiteral("Did you know..."));
-  painter.fillRect(tip, window);
-  painter.setFont(TipFont());
-  painter.drawText(tip, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                   QString::fromUtf8(model_->tip()).trimmed());
+  painter.fillRect(tip, window);  // the tip's label draws the text over it
   painter.restore();
 }
 

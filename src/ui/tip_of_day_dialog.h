@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QFrame;
+class QLabel;
 class QPushButton;
 
 namespace bc {
@@ -50,6 +51,7 @@ class CTipOfDayDlg final : public QDialog {
   QFrame* frame_ = nullptr;
   QWidget* bulbPlace_ = nullptr;
   QWidget* tipPlace_ = nullptr;
+  QLabel* tipText_ = nullptr;  // at the tip placeholder's place
   QCheckBox* startup_ = nullptr;
   QPushButton* next_ = nullptr;
   QPushButton* close_ = nullptr;

@@ -47,6 +47,8 @@ void WavReaderPage::CreateView(const std::string& path) {
   view_ = new CWaveViewCtrl(silentAudio_, viewArea_);
   view_->LoadWave(path);
   connect(view_, &CWaveViewCtrl::PlaybackEnded, this, &WavReaderPage::PlaybackEnded);
+  connect(view_, &CWaveViewCtrl::PlayRequested, this, &WavReaderPage::PlayRequested);
+  connect(view_, &CWaveViewCtrl::StopRequested, this, &WavReaderPage::StopRequested);
   viewLayout_->addWidget(view_);
   view_->EnsureSelectionAnchor();
   view_->show();

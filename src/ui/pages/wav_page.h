@@ -52,6 +52,9 @@ class WavReaderPage : public QWidget {
  Q_SIGNALS:
   /// The view's playback has ended.
   void PlaybackEnded();
+  /// Space in the view: play from its caret or selection, or stop.
+  void PlayRequested();
+  void StopRequested();
 
  private:
   bool silentAudio_;

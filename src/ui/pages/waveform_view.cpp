@@ -1,5 +1,8 @@
 #include "ui/pages/waveform_view.h"
 
+#include <QAccessibleWidget>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -16,6 +19,47 @@ const QColor kTraceColor(0, 88, 188);
 // The caret follows playback in whole seconds; a tick this short stops a
 // selection's playback close to its end without busying the machine.
 constexpr int kTickMs = 10;
+// The keys move the caret by these steps.
+constexpr int64_t kStepMs = 100;
+constexpr int64_t kCtrlStepMs = 1000;
+
+QString Seconds(int64_t ms) {
+  return QString::number(static_cast<double>(ms) / 1000.0, 'f', 1);
+}
+
+// The view as a screen reader meets it: a slider whose value is the caret in
+// seconds. Qt 6.4's bridge hands a changed name or description to Orca as an
+// object, which it cannot speak; a changed value it reads from the view.
+class WaveViewAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit WaveViewAccessible(CWaveViewCtrl* view)
+      : QAccessibleWidget(view, QAccessible::Slider), view_(view) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) {
+      return static_cast<QAccessibleValueInterface*>(this);
+    }
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QVariant currentValue() const override { return ToSeconds(view_->caretMs()); }
+  void setCurrentValue(const QVariant&) override {}  // the keys move the caret
+  QVariant maximumValue() const override { return ToSeconds(view_->DurationMs()); }
+  QVariant minimumValue() const override { return 0.0; }
+  QVariant minimumStepSize() const override { return 0.1; }
+
+ private:
+  static double ToSeconds(int64_t ms) { return static_cast<double>(ms) / 1000.0; }
+  CWaveViewCtrl* view_;
+};
+
+QAccessibleInterface* WaveViewFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String("bc::CWaveViewCtrl")) {
+    if (auto* view = qobject_cast<CWaveViewCtrl*>(object)) {
+      return new WaveViewAccessible(view);
+    }
+  }
+  return nullptr;
+}
 
 QImage RenderWaveform(const WavFileReader& wav, QSize size, const std::atomic<bool>& cancel) {
   QImage image(size, QImage::Format_RGB32);
@@ -79,7 +123,12 @@ QImage RenderWaveform(const WavFileReader& wav, QSize size, const std::atomic<bo
 CWaveViewCtrl::CWaveViewCtrl(bool silentAudio, QWidget* parent)
     : QWidget(parent), silentAudio_(silentAudio) {
   setObjectName(QStringLiteral("waveView"));
-  setFocusPolicy(Qt::ClickFocus);
+  static const bool factoryInstalled = [] {
+    QAccessible::installFactory(WaveViewFactory);
+    return true;
+  }();
+  (void)factoryInstalled;
+  setFocusPolicy(Qt::StrongFocus);  // Tab reaches it: the keys work it
   setAttribute(Qt::WA_OpaquePaintEvent);
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, &CWaveViewCtrl::Tick);
@@ -108,6 +157,11 @@ bool CWaveViewCtrl::LoadWave(const std::string& path) {
   ShowNotice({});
   wav_ = WavFileReader::Open(path, &error_);
   selectionEnabled_ = wav_ != nullptr;
+  name_ = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+  caretMs_ = 0;
+  anchorMs_ = -1;
+  keyed_ = false;
+  Describe();
   update();
   return wav_ != nullptr;
 }
@@ -160,8 +214,16 @@ bool CWaveViewCtrl::PlayOrStop(bool play) {
   const int startColumn = std::max(0, std::min(playStartX_, playAnchorX_));
   Press(0, 0);
   selectionEnabled_ = false;
-  playStartByte_ =
-      PlayStartByte(startColumn, width(), wav_->sampleBytes(), wav_->format().BlockAlign());
+  playEndByte_ = 0;
+  if (keyed_) {
+    // The keys placed a time, not a column: play from exactly there.
+    const bool selected = anchorMs_ >= 0 && anchorMs_ != caretMs_;
+    playStartByte_ = ByteOf(selected ? std::min(caretMs_, anchorMs_) : caretMs_);
+    playEndByte_ = selected ? ByteOf(std::max(caretMs_, anchorMs_)) : 0;
+  } else {
+    playStartByte_ =
+        PlayStartByte(startColumn, width(), wav_->sampleBytes(), wav_->format().BlockAlign());
+  }
   player_->Start(playStartByte_);
   timer_.start();
   update();
@@ -171,8 +233,11 @@ bool CWaveViewCtrl::PlayOrStop(bool play) {
 void CWaveViewCtrl::Tick() {
   if (player_ && player_->IsPlaying()) {
     const int x = CaretWhilePlaying(player_->Position(), wav_->shape(), width());
+    if (playEndByte_ != 0 && player_->Position() >= playEndByte_) {
+      player_->Stop();  // a keyed selection ends at its own end
+    }
     // Only a selection the user made ends playback early.
-    if (mouseSelected_ && playStartX_ != playAnchorX_) {
+    if (!keyed_ && mouseSelected_ && playStartX_ != playAnchorX_) {
       const int rightEnd = std::max(playStartX_, playAnchorX_);
       if (x >= rightEnd) {
         player_->Stop();
@@ -195,8 +260,122 @@ void CWaveViewCtrl::Tick() {
 
 void CWaveViewCtrl::ShowNotice(std::string notice) {
   notice_ = std::move(notice);
-  setAccessibleDescription(QString::fromStdString(notice_));  // heard, not only seen
+  Describe();  // heard, not only seen
   update();
+}
+
+int64_t CWaveViewCtrl::DurationMs() const {
+  if (!wav_ || wav_->format().BytesPerSecond() <= 0) {
+    return 0;
+  }
+  return static_cast<int64_t>(wav_->sampleBytes() * 1000 /
+                              static_cast<uint64_t>(wav_->format().BytesPerSecond()));
+}
+
+int CWaveViewCtrl::ColumnOf(int64_t ms) const {
+  const int64_t duration = DurationMs();
+  if (!wav_ || duration <= 0) {
+    return 0;
+  }
+  // As the waveform is drawn: each whole second of a short file takes a tenth
+  // of the width, a file of ten seconds or more fills it.
+  const int64_t seconds = static_cast<int64_t>(WholeSeconds(wav_->shape()));
+  const int64_t drawn = seconds < 10 ? seconds * (width() / 10) : width();
+  return ClampColumn(static_cast<int>(drawn * std::clamp<int64_t>(ms, 0, duration) / duration));
+}
+
+int64_t CWaveViewCtrl::MsOf(int column) const {
+  const int64_t duration = DurationMs();
+  if (!wav_ || duration <= 0) {
+    return 0;
+  }
+  const int64_t seconds = static_cast<int64_t>(WholeSeconds(wav_->shape()));
+  const int64_t drawn = std::max<int64_t>(1, seconds < 10 ? seconds * (width() / 10) : width());
+  return std::clamp<int64_t>(column * duration / drawn, 0, duration);
+}
+
+uint64_t CWaveViewCtrl::ByteOf(int64_t ms) const {
+  const auto frame = static_cast<uint64_t>(wav_->format().BlockAlign());
+  const uint64_t byte = static_cast<uint64_t>(std::max<int64_t>(0, ms)) *
+                        static_cast<uint64_t>(wav_->format().BytesPerSecond()) / 1000;
+  return std::min(byte / frame * frame, wav_->sampleBytes() / frame * frame);
+}
+
+void CWaveViewCtrl::KeyCaret(int64_t ms, bool select) {
+  if (select && (anchorMs_ < 0 || !keyed_)) {
+    anchorMs_ = caretMs_;  // the selection starts where the caret stood
+  } else if (!select) {
+    anchorMs_ = -1;
+  }
+  keyed_ = true;
+  caretMs_ = std::clamp<int64_t>(ms, 0, DurationMs());
+  caret_ = ColumnOf(caretMs_);
+  anchor_ = anchorMs_ >= 0 ? ColumnOf(anchorMs_) : caret_;
+  Describe();
+  update();
+}
+
+void CWaveViewCtrl::Describe() {
+  if (!wav_) {
+    setAccessibleName(QStringLiteral("Waveform of ") + QString::fromStdString(name_));
+    setAccessibleDescription(QString::fromStdString(error_.empty() ? notice_ : error_));
+    return;
+  }
+  const QString name = QStringLiteral("Waveform of %1, %2 seconds")
+                           .arg(QString::fromStdString(name_), Seconds(DurationMs()));
+  if (accessibleName() != name) {
+    setAccessibleName(name);
+  }
+  QString text = QStringLiteral("caret at %1 seconds").arg(Seconds(caretMs_));
+  if (anchorMs_ >= 0 && anchorMs_ != caretMs_) {
+    text +=
+        QStringLiteral(", selected %1 to %2 seconds")
+            .arg(Seconds(std::min(caretMs_, anchorMs_)), Seconds(std::max(caretMs_, anchorMs_)));
+  }
+  if (!notice_.empty()) {
+    text += QStringLiteral(". ") + QString::fromStdString(notice_);
+  }
+  setAccessibleDescription(text);
+  QAccessibleValueChangeEvent moved(this, static_cast<double>(caretMs_) / 1000.0);
+  QAccessible::updateAccessibility(&moved);
+}
+
+void CWaveViewCtrl::keyPressEvent(QKeyEvent* event) {
+  if (!wav_) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Space && mods == Qt::NoModifier) {
+    if (IsPlaying()) {
+      Q_EMIT StopRequested();
+    } else {
+      Q_EMIT PlayRequested();
+    }
+    return;
+  }
+  const bool select = mods.testFlag(Qt::ShiftModifier);
+  const int64_t step = mods.testFlag(Qt::ControlModifier) ? kCtrlStepMs : kStepMs;
+  if (!selectionEnabled_ || (mods & ~(Qt::ShiftModifier | Qt::ControlModifier))) {
+    QWidget::keyPressEvent(event);  // playing: the caret follows the sound
+    return;
+  }
+  switch (event->key()) {
+    case Qt::Key_Left:
+      KeyCaret(caretMs_ - step, select);
+      return;
+    case Qt::Key_Right:
+      KeyCaret(caretMs_ + step, select);
+      return;
+    case Qt::Key_Home:
+      KeyCaret(0, select);
+      return;
+    case Qt::Key_End:
+      KeyCaret(DurationMs(), select);
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
 }
 
 int CWaveViewCtrl::ClampColumn(int x) const {
@@ -217,6 +396,12 @@ void CWaveViewCtrl::Press(int x, int y) {
 void CWaveViewCtrl::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     Press(event->position().toPoint().x(), event->position().toPoint().y());
+    if (selectionEnabled_) {
+      keyed_ = false;  // the mouse's column rules playback, as it always has
+      caretMs_ = MsOf(caret_);
+      anchorMs_ = -1;
+      Describe();
+    }
   }
   QWidget::mousePressEvent(event);
 }
@@ -224,6 +409,9 @@ void CWaveViewCtrl::mousePressEvent(QMouseEvent* event) {
 void CWaveViewCtrl::mouseMoveEvent(QMouseEvent* event) {
   if (selectionEnabled_ && event->buttons() == Qt::LeftButton && anchor_ != -1) {
     caret_ = ClampColumn(event->position().toPoint().x());
+    caretMs_ = MsOf(caret_);
+    anchorMs_ = MsOf(anchor_);
+    Describe();
     update();
   }
 }
@@ -239,6 +427,10 @@ void CWaveViewCtrl::resizeEvent(QResizeEvent* event) {
     caret_ = RescaleColumn(caret_, oldWidth, newWidth);
   }
   QWidget::resizeEvent(event);
+  if (keyed_ && selectionEnabled_) {
+    caret_ = ColumnOf(caretMs_);  // the keys placed a time: it stays that time
+    anchor_ = anchorMs_ >= 0 ? ColumnOf(anchorMs_) : caret_;
+  }
 }
 
 void CWaveViewCtrl::focusInEvent(QFocusEvent* event) {

@@ -28,6 +28,13 @@ class WavStreamPlayer;
 /// Columns (caret, selection anchor) are in pixels of the view. Playback
 /// starts at the whole percent of the width the start column lies at, as that
 /// percent of the sample bytes; the caret then moves in steps of whole seconds.
+///
+/// The keyboard works it too: Left and Right move the caret a tenth of a
+/// second (with Ctrl a second), Home and End to the ends, Shift with them
+/// selects, Space plays (or stops). A caret or selection the keys placed plays
+/// from its exact time, and a selection's playback ends at its end. A screen
+/// reader hears the view as "Waveform of NAME, 8.2 seconds" and its
+/// description as "caret at 3.4 seconds" (and what is selected).
 class CWaveViewCtrl final : public QWidget {
   Q_OBJECT
  public:
@@ -58,6 +65,11 @@ class CWaveViewCtrl final : public QWidget {
   void SetPaused(bool paused);
   [[nodiscard]] bool IsPaused() const;
   [[nodiscard]] int caretX() const { return caret_; }
+  /// The caret and the selection's other end in milliseconds (anchor -1: none).
+  [[nodiscard]] int64_t caretMs() const { return caretMs_; }
+  [[nodiscard]] int64_t anchorMs() const { return anchorMs_; }
+  /// The file's length in milliseconds (0 when none is loaded).
+  [[nodiscard]] int64_t DurationMs() const;
   [[nodiscard]] int selectionAnchor() const { return anchor_; }
   [[nodiscard]] bool selectionEnabled() const { return selectionEnabled_; }
   /// The rendered waveform, null until the first rendering has finished.
@@ -72,12 +84,16 @@ class CWaveViewCtrl final : public QWidget {
   void PlaybackEnded();
   /// The first rendering has finished and is shown.
   void BitmapReady();
+  /// Space: the user asks to play from the caret or the selection, or to stop.
+  void PlayRequested();
+  void StopRequested();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
@@ -87,6 +103,15 @@ class CWaveViewCtrl final : public QWidget {
   void Tick();
   void ShowNotice(std::string notice);
   [[nodiscard]] int ClampColumn(int x) const;
+  /// Where a moment of the file is drawn, and the moment drawn at a column.
+  [[nodiscard]] int ColumnOf(int64_t ms) const;
+  [[nodiscard]] int64_t MsOf(int column) const;
+  /// The sample byte (a frame boundary) heard at a moment.
+  [[nodiscard]] uint64_t ByteOf(int64_t ms) const;
+  /// The caret placed by the keys: columns follow, the screen reader is told.
+  void KeyCaret(int64_t ms, bool select);
+  /// Name and description for screen readers.
+  void Describe();
 
   bool silentAudio_;
   std::shared_ptr<const WavFileReader> wav_;
@@ -99,6 +124,11 @@ class CWaveViewCtrl final : public QWidget {
   int playStartX_ = 0;
   int playAnchorX_ = -1;
   uint64_t playStartByte_ = 0;
+  std::string name_;          // the file's name, for screen readers
+  int64_t caretMs_ = 0;       // the caret in time, as the keys move it
+  int64_t anchorMs_ = -1;     // the selection's other end in time; -1: none
+  bool keyed_ = false;        // the keys placed the caret last (else the mouse)
+  uint64_t playEndByte_ = 0;  // a keyed selection's playback stops here (0: at the end)
 
   QImage bitmap_;
   bool renderingStarted_ = false;

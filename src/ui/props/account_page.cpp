@@ -49,6 +49,19 @@ CPropAccount::CPropAccount(const PropsContext& context, std::vector<MailAccount>
   connect(delete_, &QPushButton::clicked, this, &CPropAccount::Delete);
   connect(tree_, &QTreeWidget::currentItemChanged, this, &CPropAccount::SelectionChanged);
   connect(tree_, &CCheckTreeCtrl::CheckToggled, this, &CPropAccount::CheckToggled);
+  tree_->installEventFilter(this);
+  new CurrentEntryAnnouncer(tree_);
+}
+
+bool CPropAccount::eventFilter(QObject* watched, QEvent* event) {
+  // Entering the list with nothing selected, a keyboard user lands on the
+  // first account, whose name and check state a screen reader then says, and
+  // which Space, Edit and Delete act on.
+  if (watched == tree_ && event->type() == QEvent::FocusIn && tree_->currentItem() == nullptr &&
+      root_ != nullptr && root_->childCount() > 0) {
+    tree_->setCurrentItem(root_->child(0));
+  }
+  return PropertyPage::eventFilter(watched, event);
 }
 
 void CPropAccount::OnOpen() {

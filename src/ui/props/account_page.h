@@ -38,6 +38,7 @@ class CPropAccount : public PropertyPage {
 
  protected:
   void OnOpen() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // The account index of the selected entry; -1 after telling the user why not.

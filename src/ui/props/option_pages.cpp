@@ -276,6 +276,14 @@ CPropNotification::CPropNotification(const PropsContext& context, OptionsDraft& 
   connect(checkMail_, &QCheckBox::clicked, this, &CPropNotification::CheckMailClicked);
   connect(readLines_, &QCheckBox::clicked, this, &CPropNotification::ReadLinesClicked);
   connect(methods_, &QButtonGroup::idClicked, this, &CPropNotification::MethodClicked);
+  // Tab enters the group at the chosen button, as in other desktop programs;
+  // the arrow keys move among the buttons.
+  connect(methods_, &QButtonGroup::buttonToggled, this, [this] {
+    const bool anyChecked = methods_->checkedButton() != nullptr;
+    for (QRadioButton* radio : radios_) {
+      radio->setFocusPolicy(!anyChecked || radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+  });
   connect(options_button_, &QPushButton::clicked, this, &CPropNotification::OpenSpeechOptions);
   connect(browse_, &QPushButton::clicked, this, &CPropNotification::Browse);
 }

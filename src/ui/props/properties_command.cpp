@@ -67,7 +67,14 @@ void PropertiesCommand::Run(QWidget* parent, Settings& settings, PropertiesHost&
     host.SaveSortDirection();
   }
   working.options = confirmed ? std::move(options.draft) : std::move(options.kept);
-  // Accounts and the options the pages change at once are kept after Cancel too.
+  // The options the pages change at once are kept after Cancel too; the
+  // accounts are not: one Space on a focused Delete must not lose an account.
+  if (!confirmed && working.accounts != settings.accounts) {
+    // Add wrote the count at once; it goes back with the table.
+    context.store.WriteValue(kAccountsKey, "Users", std::to_string(settings.accounts.size()));
+    context.store.Commit();
+    working.accounts = settings.accounts;
+  }
   settings = std::move(working);
 
   const bool accountsChanged = confirmed && settings.accounts != accountsBefore;

@@ -1,7 +1,13 @@
 #include "ui/props/property_sheet.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -9,6 +15,22 @@
 #include "ui/props/props_context.h"
 
 namespace bc {
+namespace {
+
+// Qt 6.4's bridge offers a combo box's value to no screen reader (Orca hears
+// "None"): the box gives no selection interface. Its description carries
+// the value instead, and a change of it is spoken while the box has the focus.
+void DescribeValue(QComboBox* combo) {
+  if (combo->property("bcDescribesValue").toBool()) {
+    return;
+  }
+  combo->setProperty("bcDescribesValue", true);
+  combo->setAccessibleDescription(combo->currentText());
+  QObject::connect(combo, &QComboBox::currentTextChanged, combo,
+                   [combo](const QString& text) { combo->setAccessibleDescription(text); });
+}
+
+}  // namespace
 
 DialogRunner ExecDialogRunner() {
   return [](QDialog& dialog) { return dialog.exec(); };
@@ -32,6 +54,71 @@ PropertySheet::PropertySheet(const QString& title, QWidget* parent) : QDialog(pa
   layout->addWidget(tabs_);
   layout->addWidget(buttons);
   connect(tabs_, &QTabWidget::currentChanged, this, &PropertySheet::OnCurrentChanged);
+
+  // The keys that turn the pages, wherever the focus is in the sheet (a combo
+  // box would otherwise keep them).
+  const std::pair<QKeySequence, int> turns[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+  };
+  for (const auto& [keys, step] : turns) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] { TurnPage(step); });
+  }
+  tabs_->tabBar()->installEventFilter(this);
+}
+
+void PropertySheet::TurnPage(int step) {
+  const int count = PageCount();
+  if (count < 2) {
+    return;
+  }
+  QWidget* focused = QApplication::focusWidget();
+  if (focused != nullptr && tabs_->currentWidget()->isAncestorOf(focused)) {
+    // Hiding the page would hand the focus to OK on the way, and a screen
+    // reader would say so: it goes straight to the new page instead. Qt
+    // reports even the cleared focus as a focus event; no reader needs it.
+    const QAccessible::UpdateHandler previous =
+        QAccessible::installUpdateHandler([](QAccessibleEvent*) {});
+    focused->clearFocus();
+    QAccessible::installUpdateHandler(previous);
+  }
+  tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
+  // On the tab row a screen reader says which page this is; Tab goes on into it.
+  tabs_->tabBar()->setFocus(Qt::TabFocusReason);
+}
+
+bool PropertySheet::FocusFirstControl() {
+  QWidget* page = tabs_->currentWidget();
+  for (QWidget* w = page ? page->nextInFocusChain() : nullptr; w != nullptr && w != page;
+       w = w->nextInFocusChain()) {
+    if (!page->isAncestorOf(w)) {
+      if (w == ok_ || w == cancel_ || w == this) {
+        break;
+      }
+      continue;
+    }
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()) {
+      w->setFocus(Qt::TabFocusReason);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool PropertySheet::eventFilter(QObject* watched, QEvent* event) {
+  // Qt sends Tab from a tab widget's tab row past the page to the buttons;
+  // forward Tab goes into the page first.
+  if (watched == tabs_->tabBar() && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && FocusFirstControl()) {
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void PropertySheet::AddPage(PropertyPage* page, const QString& title) {
@@ -45,12 +132,18 @@ void PropertySheet::Prepare() {
   for (PropertyPage* page : pages_) {
     page->opened_ = false;
     AssignMnemonics(page);
+    for (QComboBox* combo : page->findChildren<QComboBox*>()) {
+      DescribeValue(combo);
+    }
   }
   OrderFocus();
   active_ = -1;
   preparing_ = true;
   tabs_->setCurrentIndex(startPage_);
   preparing_ = false;
+  // The sheet opens on its tab row, which a screen reader names; a page that
+  // wants the focus elsewhere takes it when it is activated.
+  tabs_->tabBar()->setFocus(Qt::OtherFocusReason);
   Activate(startPage_);
 }
 

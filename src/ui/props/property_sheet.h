@@ -41,7 +41,10 @@ class PropertyPage : public QWidget {
 /// Shown again, it opens on the page that was active when it last closed (or
 /// the one SetActivePage chose) and its pages open afresh from their members.
 /// OK saves the active page's controls; the members of every page opened in the
-/// showing then hold what the user left in them.
+/// showing then hold what the user left in them. Tab from the tab row enters
+/// the page; Ctrl+Tab and Ctrl+PageDown (Ctrl+Shift+Tab, Ctrl+PageUp) turn the
+/// pages from anywhere in the sheet, leaving the focus on the tab row. The
+/// sheet opens on its tab row.
 ///
 /// Object names: "sheetTabs", "okButton", "cancelButton".
 class PropertySheet : public QDialog {
@@ -75,7 +78,15 @@ class PropertySheet : public QDialog {
   /// the next showing starts on.
   void done(int result) override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  /// Ctrl+Tab, Ctrl+PageDown (1) and their backward keys (-1): the next or
+  /// previous page, round the end; the focus goes to the tab row.
+  void TurnPage(int step);
+  /// Focuses the current page's first control that takes Tab; false when none does.
+  bool FocusFirstControl();
   void OnCurrentChanged(int index);
   void Activate(int index);
   void OrderFocus();

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QEvent>
 #include <QPushButton>
 #include <QString>
+#include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <string>
 
@@ -36,5 +41,47 @@ struct ListButtons {
   b.layout->addStretch();
   return b;
 }
+
+/// Says a list's current entry when the list gets the focus: Qt reports the
+/// focus of the list alone, so Orca says "List with 3 items" and no entry.
+class CurrentEntryAnnouncer final : public QObject {
+ public:
+  explicit CurrentEntryAnnouncer(QAbstractItemView* view) : QObject(view), view_(view) {
+    view->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == view_ && event->type() == QEvent::FocusIn) {
+      // After the list's own focus news, which would otherwise come last.
+      QTimer::singleShot(0, this, [this] { Announce(); });
+    }
+    return false;
+  }
+
+ private:
+  void Announce() {
+    const QModelIndex current = view_->currentIndex();
+    if (!view_->hasFocus() || !current.isValid()) {
+      return;
+    }
+    int row = current.row();  // among the rows shown, as the accessible table counts them
+    if (auto* tree = qobject_cast<QTreeView*>(view_)) {
+      row = 0;
+      for (QModelIndex above = tree->indexAbove(current); above.isValid();
+           above = tree->indexAbove(above)) {
+        ++row;
+      }
+    }
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(view_);
+    QAccessibleTableInterface* table = face ? face->tableInterface() : nullptr;
+    QAccessibleInterface* cell = table ? table->cellAt(row, 0) : nullptr;
+    if (cell != nullptr) {
+      QAccessibleEvent focus(cell, QAccessible::Focus);
+      QAccessible::updateAccessibility(&focus);
+    }
+  }
+
+  QAbstractItemView* view_;
+};
 
 }  // namespace bc

@@ -131,6 +131,7 @@ SenderListPage::SenderListPage(Kind kind, const PropsContext& context, SenderWor
   list_->setObjectName(QStringLiteral("senderList"));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  new CurrentEntryAnnouncer(list_);
   label->setBuddy(list_);
   // List views take no name from their label's buddy.
   list_->setAccessibleName(QString::fromUtf8(texts.listLabel).chopped(1));
@@ -209,6 +210,11 @@ void SenderListPage::Fill() {
   });
   list_->clear();
   list_->addItems(entries);
+  // A current entry, not a selected one: Orca reads it when the list gets the
+  // focus, and Edit and Delete still wait for a selection.
+  if (list_->count() > 0) {
+    list_->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+  }
   add_->setEnabled(true);
   edit_->setEnabled(false);
   delete_->setEnabled(false);
@@ -326,9 +332,12 @@ void SenderListPage::Delete() {
   }
   const std::string entry = item->text().toStdString();
   ReplaceEntry(listText, entry, "");
-  delete list_->takeItem(list_->row(item));
-  list_->setCurrentItem(nullptr);
+  const int row = list_->row(item);
+  delete list_->takeItem(row);
   list_->clearSelection();
+  if (list_->count() > 0) {
+    list_->setCurrentRow(std::min(row, list_->count() - 1), QItemSelectionModel::NoUpdate);
+  }
   if (KeepsApart()) {
     *OwnCopy() = listText;
   }

@@ -24,6 +24,8 @@ const char* ObjectName(Command command) {
       return "deleteAction";
     case Command::Refresh:
       return "refreshAction";
+    case Command::Suspend:
+      return "suspendAction";
     case Command::Properties:
       return "propertiesAction";
     case Command::AlwaysOnTop:

@@ -14,6 +14,7 @@ enum class Command {
   Stop,
   Delete,
   Refresh,
+  Suspend,
   Properties,
   AlwaysOnTop,
   HideWindow,

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFrame>
@@ -10,10 +11,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -43,6 +47,9 @@ constexpr const char* kSavingSuffix = "   Saving is in the progress, please wait
 constexpr int kSavedNoticeMs = 20000;
 // How many of the messages to delete the question names before "and N more".
 constexpr int kDeleteQuestionRows = 5;
+
+// How long after a dialog closed the window checks that it has the focus back.
+constexpr int kRefocusAfterDialogMs = 150;
 
 constexpr const char* kPauseTip = "Pause/Resume playing";
 constexpr const char* kResumeTip = "Resume playing";
@@ -97,6 +104,18 @@ TrayImage ImageOf(TrayState state) {
   }
   return TrayImage::Idle;
 }
+
+// Commands that open a dialog leave the focus on a control of the page.
+class FocusBackToPage {
+ public:
+  explicit FocusBackToPage(MainWindow& window) : window_(window) {}
+  ~FocusBackToPage() { window_.KeepFocusOnPage(); }
+  FocusBackToPage(const FocusBackToPage&) = delete;
+  FocusBackToPage& operator=(const FocusBackToPage&) = delete;
+
+ private:
+  MainWindow& window_;
+};
 
 QFrame* Separator(QWidget* parent) {
   auto* line = new QFrame(parent);
@@ -247,6 +266,11 @@ void MainWindow::BuildMenus() {
   control->addSeparator();
   AddAction(control, "&Delete", Command::Delete, &MainWindow::Delete);
   AddAction(control, "Re&fresh", Command::Refresh, &MainWindow::Refresh, K(Qt::Key_F5));
+  control->addSeparator();
+  // Also in the tray; here a keyboard user reaches it without one.
+  AddAction(control, "&Suspend Checking", Command::Suspend, &MainWindow::ToggleSuspend,
+            K(Qt::CTRL | Qt::SHIFT | Qt::Key_S))
+      ->setCheckable(true);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   AddAction(view, "P&roperties...", Command::Properties, &MainWindow::Properties,
@@ -275,7 +299,8 @@ void MainWindow::BuildMenus() {
   help->addSeparator();
   AddAction(help, "Tip of the Day...", Command::TipOfTheDay, &MainWindow::TipOfTheDay);
   AddAction(help, "&Feedback and Support", Command::Feedback, &MainWindow::FeedbackAndSupport);
-  AddAction(help, "&Check Latest Version", Command::CheckLatestVersion, nullptr);
+  AddAction(help, "&Check Latest Version", Command::CheckLatestVersion, nullptr,
+            K(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
   connect(actions_[Command::CheckLatestVersion], &QAction::triggered, this, [this] {
     Stop();
     CheckLatestVersion();
@@ -285,6 +310,13 @@ void MainWindow::BuildMenus() {
   connect(actions_[Command::About], &QAction::triggered, this, [this] {
     Stop();
     About();
+  });
+  // F10 opens the menu bar, as in other desktop programs.
+  auto* menuKey = new QShortcut(K(Qt::Key_F10), this);
+  menuKey->setObjectName(QStringLiteral("menuBarShortcut"));
+  connect(menuKey, &QShortcut::activated, this, [this] {
+    menuBar()->setFocus(Qt::MenuBarFocusReason);
+    menuBar()->setActiveAction(menuBar()->actions().value(0));
   });
 }
 
@@ -317,6 +349,8 @@ void MainWindow::ConnectSignals() {
   connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(textPage_, &TextReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
   connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
+  connect(wavPage_, &WavReaderPage::PlayRequested, this, &MainWindow::Play);
+  connect(wavPage_, &WavReaderPage::StopRequested, this, &MainWindow::Stop);
 
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
   connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);
@@ -362,6 +396,7 @@ void MainWindow::ShowTab(Tab tab) {
 }
 
 void MainWindow::Apply(const ControlStates& s) {
+  QWidget* focused = focusWidget();
   auto setButton = [this](ToolButton id, const std::optional<bool>& on) {
     if (on) {
       buttons_[id]->setEnabled(*on);
@@ -392,6 +427,66 @@ void MainWindow::Apply(const ControlStates& s) {
   CIconButton* pause = buttons_[ToolButton::Pause];
   pause->setToolTip(QString::fromLatin1(paused ? kResumeTip : kPauseTip));
   pause->setAccessibleName(pause->toolTip());
+  // Qt hands the focus of a greyed control to the next one, "Close window";
+  // one more Space would hide the window. The page's own control takes it.
+  if (focused != nullptr && !focused->isEnabled() && focused->parentWidget() != nullptr &&
+      focused->parentWidget()->objectName() == QLatin1String("toolbar")) {
+    FocusPage();
+  }
+}
+
+QWidget* MainWindow::PageControl() const {
+  switch (CurrentTab()) {
+    case Tab::Email:
+      return emailList_->view();
+    case Tab::Text:
+      return textPage_->textBox();
+    case Tab::Clipboard:
+      return clipboardPage_->textBox();
+    case Tab::Wav:
+      if (wavPage_->view() != nullptr && wavPage_->view()->isVisible()) {
+        return wavPage_->view();
+      }
+      return wavPage_->pathBox();
+  }
+  return tabs_;
+}
+
+void MainWindow::FocusPage() {
+  PageControl()->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::KeepFocusOnPage() {
+  // Some window managers (openbox) activate no window when a dialog closes:
+  // the keys then reach nothing until the user clicks.
+  // Qt may still count the window active until the desktop's news arrives, so
+  // the request is made whatever it says.
+  if (isVisible() && !isMinimized() && QApplication::activeModalWidget() == nullptr &&
+      QApplication::activePopupWidget() == nullptr) {
+    activateWindow();
+    // The desktop may take that request before the dialog is gone and then
+    // drop the focus all the same: once its news is in, ask again if no
+    // window of the program is active (a user who went to another program
+    // within that moment is rare; the window would come forward).
+    QTimer::singleShot(kRefocusAfterDialogMs, this, [this] {
+      if (isVisible() && !isMinimized() && QApplication::activeWindow() == nullptr &&
+          QApplication::activeModalWidget() == nullptr) {
+        activateWindow();
+        // On X11 the desktop often leaves the keyboard focus with the window
+        // while Qt, having seen the dialog's focus go, counts no window
+        // active: no focus reaches a screen reader and Tab seems dead.
+        QApplication::setActiveWindow(this);
+      }
+    });
+  }
+  // After a dialog the focus goes back to where it was, which may be a page
+  // now hidden, a control now grey, or the menu bar left out of its keyboard
+  // mode, where Tab moves nothing.
+  QWidget* focused = focusWidget();
+  if (focused == nullptr || !focused->isVisible() || !focused->isEnabled() ||
+      (focused == menuBar() && menuBar()->activeAction() == nullptr)) {
+    FocusPage();
+  }
 }
 
 void MainWindow::Apply(Situation situation) {
@@ -485,6 +580,7 @@ void MainWindow::ReadEmail() {
 }
 
 void MainWindow::Delete() {
+  const FocusBackToPage focus(*this);
   // Only the list the user sees: other pages hide its selection.
   if (CurrentTab() != Tab::Email || !HasSelection()) {
     return;
@@ -525,6 +621,13 @@ void MainWindow::ToggleAlwaysOnTop() {
   }
 }
 
+void MainWindow::ToggleSuspend() {
+  // Asked for here, the window stays where the user is working.
+  suspendFromWindow_ = true;
+  controller_.ToggleSuspend();
+  suspendFromWindow_ = false;
+}
+
 void MainWindow::HideWindow() {
   Stop();
   hide();
@@ -542,6 +645,7 @@ void MainWindow::ShowHide() {
 }
 
 void MainWindow::OpenTextFile() {
+  const FocusBackToPage focus(*this);
   Stop();
   if (!textPage_->ChooseAndLoad(prompt_)) {
     return;
@@ -552,6 +656,7 @@ void MainWindow::OpenTextFile() {
 }
 
 void MainWindow::ReadFile() {
+  const FocusBackToPage focus(*this);
   ResumeIfPaused();
   Stop();
   if (!textPage_->ChooseAndLoad(prompt_)) {
@@ -563,6 +668,7 @@ void MainWindow::ReadFile() {
 }
 
 void MainWindow::PasteClipboard() {
+  const FocusBackToPage focus(*this);
   Stop();
   clipboardPage_->Paste(prompt_);
   ShowTab(Tab::Clipboard);
@@ -580,6 +686,7 @@ void MainWindow::ReadClipboard() {
 }
 
 void MainWindow::Properties() {
+  const FocusBackToPage focus(*this);
   PropertiesBridge host(*this, saveSettings_);
   properties_.Run(this, settings_, host, store_, speech_, prompt_);
 }
@@ -606,12 +713,14 @@ void MainWindow::FeedbackAndSupport() {
 }
 
 void MainWindow::About() {
+  const FocusBackToPage focus(*this);
   CAboutBoxDlg dialog(this);
   dialog.SetPrompt(&prompt_);
   dialog.exec();
 }
 
 void MainWindow::TipOfTheDay() {
+  const FocusBackToPage focus(*this);
   CTipOfDayDlg dialog(this, prompt_);
   dialog.exec();
 }
@@ -621,6 +730,7 @@ void MainWindow::CheckLatestVersion() {
 }
 
 bool MainWindow::Exit() {
+  const FocusBackToPage focus(*this);
   controller_.SetBusy(true);
   if (!prompt_.AskYesNo("Do you want to exit?")) {
     controller_.RestartAfterExitDeclined();
@@ -658,6 +768,7 @@ void MainWindow::OnTabChanged(int index) {
 }
 
 void MainWindow::OpenWavFile() {
+  const FocusBackToPage focus(*this);
   Stop();
   const std::string path = WavReaderPage::ChooseFile(prompt_);
   if (path.empty()) {
@@ -667,9 +778,11 @@ void MainWindow::OpenWavFile() {
   wavPage_->view()->RefreshDisplay();
   Apply(WavStatesFor(WavMoment::FileOpened, CurrentTab()));
   ShowTab(Tab::Wav);
+  wavPage_->view()->setFocus();  // a screen reader names the file and its length
 }
 
 void MainWindow::ReadWav() {
+  const FocusBackToPage focus(*this);
   Stop();
   const std::string path = WavReaderPage::ChooseFile(prompt_);
   if (path.empty()) {
@@ -681,6 +794,7 @@ void MainWindow::ReadWav() {
   wavPage_->ShowFile(path);
   ShowTab(Tab::Wav);
   CWaveViewCtrl* view = wavPage_->view();
+  view->setFocus();
   view->RefreshDisplay();
   view->EnsureSelectionAnchor();
   Apply(WavStatesFor(WavMoment::ReadChosen, CurrentTab()));
@@ -690,6 +804,7 @@ void MainWindow::ReadWav() {
 }
 
 void MainWindow::SaveToWav() {
+  const FocusBackToPage focus(*this);
   Stop();
   const Tab tab = CurrentTab();
   if (tab != Tab::Wav) {
@@ -782,6 +897,17 @@ void MainWindow::AnswerSecondStart(const QString& activationToken) {
 
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    // Back from a dialog: once Qt has put the focus back, make sure it is usable.
+    // (The menu bar is left alone here: Escape out of a menu comes back this way.)
+    QTimer::singleShot(0, this, [this] {
+      QWidget* focused = focusWidget();
+      if (isActiveWindow() && QApplication::activeModalWidget() == nullptr &&
+          (focused == nullptr || !focused->isVisible() || !focused->isEnabled())) {
+        FocusPage();
+      }
+    });
+  }
   if (event->type() == QEvent::WindowStateChange && isMinimized() &&
       QSystemTrayIcon::isSystemTrayAvailable()) {
     // Minimising hides the window into the notification area.
@@ -888,8 +1014,11 @@ void MainWindow::NoAccountConfigured(Settings& /*settings*/) {
 void MainWindow::ShowSuspended(bool suspended) {
   StopAndClear();
   properties_.CloseSheets();
-  hide();
+  if (!suspendFromWindow_) {
+    hide();
+  }
   tray_->SetSuspended(suspended);
+  actions_[Command::Suspend]->setChecked(suspended);
 }
 
 void MainWindow::ShowBackgroundMessage(const std::string& text) {

@@ -65,6 +65,8 @@ class MainWindow final : public QMainWindow, public MailView {
   void Refresh();
   void CheckEmails();
   void ToggleAlwaysOnTop();
+  /// Suspends or resumes checking; unlike the tray's command it leaves the window shown.
+  void ToggleSuspend();
   /// A later start of the program: where a tray exists, hides a shown window
   /// and shows a hidden one; elsewhere shows, raises and activates it, with
   /// the desktop's `activationToken` (Wayland) when there is one.
@@ -114,6 +116,12 @@ class MainWindow final : public QMainWindow, public MailView {
   /// Shows a tab without the tab-change handling (as the commands do); any
   /// other than the WAV Reader lets the waveform view go.
   void ShowTab(Tab tab);
+  /// The current page's main control: the list, the text, the waveform view
+  /// (or the WAV path when there is none).
+  [[nodiscard]] QWidget* PageControl() const;
+  /// Gives the focus back to the current page when it rests where a keyboard
+  /// user cannot go on from: nowhere, a hidden or grey control, the idle menu bar.
+  void KeepFocusOnPage();
 
   // MailView: the background work's reports, on the UI thread.
   void SetTitle(const std::string& title) override;
@@ -159,6 +167,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void StopAndClear();
   void ResumeIfPaused();
   bool HasSelection() const;
+  void FocusPage();
   QAction* AddAction(QMenu* menu, const char* text, Command id, void (MainWindow::*slot)(),
                      const QKeySequence& shortcut = {});
 
@@ -184,6 +193,7 @@ class MainWindow final : public QMainWindow, public MailView {
   bool handlingTabs_ = true;  // off while a command shows a tab itself
   PropertiesCommand properties_;
   bool exiting_ = false;
+  bool suspendFromWindow_ = false;
 };
 
 }  // namespace bc

@@ -15,23 +15,31 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "gui/props/props_test_util.h"
 #include "gui/window/session_fixture.h"
 #include "speech/speech_engine.h"
+#include "speech/wav_file.h"
 #include "support/test_env.h"
 #include "ui/about_box.h"
+#include "ui/icon_button.h"
 #include "ui/link_label.h"
 #include "ui/new_release_dialog.h"
+#include "ui/pages/text_pages.h"
+#include "ui/pages/wav_page.h"
+#include "ui/pages/waveform_view.h"
 #include "ui/props/account_page.h"
 #include "ui/props/properties_command.h"
 #include "ui/props/property_sheet.h"
@@ -66,6 +74,9 @@ bool IsOkOrCancel(const QWidget* w) {
 }
 
 QString Id(const QWidget* w) {
+  if (w == nullptr) {
+    return QStringLiteral("nothing");
+  }
   return QStringLiteral("%1 \"%2\"")
       .arg(QString::fromUtf8(w->metaObject()->className()), w->objectName());
 }
@@ -201,6 +212,130 @@ TEST(AccessibilityWalk, PropertySheetsAndTheirDialogs) {
   EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
 }
 
+// Forward Tab from a sheet's tab row lands on the page, and Ctrl+Tab,
+// Ctrl+PageDown (also from a combo box) turn the page. Combo boxes tell
+// their value.
+TEST(AccessibilityWalk, SheetKeysReachAndTurnEveryPage) {
+  test::PropsFixture f;
+  Settings settings;
+  settings.options.NotificationMethod = 2;  // "None"
+  MailAccount alice;
+  alice.UserName = "alice";
+  alice.ApproveSender = "bob@example.org;ann@example.org;";
+  settings.accounts = {alice};
+  test::QuietHost host;
+  QStringList faults;
+  std::function<int(QDialog&)> walk = [&](QDialog& d) {
+    auto& sheet = dynamic_cast<PropertySheet&>(d);
+    auto* tabs = d.findChild<QTabWidget*>(QStringLiteral("sheetTabs"));
+    d.show();
+    QApplication::setActiveWindow(&d);  // also when the sheet before it was active
+    for (int i = 0; i < sheet.PageCount(); ++i) {
+      sheet.SetActivePage(i);
+      // Orca hears a combo box's value through its description.
+      for (QComboBox* combo : sheet.Page(i)->findChildren<QComboBox*>()) {
+        combo->setCurrentIndex(combo->count() - 1);
+        if (QAccessible::queryAccessibleInterface(combo)->text(QAccessible::Description) !=
+            combo->currentText()) {
+          faults << d.windowTitle() + QStringLiteral(": %1 does not tell its value").arg(Id(combo));
+        }
+      }
+      tabs->tabBar()->setFocus();
+      QTest::keyClick(tabs->tabBar(), Qt::Key_Tab);
+      QWidget* now = QApplication::focusWidget();
+      if (!now || !sheet.Page(i)->isAncestorOf(now)) {
+        faults << d.windowTitle() + QStringLiteral(": Tab from page %1 goes to %2")
+                                        .arg(i)
+                                        .arg(now ? Id(now) : QStringLiteral("nothing"));
+      }
+      for (const auto& key :
+           {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}) {
+        const int before = tabs->currentIndex();
+        QWidget* from = QApplication::focusWidget();
+        if (auto* combo = sheet.Page(i)->findChild<QComboBox*>(); combo && combo->isEnabled()) {
+          combo->setFocus();
+          from = combo;
+        }
+        QTest::keySequence(from, key);
+        if (tabs->currentIndex() != (before + 1) % sheet.PageCount()) {
+          faults << d.windowTitle() + QStringLiteral(": %1 on %2 stays on page %3")
+                                          .arg(key.toString(), Id(from))
+                                          .arg(before);
+        }
+        sheet.SetActivePage(i);
+      }
+    }
+    if (d.windowTitle() == QStringLiteral("Brindlecast Properties")) {
+      // Tab enters the notification group at the chosen button, and leaves it.
+      sheet.SetActivePage(2);
+      auto* start = d.findChild<QWidget*>(QStringLiteral("checkMailCheck"));
+      start->setFocus();
+      QStringList stops;  // once round the sheet
+      for (int i = 0; i < 30 && (i == 0 || QApplication::focusWidget() != start); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (qobject_cast<QRadioButton*>(QApplication::focusWidget())) {
+          stops << QApplication::focusWidget()->objectName();
+        }
+      }
+      EXPECT_EQ(stops.join(QLatin1Char(' ')).toStdString(), "noneRadio");
+      sheet.SetActivePage(0);
+      auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));
+      tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+      d.hide();  // the account sheet takes the keys
+      test::Click(d, "editButton");
+    } else {
+      // A sender list has a current entry for Orca to read, none selected.
+      sheet.SetActivePage(1);
+      auto* list = sheet.Page(1)->findChild<QListWidget*>(QStringLiteral("senderList"));
+      EXPECT_TRUE(list->currentItem() &&
+                  list->currentItem()->text() == QStringLiteral("ann@example.org"));
+      EXPECT_TRUE(list->selectedItems().isEmpty());
+    }
+    d.hide();
+    return static_cast<int>(QDialog::Rejected);
+  };
+  PropsContext context{f.prompt, f.store, f.voices, walk};
+  PropertiesCommand().Run(nullptr, settings, host, context);
+  EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
+}
+
+// An account's check box is heard: its cell offers the "toggle" action Orca
+// looks for and says its state, which Space changes. Cancel brings a deleted
+// account back. (The state-change event needs a bridge: see the Orca test.)
+TEST(AccessibilityWalk, AccountChecksAreHeardAndCancelKeepsAccounts) {
+  test::PropsFixture f;
+  Settings settings;
+  MailAccount alice;
+  alice.UserName = "alice";
+  alice.CheckMark = true;
+  settings.accounts = {alice};
+  test::QuietHost host;
+  std::function<int(QDialog&)> walk = [&](QDialog& d) {
+    d.show();
+    QApplication::setActiveWindow(&d);
+    auto* tree = d.findChild<QTreeWidget*>(QStringLiteral("accountTree"));
+    tree->setFocus();
+    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    QAccessibleInterface* cell =
+        QAccessible::queryAccessibleInterface(tree)->tableInterface()->cellAt(1, 0);
+    EXPECT_EQ(cell->text(QAccessible::Name), QStringLiteral("alice"));
+    EXPECT_TRUE(cell->actionInterface() &&
+                cell->actionInterface()->actionNames().contains(QStringLiteral("toggle")));
+    for (const bool checked : {true, false, true}) {
+      EXPECT_TRUE(cell->state().checkable);
+      EXPECT_EQ(cell->state().checked, checked);
+      QTest::keyClick(tree, Qt::Key_Space);
+    }
+    test::Click(d, "deleteButton");
+    EXPECT_EQ(tree->topLevelItem(0)->childCount(), 0);
+    return static_cast<int>(QDialog::Rejected);
+  };
+  PropsContext context{f.prompt, f.store, f.voices, walk};
+  PropertiesCommand().Run(nullptr, settings, host, context);
+  ASSERT_EQ(settings.accounts.size(), 1u);
+  EXPECT_EQ(settings.accounts[0], alice);
+}
+
 TEST(AccessibilityWalk, SmallDialogs) {
   test::RecordingPrompt prompt;
   test::TempDir dir;
@@ -212,6 +347,11 @@ TEST(AccessibilityWalk, SmallDialogs) {
     EXPECT_EQ(Faults(*d, true).join(QLatin1Char('\n')).toStdString(), "")
         << d->windowTitle().toStdString();
   }
+  // The tip is text a screen reader can read, not paint.
+  auto* tip = tips.findChild<QLabel*>(QStringLiteral("tipString"));
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(AccessibleName(tip).toStdString(),
+            "Tips file does not exist in the prescribed directory");
 }
 
 TEST(AccessibilityWalk, AboutBoxShowsItsVersionAndALinkTheKeyboardOpens) {
@@ -247,6 +387,10 @@ TEST(AccessibilityWalk, AboutBoxShowsItsVersionAndALinkTheKeyboardOpens) {
 class MainWindowWalk : public test::SessionTest {
  protected:
   void SetUp() override { StartSession(dir_.File("Brindlecast.conf")); }
+  void Activate() {
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  }
 };
 
 TEST_F(MainWindowWalk, EveryTabsControlsNamedAndTheToolbarReachable) {
@@ -277,6 +421,131 @@ TEST_F(MainWindowWalk, MenusCarryTheirShortcutsOnceAndAlwaysOnTopIsAToggle) {
         EXPECT_EQ(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
       }
     }
+  }
+}
+
+// A toolbar button that goes grey while it has the focus hands it to the
+// page, never to "Close window", where one more Space would hide the window.
+TEST_F(MainWindowWalk, FocusLeavesAGreyedButtonForThePage) {
+  const std::string file = dir_.File("note.txt");
+  test::WriteFile(file, "Hello there.");
+  prompt_.chosenFile = file;
+  Activate();
+  window_->OpenTextFile();
+  QWidget* text = window_->textPage().textBox();
+  struct Row {
+    ToolButton pressed;
+    bool waitForTheVoice;  // the voice ends by itself while the button has the focus
+  };
+  for (const Row& row :
+       {Row{ToolButton::Play, false}, Row{ToolButton::Stop, false}, Row{ToolButton::Stop, true}}) {
+    if (row.pressed == ToolButton::Stop) {
+      window_->Play();
+    }
+    CIconButton* button = window_->button(row.pressed);
+    ASSERT_TRUE(button->isEnabled()) << ObjectName(row.pressed);
+    button->setFocus();
+    if (row.waitForTheVoice) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->speech().IsVoiceBusy(); }, 10000));
+      QTest::qWait(50);
+    } else {
+      QTest::keyClick(button, Qt::Key_Space);
+    }
+    EXPECT_FALSE(button->isEnabled()) << ObjectName(row.pressed);
+    EXPECT_EQ(QApplication::focusWidget(), text)
+        << ObjectName(row.pressed) << " " << Id(QApplication::focusWidget()).toStdString();
+    window_->Stop();
+  }
+}
+
+// After a dialog the focus is on a control of the page, not on the menu bar
+// the command came from (where Tab moves nothing).
+TEST_F(MainWindowWalk, FocusComesBackToThePageAfterADialog) {
+  Activate();
+  window_->menuBar()->setFocus(Qt::MenuBarFocusReason);
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* about = qobject_cast<CAboutBoxDlg*>(w); about && about->isVisible()) {
+        about->reject();
+      }
+    }
+  });
+  closer.start(20);
+  window_->action(Command::About)->trigger();
+  closer.stop();
+  QApplication::setActiveWindow(window_);  // as the desktop does when the dialog goes
+  EXPECT_EQ(QApplication::focusWidget(), window_->PageControl())
+      << Id(QApplication::focusWidget()).toStdString();
+}
+
+// The waveform view without a mouse: a Tab stop named after its file, the
+// caret and selection said as times, moved by the keys; Space plays exactly
+// the selection.
+TEST_F(MainWindowWalk, TheWaveformViewWorksByKeyboard) {
+  const WavFormat format{1, 22050, 16};
+  const std::string file = dir_.File("greeting.wav");
+  const std::vector<uint8_t> silence(static_cast<size_t>(format.BytesPerSecond()) * 82 / 10, 0);
+  const std::vector<uint8_t> image = EncodeWav(format, silence);
+  test::WriteFile(file, std::string(image.begin(), image.end()));
+  prompt_.chosenFile = file;
+  Activate();
+  window_->OpenWavFile();
+  CWaveViewCtrl* view = window_->wavPage().view();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->focusPolicy() & Qt::TabFocus);
+  EXPECT_EQ(AccessibleName(view).toStdString(), "Waveform of greeting.wav, 8.2 seconds");
+  view->setFocus();
+  struct Row {
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char* heard;
+  };
+  for (const Row& row : {
+           Row{Qt::Key_Right, {}, "caret at 0.1 seconds"},
+           Row{Qt::Key_Right, Qt::ControlModifier, "caret at 1.1 seconds"},
+           Row{Qt::Key_Left, {}, "caret at 1.0 seconds"},
+           Row{Qt::Key_Right, Qt::ShiftModifier,
+               "caret at 1.1 seconds, selected 1.0 to 1.1 seconds"},
+           Row{Qt::Key_Right, Qt::ShiftModifier,
+               "caret at 1.2 seconds, selected 1.0 to 1.2 seconds"},
+           Row{Qt::Key_End, {}, "caret at 8.2 seconds"},
+           Row{Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier,
+               "caret at 7.2 seconds, selected 7.2 to 8.2 seconds"},
+           Row{Qt::Key_Home, {}, "caret at 0.0 seconds"},
+           Row{Qt::Key_Right, Qt::ControlModifier, "caret at 1.0 seconds"},
+           Row{Qt::Key_Right, Qt::ShiftModifier,
+               "caret at 1.1 seconds, selected 1.0 to 1.1 seconds"},
+       }) {
+    QTest::keyClick(view, static_cast<Qt::Key>(row.key), row.mods);
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(view)->text(QAccessible::Description).toStdString(),
+        row.heard);
+  }
+  QTest::keyClick(view, Qt::Key_Space);
+  EXPECT_TRUE(view->IsPlaying());
+  EXPECT_EQ(view->playStartByte(), static_cast<uint64_t>(format.BytesPerSecond()));
+  EXPECT_FALSE(window_->button(ToolButton::Play)->isEnabled());
+  // A tenth of a second, not the file's 8.2: playback ends at the selection's end.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view->IsPlaying(); }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window_->button(ToolButton::Play)->isEnabled(); }));
+  EXPECT_EQ(view->caretMs(), 1100);
+}
+
+// F10 opens the menu bar. Suspend is in the window's menu too; from there the
+// window stays up.
+TEST_F(MainWindowWalk, MenusServeTheKeyboard) {
+  Activate();
+  QTest::keyClick(window_, Qt::Key_F10);
+  ASSERT_NE(window_->menuBar()->activeAction(), nullptr);
+  EXPECT_EQ(window_->menuBar()->activeAction()->text(), QStringLiteral("&File"));
+  QAction* suspend = window_->action(Command::Suspend);
+  EXPECT_EQ(suspend->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  for (const bool suspended : {true, false}) {
+    suspend->trigger();
+    EXPECT_EQ(window_->controller().Suspended(), suspended);
+    EXPECT_EQ(suspend->isChecked(), suspended);
+    EXPECT_TRUE(window_->isVisible());
   }
 }
 

@@ -377,7 +377,8 @@ TEST_F(PropertiesCommandTest, TheFirstAccountComesWithTheStarterSettingsAndAChec
   EXPECT_EQ(host.calls.back(), "RebuildList");
 }
 
-TEST_F(PropertiesCommandTest, AccountChangesComeBackEvenAfterCancel) {
+// Nothing of the account table leaves the sheet until OK.
+TEST_F(PropertiesCommandTest, CancelBringsBackADeletedAccount) {
   MailAccount a;
   a.UserName = "kept";
   a.CheckMark = true;
@@ -390,7 +391,7 @@ TEST_F(PropertiesCommandTest, AccountChangesComeBackEvenAfterCancel) {
     test::Cancel(d);
   });
   Run();
-  EXPECT_EQ(settings.accounts.size(), 1u);
+  EXPECT_EQ(settings.accounts.size(), 2u);
 }
 
 TEST_F(PropertiesCommandTest, OnlyOneSheetRunsAtATime) {
