@@ -535,9 +535,17 @@ bool ImapSession::Remove(uint32_t uid) {
     return Fail("the folder's UIDVALIDITY changed while it was open; nothing is deleted");
   }
   const std::string id = std::to_string(uid);
+  const int before = expunged_;
+  // The server reports the message's removal with an EXPUNGE; an OK without
+  // one removed nothing (the message had gone already).
+  const auto confirmed = [&](bool ok) {
+    return ok && (expunged_ > before ||
+                  Fail("the server removed nothing: the message is no longer in the folder"));
+  };
   switch (removal()) {
     case ImapRemoval::UidExpunge:
-      return Run("UID STORE " + id + " +FLAGS.SILENT (\\Deleted)") && Run("UID EXPUNGE " + id);
+      return confirmed(Run("UID STORE " + id + " +FLAGS.SILENT (\\Deleted)") &&
+                       Run("UID EXPUNGE " + id));
     case ImapRemoval::Move: {
       if (!FindMoveTarget()) {
         return lastError_.empty() || usable()
@@ -550,7 +558,7 @@ bool ImapSession::Remove(uint32_t uid) {
       if (!target) {
         return Fail("the Junk or Trash folder's name cannot be sent; nothing is deleted");
       }
-      return Run("UID MOVE " + id + " " + *target);
+      return confirmed(Run("UID MOVE " + id + " " + *target));
     }
     case ImapRemoval::None:
       break;

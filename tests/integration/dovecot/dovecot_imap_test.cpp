@@ -1,0 +1,187 @@
+// The check pass and the deletion of IMAP accounts against Dovecot's IMAP server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "mail/check_cycle.h"
+#include "mail/deletion.h"
+#include "support/test_env.h"
+
+namespace bc {
+namespace {
+
+const std::string kScript = BC_POP3_SCRIPT;
+const std::string kDir = BC_IMAP_DIR;
+
+void Run(const std::string& command) {
+  ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+}
+
+// `count` generated messages (plain, alternative, attachment, base64, qp,
+// utf8subject, dotlines, spam, ...) in the mailbox of `user`, replacing what it held.
+void Populate(const std::string& user, int count) {
+  Run("bash '" + kScript + "' clear '" + kDir + "' " + user);
+  Run("bash '" + kScript + "' populate '" + kDir + "' " + user + " " + std::to_string(count) +
+      " 2500");
+}
+
+// The Maildir file names of a mailbox: they hold each message's flags.
+std::set<std::string> MailFiles(const std::string& user) {
+  std::set<std::string> names;
+  for (const char* sub : {"cur", "new"}) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(kDir + "/mail/" + user + "/Maildir/" + sub)) {
+      names.insert(entry.path().filename().string());
+    }
+  }
+  return names;
+}
+
+MailAccount Account(const std::string& user, Security security = Security::StartTls) {
+  MailAccount a;
+  a.UserName = user;
+  a.Passwd = "secret";
+  a.POP3Server = "127.0.0.1";
+  a.POP3Port = security == Security::Tls ? BC_IMAPS_PORT : BC_IMAP_PORT;
+  a.Security = security;
+  a.CAFile = kDir + "/tls/cert.pem";
+  a.CheckMark = true;
+  a.Protocol = "IMAP";
+  return a;
+}
+
+class ImapServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment_.commandLogPath = dir_.File("command.log");
+    environment_.deletedLogDir = dir_.File("Log");
+  }
+  void Check(const MailAccount& account) {
+    settings_.accounts = {account};
+    observer_.all.clear();
+    RunCheck(settings_, store_, observer_, environment_);
+    ASSERT_EQ(observer_.all.size(), 1u);
+  }
+
+  struct Outcomes final : CheckObserver {
+    std::vector<AccountOutcome> all;
+    void AccountFinished(const AccountOutcome& o) override { all.push_back(o); }
+  };
+
+  test::TempDir dir_;
+  MailEnvironment environment_;
+  Settings settings_;
+  EnvelopeStore store_;
+  Outcomes observer_;
+};
+
+class ImapServerSecurityTest : public ImapServerTest,
+                               public ::testing::WithParamInterface<Security> {};
+
+}  // namespace
+
+void PrintTo(Security security, std::ostream* out) {
+  *out << (security == Security::None ? "plain" : security == Security::Tls ? "tls" : "starttls");
+}
+
+namespace {
+
+// The list is the POP3 pass's list, and reading it marks nothing \Seen.
+TEST_P(ImapServerSecurityTest, APassListsTheFolderAndLeavesItsFlags) {
+  Populate("imapcheck", 8);
+  const std::set<std::string> before = MailFiles("imapcheck");
+  Check(Account("imapcheck", GetParam()));
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Checked) << observer_.all[0].error;
+  ASSERT_EQ(store_.Count(), 8);
+  EXPECT_EQ(store_.Get(0).subject, "Test message 1 (plain)");
+  EXPECT_EQ(store_.Get(0).from, "Sender 1");
+  EXPECT_EQ(store_.Get(0).address, "sender1@example.com");
+  EXPECT_EQ(store_.Get(1).attachment, "0");
+  EXPECT_EQ(store_.Get(2).attachment, "1");
+  EXPECT_EQ(store_.Get(5).from, "Jürgen Größ");
+  EXPECT_EQ(store_.Get(5).subject, "Grüße, café ünïcödé 6 日本語");
+  EXPECT_EQ(store_.Get(7).received.size(), 19u);
+  EXPECT_EQ(store_.Get(7).uniqueId.rfind("IMAP:", 0), 0u) << store_.Get(7).uniqueId;
+  EXPECT_EQ(MailFiles("imapcheck"), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Security, ImapServerSecurityTest,
+                         ::testing::Values(Security::None, Security::Tls, Security::StartTls),
+                         [](const auto& row) {
+                           return row.param == Security::None  ? std::string("Plain")
+                                  : row.param == Security::Tls ? std::string("Imaps")
+                                                               : std::string("StartTls");
+                         });
+
+TEST_F(ImapServerTest, ContentLinesComeFromTheStartOfTheBody) {
+  Populate("imapcheck", 2);
+  settings_.options.CheckLines = 1;
+  settings_.options.ComboLines = "2";
+  Check(Account("imapcheck"));
+  ASSERT_EQ(store_.Count(), 2);
+  EXPECT_EQ(store_.Get(0).content.rfind("Hello, This is message 1.", 0), 0u)
+      << store_.Get(0).content;
+}
+
+// Spam goes by UID EXPUNGE; a message another client marked \Deleted (the
+// Maildir "T" flag) is not expunged with it.
+TEST_F(ImapServerTest, SpamGoesByUidAndAMessageMarkedDeletedElsewhereStays) {
+  Populate("imapspam", 8);
+  const std::string cur = kDir + "/mail/imapspam/Maildir/cur/";
+  const std::string first = *MailFiles("imapspam").begin();
+  std::filesystem::rename(cur + first, cur + first + "T");
+  settings_.options.LogDeleted = true;
+  MailAccount account = Account("imapspam");
+  account.FilterSubject = true;
+  account.Filter = "win money;";
+  Check(account);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Checked) << observer_.all[0].error;
+  EXPECT_EQ(observer_.all[0].deletedAsSpam, 1);
+  EXPECT_EQ(store_.Count(), 7);
+  const std::set<std::string> left = MailFiles("imapspam");
+  EXPECT_EQ(left.size(), 7u);
+  EXPECT_EQ(left.count(first + "T"), 1u);
+
+  std::tm today{};
+  const std::time_t now = std::time(nullptr);
+  ::localtime_r(&now, &today);
+  const std::string log = test::ReadFile(
+      dir_.File("Log/imapspam" + std::to_string(today.tm_year + 1900) + "-" +
+                std::to_string(today.tm_mon + 1) + "-" + std::to_string(today.tm_mday) + ".log"));
+  EXPECT_NE(log.find("Sender 1  WIN MONEY NOW!!! message 8  sender1@example.com  "),
+            std::string::npos)
+      << log;
+}
+
+// Delete removes exactly the listed message, once; the second try finds it gone.
+TEST_F(ImapServerTest, DeleteRemovesTheListedMessageByUid) {
+  Populate("imapdelete", 3);
+  Check(Account("imapdelete", Security::Tls));
+  ASSERT_EQ(store_.Count(), 3);
+  const long long id = std::stoll(store_.Get(1).messageId);
+  const DeleteOutcome outcome = DeleteMessage(id, settings_, store_, environment_);
+  EXPECT_TRUE(outcome.deleted) << outcome.error;
+  EXPECT_EQ(MailFiles("imapdelete").size(), 2u);
+  const DeleteOutcome again = DeleteMessage(id, settings_, store_, environment_);
+  EXPECT_FALSE(again.deleted);
+  EXPECT_NE(again.error.find("no longer in the folder"), std::string::npos) << again.error;
+
+  Check(Account("imapdelete"));
+  ASSERT_EQ(store_.Count(), 2);
+  EXPECT_EQ(store_.Get(1).subject, "Test message 3 (attachment)");
+}
+
+TEST_F(ImapServerTest, AWrongPasswordFailsTheAccountWithTheServersWords) {
+  MailAccount account = Account("imapcheck");
+  account.Passwd = "wrong";
+  Check(account);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Failed);
+  EXPECT_NE(observer_.all[0].error.find("server said: NO"), std::string::npos)
+      << observer_.all[0].error;
+}
+
+}  // namespace
+}  // namespace bc
