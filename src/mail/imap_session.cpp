@@ -199,6 +199,10 @@ bool ImapSession::ReadResponse(ImapResponse& response, Clock::time_point command
       if (!bye_.empty()) {
         return Broken("the server ended the session: " + bye_);
       }
+      if (status == ReadStatus::TimedOut) {
+        return Broken("the server's answer did not come in time (" + transport_->ErrorText() +
+                      ")");
+      }
       return Broken(transport_->ErrorText());
     }
     reader_.Feed(chunk);
