@@ -200,8 +200,7 @@ bool ImapSession::ReadResponse(ImapResponse& response, Clock::time_point command
         return Broken("the server ended the session: " + bye_);
       }
       if (status == ReadStatus::TimedOut) {
-        return Broken("the server's answer did not come in time (" + transport_->ErrorText() +
-                      ")");
+        return Broken("the server's answer did not come in time (" + transport_->ErrorText() + ")");
       }
       return Broken(transport_->ErrorText());
     }
@@ -263,8 +262,8 @@ bool ImapSession::Run(const std::string& command, const Handlers& handlers) {
   if (!SendLine(tag + " " + command)) {
     return false;
   }
-  const Clock::time_point end =
-      Clock::now() + limits_.commandDeadline + std::chrono::seconds(handlers.messages);
+  const Clock::time_point end = Clock::now() + limits_.commandDeadline +
+                                std::chrono::seconds(handlers.messages) + handlers.wait;
   const int64_t untaggedAllowed = limits_.untaggedSlack + 4 * handlers.messages;
   int64_t untagged = 0;
   ImapResponse response;
@@ -570,6 +569,95 @@ bool ImapSession::Remove(uint32_t uid) {
   return Fail(
       "the server offers neither UIDPLUS nor MOVE, and a plain EXPUNGE would also remove "
       "messages marked deleted elsewhere; nothing is deleted");
+}
+
+ImapSession::Waited ImapSession::WaitForChange(std::chrono::milliseconds limit,
+                                               std::chrono::milliseconds slice,
+                                               const std::function<bool()>& stop) {
+  const Clock::time_point end = Clock::now() + limit;
+  const int64_t existsBefore = exists_;
+  const int expungedBefore = expunged_;
+  ImapResponse response;
+  for (;;) {
+    const ImapResponseReader::Result result = reader_.Take(response);
+    if (result == ImapResponseReader::Result::Error) {
+      Broken(reader_.error());
+      return Waited::Failed;
+    }
+    if (result == ImapResponseReader::Result::Response) {
+      const ImapParsed parsed = ParseImapResponse(response);
+      if (parsed.kind == ImapParsed::Kind::Malformed ||
+          (parsed.kind == ImapParsed::Kind::Status && parsed.tag != "*") ||
+          parsed.kind == ImapParsed::Kind::Continuation) {
+        Broken("the server sent a response IDLE does not allow: " + response.line);
+        return Waited::Failed;
+      }
+      Untagged(response, parsed, Handlers{});
+      if (!bye_.empty()) {
+        Broken("the server ended the session: " + bye_);
+        return Waited::Failed;
+      }
+      if (exists_ != existsBefore || expunged_ != expungedBefore) {
+        return Waited::Changed;
+      }
+      continue;
+    }
+    if (stop && stop()) {
+      return Waited::Stopped;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    if (left <= 0) {
+      return Waited::Quiet;
+    }
+    transport_->SetWaitLimit(static_cast<int>(std::min<int64_t>(left, slice.count())));
+    std::string chunk;
+    const ReadStatus status = transport_->Read(chunk, kReadChunk);
+    if (status == ReadStatus::Data) {
+      reader_.Feed(chunk);
+    } else if (status != ReadStatus::TimedOut) {
+      Broken(transport_->ErrorText());
+      return Waited::Failed;
+    }
+  }
+}
+
+bool ImapSession::Idle(std::chrono::milliseconds limit, std::chrono::milliseconds slice,
+                       const std::function<bool()>& stop, bool& changed) {
+  changed = false;
+  bool idling = false;
+  bool stopped = false;
+  const int64_t existsBefore = exists_;
+  const int expungedBefore = expunged_;
+  Handlers handlers;
+  handlers.wait = limit;
+  handlers.continuation = [&](const ImapParsed&) {
+    if (idling) {
+      return Broken("the server asked for more during IDLE");
+    }
+    idling = true;
+    // A change reported before the server's "+" needs no waiting.
+    if (exists_ == existsBefore && expunged_ == expungedBefore) {
+      switch (WaitForChange(limit, slice, stop)) {
+        case Waited::Failed:
+          return false;
+        case Waited::Stopped:
+          stopped = true;
+          return Fail("the watch was stopped");
+        case Waited::Changed:
+        case Waited::Quiet:
+          break;
+      }
+    }
+    return SendLine("DONE");
+  };
+  const bool ok = Run("IDLE", handlers) && idling;
+  changed = exists_ != existsBefore || expunged_ != expungedBefore;
+  if (stopped) {
+    Close();
+    return false;
+  }
+  return ok;
 }
 
 bool ImapSession::Logout() {

@@ -79,6 +79,14 @@ class ImapSession {
   /// touching no other message; false with lastError() when it did not happen.
   bool Remove(uint32_t uid);
 
+  /// IDLE (RFC 2177): waits until the server reports new or removed mail (an
+  /// EXISTS with another count, an EXPUNGE), `limit` passes, or `stop()` turns
+  /// true (looked at every `slice`); then ends the IDLE with DONE, except after a
+  /// stop, when the session is left to be closed. True when the IDLE ended in
+  /// step; `changed` says whether the folder changed.
+  bool Idle(std::chrono::milliseconds limit, std::chrono::milliseconds slice,
+            const std::function<bool()>& stop, bool& changed);
+
   bool Logout();
   void Close();
 
@@ -100,8 +108,12 @@ class ImapSession {
     std::function<void(const ImapResponse&, const ImapParsed&)> fetch;
     std::function<bool(const ImapParsed&)> continuation;  // sends the next part
     std::function<void(const ImapResponse&, const ImapParsed&)> data;
-    int64_t messages = 0;  // how many messages the command asks about
+    int64_t messages = 0;               // how many messages the command asks about
+    std::chrono::milliseconds wait{0};  // how long the command may wait on purpose (IDLE)
   };
+  enum class Waited { Changed, Quiet, Stopped, Failed };
+  Waited WaitForChange(std::chrono::milliseconds limit, std::chrono::milliseconds slice,
+                       const std::function<bool()>& stop);
   bool Run(const std::string& command);
   bool Run(const std::string& command, const Handlers& handlers);
   bool ReadResponse(ImapResponse& response, Clock::time_point commandEnd);

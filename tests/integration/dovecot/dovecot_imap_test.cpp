@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
+#include "mail/imap_idle.h"
 #include "support/test_env.h"
 
 namespace bc {
@@ -16,15 +18,15 @@ namespace {
 const std::string kScript = BC_POP3_SCRIPT;
 const std::string kDir = BC_IMAP_DIR;
 
-void Run(const std::string& command) {
+void Shell(const std::string& command) {
   ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
 }
 
 // `count` generated messages (plain, alternative, attachment, base64, qp,
 // utf8subject, dotlines, spam, ...) in the mailbox of `user`, replacing what it held.
 void Populate(const std::string& user, int count) {
-  Run("bash '" + kScript + "' clear '" + kDir + "' " + user);
-  Run("bash '" + kScript + "' populate '" + kDir + "' " + user + " " + std::to_string(count) +
+  Shell("bash '" + kScript + "' clear '" + kDir + "' " + user);
+  Shell("bash '" + kScript + "' populate '" + kDir + "' " + user + " " + std::to_string(count) +
       " 2500");
 }
 
@@ -181,6 +183,46 @@ TEST_F(ImapServerTest, AWrongPasswordFailsTheAccountWithTheServersWords) {
   EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Failed);
   EXPECT_NE(observer_.all[0].error.find("server said: NO"), std::string::npos)
       << observer_.all[0].error;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::seconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// Mail delivered while the account idles wakes the watch at once; a connection
+// the server drops comes back by itself, and idles again.
+TEST_F(ImapServerTest, IdleSeesDeliveredMailAndComesBackAfterADrop) {
+  Populate("imapidle", 1);
+  const std::string message = dir_.File("new.eml");
+  test::WriteFile(message, "From: New <new@example.com>\nSubject: fresh\n\nHello.\n");
+  std::atomic<int> changes{0};
+  ImapIdleWatcher::Timing timing;
+  timing.slice = std::chrono::milliseconds(100);
+  timing.firstPause = std::chrono::milliseconds(100);
+  ImapIdleWatcher watcher(
+      Account("imapidle"), environment_, [&] { ++changes; }, timing);
+  watcher.Start();
+  for (int round = 1; round <= 2; ++round) {
+    ASSERT_TRUE(WaitFor([&] {
+      return watcher.state() == ImapIdleWatcher::State::Idling && watcher.connections() == round;
+    })) << watcher.lastError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the IDLE is under way
+    Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + message + "'");
+    EXPECT_TRUE(WaitFor([&] { return changes == round; })) << "round " << round;
+    if (round == 1) {
+      Shell("doveadm -c '" + kDir + "/dovecot.conf' kick imapidle");
+    }
+  }
+  watcher.Stop();
+  EXPECT_EQ(watcher.state(), ImapIdleWatcher::State::Stopped);
 }
 
 }  // namespace
