@@ -5,6 +5,13 @@
 #include "mail/imap_session.h"
 
 namespace bc {
+namespace {
+
+// Wall time that passes beyond the monotonic time between two looks at the
+// clocks: the machine slept in between.
+constexpr auto kSleepNoticed = std::chrono::seconds(30);
+
+}  // namespace
 
 ImapIdleWatcher::ImapIdleWatcher(MailAccount account, MailEnvironment environment,
                                  std::function<void()> changed, Timing timing)
@@ -60,9 +67,25 @@ bool ImapIdleWatcher::Pause(std::chrono::milliseconds pause) {
 }
 
 void ImapIdleWatcher::Run() {
-  const std::function<bool()> stopped = [this] { return stop_.load(); };
+  // The monotonic clock stands still while the machine sleeps, the wall clock
+  // does not: when they part, the machine has slept, and the connection (which
+  // a server or a router has likely dropped meanwhile) is made anew at once.
+  using Wall = std::chrono::system_clock;
+  using Steady = std::chrono::steady_clock;
+  auto wallThen = Wall::now();
+  auto steadyThen = Steady::now();
+  bool slept = false;
+  const std::function<bool()> stopped = [&] {
+    const auto wallNow = Wall::now();
+    const auto steadyNow = Steady::now();
+    slept = slept || (wallNow - wallThen) - (steadyNow - steadyThen) > kSleepNoticed;
+    wallThen = wallNow;
+    steadyThen = steadyNow;
+    return stop_.load() || slept;
+  };
   std::chrono::milliseconds pause = timing_.firstPause;
   while (!stop_) {
+    slept = false;
     state_ = State::Connecting;
     std::string why;
     const std::optional<Security> security = account_.Security.value();
@@ -98,6 +121,11 @@ void ImapIdleWatcher::Run() {
       }
       if (stop_) {
         return;
+      }
+      if (slept) {
+        std::lock_guard lock(mutex_);
+        lastError_ = "the machine slept; connecting again";
+        continue;
       }
     }
     {

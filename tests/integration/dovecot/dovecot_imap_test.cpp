@@ -11,6 +11,8 @@
 #include "mail/deletion.h"
 #include "mail/imap_idle.h"
 #include "support/test_env.h"
+#include "support/wait.h"
+#include "watch/mail_controller.h"
 
 namespace bc {
 namespace {
@@ -27,7 +29,7 @@ void Shell(const std::string& command) {
 void Populate(const std::string& user, int count) {
   Shell("bash '" + kScript + "' clear '" + kDir + "' " + user);
   Shell("bash '" + kScript + "' populate '" + kDir + "' " + user + " " + std::to_string(count) +
-      " 2500");
+        " 2500");
 }
 
 // The Maildir file names of a mailbox: they hold each message's flags.
@@ -223,6 +225,62 @@ TEST_F(ImapServerTest, IdleSeesDeliveredMailAndComesBackAfterADrop) {
   }
   watcher.Stop();
   EXPECT_EQ(watcher.state(), ImapIdleWatcher::State::Stopped);
+}
+
+struct ListView final : MailView {
+  void SetTitle(const std::string&) override {}
+  void SetAccountsProgress(int, int) override {}
+  void SetEmailsProgress(int, int) override {}
+  void SetTrayIcon(TrayState) override {}
+  void SetTrayTooltip(const std::string&) override {}
+  void ListCleared() override {}
+  void EnvelopeAccepted(int, const Envelope& e) override { subjects.push_back(e.subject); }
+  void PassFinished(int) override {}
+  void SetWorkerRunning(bool) override {}
+  void ShowNewMailNotice(const Notice&) override {}
+  void StorageAlert(const Notice&) override {}
+  void NoAccountConfigured(Settings&) override {}
+  void ShowSuspended(bool) override {}
+  void ShowBackgroundMessage(const std::string&) override {}
+  void ShowCheckProblems(const std::vector<std::string>&) override {}
+  std::vector<std::string> subjects;
+};
+
+// The desktop program's controller idles on the account: mail delivered is
+// listed at once, long before the (hour-long) period; Suspend ends the IDLE.
+TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
+  Populate("imapidle", 1);
+  const std::string message = dir_.File("new.eml");
+  test::WriteFile(message, "From: New <new@example.com>\nSubject: fresh\n\nHello.\n");
+  settings_.accounts = {Account("imapidle")};
+  settings_.options.CheckMail = 1;
+  settings_.options.Freq = "1";
+  settings_.options.FreqUnit = FreqUnit::Hours;
+  SystemClock clock;
+  ListView view;
+  MailController controller(
+      settings_, nullptr, [] { return false; }, environment_, clock);
+  controller.AttachView(&view);
+  controller.Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // connected and idling
+  const auto delivered = std::chrono::steady_clock::now();
+  Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + message + "'");
+  EXPECT_TRUE(test::WaitUntil(
+      [&] { return std::count(view.subjects.begin(), view.subjects.end(), "fresh") == 1; },
+      std::chrono::seconds(10)));
+  const auto listed = std::chrono::steady_clock::now();
+  RecordProperty(
+      "delivered_to_listed_ms",
+      static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(listed - delivered).count()));
+  ASSERT_TRUE(test::WaitForWorkers(controller));
+
+  controller.ToggleSuspend();
+  const size_t before = view.subjects.size();
+  Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + message + "'");
+  test::WaitUntil([] { return false; }, std::chrono::seconds(2));
+  EXPECT_EQ(view.subjects.size(), before);
+  controller.Shutdown();
 }
 
 }  // namespace
