@@ -1,5 +1,7 @@
 #include "mail/imap_idle.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 
 #include "mail/imap_session.h"
@@ -29,6 +31,7 @@ void ImapIdleWatcher::Start() {
     return;
   }
   stop_ = false;
+  *cancel_ = false;
   state_ = State::Connecting;
   thread_ = std::thread(&ImapIdleWatcher::Run, this);
 }
@@ -37,6 +40,10 @@ void ImapIdleWatcher::Stop() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
+    *cancel_ = true;
+    if (descriptor_ >= 0) {
+      ::shutdown(static_cast<int>(descriptor_), SHUT_RDWR);
+    }
   }
   wake_.notify_all();
   if (thread_.joinable()) {
@@ -98,6 +105,7 @@ void ImapIdleWatcher::Run() {
       return;
     }
     ImapSession session(environment_.makeTransport(account_), environment_.imapLimits);
+    session.SetCancel(cancel_);
     const int port = account_.POP3Port.value() > 0 ? account_.POP3Port.value()
                                                    : DefaultPort(MailProtocol::Imap, *security);
     if (session.Connect(account_.POP3Server, port, account_.UserName, password.password,
@@ -110,6 +118,14 @@ void ImapIdleWatcher::Run() {
         state_ = State::NoIdle;
         return;
       }
+      {
+        std::lock_guard lock(mutex_);
+        if (stop_) {
+          return;
+        }
+        descriptor_ = session.Descriptor();
+      }
+      session.SetCancel(nullptr);  // one long wait, not slices of a tenth of a second
       ++connections_;
       pause = timing_.firstPause;
       state_ = State::Idling;
@@ -118,6 +134,10 @@ void ImapIdleWatcher::Run() {
         if (changed) {
           changed_();
         }
+      }
+      {
+        std::lock_guard lock(mutex_);
+        descriptor_ = -1;
       }
       if (stop_) {
         return;

@@ -23,7 +23,9 @@ class ImapIdleWatcher {
  public:
   struct Timing {
     std::chrono::milliseconds reissue{std::chrono::minutes(25)};  // under RFC 2177's 29 min
-    std::chrono::milliseconds slice{std::chrono::seconds(1)};     // how often Stop is seen
+    // How often an idle watch wakes to see whether the machine slept; Stop
+    // ends a wait at once.
+    std::chrono::milliseconds slice{std::chrono::minutes(1)};
     std::chrono::milliseconds firstPause{std::chrono::seconds(2)};
     std::chrono::milliseconds longestPause{std::chrono::minutes(5)};
   };
@@ -38,7 +40,8 @@ class ImapIdleWatcher {
   ImapIdleWatcher& operator=(const ImapIdleWatcher&) = delete;
 
   void Start();
-  /// Ends the watch within about one slice and waits for its thread.
+  /// Ends the watch (a wait on the server at once, a connection under way
+  /// within a tenth of a second) and waits for its thread.
   void Stop();
   /// Ends a pause between connections now (the network came back, the machine
   /// woke up).
@@ -60,6 +63,10 @@ class ImapIdleWatcher {
   std::atomic<State> state_{State::Stopped};
   std::atomic<int> connections_{0};
   std::atomic<bool> stop_{false};
+  // Seen by the transport while connecting; the IDLE wait ends by shutting the
+  // socket down (under the mutex, while the session holds it open).
+  std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
+  intptr_t descriptor_ = -1;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   bool reconnectNow_ = false;

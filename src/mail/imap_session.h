@@ -89,6 +89,11 @@ class ImapSession {
 
   bool Logout();
   void Close();
+  /// The transport's cancel flag (Pop3Transport::SetCancel) and descriptor.
+  void SetCancel(std::shared_ptr<const std::atomic<bool>> cancel) {
+    transport_->SetCancel(std::move(cancel));
+  }
+  [[nodiscard]] intptr_t Descriptor() const { return open_ ? transport_->Descriptor() : -1; }
 
   [[nodiscard]] bool Has(const std::string& capability) const;
   [[nodiscard]] bool usable() const { return open_ && !broken_; }
