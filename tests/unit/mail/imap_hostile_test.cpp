@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "mail/check_cycle.h"
+#include "mail/deletion.h"
 #include "support/scripted_server.h"
 #include "support/test_env.h"
 
@@ -192,6 +193,39 @@ TEST_P(ImapHostileRows, ThePassEndsAsItMust) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImapHostileRows, ::testing::ValuesIn(kRows),
                          [](const auto& r) { return std::string(r.param.name); });
+
+// Delete on a row listed under UIDVALIDITY 7, when the folder now has 8: the
+// UID may name another message, so nothing is stored or expunged.
+TEST(ImapDelete, AFolderRebuiltSinceTheCheckDeletesNothing) {
+  ScriptedServer server(
+      Then(std::vector<S::Step>{S::Send("* OK [CAPABILITY IMAP4rev1 UIDPLUS] hi\r\n"),
+                                S::Expect("a1 LOGIN \"alice\" \"secret\""),
+                                S::Send("a1 OK [CAPABILITY IMAP4rev1 UIDPLUS] in\r\n"),
+                                S::Expect("a2 SELECT \"INBOX\""),
+                                S::Send("* 1 EXISTS\r\n* OK [UIDVALIDITY 8] v\r\na2 OK\r\n")},
+           {S::Expect("a3 LOGOUT"), Logout(3)}));
+  Settings settings;
+  MailAccount account;
+  account.UserName = "alice";
+  account.Passwd = "secret";
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = server.port();
+  account.Protocol = "imap";
+  settings.accounts = {account};
+  EnvelopeStore store;
+  Envelope listed;
+  listed.messageId = std::to_string(MakeMessageId(0, 0));
+  listed.uniqueId = "IMAP:7:10";
+  store.Append(listed);
+  test::TempDir dir;
+  MailEnvironment environment;
+  environment.deletedLogDir = dir.File("Log");
+  const DeleteOutcome outcome = DeleteMessage(MakeMessageId(0, 0), settings, store, environment);
+  EXPECT_TRUE(server.Finish());
+  EXPECT_FALSE(outcome.deleted);
+  EXPECT_TRUE(outcome.refused);
+  EXPECT_NE(outcome.error.find("UIDVALIDITY changed"), std::string::npos) << outcome.error;
+}
 
 }  // namespace
 }  // namespace bc
