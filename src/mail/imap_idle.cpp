@@ -96,7 +96,7 @@ void ImapIdleWatcher::Run() {
     state_ = State::Connecting;
     std::string why;
     const std::optional<Security> security = account_.Security.value();
-    const PasswordAnswer password = environment_.password(account_, environment_.cancel.get());
+    const PasswordAnswer password = environment_.password(account_, cancel_.get());
     if (!security || !password.found) {
       // Nothing a reconnection could mend: the pass says why on every check.
       std::lock_guard lock(mutex_);

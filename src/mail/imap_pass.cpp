@@ -56,6 +56,14 @@ size_t TextBytes(const AppOptions& options) {
   return options.ComboLines == "All" ? kTextForAll : kTextForLines;
 }
 
+// A line in the account's deleted-mail log for a message the server removed.
+void LogRemoved(const std::string& logDir, const Clock& clock, const MailAccount& account,
+                const Envelope& e) {
+  PrepareLogDir(logDir);
+  AppendLogLine(DeletedLogPath(logDir, account.UserName, clock.LocalNow()),
+                DeletedLogLine(e.from, e.subject, e.address, e.received, e.size, e.account));
+}
+
 int PortOf(const MailAccount& account, Security security) {
   const int port = account.POP3Port.value();
   return port > 0 ? port : DefaultPort(MailProtocol::Imap, security);
@@ -189,11 +197,7 @@ class ImapAccountPass {
       ++removed_;
       mailboxSize_ -= size;
       if (options_.LogDeleted) {
-        PrepareLogDir(environment_.deletedLogDir);
-        AppendLogLine(
-            DeletedLogPath(environment_.deletedLogDir, account_.UserName, clock_.LocalNow()),
-            DeletedLogLine(spam.from, spam.subject, spam.address, spam.received, spam.size,
-                           spam.account));
+        LogRemoved(environment_.deletedLogDir, clock_, account_, spam);
       }
     }
   }
@@ -312,11 +316,8 @@ DeleteOutcome DeleteImapMessage(const Envelope& entry, const AppOptions& options
     outcome.deleted = true;
     if (options.LogDeleted) {
       SystemClock systemClock;
-      const Clock& clock = environment.clock ? *environment.clock : systemClock;
-      PrepareLogDir(environment.deletedLogDir);
-      AppendLogLine(DeletedLogPath(environment.deletedLogDir, account.UserName, clock.LocalNow()),
-                    DeletedLogLine(entry.from, entry.subject, entry.address, entry.received,
-                                   entry.size, entry.account));
+      LogRemoved(environment.deletedLogDir, environment.clock ? *environment.clock : systemClock,
+                 account, entry);
     }
   }
   if (session.usable()) {

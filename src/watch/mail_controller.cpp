@@ -396,10 +396,7 @@ void MailController::ToggleSuspend() {
       view_->ShowSuspended(false);
     }
     if (settings_.options.CheckMail != 0) {
-      ArmChecking();
-    }
-    if (idle_) {
-      RestartIdle();
+      ArmChecking();  // restarts the IDLE watches too
     }
     ShowTrayIcon(TrayState::Idle);
   } else {
