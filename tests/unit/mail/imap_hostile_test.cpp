@@ -194,6 +194,32 @@ TEST_P(ImapHostileRows, ThePassEndsAsItMust) {
 INSTANTIATE_TEST_SUITE_P(Rows, ImapHostileRows, ::testing::ValuesIn(kRows),
                          [](const auto& r) { return std::string(r.param.name); });
 
+// A Protocol text that names no protocol never falls back to either one.
+TEST(ImapAccount, AnUnknownProtocolIsRefusedBeforeAnythingIsSent) {
+  for (const char* text : {"IMAP4", " imap", "pop"}) {
+    Settings settings;
+    MailAccount account;
+    account.UserName = "alice";
+    account.POP3Server = "127.0.0.1";
+    account.POP3Port = 1;
+    account.Protocol = text;
+    account.CheckMark = true;
+    settings.accounts = {account};
+    EnvelopeStore store;
+    struct : CheckObserver {
+      std::string error;
+      void AccountFinished(const AccountOutcome& o) override { error = o.error; }
+    } observer;
+    test::TempDir dir;
+    MailEnvironment environment;
+    environment.commandLogPath = dir.File("command.log");
+    RunCheck(settings, store, observer, environment);
+    EXPECT_NE(observer.error.find("Protocol value \"" + std::string(text) + "\""),
+              std::string::npos)
+        << observer.error;
+  }
+}
+
 // Delete on a row listed under UIDVALIDITY 7, when the folder now has 8: the
 // UID may name another message, so nothing is stored or expunged.
 TEST(ImapDelete, AFolderRebuiltSinceTheCheckDeletesNothing) {
