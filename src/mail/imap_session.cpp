@@ -215,6 +215,7 @@ void ImapSession::TakeCode(const std::string& code) {
   }
   if (words[0] == "CAPABILITY") {
     capabilities_ = std::set<std::string>(words.begin() + 1, words.end());
+    ++capabilityLists_;
   } else if (words[0] == "UIDVALIDITY" && words.size() > 1) {
     const ImapValue v{ImapValue::Kind::Atom, words[1], {}};
     if (const auto n = v.Number(); n && *n <= UINT32_MAX) {
@@ -249,6 +250,7 @@ void ImapSession::Untagged(const ImapResponse& response, const ImapParsed& parse
   if (parsed.name == "CAPABILITY") {
     const std::vector<std::string> words = ImapWords(parsed.text);
     capabilities_ = std::set<std::string>(words.begin(), words.end());
+    ++capabilityLists_;
   } else if (handlers.data) {
     handlers.data(response, parsed);
   }
@@ -368,11 +370,13 @@ bool ImapSession::Connect(const std::string& server, int port, const std::string
   if (capabilities_.empty() && !Capabilities()) {
     return false;
   }
+  const int before = capabilityLists_;
   if (!Login(userName, password)) {
     return false;
   }
-  // The capabilities may grow after login; ask when the OK did not list them.
-  return Has("IMAP4REV1") || Has("IMAP4rev2") || Capabilities();
+  // Servers name more after login (UIDPLUS, MOVE, IDLE): ask when the login's
+  // answer did not list them.
+  return capabilityLists_ != before || Capabilities();
 }
 
 bool ImapSession::Login(const std::string& userName, const std::string& password) {

@@ -136,6 +136,7 @@ class ImapSession {
   ImapSessionLimits limits_;
   ImapResponseReader reader_;
   std::set<std::string> capabilities_;
+  int capabilityLists_ = 0;  // how many times the server listed them
   int nextTag_ = 1;
   bool open_ = false;
   bool broken_ = false;

@@ -121,9 +121,10 @@ const HostileRow kRows[] = {
       S::Expect("a1 STARTTLS"), S::Send("a1 OK go\r\n"), S::StartTls(), S::Expect("a2 CAPABILITY"),
       S::Send("* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\na2 OK\r\n"), S::Expect("a3 AUTHENTICATE PLAIN"),
       S::Send("+ \r\n"), S::Expect("AGFsaWNlAHNlY3JldA=="), S::Send("a3 OK in\r\n"),
-      S::Expect("a4 SELECT \"INBOX\""),
-      S::Send("* 0 EXISTS\r\n* OK [UIDVALIDITY 3] x\r\na4 OK\r\n"), S::Expect("a5 LOGOUT"),
-      Logout(5)},
+      S::Expect("a4 CAPABILITY"), S::Send("* CAPABILITY IMAP4rev1 UIDPLUS IDLE\r\na4 OK\r\n"),
+      S::Expect("a5 SELECT \"INBOX\""),
+      S::Send("* 0 EXISTS\r\n* OK [UIDVALIDITY 3] x\r\na5 OK\r\n"), S::Expect("a6 LOGOUT"),
+      Logout(6)},
      Status::Checked,
      "",
      0,
@@ -170,7 +171,7 @@ TEST_P(ImapHostileRows, ThePassEndsAsItMust) {
     void AccountFinished(const AccountOutcome& o) override { all.push_back(o); }
   } observer;
   RunCheck(settings, store, observer, environment);
-  server.Finish();
+  EXPECT_TRUE(server.Finish()) << "the client's commands differ from the script";
 
   ASSERT_EQ(observer.all.size(), 1u);
   const AccountOutcome& outcome = observer.all[0];
