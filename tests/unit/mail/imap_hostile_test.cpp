@@ -4,8 +4,10 @@
 
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
+#include "mail/imap_idle.h"
 #include "support/scripted_server.h"
 #include "support/test_env.h"
+#include "support/wait.h"
 
 namespace bc {
 namespace {
@@ -194,6 +196,48 @@ TEST_P(ImapHostileRows, ThePassEndsAsItMust) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImapHostileRows, ::testing::ValuesIn(kRows),
                          [](const auto& r) { return std::string(r.param.name); });
+
+// An IDLE watch: IDLE again before the reissue time, a new message reported
+// once, and a dropped connection made again by itself.
+TEST(ImapIdle, ReissuesReportsAndComesBack) {
+  const auto login = [](int exists) {
+    return std::vector<S::Step>{
+        S::Send("* OK [CAPABILITY IMAP4rev1 IDLE] hi\r\n"),
+        S::Expect("a1 LOGIN \"alice\" \"secret\""),
+        S::Send("a1 OK [CAPABILITY IMAP4rev1 IDLE UIDPLUS] in\r\n"),
+        S::Expect("a2 SELECT \"INBOX\""),
+        S::Send("* " + std::to_string(exists) + " EXISTS\r\n* OK [UIDVALIDITY 7] v\r\na2 OK\r\n"),
+        S::Expect("a3 IDLE"),
+        S::Send("+ idling\r\n")};
+  };
+  std::vector<S::Step> script = login(2);
+  script.insert(script.end(),
+                {S::Expect("DONE"), S::Send("a3 OK\r\n"),  // the reissue time passed
+                 S::Expect("a4 IDLE"), S::Send("+ idling\r\n* 2 EXISTS\r\n"),  // no change
+                 S::Pause(100), S::Send("* 3 EXISTS\r\n"), S::Expect("DONE"), S::Send("a4 OK\r\n"),
+                 S::Expect("a5 IDLE"), S::Close(), S::Accept()});
+  const std::vector<S::Step> again = login(3);
+  script.insert(script.end(), again.begin(), again.end());
+  ScriptedServer server(script);
+  MailAccount account;
+  account.UserName = "alice";
+  account.Passwd = "secret";
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = server.port();
+  account.Protocol = "IMAP";
+  ImapIdleWatcher::Timing timing;
+  timing.reissue = std::chrono::milliseconds(300);
+  timing.firstPause = std::chrono::milliseconds(50);
+  std::atomic<int> changes{0};
+  ImapIdleWatcher watcher(
+      account, MailEnvironment{}, [&] { ++changes; }, timing);
+  watcher.Start();
+  EXPECT_TRUE(test::WaitUntil([&] { return watcher.connections() == 2; }));
+  EXPECT_TRUE(test::WaitUntil([&] { return watcher.state() == ImapIdleWatcher::State::Idling; }));
+  watcher.Stop();
+  EXPECT_TRUE(server.Finish());
+  EXPECT_EQ(changes, 1);
+}
 
 // A Protocol text that names no protocol never falls back to either one.
 TEST(ImapAccount, AnUnknownProtocolIsRefusedBeforeAnythingIsSent) {
