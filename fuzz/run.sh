@@ -10,7 +10,7 @@ set -euo pipefail
 seconds=${1:?usage: fuzz/run.sh SECONDS [BUILD_DIR [TARGET...]]}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-$root/build-fuzz}
-targets=(mime_decode_fuzz regex_fuzz pop3_fuzz field_order_fuzz wav_fuzz)
+targets=(mime_decode_fuzz regex_fuzz pop3_fuzz imap_fuzz field_order_fuzz wav_fuzz)
 if (($# > 2)); then
   targets=("${@:3}")
 fi
@@ -34,6 +34,7 @@ for target in "${targets[@]}"; do
       printf '(a|b)*[0-9]+$\0xxab12\0%%d' > "$corpus/seed-groups" ;;
     # The saved regression inputs are good seeds: whole sessions, canonical
     # order texts, well-formed WAV files.
+    imap_fuzz) cp -n "$root"/tests/data/imap/fuzz/* "$corpus"/ 2>/dev/null || true ;;
     pop3_fuzz) cp -n "$root"/tests/data/pop3/fuzz/* "$corpus"/ 2>/dev/null || true ;;
     field_order_fuzz) cp -n "$root"/tests/data/order/fuzz/* "$corpus"/ 2>/dev/null || true ;;
     wav_fuzz)

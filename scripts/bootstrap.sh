@@ -12,7 +12,7 @@ packages=(
   qtkeychain-qt6-dev libsecret-1-0
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  dovecot-core dovecot-pop3d openssl
+  dovecot-core dovecot-pop3d dovecot-imapd openssl
 )
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(python3 mpop mailutils-pop3d espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils

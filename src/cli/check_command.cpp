@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,35 +88,6 @@ std::string TableRow(const std::array<const std::string*, 7>& fields) {
     line += Fit(*fields[c], kWidths[c]) + (c + 1 < fields.size() ? "  " : "\n");
   }
   return line;
-}
-
-// A JSON string: valid UTF-8 (a broken sequence becomes U+FFFD), quotes and
-// backslashes escaped, and every character that must not reach a terminal as
-// it is (controls, C1, bidirectional overrides) as \uXXXX, so it stays in the
-// data without acting on a terminal that shows the document.
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  ForEachCodePoint(text, [&out](char32_t c, std::string_view bytes) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (IsUnsafeToShow(c)) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-      out += escaped;
-    } else if (c == 0xFFFD && bytes.size() == 1) {
-      out += "\xEF\xBF\xBD";
-    } else {
-      out.append(bytes);
-    }
-  });
-  return out + "\"";
 }
 
 // One JSON object, indented as an element of a top-level array.
@@ -245,6 +217,53 @@ class ConsoleObserver final : public CheckObserver {
 
 }  // namespace
 
+// A JSON string: valid UTF-8 (a broken sequence becomes U+FFFD), quotes and
+// backslashes escaped, and every character that must not reach a terminal as
+// it is (controls, C1, bidirectional overrides) as \uXXXX, so it stays in the
+// data without acting on a terminal that shows the document.
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  ForEachCodePoint(text, [&out](char32_t c, std::string_view bytes) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (IsUnsafeToShow(c)) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else if (c == 0xFFFD && bytes.size() == 1) {
+      out += "\xEF\xBF\xBD";
+    } else {
+      out.append(bytes);
+    }
+  });
+  return out + "\"";
+}
+
+std::optional<Settings> LoadSettingsForPass() {
+  ConsolePrompt prompt;
+  SettingsStore store(SettingsFilePath(), prompt);
+  if (!store.problem().empty()) {
+    return std::nullopt;  // the prompt has said what is wrong
+  }
+  Settings settings = LoadSettings(store);
+  // The same password source as the desktop program: remembered passwords
+  // move from the file to the desktop keyring, and are read from it.
+  FindPasswordHomes(settings, KeyringAvailable());
+  PasswordMover mover(store, settings, [](const std::string& why) {
+    std::fprintf(stderr, "brindlecast: %s\n", why.c_str());
+  });
+  mover.Start();
+  mover.WaitIdle(kVaultPatience);
+  return settings;
+}
+
 int RunCheckCommand(const std::vector<std::string>& args, const CommandContext& context) {
   bool json = false;
   std::string only;
@@ -266,22 +285,11 @@ int RunCheckCommand(const std::vector<std::string>& args, const CommandContext& 
     }
   }
 
-  ConsolePrompt prompt;
-  SettingsStore store(SettingsFilePath(), prompt);
-  if (!store.problem().empty()) {
-    return 1;  // the prompt has said what is wrong
+  std::optional<Settings> loaded = LoadSettingsForPass();
+  if (!loaded) {
+    return 1;
   }
-  Settings settings = LoadSettings(store);
-  // The same password source as the desktop program: remembered passwords
-  // move from the file to the desktop keyring, and are read from it.
-  FindPasswordHomes(settings, KeyringAvailable());
-  {
-    PasswordMover mover(store, settings, [](const std::string& why) {
-      std::fprintf(stderr, "brindlecast: %s\n", why.c_str());
-    });
-    mover.Start();
-    mover.WaitIdle(kVaultPatience);
-  }
+  Settings& settings = *loaded;
   if (haveOnly) {
     bool found = false;
     for (MailAccount& account : settings.accounts) {

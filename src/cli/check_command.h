@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "config/settings.h"
 
 #include "cli/commands.h"
 
@@ -12,5 +15,14 @@ namespace bc::cli {
 /// account. Exit status 0 when every enabled account was checked, 1 when one failed (or none is
 /// configured), 2 on bad usage.
 int RunCheckCommand(const std::vector<std::string>& args, const CommandContext& context);
+
+/// The settings a pass runs with, remembered passwords moved to the keyring
+/// first (as the desktop program does); nullopt when the settings file cannot
+/// be read (the reason has been printed).
+[[nodiscard]] std::optional<Settings> LoadSettingsForPass();
+
+/// A JSON string: valid UTF-8, quotes and backslashes escaped, and every
+/// character unsafe on a terminal as \uXXXX.
+[[nodiscard]] std::string JsonString(const std::string& text);
 
 }  // namespace bc::cli

@@ -4,12 +4,13 @@
 
 #include "cli/check_command.h"
 #include "cli/speech_commands.h"
+#include "cli/watch_command.h"
 
 namespace bc::cli {
 namespace {
 
 // One entry per command; each command lives in its own file.
-constexpr std::array<Command, 3> kCommands = {{
+constexpr std::array<Command, 4> kCommands = {{
     {"check", "run one check pass and print the envelopes found",
      "0 when every enabled account was checked completely; 1 when\n"
      "an account failed or was incomplete, or none is configured",
@@ -20,6 +21,8 @@ constexpr std::array<Command, 3> kCommands = {{
      RunSay},
     {"voices", "list the installed voices",
      "0 when they were listed; 1 when the voice data cannot be loaded", RunVoices},
+    {"watch", "keep IMAP accounts in IDLE and print new envelopes as JSON lines",
+     "0 when interrupted; 1 when no IMAP account can be watched", RunWatchCommand},
 }};
 
 }  // namespace

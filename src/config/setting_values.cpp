@@ -30,6 +30,33 @@ std::string SecurityText::Format(Security value) {
   return std::to_string(static_cast<int>(value));
 }
 
+std::optional<MailProtocol> ParseProtocol(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  if (upper.empty() || upper == "POP3") {
+    return MailProtocol::Pop3;
+  }
+  if (upper == "IMAP") {
+    return MailProtocol::Imap;
+  }
+  return std::nullopt;
+}
+
+std::string ProtocolValueError(std::string_view text) {
+  return "the account's Protocol value \"" + std::string(text) +
+         "\" is not \"POP3\" or \"IMAP\"; nothing was sent";
+}
+
+int DefaultPort(MailProtocol protocol, Security security) {
+  const bool tls = security == Security::Tls;
+  if (protocol == MailProtocol::Imap) {
+    return tls ? 993 : 143;
+  }
+  return tls ? 995 : 110;
+}
+
 std::optional<FreqUnit> ParseFreqUnit(std::string_view text) {
   return ExactDigit<FreqUnit>(text, 3);
 }

@@ -22,6 +22,20 @@ enum class Security {
 /// Why an account with this `Security` text is not contacted, for people.
 [[nodiscard]] std::string SecurityValueError(std::string_view text);
 
+/// Which protocol an account speaks: the account value `Protocol`.
+enum class MailProtocol { Pop3, Imap };
+
+/// "" and "POP3" to Pop3, "IMAP" to Imap (in any case); anything else is
+/// nullopt, and the account is not contacted.
+[[nodiscard]] std::optional<MailProtocol> ParseProtocol(std::string_view text);
+
+/// Why an account with this `Protocol` text is not contacted, for people.
+[[nodiscard]] std::string ProtocolValueError(std::string_view text);
+
+/// The usual port of a protocol with a security choice: 110 and 995 for POP3,
+/// 143 and 993 for IMAP (STARTTLS uses the plain port).
+[[nodiscard]] int DefaultPort(MailProtocol protocol, Security security);
+
 /// The unit of the check period `Freq`: the option value `FreqUnit`.
 enum class FreqUnit {
   Seconds,  // "0"

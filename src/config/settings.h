@@ -104,6 +104,10 @@ struct MailAccount {
   // server certificate (hex, colons optional).
   std::string CAFile;
   std::string CertFingerprint;
+  // "" or "POP3" (as before this value existed), or "IMAP" (ParseProtocol), and
+  // the IMAP folder checked ("" is INBOX).
+  std::string Protocol;
+  std::string IMAPFolder;
   // Not stored: the remembered password is kept in the desktop keyring, so the
   // file's Passwd stays empty (the keyring module decides and moves it there).
   bool PasswdInKeyring = false;

@@ -97,6 +97,8 @@ inline const auto kAccountFields = std::to_array<SettingField<MailAccount>>({
     {"", "Security", &MailAccount::Security, "0", StoredForm::FallbackAlways},
     {"", "CAFile", &MailAccount::CAFile},
     {"", "CertFingerprint", &MailAccount::CertFingerprint},
+    {"", "Protocol", &MailAccount::Protocol},
+    {"", "IMAPFolder", &MailAccount::IMAPFolder},
 });
 
 /// The value of a field as read from its stored text.

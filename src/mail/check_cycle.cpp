@@ -11,6 +11,7 @@
 #include "config/text_util.h"
 #include "mail/deletion.h"
 #include "mail/envelope_fields.h"
+#include "mail/imap_pass.h"
 #include "mail/mail_log.h"
 #include "mail/mail_memory.h"
 #include "mail/message_envelope.h"
@@ -136,6 +137,7 @@ class RetrieveWindow {
 };
 
 // How an account's part of the pass ended; each ending moves on differently.
+// In the order of ImapAccountResult::End.
 enum class AccountEnd {
   ConnectFailed,  // not reachable or login refused
   Abandoned,      // STAT or LIST failed
@@ -632,12 +634,7 @@ class AccountPass {
   }
 
   void StorageAlert(const Pop3Session& session) {
-    if (!account_.MailCap) {
-      return;
-    }
-    const double threshold = ParseDecimalFraction(account_.Perentage) *
-                             static_cast<double>(MailboxCapacity(account_)) * 0.01;
-    if (threshold < static_cast<double>(session.mailboxSize())) {
+    if (StorageLimitPassed(account_, session.mailboxSize())) {
       observer_.StorageAlert(StorageNotice(account_));
     }
   }
@@ -705,6 +702,15 @@ TransportFactory SocketTransportFactory(int timeoutMs) {
   };
 }
 
+bool StorageLimitPassed(const MailAccount& account, int64_t mailboxSize) {
+  if (!account.MailCap) {
+    return false;
+  }
+  const double threshold = ParseDecimalFraction(account.Perentage) *
+                           static_cast<double>(MailboxCapacity(account)) * 0.01;
+  return threshold < static_cast<double>(mailboxSize);
+}
+
 int64_t MailboxCapacity(const MailAccount& account) {
   int64_t capacity = ParseInt(account.MailCapValue);
   if (account.MailCapUnit == "KB") {
@@ -754,11 +760,22 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
       observer.AccountFinished(skipped);
       continue;
     }
-    AccountPass pass(settings, i, store, observer, environment, trace, clock);
-    auto session =
-        std::make_unique<Pop3Session>(environment.makeTransport(account), environment.replyLimits);
-    const AccountEnd end = pass.Run(session);
-    observer.AccountFinished(pass.outcome());
+    AccountEnd end;
+    int messagesLeft = 0;
+    if (IsImapAccount(account)) {
+      const ImapAccountResult imap =
+          RunImapAccount(settings, i, store, observer, environment, trace, clock);
+      end = static_cast<AccountEnd>(imap.end);
+      messagesLeft = imap.messagesLeft;
+      observer.AccountFinished(imap.outcome);
+    } else {
+      AccountPass pass(settings, i, store, observer, environment, trace, clock);
+      auto session = std::make_unique<Pop3Session>(environment.makeTransport(account),
+                                                   environment.replyLimits);
+      end = pass.Run(session);
+      messagesLeft = pass.messagesLeft();
+      observer.AccountFinished(pass.outcome());
+    }
     if (end == AccountEnd::ConnectFailed && i == count - 1) {
       // The disconnected tooltip of the last account stays in place.
       summary.endedEarly = true;
@@ -770,9 +787,9 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
     if (end != AccountEnd::Done) {
       continue;
     }
-    summary.largestMailbox = std::max(summary.largestMailbox, pass.messagesLeft());
+    summary.largestMailbox = std::max(summary.largestMailbox, messagesLeft);
     observer.SetTrayIcon(summary.largestMailbox < 1 ? TrayState::Idle : TrayState::MailPresent);
-    summary.totalMessages += pass.messagesLeft();
+    summary.totalMessages += messagesLeft;
     observer.SetAccountsProgress(i + 1, count);
   }
 

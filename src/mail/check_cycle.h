@@ -9,6 +9,7 @@
 #include "config/settings.h"
 #include "mail/check_observer.h"
 #include "mail/envelope_store.h"
+#include "mail/imap_session.h"
 #include "mail/password_lookup.h"
 #include "mail/pop3_session.h"
 #include "mail/pop3_transport.h"
@@ -28,6 +29,7 @@ struct MailEnvironment {
   std::string commandLogPath;    // the command trace
   std::string deletedLogDir;     // the daily deleted-mail logs
   ReplyLimits replyLimits;       // how long and large a server's reply may be
+  ImapSessionLimits imapLimits;  // the same for IMAP accounts
   // Where an account's password comes from (called on the worker).
   PasswordLookup password = RecordedPassword;
   // Turns true when the program is ending: a password lookup stops waiting.
@@ -55,6 +57,9 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
 
 /// The notice that an account's mailbox has passed its storage limit.
 [[nodiscard]] Notice StorageNotice(const MailAccount& account);
+
+/// The account's storage alert is on and `mailboxSize` bytes pass its limit.
+[[nodiscard]] bool StorageLimitPassed(const MailAccount& account, int64_t mailboxSize);
 
 /// The mailbox capacity of an account in bytes (64-bit: capacities of 2 GB and
 /// more are common).

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "mail/envelope_fields.h"
+#include "mail/imap_pass.h"
 #include "mail/mail_log.h"
 #include "mail/message_envelope.h"
 #include "mail/pop3_session.h"
@@ -96,6 +97,9 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
   if (row < 0) {
     outcome.error = "the message is not in the list";
     return outcome;
+  }
+  if (IsImapAccount(account)) {
+    return DeleteImapMessage(entry, settings.options, account, environment);
   }
 
   const JudgedMessage judged = JudgedOf(entry);

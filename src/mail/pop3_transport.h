@@ -47,6 +47,9 @@ class Pop3Transport {
   virtual void Close() = 0;
   /// Why the last call failed, in words for the trace and the user.
   [[nodiscard]] virtual std::string ErrorText() const = 0;
+  /// The connection's socket descriptor, or -1: another thread may shut it
+  /// down (::shutdown) to end a long wait at once.
+  [[nodiscard]] virtual intptr_t Descriptor() const { return -1; }
 
   /// From now on every wait gives up soon after `cancel` turns true (the
   /// program is ending), failing the call as if the connection had failed.
@@ -54,6 +57,7 @@ class Pop3Transport {
 
  protected:
   [[nodiscard]] bool Cancelled() const { return cancel_ && cancel_->load(); }
+  [[nodiscard]] bool HasCancel() const { return cancel_ != nullptr; }
 
  private:
   std::shared_ptr<const std::atomic<bool>> cancel_;

@@ -143,6 +143,8 @@ class SocketTransport final : public Pop3Transport {
 
   std::string ErrorText() const override { return error_; }
 
+  intptr_t Descriptor() const override { return socket_.socketDescriptor(); }
+
  private:
   bool PrepareTls() {
     if (!QSslSocket::supportsSsl()) {
@@ -185,8 +187,8 @@ class SocketTransport final : public Pop3Transport {
   }
 
   // Waits with `wait(milliseconds)` for at most the time limit, in short slices
-  // so that a cancel is seen soon. A slice that runs out leaves the socket as it
-  // was; any other failure ends the wait at once.
+  // (when there is a cancel flag) so that a cancel is seen soon. A slice that runs out leaves the
+  // socket as it was; any other failure ends the wait at once.
   template <typename Wait>
   bool WaitInSlices(Wait wait, int limitMs) {
     QDeadlineTimer deadline(limitMs);
@@ -194,8 +196,10 @@ class SocketTransport final : public Pop3Transport {
       if (Cancelled()) {
         return false;
       }
+      // Without a cancel flag there is nothing to look at between slices: a
+      // long wait (an IDLE) sleeps in one piece.
       const auto left = deadline.remainingTime();
-      if (wait(static_cast<int>(std::min<qint64>(left, kCancelCheckMs)))) {
+      if (wait(static_cast<int>(HasCancel() ? std::min<qint64>(left, kCancelCheckMs) : left))) {
         return true;
       }
       if (deadline.hasExpired() || socket_.error() != QAbstractSocket::SocketTimeoutError ||

@@ -1,6 +1,7 @@
 #include "watch/mail_controller.h"
 
 #include <QThread>
+#include <QTimer>
 
 #include "config/paths.h"
 #include "speech/mail_announcer.h"
@@ -260,10 +261,41 @@ void MailController::Start() {
   busy_ = false;
   scheduler_.Restart();
   scheduler_.Start();
+  RestartIdle();
+}
+
+void MailController::RestartIdle() {
+  if (!idle_) {
+    idle_ = std::make_unique<ImapIdleGroup>(shared_->environment, [shared = shared_] {
+      shared->Post([](MailController& c) { c.CheckForIdle(); });
+    });
+  }
+  idle_->Restart(settings_, settings_.options.CheckMail != 0 && !shared_->suspended);
+}
+
+void MailController::CheckForIdle() {
+  idleCheckWaiting_ = false;
+  if (shared_->suspended || settings_.options.CheckMail == 0 || *shared_->cancel) {
+    return;
+  }
+  // As a scheduled check: never while something modal runs or the voice speaks.
+  if (busy_ || IsVoiceBusy() || shared_->checkRunning || shared_->deleteRunning) {
+    idleCheckWaiting_ = true;
+    QTimer::singleShot(1000, this, [this] {
+      if (idleCheckWaiting_) {
+        CheckForIdle();
+      }
+    });
+    return;
+  }
+  StartCheck();
 }
 
 void MailController::Shutdown() {
   scheduler_.Stop();
+  if (idle_) {
+    idle_->Stop();
+  }
   shared_->Cut();
   animation_.Stop();
   std::lock_guard lock(workersMutex_);
@@ -291,6 +323,9 @@ void MailController::ApplyPeriod(bool whateverCheckMail) {
 void MailController::ArmChecking() {
   ApplyPeriod(false);
   busy_ = false;
+  if (idle_) {
+    RestartIdle();  // the accounts or CheckMail may have changed
+  }
 }
 
 void MailController::RestartAfterExitDeclined() {
@@ -394,7 +429,7 @@ void MailController::ToggleSuspend() {
       view_->ShowSuspended(false);
     }
     if (settings_.options.CheckMail != 0) {
-      ArmChecking();
+      ArmChecking();  // restarts the IDLE watches too
     }
     ShowTrayIcon(TrayState::Idle);
   } else {
@@ -402,6 +437,9 @@ void MailController::ToggleSuspend() {
       view_->ShowSuspended(true);
     }
     shared_->suspended = true;
+    if (idle_) {
+      idle_->Stop();
+    }
     ShowTrayIcon(TrayState::Disconnected);
   }
 }

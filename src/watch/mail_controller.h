@@ -14,6 +14,7 @@
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/envelope_store.h"
+#include "watch/imap_idle_group.h"
 #include "watch/mail_view.h"
 #include "watch/scheduler.h"
 #include "watch/tray_animation.h"
@@ -164,6 +165,10 @@ class MailController final : public QObject, public SchedulerHost {
   static void RunDeleteWorker(Settings settings, std::shared_ptr<WorkerShared> shared);
   void ApplyPeriod(bool whateverCheckMail);
   void JoinFinished();
+  // IMAP IDLE: the watches follow CheckMail and Suspend; a change they report
+  // starts a check as soon as nothing holds it back.
+  void RestartIdle();
+  void CheckForIdle();
   void ShowTrayIcon(TrayState state);
 
   Settings& settings_;
@@ -183,6 +188,8 @@ class MailController final : public QObject, public SchedulerHost {
   std::thread deleteThread_;
 
   TrayAnimation animation_;
+  std::unique_ptr<ImapIdleGroup> idle_;
+  bool idleCheckWaiting_ = false;
 };
 
 /// Holds the busy flag for its lifetime: no scheduled check starts meanwhile.

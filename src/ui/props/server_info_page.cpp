@@ -41,6 +41,9 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
   security_->setObjectName(QStringLiteral("securityCombo"));
   security_->addItems(
       {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+  protocol_ = new QComboBox(group);
+  protocol_->setObjectName(QStringLiteral("protocolCombo"));
+  protocol_->addItems({QStringLiteral("POP3"), QStringLiteral("IMAP")});
   user_ = Edit(group, "userEdit");
   password_ = Edit(group, "passwordEdit");
   password_->setEchoMode(QLineEdit::Password);
@@ -97,6 +100,11 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
     line->addSpacing(12);
     line->addWidget(securityLabel);
     line->addWidget(security_);
+    auto* protocolLabel = new QLabel(QStringLiteral("Protocol:"), group);
+    protocolLabel->setBuddy(protocol_);
+    line->addSpacing(12);
+    line->addWidget(protocolLabel);
+    line->addWidget(protocol_);
     line->addStretch();
     auto* portLabel = new QLabel(QStringLiteral("Port:"), group);
     portLabel->setBuddy(port_);
@@ -133,6 +141,7 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
   connect(alert_, &QCheckBox::clicked, this, &CPropServerInfo::AlertClicked);
   connect(remember_, &QCheckBox::clicked, this, &CPropServerInfo::RememberClicked);
   connect(security_, &QComboBox::currentIndexChanged, this, &CPropServerInfo::SecurityChanged);
+  connect(protocol_, &QComboBox::currentIndexChanged, this, &CPropServerInfo::ProtocolChanged);
   connect(browse, &QPushButton::clicked, this, &CPropServerInfo::BrowseCaFile);
 }
 
@@ -175,6 +184,13 @@ void CPropServerInfo::OnOpen() {
   {
     const QSignalBlocker quiet(security_);
     security_->setCurrentIndex(lastSecurity_);
+  }
+  // Like Security: a value it cannot show stays until the user picks one.
+  const std::optional<MailProtocol> protocol = ParseProtocol(draft.Protocol);
+  lastProtocol_ = protocol ? static_cast<int>(*protocol) : -1;
+  {
+    const QSignalBlocker quiet(protocol_);
+    protocol_->setCurrentIndex(lastProtocol_);
   }
   caFile_->setText(Q(draft.CAFile));
   fingerprint_->setText(Q(draft.CertFingerprint));
@@ -225,6 +241,11 @@ void CPropServerInfo::SaveControls() {
   draft.Perentage = S(percent_->text());
   if (security_->currentIndex() >= 0) {
     draft.Security = static_cast<Security>(security_->currentIndex());
+  }
+  // A stored text that already means the choice ("", "pop3") is kept as it is.
+  if (const int index = protocol_->currentIndex();
+      index >= 0 && ParseProtocol(draft.Protocol) != static_cast<MailProtocol>(index)) {
+    draft.Protocol = index == static_cast<int>(MailProtocol::Imap) ? "IMAP" : "POP3";
   }
   draft.CAFile = S(caFile_->text());
   draft.CertFingerprint = S(fingerprint_->text());
@@ -307,17 +328,26 @@ void CPropServerInfo::RememberClicked() {
 }
 
 void CPropServerInfo::SecurityChanged(int index) {
-  // The port follows the choice only while it still holds the other default,
-  // so a port the user typed stays.
-  constexpr int kTlsIndex = static_cast<int>(Security::Tls);
-  const bool toTls = index == kTlsIndex;
-  const bool fromTls = lastSecurity_ == kTlsIndex;
-  if (toTls && !fromTls && port_->text() == QString::fromUtf8(kPop3Port)) {
-    port_->setText(QString::fromUtf8(kPop3sPort));
-  } else if (fromTls && !toTls && port_->text() == QString::fromUtf8(kPop3sPort)) {
-    port_->setText(QString::fromUtf8(kPop3Port));
-  }
+  FollowDefaultPort(lastProtocol_, lastSecurity_, lastProtocol_, index);
   lastSecurity_ = index;
+}
+
+void CPropServerInfo::ProtocolChanged(int index) {
+  FollowDefaultPort(lastProtocol_, lastSecurity_, index, lastSecurity_);
+  lastProtocol_ = index;
+}
+
+void CPropServerInfo::FollowDefaultPort(int fromProtocol, int fromSecurity, int toProtocol,
+                                        int toSecurity) {
+  // The port follows the choices only while it still holds the usual port of
+  // the ones before, so a port the user typed stays.
+  const auto port = [](int protocol, int security) {
+    return QString::number(DefaultPort(static_cast<MailProtocol>(std::max(protocol, 0)),
+                                       static_cast<Security>(std::max(security, 0))));
+  };
+  if (port_->text() == port(fromProtocol, fromSecurity)) {
+    port_->setText(port(toProtocol, toSecurity));
+  }
 }
 
 void CPropServerInfo::BrowseCaFile() {

@@ -15,7 +15,8 @@ class QPushButton;
 
 namespace bc {
 
-/// The ports the port box starts with and follows the "Security" choice between.
+/// The ports the port box starts with; it follows the "Security" and "Protocol"
+/// choices between these and 143/993 for IMAP (DefaultPort).
 inline constexpr const char* kPop3Port = "110";
 inline constexpr const char* kPop3sPort = "995";
 
@@ -29,7 +30,8 @@ inline constexpr const char* kPop3sPort = "995";
 ///
 /// Object names: "serverEdit", "portEdit", "securityCombo", "userEdit",
 /// "passwordEdit", "rememberCheck", "alertCheck", "percentEdit", "capacityEdit",
-/// "unitCombo", "caFileEdit", "caFileBrowse", "fingerprintEdit", "passwordHomeLabel".
+/// "unitCombo", "protocolCombo", "caFileEdit", "caFileBrowse", "fingerprintEdit",
+/// "passwordHomeLabel".
 ///
 /// Below the password it says where the password is kept (the desktop keyring
 /// or the settings file). A password the keyring keeps is read from it when the
@@ -63,6 +65,8 @@ class CPropServerInfo : public PropertyPage {
   void AlertClicked();
   void RememberClicked();
   void SecurityChanged(int index);
+  void ProtocolChanged(int index);
+  void FollowDefaultPort(int fromProtocol, int fromSecurity, int toProtocol, int toSecurity);
   void BrowseCaFile();
   void ShowPasswordHome();
   void FetchKeptPassword();
@@ -72,6 +76,7 @@ class CPropServerInfo : public PropertyPage {
   QLineEdit* server_ = nullptr;
   QLineEdit* port_ = nullptr;
   QComboBox* security_ = nullptr;
+  QComboBox* protocol_ = nullptr;  // "POP3" or "IMAP": the account value Protocol
   QLineEdit* user_ = nullptr;
   QLineEdit* password_ = nullptr;
   QCheckBox* remember_ = nullptr;
@@ -82,7 +87,9 @@ class CPropServerInfo : public PropertyPage {
   QLineEdit* caFile_ = nullptr;
   QLineEdit* fingerprint_ = nullptr;
   QLabel* passwordHome_ = nullptr;
-  int lastSecurity_ = 0;  // the choice's index: the Security value it stands for, or -1
+  int lastSecurity_ = 0;
+  int lastProtocol_ = 0;  // the protocol choice's index, or -1 for a value it cannot show  // the
+                          // choice's index: the Security value it stands for, or -1
   bool keyringAvailable_ = false;
   std::string openedPassword_;  // the password and keyring key the page opened with
   std::string openedKey_;

@@ -183,6 +183,13 @@ TEST_F(AccountPageTest, EditKeepsSecurityPortAndTrustChoices) {
     EXPECT_EQ(Text(d, "portEdit"), "995");
     security->setCurrentIndex(2);
     EXPECT_EQ(Text(d, "portEdit"), "110");
+    auto* protocol = test::Find<QComboBox>(d, "protocolCombo");
+    protocol->setCurrentIndex(1);
+    EXPECT_EQ(Text(d, "portEdit"), "143");
+    security->setCurrentIndex(1);
+    EXPECT_EQ(Text(d, "portEdit"), "993");
+    security->setCurrentIndex(2);
+    EXPECT_EQ(Text(d, "portEdit"), "143");
     // A port the user typed is left alone.
     Type(d, "portEdit", "1110");
     security->setCurrentIndex(1);
@@ -193,6 +200,7 @@ TEST_F(AccountPageTest, EditKeepsSecurityPortAndTrustChoices) {
   });
   Click(*page, "editButton");
   EXPECT_EQ(accounts[0].Security, "1");
+  EXPECT_EQ(accounts[0].Protocol, "IMAP");
   EXPECT_EQ(accounts[0].POP3Port, "1110");
   EXPECT_EQ(accounts[0].CAFile, "/etc/ssl/private-ca.pem");
   EXPECT_EQ(accounts[0].CertFingerprint, "AB:CD");

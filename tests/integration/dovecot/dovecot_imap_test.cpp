@@ -1,0 +1,287 @@
+// The check pass and the deletion of IMAP accounts against Dovecot's IMAP server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "mail/check_cycle.h"
+#include "mail/deletion.h"
+#include "mail/imap_idle.h"
+#include "support/test_env.h"
+#include "support/wait.h"
+#include "watch/mail_controller.h"
+
+namespace bc {
+namespace {
+
+const std::string kScript = BC_POP3_SCRIPT;
+const std::string kDir = BC_IMAP_DIR;
+
+void Shell(const std::string& command) {
+  ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+}
+
+// `count` generated messages (plain, alternative, attachment, base64, qp,
+// utf8subject, dotlines, spam, ...) in the mailbox of `user`, replacing what it held.
+void Populate(const std::string& user, int count) {
+  Shell("bash '" + kScript + "' clear '" + kDir + "' " + user);
+  Shell("bash '" + kScript + "' populate '" + kDir + "' " + user + " " + std::to_string(count) +
+        " 2500");
+}
+
+// The Maildir file names of a mailbox: they hold each message's flags.
+std::set<std::string> MailFiles(const std::string& user) {
+  std::set<std::string> names;
+  for (const char* sub : {"cur", "new"}) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(kDir + "/mail/" + user + "/Maildir/" + sub)) {
+      names.insert(entry.path().filename().string());
+    }
+  }
+  return names;
+}
+
+MailAccount Account(const std::string& user, Security security = Security::StartTls) {
+  MailAccount a;
+  a.UserName = user;
+  a.Passwd = "secret";
+  a.POP3Server = "127.0.0.1";
+  a.POP3Port = security == Security::Tls ? BC_IMAPS_PORT : BC_IMAP_PORT;
+  a.Security = security;
+  a.CAFile = kDir + "/tls/cert.pem";
+  a.CheckMark = true;
+  a.Protocol = "IMAP";
+  return a;
+}
+
+class ImapServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment_.commandLogPath = dir_.File("command.log");
+    environment_.deletedLogDir = dir_.File("Log");
+  }
+  void Check(const MailAccount& account) {
+    settings_.accounts = {account};
+    observer_.all.clear();
+    RunCheck(settings_, store_, observer_, environment_);
+    ASSERT_EQ(observer_.all.size(), 1u);
+  }
+
+  struct Outcomes final : CheckObserver {
+    std::vector<AccountOutcome> all;
+    void AccountFinished(const AccountOutcome& o) override { all.push_back(o); }
+  };
+
+  test::TempDir dir_;
+  MailEnvironment environment_;
+  Settings settings_;
+  EnvelopeStore store_;
+  Outcomes observer_;
+};
+
+class ImapServerSecurityTest : public ImapServerTest,
+                               public ::testing::WithParamInterface<Security> {};
+
+}  // namespace
+
+void PrintTo(Security security, std::ostream* out) {
+  *out << (security == Security::None ? "plain" : security == Security::Tls ? "tls" : "starttls");
+}
+
+namespace {
+
+// The list is the POP3 pass's list, and reading it marks nothing \Seen.
+TEST_P(ImapServerSecurityTest, APassListsTheFolderAndLeavesItsFlags) {
+  Populate("imapcheck", 8);
+  const std::set<std::string> before = MailFiles("imapcheck");
+  Check(Account("imapcheck", GetParam()));
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Checked) << observer_.all[0].error;
+  ASSERT_EQ(store_.Count(), 8);
+  EXPECT_EQ(store_.Get(0).subject, "Test message 1 (plain)");
+  EXPECT_EQ(store_.Get(0).from, "Sender 1");
+  EXPECT_EQ(store_.Get(0).address, "sender1@example.com");
+  EXPECT_EQ(store_.Get(1).attachment, "0");
+  EXPECT_EQ(store_.Get(2).attachment, "1");
+  EXPECT_EQ(store_.Get(5).from, "Jürgen Größ");
+  EXPECT_EQ(store_.Get(5).subject, "Grüße, café ünïcödé 6 日本語");
+  EXPECT_EQ(store_.Get(7).received.size(), 19u);
+  EXPECT_EQ(store_.Get(7).uniqueId.rfind("IMAP:", 0), 0u) << store_.Get(7).uniqueId;
+  EXPECT_EQ(MailFiles("imapcheck"), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Security, ImapServerSecurityTest,
+                         ::testing::Values(Security::None, Security::Tls, Security::StartTls),
+                         [](const auto& row) {
+                           return row.param == Security::None  ? std::string("Plain")
+                                  : row.param == Security::Tls ? std::string("Imaps")
+                                                               : std::string("StartTls");
+                         });
+
+TEST_F(ImapServerTest, ContentLinesComeFromTheStartOfTheBody) {
+  Populate("imapcheck", 2);
+  settings_.options.CheckLines = 1;
+  settings_.options.ComboLines = "2";
+  Check(Account("imapcheck"));
+  ASSERT_EQ(store_.Count(), 2);
+  EXPECT_EQ(store_.Get(0).content.rfind("Hello, This is message 1.", 0), 0u)
+      << store_.Get(0).content;
+}
+
+// Spam goes by UID EXPUNGE; a message another client marked \Deleted (the
+// Maildir "T" flag) is not expunged with it.
+TEST_F(ImapServerTest, SpamGoesByUidAndAMessageMarkedDeletedElsewhereStays) {
+  Populate("imapspam", 8);
+  const std::string cur = kDir + "/mail/imapspam/Maildir/cur/";
+  const std::string first = *MailFiles("imapspam").begin();
+  std::filesystem::rename(cur + first, cur + first + "T");
+  settings_.options.LogDeleted = true;
+  MailAccount account = Account("imapspam");
+  account.FilterSubject = true;
+  account.Filter = "win money;";
+  Check(account);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Checked) << observer_.all[0].error;
+  EXPECT_EQ(observer_.all[0].deletedAsSpam, 1);
+  EXPECT_EQ(store_.Count(), 7);
+  const std::set<std::string> left = MailFiles("imapspam");
+  EXPECT_EQ(left.size(), 7u);
+  EXPECT_EQ(left.count(first + "T"), 1u);
+
+  std::tm today{};
+  const std::time_t now = std::time(nullptr);
+  ::localtime_r(&now, &today);
+  const std::string log = test::ReadFile(
+      dir_.File("Log/imapspam" + std::to_string(today.tm_year + 1900) + "-" +
+                std::to_string(today.tm_mon + 1) + "-" + std::to_string(today.tm_mday) + ".log"));
+  EXPECT_NE(log.find("Sender 1  WIN MONEY NOW!!! message 8  sender1@example.com  "),
+            std::string::npos)
+      << log;
+}
+
+// Delete removes exactly the listed message, once; the second try finds it gone.
+TEST_F(ImapServerTest, DeleteRemovesTheListedMessageByUid) {
+  Populate("imapdelete", 3);
+  Check(Account("imapdelete", Security::Tls));
+  ASSERT_EQ(store_.Count(), 3);
+  const long long id = std::stoll(store_.Get(1).messageId);
+  const DeleteOutcome outcome = DeleteMessage(id, settings_, store_, environment_);
+  EXPECT_TRUE(outcome.deleted) << outcome.error;
+  EXPECT_EQ(MailFiles("imapdelete").size(), 2u);
+  const DeleteOutcome again = DeleteMessage(id, settings_, store_, environment_);
+  EXPECT_FALSE(again.deleted);
+  EXPECT_NE(again.error.find("no longer in the folder"), std::string::npos) << again.error;
+
+  Check(Account("imapdelete"));
+  ASSERT_EQ(store_.Count(), 2);
+  EXPECT_EQ(store_.Get(1).subject, "Test message 3 (attachment)");
+}
+
+TEST_F(ImapServerTest, AWrongPasswordFailsTheAccountWithTheServersWords) {
+  MailAccount account = Account("imapcheck");
+  account.Passwd = "wrong";
+  Check(account);
+  EXPECT_EQ(observer_.all[0].status, AccountOutcome::Status::Failed);
+  EXPECT_NE(observer_.all[0].error.find("server said: NO"), std::string::npos)
+      << observer_.all[0].error;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::seconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// Mail delivered while the account idles wakes the watch at once; a connection
+// the server drops comes back by itself, and idles again.
+TEST_F(ImapServerTest, IdleSeesDeliveredMailAndComesBackAfterADrop) {
+  Populate("imapidle", 1);
+  const std::string message = dir_.File("new.eml");
+  test::WriteFile(message, "From: New <new@example.com>\nSubject: fresh\n\nHello.\n");
+  std::atomic<int> changes{0};
+  ImapIdleWatcher::Timing timing;
+  timing.slice = std::chrono::milliseconds(100);
+  timing.firstPause = std::chrono::milliseconds(100);
+  ImapIdleWatcher watcher(
+      Account("imapidle"), environment_, [&] { ++changes; }, timing);
+  watcher.Start();
+  for (int round = 1; round <= 2; ++round) {
+    ASSERT_TRUE(WaitFor([&] {
+      return watcher.state() == ImapIdleWatcher::State::Idling && watcher.connections() == round;
+    })) << watcher.lastError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the IDLE is under way
+    Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + message + "'");
+    EXPECT_TRUE(WaitFor([&] { return changes == round; })) << "round " << round;
+    if (round == 1) {
+      Shell("doveadm -c '" + kDir + "/dovecot.conf' kick imapidle");
+    }
+  }
+  watcher.Stop();
+  EXPECT_EQ(watcher.state(), ImapIdleWatcher::State::Stopped);
+}
+
+struct ListView final : MailView {
+  void SetTitle(const std::string&) override {}
+  void SetAccountsProgress(int, int) override {}
+  void SetEmailsProgress(int, int) override {}
+  void SetTrayIcon(TrayState) override {}
+  void SetTrayTooltip(const std::string&) override {}
+  void ListCleared() override {}
+  void EnvelopeAccepted(int, const Envelope& e) override { subjects.push_back(e.subject); }
+  void PassFinished(int) override {}
+  void SetWorkerRunning(bool) override {}
+  void ShowNewMailNotice(const Notice&) override {}
+  void StorageAlert(const Notice&) override {}
+  void NoAccountConfigured(Settings&) override {}
+  void ShowSuspended(bool) override {}
+  void ShowBackgroundMessage(const std::string&) override {}
+  void ShowCheckProblems(const std::vector<CheckProblem>&) override {}
+  std::vector<std::string> subjects;
+};
+
+// The desktop program's controller idles on the account: mail delivered is
+// listed at once, long before the (hour-long) period; Suspend ends the IDLE.
+TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
+  Populate("imapidle", 1);
+  const std::string message = dir_.File("new.eml");
+  test::WriteFile(message, "From: New <new@example.com>\nSubject: fresh\n\nHello.\n");
+  settings_.accounts = {Account("imapidle")};
+  settings_.options.CheckMail = 1;
+  settings_.options.Freq = "1";
+  settings_.options.FreqUnit = FreqUnit::Hours;
+  SystemClock clock;
+  ListView view;
+  MailController controller(
+      settings_, nullptr, [] { return false; }, environment_, clock);
+  controller.AttachView(&view);
+  controller.Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // connected and idling
+  const auto delivered = std::chrono::steady_clock::now();
+  Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + message + "'");
+  EXPECT_TRUE(test::WaitUntil(
+      [&] { return std::count(view.subjects.begin(), view.subjects.end(), "fresh") == 1; },
+      std::chrono::seconds(10)));
+  const auto listed = std::chrono::steady_clock::now();
+  RecordProperty(
+      "delivered_to_listed_ms",
+      static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(listed - delivered).count()));
+  ASSERT_TRUE(test::WaitForWorkers(controller));
+
+  controller.ToggleSuspend();
+  const size_t before = view.subjects.size();
+  Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + message + "'");
+  test::WaitUntil([] { return false; }, std::chrono::seconds(2));
+  EXPECT_EQ(view.subjects.size(), before);
+  controller.Shutdown();
+}
+
+}  // namespace
+}  // namespace bc
