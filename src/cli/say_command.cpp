@@ -8,6 +8,7 @@
 #include "config/paths.h"
 #include "config/prompt.h"
 #include "config/settings_store.h"
+#include "speech/audio_outputs.h"
 #include "speech/espeak_voice.h"
 #include "speech/speech_engine.h"
 
@@ -84,9 +85,13 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
       return 1;
     }
   }
-  if (!SynthesizerAvailable()) {
+  if (!SynthesizerAvailableBeforeThreads()) {
     std::fputs("brindlecast say: the espeak-ng voice data cannot be loaded\n", stderr);
     return 1;
+  }
+  if (say.wav.empty()) {
+    // Answered while the voice and the speech are made ready.
+    PrepareDeviceOutputs();
   }
   if (say.voice.empty()) {
     ConsolePrompt prompt;

@@ -78,15 +78,17 @@ PcmPlayer::~PcmPlayer() {
 }
 
 void PcmPlayer::Append(uint64_t epoch, std::span<const uint8_t> bytes) {
+  bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
     if (epoch != epoch_ || bytes.empty()) {
       return;
     }
+    wasEmpty = queue_.empty();
     queue_.insert(queue_.end(), bytes.begin(), bytes.end());
     appended_ += bytes.size();
   }
-  Kick();
+  Kick(wasEmpty);
 }
 
 void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
@@ -96,6 +98,7 @@ void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
       return;
     }
     markers_.push_back({appended_, tag, kind});
+    underway_ = kind == MarkerKind::Start;
   }
   Kick();
 }
@@ -109,6 +112,7 @@ void PcmPlayer::Clear(uint64_t epoch, std::optional<WavFormat> format) {
     appended_ = 0;
     written_ = 0;
     paused_ = false;
+    underway_ = false;
     resetOutput_ = true;
     if (format) {
       newFormat_ = format;
@@ -142,10 +146,10 @@ bool PcmPlayer::IsSilent() const {
   return silent_;
 }
 
-void PcmPlayer::Kick() {
+void PcmPlayer::Kick(bool now) {
   {
     std::lock_guard lock(mutex_);
-    if (ticking_) {
+    if (ticking_ && !now) {
       return;
     }
     ticking_ = true;
@@ -252,7 +256,10 @@ void PcmOutput::Tick() {
       p.silent_ = true;
       clockRunning_ = false;
     }
-    if (!sink_ && deviceUsable_ && !p.queue_.empty() && !p.paused_ && !OpenSink(p.format_)) {
+    // Opened as soon as a sound is on its way (its start marker comes first),
+    // so the stream is set up on the sound server while the sound is made.
+    const bool soundComing = !p.queue_.empty() || !p.markers_.empty();
+    if (!sink_ && deviceUsable_ && soundComing && !p.paused_ && !OpenSink(p.format_)) {
       deviceUsable_ = false;
       p.silent_ = true;
     }
@@ -309,7 +316,7 @@ void PcmOutput::Tick() {
       p.markers_.pop_front();
     }
 
-    if (p.paused_ || (p.queue_.empty() && p.markers_.empty())) {
+    if (p.paused_ || (p.queue_.empty() && p.markers_.empty() && !p.underway_)) {
       timer_->stop();
       p.ticking_ = false;
       if (!p.paused_) {
