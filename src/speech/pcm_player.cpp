@@ -62,7 +62,10 @@ PcmPlayer::PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent)
   output_ = new PcmOutput(*this, forceSilent);
   output_->moveToThread(&thread_);
   thread_.start();
-  QMetaObject::invokeMethod(output_, "Init", Qt::BlockingQueuedConnection);
+  // Not waited for: looking for the device may take a while (a sound server
+  // that answers slowly), and the program's first window need not wait for
+  // it. Everything else asked of the output comes after it on its thread.
+  QMetaObject::invokeMethod(output_, "Init", Qt::QueuedConnection);
 }
 
 PcmPlayer::~PcmPlayer() {
@@ -142,7 +145,8 @@ bool PcmPlayer::WaitForRoom(size_t limit, const std::function<bool()>& stop) {
 }
 
 bool PcmPlayer::IsSilent() const {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  room_.wait(lock, [this] { return initialised_; });
   return silent_;
 }
 
@@ -175,6 +179,8 @@ void PcmOutput::Init() {
   outputs_ = forceSilent_ ? nullptr : DeviceOutputs();
   deviceUsable_ = outputs_ && outputs_->CanPlay(player_.format_);
   player_.silent_ = !deviceUsable_;
+  player_.initialised_ = true;
+  player_.room_.notify_all();
 }
 
 void PcmOutput::Shutdown() {

@@ -83,7 +83,7 @@ class PcmPlayer {
   // Recursive: the sink pulls (PcmSource::readData) from inside its own calls,
   // which the output makes with the lock held.
   mutable std::recursive_mutex mutex_;
-  std::condition_variable_any room_;
+  mutable std::condition_variable_any room_;
   MarkerHandler onMarker_;
   WavFormat format_;
   std::optional<WavFormat> newFormat_;
@@ -99,6 +99,7 @@ class PcmPlayer {
   bool underway_ = false;
   bool ticking_ = false;
   bool silent_ = false;
+  bool initialised_ = false;  // the output has looked for its device
 
   QThread thread_;
   PcmOutput* output_ = nullptr;
