@@ -132,7 +132,7 @@ printf '%-6s %10s %10s %7s %10s %7s %10s %7s\n' mode check minimal ratio pipelin
 for mode in plain tls; do
   declare -A cpu=()
   for client in "${clients[@]}"; do cpu[$client]=$(median "$work/$client-$mode" 3); done
-  cpu_ratio() { awk -v o="${cpu[check]}" -v t="$1" 'BEGIN {printf "%.2f", t > 0 ? o / t : 0}'; }
+  cpu_ratio() { awk -v o="${cpu[check]}" -v t="$1" 'BEGIN {printf "%.2f", (t > 0 ? o / t : 0)}'; }
   printf '%-6s %10s %10s %7s %10s %7s %10s %7s\n' "$mode" "${cpu[check]}" "${cpu[minimal]}" \
     "$(cpu_ratio "${cpu[minimal]}")" "${cpu[pipelining]}" "$(cpu_ratio "${cpu[pipelining]}")" \
     "${cpu[mpop]}" "$(cpu_ratio "${cpu[mpop]}")"
