@@ -6,7 +6,7 @@
 #   pipelining  bench/pipelining_pop3_client.py: 64 RETR in flight, block reads
 #   mpop        Debian's mpop (pipelining when the server offers it), to /dev/null
 # Prints the median wall time of each, the ratio ours / theirs and the peak
-# memory of `check`.
+# memory of `check`; then the median CPU time (user + system) of each.
 #
 #   bench/pop3_race.sh [MESSAGES] [SIZE] [ROUNDS]     (default 10000 10240 5)
 #
@@ -84,13 +84,13 @@ RC
 mpoprc plain "$POP3_PORT" off
 mpoprc tls "$POP3S_PORT" on
 
-# One timed run: appends "seconds peak-KB" to $work/CLIENT-MODE.
+# One timed run: appends "seconds peak-KB cpu-seconds" to $work/CLIENT-MODE.
 timed() { # CLIENT MODE COMMAND...
   local out=$work/$1-$2
   shift 2
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null ||
+  /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >/dev/null ||
     { echo "failed: $*" >&2; exit 1; }
-  cat "$work/time" >>"$out"
+  awk '{print $1, $2, $3 + $4}' "$work/time" >>"$out"
 }
 
 clients=(check minimal pipelining mpop)
@@ -109,7 +109,9 @@ for round in $(seq "$rounds"); do
   done
 done
 
-median() { awk '{print $1}' "$1" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+median() { # FILE [COLUMN]
+  awk -v k="${2:-1}" '{print $k}' "$1" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+}
 peak() { awk '$2 > m {m = $2} END {printf "%d", m / 1024}' "$1"; }
 echo
 echo "$messages messages of ~$size bytes, content lines ${BENCH_CHECK_LINES:-0}," \
@@ -123,4 +125,15 @@ for mode in plain tls; do
   printf '%-6s %10s %10s %7s %10s %7s %10s %7s %9s MB\n' "$mode" "${m[check]}" \
     "${m[minimal]}" "$(ratio "${m[minimal]}")" "${m[pipelining]}" "$(ratio "${m[pipelining]}")" \
     "${m[mpop]}" "$(ratio "${m[mpop]}")" "$(peak "$work/check-$mode")"
+done
+echo
+echo "CPU time (user + system, s; ratio = check / peer)"
+printf '%-6s %10s %10s %7s %10s %7s %10s %7s\n' mode check minimal ratio pipelining ratio mpop ratio
+for mode in plain tls; do
+  declare -A cpu=()
+  for client in "${clients[@]}"; do cpu[$client]=$(median "$work/$client-$mode" 3); done
+  cpu_ratio() { awk -v o="${cpu[check]}" -v t="$1" 'BEGIN {printf "%.2f", (t > 0 ? o / t : 0)}'; }
+  printf '%-6s %10s %10s %7s %10s %7s %10s %7s\n' "$mode" "${cpu[check]}" "${cpu[minimal]}" \
+    "$(cpu_ratio "${cpu[minimal]}")" "${cpu[pipelining]}" "$(cpu_ratio "${cpu[pipelining]}")" \
+    "${cpu[mpop]}" "$(cpu_ratio "${cpu[mpop]}")"
 done

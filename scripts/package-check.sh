@@ -115,10 +115,12 @@ head -3 "$work/voices.txt"
 echo "... $(wc -l <"$work/voices.txt") voices"
 [ "$(wc -l <"$work/voices.txt")" -gt 0 ] || fail "no voices"
 
-step "brindlecast loads no Qt Gui, Widgets or Multimedia"
+step "brindlecast loads no Qt Gui, Widgets, Multimedia, Network or D-Bus"
 ldd "$program" | grep -o 'libQt6[A-Za-z]*' | sort -u | tr '\n' ' '
 echo
 ! ldd "$program" | grep -qE 'libQt6(Gui|Widgets|Svg|Multimedia)' || fail "the program links a desktop library"
+! ldd "$program" | grep -qE 'libQt6(Network|DBus)|keychain' ||
+  fail "the program links what only the check command's program needs"
 
 step "brindlecast say aloud (a private null sink)"
 if command -v pulseaudio >/dev/null; then

@@ -1,6 +1,7 @@
 // The desktop program, started by `brindlecast` without a command once it has
 // found a display: one per user, living in the notification area.
 #include <QApplication>
+#include <QTimer>
 
 #include "app/desktop_session.h"
 #include "app/single_instance.h"
@@ -32,7 +33,9 @@ int RunDesktop(int argc, char** argv) {
   QObject::connect(&instance, &bc::SingleInstance::ShowRequested, &window,
                    &bc::MainWindow::AnswerSecondStart);
   window.show();
-  bc::ShowStartupTip(&window, prompt);
+  // The tip after the window's first frame: building it takes as long as the
+  // rest of the window's first frame.
+  QTimer::singleShot(0, &window, [&window, &prompt] { bc::ShowStartupTip(&window, prompt); });
   // Exit has removed the icon, and the session has saved the settings and
   // cancelled and joined a check or deletion still under way.
   return QApplication::exec();

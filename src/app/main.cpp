@@ -3,7 +3,6 @@
 // notification area.
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/default_environment.h"
 #include "bc_version.h"
 #include "cli/commands.h"
 #include "config/paths.h"
@@ -61,6 +59,19 @@ bool HaveDisplay() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
+// Carries on as the private program `name` with the same words; returns only
+// when it cannot be started.
+int RunPrivateProgram(const char* name, char** argv) {
+  const std::string program = bc::PrivateProgramPath(name);
+  if (program.empty()) {
+    std::fprintf(stderr, "brindlecast: the program %s is not installed.\n", name);
+    return 1;
+  }
+  execv(program.c_str(), argv);
+  std::fprintf(stderr, "brindlecast: cannot start %s: %s\n", program.c_str(), std::strerror(errno));
+  return 1;
+}
+
 // The desktop program is a second executable: the commands here link only
 // what they need, and start as fast as the espeak-ng command line.
 int RunDesktop(char** argv) {
@@ -72,16 +83,8 @@ int RunDesktop(char** argv) {
     PrintPaths();
     return 1;
   }
-  const std::string desktop = bc::DesktopProgramPath();
-  if (desktop.empty()) {
-    std::fprintf(stderr, "brindlecast: the desktop program %s is not installed.\n",
-                 bc::kDesktopProgramName);
-    return 1;
-  }
   // The same process carries on as the desktop program, with the same words.
-  execv(desktop.c_str(), argv);
-  std::fprintf(stderr, "brindlecast: cannot start %s: %s\n", desktop.c_str(), std::strerror(errno));
-  return 1;
+  return RunPrivateProgram(bc::kDesktopProgramName, argv);
 }
 
 }  // namespace
@@ -108,13 +111,12 @@ int main(int argc, char** argv) {
       PrintUsage(stderr);
       return bc::cli::kUsageError;
     }
-    int status = 0;
-    {
-      QCoreApplication app(argc, argv);
-      QCoreApplication::setApplicationName(QStringLiteral("Brindlecast"));
-      const bc::cli::CommandContext context{bc::DefaultMailEnvironment};
-      status = command->run(std::vector<std::string>(words.begin() + 1, words.end()), context);
+    if (!command->run) {
+      return RunPrivateProgram(command->program, argv);
     }
+    // No command of this program checks mail. Each makes Qt's application
+    // object itself if it needs one.
+    const int status = command->run(std::vector<std::string>(words.begin() + 1, words.end()), {});
     bc::WaitForClosedStreams();
     return status;
   }

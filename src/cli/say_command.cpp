@@ -8,6 +8,7 @@
 #include "config/paths.h"
 #include "config/prompt.h"
 #include "config/settings_store.h"
+#include "speech/audio_outputs.h"
 #include "speech/espeak_voice.h"
 #include "speech/speech_engine.h"
 
@@ -84,9 +85,13 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
       return 1;
     }
   }
-  if (!SynthesizerAvailable()) {
+  if (!SynthesizerAvailableBeforeThreads()) {
     std::fputs("brindlecast say: the espeak-ng voice data cannot be loaded\n", stderr);
     return 1;
+  }
+  if (say.wav.empty()) {
+    // Answered while the voice and the speech are made ready.
+    PrepareDeviceOutputs();
   }
   if (say.voice.empty()) {
     ConsolePrompt prompt;
@@ -98,13 +103,29 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
     return kUsageError;
   }
 
-  // Rendering into a file needs no sound device: asking the sound server for
-  // one would only delay the first audio.
-  SpeechEngine engine(say.voice, /*forceSilent=*/!say.wav.empty());
   const auto start = std::chrono::steady_clock::now();
   const auto stamp = [&start] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
+  if (!say.wav.empty()) {
+    // Rendered on this thread: no engine, sound device or event loop.
+    if (say.verbose) {
+      std::fprintf(stderr, "%.3f s: speaking started\n", stamp());
+    }
+    std::string error;
+    if (!SpeechEngine::RenderWaveFile(say.wav, say.text, say.voice, &error)) {
+      std::fprintf(stderr, "brindlecast say: cannot write '%s': %s\n", say.wav.c_str(),
+                   error.c_str());
+      return 1;
+    }
+    if (say.verbose) {
+      std::fprintf(stderr, "%.3f s: speaking finished\n", stamp());
+    }
+    return 0;
+  }
+
+  const CommandApplication app;
+  SpeechEngine engine(say.voice, /*forceSilent=*/false);
   bool finished = false;
   QObject::connect(&engine, &SpeechEngine::SpeakingStarted, [&] {
     if (say.verbose) {
@@ -118,24 +139,14 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
     finished = true;
     QCoreApplication::quit();
   });
-  if (say.verbose && say.wav.empty() && engine.HasSilentOutput()) {
+  if (say.verbose && engine.HasSilentOutput()) {
     std::fputs("no audio output device: speaking silently in real time\n", stderr);
   }
-
-  int status = 0;
-  if (!say.wav.empty()) {
-    if (!engine.SpeakToWaveFile(say.wav, [&] { engine.Speak(say.text); })) {
-      std::fprintf(stderr, "brindlecast say: cannot write '%s'\n", say.wav.c_str());
-      status = 1;
-    }
-  } else {
-    engine.Speak(say.text);
-  }
-  // The events are delivered through the event loop, after any rendering.
+  engine.Speak(say.text);
   if (!finished) {
     QCoreApplication::exec();
   }
-  return status;
+  return 0;
 }
 
 }  // namespace bc::cli

@@ -92,7 +92,7 @@ std::string FindIn(const std::filesystem::path (&folders)[N], const char* name) 
 
 std::string ExecutablePath() {
   const std::filesystem::path exe = RunningExecutable();
-  if (exe.filename() == kDesktopProgramName) {
+  if (exe.filename() == kDesktopProgramName || exe.filename() == kCheckProgramName) {
     const std::filesystem::path folders[] = {exe.parent_path(),
                                              exe.parent_path() / BC_BINDIR_FROM_DESKTOPDIR};
     if (std::string program = FindIn(folders, kProgramName); !program.empty()) {
@@ -102,14 +102,18 @@ std::string ExecutablePath() {
   return exe.string();
 }
 
-std::string DesktopProgramPath() {
+std::string PrivateProgramPath(const char* name) {
   const std::filesystem::path exe = RunningExecutable();
   if (exe.empty()) {
     return std::string();
   }
   const std::filesystem::path folders[] = {exe.parent_path(),
                                            exe.parent_path() / BC_DESKTOPDIR_FROM_BINDIR};
-  return FindIn(folders, kDesktopProgramName);
+  return FindIn(folders, name);
+}
+
+std::string DesktopProgramPath() {
+  return PrivateProgramPath(kDesktopProgramName);
 }
 
 std::string DataFilePath(const std::string& name) {

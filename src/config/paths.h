@@ -44,13 +44,21 @@ inline constexpr const char* kProgramName = "brindlecast";
 /// title of its notices and the name it gives the notification server.
 inline constexpr const char* kProgramTitle = "Brindlecast";
 inline constexpr const char* kDesktopProgramName = "brindlecast-desktop";
+/// The check command's program, which the command-line program starts for
+/// `check`: the network, keyring and D-Bus libraries it needs would slow down
+/// the start of every other command (`say` above all).
+inline constexpr const char* kCheckProgramName = "brindlecast-check";
 
-/// Full path of the program the user runs: the running executable, or for the
-/// desktop program the command-line program that starts it.
+/// Full path of the program the user runs: the running executable, or for a
+/// private program the command-line program that starts it.
 [[nodiscard]] std::string ExecutablePath();
 
-/// Full path of the desktop program: beside the running executable (build
-/// tree), else in the package's private folder; empty when it is in neither.
+/// Full path of one of the package's private programs (kDesktopProgramName,
+/// kCheckProgramName): beside the running executable (build tree), else in the
+/// package's private folder; empty when it is in neither.
+[[nodiscard]] std::string PrivateProgramPath(const char* name);
+
+/// Full path of the desktop program (see PrivateProgramPath).
 [[nodiscard]] std::string DesktopProgramPath();
 
 }  // namespace bc

@@ -51,6 +51,11 @@ class AudioOutputs {
 /// that never play aloud do not load Qt Multimedia (nor the Qt Gui it needs).
 AudioOutputs* DeviceOutputs();
 
+/// Starts connecting DeviceOutputs to the sound server without waiting, for a
+/// program that is about to speak: the connection is made while it prepares
+/// the speech. Does nothing where the outputs connect on their own.
+void PrepareDeviceOutputs();
+
 /// Qt's PulseAudio engine ends its connection in an exit handler without its
 /// own lock, while its thread may still be finishing the last stream's close:
 /// now and then an abort or a crash after all the work is done. Called last

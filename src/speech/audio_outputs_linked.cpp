@@ -7,4 +7,6 @@ AudioOutputs* DeviceOutputs() {
   return &QtAudioOutputs();
 }
 
+void PrepareDeviceOutputs() {}
+
 }  // namespace bc

@@ -63,4 +63,8 @@ AudioOutputs* DeviceOutputs() {
   return outputs;
 }
 
+void PrepareDeviceOutputs() {
+  ConnectPulseOutputs();
+}
+
 }  // namespace bc

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 namespace bc {
 namespace {
@@ -251,6 +252,24 @@ std::vector<std::string_view> SpeechPieces(std::string_view text) {
 
 bool SynthesizerAvailable() {
   return Available();
+}
+
+bool SynthesizerAvailableBeforeThreads() {
+  // The sound server's client library takes its address from here. One that
+  // cannot answer makes the probe fail at once; espeak-ng then keeps an ALSA
+  // output that it never opens.
+  constexpr const char* kServerVariable = "PULSE_SERVER";
+  const char* server = std::getenv(kServerVariable);
+  const std::optional<std::string> saved =
+      server ? std::optional<std::string>(server) : std::nullopt;
+  setenv(kServerVariable, "unix:/dev/null", 1);
+  const bool available = Available();
+  if (saved) {
+    setenv(kServerVariable, saved->c_str(), 1);
+  } else {
+    unsetenv(kServerVariable);
+  }
+  return available;
 }
 
 const std::vector<VoiceInfo>& InstalledVoices() {

@@ -60,6 +60,14 @@ using PcmChunkSink = std::function<bool(std::span<const int16_t> samples)>;
 /// Whether espeak-ng and its data could be initialised.
 [[nodiscard]] bool SynthesizerAvailable();
 
+/// SynthesizerAvailable for a program that still runs on one thread, which
+/// keeps espeak-ng off the sound server: while it initialises, espeak-ng 1.51
+/// connects there and sets up a stream it closes again, even for synchronous
+/// output, where it never plays; a command that speaks at once would wait for
+/// that before its own first sound. It changes the environment for the moment
+/// of the call, so no other thread may be running.
+[[nodiscard]] bool SynthesizerAvailableBeforeThreads();
+
 /// Every installed voice, in espeak-ng's order (read on first use and kept: the
 /// list does not change while the program runs). Empty when espeak-ng is unusable.
 [[nodiscard]] const std::vector<VoiceInfo>& InstalledVoices();

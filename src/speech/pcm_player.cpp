@@ -62,7 +62,10 @@ PcmPlayer::PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent)
   output_ = new PcmOutput(*this, forceSilent);
   output_->moveToThread(&thread_);
   thread_.start();
-  QMetaObject::invokeMethod(output_, "Init", Qt::BlockingQueuedConnection);
+  // Not waited for: looking for the device may take a while (a sound server
+  // that answers slowly), and the program's first window need not wait for
+  // it. Everything else asked of the output comes after it on its thread.
+  QMetaObject::invokeMethod(output_, "Init", Qt::QueuedConnection);
 }
 
 PcmPlayer::~PcmPlayer() {
@@ -78,15 +81,17 @@ PcmPlayer::~PcmPlayer() {
 }
 
 void PcmPlayer::Append(uint64_t epoch, std::span<const uint8_t> bytes) {
+  bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
     if (epoch != epoch_ || bytes.empty()) {
       return;
     }
+    wasEmpty = queue_.empty();
     queue_.insert(queue_.end(), bytes.begin(), bytes.end());
     appended_ += bytes.size();
   }
-  Kick();
+  Kick(wasEmpty);
 }
 
 void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
@@ -96,6 +101,7 @@ void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
       return;
     }
     markers_.push_back({appended_, tag, kind});
+    underway_ = kind == MarkerKind::Start;
   }
   Kick();
 }
@@ -109,6 +115,7 @@ void PcmPlayer::Clear(uint64_t epoch, std::optional<WavFormat> format) {
     appended_ = 0;
     written_ = 0;
     paused_ = false;
+    underway_ = false;
     resetOutput_ = true;
     if (format) {
       newFormat_ = format;
@@ -138,14 +145,15 @@ bool PcmPlayer::WaitForRoom(size_t limit, const std::function<bool()>& stop) {
 }
 
 bool PcmPlayer::IsSilent() const {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  room_.wait(lock, [this] { return initialised_; });
   return silent_;
 }
 
-void PcmPlayer::Kick() {
+void PcmPlayer::Kick(bool now) {
   {
     std::lock_guard lock(mutex_);
-    if (ticking_) {
+    if (ticking_ && !now) {
       return;
     }
     ticking_ = true;
@@ -171,6 +179,8 @@ void PcmOutput::Init() {
   outputs_ = forceSilent_ ? nullptr : DeviceOutputs();
   deviceUsable_ = outputs_ && outputs_->CanPlay(player_.format_);
   player_.silent_ = !deviceUsable_;
+  player_.initialised_ = true;
+  player_.room_.notify_all();
 }
 
 void PcmOutput::Shutdown() {
@@ -252,7 +262,10 @@ void PcmOutput::Tick() {
       p.silent_ = true;
       clockRunning_ = false;
     }
-    if (!sink_ && deviceUsable_ && !p.queue_.empty() && !p.paused_ && !OpenSink(p.format_)) {
+    // Opened as soon as a sound is on its way (its start marker comes first),
+    // so the stream is set up on the sound server while the sound is made.
+    const bool soundComing = !p.queue_.empty() || !p.markers_.empty();
+    if (!sink_ && deviceUsable_ && soundComing && !p.paused_ && !OpenSink(p.format_)) {
       deviceUsable_ = false;
       p.silent_ = true;
     }
@@ -309,7 +322,7 @@ void PcmOutput::Tick() {
       p.markers_.pop_front();
     }
 
-    if (p.paused_ || (p.queue_.empty() && p.markers_.empty())) {
+    if (p.paused_ || (p.queue_.empty() && p.markers_.empty() && !p.underway_)) {
       timer_->stop();
       p.ticking_ = false;
       if (!p.paused_) {

@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace bc {
@@ -135,7 +136,7 @@ class PulseSink final : public DeviceSink {
 
 class Outputs final : public AudioOutputs {
  public:
-  // Connects to the sound server; `ready` tells whether it answered.
+  // Starts connecting to the sound server; `ready` waits for its answer.
   Outputs() {
     loop_ = pa_threaded_mainloop_new();
     if (!loop_) {
@@ -148,20 +149,29 @@ class Outputs final : public AudioOutputs {
     Locked lock(loop_);
     pa_context_set_state_callback(context_, &Outputs::Signal, loop_);
     // No spawning of a server: a machine without one plays silently.
-    ready_ = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) == 0 &&
-             WaitUntil(
-                 loop_, [this] { return pa_context_get_state(context_); }, PA_CONTEXT_READY,
-                 [](pa_context_state_t state) { return PA_CONTEXT_IS_GOOD(state); });
+    connecting_ = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) == 0;
   }
   // Lives as long as the program: the library's thread is left to the exit.
   ~Outputs() override = default;
   Outputs(const Outputs&) = delete;
   Outputs& operator=(const Outputs&) = delete;
 
-  [[nodiscard]] bool ready() const { return ready_; }
+  // Whether the server answered: waits for its answer the first time.
+  [[nodiscard]] bool ready() {
+    std::call_once(answered_, [this] {
+      if (!connecting_) {
+        return;
+      }
+      Locked lock(loop_);
+      ready_ = WaitUntil(
+          loop_, [this] { return pa_context_get_state(context_); }, PA_CONTEXT_READY,
+          [](pa_context_state_t state) { return PA_CONTEXT_IS_GOOD(state); });
+    });
+    return ready_;
+  }
 
   bool CanPlay(const WavFormat& format) override {
-    if (!ready_ || format.sampleRate < kLowestPlayableRate ||
+    if (!ready() || format.sampleRate < kLowestPlayableRate ||
         static_cast<uint32_t>(format.sampleRate) > PA_RATE_MAX || format.channels < 1 ||
         format.channels > static_cast<int>(PA_CHANNELS_MAX)) {
       return false;
@@ -227,14 +237,25 @@ class Outputs final : public AudioOutputs {
 
   pa_threaded_mainloop* loop_ = nullptr;
   pa_context* context_ = nullptr;
+  bool connecting_ = false;
+  std::once_flag answered_;
   bool ready_ = false;
 };
 
-}  // namespace
-
-AudioOutputs* PulseOutputs() {
+Outputs* TheOutputs() {
   // Never destroyed: streams may still close on other threads at exit.
   static Outputs* const outputs = new Outputs;
+  return outputs;
+}
+
+}  // namespace
+
+void ConnectPulseOutputs() {
+  TheOutputs();
+}
+
+AudioOutputs* PulseOutputs() {
+  Outputs* outputs = TheOutputs();
   return outputs->ready() ? outputs : nullptr;
 }
 

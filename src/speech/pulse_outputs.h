@@ -12,4 +12,8 @@ namespace bc {
 /// Qt Multimedia this loads nothing. Null when no sound server answers.
 AudioOutputs* PulseOutputs();
 
+/// Starts the connection of PulseOutputs without waiting for the server's
+/// answer, so that the first sound need not wait for it.
+void ConnectPulseOutputs();
+
 }  // namespace bc

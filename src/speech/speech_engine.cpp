@@ -25,15 +25,14 @@ std::span<const uint8_t> AsBytes(std::span<const int16_t> samples) {
   return {reinterpret_cast<const uint8_t*>(samples.data()), samples.size_bytes()};
 }
 
-// The installed voice `id`, else the desktop language's voice.
-std::string VoiceInUse(const std::string& id) {
-  return IsInstalledVoice(id) ? id : DesktopVoice();
-}
-
 }  // namespace
 
+std::string SpeechEngine::VoiceFor(const std::string& voiceId) {
+  return IsInstalledVoice(voiceId) ? voiceId : DesktopVoice();
+}
+
 SpeechEngine::SpeechEngine(std::string voiceId, bool forceSilent, QObject* parent)
-    : QObject(parent), voice_(VoiceInUse(voiceId)) {
+    : QObject(parent), voice_(VoiceFor(voiceId)) {
   player_ = std::make_unique<PcmPlayer>(
       kSpeechFormat,
       [this](uint64_t tag, PcmPlayer::MarkerKind kind) {
@@ -147,6 +146,28 @@ bool SpeechEngine::SpeakToWaveFile(const std::string& path, const std::function<
   return written;
 }
 
+bool SpeechEngine::RenderWaveFile(const std::string& path, const std::string& text,
+                                  const std::string& voiceId, std::string* error) {
+  WavFileWriter writer(path, kSpeechFormat);
+  if (!writer.Open()) {
+    if (error) {
+      *error = writer.error();
+    }
+    return false;
+  }
+  if (!text.empty()) {
+    Synthesize(ToSpeechText(text), VoiceFor(voiceId), [&writer](std::span<const int16_t> samples) {
+      writer.Append(AsBytes(samples));
+      return true;
+    });
+  }
+  const bool written = writer.Finish();
+  if (!written && error) {
+    *error = writer.error();
+  }
+  return written;
+}
+
 std::vector<VoiceInfo> SpeechEngine::ListVoices() {
   return InstalledVoices();
 }
@@ -163,7 +184,7 @@ std::vector<VoiceInfo> SpeechEngine::VoicesInUseFirst() const {
 }
 
 void SpeechEngine::UseVoice(const std::string& voiceId) {
-  std::string voice = VoiceInUse(voiceId);
+  std::string voice = VoiceFor(voiceId);
   std::lock_guard lock(mutex_);
   voice_ = std::move(voice);
 }

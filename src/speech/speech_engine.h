@@ -84,6 +84,16 @@ class SpeechEngine final : public QObject, public SpeechOutput {
   bool SpeakToWaveFile(const std::string& path, const std::function<void()>& readAction,
                        std::string* error = nullptr);
 
+  /// Renders `text` with the voice VoiceFor(voiceId) into the WAV file `path`
+  /// on the calling thread, as SpeakToWaveFile does, without an engine, its
+  /// threads or an event loop: for a program that renders one text and ends.
+  /// Returns whether the file was written; `error` (when given) says why not.
+  static bool RenderWaveFile(const std::string& path, const std::string& text,
+                             const std::string& voiceId, std::string* error = nullptr);
+  /// The voice a text is spoken with when `voiceId` is asked for: that voice
+  /// when it is installed, else the desktop language's voice.
+  [[nodiscard]] static std::string VoiceFor(const std::string& voiceId);
+
   /// The installed voices, for a voice list: id, name and language per voice.
   [[nodiscard]] static std::vector<VoiceInfo> ListVoices();
   /// The installed voices with the voice in use first (the others in the
