@@ -8,6 +8,7 @@
 
 #include "config/field_order.h"
 #include "config/paths.h"
+#include "config/text_util.h"
 
 namespace bc {
 namespace {
@@ -27,6 +28,10 @@ constexpr Offer kOffers[] = {
      "&List messages with their sender, subject and time received", "starterList"},
     {StarterSetting::AnnounceSenderSubject, "&Announce the sender and subject of new mail",
      "starterAnnounce"},
+    {StarterSetting::RememberMail,
+     "&Remember the mail already announced, and retrieve only new messages", "starterRemember"},
+    {StarterSetting::CountManyNew, "When more than %1 messages are new, say &how many",
+     "starterCount"},
 };
 
 bool AnyFlag(const AppOptions& options, FieldSet set) {
@@ -74,6 +79,12 @@ std::vector<StarterSetting> MissingStarterSettings(const AppOptions& options) {
   if (options.NotificationMethod == 0 && !AnyFlag(options, FieldSet::Speech)) {
     missing.push_back(StarterSetting::AnnounceSenderSubject);
   }
+  if (options.RememberMail != "1") {
+    missing.push_back(StarterSetting::RememberMail);
+  }
+  if (ParseInt(options.AnnounceCountOver) <= 0) {
+    missing.push_back(StarterSetting::CountManyNew);
+  }
   return missing;
 }
 
@@ -94,6 +105,12 @@ void ApplyStarterSetting(AppOptions& options, StarterSetting setting) {
       options.AllSpeakInfo = "0";
       UseOnly(options, FieldSet::Speech, {Field::From, Field::Subject});
       break;
+    case StarterSetting::RememberMail:
+      options.RememberMail = "1";
+      break;
+    case StarterSetting::CountManyNew:
+      options.AnnounceCountOver = std::to_string(kStarterCountOver);
+      break;
   }
 }
 
@@ -111,7 +128,11 @@ FirstRunOffer::FirstRunOffer(const std::vector<StarterSetting>& offered, QWidget
     if (std::find(offered.begin(), offered.end(), offer.setting) == offered.end()) {
       continue;
     }
-    auto* box = new QCheckBox(QString::fromLatin1(offer.text), this);
+    QString text = QString::fromLatin1(offer.text);
+    if (text.contains(QLatin1String("%1"))) {
+      text = text.arg(kStarterCountOver);
+    }
+    auto* box = new QCheckBox(text, this);
     box->setObjectName(QString::fromLatin1(offer.objectName));
     box->setChecked(true);
     layout->addWidget(box);

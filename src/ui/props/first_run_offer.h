@@ -15,7 +15,13 @@ enum class StarterSetting {
   CheckEvery5Minutes,       // CheckMail on, Freq "5", FreqUnit minutes
   ListFromSubjectReceived,  // the list shown with From, Subject and Received
   AnnounceSenderSubject,    // new mail announced by sender and subject
+  RememberMail,             // only new mail retrieved; each message announced once, ever
+  CountManyNew,             // more than kStarterCountOver new at once: how many, said once
 };
+
+/// How many new messages at once are announced one by one when CountManyNew
+/// is chosen; above it, one sentence says how many.
+inline constexpr int kStarterCountOver = 10;
 
 /// The starter settings not yet in effect: checking off; the list off or with
 /// no column; speech chosen (NotificationMethod 0) but no field to say. A user
@@ -29,7 +35,8 @@ void ApplyStarterSetting(AppOptions& options, StarterSetting setting);
 /// with OK, it offers the missing starter settings, each ticked. OK takes the
 /// ticked ones; "Not Now" none. The first check runs either way.
 ///
-/// Object names: "starterCheck", "starterList", "starterAnnounce".
+/// Object names: "starterCheck", "starterList", "starterAnnounce",
+/// "starterRemember", "starterCount".
 class FirstRunOffer : public QDialog {
   Q_OBJECT
 

@@ -352,7 +352,8 @@ TEST_F(PropertiesCommandTest, TheFirstAccountComesWithTheStarterSettingsAndAChec
         })
         .Then([accept](QDialog& d) {
           EXPECT_EQ(d.windowTitle().toStdString(), "Start Watching");
-          for (const char* box : {"starterCheck", "starterList", "starterAnnounce"}) {
+          for (const char* box : {"starterCheck", "starterList", "starterAnnounce",
+                                  "starterRemember", "starterCount"}) {
             EXPECT_TRUE(test::Checked(d, box)) << box;
           }
           accept ? test::Ok(d) : test::Cancel(d);
@@ -368,6 +369,7 @@ TEST_F(PropertiesCommandTest, TheFirstAccountComesWithTheStarterSettingsAndAChec
     EXPECT_EQ(o.From + o.Subject + o.Received, accept ? 3 : 0);
     EXPECT_EQ(o.SpeakFrom + o.SpeakSubject, accept ? 2 : 0);
     EXPECT_EQ(OrderedFields(o, FieldSet::Speech).size(), accept ? 2u : 0u);
+    EXPECT_EQ(o.RememberMail + "/" + o.AnnounceCountOver, accept ? "1/10" : "/");
     EXPECT_EQ(host.calls.back(), "CheckSoon") << accept;
   }
   // With an account there, OK offers nothing and, nothing changed, checks nothing new.

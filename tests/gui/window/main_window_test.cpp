@@ -489,6 +489,8 @@ TEST_F(StartupTest, TheFirstAccountIsCheckedAtOnceWithTheStarterSettings) {
   // Saved: the next start watches the same way.
   QSettings raw(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
   EXPECT_EQ(raw.value(QStringLiteral("CheckMail")).toString(), QStringLiteral("1"));
+  EXPECT_EQ(raw.value(QStringLiteral("RememberMail")).toString(), QStringLiteral("1"));
+  EXPECT_EQ(raw.value(QStringLiteral("AnnounceCountOver")).toString(), QStringLiteral("10"));
 }
 
 TEST_F(StartupTest, TheTipAtStartDoesNotHoldTheScheduledChecks) {
