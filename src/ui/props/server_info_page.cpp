@@ -100,7 +100,7 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
     line->addSpacing(12);
     line->addWidget(securityLabel);
     line->addWidget(security_);
-    auto* protocolLabel = new QLabel(QStringLiteral("Protocol:"), group);
+    auto* protocolLabel = new QLabel(QStringLiteral("Pro&tocol:"), group);
     protocolLabel->setBuddy(protocol_);
     line->addSpacing(12);
     line->addWidget(protocolLabel);
