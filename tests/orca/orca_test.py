@@ -403,8 +403,12 @@ def play_row(session, row, mailbox, out):
             problem = f"heard what must not be said: /{row.absent}/"
         if not problem and row.shown and not session.window(row.shown):
             problem = f"the window {row.shown!r} is not shown"
-        if not problem and row.hidden and session.window(row.hidden):
-            problem = f"the window {row.hidden!r} is still shown"
+        if not problem and row.hidden:
+            try:
+                wait_for(f"the window {row.hidden!r} to go", lambda: not session.window(row.hidden),
+                         timeout=row.wait)
+            except Failure as failure:
+                problem = str(failure)
     except Failure as failure:
         problem = str(failure)
     seconds = time.monotonic() - started
