@@ -22,6 +22,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -33,6 +34,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 SCRIPTS = os.path.join(ROOT, "scripts")
 KEY_GAP = 0.6  # seconds between key presses: Orca hears each one before the next
+SEEK_PRESSES = 12  # an "until" step gives up after this many presses
 START_WAIT = 20.0  # seconds any service or window may take to appear
 SPEECH_LINE = re.compile(r"^\d\d:\d\d:\d\d\.\d+ - SPEECH OUTPUT: '(.*)'\s*(?:voice=\w+\s*)?[\[{].*$")
 
@@ -280,8 +282,8 @@ class Session:
                         *table.BASE_SETTINGS, *self.spec.settings)
         with open(os.path.join(config, "Quenmark", "brindlecast.ini"), "w") as f:
             f.write(f"[BrindlecastDayTip]\nBrindlecastStartUp={0 if self.spec.tip else 1}\n")
-        for name, make in self.spec.files.items():
-            make(os.path.join(self.home, name), self.env)
+        for name, make in self.spec.files.items():  # in HOME: "~/name" in a file dialog
+            make(os.path.join(self.env["HOME"], name), self.env)
         self.proc = self.run.spawn(f"program-{self.spec.name}", [self.program], env=self.env,
                                    cwd=self.home)
 
@@ -294,7 +296,7 @@ class Session:
     def window(self, title):
         """The id of the visible window named `title` (the largest: the tray icon
         shares the main window's name), or None."""
-        ids = quiet(["xdotool", "search", "--onlyvisible", "--name", f"^{re.escape(title)}$"],
+        ids = quiet(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
                     self.env)
         best = None
         for wid in (ids or "").split():
@@ -316,9 +318,18 @@ class Session:
                 return x + width // 2, y + height // 2
         return None
 
-    def step(self, step, mailbox):
+    def step(self, step, mailbox, heard):
         verb, _, arg = step.partition(":")
-        if verb == "deliver":
+        if verb == "until":  # until:KEY:REGEX, at most SEEK_PRESSES presses
+            key, _, pattern = arg.partition(":")
+            found = re.compile(pattern)
+            mine = []
+            for _ in range(SEEK_PRESSES):
+                self.step(key, mailbox, heard)
+                if self.run.transcript.wait(found, KEY_GAP, mine):
+                    break
+            heard += mine
+        elif verb == "deliver":
             mailbox.deliver(arg)
         elif verb == "window":  # wait until it shows
             wait_for(f"window {arg!r}", lambda: self.window(arg))
@@ -331,7 +342,7 @@ class Session:
             self.xdotool("mousemove", str(x), str(y), "click", "3")
             time.sleep(KEY_GAP * 2)
         elif verb == "type":
-            self.xdotool("type", "--delay", "20", arg.replace("{home}", self.home))
+            self.xdotool("type", "--delay", "20", arg)
             time.sleep(KEY_GAP)
         elif verb == "sleep":
             time.sleep(float(arg))
@@ -366,8 +377,10 @@ class Mailbox:
         ports = run.script("pop3-server.sh", "freeports", "47410", "47495").split()
         self.port = int(ports[0])
         run.env.update(POP3_PORT=ports[0], POP3S_PORT=ports[1])
-        # Nothing listens one below the pair: a session's "server down".
-        self.closed_port = self.port - 1
+        # A port the system just handed out and took back: nothing listens there.
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            self.closed_port = probe.getsockname()[1]
         run.script("pop3-server.sh", "adduser", self.dir, self.user)
         run.script("pop3-server.sh", "start", self.dir)
         run.stoppers.append(("pop3-server.sh", self.dir))
@@ -391,7 +404,7 @@ def play_row(session, row, mailbox, out):
     problem = None
     try:
         for step in row.steps:
-            session.step(step, mailbox)
+            session.step(step, mailbox, heard)
             heard += transcript.read()
         expect = re.compile(row.expect) if row.expect else None
         # With nothing to wait for, a moment for what the steps set off.

@@ -6,10 +6,12 @@ matches the regular expression `expect`. `absent` must not match that text;
 `shown` / `hidden` name a window that must be visible / gone at the end.
 
 Steps: a key for `xdotool key` ("Tab", "alt+f", "Tab*3" for three presses),
-or "deliver:FILE" (a message of mail/ arrives in the mailbox),
-"window:TITLE" (wait until it shows), "activate:TITLE" (give it the keyboard),
-"tray" (a right click on the tray icon), "type:TEXT" ({home} is the session's
-folder), "sleep:SECONDS".
+"until:KEY:REGEX" (KEY pressed until Orca says something matching REGEX),
+"deliver:FILE" (a message of mail/ arrives in the mailbox),
+"window:TITLE" (wait until a window of that title, a regular expression, shows),
+"activate:TITLE" (give it the keyboard),
+"tray" (a right click on the tray icon), "type:TEXT", "sleep:SECONDS".
+A session's files are made in HOME: a file dialog opens "~/NAME".
 
 The first word of a row is its state: `ready` rows run and must pass;
 `pending` rows describe what is not built yet and are skipped ("not built
@@ -59,6 +61,7 @@ BASE_SETTINGS = ("General/CheckMail=1", "General/Freq=3600", "General/FreqUnit=0
                  "Speak/SpeakFrom=1", "Speak/SpeakSubject=1", "Speak/SpeakContent=1")
 
 MAIN = "Brindlecast"
+SERVER_DOWN = r"The mail server 127\.0\.0\.1 (could not be reached|turned the connection away)"
 
 SESSIONS = [
     Session("main", "the main window with a tray and desktop notifications", [
@@ -103,7 +106,8 @@ SESSIONS = [
             ["tray", "Down", "Return"], expect=r"Show Brindlecast[\s\S]*Brindlecast frame",
             shown=MAIN),
         Row("pending", "3", "Suspend is in the window's menus (the tray is not needed)",
-            ["activate:" + MAIN, "alt+c", "Up", "Escape", "Escape"], expect=r"Suspend"),
+            ["activate:" + MAIN, "alt+c", "until:Down:Suspend", "Escape", "Escape"],
+            expect=r"Suspend"),
         Row("pending", "11", "F10 opens the menu bar",
             ["activate:" + MAIN, "F10", "Escape", "Escape"], expect=r"File"),
     ]),
@@ -119,46 +123,54 @@ SESSIONS = [
     ], mail=("bob.eml",)),
     Session("notice window", "the program's own sliding notice", [
         Row("pending", "4", "the sliding new-mail notice is read as a notification",
-            ["F5"], expect=r"(?i)notification[\s\S]*Alice Walker", wait=15),
+            ["F5"], expect=r"new email message from 'Alice Walker'", wait=15),
     ], settings=("General/NoticeStyle=0",)),
     Session("server down", "an account whose server does not answer", [
         Row("pending", "5", "the check error under the list is announced",
-            ["F5"], expect=r"(?i)(refused|could not|cannot|failed|error)", wait=15),
+            ["F5"], expect=SERVER_DOWN, wait=15),
         Row("pending", "5", "Tab reaches the check error",
-            ["activate:" + MAIN, "Tab*6"], expect=r"(?i)(refused|could not|cannot|failed|error)"),
+            ["activate:" + MAIN, "until:Tab:" + SERVER_DOWN], expect=SERVER_DOWN),
     ], server_up=False),
     Session("properties", "the Properties sheet and the account sheet", [
         Row("pending", "6", "Tab from the page tab row reaches the account list",
-            ["ctrl+r", "window:Brindlecast Properties", "Tab"], expect=r"test",
+            ["ctrl+r", "window:Brindlecast Properties", "Tab"], expect=r"Accounts tree",
             absent=r"OK push button"),
-        Row("pending", "7", "the account's check box state is spoken and Space toggles it",
-            ["space"], expect=r"(?i)not checked"),
+        Row("pending", "7", "the account's check box state is spoken",
+            ["Down*2"], expect=r"test check box checked"),
+        Row("pending", "7", "Space toggles it and Orca hears the new state",
+            ["space"], expect=r"space \nnot checked"),
         Row("pending", "7", "Space again: checked",
-            ["space"], expect=r"(?i)(?<!not )checked"),
-        Row("pending", "6", "Ctrl+Tab and Ctrl+PageDown switch pages",
-            ["ctrl+Tab", "ctrl+Next"], expect=r"General page tab[\s\S]*Notification page tab"),
-        Row("pending", "11", "Tab into the notification radio group lands on the checked one",
-            ["Tab"], expect=r"(?i)radio button[^\n]*\n?[^\n]*(?<!not )(checked|selected)"),
-        Row("pending", "8", "Show Notices As speaks its value",
-            ["ctrl+Prior", "Tab*3"], expect=r"Show Notices As[\s\S]*Automatic"),
-        Row("pending", "8", "the Security box of the account sheet speaks its value",
-            ["ctrl+Prior", "alt+e", "window:Account Properties", "Tab*6"],
-            expect=r"Security[\s\S]*(None|STARTTLS|TLS)"),
-        Row("pending", "11", "Approved Senders reads its current entry on entry",
-            ["ctrl+Tab", "Tab"], expect=r"friend@example\.org"),
+            ["space"], expect=r"space \nchecked"),
         Row("pending", "7", "Cancel brings back an account deleted in the sheet",
-            ["Escape", "window:Brindlecast Properties", "ctrl+Prior", "Tab", "alt+d", "Escape",
-             "sleep:1", "ctrl+r", "window:Brindlecast Properties", "Tab"], expect=r"test"),
+            ["until:Tab:Delete push button", "space", "Escape", "activate:" + MAIN, "ctrl+r",
+             "window:Brindlecast Properties", "Tab", "Down*2"], expect=r"test check box"),
+        Row("pending", "6", "Ctrl+Tab and Ctrl+PageDown switch pages",
+            ["ctrl+Tab", "ctrl+Next"],
+            expect=r"Display Envelope Information[\s\S]*(Notification page tab|Check New Email)"),
+        Row("pending", "11", "Tab into the notification radio group lands on the checked one",
+            ["until:Tab:radio button"], expect=r"New Email Speech Notification\.\n"
+                                              r"selected radio button"),
+        Row("pending", "8", "Show Notices As speaks its value",
+            ["ctrl+Prior", "until:Tab:Show Notices As"],
+            expect=r"Show Notices As combo box\.\nDesktop notifications"),
+        Row("pending", "8", "the Security box of the account sheet speaks its value",
+            ["ctrl+Prior", "until:Tab:Accounts tree", "Down*2", "until:Tab:Edit push button",
+             "Return", "window:Account Properties", "until:Tab:Security"],
+            expect=r"Security: combo box\.\nNone"),
+        Row("pending", "11", "Approved Senders reads its current entry on entry",
+            ["ctrl+Tab"], expect=r"Approved Senders[\s\S]*friend@example\.org"),
     ], settings=("ApproveSender=friend@example.org;",)),
     Session("files", "text and WAV files", [
         Row("pending", "9", "after File > Open Text File opens a file, Tab moves and is heard",
-            ["alt+f", "Return", "window:Open", "type:{home}/note.txt", "Return", "sleep:1", "Tab",
-             "shift+Tab"], expect=r"return[\s\S]*tab\n.+[\s\S]*shift\n.+"),
+            ["alt+f", "Return", "window:Open.*", "type:~/note.txt", "Return", "sleep:1", "Tab"],
+            expect=r"tab \n[^\n]+"),
+        # Alt+F, Escape, Escape: the way out of item 9's lost focus until it is mended.
         Row("pending", "10", "the waveform view has a name with the file and its length",
-            ["activate:" + MAIN, "ctrl+w", "sleep:2", "type:{home}/greeting.wav", "Return"],
-            expect=r"Waveform of greeting\.wav, \d+\.\d seconds", wait=10),
+            ["activate:" + MAIN, "ctrl+w", "window:Open.*", "type:~/greeting.wav", "Return",
+             "sleep:1", "alt+f", "Escape", "Escape", "until:Tab:Waveform"],
+            expect=r"Waveform of greeting\.wav, \d+\.\d seconds"),
         Row("pending", "10", "Right moves the caret a tenth of a second and says so",
-            ["Right"], expect=r"caret at 0\.1 seconds"),
+            ["Home", "Right"], expect=r"caret at 0\.1 seconds"),
     ], files={"greeting.wav": spoken_wav, "note.txt": short_text}),
     Session("tip", "the Tip of the Day at start", [
         # The tip is picked at random; each is a sentence longer than any control's name.
