@@ -33,7 +33,13 @@ import rows as table
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 SCRIPTS = os.path.join(ROOT, "scripts")
-KEY_GAP = 0.6  # seconds between key presses: Orca hears each one before the next
+KEY_GAP = 0.6  # seconds between key presses at least: Orca hears each one before the next
+# After a key, Orca is taken to have done with it once its debug file (where it
+# logs every event it handles) has not grown for IDLE_QUIET seconds; at most
+# IDLE_LIMIT. A busy machine then gets longer gaps, not skipped focus events
+# (Orca drops a focus event when a newer one is already queued).
+IDLE_QUIET = 0.4
+IDLE_LIMIT = 4.0
 SEEK_PRESSES = 12  # an "until" step gives up after this many presses
 START_WAIT = 20.0  # seconds any service or window may take to appear
 SPEECH_LINE = re.compile(r"^\d\d:\d\d:\d\d\.\d+ - SPEECH OUTPUT: '(.*)'\s*(?:voice=\w+\s*)?[\[{].*$")
@@ -248,6 +254,18 @@ class Transcript:
                 spoken.append(match.group(1))
         return spoken
 
+    def idle(self, quiet=IDLE_QUIET, limit=IDLE_LIMIT):
+        """Waits until Orca has written nothing for `quiet` seconds (at most `limit`)."""
+        deadline = time.monotonic() + limit
+        size, since = -1, time.monotonic()
+        while time.monotonic() < deadline:
+            now = os.stat(self.path).st_size
+            if now != size:
+                size, since = now, time.monotonic()
+            elif time.monotonic() - since >= quiet:
+                return
+            time.sleep(0.05)
+
     def wait(self, pattern, timeout, heard=None):
         """Collects spoken lines into `heard` until `pattern` matches their text
         (or, with no pattern, for `timeout`); True when it matched."""
@@ -359,7 +377,9 @@ class Session:
                 if mods:
                     time.sleep(0.1)
                     self.xdotool("keyup", *reversed(mods))
-                time.sleep(KEY_GAP)
+                time.sleep(KEY_GAP / 2)
+                self.run.transcript.idle()
+                time.sleep(KEY_GAP / 2)
 
     def xdotool(self, *args):
         if quiet(["xdotool", *args], self.env) is None:
@@ -410,8 +430,9 @@ def play_row(session, row, mailbox, out):
         # With nothing to wait for, a moment for what the steps set off.
         if not transcript.wait(expect, row.wait if expect else 1.0, heard):
             problem = f"not heard within {row.wait:g} s: /{row.expect}/"
-        else:
-            transcript.wait(None, 0.5, heard)  # what follows at once belongs to the row too
+        else:  # what follows at once belongs to the row too
+            transcript.idle()
+            heard += transcript.read()
         if not problem and row.absent and re.search(row.absent, "\n".join(heard)):
             problem = f"heard what must not be said: /{row.absent}/"
         if not problem and row.shown and not session.window(row.shown):
@@ -445,6 +466,8 @@ def explore(run, spec, program, mailbox, out):
         session.start(mailbox)
         heard = []
         run.transcript.wait(re.compile(spec.ready), START_WAIT, heard)
+        run.transcript.idle(quiet=1.0, limit=8.0)
+        heard += run.transcript.read()
         out("[start]        " + " / ".join(heard))
         for line in sys.stdin:
             if line.strip():
@@ -519,6 +542,8 @@ def main():
                 session.start(mailbox)
                 if not run.transcript.wait(re.compile(spec.ready), START_WAIT, heard):
                     raise Failure(f"the program did not start: /{spec.ready}/ not heard")
+                run.transcript.idle(quiet=1.0, limit=8.0)  # the start's burst of events
+                heard += run.transcript.read()
                 out("[start]        " + " / ".join(heard))
                 for row in spec.rows:
                     if row not in chosen:
