@@ -42,7 +42,11 @@ IDLE_QUIET = 0.4
 IDLE_LIMIT = 4.0
 SEEK_PRESSES = 12  # an "until" step gives up after this many presses
 START_WAIT = 20.0  # seconds any service or window may take to appear
-SPEECH_LINE = re.compile(r"^\d\d:\d\d:\d\d\.\d+ - SPEECH OUTPUT: '(.*)'\s*(?:voice=\w+\s*)?[\[{].*$")
+# Orca's debug lines: "12:00:00.000000 - SPEECH OUTPUT: 'text'{voice}"; a text
+# with line breaks goes on over lines indented by CONTINUED, and ends with the quote.
+SPEECH_START = re.compile(r"^\d\d:\d\d:\d\d\.\d+ - SPEECH OUTPUT: '(.*)$")
+SPEECH_END = re.compile(r"^(.*)'\s*(?:voice=\w+\s*)?(\{.*\}|\[.*\])\s*$")
+CONTINUED = " " * 18
 
 
 class Failure(Exception):
@@ -239,6 +243,7 @@ class Transcript:
         self.path = path
         self.offset = 0
         self.partial = b""
+        self.entry = None  # the pieces of a text not yet ended
 
     def read(self):
         try:
@@ -252,10 +257,26 @@ class Transcript:
         lines = data.split(b"\n")
         self.partial = lines.pop()
         spoken = []
-        for line in lines:
-            match = SPEECH_LINE.match(line.decode("utf-8", "replace"))
-            if match:
-                spoken.append(match.group(1))
+        for raw in lines:
+            line = raw.decode("utf-8", "replace")
+            if self.entry is not None:
+                if line.startswith(CONTINUED):
+                    line = line[len(CONTINUED):]
+                else:  # never ended: keep what there is
+                    spoken.append(" ".join(self.entry))
+                    self.entry = None
+            if self.entry is None:
+                start = SPEECH_START.match(line)
+                if not start:
+                    continue
+                self.entry, line = [], start.group(1)
+            end = SPEECH_END.match(line)
+            piece = end.group(1) if end else line
+            if piece.strip():
+                self.entry.append(piece.strip() if self.entry else piece)
+            if end:
+                spoken.append(" ".join(self.entry))
+                self.entry = None
         return spoken
 
     def idle(self, quiet=IDLE_QUIET, limit=IDLE_LIMIT):

@@ -89,7 +89,8 @@ SESSIONS = [
         # button left of the list is Delete.
         Row("ready", "1", "Return on a toolbar button presses it and leaves the window shown",
             ["activate:" + MAIN, "shift+Tab*3", "Return"],
-            expect=r"Delete selected items push button[\s\S]*alert Brindlecast[\s\S]*"
+            expect=r"Delete selected items push button[\s\S]*alert Brindlecast\.\n"
+                   r"Do you want to delete\? Alice Walker: Budget review on Monday\.\n"
                    r"Yes push button", shown=MAIN),
         Row("ready", "1", "Escape answers the question No and leaves the window shown",
             ["Escape", "sleep:1"], expect=r"Delete selected items push button", shown=MAIN),
