@@ -464,8 +464,8 @@ def play_row(session, row, mailbox, out):
             problem = f"the window {row.shown!r} is not shown"
         if not problem and row.hidden:
             try:
-                wait_for(f"the window {row.hidden!r} to go", lambda: not session.window(row.hidden),
-                         timeout=row.wait)
+                wait_for(f"the window {row.hidden!r} to go",
+                         lambda: not session.window(row.hidden), timeout=row.wait)
             except Failure as failure:
                 problem = str(failure)
     except Failure as failure:
@@ -594,8 +594,8 @@ def main():
     if strays:
         out(f"orca-test: {len(strays)} process(es) of the run outlived it, ended: {strays}")
     out(f"orca-test: {counts['ok']} ok, {counts['FAIL']} failed, {counts['skip']} pending "
-        f"skipped, {counts['xfail']} pending failed as expected, {counts['XPASS']} pending passed; "
-        f"{time.monotonic() - began:.0f} s")
+        f"skipped, {counts['xfail']} pending failed as expected, {counts['XPASS']} pending "
+        f"passed; {time.monotonic() - began:.0f} s")
     if counts["XPASS"]:
         out("orca-test: mark the XPASS rows ready in tests/orca/rows.py")
     return 1 if counts["FAIL"] or strays else 0
