@@ -121,8 +121,11 @@ class Run:
 
     def start_display(self):
         read, write = os.pipe()
+        # -noreset: by default the server wipes its root window's properties
+        # (the accessibility bus's address) whenever its last client leaves, and
+        # refuses connections while it does.
         self.spawn("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24",
-                            "-nolisten", "tcp"], pass_fds=(write,))
+                            "-nolisten", "tcp", "-noreset"], pass_fds=(write,))
         os.close(write)
         with os.fdopen(read) as pipe:  # Xvfb picks a free display and names it
             number = pipe.readline().strip()
@@ -131,24 +134,18 @@ class Run:
         self.env["DISPLAY"] = ":" + number
         wait_for("the X display", lambda: quiet(["xdpyinfo"], self.env) is not None)
         self.spawn("openbox", ["openbox"])
+        wait_for("the window manager", lambda: "window id" in (
+            quiet(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], self.env) or ""))
 
     def start_buses(self):
         bus = os.path.join(self.work, "bus")
         line = self.script("session-bus.sh", "start", bus).strip()
         self.stoppers.append(("session-bus.sh", bus))
         self.env["DBUS_SESSION_BUS_ADDRESS"] = line.split("=", 1)[1]
-        # Once in a dozen runs the launcher never announced its bus: a second try.
-        for attempt in (1, 2):
-            launcher = self.spawn("atspi", ["/usr/libexec/at-spi-bus-launcher",
-                                            "--launch-immediately", "--a11y=1"])
-            try:
-                wait_for("the accessibility bus", lambda: "unix:" in (
-                    quiet(["xprop", "-root", "AT_SPI_BUS"], self.env) or ""), timeout=10)
-                return
-            except Failure:
-                end(launcher)
-                if attempt == 2:
-                    raise
+        self.spawn("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
+                             "--a11y=1"])
+        wait_for("the accessibility bus", lambda: "unix:" in (
+            quiet(["xprop", "-root", "AT_SPI_BUS"], self.env) or ""))
 
     def start_sound(self):
         pulse = os.path.join(self.work, "pulse")
@@ -440,8 +437,9 @@ class Mailbox:
                         os.path.join(HERE, "mail", name))
 
 
-def play_row(session, row, mailbox, out):
-    """Runs one row; returns True when its expectation held."""
+def play_row(session, row, mailbox, out, before=()):
+    """Runs one row; returns True when its expectation held. `before`: lines
+    said just before it (the program's start) that its expectation may use."""
     transcript = session.run.transcript
     transcript.read()  # what was said before the row is not the row's
     heard = []
@@ -453,11 +451,13 @@ def play_row(session, row, mailbox, out):
             heard += transcript.read()
         expect = re.compile(row.expect) if row.expect else None
         # With nothing to wait for, a moment for what the steps set off.
-        if not transcript.wait(expect, row.wait if expect else 1.0, heard):
+        said = list(before) + heard  # wait() adds to it
+        if not transcript.wait(expect, row.wait if expect else 1.0, said):
             problem = f"not heard within {row.wait:g} s: /{row.expect}/"
         else:  # what follows at once belongs to the row too
             transcript.idle()
-            heard += transcript.read()
+            said += transcript.read()
+        heard = said[len(before):]
         if not problem and row.absent and re.search(row.absent, "\n".join(heard)):
             problem = f"heard what must not be said: /{row.absent}/"
         if not problem and row.shown and not session.window(row.shown):
@@ -571,11 +571,13 @@ def main():
                 run.transcript.idle(quiet=1.0, limit=8.0)  # the start's burst of events
                 heard += run.transcript.read()
                 out("[start]        " + " / ".join(heard))
+                before = heard
                 for row in spec.rows:
                     if row not in chosen:
                         skip(row)
                         continue
-                    ok = play_row(session, row, mailbox, out)
+                    ok = play_row(session, row, mailbox, out, before)
+                    before = ()
                     tag = ("ok" if ok else "FAIL") if row.state == "ready" else (
                         "XPASS" if ok else "xfail")
                     counts[tag] += 1
