@@ -134,8 +134,11 @@ class Run:
         self.env["DISPLAY"] = ":" + number
         wait_for("the X display", lambda: quiet(["xdpyinfo"], self.env) is not None)
         self.spawn("openbox", ["openbox"])
-        wait_for("the window manager", lambda: "window id" in (
-            quiet(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], self.env) or ""))
+        wait_for("the window manager", lambda: "window id" in self.root_property(
+            "_NET_SUPPORTING_WM_CHECK"))
+
+    def root_property(self, name):
+        return quiet(["xprop", "-root", name], self.env) or ""
 
     def start_buses(self):
         bus = os.path.join(self.work, "bus")
@@ -144,8 +147,7 @@ class Run:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = line.split("=", 1)[1]
         self.spawn("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
                              "--a11y=1"])
-        wait_for("the accessibility bus", lambda: "unix:" in (
-            quiet(["xprop", "-root", "AT_SPI_BUS"], self.env) or ""))
+        wait_for("the accessibility bus", lambda: "unix:" in self.root_property("AT_SPI_BUS"))
 
     def start_sound(self):
         pulse = os.path.join(self.work, "pulse")
