@@ -11,8 +11,8 @@ CMAKE_ARGS ?=
 # ccache, where the machine has it, makes a rebuild in a fresh clone quick.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all bootstrap bootstrap-test configure build run demo package screenshot test test-asan \
-        test-tsan bench format format-check clean
+.PHONY: all bootstrap bootstrap-test bootstrap-orca configure build run demo package screenshot \
+        test test-asan test-tsan test-orca bench format format-check clean
 
 all: build
 
@@ -21,6 +21,9 @@ bootstrap:
 
 bootstrap-test:
 	@bash scripts/bootstrap.sh --test
+
+bootstrap-orca:
+	@bash scripts/bootstrap.sh --orca
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja -DBC_WERROR=$(BC_WERROR) $(LAUNCHER) $(CMAKE_ARGS)
@@ -78,6 +81,16 @@ test-tsan: bootstrap-test
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 \
 	  suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L threads
+
+# The program under the real Orca screen reader on a private desktop, driven by
+# key presses and checked by what Orca says (tests/orca/; not part of `test`).
+# The transcript, Orca's debug file and the logs land in $(BUILD)/orca-test/.
+# ORCA_ARGS=--pending also runs the rows of what is not built yet.
+ORCA_ARGS ?=
+test-orca: bootstrap-orca configure
+	cmake --build $(BUILD) -j $(JOBS) --target brindlecast
+	timeout 900 /usr/bin/python3 tests/orca/orca_test.py --out $(BUILD)/orca-test $(ORCA_ARGS) \
+	  $(BUILD)/src/app/brindlecast
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks

@@ -3,6 +3,7 @@
 # Idempotent: when everything is present it installs nothing and says so.
 #   scripts/bootstrap.sh          build + run + unit tests, and the demo's private POP3 server
 #   scripts/bootstrap.sh --test   also the tools the tests and the package checks use
+#   scripts/bootstrap.sh --orca   the --test set and the Orca test's desktop (make test-orca)
 set -euo pipefail
 
 packages=(
@@ -14,11 +15,18 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dovecot-core dovecot-pop3d dovecot-imapd openssl
 )
-if [[ "${1:-}" == "--test" ]]; then
+if [[ "${1:-}" == "--test" || "${1:-}" == "--orca" ]]; then
   packages+=(python3 mpop mailutils-pop3d espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
     lintian desktop-file-utils appstream man-db file
     gnome-keyring dbus-daemon libsecret-tools
     systemd util-linux)
+fi
+# The screen reader and what it needs around it on a private X display: the
+# accessibility bus, a speech server speaking with espeak-ng, a notification
+# server Orca knows, a window manager and a tray.
+if [[ "${1:-}" == "--orca" ]]; then
+  packages+=(orca python3-pyatspi speech-dispatcher speech-dispatcher-espeak-ng at-spi2-core
+    notification-daemon libglib2.0-bin xvfb xauth openbox trayer xdotool x11-utils)
 fi
 
 missing=()
@@ -30,7 +38,7 @@ done
 
 # popa3d conflicts with dovecot-pop3d: scripts/popa3d-server.sh fetches it with
 # `apt-get download` and runs it unpacked, so only the package lists must know it.
-if [[ "${1:-}" == "--test" ]] && ! apt-cache show popa3d >/dev/null 2>&1; then
+if [[ "${1:-}" == "--test" || "${1:-}" == "--orca" ]] && ! apt-cache show popa3d >/dev/null 2>&1; then
   echo "bootstrap: updating the package lists for popa3d"
   if [[ $(id -u) -ne 0 ]]; then sudo apt-get update -qq; else apt-get update -qq; fi
 fi
