@@ -193,10 +193,12 @@ void MainWindow::BuildToolbar(QWidget* parent) {
     const QIcon icon = EmbeddedIcon(QString::fromLatin1(entry.icon));
     button->AssignIcons(icon, icon, 20, 20);
     button->setToolTip(QString::fromLatin1(entry.tip));
-    // Orca reads the name, not the tooltip; the tooltip's typo stays on screen only.
+    // Orca reads the name and, as the description, the tooltip; the tooltip's
+    // typo stays on screen only.
     button->setAccessibleName(entry.id == ToolButton::Delete
                                   ? QStringLiteral("Delete selected items")
                                   : button->toolTip());
+    button->setAccessibleDescription(button->accessibleName());
     button->setFocusPolicy(Qt::TabFocus);  // Tab reaches the toolbar; Space presses
     buttons_[entry.id] = button;
     // The separators stand after Save, after Stop and after Close.
@@ -427,6 +429,7 @@ void MainWindow::Apply(const ControlStates& s) {
   CIconButton* pause = buttons_[ToolButton::Pause];
   pause->setToolTip(QString::fromLatin1(paused ? kResumeTip : kPauseTip));
   pause->setAccessibleName(pause->toolTip());
+  pause->setAccessibleDescription(pause->toolTip());
   // Qt hands the focus of a greyed control to the next one, "Close window";
   // one more Space would hide the window. The page's own control takes it.
   if (focused != nullptr && !focused->isEnabled() && focused->parentWidget() != nullptr &&

@@ -405,6 +405,8 @@ TEST_F(MainWindowWalk, EveryTabsControlsNamedAndTheToolbarReachable) {
        window_->findChild<QWidget*>(QStringLiteral("toolbar"))->findChildren<QAbstractButton*>()) {
     names << AccessibleName(w);
     EXPECT_TRUE(w->focusPolicy() & Qt::TabFocus) << AccessibleName(w).toStdString();
+    // The description Orca reads after the name is never the tooltip's typo.
+    EXPECT_EQ(w->accessibleDescription(), w->accessibleName());
   }
   EXPECT_EQ(names.join(QStringLiteral(", ")).toStdString(),
             "Open file, Save to wav file, Play, Pause/Resume playing, Stop playing, "
