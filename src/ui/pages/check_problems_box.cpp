@@ -11,21 +11,30 @@
 namespace bc {
 namespace {
 
+// A notification to screen readers: Orca speaks a notification the moment it
+// shows, with its description; an alert it would pass over in silence.
 class ProblemsAccessible final : public QAccessibleWidget {
  public:
-  explicit ProblemsAccessible(QWidget* box) : QAccessibleWidget(box, QAccessible::AlertMessage) {}
+  explicit ProblemsAccessible(CheckProblemsBox* box)
+      : QAccessibleWidget(box, QAccessible::Notification), box_(box) {}
 
   [[nodiscard]] QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Name) {
       return QStringLiteral("Mail check problems");
     }
+    if (t == QAccessible::Description) {
+      return box_->text();
+    }
     return QAccessibleWidget::text(t);
   }
+
+ private:
+  CheckProblemsBox* box_;
 };
 
 QAccessibleInterface* ProblemsAccessibleFactory(const QString& className, QObject* object) {
   if (className == QLatin1String("bc::CheckProblemsBox") && object && object->isWidgetType()) {
-    return new ProblemsAccessible(static_cast<QWidget*>(object));
+    return new ProblemsAccessible(static_cast<CheckProblemsBox*>(object));
   }
   return nullptr;
 }

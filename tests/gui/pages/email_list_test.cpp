@@ -146,7 +146,7 @@ TEST_F(EmailListTest, ColumnsFollowFlagsAndOrder) {
 }
 
 // Each reason is a plain-text line in the Tab order with "Edit Account..."
-// beside it; to a screen reader the box is an alert.
+// beside it; to a screen reader the box is a notification.
 TEST_F(EmailListTest, ReasonsOfFailedAccountsShowUnderTheListAsPlainText) {
   CheckProblemsBox* box = List().problemsLine();
   EXPECT_TRUE(box->isHidden());
@@ -161,7 +161,7 @@ TEST_F(EmailListTest, ReasonsOfFailedAccountsShowUnderTheListAsPlainText) {
   EXPECT_LT(box->lines()[1]->text().size(), 310);  // server text is cut
   EXPECT_EQ(box->lines()[0]->focusPolicy(), Qt::StrongFocus);
   EXPECT_TRUE(box->lines()[0]->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::AlertMessage);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::Notification);
   std::vector<int> edited;
   QObject::connect(box, &CheckProblemsBox::EditAccountRequested,
                    [&](int index) { edited.push_back(index); });
