@@ -46,8 +46,26 @@ bool Contains(std::string_view text, std::string_view needle) {
 // Lines the walk never takes for readable text: empty ones and the header and
 // marker lines of sections it reads as text.
 bool IsReadableLine(std::string_view line) {
-  return !line.empty() && !Contains(line, kNextPart) && !Contains(line, "Content-Type:") &&
+  if (line.empty()) {
+    return false;
+  }
+  // All three markers hold a '-': one search clears most lines of text.
+  if (line.find('-') == npos) {
+    return true;
+  }
+  return !Contains(line, kNextPart) && !Contains(line, "Content-Type:") &&
          !Contains(line, "Content-Transfer-Encoding:");
+}
+
+// EqualsIgnoreAsciiCase with its length test here, where it inlines: the walk
+// compares every line with the boundary, and nearly all differ in length.
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && EqualsIgnoreAsciiCase(a, b);
+}
+
+// Whether the line may open with a Content- header, by its first letter.
+bool MayBeContentHeader(std::string_view line) {
+  return !line.empty() && (line.front() == 'C' || line.front() == 'c');
 }
 
 std::string_view TrimWhite(std::string_view s) {
@@ -254,10 +272,10 @@ class MimeDecoder::Walk {
         std::replace(line.begin() + static_cast<std::ptrdiff_t>(cr), line.end(), '\r', ' ');
       }
       HeaderField field = SplitHeader(line);
-      if (EqualsIgnoreAsciiCase(field.name, "content-type")) {
+      if (SameIgnoringCase(field.name, "content-type")) {
         boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
         contentType = field.value;
-      } else if (EqualsIgnoreAsciiCase(field.name, "content-transfer-encoding")) {
+      } else if (SameIgnoringCase(field.name, "content-transfer-encoding")) {
         transferEncoding = field.value;
       }
       out_.headerLines.push_back(std::move(line));
@@ -337,13 +355,13 @@ class MimeDecoder::Walk {
           line += d_.TakeLine();
         }
         HeaderField field = SplitHeader(line);
-        if (EqualsIgnoreAsciiCase(field.name, "content-type")) {
+        if (SameIgnoringCase(field.name, "content-type")) {
           if (!GetContentTypeParam(field.name, field.value, "name").empty()) {
             out_.attachmentNames.push_back(AttachmentName(field.value));
             attachmentSeen_ = true;
           }
           contentType = field.value;
-        } else if (EqualsIgnoreAsciiCase(field.name, "content-transfer-encoding")) {
+        } else if (SameIgnoringCase(field.name, "content-transfer-encoding")) {
           transferEncoding = field.value;
         }
       }
@@ -412,11 +430,12 @@ class MimeDecoder::Walk {
   // they are left out of the body, but their charset and transfer encoding apply to
   // the lines that follow them.
   void ReadTextLine(std::string_view line) {
-    if (StartsWithIgnoreAsciiCase(line, "Content-Type:")) {
+    const bool header = MayBeContentHeader(line);
+    if (header && StartsWithIgnoreAsciiCase(line, "Content-Type:")) {
       pendingHeader_ = PendingHeader::ContentType;
       pendingValue_ = line.substr(13);
       ApplyNestedHeader();
-    } else if (StartsWithIgnoreAsciiCase(line, "Content-Transfer-Encoding:")) {
+    } else if (header && StartsWithIgnoreAsciiCase(line, "Content-Transfer-Encoding:")) {
       pendingHeader_ = PendingHeader::TransferEncoding;
       pendingValue_ = line.substr(26);
       ApplyNestedHeader();
@@ -446,10 +465,10 @@ class MimeDecoder::Walk {
   }
 
   [[nodiscard]] bool IsDelimiter(std::string_view line) const {
-    return EqualsIgnoreAsciiCase(line, delimiter_);
+    return SameIgnoringCase(line, delimiter_);
   }
   [[nodiscard]] bool IsCloseDelimiter(std::string_view line) const {
-    return EqualsIgnoreAsciiCase(line, closeDelimiter_);
+    return SameIgnoringCase(line, closeDelimiter_);
   }
   [[nodiscard]] bool IsPartEnd(std::string_view line) const {
     return IsDelimiter(line) || IsCloseDelimiter(line);
