@@ -102,9 +102,10 @@ struct SectionFormat {
   bool text = true;
 };
 
+// As MediaTypeOf(value) is empty or "text/...", without making the lowered copy.
 bool IsTextType(std::string_view contentTypeValue) {
-  std::string media = MediaTypeOf(contentTypeValue);
-  return media.empty() || media.rfind("text/", 0) == 0;
+  std::string_view media = TrimWhite(contentTypeValue.substr(0, contentTypeValue.find(';')));
+  return media.empty() || StartsWithIgnoreAsciiCase(media, "text/");
 }
 
 SectionFormat FormatOf(std::string_view contentType, std::string_view transferEncoding) {
