@@ -93,14 +93,12 @@ std::string PercentDecode(std::string_view text) {
   return out;
 }
 
-struct RawParameter {
-  std::string name;   // lower case
-  std::string value;  // unquoted
-};
-
-// Splits 'type/sub; a=1; b="x;y"' into its parameters; the media type is skipped.
-std::vector<RawParameter> SplitParameters(std::string_view value) {
-  std::vector<RawParameter> out;
+// Calls visit(name, value) with each parameter of 'type/sub; a=1; b="x;y"' in
+// order (the media type is skipped): name trimmed in its sent case, value a
+// callable that makes the unquoted value. visit returns false to stop. Making
+// the value only on demand lets a search for one parameter copy nothing else.
+template <typename Visit>
+void VisitParameters(std::string_view value, Visit visit) {
   std::size_t pos = 0;
   // Skip the media type.
   while (pos < value.size() && value[pos] != ';') {
@@ -116,8 +114,7 @@ std::vector<RawParameter> SplitParameters(std::string_view value) {
     while (eq < value.size() && value[eq] != '=' && value[eq] != ';') {
       ++eq;
     }
-    RawParameter param;
-    param.name = ToLowerAscii(Trim(value.substr(pos, eq - pos)));
+    const std::string_view name = Trim(value.substr(pos, eq - pos));
     if (eq >= value.size() || value[eq] == ';') {
       pos = eq;
       continue;
@@ -126,15 +123,27 @@ std::vector<RawParameter> SplitParameters(std::string_view value) {
     while (v < value.size() && IsBlank(value[v])) {
       ++v;
     }
+    bool more = true;
     if (v < value.size() && value[v] == '"') {
+      const std::size_t from = v + 1;
       ++v;
       while (v < value.size() && value[v] != '"') {
         if (value[v] == '\\' && v + 1 < value.size()) {
           ++v;
         }
-        param.value += value[v];
         ++v;
       }
+      const std::string_view quoted = value.substr(from, v - from);
+      more = visit(name, [quoted] {
+        std::string text;
+        for (std::size_t i = 0; i < quoted.size(); ++i) {
+          if (quoted[i] == '\\' && i + 1 < quoted.size()) {
+            ++i;
+          }
+          text += quoted[i];
+        }
+        return text;
+      });
       // Skip the closing quote and anything up to the next ';'.
       while (v < value.size() && value[v] != ';') {
         ++v;
@@ -144,12 +153,28 @@ std::vector<RawParameter> SplitParameters(std::string_view value) {
       if (end == std::string_view::npos) {
         end = value.size();
       }
-      param.value = std::string(Trim(value.substr(v, end - v)));
+      const std::string_view plain = Trim(value.substr(v, end - v));
+      more = visit(name, [plain] { return std::string(plain); });
       v = end;
     }
-    out.push_back(std::move(param));
+    if (!more) {
+      return;
+    }
     pos = v;
   }
+}
+
+struct RawParameter {
+  std::string name;   // lower case
+  std::string value;  // unquoted
+};
+
+std::vector<RawParameter> SplitParameters(std::string_view value) {
+  std::vector<RawParameter> out;
+  VisitParameters(value, [&out](std::string_view name, auto makeValue) {
+    out.push_back({ToLowerAscii(name), makeValue()});
+    return true;
+  });
   return out;
 }
 
@@ -226,6 +251,19 @@ std::string DecodeHeaderText(std::string_view rawValue) {
 }
 
 std::optional<std::string> FindHeaderParameter(std::string_view value, std::string_view parameter) {
+  if (value.find('*') == std::string_view::npos) {
+    // No extended or continued parameter can be present: the first of that
+    // name is the answer, found without splitting the rest.
+    std::optional<std::string> found;
+    VisitParameters(value, [&](std::string_view name, auto makeValue) {
+      if (!EqualsIgnoreAsciiCase(name, parameter)) {
+        return true;
+      }
+      found = DecodeHeaderText(makeValue());
+      return false;
+    });
+    return found;
+  }
   std::vector<RawParameter> params = SplitParameters(value);
   std::string name = ToLowerAscii(parameter);
 

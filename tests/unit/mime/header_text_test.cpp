@@ -82,6 +82,12 @@ TEST(FindHeaderParameter, PlainQuotedAndExtendedForms) {
   EXPECT_EQ(FindHeaderParameter("a/b; name*0=\"long \"; name*1=\"name.txt\"", "name"),
             "long name.txt");
   EXPECT_EQ(FindHeaderParameter("a/b; name=\"=?utf-8?B?w6Rn?=.doc\"", "name"), "äg.doc");
+  // Without '*' the parameters are searched in place: the first of a name in any
+  // case wins, one without '=' is passed over, an unclosed quote runs to the end.
+  EXPECT_EQ(FindHeaderParameter("a/b; Charset= x ; charset=y", "CHARSET"), "x");
+  EXPECT_EQ(FindHeaderParameter("a/\"b;c\"; charset; charset=\"q", "charset"), "q");
+  EXPECT_EQ(FindHeaderParameter("a/b; name=\"x\\\\\" ; n=1", "name"), "x\\");
+  EXPECT_EQ(FindHeaderParameter("a/b; name=\"tail\\", "name"), "tail\\");
   EXPECT_EQ(MediaTypeOf(" Text/HTML ; charset=x"), "text/html");
 }
 
