@@ -72,7 +72,9 @@ bool DesktopSession::SaveSettings() {
 
 void DesktopSession::KeepPasswordsInKeyring() {
   if (!passwordMover_) {
-    FindPasswordHomes(settings_, KeyringAvailable());
+    // Without accounts there is nothing to place, and asking the session bus
+    // for the keyring costs the window's start a round trip (or a failed connect).
+    FindPasswordHomes(settings_, !settings_.accounts.empty() && KeyringAvailable());
     passwordMover_ = std::make_unique<PasswordMover>(store_, settings_, warn_);
   }
   passwordMover_->Start();

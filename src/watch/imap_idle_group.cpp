@@ -8,7 +8,13 @@ namespace bc {
 
 ImapIdleGroup::ImapIdleGroup(MailEnvironment environment, std::function<void()> changed,
                              QObject* parent)
-    : QObject(parent), environment_(std::move(environment)), changed_(std::move(changed)) {
+    : QObject(parent), environment_(std::move(environment)), changed_(std::move(changed)) {}
+
+void ImapIdleGroup::FollowNetwork() {
+  if (followingNetwork_) {
+    return;
+  }
+  followingNetwork_ = true;
   if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
     connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, this,
             [this](QNetworkInformation::Reachability reachability) {
@@ -44,6 +50,7 @@ void ImapIdleGroup::Restart(const Settings& settings, bool on) {
   }
   for (const MailAccount& account : settings.accounts) {
     if (account.CheckMark && IsImapAccount(account) && ParseProtocol(account.Protocol)) {
+      FollowNetwork();
       watchers_.push_back(std::make_unique<ImapIdleWatcher>(account, environment_, changed_));
       watchers_.back()->Start();
     }

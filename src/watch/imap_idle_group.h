@@ -30,9 +30,14 @@ class ImapIdleGroup final : public QObject {
   [[nodiscard]] size_t watching() const { return watchers_.size(); }
 
  private:
+  /// Follows the network's reachability from the first watch on: loading the
+  /// backend takes longer than the rest of the window's start.
+  void FollowNetwork();
+
   MailEnvironment environment_;
   std::function<void()> changed_;
   std::vector<std::unique_ptr<ImapIdleWatcher>> watchers_;
+  bool followingNetwork_ = false;
 };
 
 }  // namespace bc
