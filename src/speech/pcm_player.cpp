@@ -62,10 +62,7 @@ PcmPlayer::PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent)
   output_ = new PcmOutput(*this, forceSilent);
   output_->moveToThread(&thread_);
   thread_.start();
-  // Not waited for: looking for the device may take a while (a sound server
-  // that answers slowly), and the program's first window need not wait for
-  // it. Everything else asked of the output comes after it on its thread.
-  QMetaObject::invokeMethod(output_, "Init", Qt::QueuedConnection);
+  QMetaObject::invokeMethod(output_, "Init", Qt::BlockingQueuedConnection);
 }
 
 PcmPlayer::~PcmPlayer() {
@@ -81,17 +78,15 @@ PcmPlayer::~PcmPlayer() {
 }
 
 void PcmPlayer::Append(uint64_t epoch, std::span<const uint8_t> bytes) {
-  bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
     if (epoch != epoch_ || bytes.empty()) {
       return;
     }
-    wasEmpty = queue_.empty();
     queue_.insert(queue_.end(), bytes.begin(), bytes.end());
     appended_ += bytes.size();
   }
-  Kick(wasEmpty);
+  Kick();
 }
 
 void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
@@ -101,7 +96,6 @@ void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
       return;
     }
     markers_.push_back({appended_, tag, kind});
-    underway_ = kind == MarkerKind::Start;
   }
   Kick();
 }
@@ -115,7 +109,6 @@ void PcmPlayer::Clear(uint64_t epoch, std::optional<WavFormat> format) {
     appended_ = 0;
     written_ = 0;
     paused_ = false;
-    underway_ = false;
     resetOutput_ = true;
     if (format) {
       newFormat_ = format;
@@ -145,15 +138,14 @@ bool PcmPlayer::WaitForRoom(size_t limit, const std::function<bool()>& stop) {
 }
 
 bool PcmPlayer::IsSilent() const {
-  std::unique_lock lock(mutex_);
-  room_.wait(lock, [this] { return initialised_; });
+  std::lock_guard lock(mutex_);
   return silent_;
 }
 
-void PcmPlayer::Kick(bool now) {
+void PcmPlayer::Kick() {
   {
     std::lock_guard lock(mutex_);
-    if (ticking_ && !now) {
+    if (ticking_) {
       return;
     }
     ticking_ = true;
@@ -179,8 +171,6 @@ void PcmOutput::Init() {
   outputs_ = forceSilent_ ? nullptr : DeviceOutputs();
   deviceUsable_ = outputs_ && outputs_->CanPlay(player_.format_);
   player_.silent_ = !deviceUsable_;
-  player_.initialised_ = true;
-  player_.room_.notify_all();
 }
 
 void PcmOutput::Shutdown() {
@@ -262,10 +252,7 @@ void PcmOutput::Tick() {
       p.silent_ = true;
       clockRunning_ = false;
     }
-    // Opened as soon as a sound is on its way (its start marker comes first),
-    // so the stream is set up on the sound server while the sound is made.
-    const bool soundComing = !p.queue_.empty() || !p.markers_.empty();
-    if (!sink_ && deviceUsable_ && soundComing && !p.paused_ && !OpenSink(p.format_)) {
+    if (!sink_ && deviceUsable_ && !p.queue_.empty() && !p.paused_ && !OpenSink(p.format_)) {
       deviceUsable_ = false;
       p.silent_ = true;
     }
@@ -322,7 +309,7 @@ void PcmOutput::Tick() {
       p.markers_.pop_front();
     }
 
-    if (p.paused_ || (p.queue_.empty() && p.markers_.empty() && !p.underway_)) {
+    if (p.paused_ || (p.queue_.empty() && p.markers_.empty())) {
       timer_->stop();
       p.ticking_ = false;
       if (!p.paused_) {

@@ -75,15 +75,12 @@ class PcmPlayer {
     uint64_t tag;
     MarkerKind kind;
   };
-  // Starts the output's ticks; `now` ticks at once even while they run (the
-  // first sound after silence should not wait for the next tick). Call
-  // without the lock.
-  void Kick(bool now = false);
+  void Kick();  // call without the lock
 
   // Recursive: the sink pulls (PcmSource::readData) from inside its own calls,
   // which the output makes with the lock held.
   mutable std::recursive_mutex mutex_;
-  mutable std::condition_variable_any room_;
+  std::condition_variable_any room_;
   MarkerHandler onMarker_;
   WavFormat format_;
   std::optional<WavFormat> newFormat_;
@@ -94,12 +91,8 @@ class PcmPlayer {
   uint64_t written_ = 0;   // bytes handed to the output in this epoch
   bool paused_ = false;
   bool resetOutput_ = false;
-  // A start marker's sound has not ended yet (no end marker since): more of
-  // it is coming, so a queue run dry keeps the device open.
-  bool underway_ = false;
   bool ticking_ = false;
   bool silent_ = false;
-  bool initialised_ = false;  // the output has looked for its device
 
   QThread thread_;
   PcmOutput* output_ = nullptr;
