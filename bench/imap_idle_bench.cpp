@@ -47,7 +47,7 @@ struct ListView final : MailView {
   void NoAccountConfigured(Settings&) override {}
   void ShowSuspended(bool) override {}
   void ShowBackgroundMessage(const std::string&) override {}
-  void ShowCheckProblems(const std::vector<std::string>&) override {}
+  void ShowCheckProblems(const std::vector<bc::CheckProblem>&) override {}
   std::string expected;
   Steady::time_point seen{};
 };
