@@ -23,8 +23,8 @@ ORCA = "/usr/bin/orca"
 def main():
     debug_path, options = sys.argv[1], sys.argv[2:]
     loader = importlib.machinery.SourceFileLoader("orca_command", ORCA)
-    spec = importlib.util.spec_from_loader("orca_command", loader)
-    command = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_loader("orca_command", loader)
+    command = importlib.util.module_from_spec(found)
     loader.exec_module(command)
     command.otherOrcas = lambda: []
 

@@ -307,8 +307,8 @@ class Transcript:
 class Session:
     """One start of the program with settings of its own, against the run's desktop."""
 
-    def __init__(self, run, spec, program, index):
-        self.run, self.spec, self.program = run, spec, program
+    def __init__(self, run, plan, program, index):
+        self.run, self.plan, self.program = run, plan, program
         self.home = os.path.join(run.work, f"session{index}")
         self.env = dict(run.env, XDG_CONFIG_HOME=f"{self.home}/config",
                         XDG_STATE_HOME=f"{self.home}/state", BRINDLECAST_KEYRING="off",
@@ -317,16 +317,16 @@ class Session:
         self.proc = None
 
     def start(self, mailbox):
-        mailbox.reset(self.spec.mail)
-        port = mailbox.port if self.spec.server_up else mailbox.closed_port
+        mailbox.reset(self.plan.mail)
+        port = mailbox.port if self.plan.server_up else mailbox.closed_port
         config = self.env["XDG_CONFIG_HOME"]
         self.run.script("account-settings.sh", config, mailbox.user, str(port),
-                        *table.BASE_SETTINGS, *self.spec.settings)
+                        *table.BASE_SETTINGS, *self.plan.settings)
         with open(os.path.join(config, "Quenmark", "brindlecast.ini"), "w") as f:
-            f.write(f"[BrindlecastDayTip]\nBrindlecastStartUp={0 if self.spec.tip else 1}\n")
-        for name, make in self.spec.files.items():  # in HOME: "~/name" in a file dialog
+            f.write(f"[BrindlecastDayTip]\nBrindlecastStartUp={0 if self.plan.tip else 1}\n")
+        for name, make in self.plan.files.items():  # in HOME: "~/name" in a file dialog
             make(os.path.join(self.env["HOME"], name), self.env)
-        self.proc = self.run.spawn(f"program-{self.spec.name}", [self.program], env=self.env,
+        self.proc = self.run.spawn(f"program-{self.plan.name}", [self.program], env=self.env,
                                    cwd=self.home)
 
     def stop(self):
@@ -486,13 +486,13 @@ def play_row(session, row, mailbox, out, before=()):
     return ok
 
 
-def explore(run, spec, program, mailbox, out):
+def explore(run, plan, program, mailbox, out):
     """Plays rows typed on standard input against a started session."""
-    session = Session(run, spec, program, 0)
+    session = Session(run, plan, program, 0)
     try:
         session.start(mailbox)
         heard = []
-        run.transcript.wait(re.compile(spec.ready), START_WAIT, heard)
+        run.transcript.wait(re.compile(plan.ready), START_WAIT, heard)
         run.transcript.idle(quiet=1.0, limit=8.0)
         heard += run.transcript.read()
         out("[start]        " + " / ".join(heard))
@@ -557,24 +557,24 @@ def main():
         if args.explore:
             explore(run, [s for s in table.SESSIONS if s.name == args.explore][0], program,
                     mailbox, out)
-        for index, spec in enumerate([] if args.explore else table.SESSIONS):
-            chosen = [row for row in spec.rows if wanted(row)]
+        for index, plan in enumerate([] if args.explore else table.SESSIONS):
+            chosen = [row for row in plan.rows if wanted(row)]
             if not chosen:  # not started at all
-                for row in spec.rows:
+                for row in plan.rows:
                     skip(row)
                 continue
-            out(f"-- session {spec.name}: {spec.about}")
-            session = Session(run, spec, program, index)
+            out(f"-- session {plan.name}: {plan.about}")
+            session = Session(run, plan, program, index)
             heard = []
             try:
                 session.start(mailbox)
-                if not run.transcript.wait(re.compile(spec.ready), START_WAIT, heard):
-                    raise Failure(f"the program did not start: /{spec.ready}/ not heard")
+                if not run.transcript.wait(re.compile(plan.ready), START_WAIT, heard):
+                    raise Failure(f"the program did not start: /{plan.ready}/ not heard")
                 run.transcript.idle(quiet=1.0, limit=8.0)  # the start's burst of events
                 heard += run.transcript.read()
                 out("[start]        " + " / ".join(heard))
                 before = heard
-                for row in spec.rows:
+                for row in plan.rows:
                     if row not in chosen:
                         skip(row)
                         continue
@@ -584,7 +584,7 @@ def main():
                         "XPASS" if ok else "xfail")
                     counts[tag] += 1
             except Failure as failure:
-                out(f"[FAIL ]        session {spec.name}: {failure}")
+                out(f"[FAIL ]        session {plan.name}: {failure}")
                 for line in heard:
                     out(f"          | {line}")
                 counts["FAIL"] += 1
