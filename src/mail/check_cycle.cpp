@@ -649,20 +649,9 @@ class AccountPass {
     outcome_.error = why;
   }
 
-  // Keeps the first reasons; a mailbox of broken messages must not grow the text
-  // without end.
-  void Incomplete(const std::string& why) {
-    outcome_.status = AccountOutcome::Status::Incomplete;
-    if (++problems_ <= kReasonsShown) {
-      outcome_.error += (outcome_.error.empty() ? "" : "; ") + why;
-    } else if (problems_ == kReasonsShown + 1) {
-      outcome_.error += "; and more";
-    }
-  }
+  void Incomplete(const std::string& why) { AddIncompleteReason(outcome_, problems_, why); }
 
   void Trace(std::string_view step) const { trace_.Write(account_.UserName, step); }
-
-  static constexpr int kReasonsShown = 3;
 
   const AppOptions& options_;
   const MailAccount& account_;

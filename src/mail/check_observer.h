@@ -33,6 +33,19 @@ struct AccountOutcome {
   int newMessages = 0;  // accepted and reported as new
 };
 
+/// Marks `outcome` Incomplete and adds `why` to its reasons, keeping only the
+/// first few: a mailbox of broken messages must not grow the text without end.
+/// `problems` counts the reasons given so far for the account.
+inline void AddIncompleteReason(AccountOutcome& outcome, int& problems, const std::string& why) {
+  constexpr int kReasonsShown = 3;
+  outcome.status = AccountOutcome::Status::Incomplete;
+  if (++problems <= kReasonsShown) {
+    outcome.error += (outcome.error.empty() ? "" : "; ") + why;
+  } else if (problems == kReasonsShown + 1) {
+    outcome.error += "; and more";
+  }
+}
+
 /// What a check pass tells the windows. The desktop program forwards each call to
 /// the user-interface thread; the headless command prints; tests record. Every
 /// call comes from the worker thread running the pass.

@@ -17,7 +17,6 @@ namespace {
 // little, "All" gets more; neither fetches a whole large message.
 constexpr size_t kTextForLines = 64 * 1024;
 constexpr size_t kTextForAll = 256 * 1024;
-constexpr int kReasonsShown = 3;
 
 // The fetched parts as the message decoder reads a retrieved message: a status
 // line, the header fields, an empty line, the start of the body (dot-stuffed)
@@ -226,15 +225,7 @@ class ImapAccountPass {
     return result_;
   }
 
-  void Incomplete(const std::string& why) {
-    AccountOutcome& outcome = result_.outcome;
-    outcome.status = AccountOutcome::Status::Incomplete;
-    if (++problems_ <= kReasonsShown) {
-      outcome.error += (outcome.error.empty() ? "" : "; ") + why;
-    } else if (problems_ == kReasonsShown + 1) {
-      outcome.error += "; and more";
-    }
-  }
+  void Incomplete(const std::string& why) { AddIncompleteReason(result_.outcome, problems_, why); }
 
   void Trace(std::string_view step) const { trace_.Write(account_.UserName, step); }
 
