@@ -27,6 +27,8 @@ target_compile_definitions(bc_config
           BC_DATADIR_FROM_BINDIR="${bc_data_from_bindir}"
           BC_DESKTOPDIR_FROM_BINDIR="${bc_desktop_from_bindir}"
           BC_BINDIR_FROM_DESKTOPDIR="${bc_bindir_from_desktop}")
+target_compile_definitions(brindlecast PRIVATE
+  BC_PRIVATE_DIR_FROM_BINDIR="${bc_desktop_from_bindir}")
 target_compile_definitions(bc_audio_loader PRIVATE
   BC_AUDIO_MODULE="$<TARGET_FILE_NAME:brindlecast-audio>"
   BC_AUDIO_MODULE_DIR_FROM_BINDIR="${bc_desktop_from_bindir}")
@@ -42,6 +44,7 @@ endfunction()
 bc_install_target(brindlecast RUNTIME ${CMAKE_INSTALL_BINDIR})
 bc_install_target(brindlecast-desktop RUNTIME ${BC_DESKTOP_SUBDIR})
 bc_install_target(brindlecast-check RUNTIME ${BC_DESKTOP_SUBDIR})
+bc_install_target(brindlecast-commands LIBRARY ${BC_DESKTOP_SUBDIR})
 bc_install_target(brindlecast-audio LIBRARY ${BC_DESKTOP_SUBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${BC_DATA_SUBDIR}/help)
 if(EXISTS ${PROJECT_SOURCE_DIR}/res/DayTips.dat)

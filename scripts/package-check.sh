@@ -115,12 +115,15 @@ head -3 "$work/voices.txt"
 echo "... $(wc -l <"$work/voices.txt") voices"
 [ "$(wc -l <"$work/voices.txt")" -gt 0 ] || fail "no voices"
 
-step "brindlecast loads no Qt Gui, Widgets, Multimedia, Network or D-Bus"
-ldd "$program" | grep -o 'libQt6[A-Za-z]*' | sort -u | tr '\n' ' '
+step "brindlecast links the C library alone; its commands no Qt Gui, Widgets, Multimedia, Network or D-Bus"
+! ldd "$program" | grep -qE 'libQt6|libstdc' || fail "the launcher links more than the C library"
+commands=$(ls "$dest"/usr/lib*/brindlecast/brindlecast-commands.so "$dest"/usr/libexec/brindlecast/brindlecast-commands.so 2>/dev/null | head -n 1)
+[ -n "$commands" ] || fail "the commands module is not installed"
+ldd "$commands" | grep -o 'libQt6[A-Za-z]*' | sort -u | tr '\n' ' '
 echo
-! ldd "$program" | grep -qE 'libQt6(Gui|Widgets|Svg|Multimedia)' || fail "the program links a desktop library"
-! ldd "$program" | grep -qE 'libQt6(Network|DBus)|keychain' ||
-  fail "the program links what only the check command's program needs"
+! ldd "$commands" | grep -qE 'libQt6(Gui|Widgets|Svg|Multimedia)' || fail "the commands link a desktop library"
+! ldd "$commands" | grep -qE 'libQt6(Network|DBus)|keychain' ||
+  fail "the commands link what only the check command's program needs"
 
 step "brindlecast say aloud (a private null sink)"
 if command -v pulseaudio >/dev/null; then

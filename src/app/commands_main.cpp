@@ -1,6 +1,7 @@
-// Entry point. `brindlecast COMMAND ...` runs a headless command; with no command
-// the desktop program (desktop_main.cpp) starts (one per user) and lives in the
-// notification area.
+// The commands of `brindlecast COMMAND ...`, a module the program loads
+// (launcher_main.cpp) unless it starts the desktop program: `say` and the other
+// headless commands, --help, --paths, --version, and the message when there is
+// no display for the desktop program.
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/have_display.h"
 #include "bc_version.h"
 #include "cli/commands.h"
 #include "config/paths.h"
@@ -51,14 +53,6 @@ void PrintPaths() {
   std::printf("Deleted-mail logs: %s/\n", bc::DeletedLogDir().c_str());
 }
 
-bool HaveDisplay() {
-  auto set = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
-
 // Carries on as the private program `name` with the same words; returns only
 // when it cannot be started.
 int RunPrivateProgram(const char* name, char** argv) {
@@ -75,7 +69,7 @@ int RunPrivateProgram(const char* name, char** argv) {
 // The desktop program is a second executable: the commands here link only
 // what they need, and start as fast as the espeak-ng command line.
 int RunDesktop(char** argv) {
-  if (!HaveDisplay()) {
+  if (!bc::HaveDisplay()) {
     std::fputs(
         "brindlecast: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
         "not set).\nRun `brindlecast check` for one headless pass.\n\n",
@@ -89,7 +83,8 @@ int RunDesktop(char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The module's entry point: main() of the program, with the same words.
+extern "C" __attribute__((visibility("default"))) int bc_commands_main(int argc, char** argv) {
   const std::vector<std::string> words(argv + 1, argv + argc);
   if (!words.empty()) {
     if (words[0] == "--help" || words[0] == "-h") {
