@@ -74,9 +74,6 @@ TrayIcon::TrayIcon(QWidget* mainWindow, bool showToolTip, QObject* parent)
   menu_->setDefaultAction(showHide);
   connect(menu_, &QMenu::aboutToShow, this, &TrayIcon::PrepareMenu);
 
-  icon_ = new QSystemTrayIcon(TrayImageIcon(image_), this);
-  icon_->setContextMenu(menu_);
-  connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::HandleActivation);
   SetToolTip(InitialTrayToolTip(showToolTip));
 
   if (window_) {
@@ -138,13 +135,23 @@ QAction* TrayIcon::action(TrayCommand command) const {
 }
 
 bool TrayIcon::Install() {
+  if (!icon_) {
+    // Made here rather than with the menu: making it asks the session bus and
+    // the display for the tray, which the program's first window need not wait for.
+    icon_ = new QSystemTrayIcon(TrayImageIcon(image_), this);
+    icon_->setToolTip(QString::fromStdString(ShownText(toolTip_)));
+    icon_->setContextMenu(menu_);
+    connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::HandleActivation);
+  }
   // Shown even without a tray: on X11 the icon then appears when a tray starts.
   icon_->show();
   return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TrayIcon::Remove() {
-  icon_->hide();
+  if (icon_) {
+    icon_->hide();
+  }
 }
 
 void TrayIcon::SetImage(TrayImage image) {
@@ -154,7 +161,9 @@ void TrayIcon::SetImage(TrayImage image) {
     return;
   }
   image_ = image;
-  icon_->setIcon(TrayImageIcon(image));
+  if (icon_) {
+    icon_->setIcon(TrayImageIcon(image));
+  }
 }
 
 void TrayIcon::SetToolTip(const std::string& text) {
@@ -164,7 +173,9 @@ void TrayIcon::SetToolTip(const std::string& text) {
     return;
   }
   toolTip_ = CutUtf8(text, kTrayToolTipMaxBytes);
-  icon_->setToolTip(QString::fromStdString(ShownText(toolTip_)));
+  if (icon_) {
+    icon_->setToolTip(QString::fromStdString(ShownText(toolTip_)));
+  }
 }
 
 void TrayIcon::SetSuspended(bool suspended) {

@@ -81,8 +81,9 @@ class TrayIcon : public QObject {
   TrayIcon(QWidget* mainWindow, bool showToolTip, QObject* parent = nullptr);
   ~TrayIcon() override;
 
-  /// Puts the icon into the notification area. Returns false when there is no
-  /// system tray (nothing is reported; the program runs on without it).
+  /// Puts the icon into the notification area, making it the first time.
+  /// Returns false when there is no system tray (nothing is reported; the
+  /// program runs on without it).
   bool Install();
   /// Takes the icon out of the notification area.
   void Remove();

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 
 #include "config/settings_store.h"
@@ -193,7 +194,15 @@ void EmailList::SaveWidths() {
 }
 
 void EmailList::Rebuild(const AppOptions& options) {
-  SaveWidths();
+  if (built_) {
+    SaveWidths();
+  } else {
+    // The first build has only read the widths: all it would write are the
+    // defaults a new settings file lacks, and the write waits for the disk.
+    // They are written once the window is up.
+    built_ = true;
+    QTimer::singleShot(0, this, [this] { SaveWidths(); });
+  }
   // The place the user had: after a pass, the one its Clear kept.
   const std::set<std::string> keys = SelectedKeys();
   const bool selectFirst = inPass_ ? selectFirst_ : model_->rowCount() == 0;

@@ -179,6 +179,7 @@ class EmailList : public QWidget, public ListSelection, public DeletionRows {
   Qt::KeyboardModifiers headerModifiers_;
   int appendedSinceClear_ = 0;
   bool fitting_ = false;  // the widths change by the list, not the user
+  bool built_ = false;    // Rebuild has run once
   // The place a check pass keeps, taken at its Clear.
   bool inPass_ = false;
   std::set<std::string> keep_;  // messages to select again as their rows come

@@ -143,7 +143,13 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
   tray_ = new TrayIcon(this, settings_.options.ShowToolTip, this);
-  tray_->Install();
+  // The icon comes once the window is up: putting it into the tray waits for
+  // the session bus and the display, and the window's first frame need not.
+  QTimer::singleShot(0, tray_, [this] {
+    if (!exiting_) {
+      tray_->Install();
+    }
+  });
   notices_ = new NoticePresenter(this, [this] {
     // A notification's "Show": the window comes up, whatever it was doing.
     showNormal();
