@@ -23,6 +23,9 @@ int RunDesktop(int argc, char** argv) {
   if (!instance.Claim(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"))) {
     return 0;  // the running instance shows its window
   }
+  // The sound server answers while the settings load and the window is made:
+  // the voice and the sound player wait for its answer before the window shows.
+  bc::PrepareDeviceOutputs();
   bc::QtPrompt prompt;
   // The session starts the checks before anything is shown: a program started
   // at login watches the mail while the tip waits to be read.
