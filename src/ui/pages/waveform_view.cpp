@@ -109,16 +109,48 @@ QImage RenderWaveform(const WavFileReader& wav, QSize size, const std::atomic<bo
     if (trace->size() < 2) {
       continue;
     }
-    QPolygon line(static_cast<int>(trace->size()));
-    for (size_t i = 0; i < trace->size(); ++i) {
-      line.setPoint(static_cast<int>(i), (*trace)[i].x, (*trace)[i].y);
-    }
-    painter.drawPolyline(line);
+    painter.drawPolyline(TraceOutline(*trace));
   }
   return image;
 }
 
 }  // namespace
+
+QPolygon TraceOutline(const std::vector<TracePoint>& trace) {
+  QPolygon line;
+  line.reserve(static_cast<qsizetype>(std::min<size_t>(trace.size(), 4 * 4096)));
+  const auto add = [&line](int x, int y) {
+    if (line.isEmpty() || line.back() != QPoint(x, y)) {
+      line.append(QPoint(x, y));
+    }
+  };
+  for (size_t run = 0; run < trace.size();) {
+    size_t end = run + 1;
+    int low = trace[run].y;
+    int high = low;
+    while (end < trace.size() && trace[end].x == trace[run].x) {
+      low = std::min(low, trace[end].y);
+      high = std::max(high, trace[end].y);
+      ++end;
+    }
+    // The last column as it is: the end of a line is drawn by its own rule.
+    if (end - run <= 4 || end == trace.size()) {
+      for (size_t i = run; i < end; ++i) {
+        add(trace[i].x, trace[i].y);
+      }
+    } else {
+      // In a column the trace only runs up and down: entering it, its lowest
+      // and highest point and leaving it cover the same pixels as all of it.
+      const int x = trace[run].x;
+      add(x, trace[run].y);
+      add(x, low);
+      add(x, high);
+      add(x, trace[end - 1].y);
+    }
+    run = end;
+  }
+  return line;
+}
 
 CWaveViewCtrl::CWaveViewCtrl(bool silentAudio, QWidget* parent)
     : QWidget(parent), silentAudio_(silentAudio) {

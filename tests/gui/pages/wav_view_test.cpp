@@ -7,7 +7,9 @@
 #include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <functional>
+#include <random>
 
 #include "speech/wav_file.h"
 #include "speech/wav_stream_player.h"
@@ -217,6 +219,41 @@ TEST_F(WaveViewTest, ThePageMakesOneViewPerFileAndKeepsThePath) {
   ASSERT_NE(page.view(), nullptr);
   EXPECT_FALSE(page.view()->IsLoaded());
   EXPECT_EQ(page.view()->LoadError(), "the file cannot be opened");
+}
+
+// The pixels a one-pixel pen draws for a polyline, as the view draws traces.
+QImage Drawn(const QPolygon& line) {
+  QImage image(320, 120, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setPen(QPen(QColor(kBlue), 0));
+  painter.drawPolyline(line);
+  return image;
+}
+
+TEST(TraceOutlineTest, CoversExactlyThePixelsOfTheWholeTrace) {
+  std::mt19937 random(7);
+  // Points per column: one (a short file), a few, many (a long file), and a
+  // long last column; values anywhere, or a slow swing that stays in a band.
+  for (const int perColumn : {1, 3, 5, 40}) {
+    for (const bool swing : {false, true}) {
+      std::vector<TracePoint> trace;
+      for (int x = 0; x < 300; ++x) {
+        const int count = x == 299 ? 60 : perColumn;
+        for (int i = 0; i < count; ++i) {
+          const int y = swing ? 60 + (x % 20) * 2 - i % 3 : static_cast<int>(random() % 120);
+          trace.push_back({x, y});
+        }
+      }
+      QPolygon whole;
+      for (const TracePoint& point : trace) {
+        whole.append(QPoint(point.x, point.y));
+      }
+      const QPolygon outline = TraceOutline(trace);
+      EXPECT_EQ(Drawn(outline), Drawn(whole)) << perColumn << " per column, swing " << swing;
+      EXPECT_LE(outline.size(), 300 * 4 + 60);
+    }
+  }
 }
 
 }  // namespace
