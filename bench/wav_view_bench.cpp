@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
@@ -119,11 +120,16 @@ class BlockMeter {
   qint64 longest_ = 0;
 };
 
+// Runs the event loop until `done` or `ms` have passed. It waits for events
+// as the program's own loop does: a loop that spun would take a core from
+// the rendering thread, which the program never does.
 bool WaitFor(const std::function<bool()>& done, int ms) {
   QElapsedTimer clock;
   clock.start();
   while (!done() && clock.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 1);
+    QEventLoop wait;
+    QTimer::singleShot(1, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    wait.exec();
   }
   return done();
 }
@@ -147,9 +153,11 @@ OpenFigures OpenOnce(const std::string& path, bc::CWaveViewCtrl*& keep) {
   view->LoadWave(path);
   view->show();
   bool ready = false;
-  QObject::connect(view, &bc::CWaveViewCtrl::BitmapReady, [&] { ready = true; });
+  QObject::connect(view, &bc::CWaveViewCtrl::BitmapReady, [&] {
+    ready = true;
+    figures.toWaveformMs = clock.nsecsElapsed() / 1e6;
+  });
   WaitFor([&] { return ready; }, 20000);
-  figures.toWaveformMs = clock.nsecsElapsed() / 1e6;
   figures.longestBlockMs = meter.LongestMs();
   figures.anonGrowthKb = StatusKb("RssAnon:") - anonBefore;
   figures.fileKb = StatusKb("RssFile:");
