@@ -49,6 +49,12 @@ bool FindPrivateFile(const char* name, char (&path)[PATH_MAX]) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc < 1) {
+    // Started with no words at all, not even its name: the commands read
+    // their words from past the name.
+    std::fputs("brindlecast: started without a program name\n", stderr);
+    return 2;
+  }
   char path[PATH_MAX];
   if (argc == 1 && bc::HaveDisplay() && FindPrivateFile(BC_DESKTOP_PROGRAM, path)) {
     execv(path, argv);
