@@ -58,11 +58,8 @@ bool IsPlainAscii(std::string_view bytes) {
   });
 }
 
-}  // namespace
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 4);
+void AppendWindows1252ToUtf8(std::string& out, std::string_view bytes) {
+  out.reserve(out.size() + bytes.size() + bytes.size() / 4);
   for (char c : bytes) {
     auto u = static_cast<unsigned char>(c);
     if (u < 0x80) {
@@ -73,6 +70,13 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
       AppendUtf8(out, u);
     }
   }
+}
+
+}  // namespace
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  AppendWindows1252ToUtf8(out, bytes);
   return out;
 }
 
@@ -81,6 +85,14 @@ std::string Utf8OrWindows1252(std::string_view bytes) {
     return std::string(bytes);
   }
   return Windows1252ToUtf8(bytes);
+}
+
+void AppendUtf8OrWindows1252(std::string& out, std::string_view bytes) {
+  if (IsValidUtf8(bytes)) {
+    out += bytes;
+  } else {
+    AppendWindows1252ToUtf8(out, bytes);
+  }
 }
 
 bool IsStatefulCharset(std::string_view charset) {

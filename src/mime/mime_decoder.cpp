@@ -38,6 +38,7 @@ constexpr int kMaxEpilogueLines = 1000;
 // Room made for the top-level header lines at once: real mail carries 15 to 40,
 // and growing the list one doubling at a time cost an allocation per step.
 constexpr std::size_t kTypicalHeaderLines = 32;
+constexpr std::size_t kTypicalHeaderBytes = 4096;
 
 bool Contains(std::string_view text, std::string_view needle) {
   return text.find(needle) != npos;
@@ -134,16 +135,19 @@ void ForEachLine(std::string_view text, Take take) {
   }
 }
 
-void AppendLines(std::string_view text, std::vector<std::string>& out) {
-  ForEachLine(text, [&out](std::string_view line) { out.emplace_back(line); });
+void AppendLines(std::string_view text, TextLines& out) {
+  ForEachLine(text, [&out](std::string_view line) { out.push_back(line); });
+}
+
+void AddUtf8OrWindows1252(TextLines& lines, std::string_view line) {
+  lines.AddLine([line](std::string& text) { AppendUtf8OrWindows1252(text, line); });
 }
 
 // Collects the readable lines of one section and decodes them into body lines when
 // the section ends or its format changes.
 class SectionText {
  public:
-  SectionText(std::vector<std::string>& bodyLines, bool collect)
-      : bodyLines_(bodyLines), collect_(collect) {}
+  SectionText(TextLines& bodyLines, bool collect) : bodyLines_(bodyLines), collect_(collect) {}
 
   [[nodiscard]] const SectionFormat& Format() const { return format_; }
   void SetFormat(SectionFormat format) {
@@ -158,7 +162,7 @@ class SectionText {
       return;
     }
     if (plain_) {
-      bodyLines_.push_back(Utf8OrWindows1252(line));
+      AddUtf8OrWindows1252(bodyLines_, line);
     } else {
       lines_.push_back(line);
     }
@@ -169,7 +173,7 @@ class SectionText {
       return;
     }
     Flush();
-    bodyLines_.push_back(Utf8OrWindows1252(line));
+    AddUtf8OrWindows1252(bodyLines_, line);
   }
 
   void Flush() {
@@ -194,15 +198,14 @@ class SectionText {
     lines_.clear();
     if (utf8_) {
       // Per line, so one stray byte does not turn a whole UTF-8 text to Windows-1252.
-      ForEachLine(bytes,
-                  [this](std::string_view line) { bodyLines_.push_back(Utf8OrWindows1252(line)); });
+      ForEachLine(bytes, [this](std::string_view line) { AddUtf8OrWindows1252(bodyLines_, line); });
     } else {
       AppendLines(CharsetToUtf8(bytes, format_.charset), bodyLines_);
     }
   }
 
  private:
-  std::vector<std::string>& bodyLines_;
+  TextLines& bodyLines_;
   const bool collect_;
   SectionFormat format_;
   // Of format_, worked out once per section rather than once per line.
@@ -258,28 +261,32 @@ class MimeDecoder::Walk {
     std::string contentType;
     std::string transferEncoding;
     d_.headerLines_ = true;
-    out_.headerLines.reserve(out_.headerLines.size() + kTypicalHeaderLines);
+    out_.headerLines.reserve(
+        out_.headerLines.size() + kTypicalHeaderLines,
+        out_.headerLines.bytes() + std::min(d_.remaining_.size(), kTypicalHeaderBytes));
     do {
       std::string_view first = d_.TakeLine();
       if (d_.EndOfMessage()) {
         break;
       }
-      std::string line(first);
-      while (IsContinuationLine(d_.PeekLine())) {
-        line += d_.TakeLine();
-      }
-      // A lone CR inside the field; most lines have none, so look before touching.
-      if (const std::size_t cr = line.find('\r'); cr != npos) {
-        std::replace(line.begin() + static_cast<std::ptrdiff_t>(cr), line.end(), '\r', ' ');
-      }
-      HeaderField field = SplitHeader(line);
+      out_.headerLines.AddLine([&](std::string& text) {
+        const std::size_t from = text.size();
+        text += first;
+        while (IsContinuationLine(d_.PeekLine())) {
+          text += d_.TakeLine();
+        }
+        // A lone CR inside the field; most lines have none, so look before touching.
+        if (const std::size_t cr = text.find('\r', from); cr != npos) {
+          std::replace(text.begin() + static_cast<std::ptrdiff_t>(cr), text.end(), '\r', ' ');
+        }
+      });
+      HeaderField field = SplitHeader(out_.headerLines.back());
       if (SameIgnoringCase(field.name, "content-type")) {
         boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
         contentType = field.value;
       } else if (SameIgnoringCase(field.name, "content-transfer-encoding")) {
         transferEncoding = field.value;
       }
-      out_.headerLines.push_back(std::move(line));
     } while (!d_.EndOfMessage() && !d_.PeekLine().empty());
     d_.headerLines_ = false;
     topFormat_ = FormatOf(contentType, transferEncoding);
@@ -493,6 +500,7 @@ class MimeDecoder::Walk {
 namespace {
 
 constexpr std::size_t kReserveFrom = 256 * 1024;
+constexpr std::size_t kShortLine = 24;
 
 // The LF bytes of `text`, eight at a time: a byte-wise count took as long as
 // the whole walk.
@@ -522,8 +530,13 @@ std::size_t CountLineFeeds(std::string_view text) {
 bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
   if (collectBody_ && messageText.size() > kReserveFrom) {
     // At most one body line per line end: reserving it spares a large message the
-    // copies of a doubling vector (a small one grows in a few cheap steps).
+    // copies of a doubling list (its text is mostly attachments, left to grow).
     out.bodyLines.reserve(out.bodyLines.size() + 1 + CountLineFeeds(messageText));
+  } else if (collectBody_) {
+    // A small message's text is at most its own size, and its lines rarely
+    // shorter than kShortLine: each growing step cost as much as a few lines.
+    out.bodyLines.reserve(out.bodyLines.size() + messageText.size() / kShortLine,
+                          out.bodyLines.bytes() + messageText.size());
   }
   Start(messageText);
   Walk walk(*this, out);

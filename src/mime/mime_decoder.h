@@ -2,6 +2,7 @@
 
 #include "mime/header_text.h"
 #include "mime/html_text.h"
+#include "mime/text_lines.h"
 
 #include <string>
 #include <string_view>
@@ -12,9 +13,8 @@ namespace bc {
 
 /// What the decoder makes of one retrieved message.
 struct DecodedMessage {
-  std::vector<std::string>
-      headerLines;  // unfolded top-level header lines, status line first (raw text)
-  std::vector<std::string> bodyLines;        // decoded UTF-8 text lines, no empty lines
+  TextLines headerLines;  // unfolded top-level header lines, status line first (raw text)
+  TextLines bodyLines;    // decoded UTF-8 text lines, no empty lines
   std::vector<std::string> attachmentNames;  // decoded UTF-8, upper case
 };
 
