@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <vector>
 
 namespace bc {
 namespace {
@@ -72,6 +73,31 @@ void AppendWindows1252ToUtf8(std::string& out, std::string_view bytes) {
   }
 }
 
+// The decoder for a charset name (normalized), made once per thread: opening
+// one (ICU looks the name up among its aliases and loads the table) cost
+// several times the conversion of a whole message text. The few most recently
+// used are kept, an invalid one too, so an unknown name is not looked up again.
+QStringDecoder& DecoderFor(const std::string& name) {
+  constexpr std::size_t kKept = 8;
+  struct Entry {
+    std::string name;
+    QStringDecoder decoder;
+  };
+  thread_local std::vector<Entry> recent;  // most recently used first
+  auto found = std::find_if(recent.begin(), recent.end(),
+                            [&name](const Entry& entry) { return entry.name == name; });
+  if (found == recent.end()) {
+    if (recent.size() == kKept) {
+      recent.pop_back();
+    }
+    recent.insert(recent.begin(),
+                  Entry{name, QStringDecoder(name.c_str(), QStringConverter::Flag::Stateless)});
+  } else if (found != recent.begin()) {
+    std::rotate(recent.begin(), found, found + 1);
+  }
+  return recent.front().decoder;
+}
+
 }  // namespace
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
@@ -119,10 +145,11 @@ std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
                      "iso_8859-1", "l1"})) {
     return Windows1252ToUtf8(bytes);
   }
-  QStringDecoder decoder(name.c_str(), QStringConverter::Flag::Stateless);
+  QStringDecoder& decoder = DecoderFor(name);
   if (!decoder.isValid()) {
     return Utf8OrWindows1252(bytes);
   }
+  decoder.resetState();  // as new: no error, no state left by the last text
   QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
   if (decoder.hasError()) {
     return Utf8OrWindows1252(bytes);

@@ -194,6 +194,10 @@ std::string DecodeExtendedValue(std::string_view value, std::string* charsetOut)
 }  // namespace
 
 std::string DecodeHeaderText(std::string_view rawValue) {
+  if (rawValue.find("=?") == std::string_view::npos &&
+      rawValue.find_first_of("\r\n") == std::string_view::npos) {
+    return Utf8OrWindows1252(rawValue);  // most values: no word, no line break
+  }
   std::string out;
   std::string pendingCharset;
   std::string pendingBytes;

@@ -10,10 +10,6 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace bc {
 namespace {
 
@@ -364,7 +360,8 @@ class MimeDecoder::Walk {
         }
         HeaderField field = SplitHeader(line);
         if (SameIgnoringCase(field.name, "content-type")) {
-          if (!GetContentTypeParam(field.name, field.value, "name").empty()) {
+          // Upper case is empty only when the name is.
+          if (!GetContentTypeParamRaw(field.name, field.value, "name").empty()) {
             out_.attachmentNames.push_back(AttachmentName(field.value));
             attachmentSeen_ = true;
           }
@@ -545,55 +542,14 @@ bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
 
 void MimeDecoder::Start(std::string_view text) {
   remaining_ = text;
+  textBegin_ = text.data();
+  breaks_.Reset(text);
   endOfMessage_ = false;
   headerLines_ = false;
   peekedAt_ = nullptr;
 }
 
 namespace {
-
-// Where the first CR or LF of `text` is (its size when there is none), eight
-// bytes at a time: one pass per line, where a search for each of the two took
-// two.
-std::size_t FindLineBreak(std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  const std::size_t size = text.size();
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // Sixteen bytes a step where the processor has SSE2 (every x86-64): lines
-  // average 60-80 bytes, so most are found in a few steps.
-  const __m128i lineFeeds = _mm_set1_epi8('\n');
-  const __m128i carriageReturns = _mm_set1_epi8('\r');
-  for (; i + 16 <= size; i += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const int found = _mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, lineFeeds), _mm_cmpeq_epi8(chunk, carriageReturns)));
-    if (found != 0) {
-      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
-    }
-  }
-#endif
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 8 <= size; i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, text.data() + i, sizeof word);
-      const std::uint64_t lf = word ^ (kOnes * '\n');
-      const std::uint64_t cr = word ^ (kOnes * '\r');
-      // The lowest marked byte of each is its first zero byte, exactly.
-      const std::uint64_t found = ((lf - kOnes) & ~lf & kHigh) | ((cr - kOnes) & ~cr & kHigh);
-      if (found != 0) {
-        return i + static_cast<std::size_t>(std::countr_zero(found) / 8);
-      }
-    }
-  }
-  for (; i < size; ++i) {
-    if (text[i] == '\n' || text[i] == '\r') {
-      return i;
-    }
-  }
-  return size;
-}
 
 // Where the first line of `text` ends: its length and the length of its line end.
 // CR LF, a bare LF and a lone CR all end a line: mail stored by Unix tools and
@@ -603,9 +559,9 @@ std::size_t FindLineBreak(std::string_view text) {
 // In a header (`header`), only an LF ends a line: a lone CR there is part of the
 // field (the reader makes it a blank), so "Name\r<address>" keeps its address.
 // A text with no LF at all still breaks at its CRs.
-std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header) {
+// `at` is where the first CR or LF of `text` is (its size when there is none).
+std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header, std::size_t at) {
   const std::size_t size = text.size();
-  const std::size_t at = FindLineBreak(text);
   if (at == size) {
     return {size, 0};
   }
@@ -634,38 +590,11 @@ std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header
 
 }  // namespace
 
-std::pair<std::size_t, std::size_t> MimeDecoder::NextLineEnd() const {
-  // The walk peeks at most lines before it takes them: each is searched once.
-  if (remaining_.data() != peekedAt_ || peekedHeader_ != headerLines_) {
-    peekedHeader_ = headerLines_;
-    peekedAt_ = remaining_.data();
-    peeked_ = FirstLine(remaining_, headerLines_);
-  }
-  return peeked_;
-}
-
-std::string_view MimeDecoder::TakeLine() {
-  const auto [length, ending] = NextLineEnd();
-  std::string_view line = remaining_.substr(0, length);
-  bool terminator = line == "." && remaining_.size() == length + ending;
-  remaining_.remove_prefix(length + ending);
-  if (terminator) {
-    endOfMessage_ = true;
-    return line;
-  }
-  // The server doubled the leading dot of every line starting with one.
-  if (!line.empty() && line.front() == '.') {
-    line.remove_prefix(1);
-  }
-  return line;
-}
-
-std::string_view MimeDecoder::PeekLine() const {
-  std::string_view line = remaining_.substr(0, NextLineEnd().first);
-  if (!line.empty() && line.front() == '.') {
-    line.remove_prefix(1);
-  }
-  return line;
+void MimeDecoder::FindNextLineEnd() const {
+  peekedHeader_ = headerLines_;
+  peekedAt_ = remaining_.data();
+  const auto from = static_cast<std::size_t>(remaining_.data() - textBegin_);
+  peeked_ = FirstLine(remaining_, headerLines_, breaks_.Next(from) - from);
 }
 
 bool IsContinuationLine(std::string_view line) {

@@ -86,30 +86,14 @@ std::string ToUpperUtf8(std::string_view text) {
   return std::string(upper.constData(), static_cast<std::size_t>(upper.size()));
 }
 
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool StartsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
 std::size_t FindIgnoreAsciiCase(std::string_view text, std::string_view needle, std::size_t from) {
   if (needle.empty()) {
     return from <= text.size() ? from : std::string_view::npos;
   }
+  const char first = AsciiLower(needle[0]);
   for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-    if (AsciiLower(text[i]) == AsciiLower(needle[0]) &&
-        EqualsIgnoreAsciiCase(text.substr(i, needle.size()), needle)) {
+    if (AsciiLower(text[i]) == first &&
+        EqualsIgnoreAsciiCase(text.substr(i + 1, needle.size() - 1), needle.substr(1))) {
       return i;
     }
   }
