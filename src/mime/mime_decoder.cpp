@@ -40,14 +40,19 @@ bool Contains(std::string_view text, std::string_view needle) {
   return text.find(needle) != npos;
 }
 
+// All three markers a text line is tested for hold a '-': one search for it
+// clears most lines of all three.
+bool HasDash(std::string_view line) {
+  return line.find('-') != npos;
+}
+
 // Lines the walk never takes for readable text: empty ones and the header and
-// marker lines of sections it reads as text.
-bool IsReadableLine(std::string_view line) {
+// marker lines of sections it reads as text. `dash`: HasDash(line).
+bool IsReadableLine(std::string_view line, bool dash) {
   if (line.empty()) {
     return false;
   }
-  // All three markers hold a '-': one search clears most lines of text.
-  if (line.find('-') == npos) {
+  if (!dash) {
     return true;
   }
   return !Contains(line, kNextPart) && !Contains(line, "Content-Type:") &&
@@ -143,7 +148,11 @@ void AddUtf8OrWindows1252(TextLines& lines, std::string_view line) {
 // the section ends or its format changes.
 class SectionText {
  public:
-  SectionText(TextLines& bodyLines, bool collect) : bodyLines_(bodyLines), collect_(collect) {}
+  // lines and bytes: room for the work, empty, kept by the decoder from one
+  // section and message to the next.
+  SectionText(TextLines& bodyLines, bool collect, std::vector<std::string_view>& lines,
+              std::string& bytes)
+      : bodyLines_(bodyLines), collect_(collect), lines_(lines), bytes_(bytes) {}
 
   [[nodiscard]] const SectionFormat& Format() const { return format_; }
   void SetFormat(SectionFormat format) {
@@ -176,15 +185,12 @@ class SectionText {
     if (lines_.empty()) {
       return;
     }
-    std::string bytes;
+    std::string& bytes = bytes_;
+    bytes.clear();
     if (format_.text && format_.encoding == TransferEncoding::QuotedPrintable) {
-      bytes = DecodeQuotedPrintable(lines_);
+      AppendQuotedPrintableLines(bytes, lines_);
     } else if (format_.text && format_.encoding == TransferEncoding::Base64) {
-      std::string joined;
-      for (std::string_view line : lines_) {
-        joined += line;
-      }
-      bytes = DecodeBase64(joined);
+      AppendBase64(bytes, lines_);
     } else {
       for (std::string_view line : lines_) {
         bytes += line;
@@ -207,7 +213,8 @@ class SectionText {
   // Of format_, worked out once per section rather than once per line.
   bool utf8_ = true;
   bool plain_ = true;
-  std::vector<std::string_view> lines_;
+  std::vector<std::string_view>& lines_;
+  std::string& bytes_;
 };
 
 std::string AttachmentName(std::string_view contentTypeValue) {
@@ -224,7 +231,10 @@ std::string AttachmentName(std::string_view contentTypeValue) {
 class MimeDecoder::Walk {
  public:
   Walk(MimeDecoder& decoder, DecodedMessage& out)
-      : d_(decoder), out_(out), section_(out.bodyLines, decoder.collectBody_) {}
+      : d_(decoder),
+        out_(out),
+        section_(out.bodyLines, decoder.collectBody_, decoder.sectionLines_,
+                 decoder.sectionBytes_) {}
 
   bool Run() {
     bool result = RunSteps();
@@ -305,14 +315,15 @@ class MimeDecoder::Walk {
         ++empties;
         continue;
       }
-      if (Contains(line, kNextPart)) {
+      const bool dash = HasDash(line);
+      if (dash && Contains(line, kNextPart)) {
         if (++nextPartCount_ >= 2) {
           return true;
         }
         section_.SetFormat(SectionFormat{});
         continue;
       }
-      ReadTextLine(line);
+      ReadTextLine(line, dash);
     }
   }
 
@@ -403,7 +414,8 @@ class MimeDecoder::Walk {
         if (++lines > kMaxTextPartLines) {
           return false;
         }
-        if (Contains(line, kNextPart)) {
+        const bool dash = HasDash(line);
+        if (dash && Contains(line, kNextPart)) {
           ++nextPartCount_;
           section_.SetFormat(SectionFormat{});
         }
@@ -412,7 +424,7 @@ class MimeDecoder::Walk {
         if (nextPartCount_ >= 2) {
           break;
         }
-        ReadTextLine(line);
+        ReadTextLine(line, dash);
       }
       section_.Flush();
     }
@@ -434,7 +446,7 @@ class MimeDecoder::Walk {
   // A line of a text section. The headers of a nested section arrive here as text:
   // they are left out of the body, but their charset and transfer encoding apply to
   // the lines that follow them.
-  void ReadTextLine(std::string_view line) {
+  void ReadTextLine(std::string_view line, bool dash) {
     const bool header = MayBeContentHeader(line);
     if (header && StartsWithIgnoreAsciiCase(line, "Content-Type:")) {
       pendingHeader_ = PendingHeader::ContentType;
@@ -453,7 +465,7 @@ class MimeDecoder::Walk {
     } else {
       pendingHeader_ = PendingHeader::None;
     }
-    if (IsReadableLine(line)) {
+    if (IsReadableLine(line, dash)) {
       section_.Add(line);
     }
   }
@@ -536,6 +548,7 @@ bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
                           out.bodyLines.bytes() + messageText.size());
   }
   Start(messageText);
+  sectionLines_.clear();  // nothing of an earlier walk that did not end
   Walk walk(*this, out);
   return walk.Run();
 }

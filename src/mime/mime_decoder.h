@@ -99,6 +99,10 @@ class MimeDecoder {
   bool headerLines_ = false;  // the walk is in the top-level header
   mutable bool peekedHeader_ = false;
   bool collectBody_ = true;
+  // Room for a text section's encoded lines and decoded bytes, kept from one
+  // message to the next.
+  std::vector<std::string_view> sectionLines_;
+  std::string sectionBytes_;
 };
 
 /// True when the line starts with a space or a tab (a folded header's continuation).
