@@ -29,7 +29,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-std::string NormalizeCharset(std::string_view charset) {
+// The charset name without the blanks and quotes around it; names are then
+// compared without regard to ASCII case (no copy is made in lower case).
+std::string_view TrimCharset(std::string_view charset) {
   while (!charset.empty() && (charset.front() == ' ' || charset.front() == '"' ||
                               charset.front() == '\'' || charset.front() == '\t')) {
     charset.remove_prefix(1);
@@ -38,18 +40,20 @@ std::string NormalizeCharset(std::string_view charset) {
                               charset.back() == '\'' || charset.back() == '\t')) {
     charset.remove_suffix(1);
   }
-  return ToLowerAscii(charset);
+  return charset;
 }
 
-bool IsOneOf(const std::string& name, std::initializer_list<std::string_view> names) {
-  return std::find(names.begin(), names.end(), name) != names.end();
+bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
+  return std::any_of(names.begin(), names.end(),
+                     [name](std::string_view n) { return EqualsIgnoreAsciiCase(name, n); });
 }
 
 // Charsets whose pure-ASCII bytes may still mean something else: escape-based
 // (ISO-2022 uses ESC, which is ASCII) and the wide or 7-bit Unicode forms.
-bool AsciiIsItself(const std::string& name) {
-  return name.rfind("utf-16", 0) != 0 && name.rfind("utf-32", 0) != 0 &&
-         name.rfind("ucs", 0) != 0 && name != "utf-7" && name.rfind("hz", 0) != 0;
+bool AsciiIsItself(std::string_view name) {
+  return !StartsWithIgnoreAsciiCase(name, "utf-16") && !StartsWithIgnoreAsciiCase(name, "utf-32") &&
+         !StartsWithIgnoreAsciiCase(name, "ucs") && !EqualsIgnoreAsciiCase(name, "utf-7") &&
+         !StartsWithIgnoreAsciiCase(name, "hz");
 }
 
 bool IsPlainAscii(std::string_view bytes) {
@@ -77,21 +81,23 @@ void AppendWindows1252ToUtf8(std::string& out, std::string_view bytes) {
 // one (ICU looks the name up among its aliases and loads the table) cost
 // several times the conversion of a whole message text. The few most recently
 // used are kept, an invalid one too, so an unknown name is not looked up again.
-QStringDecoder& DecoderFor(const std::string& name) {
+QStringDecoder& DecoderFor(std::string_view name) {
   constexpr std::size_t kKept = 8;
   struct Entry {
     std::string name;
     QStringDecoder decoder;
   };
   thread_local std::vector<Entry> recent;  // most recently used first
-  auto found = std::find_if(recent.begin(), recent.end(),
-                            [&name](const Entry& entry) { return entry.name == name; });
+  auto found = std::find_if(recent.begin(), recent.end(), [name](const Entry& entry) {
+    return EqualsIgnoreAsciiCase(entry.name, name);
+  });
   if (found == recent.end()) {
     if (recent.size() == kKept) {
       recent.pop_back();
     }
-    recent.insert(recent.begin(),
-                  Entry{name, QStringDecoder(name.c_str(), QStringConverter::Flag::Stateless)});
+    std::string lower = ToLowerAscii(name);
+    QStringDecoder decoder(lower.c_str(), QStringConverter::Flag::Stateless);
+    recent.insert(recent.begin(), Entry{std::move(lower), std::move(decoder)});
   } else if (found != recent.begin()) {
     std::rotate(recent.begin(), found, found + 1);
   }
@@ -122,17 +128,18 @@ void AppendUtf8OrWindows1252(std::string& out, std::string_view bytes) {
 }
 
 bool IsStatefulCharset(std::string_view charset) {
-  const std::string name = NormalizeCharset(charset);
-  return !AsciiIsItself(name) || name.rfind("iso-2022", 0) == 0 || name.rfind("csiso2022", 0) == 0;
+  const std::string_view name = TrimCharset(charset);
+  return !AsciiIsItself(name) || StartsWithIgnoreAsciiCase(name, "iso-2022") ||
+         StartsWithIgnoreAsciiCase(name, "csiso2022");
 }
 
 bool IsUtf8Charset(std::string_view charset) {
-  std::string name = NormalizeCharset(charset);
-  return IsOneOf(name, {"", "utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"});
+  return IsOneOf(TrimCharset(charset),
+                 {"", "utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"});
 }
 
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
-  std::string name = NormalizeCharset(charset);
+  const std::string_view name = TrimCharset(charset);
   if (IsPlainAscii(bytes) && AsciiIsItself(name)) {
     return std::string(bytes);
   }

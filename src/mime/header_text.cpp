@@ -195,7 +195,8 @@ std::string DecodeExtendedValue(std::string_view value, std::string* charsetOut)
 
 std::string DecodeHeaderText(std::string_view rawValue) {
   if (rawValue.find("=?") == std::string_view::npos &&
-      rawValue.find_first_of("\r\n") == std::string_view::npos) {
+      std::none_of(rawValue.begin(), rawValue.end(),
+                   [](char c) { return c == '\r' || c == '\n'; })) {
     return Utf8OrWindows1252(rawValue);  // most values: no word, no line break
   }
   std::string out;

@@ -286,7 +286,11 @@ class MimeDecoder::Walk {
           std::replace(text.begin() + static_cast<std::ptrdiff_t>(cr), text.end(), '\r', ' ');
         }
       });
-      HeaderField field = SplitHeader(out_.headerLines.back());
+      const std::string_view line = out_.headerLines.back();
+      if (!MayBeContentHeader(TrimWhite(line))) {
+        continue;  // neither field the walk reads
+      }
+      HeaderField field = SplitHeader(line);
       if (SameIgnoringCase(field.name, "content-type")) {
         boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
         contentType = field.value;
