@@ -258,14 +258,16 @@ class MimeDecoder::Walk {
         return true;
       }
     }
-    return boundary_.empty() ? SinglePartBody() : MultipartBody();
+    return multipart_ ? MultipartBody() : SinglePartBody();
   }
 
   // Top-level headers: no limit, folded lines joined, the last Content-Type decides
   // the boundary.
   void ReadTopHeaders() {
-    std::string contentType;
-    std::string transferEncoding;
+    // The lines of the last fields read, by number: the list's text may move
+    // while it grows, so no view is kept.
+    std::size_t contentType = kNone;
+    std::size_t transferEncoding = kNone;
     d_.headerLines_ = true;
     out_.headerLines.reserve(
         out_.headerLines.size() + kTypicalHeaderLines,
@@ -292,16 +294,19 @@ class MimeDecoder::Walk {
       }
       HeaderField field = SplitHeader(line);
       if (SameIgnoringCase(field.name, "content-type")) {
-        boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
-        contentType = field.value;
+        contentType = out_.headerLines.size() - 1;
       } else if (SameIgnoringCase(field.name, "content-transfer-encoding")) {
-        transferEncoding = field.value;
+        transferEncoding = out_.headerLines.size() - 1;
       }
     } while (!d_.EndOfMessage() && !d_.PeekLine().empty());
     d_.headerLines_ = false;
-    topFormat_ = FormatOf(contentType, transferEncoding);
-    delimiter_ = "--" + boundary_;
-    closeDelimiter_ = delimiter_ + "--";
+    const std::string_view contentTypeValue = HeaderValueAt(contentType);
+    topFormat_ = FormatOf(contentTypeValue, HeaderValueAt(transferEncoding));
+    const std::string boundary =
+        GetContentTypeParamRaw("Content-Type", contentTypeValue, "BOUNDARY");
+    multipart_ = !boundary.empty();
+    closeDelimiter_ = "--" + boundary + "--";
+    delimiter_ = std::string_view(closeDelimiter_).substr(0, closeDelimiter_.size() - 2);
   }
 
   bool SinglePartBody() {
@@ -354,8 +359,10 @@ class MimeDecoder::Walk {
       if (++parts > kMaxParts) {
         return false;
       }
-      std::string contentType;
-      std::string transferEncoding;
+      std::string& contentType = partContentType_;
+      std::string& transferEncoding = partTransferEncoding_;
+      contentType.clear();
+      transferEncoding.clear();
       int headers = 0;
       while (!d_.PeekLine().empty()) {
         std::string_view first = d_.TakeLine();
@@ -365,7 +372,8 @@ class MimeDecoder::Walk {
         if (++headers > kMaxPartHeaderLines) {
           return false;
         }
-        std::string line(first);
+        std::string& line = partHeaderLine_;
+        line.assign(first);
         int continuations = 0;
         while (IsContinuationLine(d_.PeekLine())) {
           if (++continuations > kMaxContinuationLines) {
@@ -485,6 +493,11 @@ class MimeDecoder::Walk {
     section_.SetFormat(std::move(format));
   }
 
+  // The value of top-level header line `index`; empty for kNone.
+  [[nodiscard]] std::string_view HeaderValueAt(std::size_t index) const {
+    return index == kNone ? std::string_view() : SplitHeader(out_.headerLines[index]).value;
+  }
+
   [[nodiscard]] bool IsDelimiter(std::string_view line) const {
     return SameIgnoringCase(line, delimiter_);
   }
@@ -501,13 +514,18 @@ class MimeDecoder::Walk {
   DecodedMessage& out_;
   SectionText section_;
   SectionFormat topFormat_;
-  std::string boundary_;
-  std::string delimiter_;
-  std::string closeDelimiter_;
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  bool multipart_ = false;      // the top-level Content-Type names a boundary
+  std::string closeDelimiter_;  // "--" boundary "--"
+  std::string_view delimiter_;  // "--" boundary, in closeDelimiter_
   int nextPartCount_ = 0;
   bool attachmentSeen_ = false;
   PendingHeader pendingHeader_ = PendingHeader::None;
   std::string pendingValue_;
+  // A part's header line and fields, kept from one part to the next.
+  std::string partHeaderLine_;
+  std::string partContentType_;
+  std::string partTransferEncoding_;
 };
 
 namespace {
