@@ -270,10 +270,11 @@ std::optional<std::string> FindHeaderParameter(std::string_view value, std::stri
     return found;
   }
   std::vector<RawParameter> params = SplitParameters(value);
-  std::string name = ToLowerAscii(parameter);
+  const std::string name = ToLowerAscii(parameter);
+  const std::string prefix = name + "*";  // of the extended and continued forms
 
   for (const RawParameter& p : params) {
-    if (p.name == name + "*") {
+    if (p.name == prefix) {
       std::string charset;
       std::string bytes = DecodeExtendedValue(p.value, &charset);
       return CharsetToUtf8(bytes, charset);
@@ -284,7 +285,6 @@ std::optional<std::string> FindHeaderParameter(std::string_view value, std::stri
   std::map<int, std::string> sections;
   std::string charset;
   for (const RawParameter& p : params) {
-    std::string prefix = name + "*";
     if (p.name.size() <= prefix.size() || p.name.compare(0, prefix.size(), prefix) != 0) {
       continue;
     }
