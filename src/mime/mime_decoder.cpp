@@ -122,13 +122,11 @@ SectionFormat FormatOf(std::string_view contentType, std::string_view transferEn
 // Calls `take` with every non-empty line of `text` (lines end at CR or LF).
 template <typename Take>
 void ForEachLine(std::string_view text, Take take) {
+  LineBreaks breaks;
+  breaks.Reset(text);
   std::size_t from = 0;
-  const std::size_t size = text.size();
-  while (from < size) {
-    std::size_t end = from;
-    while (end < size && text[end] != '\n' && text[end] != '\r') {
-      ++end;
-    }
+  while (from < text.size()) {
+    const std::size_t end = breaks.Next(from);
     if (end > from) {
       take(text.substr(from, end - from));
     }
