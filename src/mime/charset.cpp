@@ -65,16 +65,21 @@ bool IsPlainAscii(std::string_view bytes) {
 
 void AppendWindows1252ToUtf8(std::string& out, std::string_view bytes) {
   out.reserve(out.size() + bytes.size() + bytes.size() / 4);
-  for (char c : bytes) {
-    auto u = static_cast<unsigned char>(c);
+  std::size_t run = 0;  // where the ASCII not yet copied begins: copied a run at a time
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto u = static_cast<unsigned char>(bytes[i]);
     if (u < 0x80) {
-      out += c;
-    } else if (u < 0xA0) {
+      continue;
+    }
+    out.append(bytes.substr(run, i - run));
+    run = i + 1;
+    if (u < 0xA0) {
       AppendUtf8(out, kWindows1252High[u - 0x80]);
     } else {
       AppendUtf8(out, u);
     }
   }
+  out.append(bytes.substr(run));
 }
 
 // The decoder for a charset name (normalized), made once per thread: opening

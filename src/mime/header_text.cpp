@@ -135,6 +135,9 @@ void VisitParameters(std::string_view value, Visit visit) {
       }
       const std::string_view quoted = value.substr(from, v - from);
       more = visit(name, [quoted] {
+        if (quoted.find('\\') == std::string_view::npos) {
+          return std::string(quoted);  // nothing escaped: the usual case
+        }
         std::string text;
         for (std::size_t i = 0; i < quoted.size(); ++i) {
           if (quoted[i] == '\\' && i + 1 < quoted.size()) {
