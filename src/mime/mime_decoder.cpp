@@ -299,7 +299,10 @@ class MimeDecoder::Walk {
     } while (!d_.EndOfMessage() && !d_.PeekLine().empty());
     d_.headerLines_ = false;
     const std::string_view contentTypeValue = HeaderValueAt(contentType);
-    topFormat_ = FormatOf(contentTypeValue, HeaderValueAt(transferEncoding));
+    // Views into the header lines, which do not change from here on; the
+    // format they give is worked out only for a single-part body.
+    topContentType_ = contentTypeValue;
+    topTransferEncoding_ = HeaderValueAt(transferEncoding);
     const std::string boundary =
         GetContentTypeParamRaw("Content-Type", contentTypeValue, "BOUNDARY");
     multipart_ = !boundary.empty();
@@ -308,7 +311,7 @@ class MimeDecoder::Walk {
   }
 
   bool SinglePartBody() {
-    section_.SetFormat(topFormat_);
+    section_.SetFormat(FormatOf(topContentType_, topTransferEncoding_));
     int empties = 0;
     while (true) {
       std::string_view line = d_.TakeLine();
@@ -511,7 +514,8 @@ class MimeDecoder::Walk {
   MimeDecoder& d_;
   DecodedMessage& out_;
   SectionText section_;
-  SectionFormat topFormat_;
+  std::string_view topContentType_;  // the top-level fields' values
+  std::string_view topTransferEncoding_;
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   bool multipart_ = false;      // the top-level Content-Type names a boundary
   std::string closeDelimiter_;  // "--" boundary "--"
