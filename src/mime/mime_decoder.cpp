@@ -5,7 +5,6 @@
 #include "mime/transfer_encoding.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
