@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bc::MimeDecoder decoder;
   (void)decoder.Decode(text, message);
   std::string joined;
-  for (const std::string& line : message.bodyLines) {
+  for (const std::string_view line : message.bodyLines) {
     if (line.empty() || !bc::IsValidUtf8(line)) {
       std::abort();
     }
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (bc::IsValidUtf8(text) && !bc::IsValidUtf8(bc::StripHtml(text))) {
     std::abort();
   }
-  for (const std::string& line : message.headerLines) {
+  for (const std::string_view line : message.headerLines) {
     if (!bc::IsValidUtf8(bc::DecodeHeaderText(line))) {
       std::abort();
     }

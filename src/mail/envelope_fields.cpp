@@ -61,9 +61,9 @@ std::string_view NextToken(std::string_view& text) {
 
 }  // namespace
 
-std::string HeaderValue(const std::vector<std::string>& headerLines, std::string_view name) {
+std::string HeaderValue(const TextLines& headerLines, std::string_view name) {
   std::string value;
-  for (const std::string& line : headerLines) {
+  for (const std::string_view line : headerLines) {
     const size_t colon = line.find(':');
     if (colon == std::string::npos) {
       continue;
@@ -241,8 +241,7 @@ std::string MessageKey(std::string_view messageIdHeader, std::string_view receiv
   return std::string(received) + std::string(from);
 }
 
-std::string ContentLines(const std::vector<std::string>& bodyLines, int checkLines,
-                         std::string_view comboLines) {
+std::string ContentLines(const TextLines& bodyLines, int checkLines, std::string_view comboLines) {
   if (checkLines == 0) {
     return {};
   }

@@ -5,13 +5,14 @@
 #include <string_view>
 #include <vector>
 
+#include "mime/text_lines.h"
+
 namespace bc {
 
 /// The value of the last header line called `name` (compared without regard to
 /// case) in unfolded header lines: the text after the first ":", white space
 /// trimmed. Empty when there is none.
-[[nodiscard]] std::string HeaderValue(const std::vector<std::string>& headerLines,
-                                      std::string_view name);
+[[nodiscard]] std::string HeaderValue(const TextLines& headerLines, std::string_view name);
 
 /// The name part of a raw From value: the text before its first "<" (all of it
 /// without "<"). Brackets are those of the header as sent: a "<" inside a quoted
@@ -54,7 +55,7 @@ namespace bc {
 /// them for "All", else the first `comboLines` lines (0 or less, or not a
 /// number, gives none). The lines are joined with a blank so words at line ends
 /// stay apart when spoken.
-[[nodiscard]] std::string ContentLines(const std::vector<std::string>& bodyLines, int checkLines,
+[[nodiscard]] std::string ContentLines(const TextLines& bodyLines, int checkLines,
                                        std::string_view comboLines);
 
 }  // namespace bc

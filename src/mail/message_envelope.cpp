@@ -38,7 +38,7 @@ Envelope BuildEnvelope(DecodedMessage& message, int64_t listSize, const AppOptio
   e.attachment = std::to_string(message.attachmentNames.size());
   e.messageId = std::to_string(MakeMessageId(messageIndex, accountIndex));
   std::string lines = ContentLines(message.bodyLines, options.CheckLines, options.ComboLines);
-  std::vector<std::string>().swap(message.bodyLines);
+  message.bodyLines = TextLines();
   StripHtmlInPlace(lines);
   e.content = std::move(lines);
   e.messageKey = MessageKey(HeaderValue(message.headerLines, "Message-ID"), e.received, e.from);
@@ -81,7 +81,7 @@ bool IsServerAddedField(std::string_view name) {
 
 bool HasReadableHeaders(const DecodedMessage& message) {
   for (size_t i = 1; i < message.headerLines.size(); ++i) {
-    const std::string& line = message.headerLines[i];
+    const std::string_view line = message.headerLines[i];
     const size_t colon = line.find(':');
     if (colon == 0 || colon == std::string::npos) {
       continue;

@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <vector>
 
 namespace bc {
 namespace {
@@ -28,7 +29,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-std::string NormalizeCharset(std::string_view charset) {
+// The charset name without the blanks and quotes around it; names are then
+// compared without regard to ASCII case (no copy is made in lower case).
+std::string_view TrimCharset(std::string_view charset) {
   while (!charset.empty() && (charset.front() == ' ' || charset.front() == '"' ||
                               charset.front() == '\'' || charset.front() == '\t')) {
     charset.remove_prefix(1);
@@ -37,18 +40,20 @@ std::string NormalizeCharset(std::string_view charset) {
                               charset.back() == '\'' || charset.back() == '\t')) {
     charset.remove_suffix(1);
   }
-  return ToLowerAscii(charset);
+  return charset;
 }
 
-bool IsOneOf(const std::string& name, std::initializer_list<std::string_view> names) {
-  return std::find(names.begin(), names.end(), name) != names.end();
+bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
+  return std::any_of(names.begin(), names.end(),
+                     [name](std::string_view n) { return EqualsIgnoreAsciiCase(name, n); });
 }
 
 // Charsets whose pure-ASCII bytes may still mean something else: escape-based
 // (ISO-2022 uses ESC, which is ASCII) and the wide or 7-bit Unicode forms.
-bool AsciiIsItself(const std::string& name) {
-  return name.rfind("utf-16", 0) != 0 && name.rfind("utf-32", 0) != 0 &&
-         name.rfind("ucs", 0) != 0 && name != "utf-7" && name.rfind("hz", 0) != 0;
+bool AsciiIsItself(std::string_view name) {
+  return !StartsWithIgnoreAsciiCase(name, "utf-16") && !StartsWithIgnoreAsciiCase(name, "utf-32") &&
+         !StartsWithIgnoreAsciiCase(name, "ucs") && !EqualsIgnoreAsciiCase(name, "utf-7") &&
+         !StartsWithIgnoreAsciiCase(name, "hz");
 }
 
 bool IsPlainAscii(std::string_view bytes) {
@@ -58,21 +63,57 @@ bool IsPlainAscii(std::string_view bytes) {
   });
 }
 
-}  // namespace
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 4);
-  for (char c : bytes) {
-    auto u = static_cast<unsigned char>(c);
+void AppendWindows1252ToUtf8(std::string& out, std::string_view bytes) {
+  out.reserve(out.size() + bytes.size() + bytes.size() / 4);
+  std::size_t run = 0;  // where the ASCII not yet copied begins: copied a run at a time
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto u = static_cast<unsigned char>(bytes[i]);
     if (u < 0x80) {
-      out += c;
-    } else if (u < 0xA0) {
+      continue;
+    }
+    out.append(bytes.substr(run, i - run));
+    run = i + 1;
+    if (u < 0xA0) {
       AppendUtf8(out, kWindows1252High[u - 0x80]);
     } else {
       AppendUtf8(out, u);
     }
   }
+  out.append(bytes.substr(run));
+}
+
+// The decoder for a charset name (normalized), made once per thread: opening
+// one (ICU looks the name up among its aliases and loads the table) cost
+// several times the conversion of a whole message text. The few most recently
+// used are kept, an invalid one too, so an unknown name is not looked up again.
+QStringDecoder& DecoderFor(std::string_view name) {
+  constexpr std::size_t kKept = 8;
+  struct Entry {
+    std::string name;
+    QStringDecoder decoder;
+  };
+  thread_local std::vector<Entry> recent;  // most recently used first
+  auto found = std::find_if(recent.begin(), recent.end(), [name](const Entry& entry) {
+    return EqualsIgnoreAsciiCase(entry.name, name);
+  });
+  if (found == recent.end()) {
+    if (recent.size() == kKept) {
+      recent.pop_back();
+    }
+    std::string lower = ToLowerAscii(name);
+    QStringDecoder decoder(lower.c_str(), QStringConverter::Flag::Stateless);
+    recent.insert(recent.begin(), Entry{std::move(lower), std::move(decoder)});
+  } else if (found != recent.begin()) {
+    std::rotate(recent.begin(), found, found + 1);
+  }
+  return recent.front().decoder;
+}
+
+}  // namespace
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  AppendWindows1252ToUtf8(out, bytes);
   return out;
 }
 
@@ -83,18 +124,27 @@ std::string Utf8OrWindows1252(std::string_view bytes) {
   return Windows1252ToUtf8(bytes);
 }
 
+void AppendUtf8OrWindows1252(std::string& out, std::string_view bytes) {
+  if (IsValidUtf8(bytes)) {
+    out += bytes;
+  } else {
+    AppendWindows1252ToUtf8(out, bytes);
+  }
+}
+
 bool IsStatefulCharset(std::string_view charset) {
-  const std::string name = NormalizeCharset(charset);
-  return !AsciiIsItself(name) || name.rfind("iso-2022", 0) == 0 || name.rfind("csiso2022", 0) == 0;
+  const std::string_view name = TrimCharset(charset);
+  return !AsciiIsItself(name) || StartsWithIgnoreAsciiCase(name, "iso-2022") ||
+         StartsWithIgnoreAsciiCase(name, "csiso2022");
 }
 
 bool IsUtf8Charset(std::string_view charset) {
-  std::string name = NormalizeCharset(charset);
-  return IsOneOf(name, {"", "utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"});
+  return IsOneOf(TrimCharset(charset),
+                 {"", "utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"});
 }
 
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
-  std::string name = NormalizeCharset(charset);
+  const std::string_view name = TrimCharset(charset);
   if (IsPlainAscii(bytes) && AsciiIsItself(name)) {
     return std::string(bytes);
   }
@@ -107,10 +157,11 @@ std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
                      "iso_8859-1", "l1"})) {
     return Windows1252ToUtf8(bytes);
   }
-  QStringDecoder decoder(name.c_str(), QStringConverter::Flag::Stateless);
+  QStringDecoder& decoder = DecoderFor(name);
   if (!decoder.isValid()) {
     return Utf8OrWindows1252(bytes);
   }
+  decoder.resetState();  // as new: no error, no state left by the last text
   QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
   if (decoder.hasError()) {
     return Utf8OrWindows1252(bytes);

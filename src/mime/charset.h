@@ -12,6 +12,8 @@ namespace bc {
 /// The text itself when it is valid UTF-8, otherwise its bytes read as Windows-1252
 /// (what unlabelled 8-bit mail text almost always is).
 [[nodiscard]] std::string Utf8OrWindows1252(std::string_view bytes);
+/// Utf8OrWindows1252(bytes) appended to out.
+void AppendUtf8OrWindows1252(std::string& out, std::string_view bytes);
 
 /// Converts bytes in the named charset (a MIME charset name, any case, quotes
 /// allowed) to UTF-8. An empty, unknown or wrong charset (the bytes are not valid

@@ -135,6 +135,9 @@ void VisitParameters(std::string_view value, Visit visit) {
       }
       const std::string_view quoted = value.substr(from, v - from);
       more = visit(name, [quoted] {
+        if (quoted.find('\\') == std::string_view::npos) {
+          return std::string(quoted);  // nothing escaped: the usual case
+        }
         std::string text;
         for (std::size_t i = 0; i < quoted.size(); ++i) {
           if (quoted[i] == '\\' && i + 1 < quoted.size()) {
@@ -194,6 +197,11 @@ std::string DecodeExtendedValue(std::string_view value, std::string* charsetOut)
 }  // namespace
 
 std::string DecodeHeaderText(std::string_view rawValue) {
+  if (rawValue.find("=?") == std::string_view::npos &&
+      std::none_of(rawValue.begin(), rawValue.end(),
+                   [](char c) { return c == '\r' || c == '\n'; })) {
+    return Utf8OrWindows1252(rawValue);  // most values: no word, no line break
+  }
   std::string out;
   std::string pendingCharset;
   std::string pendingBytes;
@@ -265,10 +273,11 @@ std::optional<std::string> FindHeaderParameter(std::string_view value, std::stri
     return found;
   }
   std::vector<RawParameter> params = SplitParameters(value);
-  std::string name = ToLowerAscii(parameter);
+  const std::string name = ToLowerAscii(parameter);
+  const std::string prefix = name + "*";  // of the extended and continued forms
 
   for (const RawParameter& p : params) {
-    if (p.name == name + "*") {
+    if (p.name == prefix) {
       std::string charset;
       std::string bytes = DecodeExtendedValue(p.value, &charset);
       return CharsetToUtf8(bytes, charset);
@@ -279,7 +288,6 @@ std::optional<std::string> FindHeaderParameter(std::string_view value, std::stri
   std::map<int, std::string> sections;
   std::string charset;
   for (const RawParameter& p : params) {
-    std::string prefix = name + "*";
     if (p.name.size() <= prefix.size() || p.name.compare(0, prefix.size(), prefix) != 0) {
       continue;
     }

@@ -5,14 +5,9 @@
 #include "mime/transfer_encoding.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace bc {
 namespace {
@@ -38,19 +33,25 @@ constexpr int kMaxEpilogueLines = 1000;
 // Room made for the top-level header lines at once: real mail carries 15 to 40,
 // and growing the list one doubling at a time cost an allocation per step.
 constexpr std::size_t kTypicalHeaderLines = 32;
+constexpr std::size_t kTypicalHeaderBytes = 4096;
 
 bool Contains(std::string_view text, std::string_view needle) {
   return text.find(needle) != npos;
 }
 
+// All three markers a text line is tested for hold a '-': one search for it
+// clears most lines of all three.
+bool HasDash(std::string_view line) {
+  return line.find('-') != npos;
+}
+
 // Lines the walk never takes for readable text: empty ones and the header and
-// marker lines of sections it reads as text.
-bool IsReadableLine(std::string_view line) {
+// marker lines of sections it reads as text. `dash`: HasDash(line).
+bool IsReadableLine(std::string_view line, bool dash) {
   if (line.empty()) {
     return false;
   }
-  // All three markers hold a '-': one search clears most lines of text.
-  if (line.find('-') == npos) {
+  if (!dash) {
     return true;
   }
   return !Contains(line, kNextPart) && !Contains(line, "Content-Type:") &&
@@ -120,13 +121,11 @@ SectionFormat FormatOf(std::string_view contentType, std::string_view transferEn
 // Calls `take` with every non-empty line of `text` (lines end at CR or LF).
 template <typename Take>
 void ForEachLine(std::string_view text, Take take) {
+  LineBreaks breaks;
+  breaks.Reset(text);
   std::size_t from = 0;
-  const std::size_t size = text.size();
-  while (from < size) {
-    std::size_t end = from;
-    while (end < size && text[end] != '\n' && text[end] != '\r') {
-      ++end;
-    }
+  while (from < text.size()) {
+    const std::size_t end = breaks.Next(from);
     if (end > from) {
       take(text.substr(from, end - from));
     }
@@ -134,16 +133,23 @@ void ForEachLine(std::string_view text, Take take) {
   }
 }
 
-void AppendLines(std::string_view text, std::vector<std::string>& out) {
-  ForEachLine(text, [&out](std::string_view line) { out.emplace_back(line); });
+void AppendLines(std::string_view text, TextLines& out) {
+  ForEachLine(text, [&out](std::string_view line) { out.push_back(line); });
+}
+
+void AddUtf8OrWindows1252(TextLines& lines, std::string_view line) {
+  lines.AddLine([line](std::string& text) { AppendUtf8OrWindows1252(text, line); });
 }
 
 // Collects the readable lines of one section and decodes them into body lines when
 // the section ends or its format changes.
 class SectionText {
  public:
-  SectionText(std::vector<std::string>& bodyLines, bool collect)
-      : bodyLines_(bodyLines), collect_(collect) {}
+  // lines and bytes: room for the work, empty, kept by the decoder from one
+  // section and message to the next.
+  SectionText(TextLines& bodyLines, bool collect, std::vector<std::string_view>& lines,
+              std::string& bytes)
+      : bodyLines_(bodyLines), collect_(collect), lines_(lines), bytes_(bytes) {}
 
   [[nodiscard]] const SectionFormat& Format() const { return format_; }
   void SetFormat(SectionFormat format) {
@@ -158,7 +164,7 @@ class SectionText {
       return;
     }
     if (plain_) {
-      bodyLines_.push_back(Utf8OrWindows1252(line));
+      AddUtf8OrWindows1252(bodyLines_, line);
     } else {
       lines_.push_back(line);
     }
@@ -169,22 +175,19 @@ class SectionText {
       return;
     }
     Flush();
-    bodyLines_.push_back(Utf8OrWindows1252(line));
+    AddUtf8OrWindows1252(bodyLines_, line);
   }
 
   void Flush() {
     if (lines_.empty()) {
       return;
     }
-    std::string bytes;
+    std::string& bytes = bytes_;
+    bytes.clear();
     if (format_.text && format_.encoding == TransferEncoding::QuotedPrintable) {
-      bytes = DecodeQuotedPrintable(lines_);
+      AppendQuotedPrintableLines(bytes, lines_);
     } else if (format_.text && format_.encoding == TransferEncoding::Base64) {
-      std::string joined;
-      for (std::string_view line : lines_) {
-        joined += line;
-      }
-      bytes = DecodeBase64(joined);
+      AppendBase64(bytes, lines_);
     } else {
       for (std::string_view line : lines_) {
         bytes += line;
@@ -194,21 +197,21 @@ class SectionText {
     lines_.clear();
     if (utf8_) {
       // Per line, so one stray byte does not turn a whole UTF-8 text to Windows-1252.
-      ForEachLine(bytes,
-                  [this](std::string_view line) { bodyLines_.push_back(Utf8OrWindows1252(line)); });
+      ForEachLine(bytes, [this](std::string_view line) { AddUtf8OrWindows1252(bodyLines_, line); });
     } else {
       AppendLines(CharsetToUtf8(bytes, format_.charset), bodyLines_);
     }
   }
 
  private:
-  std::vector<std::string>& bodyLines_;
+  TextLines& bodyLines_;
   const bool collect_;
   SectionFormat format_;
   // Of format_, worked out once per section rather than once per line.
   bool utf8_ = true;
   bool plain_ = true;
-  std::vector<std::string_view> lines_;
+  std::vector<std::string_view>& lines_;
+  std::string& bytes_;
 };
 
 std::string AttachmentName(std::string_view contentTypeValue) {
@@ -225,7 +228,10 @@ std::string AttachmentName(std::string_view contentTypeValue) {
 class MimeDecoder::Walk {
  public:
   Walk(MimeDecoder& decoder, DecodedMessage& out)
-      : d_(decoder), out_(out), section_(out.bodyLines, decoder.collectBody_) {}
+      : d_(decoder),
+        out_(out),
+        section_(out.bodyLines, decoder.collectBody_, decoder.sectionLines_,
+                 decoder.sectionBytes_) {}
 
   bool Run() {
     bool result = RunSteps();
@@ -249,46 +255,62 @@ class MimeDecoder::Walk {
         return true;
       }
     }
-    return boundary_.empty() ? SinglePartBody() : MultipartBody();
+    return multipart_ ? MultipartBody() : SinglePartBody();
   }
 
   // Top-level headers: no limit, folded lines joined, the last Content-Type decides
   // the boundary.
   void ReadTopHeaders() {
-    std::string contentType;
-    std::string transferEncoding;
+    // The lines of the last fields read, by number: the list's text may move
+    // while it grows, so no view is kept.
+    std::size_t contentType = kNone;
+    std::size_t transferEncoding = kNone;
     d_.headerLines_ = true;
-    out_.headerLines.reserve(out_.headerLines.size() + kTypicalHeaderLines);
+    out_.headerLines.reserve(
+        out_.headerLines.size() + kTypicalHeaderLines,
+        out_.headerLines.bytes() + std::min(d_.remaining_.size(), kTypicalHeaderBytes));
     do {
       std::string_view first = d_.TakeLine();
       if (d_.EndOfMessage()) {
         break;
       }
-      std::string line(first);
-      while (IsContinuationLine(d_.PeekLine())) {
-        line += d_.TakeLine();
-      }
-      // A lone CR inside the field; most lines have none, so look before touching.
-      if (const std::size_t cr = line.find('\r'); cr != npos) {
-        std::replace(line.begin() + static_cast<std::ptrdiff_t>(cr), line.end(), '\r', ' ');
+      out_.headerLines.AddLine([&](std::string& text) {
+        const std::size_t from = text.size();
+        text += first;
+        while (IsContinuationLine(d_.PeekLine())) {
+          text += d_.TakeLine();
+        }
+        // A lone CR inside the field; most lines have none, so look before touching.
+        if (const std::size_t cr = text.find('\r', from); cr != npos) {
+          std::replace(text.begin() + static_cast<std::ptrdiff_t>(cr), text.end(), '\r', ' ');
+        }
+      });
+      const std::string_view line = out_.headerLines.back();
+      if (!MayBeContentHeader(TrimWhite(line))) {
+        continue;  // neither field the walk reads
       }
       HeaderField field = SplitHeader(line);
       if (SameIgnoringCase(field.name, "content-type")) {
-        boundary_ = GetContentTypeParamRaw(field.name, field.value, "BOUNDARY");
-        contentType = field.value;
+        contentType = out_.headerLines.size() - 1;
       } else if (SameIgnoringCase(field.name, "content-transfer-encoding")) {
-        transferEncoding = field.value;
+        transferEncoding = out_.headerLines.size() - 1;
       }
-      out_.headerLines.push_back(std::move(line));
     } while (!d_.EndOfMessage() && !d_.PeekLine().empty());
     d_.headerLines_ = false;
-    topFormat_ = FormatOf(contentType, transferEncoding);
-    delimiter_ = "--" + boundary_;
-    closeDelimiter_ = delimiter_ + "--";
+    const std::string_view contentTypeValue = HeaderValueAt(contentType);
+    // Views into the header lines, which do not change from here on; the
+    // format they give is worked out only for a single-part body.
+    topContentType_ = contentTypeValue;
+    topTransferEncoding_ = HeaderValueAt(transferEncoding);
+    const std::string boundary =
+        GetContentTypeParamRaw("Content-Type", contentTypeValue, "BOUNDARY");
+    multipart_ = !boundary.empty();
+    closeDelimiter_ = "--" + boundary + "--";
+    delimiter_ = std::string_view(closeDelimiter_).substr(0, closeDelimiter_.size() - 2);
   }
 
   bool SinglePartBody() {
-    section_.SetFormat(topFormat_);
+    section_.SetFormat(FormatOf(topContentType_, topTransferEncoding_));
     int empties = 0;
     while (true) {
       std::string_view line = d_.TakeLine();
@@ -302,14 +324,15 @@ class MimeDecoder::Walk {
         ++empties;
         continue;
       }
-      if (Contains(line, kNextPart)) {
+      const bool dash = HasDash(line);
+      if (dash && Contains(line, kNextPart)) {
         if (++nextPartCount_ >= 2) {
           return true;
         }
         section_.SetFormat(SectionFormat{});
         continue;
       }
-      ReadTextLine(line);
+      ReadTextLine(line, dash);
     }
   }
 
@@ -336,8 +359,10 @@ class MimeDecoder::Walk {
       if (++parts > kMaxParts) {
         return false;
       }
-      std::string contentType;
-      std::string transferEncoding;
+      std::string& contentType = partContentType_;
+      std::string& transferEncoding = partTransferEncoding_;
+      contentType.clear();
+      transferEncoding.clear();
       int headers = 0;
       while (!d_.PeekLine().empty()) {
         std::string_view first = d_.TakeLine();
@@ -347,7 +372,8 @@ class MimeDecoder::Walk {
         if (++headers > kMaxPartHeaderLines) {
           return false;
         }
-        std::string line(first);
+        std::string& line = partHeaderLine_;
+        line.assign(first);
         int continuations = 0;
         while (IsContinuationLine(d_.PeekLine())) {
           if (++continuations > kMaxContinuationLines) {
@@ -357,7 +383,8 @@ class MimeDecoder::Walk {
         }
         HeaderField field = SplitHeader(line);
         if (SameIgnoringCase(field.name, "content-type")) {
-          if (!GetContentTypeParam(field.name, field.value, "name").empty()) {
+          // Upper case is empty only when the name is.
+          if (!GetContentTypeParamRaw(field.name, field.value, "name").empty()) {
             out_.attachmentNames.push_back(AttachmentName(field.value));
             attachmentSeen_ = true;
           }
@@ -399,7 +426,8 @@ class MimeDecoder::Walk {
         if (++lines > kMaxTextPartLines) {
           return false;
         }
-        if (Contains(line, kNextPart)) {
+        const bool dash = HasDash(line);
+        if (dash && Contains(line, kNextPart)) {
           ++nextPartCount_;
           section_.SetFormat(SectionFormat{});
         }
@@ -408,7 +436,7 @@ class MimeDecoder::Walk {
         if (nextPartCount_ >= 2) {
           break;
         }
-        ReadTextLine(line);
+        ReadTextLine(line, dash);
       }
       section_.Flush();
     }
@@ -430,7 +458,7 @@ class MimeDecoder::Walk {
   // A line of a text section. The headers of a nested section arrive here as text:
   // they are left out of the body, but their charset and transfer encoding apply to
   // the lines that follow them.
-  void ReadTextLine(std::string_view line) {
+  void ReadTextLine(std::string_view line, bool dash) {
     const bool header = MayBeContentHeader(line);
     if (header && StartsWithIgnoreAsciiCase(line, "Content-Type:")) {
       pendingHeader_ = PendingHeader::ContentType;
@@ -449,7 +477,7 @@ class MimeDecoder::Walk {
     } else {
       pendingHeader_ = PendingHeader::None;
     }
-    if (IsReadableLine(line)) {
+    if (IsReadableLine(line, dash)) {
       section_.Add(line);
     }
   }
@@ -463,6 +491,11 @@ class MimeDecoder::Walk {
       format.encoding = ParseTransferEncoding(pendingValue_);
     }
     section_.SetFormat(std::move(format));
+  }
+
+  // The value of top-level header line `index`; empty for kNone.
+  [[nodiscard]] std::string_view HeaderValueAt(std::size_t index) const {
+    return index == kNone ? std::string_view() : SplitHeader(out_.headerLines[index]).value;
   }
 
   [[nodiscard]] bool IsDelimiter(std::string_view line) const {
@@ -480,19 +513,26 @@ class MimeDecoder::Walk {
   MimeDecoder& d_;
   DecodedMessage& out_;
   SectionText section_;
-  SectionFormat topFormat_;
-  std::string boundary_;
-  std::string delimiter_;
-  std::string closeDelimiter_;
+  std::string_view topContentType_;  // the top-level fields' values
+  std::string_view topTransferEncoding_;
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  bool multipart_ = false;      // the top-level Content-Type names a boundary
+  std::string closeDelimiter_;  // "--" boundary "--"
+  std::string_view delimiter_;  // "--" boundary, in closeDelimiter_
   int nextPartCount_ = 0;
   bool attachmentSeen_ = false;
   PendingHeader pendingHeader_ = PendingHeader::None;
   std::string pendingValue_;
+  // A part's header line and fields, kept from one part to the next.
+  std::string partHeaderLine_;
+  std::string partContentType_;
+  std::string partTransferEncoding_;
 };
 
 namespace {
 
 constexpr std::size_t kReserveFrom = 256 * 1024;
+constexpr std::size_t kShortLine = 24;
 
 // The LF bytes of `text`, eight at a time: a byte-wise count took as long as
 // the whole walk.
@@ -522,65 +562,30 @@ std::size_t CountLineFeeds(std::string_view text) {
 bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
   if (collectBody_ && messageText.size() > kReserveFrom) {
     // At most one body line per line end: reserving it spares a large message the
-    // copies of a doubling vector (a small one grows in a few cheap steps).
+    // copies of a doubling list (its text is mostly attachments, left to grow).
     out.bodyLines.reserve(out.bodyLines.size() + 1 + CountLineFeeds(messageText));
+  } else if (collectBody_) {
+    // A small message's text is at most its own size, and its lines rarely
+    // shorter than kShortLine: each growing step cost as much as a few lines.
+    out.bodyLines.reserve(out.bodyLines.size() + messageText.size() / kShortLine,
+                          out.bodyLines.bytes() + messageText.size());
   }
   Start(messageText);
+  sectionLines_.clear();  // nothing of an earlier walk that did not end
   Walk walk(*this, out);
   return walk.Run();
 }
 
 void MimeDecoder::Start(std::string_view text) {
   remaining_ = text;
+  textBegin_ = text.data();
+  breaks_.Reset(text);
   endOfMessage_ = false;
   headerLines_ = false;
   peekedAt_ = nullptr;
 }
 
 namespace {
-
-// Where the first CR or LF of `text` is (its size when there is none), eight
-// bytes at a time: one pass per line, where a search for each of the two took
-// two.
-std::size_t FindLineBreak(std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  const std::size_t size = text.size();
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // Sixteen bytes a step where the processor has SSE2 (every x86-64): lines
-  // average 60-80 bytes, so most are found in a few steps.
-  const __m128i lineFeeds = _mm_set1_epi8('\n');
-  const __m128i carriageReturns = _mm_set1_epi8('\r');
-  for (; i + 16 <= size; i += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const int found = _mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, lineFeeds), _mm_cmpeq_epi8(chunk, carriageReturns)));
-    if (found != 0) {
-      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
-    }
-  }
-#endif
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 8 <= size; i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, text.data() + i, sizeof word);
-      const std::uint64_t lf = word ^ (kOnes * '\n');
-      const std::uint64_t cr = word ^ (kOnes * '\r');
-      // The lowest marked byte of each is its first zero byte, exactly.
-      const std::uint64_t found = ((lf - kOnes) & ~lf & kHigh) | ((cr - kOnes) & ~cr & kHigh);
-      if (found != 0) {
-        return i + static_cast<std::size_t>(std::countr_zero(found) / 8);
-      }
-    }
-  }
-  for (; i < size; ++i) {
-    if (text[i] == '\n' || text[i] == '\r') {
-      return i;
-    }
-  }
-  return size;
-}
 
 // Where the first line of `text` ends: its length and the length of its line end.
 // CR LF, a bare LF and a lone CR all end a line: mail stored by Unix tools and
@@ -590,9 +595,9 @@ std::size_t FindLineBreak(std::string_view text) {
 // In a header (`header`), only an LF ends a line: a lone CR there is part of the
 // field (the reader makes it a blank), so "Name\r<address>" keeps its address.
 // A text with no LF at all still breaks at its CRs.
-std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header) {
+// `at` is where the first CR or LF of `text` is (its size when there is none).
+std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header, std::size_t at) {
   const std::size_t size = text.size();
-  const std::size_t at = FindLineBreak(text);
   if (at == size) {
     return {size, 0};
   }
@@ -621,38 +626,11 @@ std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header
 
 }  // namespace
 
-std::pair<std::size_t, std::size_t> MimeDecoder::NextLineEnd() const {
-  // The walk peeks at most lines before it takes them: each is searched once.
-  if (remaining_.data() != peekedAt_ || peekedHeader_ != headerLines_) {
-    peekedHeader_ = headerLines_;
-    peekedAt_ = remaining_.data();
-    peeked_ = FirstLine(remaining_, headerLines_);
-  }
-  return peeked_;
-}
-
-std::string_view MimeDecoder::TakeLine() {
-  const auto [length, ending] = NextLineEnd();
-  std::string_view line = remaining_.substr(0, length);
-  bool terminator = line == "." && remaining_.size() == length + ending;
-  remaining_.remove_prefix(length + ending);
-  if (terminator) {
-    endOfMessage_ = true;
-    return line;
-  }
-  // The server doubled the leading dot of every line starting with one.
-  if (!line.empty() && line.front() == '.') {
-    line.remove_prefix(1);
-  }
-  return line;
-}
-
-std::string_view MimeDecoder::PeekLine() const {
-  std::string_view line = remaining_.substr(0, NextLineEnd().first);
-  if (!line.empty() && line.front() == '.') {
-    line.remove_prefix(1);
-  }
-  return line;
+void MimeDecoder::FindNextLineEnd() const {
+  peekedHeader_ = headerLines_;
+  peekedAt_ = remaining_.data();
+  const auto from = static_cast<std::size_t>(remaining_.data() - textBegin_);
+  peeked_ = FirstLine(remaining_, headerLines_, breaks_.Next(from) - from);
 }
 
 bool IsContinuationLine(std::string_view line) {

@@ -2,6 +2,8 @@
 
 #include "mime/header_text.h"
 #include "mime/html_text.h"
+#include "mime/line_breaks.h"
+#include "mime/text_lines.h"
 
 #include <string>
 #include <string_view>
@@ -12,9 +14,8 @@ namespace bc {
 
 /// What the decoder makes of one retrieved message.
 struct DecodedMessage {
-  std::vector<std::string>
-      headerLines;  // unfolded top-level header lines, status line first (raw text)
-  std::vector<std::string> bodyLines;        // decoded UTF-8 text lines, no empty lines
+  TextLines headerLines;  // unfolded top-level header lines, status line first (raw text)
+  TextLines bodyLines;    // decoded UTF-8 text lines, no empty lines
   std::vector<std::string> attachmentNames;  // decoded UTF-8, upper case
 };
 
@@ -49,26 +50,59 @@ class MimeDecoder {
   /// line end, with the leading dot of a stuffed line removed. The terminator line
   /// (the last line, ".") comes back as "." and raises
   /// EndOfMessage. An empty remaining text gives an empty line.
-  std::string_view TakeLine();
+  std::string_view TakeLine() {
+    const auto [length, ending] = NextLineEnd();
+    std::string_view line = remaining_.substr(0, length);
+    const bool terminator = line == "." && remaining_.size() == length + ending;
+    remaining_.remove_prefix(length + ending);
+    if (terminator) {
+      endOfMessage_ = true;
+      return line;
+    }
+    // The server doubled the leading dot of every line starting with one.
+    if (!line.empty() && line.front() == '.') {
+      line.remove_prefix(1);
+    }
+    return line;
+  }
   /// The line TakeLine would return, without removing it; the terminator line and
   /// a bare "." are returned as an empty line.
-  [[nodiscard]] std::string_view PeekLine() const;
+  [[nodiscard]] std::string_view PeekLine() const {
+    std::string_view line = remaining_.substr(0, NextLineEnd().first);
+    if (!line.empty() && line.front() == '.') {
+      line.remove_prefix(1);
+    }
+    return line;
+  }
   [[nodiscard]] bool EndOfMessage() const { return endOfMessage_; }
 
  private:
   class Walk;
 
   // Where the next line ends (its length, the length of its line end), found
-  // once for the text at peekedAt_.
-  [[nodiscard]] std::pair<std::size_t, std::size_t> NextLineEnd() const;
+  // once for the text at peekedAt_: the walk peeks at most lines before it
+  // takes them.
+  [[nodiscard]] std::pair<std::size_t, std::size_t> NextLineEnd() const {
+    if (remaining_.data() != peekedAt_ || peekedHeader_ != headerLines_) {
+      FindNextLineEnd();
+    }
+    return peeked_;
+  }
+  void FindNextLineEnd() const;
 
   std::string_view remaining_;
+  const char* textBegin_ = nullptr;  // of the text given to Start
+  mutable LineBreaks breaks_;
   bool endOfMessage_ = false;
   mutable const char* peekedAt_ = nullptr;
   mutable std::pair<std::size_t, std::size_t> peeked_;
   bool headerLines_ = false;  // the walk is in the top-level header
   mutable bool peekedHeader_ = false;
   bool collectBody_ = true;
+  // Room for a text section's encoded lines and decoded bytes, kept from one
+  // message to the next.
+  std::vector<std::string_view> sectionLines_;
+  std::string sectionBytes_;
 };
 
 /// True when the line starts with a space or a tab (a folded header's continuation).

@@ -15,6 +15,45 @@ char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The upper case of text made of ASCII, Latin-1 letters and signs that have
+// no case (most file names in mail) without a round trip through QString;
+// false when the text holds anything else (out is then unfinished).
+bool AppendUpperLatin(std::string& out, std::string_view text) {
+  out.reserve(text.size());
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      out += AsciiUpper(text[i]);
+      continue;
+    }
+    if (i + 1 >= size || (static_cast<unsigned char>(text[i + 1]) & 0xC0) != 0x80) {
+      return false;
+    }
+    auto next = static_cast<unsigned char>(text[i + 1]);
+    if (c == 0xC2 && next != 0xB5) {  // U+0080-U+00BF: no case, but the micro sign
+      out.append(text.substr(i, 2));
+      ++i;
+    } else if (c == 0xC3 && next != 0x9F && next != 0xBF) {  // U+00C0-U+00FF but ß and ÿ
+      if (next >= 0xA0 && next != 0xB7) {                    // à-þ but ÷
+        next -= 0x20;
+      }
+      out += text[i];
+      out += static_cast<char>(next);
+      ++i;
+    } else if (c == 0xE2 && i + 2 < size &&
+               (static_cast<unsigned char>(text[i + 2]) & 0xC0) == 0x80 &&
+               (next == 0x80 ||
+                (next == 0x82 && static_cast<unsigned char>(text[i + 2]) >= 0xA0))) {
+      out.append(text.substr(i, 3));  // U+2000-U+203F punctuation, U+20A0-U+20BF currency
+      i += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view text) {
@@ -76,6 +115,12 @@ bool IsValidUtf8(std::string_view text) {
 std::string ToUpperUtf8(std::string_view text) {
   bool ascii = std::all_of(text.begin(), text.end(),
                            [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!ascii) {
+    std::string out;
+    if (AppendUpperLatin(out, text)) {
+      return out;
+    }
+  }
   if (ascii || !IsValidUtf8(text)) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(), AsciiUpper);
@@ -86,30 +131,14 @@ std::string ToUpperUtf8(std::string_view text) {
   return std::string(upper.constData(), static_cast<std::size_t>(upper.size()));
 }
 
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool StartsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
 std::size_t FindIgnoreAsciiCase(std::string_view text, std::string_view needle, std::size_t from) {
   if (needle.empty()) {
     return from <= text.size() ? from : std::string_view::npos;
   }
+  const char first = AsciiLower(needle[0]);
   for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-    if (AsciiLower(text[i]) == AsciiLower(needle[0]) &&
-        EqualsIgnoreAsciiCase(text.substr(i, needle.size()), needle)) {
+    if (AsciiLower(text[i]) == first &&
+        EqualsIgnoreAsciiCase(text.substr(i + 1, needle.size() - 1), needle.substr(1))) {
       return i;
     }
   }

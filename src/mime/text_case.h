@@ -14,8 +14,25 @@ namespace bc {
 [[nodiscard]] std::string ToUpperUtf8(std::string_view text);
 
 /// ASCII-only case folding, for protocol tokens (header names, boundaries).
-[[nodiscard]] bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
-[[nodiscard]] bool StartsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix);
+/// Inline: the decoder compares every header name and many lines this way.
+[[nodiscard]] inline bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const char x = a[i];
+    const char y = b[i];
+    if (x != y && ((x | 0x20) != (y | 0x20) || (x | 0x20) < 'a' || (x | 0x20) > 'z')) {
+      return false;
+    }
+  }
+  return true;
+}
+[[nodiscard]] inline bool StartsWithIgnoreAsciiCase(std::string_view text,
+                                                    std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
+}
 /// Position of the first occurrence of needle at or after from, ignoring ASCII case;
 /// npos when there is none.
 [[nodiscard]] std::size_t FindIgnoreAsciiCase(std::string_view text, std::string_view needle,

@@ -84,6 +84,11 @@ TransferEncoding ParseTransferEncoding(std::string_view value) {
 
 std::string DecodeQuotedPrintable(const std::vector<std::string_view>& lines) {
   std::string out;
+  AppendQuotedPrintableLines(out, lines);
+  return out;
+}
+
+void AppendQuotedPrintableLines(std::string& out, std::span<const std::string_view> lines) {
   for (std::string_view line : lines) {
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
       line.remove_suffix(1);
@@ -97,7 +102,6 @@ std::string DecodeQuotedPrintable(const std::vector<std::string_view>& lines) {
       out += '\n';
     }
   }
-  return out;
 }
 
 std::string DecodeQEncoding(std::string_view text) {
@@ -108,22 +112,37 @@ std::string DecodeQEncoding(std::string_view text) {
 
 std::string DecodeBase64(std::string_view text) {
   std::string out;
-  out.reserve(text.size() * 3 / 4);
+  AppendBase64(out, {&text, 1});
+  return out;
+}
+
+void AppendBase64(std::string& out, std::span<const std::string_view> pieces) {
+  std::size_t size = 0;
+  for (std::string_view piece : pieces) {
+    size += piece.size();
+  }
+  // Written through a pointer into room made at once: a growing string
+  // checked its capacity for every byte.
+  const std::size_t start = out.size();
+  out.resize(start + size / 4 * 3 + 3);
+  char* to = out.data() + start;
   unsigned int bits = 0;
   int count = 0;
-  for (char c : text) {
-    int v = kBase64[static_cast<unsigned char>(c)];
-    if (v < 0) {
-      continue;
-    }
-    bits = (bits << 6) | static_cast<unsigned int>(v);
-    count += 6;
-    if (count >= 8) {
-      count -= 8;
-      out += static_cast<char>((bits >> count) & 0xFF);
+  for (std::string_view piece : pieces) {
+    for (char c : piece) {
+      const int v = kBase64[static_cast<unsigned char>(c)];
+      if (v < 0) {
+        continue;
+      }
+      bits = (bits << 6) | static_cast<unsigned int>(v);
+      count += 6;
+      if (count >= 8) {
+        count -= 8;
+        *to++ = static_cast<char>((bits >> count) & 0xFF);
+      }
     }
   }
-  return out;
+  out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 }  // namespace bc

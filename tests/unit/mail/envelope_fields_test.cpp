@@ -94,7 +94,7 @@ TEST(SenderTest, DamagedMessagesAreJudgedByTheAddressTheyCarry) {
 }
 
 TEST(ContentLinesTest, TheLineLimit) {
-  const std::vector<std::string> body = {"one", "two", "three", "four", "five"};
+  const TextLines body = {"one", "two", "three", "four", "five"};
   EXPECT_EQ(ContentLines(body, 0, "All"), "");
   EXPECT_EQ(ContentLines(body, 1, "All"), "one two three four five");
   EXPECT_EQ(ContentLines(body, 1, "2"), "one two");

@@ -103,7 +103,7 @@ TEST(MessageFiles, MalformedMessageKeepsItsText) {
   // Two Subject lines: a broken encoded word stays as it was, the other decodes.
   EXPECT_EQ(d.subject, "=?utf-8?B?bad word without end");
   std::string second;
-  for (const std::string& line : d.message.headerLines) {
+  for (const std::string_view line : d.message.headerLines) {
     if (line.rfind("Subject: Re:", 0) == 0) {
       second = DecodeHeaderText(line.substr(9));
     }
@@ -146,12 +146,12 @@ TEST(MessageFiles, FuzzRegressions) {
     MimeDecoder decoder;
     (void)decoder.Decode(text, message);
     std::string joined;
-    for (const std::string& line : message.bodyLines) {
+    for (const std::string_view line : message.bodyLines) {
       EXPECT_TRUE(IsValidUtf8(line));
       joined += line;
     }
     EXPECT_TRUE(IsValidUtf8(StripHtml(joined)));
-    for (const std::string& line : message.headerLines) {
+    for (const std::string_view line : message.headerLines) {
       EXPECT_TRUE(IsValidUtf8(DecodeHeaderText(line)));
     }
   });

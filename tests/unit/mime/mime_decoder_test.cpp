@@ -64,6 +64,24 @@ TEST(MimeDecoderLines, TakeAndPeekFollowTheTransfer) {
   EXPECT_EQ(d.TakeLine(), "ab");
 }
 
+// Line ends are found a block of bytes at a time: lines of every length put
+// each line end (and each half of a CR LF) at every place in a block.
+TEST(MimeDecoderLines, LinesOfEveryLengthEndWhereTheyShould) {
+  for (const std::string ending : {"\r\n", "\n", "\r", "\r\r\n"}) {
+    SCOPED_TRACE(testing::PrintToString(ending));
+    std::string text;
+    for (std::size_t length = 0; length <= 140; ++length) {
+      text += std::string(length, static_cast<char>('a' + length % 26)) + ending;
+    }
+    MimeDecoder d;
+    d.Start(text);
+    for (std::size_t length = 0; length <= 140; ++length) {
+      ASSERT_EQ(d.TakeLine(), std::string(length, static_cast<char>('a' + length % 26)));
+    }
+    EXPECT_EQ(d.TakeLine(), "");
+  }
+}
+
 TEST(MimeDecoderLines, ContinuationLines) {
   EXPECT_TRUE(IsContinuationLine(" x"));
   EXPECT_TRUE(IsContinuationLine("\tx"));

@@ -46,10 +46,10 @@ inline std::string RetrTextOf(std::string_view message) {
 }
 
 inline std::string HeaderValue(const DecodedMessage& message, std::string_view name) {
-  for (const std::string& line : message.headerLines) {
+  for (const std::string_view line : message.headerLines) {
     if (line.size() > name.size() && line.compare(0, name.size(), name) == 0 &&
         line[name.size()] == ':') {
-      std::string value = line.substr(name.size() + 1);
+      std::string value(line.substr(name.size() + 1));
       value.erase(0, value.find_first_not_of(" \t"));
       return value;
     }
@@ -59,7 +59,7 @@ inline std::string HeaderValue(const DecodedMessage& message, std::string_view n
 
 inline std::string Joined(const DecodedMessage& message) {
   std::string out;
-  for (const std::string& line : message.bodyLines) {
+  for (const std::string_view line : message.bodyLines) {
     out += line;
   }
   return out;
