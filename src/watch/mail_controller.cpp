@@ -155,6 +155,9 @@ class WorkerObserver final : public CheckObserver {
     Deliver<&CheckObserver::SetTrayTooltip>(shared_, text);
   }
   void ListCleared() override { Deliver<&CheckObserver::ListCleared>(shared_); }
+  void EnvelopeRemoved(long long messageId) override {
+    Deliver<&CheckObserver::EnvelopeRemoved>(shared_, messageId);
+  }
   void EnvelopeAccepted(int index, const Envelope& envelope) override {
     Deliver<&CheckObserver::EnvelopeAccepted>(shared_, index, envelope);
     shared_.Announce(settings_.options, envelope);
@@ -266,11 +269,48 @@ void MailController::Start() {
 
 void MailController::RestartIdle() {
   if (!idle_) {
-    idle_ = std::make_unique<ImapIdleGroup>(shared_->environment, [shared = shared_] {
+    ImapIdleHooks hooks;
+    hooks.checkAll = [shared = shared_] {
       shared->Post([](MailController& c) { c.CheckForIdle(); });
-    });
+    };
+    hooks.whenFree = [this](const Settings& settings, const std::function<bool()>& stopping,
+                            const ImapIdleHooks::Update& update) {
+      return RunIdleWake(settings, stopping, update);
+    };
+    idle_ = std::make_unique<ImapIdleGroup>(shared_->environment, std::move(hooks));
   }
   idle_->Restart(settings_, settings_.options.CheckMail != 0 && !shared_->suspended);
+}
+
+bool MailController::RunIdleWake(const Settings& settings, const std::function<bool()>& stopping,
+                                 const ImapIdleHooks::Update& update) {
+  // As a check: never beside another worker, nor while something modal runs
+  // or the voice speaks. The watch's connection waits meanwhile.
+  constexpr auto kLookAgain = std::chrono::milliseconds(100);
+  for (;;) {
+    if (stopping() || *shared_->cancel || shared_->suspended || !checkMailOn_) {
+      return false;
+    }
+    {
+      std::lock_guard lock(workersMutex_);
+      if (!busy_ && !IsVoiceBusy() && !shared_->checkRunning && !shared_->deleteRunning) {
+        shared_->checkRunning = true;
+        break;
+      }
+    }
+    std::this_thread::sleep_for(kLookAgain);
+  }
+  Deliver<&MailView::SetWorkerRunning>(*shared_, true);
+  WorkerObserver observer(*shared_, settings);
+  shared_->BeginAnnouncements(settings.options);
+  update(*shared_->store, observer);
+  shared_->EndAnnouncements(settings.options);
+  if (!observer.problems().empty()) {
+    Deliver<&MailView::ShowCheckProblems>(*shared_, observer.problems());
+  }
+  Deliver<&MailView::SetWorkerRunning>(*shared_, false);
+  shared_->WorkerEnded(shared_->checkRunning);
+  return true;
 }
 
 void MailController::CheckForIdle() {

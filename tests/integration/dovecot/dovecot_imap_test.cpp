@@ -235,6 +235,7 @@ struct ListView final : MailView {
   void SetTrayTooltip(const std::string&) override {}
   void ListCleared() override {}
   void EnvelopeAccepted(int, const Envelope& e) override { subjects.push_back(e.subject); }
+  void EnvelopeRemoved(long long id) override { removed.push_back(id); }
   void PassFinished(int) override {}
   void SetWorkerRunning(bool) override {}
   void ShowNewMailNotice(const Notice&) override {}
@@ -244,15 +245,23 @@ struct ListView final : MailView {
   void ShowBackgroundMessage(const std::string&) override {}
   void ShowCheckProblems(const std::vector<CheckProblem>&) override {}
   std::vector<std::string> subjects;
+  std::vector<long long> removed;
 };
 
 // The desktop program's controller idles on the account: mail delivered is
-// listed at once, long before the (hour-long) period; Suspend ends the IDLE.
+// listed at once, long before the (hour-long) period, and only the new message
+// is fetched; spam that arrives goes by UID, a message expunged by another
+// client leaves the list; Suspend ends the IDLE.
 TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
   Populate("imapidle", 1);
   const std::string message = dir_.File("new.eml");
   test::WriteFile(message, "From: New <new@example.com>\nSubject: fresh\n\nHello.\n");
-  settings_.accounts = {Account("imapidle")};
+  const std::string spam = dir_.File("spam.eml");
+  test::WriteFile(spam, "From: Spam <s@example.com>\nSubject: win money now\n\nHi.\n");
+  MailAccount account = Account("imapidle");
+  account.FilterSubject = true;
+  account.Filter = "win money;";
+  settings_.accounts = {account};
   settings_.options.CheckMail = 1;
   settings_.options.Freq = "1";
   settings_.options.FreqUnit = FreqUnit::Hours;
@@ -274,6 +283,28 @@ TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
       static_cast<int>(
           std::chrono::duration_cast<std::chrono::milliseconds>(listed - delivered).count()));
   ASSERT_TRUE(test::WaitForWorkers(controller));
+  EXPECT_EQ(view.subjects, std::vector<std::string>{"fresh"});  // not the message there before
+
+  Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + spam + "'");
+  EXPECT_TRUE(
+      test::WaitUntil([&] { return MailFiles("imapidle").size() == 2; }, std::chrono::seconds(10)));
+  ASSERT_TRUE(test::WaitForWorkers(controller));
+  EXPECT_EQ(view.subjects, std::vector<std::string>{"fresh"});
+
+  // Another client expunges the new message: its row goes.
+  const long long freshId = std::stoll(controller.store().Get(0).messageId);
+  for (const std::string& name : MailFiles("imapidle")) {
+    for (const char* sub : {"/cur/", "/new/"}) {
+      const std::string path = kDir + "/mail/imapidle/Maildir" + sub + name;
+      if (std::filesystem::exists(path) &&
+          test::ReadFile(path).find("Subject: fresh") != std::string::npos) {
+        std::filesystem::remove(path);
+      }
+    }
+  }
+  EXPECT_TRUE(test::WaitUntil([&] { return view.removed == std::vector<long long>{freshId}; },
+                              std::chrono::seconds(10)));
+  EXPECT_EQ(controller.store().Count(), 0);
 
   controller.ToggleSuspend();
   const size_t before = view.subjects.size();
