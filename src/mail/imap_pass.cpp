@@ -279,37 +279,51 @@ class ImapAccountPass {
   }
 
   // Lists every message's UID and size; judges the remembered ones from the
-  // store and fetches the rest. False when the folder could not be read whole.
+  // store and fetches the rest, in the folder's order. False when the folder
+  // could not be read whole.
   bool FetchUnknown(ImapSession& session) {
     const std::unordered_map<std::string, int64_t>& known =
         memory_->KnownSizes(ContentSetting(options_));
-    std::vector<uint32_t> fetch;
-    std::vector<std::pair<uint32_t, int64_t>> remembered;
-    const bool listed = session.ListSizes("1:*", [&](uint32_t uid, int64_t size) {
+    struct Listed {
+      uint32_t uid;
+      int64_t size;
+      bool remembered;
+    };
+    std::vector<Listed> listed;
+    int remembered = 0;
+    const bool whole = session.ListSizes("1:*", [&](uint32_t uid, int64_t size) {
       const std::string identity = ImapIdentity(uidValidity_, uid);
       if (!memory_->Listed(identity)) {
         return;  // named twice
       }
       const auto found = known.find(identity);
-      if (found != known.end() && found->second == size) {
-        remembered.emplace_back(uid, size);
-      } else {
-        fetch.push_back(uid);
-      }
+      const bool same = found != known.end() && found->second == size;
+      remembered += same ? 1 : 0;
+      listed.push_back({uid, size, same});
     });
-    if (!listed) {
+    if (!whole) {
       return false;
     }
-    Trace("remembered " + std::to_string(remembered.size()) + " messages; fetching " +
-          std::to_string(fetch.size()));
-    for (const auto& [uid, size] : remembered) {
-      CheckRemembered(uid, size);
-    }
-    std::sort(fetch.begin(), fetch.end());
-    for (const std::string& set : UidSets(fetch)) {
-      if (!session.Fetch(set, TextBytes(options_),
-                         [this](ImapFetched&& message) { CheckMessage(std::move(message)); })) {
-        return false;
+    Trace("remembered " + std::to_string(remembered) + " of " + std::to_string(listed.size()) +
+          " messages; fetching " + std::to_string(listed.size() - remembered));
+    std::sort(listed.begin(), listed.end(),
+              [](const Listed& a, const Listed& b) { return a.uid < b.uid; });
+    // New mail comes last, so the unknown messages are mostly one run.
+    for (size_t i = 0; i < listed.size();) {
+      if (listed[i].remembered) {
+        CheckRemembered(listed[i].uid, listed[i].size);
+        ++i;
+        continue;
+      }
+      std::vector<uint32_t> run;
+      for (; i < listed.size() && !listed[i].remembered; ++i) {
+        run.push_back(listed[i].uid);
+      }
+      for (const std::string& set : UidSets(run)) {
+        if (!session.Fetch(set, TextBytes(options_),
+                           [this](ImapFetched&& message) { CheckMessage(std::move(message)); })) {
+          return false;
+        }
       }
     }
     return true;

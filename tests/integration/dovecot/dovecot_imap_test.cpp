@@ -187,6 +187,76 @@ TEST_F(ImapServerTest, AWrongPasswordFailsTheAccountWithTheServersWords) {
       << observer_.all[0].error;
 }
 
+// Dovecot's count of the header fetches of each IMAP session of `user` that
+// logged out: the hdr_count= of its log lines, oldest first.
+std::vector<int> HeaderFetches(const std::string& user) {
+  std::vector<int> counts;
+  const std::string log = test::ReadFile(kDir + "/log/dovecot.log");
+  const std::string marker = "imap(" + user + ")";
+  for (size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
+    const size_t end = log.find('\n', at);
+    const size_t count = log.find("hdr_count=", at);
+    if (log.find("Logged out", at) < end && count < end) {
+      counts.push_back(std::atoi(log.c_str() + count + 10));
+    }
+  }
+  return counts;
+}
+
+// With RememberMail on, a repeat pass fetches no header of a known message,
+// announces nothing twice, fetches and announces a delivered message once,
+// and deletes a known message whose sender was blocked since; off, every
+// pass fetches and announces all, as the POP3 pass does.
+TEST_F(ImapServerTest, RememberedMailFetchesOnlyWhatIsNew) {
+  for (const bool remember : {true, false}) {
+    SCOPED_TRACE(remember ? "on" : "off");
+    Populate("imapremember", 4);
+    settings_.options.RememberMail = remember ? "1" : "";
+    environment_.mailMemoryDir = dir_.File(remember ? "on" : "off");
+    MailAccount account = Account("imapremember");
+    struct Pass {
+      int fetched;  // header fetches, by the server's own count
+      int listed;
+      int fresh;
+    };
+    const auto pass = [&] {
+      const size_t before = HeaderFetches("imapremember").size();
+      Check(account);
+      EXPECT_NE(observer_.all[0].status, AccountOutcome::Status::Failed) << observer_.all[0].error;
+      std::vector<int> counts;
+      // The log process writes a moment after the session ends.
+      for (int wait = 0; wait < 100 && counts.size() <= before; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        counts = HeaderFetches("imapremember");
+      }
+      Pass p{counts.size() > before ? counts.back() : -1, store_.Count(), 0};
+      for (const Envelope& e : store_.Snapshot()) {
+        p.fresh += e.isNew ? 1 : 0;
+      }
+      return p;
+    };
+    Pass p = pass();
+    EXPECT_EQ(p.fetched, 4);
+    EXPECT_EQ(p.fresh, 4);
+    p = pass();
+    EXPECT_EQ(p.fetched, remember ? 0 : 4);
+    EXPECT_EQ(p.listed, 4);
+    EXPECT_EQ(p.fresh, remember ? 0 : 4);
+    Shell("bash '" + kScript + "' populate '" + kDir + "' imapremember 1 2500");
+    p = pass();
+    EXPECT_EQ(p.fetched, remember ? 1 : 5);
+    EXPECT_EQ(p.listed, 5);
+    EXPECT_EQ(p.fresh, remember ? 1 : 5);
+    account.FilterSubject = true;
+    account.Filter = "(plain);";
+    p = pass();
+    EXPECT_EQ(p.fetched, remember ? 0 : 5);
+    EXPECT_EQ(observer_.all[0].deletedAsSpam, 2) << observer_.all[0].error;
+    EXPECT_EQ(p.listed, 3);
+    EXPECT_EQ(p.fresh, remember ? 0 : 3);
+  }
+}
+
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::seconds limit = std::chrono::seconds(10)) {
   const auto end = std::chrono::steady_clock::now() + limit;
@@ -262,6 +332,8 @@ TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
   account.FilterSubject = true;
   account.Filter = "win money;";
   settings_.accounts = {account};
+  settings_.options.RememberMail = "1";
+  environment_.mailMemoryDir = dir_.File("memory");
   settings_.options.CheckMail = 1;
   settings_.options.Freq = "1";
   settings_.options.FreqUnit = FreqUnit::Hours;
@@ -290,6 +362,14 @@ TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
       test::WaitUntil([&] { return MailFiles("imapidle").size() == 2; }, std::chrono::seconds(10)));
   ASSERT_TRUE(test::WaitForWorkers(controller));
   EXPECT_EQ(view.subjects, std::vector<std::string>{"fresh"});
+  // Remembered as announced: a pass of the restarted program does not announce it again.
+  EnvelopeStore again;
+  Outcomes outcomes;
+  RunCheck(settings_, again, outcomes, environment_);
+  ASSERT_EQ(again.Count(), 2);
+  EXPECT_TRUE(again.Get(0).isNew);
+  EXPECT_EQ(again.Get(1).subject, "fresh");
+  EXPECT_FALSE(again.Get(1).isNew);
 
   // Another client expunges the new message: its row goes.
   const long long freshId = std::stoll(controller.store().Get(0).messageId);
