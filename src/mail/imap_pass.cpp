@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -304,6 +305,9 @@ class ImapAccountPass {
     if (!whole) {
       return false;
     }
+    if (remembered == 0) {
+      CarryAnnouncedOver(known);
+    }
     Trace("remembered " + std::to_string(remembered) + " of " + std::to_string(listed.size()) +
           " messages; fetching " + std::to_string(listed.size() - remembered));
     std::sort(listed.begin(), listed.end(),
@@ -327,6 +331,28 @@ class ImapAccountPass {
       }
     }
     return true;
+  }
+
+  // Some servers (GNU Mailutils' imap4d on a Maildir) give the folder a new
+  // UIDVALIDITY whenever mail arrives, so no UID known before is certain: the
+  // messages are fetched again, but one announced under the old UIDVALIDITY
+  // (the same Message-ID or date and sender, the same size) is not announced
+  // again.
+  void CarryAnnouncedOver(const std::unordered_map<std::string, int64_t>& known) {
+    const std::string current = ImapIdentity(uidValidity_, 0);
+    const std::string prefix = current.substr(0, current.size() - 1);
+    for (const auto& [id, size] : known) {
+      if (id.starts_with(prefix)) {
+        return;  // the same UIDVALIDITY: nothing to carry over
+      }
+      if (const std::optional<RememberedMessage> old = memory_->Find(id); old && old->announced) {
+        announcedBefore_.insert(old->texts.messageKey + '\n' + std::to_string(old->size));
+      }
+    }
+    if (!announcedBefore_.empty()) {
+      Trace("the folder's UIDVALIDITY changed: " + std::to_string(announcedBefore_.size()) +
+            " messages announced before are known by their Message-ID and size");
+    }
   }
 
   // A message judged from what was remembered of it: nothing of it is fetched.
@@ -367,6 +393,11 @@ class ImapAccountPass {
     const bool readable = HasReadableHeaders(decoded);
     if (memory_) {
       envelope.isNew = RememberRead(envelope, size, readable);
+      if (envelope.isNew &&
+          announcedBefore_.contains(envelope.messageKey + '\n' + std::to_string(size))) {
+        envelope.isNew = false;
+        memory_->MarkAnnounced(envelope.uniqueId);
+      }
     }
     Judge(message.uid, size, std::move(envelope), readable);
   }
@@ -504,6 +535,8 @@ class ImapAccountPass {
   };
   std::vector<Spam> spam_;
   std::unique_ptr<MailMemory> memory_;  // RememberMail on
+  // Message key and size of the messages announced under an earlier UIDVALIDITY.
+  std::unordered_set<std::string> announcedBefore_;
 };
 
 }  // namespace
