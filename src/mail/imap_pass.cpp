@@ -61,14 +61,6 @@ size_t TextBytes(const AppOptions& options) {
   return options.ComboLines == "All" ? kTextForAll : kTextForLines;
 }
 
-// A line in the account's deleted-mail log for a message the server removed.
-void LogRemoved(const std::string& logDir, const Clock& clock, const MailAccount& account,
-                const Envelope& e) {
-  PrepareLogDir(logDir);
-  AppendLogLine(DeletedLogPath(logDir, account.UserName, clock.LocalNow()),
-                DeletedLogLine(e.from, e.subject, e.address, e.received, e.size, e.account));
-}
-
 int PortOf(const MailAccount& account, Security security) {
   const int port = account.POP3Port.value();
   return port > 0 ? port : DefaultPort(MailProtocol::Imap, security);
@@ -480,7 +472,7 @@ class ImapAccountPass {
       ++removed_;
       mailboxSize_ -= size;
       if (options_.LogDeleted) {
-        LogRemoved(environment_.deletedLogDir, clock_, account_, spam);
+        LogDeletedMessage(environment_.deletedLogDir, account_.UserName, clock_, spam);
       }
     }
   }
@@ -613,8 +605,8 @@ DeleteOutcome DeleteImapMessage(const Envelope& entry, const AppOptions& options
     outcome.deleted = true;
     if (options.LogDeleted) {
       SystemClock systemClock;
-      LogRemoved(environment.deletedLogDir, environment.clock ? *environment.clock : systemClock,
-                 account, entry);
+      LogDeletedMessage(environment.deletedLogDir, account.UserName,
+                        environment.clock ? *environment.clock : systemClock, entry);
     }
   }
   if (session.usable()) {

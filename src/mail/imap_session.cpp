@@ -68,6 +68,27 @@ const ImapValue* FetchItem(const std::vector<ImapValue>& items, std::string_view
   return nullptr;
 }
 
+// The items of a FETCH response ("* n FETCH (...)"), whose literals follow
+// the line that holds no literal; nullopt when they cannot be read.
+std::optional<std::vector<ImapValue>> FetchItems(const ImapResponse& response,
+                                                 const ImapParsed& parsed, int maxDepth) {
+  std::vector<ImapValue> values;
+  size_t literal = 0;
+  std::string error;
+  if (!ParseImapValues(parsed.rest, response.literals, literal, values, error, maxDepth) ||
+      values.size() != 1 || values[0].kind != ImapValue::Kind::List) {
+    return std::nullopt;
+  }
+  return std::move(values[0].items);
+}
+
+// The UID a FETCH item list names; 0 when none (an unsolicited flag change).
+uint32_t FetchedUid(const std::vector<ImapValue>& items) {
+  const ImapValue* uid = FetchItem(items, "UID");
+  const int64_t number = uid ? uid->Number().value_or(0) : 0;
+  return number > 0 && number <= UINT32_MAX ? static_cast<uint32_t>(number) : 0;
+}
+
 // The value after `key` in a parameter list ("NAME" "a.pdf" ...), upper case keys.
 std::string ParamValue(const ImapValue& params, std::string_view key) {
   if (params.kind != ImapValue::Kind::List) {
@@ -498,23 +519,16 @@ bool ImapSession::Fetch(const std::string& uidSet, size_t textBytes,
   Handlers handlers;
   handlers.messages = exists_;
   handlers.fetch = [&](const ImapResponse& response, const ImapParsed& parsed) {
-    std::vector<ImapValue> values;
-    size_t literal = 0;
-    std::string error;
-    // The literals of this response follow the "* n FETCH" that holds no literal.
-    if (!ParseImapValues(parsed.rest, response.literals, literal, values, error,
-                         limits_.sizes.maxDepth) ||
-        values.size() != 1 || values[0].kind != ImapValue::Kind::List) {
+    const auto read = FetchItems(response, parsed, limits_.sizes.maxDepth);
+    if (!read) {
       return;  // a FETCH we cannot read names no message we can act on
     }
-    const std::vector<ImapValue>& list = values[0].items;
+    const std::vector<ImapValue>& list = *read;
     ImapFetched fetched;
-    const ImapValue* uid = FetchItem(list, "UID");
-    const auto uidNumber = uid ? uid->Number() : std::nullopt;
-    if (!uidNumber || *uidNumber == 0 || *uidNumber > UINT32_MAX) {
+    fetched.uid = FetchedUid(list);
+    if (fetched.uid == 0) {
       return;  // an unsolicited flag change: not ours
     }
-    fetched.uid = static_cast<uint32_t>(*uidNumber);
     if (const ImapValue* size = FetchItem(list, "RFC822.SIZE")) {
       fetched.size = size->Number().value_or(-1);
     }
@@ -543,20 +557,12 @@ bool ImapSession::ListSizes(const std::string& uidSet,
   Handlers handlers;
   handlers.messages = exists_;
   handlers.fetch = [&](const ImapResponse& response, const ImapParsed& parsed) {
-    std::vector<ImapValue> values;
-    size_t literal = 0;
-    std::string error;
-    if (!ParseImapValues(parsed.rest, response.literals, literal, values, error,
-                         limits_.sizes.maxDepth) ||
-        values.size() != 1 || values[0].kind != ImapValue::Kind::List) {
-      return;
-    }
-    const ImapValue* uid = FetchItem(values[0].items, "UID");
-    const ImapValue* size = FetchItem(values[0].items, "RFC822.SIZE");
-    const int64_t uidNumber = uid ? uid->Number().value_or(0) : 0;
-    const int64_t sizeNumber = size ? size->Number().value_or(-1) : -1;
-    if (uidNumber > 0 && uidNumber <= UINT32_MAX && sizeNumber >= 0) {
-      each(static_cast<uint32_t>(uidNumber), sizeNumber);
+    const auto items = FetchItems(response, parsed, limits_.sizes.maxDepth);
+    const uint32_t uid = items ? FetchedUid(*items) : 0;
+    const ImapValue* size = items ? FetchItem(*items, "RFC822.SIZE") : nullptr;
+    const int64_t octets = size ? size->Number().value_or(-1) : -1;
+    if (uid != 0 && octets >= 0) {
+      each(uid, octets);
     }
   };
   return Run("UID FETCH " + uidSet + " (UID RFC822.SIZE)", handlers);
@@ -566,18 +572,9 @@ void ImapSession::FollowFetch(const ImapResponse& response, const ImapParsed& pa
   if (parsed.number < 1 || parsed.number > static_cast<int64_t>(uids_.size())) {
     return;
   }
-  std::vector<ImapValue> values;
-  size_t literal = 0;
-  std::string error;
-  if (!ParseImapValues(parsed.rest, response.literals, literal, values, error,
-                       limits_.sizes.maxDepth) ||
-      values.size() != 1 || values[0].kind != ImapValue::Kind::List) {
-    return;
-  }
-  const ImapValue* uid = FetchItem(values[0].items, "UID");
-  const int64_t number = uid ? uid->Number().value_or(0) : 0;
-  if (number > 0 && number <= UINT32_MAX) {
-    uids_[static_cast<size_t>(parsed.number - 1)] = static_cast<uint32_t>(number);
+  const auto items = FetchItems(response, parsed, limits_.sizes.maxDepth);
+  if (const uint32_t uid = items ? FetchedUid(*items) : 0; uid != 0) {
+    uids_[static_cast<size_t>(parsed.number - 1)] = uid;
   }
 }
 

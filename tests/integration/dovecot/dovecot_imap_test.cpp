@@ -12,6 +12,7 @@
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/imap_idle.h"
+#include "server_pass_test.h"
 #include "support/test_env.h"
 #include "support/wait.h"
 #include "watch/mail_controller.h"
@@ -107,44 +108,23 @@ MailAccount Account(const std::string& user, Security security = Security::Start
   return a;
 }
 
-class ImapServerTest : public ::testing::Test {
+class ImapServerTest : public ServerPassTest {
  protected:
   void SetUp() override {
     if (!kPeer.dovecot() && !std::filesystem::exists(kPeer.binary)) {
       GTEST_SKIP() << kPeer.binary << " is not installed (mailutils-imap4d)";
     }
-    environment_.commandLogPath = dir_.File("command.log");
-    environment_.deletedLogDir = dir_.File("Log");
+    ServerPassTest::SetUp();
   }
   void Check(const MailAccount& account) {
-    settings_.accounts = {account};
     observer_.all.clear();
-    RunCheck(settings_, store_, observer_, environment_);
+    CheckAccount(account);
     ASSERT_EQ(observer_.all.size(), 1u);
   }
-
-  struct Outcomes final : CheckObserver {
-    std::vector<AccountOutcome> all;
-    void AccountFinished(const AccountOutcome& o) override { all.push_back(o); }
-  };
-
-  test::TempDir dir_;
-  MailEnvironment environment_;
-  Settings settings_;
-  EnvelopeStore store_;
-  Outcomes observer_;
 };
 
 class ImapServerSecurityTest : public ImapServerTest,
                                public ::testing::WithParamInterface<Security> {};
-
-}  // namespace
-
-void PrintTo(Security security, std::ostream* out) {
-  *out << (security == Security::None ? "plain" : security == Security::Tls ? "tls" : "starttls");
-}
-
-namespace {
 
 // The list is the POP3 pass's list, and reading it marks nothing \Seen.
 TEST_P(ImapServerSecurityTest, APassListsTheFolderAndLeavesItsFlags) {

@@ -51,6 +51,17 @@ S::Step Logout(int tag) {
   return S::Send("* BYE bye\r\na" + std::to_string(tag) + " OK out\r\n");
 }
 
+// Alice's IMAP account on the scripted server at `port`.
+MailAccount Alice(int port, const char* protocol = "IMAP") {
+  MailAccount account;
+  account.UserName = "alice";
+  account.Passwd = "secret";
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = port;
+  account.Protocol = protocol;
+  return account;
+}
+
 struct HostileRow {
   const char* name;
   std::vector<S::Step> script;
@@ -156,14 +167,9 @@ TEST_P(ImapHostileRows, ThePassEndsAsItMust) {
   environment.imapLimits.sizes.maxLine = 4096;
   environment.imapLimits.headerLiteral = 65536;
   Settings settings;
-  MailAccount account;
-  account.UserName = "alice";
-  account.Passwd = "secret";
-  account.POP3Server = "127.0.0.1";
-  account.POP3Port = server.port();
+  MailAccount account = Alice(server.port());
   account.Security = row.security;
   account.CAFile = test::TestCertPath();
-  account.Protocol = "IMAP";
   account.CheckMark = true;
   account.FilterSubject = true;
   account.Filter = "bounce;";
@@ -220,12 +226,7 @@ TEST(ImapIdle, ReissuesReportsAndComesBack) {
   const std::vector<S::Step> again = login(3);
   script.insert(script.end(), again.begin(), again.end());
   ScriptedServer server(script);
-  MailAccount account;
-  account.UserName = "alice";
-  account.Passwd = "secret";
-  account.POP3Server = "127.0.0.1";
-  account.POP3Port = server.port();
-  account.Protocol = "IMAP";
+  const MailAccount account = Alice(server.port());
   ImapIdleWatcher::Timing timing;
   timing.reissue = std::chrono::milliseconds(300);
   timing.firstPause = std::chrono::milliseconds(50);
@@ -268,12 +269,7 @@ TEST(ImapIdle, AWakeFetchesOnlyTheNewAndDropsTheExpunged) {
                          S::Send("+ idling\r\n"),
                          S::Pause(1000)});
   Settings settings;
-  MailAccount account;
-  account.UserName = "alice";
-  account.Passwd = "secret";
-  account.POP3Server = "127.0.0.1";
-  account.POP3Port = server.port();
-  account.Protocol = "IMAP";
+  MailAccount account = Alice(server.port());
   account.FilterSubject = true;
   account.Filter = "bounce;";
   settings.accounts = {account};
@@ -350,13 +346,7 @@ TEST(ImapDelete, AFolderRebuiltSinceTheCheckDeletesNothing) {
                                 S::Send("* 1 EXISTS\r\n* OK [UIDVALIDITY 8] v\r\na2 OK\r\n")},
            {S::Expect("a3 LOGOUT"), Logout(3)}));
   Settings settings;
-  MailAccount account;
-  account.UserName = "alice";
-  account.Passwd = "secret";
-  account.POP3Server = "127.0.0.1";
-  account.POP3Port = server.port();
-  account.Protocol = "imap";
-  settings.accounts = {account};
+  settings.accounts = {Alice(server.port(), "imap")};
   EnvelopeStore store;
   Envelope listed;
   listed.messageId = std::to_string(MakeMessageId(0, 0));
