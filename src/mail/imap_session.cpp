@@ -611,6 +611,9 @@ bool ImapSession::FollowUids() {
   }
   // UIDs ascend with the message numbers; a server that lists them otherwise
   // gives no map to trust.
+  if (static_cast<int64_t>(found.size()) > exists_) {
+    return Fail("the server named more UIDs than the folder has messages");
+  }
   if (!readable || static_cast<int64_t>(found.size()) >= kMostMessagesFollowed ||
       !std::is_sorted(found.begin(), found.end()) ||
       std::adjacent_find(found.begin(), found.end()) != found.end()) {
