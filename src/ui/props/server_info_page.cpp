@@ -349,7 +349,14 @@ void CPropServerInfo::ShowServerLabel(int protocol) {
                                                                           : QString();
   const QString label = name.isEmpty() ? QStringLiteral("Incoming Mail Server")
                                        : QStringLiteral("Incoming Mail Server (%1)").arg(name);
-  serverLabel_->setText(label + QLatin1Char(':'));
+  // The sheet gave the row its access key once: it stays on the same letter of
+  // the words every protocol's label shares.
+  QString shown = label + QLatin1Char(':');
+  if (const qsizetype key = serverLabel_->text().indexOf(QLatin1Char('&'));
+      key >= 0 && key < QStringLiteral("Incoming Mail Server").size()) {
+    shown.insert(key, QLatin1Char('&'));
+  }
+  serverLabel_->setText(shown);
   // Set, not taken from the label, so a screen reader is told of the change.
   server_->setAccessibleName(label);
   server_->setAccessibleDescription(
