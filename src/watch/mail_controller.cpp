@@ -2,6 +2,8 @@
 
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <map>
 
 #include "config/paths.h"
 #include "speech/mail_announcer.h"
@@ -307,6 +309,17 @@ bool MailController::RunIdleWake(const Settings& settings, const std::function<b
   shared_->EndAnnouncements(settings.options);
   if (!observer.problems().empty()) {
     Deliver<&MailView::ShowCheckProblems>(*shared_, observer.problems());
+  }
+  // The tray rests on the picture a pass would leave: mail present or not.
+  std::map<int, int> rows;
+  int largest = 0;
+  for (const Envelope& e : shared_->store->Snapshot()) {
+    largest = std::max(largest, ++rows[AccountIndexOf(std::stoll("0" + e.messageId))]);
+  }
+  shared_->largestMailbox = largest;
+  if (!shared_->failing) {
+    Deliver<&MailView::SetTrayIcon>(*shared_,
+                                    largest < 1 ? TrayState::Idle : TrayState::MailPresent);
   }
   Deliver<&MailView::SetWorkerRunning>(*shared_, false);
   shared_->WorkerEnded(shared_->checkRunning);

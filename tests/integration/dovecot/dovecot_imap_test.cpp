@@ -359,7 +359,7 @@ struct ListView final : MailView {
   void SetTitle(const std::string&) override {}
   void SetAccountsProgress(int, int) override {}
   void SetEmailsProgress(int, int) override {}
-  void SetTrayIcon(TrayState) override {}
+  void SetTrayIcon(TrayState state) override { tray = state; }
   void SetTrayTooltip(const std::string&) override {}
   void ListCleared() override {}
   void EnvelopeAccepted(int, const Envelope& e) override { subjects.push_back(e.subject); }
@@ -374,6 +374,7 @@ struct ListView final : MailView {
   void ShowCheckProblems(const std::vector<CheckProblem>&) override {}
   std::vector<std::string> subjects;
   std::vector<long long> removed;
+  TrayState tray = TrayState::Idle;
 };
 
 // The desktop program's controller idles on the account: mail delivered is
@@ -417,6 +418,7 @@ TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
           std::chrono::duration_cast<std::chrono::milliseconds>(listed - delivered).count()));
   ASSERT_TRUE(test::WaitForWorkers(controller));
   EXPECT_EQ(view.subjects, std::vector<std::string>{"fresh"});  // not the message there before
+  EXPECT_EQ(view.tray, TrayState::MailPresent);
 
   Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + spam + "'");
   EXPECT_TRUE(
@@ -446,6 +448,7 @@ TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
   EXPECT_TRUE(test::WaitUntil([&] { return view.removed == std::vector<long long>{freshId}; },
                               std::chrono::seconds(10)));
   EXPECT_EQ(controller.store().Count(), 0);
+  EXPECT_TRUE(test::WaitUntil([&] { return view.tray == TrayState::Idle; }));
 
   controller.ToggleSuspend();
   const size_t before = view.subjects.size();
