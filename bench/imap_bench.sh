@@ -4,10 +4,13 @@
 #     lines off) over IMAP against the POP3 pass of the same mailbox: time
 #     (median of RUNS) and the bytes the server sent (Dovecot's own count:
 #     POP3 retr bytes, IMAP out=);
-#   - imap_idle_bench: delivery to announcement on an idling account (median
-#     of 20) and the cost of idling on five accounts for IDLE_SECONDS.
+#   - imap_idle_bench: delivery to announcement on an idling account holding
+#     WAKE_MESSAGES messages (median of 20), the bytes the server sent per
+#     wake (Dovecot's out= of every session after the first pass, over 20),
+#     and the cost of idling on five accounts for IDLE_SECONDS.
 #
-#   bench/imap_bench.sh [MESSAGES] [SIZE] [RUNS] [IDLE_SECONDS]   (default 10000 10240 3 60)
+#   bench/imap_bench.sh [MESSAGES] [SIZE] [RUNS] [IDLE_SECONDS] [WAKE_MESSAGES]
+#   (default 10000 10240 3 60 100)
 #
 # Needs a built tree with the benchmarks (make bench) and Dovecot with its
 # IMAP server (scripts/bootstrap.sh).
@@ -17,11 +20,12 @@ messages=${1:-10000}
 size=${2:-10240}
 runs=${3:-3}
 idle_seconds=${4:-60}
+wake_messages=${5:-100}
 binary=${BRINDLECAST:-$root/build/src/app/brindlecast}
 idle_bench=${IMAP_IDLE_BENCH:-$root/build/bench/imap_idle_bench}
 export POP3_PORT=${POP3_PORT:-32120} POP3S_PORT=${POP3S_PORT:-32121}
 export IMAP_PORT=${IMAP_PORT:-32143} IMAPS_PORT=${IMAPS_PORT:-32993}
-dir=/tmp/bc-bench-imap
+dir=${BENCH_DIR:-/tmp/bc-bench-imap}
 work=$(mktemp -d /tmp/bc-bench.XXXXXX)
 trap 'bash "$root/scripts/pop3-server.sh" stop "$dir" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
@@ -64,5 +68,12 @@ echo "IMAP pass:              ${i} s (median of $runs: ${imap[*]}), ${imap_bytes
 echo "IMAP / POP3 time:       $(awk -v i="$i" -v p="$p" 'BEGIN {printf "%.3f", i / p}')"
 echo "IMAP / POP3 bytes:      $(awk -v i="$imap_bytes" -v p="$pop3_bytes" 'BEGIN {printf "%.4f", i / p}')"
 
+bash "$root/scripts/pop3-server.sh" populate "$dir" idle1 "$wake_messages" 2500 >/dev/null
+logged=$(wc -l <"$log")
 "$idle_bench" "$root/scripts/pop3-server.sh" "$dir" "$IMAP_PORT" "$dir/tls/cert.pem" \
   idle1 idle2 idle3 idle4 idle5 "$idle_seconds"
+# Every session of idle1 since then served the 20 wakes (the IDLE connections,
+# and any pass a wake started). Login bytes come on top (not in out=).
+tail -n +$((logged + 1)) "$log" | grep 'imap(idle1)' | grep -E 'Logged out|Disconnected' | sed -n 's/.* out=\([0-9]*\).*/\1/p' |
+  awk -v m="$wake_messages" '{sum += $1; n++}
+    END {printf "bytes per wake (folder of %d): %.0f (%d sessions)\n", m, sum / 20, n}'

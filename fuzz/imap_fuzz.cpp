@@ -29,6 +29,7 @@ namespace {
 constexpr int kUseStartTls = 1;
 constexpr int kEndClosed = 2;
 constexpr int kWithText = 4;
+constexpr int kFollowUids = 8;  // map the folder's UIDs first, as an IDLE watch does
 constexpr const char* kPassword = "s3cret-pw";
 
 class InputTransport final : public Pop3Transport {
@@ -126,6 +127,10 @@ std::string CheckImapInput(std::string_view input) {
                       limits);
   const Security security = (flags & kUseStartTls) ? Security::StartTls : Security::None;
   if (session.Connect("host", 143, "user", kPassword, security) && session.Select("INBOX")) {
+    if ((flags & kFollowUids) && session.FollowUids() &&
+        static_cast<int64_t>(session.uids().size()) != session.exists()) {
+      return "the UID map does not hold one UID per message";
+    }
     std::vector<uint32_t> uids;
     session.Fetch("1:*", (flags & kWithText) ? 200 : 0,
                   [&](ImapFetched&& fetched) { uids.push_back(fetched.uid); });
@@ -136,6 +141,11 @@ std::string CheckImapInput(std::string_view input) {
     }
     if (!uids.empty()) {
       static_cast<void>(session.Remove(uids.front()));
+    }
+    for (uint32_t gone : session.TakeGone()) {
+      if (gone == 0) {
+        return "a message of unknown UID was reported gone";
+      }
     }
     static_cast<void>(session.Logout());
   }

@@ -16,7 +16,8 @@ packages=(
   dovecot-core dovecot-pop3d dovecot-imapd openssl
 )
 if [[ "${1:-}" == "--test" || "${1:-}" == "--orca" ]]; then
-  packages+=(python3 mpop mailutils-pop3d espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
+  packages+=(python3 mpop mailutils-pop3d mailutils-imap4d
+    espeak-ng sox libsox-fmt-base pulseaudio pulseaudio-utils
     lintian desktop-file-utils appstream man-db file
     gnome-keyring dbus-daemon libsecret-tools
     systemd util-linux)

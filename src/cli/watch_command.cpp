@@ -22,8 +22,9 @@ constexpr const char* kHelp =
     "Keeps every enabled IMAP account whose server offers IDLE connected, and\n"
     "prints each new message's envelope as one JSON object on a line of its own\n"
     "the moment the server reports it, until interrupted (Ctrl+C). Each report\n"
-    "runs a check pass over the IMAP accounts, as `check` does (spam is deleted\n"
-    "and logged); the mail there at the start is not printed.\n"
+    "fetches the new messages by UID and judges them as `check` does (spam is\n"
+    "deleted and logged); the mail there at the start is not printed. After a\n"
+    "dropped connection the accounts are checked whole again.\n"
     "\n"
     "  --account NAME  watch only the account whose user name is NAME, enabled or not\n"
     "\n"
@@ -107,7 +108,11 @@ int RunWatchCommand(const std::vector<std::string>& args, const CommandContext& 
 
   const MailEnvironment environment = context.mailEnvironment();
   std::set<std::string> seen;
+  // One pass or wake at a time: the printer, the seen set and each account's
+  // remembered mail are shared.
+  std::mutex working;
   const auto pass = [&](bool print) {
+    std::lock_guard lock(working);
     EnvelopeStore store(EnvelopeStore::Keep::CountOnly);
     NewEnvelopePrinter printer(seen, print);
     RunCheck(settings, store, printer, environment);
@@ -116,27 +121,58 @@ int RunWatchCommand(const std::vector<std::string>& args, const CommandContext& 
 
   std::mutex mutex;
   std::condition_variable wake;
-  bool changed = false;
-  std::vector<std::unique_ptr<ImapIdleWatcher>> watchers;
-  for (const MailAccount& account : settings.accounts) {
-    if (account.CheckMark) {
-      watchers.push_back(std::make_unique<ImapIdleWatcher>(account, environment, [&] {
-        {
-          std::lock_guard lock(mutex);
-          changed = true;
-        }
-        wake.notify_all();
-      }));
-      watchers.back()->Start();
+  bool checkAll = false;
+  const auto askForPass = [&] {
+    {
+      std::lock_guard lock(mutex);
+      checkAll = true;
     }
+    wake.notify_all();
+  };
+  std::vector<std::unique_ptr<ImapIdleWatcher>> watchers;
+  std::vector<std::unique_ptr<ImapFollowed>> folders;
+  for (size_t i = 0; i < settings.accounts.size(); ++i) {
+    if (!settings.accounts[i].CheckMark) {
+      continue;
+    }
+    ImapFollowed* followed = folders.emplace_back(std::make_unique<ImapFollowed>()).get();
+    const int index = static_cast<int>(i);
+    watchers.push_back(std::make_unique<ImapIdleWatcher>(
+        settings.accounts[i], environment,
+        [&, followed](ImapSession& session, bool again) {
+          followed->uidValidity = 0;  // set again once the folder's UIDs are known
+          if (!FollowImapFolder(session, *followed) || again) {
+            askForPass();
+          }
+        },
+        [&, followed, index](ImapSession& session) {
+          if (followed->uidValidity == 0) {
+            askForPass();
+            return;
+          }
+          std::lock_guard lock(working);
+          EnvelopeStore store(EnvelopeStore::Keep::CountOnly);
+          NewEnvelopePrinter printer(seen, true);
+          const ImapWakeResult result =
+              UpdateImapAccount(settings, index, session, *followed, store, printer, environment);
+          printer.AccountFinished(result.outcome);
+          if (result.startAgain) {
+            followed->uidValidity = 0;
+            if (session.usable()) {
+              (void)FollowImapFolder(session, *followed);
+            }
+            askForPass();
+          }
+        }));
+    watchers.back()->Start();
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   while (interrupted == 0) {
     std::unique_lock lock(mutex);
     // A signal cannot wake the wait: it looks at the flag every second.
-    if (wake.wait_for(lock, std::chrono::seconds(1), [&] { return changed; })) {
-      changed = false;
+    if (wake.wait_for(lock, std::chrono::seconds(1), [&] { return checkAll; })) {
+      checkAll = false;
       lock.unlock();
       pass(true);
     }

@@ -65,6 +65,10 @@ class CheckObserver {
   /// An accepted message was appended to the store as entry `index`; the list
   /// shows the row and the announcement decides whether it is new.
   virtual void EnvelopeAccepted(int /*index*/, const Envelope& /*envelope*/) {}
+  /// A listed message left the mailbox (expunged by another client while an
+  /// IMAP account idles): its row goes, and the account's later rows move down
+  /// one, as after a deletion. The store has done the same.
+  virtual void EnvelopeRemoved(long long /*messageId*/) {}
   /// The mailbox passed its storage limit: show the storage notice.
   virtual void StorageAlert(const Notice& /*notice*/) {}
   /// No account is configured: let the user add one (the desktop program opens

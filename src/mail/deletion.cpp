@@ -144,10 +144,7 @@ DeleteOutcome DeleteMessage(long long messageId, const Settings& settings,
   } else if (settings.options.LogDeleted) {
     SystemClock systemClock;
     const Clock& clock = environment.clock ? *environment.clock : systemClock;
-    PrepareLogDir(environment.deletedLogDir);
-    AppendLogLine(DeletedLogPath(environment.deletedLogDir, account.UserName, clock.LocalNow()),
-                  DeletedLogLine(entry.from, entry.subject, entry.address, entry.received,
-                                 entry.size, entry.account));
+    LogDeletedMessage(environment.deletedLogDir, account.UserName, clock, entry);
   }
   const bool quit = session.Quit();
   if (!quit) {

@@ -16,11 +16,18 @@ constexpr auto kSleepNoticed = std::chrono::seconds(30);
 }  // namespace
 
 ImapIdleWatcher::ImapIdleWatcher(MailAccount account, MailEnvironment environment,
-                                 std::function<void()> changed, Timing timing)
+                                 Connected connected, Changed changed, Timing timing)
     : account_(std::move(account)),
       environment_(std::move(environment)),
+      connected_(std::move(connected)),
       changed_(std::move(changed)),
       timing_(timing) {}
+
+ImapIdleWatcher::ImapIdleWatcher(MailAccount account, MailEnvironment environment,
+                                 std::function<void()> changed, Timing timing)
+    : ImapIdleWatcher(
+          std::move(account), std::move(environment), [](ImapSession&, bool) {},
+          [changed = std::move(changed)](ImapSession&) { changed(); }, timing) {}
 
 ImapIdleWatcher::~ImapIdleWatcher() {
   Stop();
@@ -126,13 +133,15 @@ void ImapIdleWatcher::Run() {
         descriptor_ = session.Descriptor();
       }
       session.SetCancel(nullptr);  // one long wait, not slices of a tenth of a second
+      connected_(session, connections_ > 0);
       ++connections_;
       pause = timing_.firstPause;
       state_ = State::Idling;
       bool changed = false;
-      while (!stop_ && session.Idle(timing_.reissue, timing_.slice, stopped, changed)) {
+      while (!stop_ && session.usable() &&
+             session.Idle(timing_.reissue, timing_.slice, stopped, changed)) {
         if (changed) {
-          changed_();
+          changed_(session);
         }
       }
       {

@@ -10,12 +10,15 @@
 
 #include "config/settings.h"
 #include "mail/check_cycle.h"
+#include "mail/imap_session.h"
 
 namespace bc {
 
 /// Keeps one IMAP account's folder under IDLE on a thread of its own, so new
 /// mail is known the moment the server has it: `changed` is called (on that
-/// thread) whenever the server reports new or removed messages. The IDLE is
+/// thread, with the session selected and out of IDLE, to fetch what changed)
+/// whenever the server reports new or removed messages, and `connected` each
+/// time the folder was selected on a new connection. The IDLE is
 /// issued again before the server's 30-minute limit; a connection that fails
 /// or drops comes back by itself after a growing pause. A server without IDLE
 /// ends the watch: that account is checked on the period like POP3.
@@ -31,6 +34,17 @@ class ImapIdleWatcher {
   };
   enum class State { Connecting, Idling, Pausing, NoIdle, Stopped };
 
+  /// `again`: a connection after the first (what came meanwhile is unknown).
+  using Connected = std::function<void(ImapSession& session, bool again)>;
+  using Changed = std::function<void(ImapSession& session)>;
+
+  ImapIdleWatcher(MailAccount account, MailEnvironment environment, Connected connected,
+                  Changed changed, Timing timing);
+  ImapIdleWatcher(MailAccount account, MailEnvironment environment, Connected connected,
+                  Changed changed)
+      : ImapIdleWatcher(std::move(account), std::move(environment), std::move(connected),
+                        std::move(changed), Timing{}) {}
+  /// A watch that only tells that something changed.
   ImapIdleWatcher(MailAccount account, MailEnvironment environment, std::function<void()> changed,
                   Timing timing);
   ImapIdleWatcher(MailAccount account, MailEnvironment environment, std::function<void()> changed)
@@ -49,6 +63,8 @@ class ImapIdleWatcher {
   [[nodiscard]] State state() const { return state_; }
   /// How many times the connection was made (and logged in) so far.
   [[nodiscard]] int connections() const { return connections_; }
+  /// Stop was asked: a `changed` that waits for its turn gives up.
+  [[nodiscard]] bool stopping() const { return stop_; }
   /// Why the last connection failed or ended, for the trace.
   [[nodiscard]] std::string lastError() const;
 
@@ -58,7 +74,8 @@ class ImapIdleWatcher {
 
   MailAccount account_;
   MailEnvironment environment_;
-  std::function<void()> changed_;
+  Connected connected_;
+  Changed changed_;
   Timing timing_;
   std::atomic<State> state_{State::Stopped};
   std::atomic<int> connections_{0};

@@ -1,12 +1,18 @@
 #include "mail/imap_pass.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "antispam/spam_classifier.h"
+#include "mail/envelope_fields.h"
 #include "mail/imap_session.h"
+#include "mail/mail_memory.h"
 #include "mail/message_envelope.h"
 #include "mime/mime_decoder.h"
 
@@ -55,17 +61,37 @@ size_t TextBytes(const AppOptions& options) {
   return options.ComboLines == "All" ? kTextForAll : kTextForLines;
 }
 
-// A line in the account's deleted-mail log for a message the server removed.
-void LogRemoved(const std::string& logDir, const Clock& clock, const MailAccount& account,
-                const Envelope& e) {
-  PrepareLogDir(logDir);
-  AppendLogLine(DeletedLogPath(logDir, account.UserName, clock.LocalNow()),
-                DeletedLogLine(e.from, e.subject, e.address, e.received, e.size, e.account));
-}
-
 int PortOf(const MailAccount& account, Security security) {
   const int port = account.POP3Port.value();
   return port > 0 ? port : DefaultPort(MailProtocol::Imap, security);
+}
+
+// A UID set naming `uids` (ascending) in runs: "3,7:9,12".
+std::vector<std::string> UidSets(const std::vector<uint32_t>& uids) {
+  // Short enough for any server's command line.
+  constexpr size_t kLongestSet = 4000;
+  std::vector<std::string> sets;
+  std::string set;
+  for (size_t i = 0; i < uids.size();) {
+    size_t j = i;
+    while (j + 1 < uids.size() && uids[j + 1] == uids[j] + 1) {
+      ++j;
+    }
+    std::string run = std::to_string(uids[i]);
+    if (j > i) {
+      run += ":" + std::to_string(uids[j]);
+    }
+    if (!set.empty() && set.size() + run.size() + 1 > kLongestSet) {
+      sets.push_back(std::move(set));
+      set.clear();
+    }
+    set += (set.empty() ? "" : ",") + run;
+    i = j + 1;
+  }
+  if (!set.empty()) {
+    sets.push_back(std::move(set));
+  }
+  return sets;
 }
 
 class ImapAccountPass {
@@ -117,8 +143,10 @@ class ImapAccountPass {
     }
     uidValidity_ = session.uidValidity();
     result_.outcome.status = AccountOutcome::Status::Checked;
+    OpenMemory();
     if (session.exists() <= 0) {
       End(session);
+      CommitMemory();
       Trace("GetNumberOfMails failed");
       result_.end = ImapAccountResult::End::Empty;
       return result_;
@@ -126,12 +154,18 @@ class ImapAccountPass {
     Trace("GetNumberOfMails");
     expected_ = static_cast<int>(std::min<int64_t>(session.exists(), INT32_MAX));
     observer_.SetEmailsProgress(0, expected_);
-    const bool fetched = session.Fetch("1:*", TextBytes(options_), [this](ImapFetched&& message) {
-      CheckMessage(std::move(message));
-    });
-    if (!fetched) {
+    bool whole = true;
+    if (memory_) {
+      whole = FetchUnknown(session);
+    } else if (!session.Fetch("1:*", TextBytes(options_), [this](ImapFetched&& message) {
+                 CheckMessage(std::move(message));
+               })) {
+      whole = false;
+    }
+    if (!whole) {
       Trace("UID FETCH failed: " + session.lastError());
       Incomplete("the folder could not be read whole (" + session.lastError() + ")");
+      memory_.reset();  // what was not listed must not be forgotten
     }
     if (session.expunged() > 0) {
       Trace(std::to_string(session.expunged()) + " messages were expunged during the check");
@@ -140,17 +174,205 @@ class ImapAccountPass {
     observer_.SetEmailsProgress(0, expected_);
     StorageAlert();
     End(session);
+    CommitMemory();
     result_.outcome.deletedAsSpam = removed_;
     result_.messagesLeft = seen_ - removed_;
     result_.end = ImapAccountResult::End::Done;
     return result_;
   }
 
+  ImapWakeResult Wake(ImapSession& session, ImapFollowed& followed) {
+    ImapWakeResult wake;
+    result_.outcome.status = AccountOutcome::Status::Checked;
+    if (session.uidValidityChanged() || session.uidValidity() != followed.uidValidity) {
+      Trace("the folder's UIDVALIDITY changed; it is checked whole");
+      wake.startAgain = true;
+      wake.outcome = result_.outcome;
+      return wake;
+    }
+    uidValidity_ = followed.uidValidity;
+    OpenMemory();
+    for (const uint32_t uid : session.TakeGone()) {
+      wake.removed += RemoveListed(ImapIdentity(uidValidity_, uid)) ? 1 : 0;
+    }
+    // New rows number on after the account's listed ones; a message a pass
+    // listed meanwhile is not listed twice.
+    std::set<std::string> listed;
+    for (const Envelope& e : store_.Snapshot()) {
+      if (AccountIndexOf(std::stoll("0" + e.messageId)) == index_) {
+        listed.insert(e.uniqueId);
+        ++seen_;
+      }
+    }
+    const uint32_t from = followed.lastUid + 1;
+    const std::vector<uint32_t>& uids = session.uids();
+    const bool unknown = std::find(uids.begin(), uids.end(), 0u) != uids.end();
+    if (unknown || session.highestUid() >= from) {
+      const int before = store_.Count();
+      // "n:*" names the last message even when its UID is below n.
+      if (!session.Fetch(std::to_string(from) + ":*", TextBytes(options_),
+                         [&](ImapFetched&& message) {
+                           if (message.uid >= from &&
+                               !listed.contains(ImapIdentity(uidValidity_, message.uid))) {
+                             CheckMessage(std::move(message));
+                           }
+                         })) {
+        Trace("UID FETCH failed: " + session.lastError());
+        Incomplete("the new messages could not be read (" + session.lastError() + ")");
+      }
+      wake.added = store_.Count() - before;
+    }
+    if (session.usable() &&
+        std::find(session.uids().begin(), session.uids().end(), 0u) != session.uids().end()) {
+      // The server named a message by number only: map the folder again.
+      if (!session.FollowUids()) {
+        wake.startAgain = true;
+      }
+    }
+    followed.lastUid = std::max(followed.lastUid, session.highestUid());
+    DeleteSpam(session);
+    if (memory_ && !wake.startAgain) {
+      for (const uint32_t uid : session.uids()) {
+        memory_->Listed(ImapIdentity(uidValidity_, uid));
+      }
+      CommitMemory();
+    }
+    memory_.reset();
+    result_.outcome.deletedAsSpam = removed_;
+    wake.outcome = result_.outcome;
+    return wake;
+  }
+
  private:
+  // With RememberMail on, the account's remembered mail.
+  void OpenMemory() {
+    if (options_.RememberMail != "1") {
+      return;
+    }
+    std::string note;
+    memory_ = MailMemory::Open(
+        environment_.mailMemoryDir.empty() ? MailMemoryDir() : environment_.mailMemoryDir, account_,
+        note);
+    if (!note.empty()) {
+      MemoryNote(note);
+    }
+  }
+
+  void CommitMemory() {
+    if (std::string why; memory_ && !memory_->Commit(why)) {
+      MemoryNote("the remembered mail could not be written (" + why +
+                 "); the next pass starts from what the last complete pass left");
+    }
+    memory_.reset();
+  }
+
+  void MemoryNote(const std::string& note) {
+    Trace(note);
+    result_.outcome.memoryNote += (result_.outcome.memoryNote.empty() ? "" : "; ") + note;
+  }
+
+  // Lists every message's UID and size; judges the remembered ones from the
+  // store and fetches the rest, in the folder's order. False when the folder
+  // could not be read whole.
+  bool FetchUnknown(ImapSession& session) {
+    const std::unordered_map<std::string, int64_t>& known =
+        memory_->KnownSizes(ContentSetting(options_));
+    struct Listed {
+      uint32_t uid;
+      int64_t size;
+      bool remembered;
+    };
+    std::vector<Listed> listed;
+    int remembered = 0;
+    const bool whole = session.ListSizes("1:*", [&](uint32_t uid, int64_t size) {
+      const std::string identity = ImapIdentity(uidValidity_, uid);
+      if (!memory_->Listed(identity)) {
+        return;  // named twice
+      }
+      const auto found = known.find(identity);
+      const bool same = found != known.end() && found->second == size;
+      remembered += same ? 1 : 0;
+      listed.push_back({uid, size, same});
+    });
+    if (!whole) {
+      return false;
+    }
+    if (remembered == 0) {
+      CarryAnnouncedOver(known);
+    }
+    Trace("remembered " + std::to_string(remembered) + " of " + std::to_string(listed.size()) +
+          " messages; fetching " + std::to_string(listed.size() - remembered));
+    std::sort(listed.begin(), listed.end(),
+              [](const Listed& a, const Listed& b) { return a.uid < b.uid; });
+    // New mail comes last, so the unknown messages are mostly one run.
+    for (size_t i = 0; i < listed.size();) {
+      if (listed[i].remembered) {
+        CheckRemembered(listed[i].uid, listed[i].size);
+        ++i;
+        continue;
+      }
+      std::vector<uint32_t> run;
+      for (; i < listed.size() && !listed[i].remembered; ++i) {
+        run.push_back(listed[i].uid);
+      }
+      for (const std::string& set : UidSets(run)) {
+        if (!session.Fetch(set, TextBytes(options_),
+                           [this](ImapFetched&& message) { CheckMessage(std::move(message)); })) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  // Some servers (GNU Mailutils' imap4d on a Maildir) give the folder a new
+  // UIDVALIDITY whenever mail arrives, so no UID known before is certain: the
+  // messages are fetched again, but one announced under the old UIDVALIDITY
+  // (the same Message-ID or date and sender, the same size) is not announced
+  // again.
+  void CarryAnnouncedOver(const std::unordered_map<std::string, int64_t>& known) {
+    const std::string current = ImapIdentity(uidValidity_, 0);
+    const std::string prefix = current.substr(0, current.size() - 1);
+    for (const auto& [id, size] : known) {
+      if (id.starts_with(prefix)) {
+        return;  // the same UIDVALIDITY: nothing to carry over
+      }
+      if (const std::optional<RememberedMessage> old = memory_->Find(id); old && old->announced) {
+        announcedBefore_.insert(old->texts.messageKey + '\n' + std::to_string(old->size));
+      }
+    }
+    if (!announcedBefore_.empty()) {
+      Trace("the folder's UIDVALIDITY changed: " + std::to_string(announcedBefore_.size()) +
+            " messages announced before are known by their Message-ID and size");
+    }
+  }
+
+  // A message judged from what was remembered of it: nothing of it is fetched.
+  void CheckRemembered(uint32_t uid, int64_t size) {
+    const std::string identity = ImapIdentity(uidValidity_, uid);
+    std::optional<RememberedMessage> known = memory_->Find(identity);
+    if (!known) {
+      Incomplete("message " + identity + " was not remembered after all");
+      return;
+    }
+    ++seen_;
+    mailboxSize_ += std::max<int64_t>(size, 0);
+    Envelope envelope = std::move(known->texts);
+    envelope.size = SizeText(size);
+    envelope.account = account_.UserName;
+    envelope.messageId = std::to_string(MakeMessageId(seen_ - 1, index_));
+    envelope.uniqueId = identity;
+    envelope.isNew = !known->announced;
+    if (options_.CheckLines == 0) {
+      envelope.content.clear();
+    }
+    Judge(uid, std::max<int64_t>(size, 0), std::move(envelope), known->readable);
+  }
+
   void CheckMessage(ImapFetched message) {
     ++seen_;
-    mailboxSize_ += std::max<int64_t>(message.size, 0);
-    const std::string identity = ImapIdentity(uidValidity_, message.uid);
+    const int64_t size = std::max<int64_t>(message.size, 0);
+    mailboxSize_ += size;
     Trace("UID FETCH " + std::to_string(message.uid));
     DecodedMessage decoded;
     MimeDecoder decoder;
@@ -158,22 +380,76 @@ class ImapAccountPass {
     decoder.Decode(DecoderText(message), decoded);
     // The structure knows every part; the start of the body may not.
     decoded.attachmentNames = std::move(message.attachmentNames);
-    Envelope envelope = BuildEnvelope(decoded, std::max<int64_t>(message.size, 0), options_,
-                                      account_, index_, seen_ - 1);
-    envelope.uniqueId = identity;
-    if (!HasReadableHeaders(decoded)) {
+    Envelope envelope = BuildEnvelope(decoded, size, options_, account_, index_, seen_ - 1);
+    envelope.uniqueId = ImapIdentity(uidValidity_, message.uid);
+    const bool readable = HasReadableHeaders(decoded);
+    if (memory_) {
+      envelope.isNew = RememberRead(envelope, size, readable);
+      if (envelope.isNew &&
+          announcedBefore_.contains(envelope.messageKey + '\n' + std::to_string(size))) {
+        envelope.isNew = false;
+        memory_->MarkAnnounced(envelope.uniqueId);
+      }
+    }
+    Judge(message.uid, size, std::move(envelope), readable);
+  }
+
+  // Remembers what was read of a fetched message; whether it is new (never
+  // reported before).
+  bool RememberRead(const Envelope& e, int64_t size, bool readable) {
+    const std::optional<RememberedMessage> before = memory_->Find(e.uniqueId);
+    RememberedMessage m;
+    m.size = size;
+    m.contentLines = ContentSetting(options_);
+    m.readable = readable;
+    m.texts.from = e.from;
+    m.texts.subject = e.subject;
+    m.texts.received = e.received;
+    m.texts.attachment = e.attachment;
+    m.texts.address = e.address;
+    m.texts.content = e.content;
+    m.texts.messageKey = e.messageKey;
+    memory_->Remember(e.uniqueId, m);
+    return !(before && before->announced);
+  }
+
+  void Judge(uint32_t uid, int64_t size, Envelope envelope, bool readable) {
+    const std::string& identity = envelope.uniqueId;
+    if (!readable) {
       Trace("message " + identity + " has no readable header; not judged as spam");
     } else if (const SpamRule rule =
                    JudgeMessage(account_, envelope.address, envelope.subject, envelope.content);
                rule != SpamRule::None) {
       Trace("message " + identity + " is spam: " + SpamRuleText(rule));
-      spam_.push_back({message.uid, std::max<int64_t>(message.size, 0), std::move(envelope)});
+      spam_.push_back({uid, size, std::move(envelope)});
       return;
     }
     const int row = store_.Count();
+    result_.outcome.newMessages += envelope.isNew ? 1 : 0;
+    const bool announced = memory_ && envelope.isNew;
     store_.Append(envelope);
     observer_.EnvelopeAccepted(row, envelope);
+    if (announced) {
+      memory_->MarkAnnounced(envelope.uniqueId);
+    }
     observer_.SetEmailsProgress(seen_, expected_);
+  }
+
+  // A listed message left the folder: its row goes, and the account's later
+  // rows move down one, as after a deletion.
+  bool RemoveListed(const std::string& identity) {
+    for (int k = 0; k < store_.Count(); ++k) {
+      const Envelope e = store_.Get(k);
+      const long long id = std::stoll("0" + e.messageId);
+      if (e.uniqueId == identity && AccountIndexOf(id) == index_) {
+        store_.Remove(k);
+        RenumberAfterDeletion(store_, index_, MessageIndexOf(id));
+        observer_.EnvelopeRemoved(id);
+        Trace("message " + identity + " left the folder");
+        return true;
+      }
+    }
+    return false;
   }
 
   // Removes each spam message by its UID; counted and logged once the server
@@ -196,7 +472,7 @@ class ImapAccountPass {
       ++removed_;
       mailboxSize_ -= size;
       if (options_.LogDeleted) {
-        LogRemoved(environment_.deletedLogDir, clock_, account_, spam);
+        LogDeletedMessage(environment_.deletedLogDir, account_.UserName, clock_, spam);
       }
     }
   }
@@ -250,12 +526,34 @@ class ImapAccountPass {
     Envelope envelope;
   };
   std::vector<Spam> spam_;
+  std::unique_ptr<MailMemory> memory_;  // RememberMail on
+  // Message key and size of the messages announced under an earlier UIDVALIDITY.
+  std::unordered_set<std::string> announcedBefore_;
 };
 
 }  // namespace
 
 bool IsImapAccount(const MailAccount& account) {
   return ParseProtocol(account.Protocol) != MailProtocol::Pop3;
+}
+
+bool FollowImapFolder(ImapSession& session, ImapFollowed& followed) {
+  if (!session.FollowUids()) {
+    return false;
+  }
+  followed.uidValidity = session.uidValidity();
+  followed.lastUid = session.highestUid();
+  return true;
+}
+
+ImapWakeResult UpdateImapAccount(const Settings& settings, int index, ImapSession& session,
+                                 ImapFollowed& followed, EnvelopeStore& store,
+                                 CheckObserver& observer, const MailEnvironment& environment) {
+  SystemClock systemClock;
+  const Clock& clock = environment.clock ? *environment.clock : systemClock;
+  const CommandTrace trace(environment.commandLogPath, settings.options.LogDeleted, clock);
+  ImapAccountPass pass(settings, index, store, observer, environment, trace, clock);
+  return pass.Wake(session, followed);
 }
 
 ImapAccountResult RunImapAccount(const Settings& settings, int index, EnvelopeStore& store,
@@ -307,8 +605,8 @@ DeleteOutcome DeleteImapMessage(const Envelope& entry, const AppOptions& options
     outcome.deleted = true;
     if (options.LogDeleted) {
       SystemClock systemClock;
-      LogRemoved(environment.deletedLogDir, environment.clock ? *environment.clock : systemClock,
-                 account, entry);
+      LogDeletedMessage(environment.deletedLogDir, account.UserName,
+                        environment.clock ? *environment.clock : systemClock, entry);
     }
   }
   if (session.usable()) {

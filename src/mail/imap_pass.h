@@ -8,6 +8,7 @@
 #include "mail/check_observer.h"
 #include "mail/deletion.h"
 #include "mail/envelope_store.h"
+#include "mail/imap_session.h"
 #include "mail/mail_log.h"
 
 namespace bc {
@@ -19,6 +20,38 @@ struct ImapAccountResult {
   AccountOutcome outcome;
   int messagesLeft = 0;  // in the folder after the spam removals the server confirmed
 };
+
+/// What an IDLE watch knows of its folder between the server's reports.
+struct ImapFollowed {
+  uint32_t uidValidity = 0;
+  uint32_t lastUid = 0;  // the highest UID known: judged, or there when the watch began
+};
+
+/// How a wake went.
+struct ImapWakeResult {
+  AccountOutcome outcome;
+  /// The folder's UIDVALIDITY changed, or its UIDs could not be followed: no
+  /// UID known before is certain, and a whole pass is due.
+  bool startAgain = false;
+  int added = 0;    // new messages accepted and reported
+  int removed = 0;  // listed messages that left the folder
+};
+
+/// Begins following `session`'s selected folder for wakes: maps its UIDs; the
+/// messages in it now are known (a pass lists them).
+[[nodiscard]] bool FollowImapFolder(ImapSession& session, ImapFollowed& followed);
+
+/// After the server reported a change on `session` (selected, followed, not
+/// idling): fetches by UID only the messages above `followed.lastUid`, judges
+/// them by the account's rules, removes the spam by UID (logged when LogDeleted
+/// is on), appends the accepted ones to `store` and reports them through
+/// `observer` as a pass does, where the announcement takes them; a listed
+/// message the server expunged leaves `store` (EnvelopeRemoved). With
+/// RememberMail on, the new messages are remembered and announced once ever.
+[[nodiscard]] ImapWakeResult UpdateImapAccount(const Settings& settings, int index,
+                                               ImapSession& session, ImapFollowed& followed,
+                                               EnvelopeStore& store, CheckObserver& observer,
+                                               const MailEnvironment& environment);
 
 /// True when an account is checked over IMAP (or names a protocol we do not
 /// know, which the IMAP pass refuses with its reason).

@@ -11,6 +11,33 @@ namespace {
 constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kServerTextShown = 200;
 constexpr const char* kRedacted = "********";
+// The most messages whose UIDs a followed folder keeps (16 MB of map).
+constexpr int64_t kMostMessagesFollowed = int64_t{1} << 22;
+
+// The UIDs of an ESEARCH "ALL" set ("1:5,7,9:12") into `out`, at most `most`.
+bool ExpandUidSet(std::string_view set, std::vector<uint32_t>& out, int64_t most) {
+  while (!set.empty()) {
+    const size_t comma = set.find(',');
+    const std::string_view range = set.substr(0, comma);
+    set = comma == std::string_view::npos ? std::string_view() : set.substr(comma + 1);
+    const size_t colon = range.find(':');
+    const ImapValue low{ImapValue::Kind::Atom, std::string(range.substr(0, colon)), {}};
+    const ImapValue high{
+        ImapValue::Kind::Atom,
+        std::string(colon == std::string_view::npos ? range : range.substr(colon + 1)),
+        {}};
+    const auto a = low.Number();
+    const auto b = high.Number();
+    if (!a || !b || *a == 0 || *a > *b || *b > UINT32_MAX ||
+        static_cast<int64_t>(out.size()) + (*b - *a) >= most) {
+      return false;
+    }
+    for (int64_t uid = *a; uid <= *b; ++uid) {
+      out.push_back(static_cast<uint32_t>(uid));
+    }
+  }
+  return true;
+}
 
 std::string Upper(std::string text) {
   for (char& c : text) {
@@ -39,6 +66,27 @@ const ImapValue* FetchItem(const std::vector<ImapValue>& items, std::string_view
     }
   }
   return nullptr;
+}
+
+// The items of a FETCH response ("* n FETCH (...)"), whose literals follow
+// the line that holds no literal; nullopt when they cannot be read.
+std::optional<std::vector<ImapValue>> FetchItems(const ImapResponse& response,
+                                                 const ImapParsed& parsed, int maxDepth) {
+  std::vector<ImapValue> values;
+  size_t literal = 0;
+  std::string error;
+  if (!ParseImapValues(parsed.rest, response.literals, literal, values, error, maxDepth) ||
+      values.size() != 1 || values[0].kind != ImapValue::Kind::List) {
+    return std::nullopt;
+  }
+  return std::move(values[0].items);
+}
+
+// The UID a FETCH item list names; 0 when none (an unsolicited flag change).
+uint32_t FetchedUid(const std::vector<ImapValue>& items) {
+  const ImapValue* uid = FetchItem(items, "UID");
+  const int64_t number = uid ? uid->Number().value_or(0) : 0;
+  return number > 0 && number <= UINT32_MAX ? static_cast<uint32_t>(number) : 0;
 }
 
 // The value after `key` in a parameter list ("NAME" "a.pdf" ...), upper case keys.
@@ -239,11 +287,30 @@ void ImapSession::Untagged(const ImapResponse& response, const ImapParsed& parse
   if (parsed.kind == ImapParsed::Kind::Numbered) {
     if (parsed.name == "EXISTS") {
       exists_ = parsed.number;
+      // A count past any real folder does not grow the map (the server's
+      // word is untrusted); the map is then incomplete and searched again.
+      if (followUids_ && parsed.number > static_cast<int64_t>(uids_.size()) &&
+          parsed.number <= kMostMessagesFollowed) {
+        uids_.resize(static_cast<size_t>(parsed.number), 0);
+      }
     } else if (parsed.name == "EXPUNGE") {
       exists_ = std::max<int64_t>(0, exists_ - 1);
       ++expunged_;
-    } else if (parsed.name == "FETCH" && handlers.fetch) {
-      handlers.fetch(response, parsed);
+      if (followUids_ && parsed.number >= 1 &&
+          parsed.number <= static_cast<int64_t>(uids_.size())) {
+        const auto at = uids_.begin() + (parsed.number - 1);
+        if (*at != 0) {
+          gone_.push_back(*at);
+        }
+        uids_.erase(at);
+      }
+    } else if (parsed.name == "FETCH") {
+      if (followUids_) {
+        FollowFetch(response, parsed);
+      }
+      if (handlers.fetch) {
+        handlers.fetch(response, parsed);
+      }
     }
     return;
   }
@@ -427,6 +494,9 @@ bool ImapSession::Select(const std::string& folder) {
   uidValidity_ = 0;
   uidValidityChanged_ = false;
   expunged_ = 0;
+  followUids_ = false;
+  uids_.clear();
+  gone_.clear();
   if (!Run("SELECT " + *name)) {
     return false;
   }
@@ -449,23 +519,16 @@ bool ImapSession::Fetch(const std::string& uidSet, size_t textBytes,
   Handlers handlers;
   handlers.messages = exists_;
   handlers.fetch = [&](const ImapResponse& response, const ImapParsed& parsed) {
-    std::vector<ImapValue> values;
-    size_t literal = 0;
-    std::string error;
-    // The literals of this response follow the "* n FETCH" that holds no literal.
-    if (!ParseImapValues(parsed.rest, response.literals, literal, values, error,
-                         limits_.sizes.maxDepth) ||
-        values.size() != 1 || values[0].kind != ImapValue::Kind::List) {
+    const auto read = FetchItems(response, parsed, limits_.sizes.maxDepth);
+    if (!read) {
       return;  // a FETCH we cannot read names no message we can act on
     }
-    const std::vector<ImapValue>& list = values[0].items;
+    const std::vector<ImapValue>& list = *read;
     ImapFetched fetched;
-    const ImapValue* uid = FetchItem(list, "UID");
-    const auto uidNumber = uid ? uid->Number() : std::nullopt;
-    if (!uidNumber || *uidNumber == 0 || *uidNumber > UINT32_MAX) {
+    fetched.uid = FetchedUid(list);
+    if (fetched.uid == 0) {
       return;  // an unsolicited flag change: not ours
     }
-    fetched.uid = static_cast<uint32_t>(*uidNumber);
     if (const ImapValue* size = FetchItem(list, "RFC822.SIZE")) {
       fetched.size = size->Number().value_or(-1);
     }
@@ -487,6 +550,92 @@ bool ImapSession::Fetch(const std::string& uidSet, size_t textBytes,
   const bool ok = Run("UID FETCH " + uidSet + " " + items, handlers);
   reader_.SetLiteralLimit(limits_.sizes.maxLiteral);
   return ok;
+}
+
+bool ImapSession::ListSizes(const std::string& uidSet,
+                            const std::function<void(uint32_t uid, int64_t size)>& each) {
+  Handlers handlers;
+  handlers.messages = exists_;
+  handlers.fetch = [&](const ImapResponse& response, const ImapParsed& parsed) {
+    const auto items = FetchItems(response, parsed, limits_.sizes.maxDepth);
+    const uint32_t uid = items ? FetchedUid(*items) : 0;
+    const ImapValue* size = items ? FetchItem(*items, "RFC822.SIZE") : nullptr;
+    const int64_t octets = size ? size->Number().value_or(-1) : -1;
+    if (uid != 0 && octets >= 0) {
+      each(uid, octets);
+    }
+  };
+  return Run("UID FETCH " + uidSet + " (UID RFC822.SIZE)", handlers);
+}
+
+void ImapSession::FollowFetch(const ImapResponse& response, const ImapParsed& parsed) {
+  if (parsed.number < 1 || parsed.number > static_cast<int64_t>(uids_.size())) {
+    return;
+  }
+  const auto items = FetchItems(response, parsed, limits_.sizes.maxDepth);
+  if (const uint32_t uid = items ? FetchedUid(*items) : 0; uid != 0) {
+    uids_[static_cast<size_t>(parsed.number - 1)] = uid;
+  }
+}
+
+bool ImapSession::FollowUids() {
+  std::vector<uint32_t> found;
+  Handlers handlers;
+  handlers.messages = exists_;
+  bool readable = true;
+  const bool extended = Has("ESEARCH");
+  handlers.data = [&](const ImapResponse&, const ImapParsed& parsed) {
+    if (parsed.name == "ESEARCH") {
+      // (TAG "a5") UID ALL 1:5,7 -- an empty result names no ALL.
+      const std::vector<std::string> words = ImapWords(parsed.text);
+      const auto all = std::find(words.begin(), words.end(), "ALL");
+      if (all != words.end() && all + 1 != words.end()) {
+        readable = readable && ExpandUidSet(*(all + 1), found, kMostMessagesFollowed);
+      }
+      return;
+    }
+    if (parsed.name != "SEARCH") {
+      return;
+    }
+    for (const std::string& word : ImapWords(parsed.text)) {
+      const ImapValue v{ImapValue::Kind::Atom, word, {}};
+      if (const auto n = v.Number(); n && *n > 0 && *n <= UINT32_MAX) {
+        found.push_back(static_cast<uint32_t>(*n));
+      }
+    }
+  };
+  followUids_ = false;
+  // ESEARCH names runs of UIDs ("1:10000"), where SEARCH names each one.
+  if (!Run(extended ? "UID SEARCH RETURN (ALL) ALL" : "UID SEARCH ALL", handlers)) {
+    return false;
+  }
+  // UIDs ascend with the message numbers; a server that lists them otherwise
+  // gives no map to trust.
+  if (static_cast<int64_t>(found.size()) > exists_) {
+    return Fail("the server named more UIDs than the folder has messages");
+  }
+  if (!readable || static_cast<int64_t>(found.size()) >= kMostMessagesFollowed ||
+      !std::is_sorted(found.begin(), found.end()) ||
+      std::adjacent_find(found.begin(), found.end()) != found.end()) {
+    return Fail("the server listed the folder's UIDs out of order");
+  }
+  uids_ = std::move(found);
+  // Messages that came while the search ran are known by number only.
+  if (exists_ > static_cast<int64_t>(uids_.size())) {
+    uids_.resize(static_cast<size_t>(exists_), 0);
+  }
+  gone_.clear();
+  followUids_ = true;
+  return true;
+}
+
+uint32_t ImapSession::highestUid() const {
+  for (auto it = uids_.rbegin(); it != uids_.rend(); ++it) {
+    if (*it != 0) {
+      return *it;
+    }
+  }
+  return 0;
 }
 
 bool ImapSession::FindMoveTarget() {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mail/imap_parser.h"
@@ -73,6 +74,23 @@ class ImapSession {
   bool Fetch(const std::string& uidSet, size_t textBytes,
              const std::function<void(ImapFetched&&)>& each);
 
+  /// UID FETCH of `uidSet` for each message's UID and RFC822.SIZE alone.
+  bool ListSizes(const std::string& uidSet,
+                 const std::function<void(uint32_t uid, int64_t size)>& each);
+
+  /// Follows which UID each message number holds from now on (until the next
+  /// Select): UID SEARCH ALL fills the map, and later EXISTS, EXPUNGE and FETCH
+  /// responses with a UID keep it. A message expunged while followed is kept
+  /// for TakeGone.
+  bool FollowUids();
+  /// The UIDs by message number - 1 while followed; 0 for a message whose UID
+  /// the server has not named yet (announced by EXISTS, not fetched).
+  [[nodiscard]] const std::vector<uint32_t>& uids() const { return uids_; }
+  /// The highest UID the map holds (UIDs ascend with message numbers).
+  [[nodiscard]] uint32_t highestUid() const;
+  /// The UIDs of followed messages the server expunged since the last call.
+  [[nodiscard]] std::vector<uint32_t> TakeGone() { return std::exchange(gone_, {}); }
+
   /// How messages can be removed on this server.
   [[nodiscard]] ImapRemoval removal() const;
   /// Removes the message with this UID from the selected folder, by removal(),
@@ -127,6 +145,7 @@ class ImapSession {
   bool Login(const std::string& userName, const std::string& password);
   bool Capabilities();
   bool FindMoveTarget();
+  void FollowFetch(const ImapResponse& response, const ImapParsed& parsed);
   bool SendLine(const std::string& line);
   bool Fail(std::string why);
   bool Broken(std::string why);
@@ -149,6 +168,9 @@ class ImapSession {
   int expunged_ = 0;
   std::string moveTarget_;
   bool moveTargetSearched_ = false;
+  bool followUids_ = false;
+  std::vector<uint32_t> uids_;  // by message number - 1, while followed
+  std::vector<uint32_t> gone_;  // expunged while followed, not yet taken
   std::string lastError_;
 };
 

@@ -15,6 +15,7 @@
 #include "config/paths.h"
 #include "config/text_util.h"
 #include "mail/envelope_fields.h"
+#include "mail/envelope_store.h"
 
 namespace bc {
 
@@ -158,6 +159,14 @@ std::string DeletedLogLine(std::string_view from, std::string_view subject,
   }
   line += account;
   return line;
+}
+
+bool LogDeletedMessage(const std::string& logDir, std::string_view userName, const Clock& clock,
+                       const Envelope& message) {
+  PrepareLogDir(logDir);
+  return AppendLogLine(DeletedLogPath(logDir, userName, clock.LocalNow()),
+                       DeletedLogLine(message.from, message.subject, message.address,
+                                      message.received, message.size, message.account));
 }
 
 }  // namespace bc

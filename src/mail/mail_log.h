@@ -7,6 +7,7 @@
 namespace bc {
 
 class Clock;
+struct Envelope;
 
 /// Appends one line (cut to 89998 bytes) and a line end to a text file, opening
 /// and closing it for each line so nothing is lost when the program ends. Control
@@ -54,5 +55,10 @@ class CommandTrace {
 [[nodiscard]] std::string DeletedLogLine(std::string_view from, std::string_view subject,
                                          std::string_view address, std::string_view received,
                                          std::string_view size, std::string_view account);
+
+/// Logs a message the server removed (spam, or the Delete command) in the
+/// account's deleted-mail log of today, making the folder when missing.
+bool LogDeletedMessage(const std::string& logDir, std::string_view userName, const Clock& clock,
+                       const Envelope& message);
 
 }  // namespace bc

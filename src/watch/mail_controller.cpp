@@ -2,6 +2,8 @@
 
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <map>
 
 #include "config/paths.h"
 #include "speech/mail_announcer.h"
@@ -155,6 +157,9 @@ class WorkerObserver final : public CheckObserver {
     Deliver<&CheckObserver::SetTrayTooltip>(shared_, text);
   }
   void ListCleared() override { Deliver<&CheckObserver::ListCleared>(shared_); }
+  void EnvelopeRemoved(long long messageId) override {
+    Deliver<&CheckObserver::EnvelopeRemoved>(shared_, messageId);
+  }
   void EnvelopeAccepted(int index, const Envelope& envelope) override {
     Deliver<&CheckObserver::EnvelopeAccepted>(shared_, index, envelope);
     shared_.Announce(settings_.options, envelope);
@@ -266,11 +271,59 @@ void MailController::Start() {
 
 void MailController::RestartIdle() {
   if (!idle_) {
-    idle_ = std::make_unique<ImapIdleGroup>(shared_->environment, [shared = shared_] {
+    ImapIdleHooks hooks;
+    hooks.checkAll = [shared = shared_] {
       shared->Post([](MailController& c) { c.CheckForIdle(); });
-    });
+    };
+    hooks.whenFree = [this](const Settings& settings, const std::function<bool()>& stopping,
+                            const ImapIdleHooks::Update& update) {
+      return RunIdleWake(settings, stopping, update);
+    };
+    idle_ = std::make_unique<ImapIdleGroup>(shared_->environment, std::move(hooks));
   }
   idle_->Restart(settings_, settings_.options.CheckMail != 0 && !shared_->suspended);
+}
+
+bool MailController::RunIdleWake(const Settings& settings, const std::function<bool()>& stopping,
+                                 const ImapIdleHooks::Update& update) {
+  // As a check: never beside another worker, nor while something modal runs
+  // or the voice speaks. The watch's connection waits meanwhile.
+  constexpr auto kLookAgain = std::chrono::milliseconds(100);
+  for (;;) {
+    if (stopping() || *shared_->cancel || shared_->suspended || !checkMailOn_) {
+      return false;
+    }
+    {
+      std::lock_guard lock(workersMutex_);
+      if (!busy_ && !IsVoiceBusy() && !shared_->checkRunning && !shared_->deleteRunning) {
+        shared_->checkRunning = true;
+        break;
+      }
+    }
+    std::this_thread::sleep_for(kLookAgain);
+  }
+  Deliver<&MailView::SetWorkerRunning>(*shared_, true);
+  WorkerObserver observer(*shared_, settings);
+  shared_->BeginAnnouncements(settings.options);
+  update(*shared_->store, observer);
+  shared_->EndAnnouncements(settings.options);
+  if (!observer.problems().empty()) {
+    Deliver<&MailView::ShowCheckProblems>(*shared_, observer.problems());
+  }
+  // The tray rests on the picture a pass would leave: mail present or not.
+  std::map<int, int> rows;
+  int largest = 0;
+  for (const Envelope& e : shared_->store->Snapshot()) {
+    largest = std::max(largest, ++rows[AccountIndexOf(std::stoll("0" + e.messageId))]);
+  }
+  shared_->largestMailbox = largest;
+  if (!shared_->failing) {
+    Deliver<&MailView::SetTrayIcon>(*shared_,
+                                    largest < 1 ? TrayState::Idle : TrayState::MailPresent);
+  }
+  Deliver<&MailView::SetWorkerRunning>(*shared_, false);
+  shared_->WorkerEnded(shared_->checkRunning);
+  return true;
 }
 
 void MailController::CheckForIdle() {

@@ -169,6 +169,9 @@ class MailController final : public QObject, public SchedulerHost {
   // starts a check as soon as nothing holds it back.
   void RestartIdle();
   void CheckForIdle();
+  // A watch's wake, on the watch's thread, once no worker runs.
+  bool RunIdleWake(const Settings& settings, const std::function<bool()>& stopping,
+                   const ImapIdleHooks::Update& update);
   void ShowTrayIcon(TrayState state);
 
   Settings& settings_;

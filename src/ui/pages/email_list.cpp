@@ -456,7 +456,12 @@ std::optional<long long> EmailList::FirstSelectedMessageId() {
 }
 
 void EmailList::RemoveRow(long long messageId) {
-  model_->RemoveRowAt(model_->RowOfMessageId(messageId));
+  const int row = model_->RowOfMessageId(messageId);
+  if (row >= 0) {
+    model_->RemoveRowAt(row);
+    // Its store entry goes too: the next row appended has the store's next index.
+    appendedSinceClear_ = std::max(0, appendedSinceClear_ - 1);
+  }
 }
 
 void EmailList::RenumberRows(int accountIndex, int deletedIndex) {

@@ -79,6 +79,7 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
   int row = 0;
   auto addRow = [&](const char* label, QWidget* field, QWidget* extra = nullptr) {
     auto* text = new QLabel(QString::fromUtf8(label), group);
+    text->setObjectName(QString::fromUtf8(field->objectName().toUtf8() + "Label"));
     text->setBuddy(field);
     grid->addWidget(text, row, 0);
     if (extra) {
@@ -90,8 +91,10 @@ CPropServerInfo::CPropServerInfo(const PropsContext& context, std::vector<MailAc
       grid->addWidget(field, row, 1);
     }
     ++row;
+    return text;
   };
-  addRow("Incoming Mail Server (POP3):", server_);
+  serverLabel_ = addRow("Incoming Mail Server (POP3):", server_);
+  ShowServerLabel(static_cast<int>(MailProtocol::Pop3));
   {
     auto* line = new QHBoxLayout;
     line->addWidget(port_);
@@ -192,6 +195,7 @@ void CPropServerInfo::OnOpen() {
     const QSignalBlocker quiet(protocol_);
     protocol_->setCurrentIndex(lastProtocol_);
   }
+  ShowServerLabel(lastProtocol_);
   caFile_->setText(Q(draft.CAFile));
   fingerprint_->setText(Q(draft.CertFingerprint));
   openedPassword_ = draft.Passwd;
@@ -335,6 +339,30 @@ void CPropServerInfo::SecurityChanged(int index) {
 void CPropServerInfo::ProtocolChanged(int index) {
   FollowDefaultPort(lastProtocol_, lastSecurity_, index, lastSecurity_);
   lastProtocol_ = index;
+  ShowServerLabel(index);
+}
+
+void CPropServerInfo::ShowServerLabel(int protocol) {
+  // A Protocol value that names no choice shows none here either.
+  const QString name = protocol == static_cast<int>(MailProtocol::Imap)   ? QStringLiteral("IMAP")
+                       : protocol == static_cast<int>(MailProtocol::Pop3) ? QStringLiteral("POP3")
+                                                                          : QString();
+  const QString label = name.isEmpty() ? QStringLiteral("Incoming Mail Server")
+                                       : QStringLiteral("Incoming Mail Server (%1)").arg(name);
+  // The sheet gave the row its access key once: it stays on the same letter of
+  // the words every protocol's label shares.
+  QString shown = label + QLatin1Char(':');
+  if (const qsizetype key = serverLabel_->text().indexOf(QLatin1Char('&'));
+      key >= 0 && key < QStringLiteral("Incoming Mail Server").size()) {
+    shown.insert(key, QLatin1Char('&'));
+  }
+  serverLabel_->setText(shown);
+  // Set, not taken from the label, so a screen reader is told of the change.
+  server_->setAccessibleName(label);
+  server_->setAccessibleDescription(
+      name.isEmpty()
+          ? QStringLiteral("Host name or address of the server mail is checked on")
+          : QStringLiteral("Host name or address of the %1 server mail is checked on").arg(name));
 }
 
 void CPropServerInfo::FollowDefaultPort(int fromProtocol, int fromSecurity, int toProtocol,

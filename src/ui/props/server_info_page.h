@@ -66,6 +66,8 @@ class CPropServerInfo : public PropertyPage {
   void RememberClicked();
   void SecurityChanged(int index);
   void ProtocolChanged(int index);
+  // The server row says which protocol the account speaks, for eyes and ears.
+  void ShowServerLabel(int protocol);
   void FollowDefaultPort(int fromProtocol, int fromSecurity, int toProtocol, int toSecurity);
   void BrowseCaFile();
   void ShowPasswordHome();
@@ -74,6 +76,7 @@ class CPropServerInfo : public PropertyPage {
   const PropsContext& context_;
   std::vector<MailAccount>& accounts_;
   QLineEdit* server_ = nullptr;
+  QLabel* serverLabel_ = nullptr;
   QLineEdit* port_ = nullptr;
   QComboBox* security_ = nullptr;
   QComboBox* protocol_ = nullptr;  // "POP3" or "IMAP": the account value Protocol

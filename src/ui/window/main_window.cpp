@@ -997,6 +997,11 @@ void MainWindow::EnvelopeAccepted(int index, const Envelope& envelope) {
   emailList_->AppendEnvelope(index, envelope);
 }
 
+void MainWindow::EnvelopeRemoved(long long messageId) {
+  emailList_->RemoveRow(messageId);
+  emailList_->RenumberRows(AccountIndexOf(messageId), MessageIndexOf(messageId));
+}
+
 void MainWindow::PassFinished(int /*largestMailbox*/) {
   emailList_->Rebuild(settings_.options);
   notices_->EndPass();

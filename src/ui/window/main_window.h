@@ -131,6 +131,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void SetTrayTooltip(const std::string& text) override;
   void ListCleared() override;
   void EnvelopeAccepted(int index, const Envelope& envelope) override;
+  void EnvelopeRemoved(long long messageId) override;
   void PassFinished(int largestMailbox) override;
   void SetWorkerRunning(bool running) override;
   void ShowNewMailNotice(const Notice& notice) override;

@@ -383,6 +383,14 @@ TEST_F(EmailListTest, APassAppendsRowsAndItsRebuildSortsThem) {
   List().AppendEnvelope(4, late);
   List().AppendEnvelope(4, late);
   EXPECT_EQ(List().RowCount(), 5);
+  // A row that leaves with its store entry (a deletion, a message expunged
+  // elsewhere while the account idles): a row appended after it still shows.
+  List().RemoveRow(std::stoll(store_.Get(3).messageId));
+  store_.Remove(3);
+  const Envelope after = Make("P", "after");
+  store_.Append(after);
+  List().AppendEnvelope(store_.Count() - 1, after);
+  EXPECT_EQ(List().RowCount(), 5);
 
   List().SetAccountsProgress(1, 2);
   List().SetEmailsProgress(0, 0);
@@ -391,7 +399,7 @@ TEST_F(EmailListTest, APassAppendsRowsAndItsRebuildSortsThem) {
 
   List().Rebuild(options_);
   EXPECT_EQ(Column(QStringLiteral("Subject")),
-            (QStringList{QStringLiteral("alpha"), QStringLiteral("late"), QStringLiteral("lost"),
+            (QStringList{QStringLiteral("after"), QStringLiteral("alpha"), QStringLiteral("late"),
                          QStringLiteral("mid"), QStringLiteral("zeta")}));
 }
 

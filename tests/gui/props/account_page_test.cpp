@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTreeWidgetItem>
 
 #include "props_test_util.h"
@@ -184,7 +185,15 @@ TEST_F(AccountPageTest, EditKeepsSecurityPortAndTrustChoices) {
     security->setCurrentIndex(2);
     EXPECT_EQ(Text(d, "portEdit"), "110");
     auto* protocol = test::Find<QComboBox>(d, "protocolCombo");
+    // The server row names the protocol, to the eye and to a screen reader,
+    // and keeps its access key.
+    const auto serverRow = [&] {
+      return test::Find<QLabel>(d, "serverEditLabel")->text().toStdString() + " / " +
+             test::Find<QLineEdit>(d, "serverEdit")->accessibleName().toStdString();
+    };
+    EXPECT_EQ(serverRow(), "&Incoming Mail Server (POP3): / Incoming Mail Server (POP3)");
     protocol->setCurrentIndex(1);
+    EXPECT_EQ(serverRow(), "&Incoming Mail Server (IMAP): / Incoming Mail Server (IMAP)");
     EXPECT_EQ(Text(d, "portEdit"), "143");
     security->setCurrentIndex(1);
     EXPECT_EQ(Text(d, "portEdit"), "993");

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeWidget>
 #include <iostream>
@@ -36,7 +37,15 @@ void Save(QWidget& widget, const QString& folder, const QString& name) {
   }
   const QString path = folder + QStringLiteral("/") + name + QStringLiteral(".png");
   widget.grab().save(path);
-  std::cout << path.toStdString() << '\n';
+  std::cout << path.toStdString() << std::endl;
+  // PROPS_DEMO_HOLD_MS keeps each picture on the screen a while, for a
+  // screenshot of the whole display.
+  const int hold = qEnvironmentVariableIntValue("PROPS_DEMO_HOLD_MS");
+  QElapsedTimer shown;
+  shown.start();
+  while (shown.elapsed() < hold) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
 }
 
 }  // namespace
@@ -70,6 +79,12 @@ int main(int argc, char** argv) {
     a.MailCapUnit = "MB";
     a.ApproveSender = "friend@example.org;example.net;";
     a.CheckMark = user[0] == 'a';
+    if (a.CheckMark) {  // one account of each protocol
+      a.Protocol = "IMAP";
+      a.POP3Server = "imap.example.org";
+      a.POP3Port = 993;
+      a.Security = bc::Security::Tls;
+    }
     settings.accounts.push_back(a);
   }
 

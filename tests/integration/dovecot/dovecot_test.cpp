@@ -11,6 +11,7 @@
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/pop3_session.h"
+#include "server_pass_test.h"
 #include "support/test_env.h"
 
 namespace bc {
@@ -115,40 +116,13 @@ std::vector<std::string> ServerSubjects(const MailAccount& account) {
   return subjects;
 }
 
-class Pop3ServerTest : public ::testing::Test {
+class Pop3ServerTest : public ServerPassTest {
  protected:
-  void SetUp() override {
-    environment_.commandLogPath = dir_.File("command.log");
-    environment_.deletedLogDir = dir_.File("Log");
-  }
-  CheckSummary Check(const MailAccount& account) {
-    settings_.accounts = {account};
-    return RunCheck(settings_, store_, observer_, environment_);
-  }
-
-  struct Outcomes final : CheckObserver {
-    std::vector<AccountOutcome> all;
-    void AccountFinished(const AccountOutcome& o) override { all.push_back(o); }
-  };
-
-  test::TempDir dir_;
-  MailEnvironment environment_;
-  Settings settings_;
-  EnvelopeStore store_;
-  Outcomes observer_;
+  CheckSummary Check(const MailAccount& account) { return CheckAccount(account); }
 };
 
 class Pop3ServerSecurityTest : public Pop3ServerTest,
                                public ::testing::WithParamInterface<Security> {};
-
-}  // namespace
-
-// Stable test names for CTest.
-void PrintTo(Security security, std::ostream* out) {
-  *out << (security == Security::None ? "plain" : security == Security::Tls ? "tls" : "starttls");
-}
-
-namespace {
 
 TEST_P(Pop3ServerSecurityTest, APassListsThePopulatedMailbox) {
   const std::string user = GetParam() == Security::None  ? "plain"

@@ -5,6 +5,7 @@
 #include "mail/check_cycle.h"
 #include "mail/deletion.h"
 #include "mail/imap_idle.h"
+#include "mail/imap_pass.h"
 #include "support/scripted_server.h"
 #include "support/test_env.h"
 #include "support/wait.h"
@@ -48,6 +49,17 @@ std::vector<S::Step> Then(std::vector<S::Step> steps, std::initializer_list<S::S
 
 S::Step Logout(int tag) {
   return S::Send("* BYE bye\r\na" + std::to_string(tag) + " OK out\r\n");
+}
+
+// Alice's IMAP account on the scripted server at `port`.
+MailAccount Alice(int port, const char* protocol = "IMAP") {
+  MailAccount account;
+  account.UserName = "alice";
+  account.Passwd = "secret";
+  account.POP3Server = "127.0.0.1";
+  account.POP3Port = port;
+  account.Protocol = protocol;
+  return account;
 }
 
 struct HostileRow {
@@ -155,14 +167,9 @@ TEST_P(ImapHostileRows, ThePassEndsAsItMust) {
   environment.imapLimits.sizes.maxLine = 4096;
   environment.imapLimits.headerLiteral = 65536;
   Settings settings;
-  MailAccount account;
-  account.UserName = "alice";
-  account.Passwd = "secret";
-  account.POP3Server = "127.0.0.1";
-  account.POP3Port = server.port();
+  MailAccount account = Alice(server.port());
   account.Security = row.security;
   account.CAFile = test::TestCertPath();
-  account.Protocol = "IMAP";
   account.CheckMark = true;
   account.FilterSubject = true;
   account.Filter = "bounce;";
@@ -219,12 +226,7 @@ TEST(ImapIdle, ReissuesReportsAndComesBack) {
   const std::vector<S::Step> again = login(3);
   script.insert(script.end(), again.begin(), again.end());
   ScriptedServer server(script);
-  MailAccount account;
-  account.UserName = "alice";
-  account.Passwd = "secret";
-  account.POP3Server = "127.0.0.1";
-  account.POP3Port = server.port();
-  account.Protocol = "IMAP";
+  const MailAccount account = Alice(server.port());
   ImapIdleWatcher::Timing timing;
   timing.reissue = std::chrono::milliseconds(300);
   timing.firstPause = std::chrono::milliseconds(50);
@@ -237,6 +239,74 @@ TEST(ImapIdle, ReissuesReportsAndComesBack) {
   watcher.Stop();
   EXPECT_TRUE(server.Finish());
   EXPECT_EQ(changes, 1);
+}
+
+// A wake fetches by UID only what is above the last known UID, on the idling
+// connection: a message another client expunged leaves the list (its
+// renumbering followed through the EXPUNGE), new spam goes by UID, the new
+// legitimate message is listed.
+TEST(ImapIdle, AWakeFetchesOnlyTheNewAndDropsTheExpunged) {
+  std::string fetch = kFetch;
+  fetch.replace(0, std::string("a3 UID FETCH 1:*").size(), "a5 UID FETCH 13:*");
+  ScriptedServer server({S::Send("* OK [CAPABILITY IMAP4rev1 IDLE UIDPLUS] hi\r\n"),
+                         S::Expect("a1 LOGIN \"alice\" \"secret\""),
+                         S::Send("a1 OK [CAPABILITY IMAP4rev1 IDLE UIDPLUS] in\r\n"),
+                         S::Expect("a2 SELECT \"INBOX\""),
+                         S::Send("* 3 EXISTS\r\n* OK [UIDVALIDITY 7] v\r\na2 OK\r\n"),
+                         S::Expect("a3 UID SEARCH ALL"),
+                         S::Send("* SEARCH 10 11 12\r\na3 OK\r\n"),
+                         S::Expect("a4 IDLE"),
+                         S::Send("+ idling\r\n* 2 EXPUNGE\r\n* 4 EXISTS\r\n"),
+                         S::Expect("DONE"),
+                         S::Send("a4 OK\r\n"),
+                         S::Expect(fetch),
+                         S::Send(Fetched(3, 13, kSpam) + Fetched(4, 14, kLegit) + "a5 OK\r\n"),
+                         S::Expect("a6 UID STORE 13 +FLAGS.SILENT (\\Deleted)"),
+                         S::Send("a6 OK\r\n"),
+                         S::Expect("a7 UID EXPUNGE 13"),
+                         S::Send("* 3 EXPUNGE\r\na7 OK\r\n"),
+                         S::Expect("a8 IDLE"),
+                         S::Send("+ idling\r\n"),
+                         S::Pause(1000)});
+  Settings settings;
+  MailAccount account = Alice(server.port());
+  account.FilterSubject = true;
+  account.Filter = "bounce;";
+  settings.accounts = {account};
+  EnvelopeStore store;
+  for (int uid : {10, 11, 12}) {  // as the pass listed them
+    Envelope e;
+    e.messageId = std::to_string(MakeMessageId(uid - 10, 0));
+    e.uniqueId = "IMAP:7:" + std::to_string(uid);
+    store.Append(e);
+  }
+  struct : CheckObserver {
+    std::vector<long long> removed;
+    void EnvelopeRemoved(long long id) override { removed.push_back(id); }
+  } observer;
+  test::TempDir dir;
+  MailEnvironment environment;
+  environment.commandLogPath = dir.File("command.log");
+  ImapFollowed followed;
+  ImapWakeResult wake;
+  ImapIdleWatcher watcher(
+      account, environment,
+      [&](ImapSession& session, bool) { EXPECT_TRUE(FollowImapFolder(session, followed)); },
+      [&](ImapSession& session) {
+        wake = UpdateImapAccount(settings, 0, session, followed, store, observer, environment);
+      });
+  watcher.Start();
+  EXPECT_TRUE(test::WaitUntil([&] { return server.Received().size() >= 9; }));
+  watcher.Stop();
+  EXPECT_TRUE(server.Finish());
+  EXPECT_EQ(observer.removed, std::vector<long long>{MakeMessageId(1, 0)});
+  ASSERT_EQ(store.Count(), 3);
+  EXPECT_EQ(store.Get(1).uniqueId, "IMAP:7:12");
+  EXPECT_EQ(store.Get(1).messageId, std::to_string(MakeMessageId(1, 0)));
+  EXPECT_EQ(store.Get(2).uniqueId, "IMAP:7:14");
+  EXPECT_EQ(wake.added, 1);
+  EXPECT_EQ(wake.outcome.deletedAsSpam, 1);
+  EXPECT_EQ(followed.lastUid, 14u);
 }
 
 // A Protocol text that names no protocol never falls back to either one.
@@ -276,13 +346,7 @@ TEST(ImapDelete, AFolderRebuiltSinceTheCheckDeletesNothing) {
                                 S::Send("* 1 EXISTS\r\n* OK [UIDVALIDITY 8] v\r\na2 OK\r\n")},
            {S::Expect("a3 LOGOUT"), Logout(3)}));
   Settings settings;
-  MailAccount account;
-  account.UserName = "alice";
-  account.Passwd = "secret";
-  account.POP3Server = "127.0.0.1";
-  account.POP3Port = server.port();
-  account.Protocol = "imap";
-  settings.accounts = {account};
+  settings.accounts = {Alice(server.port(), "imap")};
   EnvelopeStore store;
   Envelope listed;
   listed.messageId = std::to_string(MakeMessageId(0, 0));
