@@ -784,14 +784,16 @@ CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& ob
 
   observer.SetAccountsProgress(0, count);
   if (settings.options.ShowToolTip) {
-    observer.SetTrayTooltip(summary.totalMessages == 0
-                                ? std::string("You have no new email")
-                                : "You have " + std::to_string(summary.totalMessages) +
-                                      " new email");
+    observer.SetTrayTooltip(PassTooltip(summary.totalMessages));
   }
   observer.PassFinished(summary.largestMailbox);
   observer.SetTrayIcon(summary.largestMailbox < 1 ? TrayState::Idle : TrayState::MailPresent);
   return summary;
+}
+
+std::string PassTooltip(int totalMessages) {
+  return totalMessages == 0 ? std::string("You have no new email")
+                            : "You have " + std::to_string(totalMessages) + " new email";
 }
 
 }  // namespace bc

@@ -55,6 +55,9 @@ struct CheckSummary {
 CheckSummary RunCheck(Settings settings, EnvelopeStore& store, CheckObserver& observer,
                       const MailEnvironment& environment);
 
+/// The tray's tooltip after a pass that left totalMessages messages listed.
+[[nodiscard]] std::string PassTooltip(int totalMessages);
+
 /// The notice that an account's mailbox has passed its storage limit.
 [[nodiscard]] Notice StorageNotice(const MailAccount& account);
 

@@ -313,15 +313,22 @@ bool MailController::RunIdleWake(const Settings& settings, const std::function<b
   // The tray rests on the picture a pass would leave: mail present or not.
   std::map<int, int> rows;
   int largest = 0;
+  int total = 0;
   for (const Envelope& e : shared_->store->Snapshot()) {
     largest = std::max(largest, ++rows[AccountIndexOf(std::stoll("0" + e.messageId))]);
+    ++total;
   }
   shared_->largestMailbox = largest;
   if (!shared_->failing) {
     Deliver<&MailView::SetTrayIcon>(*shared_,
                                     largest < 1 ? TrayState::Idle : TrayState::MailPresent);
+    if (settings.options.ShowToolTip) {
+      Deliver<&MailView::SetTrayTooltip>(*shared_, PassTooltip(total));
+    }
   }
   Deliver<&MailView::SetWorkerRunning>(*shared_, false);
+  Deliver<&MailView::SetEmailsProgress>(*shared_, 0, 0);
+  Deliver<&MailView::SetAccountsProgress>(*shared_, 0, 0);
   shared_->WorkerEnded(shared_->checkRunning);
   return true;
 }

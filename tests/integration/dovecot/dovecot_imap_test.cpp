@@ -358,9 +358,9 @@ TEST_F(ImapServerTest, IdleSeesDeliveredMailAndComesBackAfterADrop) {
 struct ListView final : MailView {
   void SetTitle(const std::string&) override {}
   void SetAccountsProgress(int, int) override {}
-  void SetEmailsProgress(int, int) override {}
+  void SetEmailsProgress(int position, int) override { emailsProgress = position; }
   void SetTrayIcon(TrayState state) override { tray = state; }
-  void SetTrayTooltip(const std::string&) override {}
+  void SetTrayTooltip(const std::string& text) override { tooltip = text; }
   void ListCleared() override {}
   void EnvelopeAccepted(int, const Envelope& e) override { subjects.push_back(e.subject); }
   void EnvelopeRemoved(long long id) override { removed.push_back(id); }
@@ -375,6 +375,8 @@ struct ListView final : MailView {
   std::vector<std::string> subjects;
   std::vector<long long> removed;
   TrayState tray = TrayState::Idle;
+  std::string tooltip;
+  int emailsProgress = -1;
 };
 
 // The desktop program's controller idles on the account: mail delivered is
@@ -397,6 +399,7 @@ TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
   settings_.options.RememberMail = "1";
   environment_.mailMemoryDir = dir_.File("memory");
   settings_.options.CheckMail = 1;
+  settings_.options.ShowToolTip = 1;
   settings_.options.Freq = "1";
   settings_.options.FreqUnit = FreqUnit::Hours;
   SystemClock clock;
@@ -419,6 +422,8 @@ TEST_F(ImapServerTest, TheDesktopProgramListsDeliveredMailAtOnce) {
   ASSERT_TRUE(test::WaitForWorkers(controller));
   EXPECT_EQ(view.subjects, std::vector<std::string>{"fresh"});  // not the message there before
   EXPECT_EQ(view.tray, TrayState::MailPresent);
+  EXPECT_EQ(view.tooltip, "You have 1 new email");  // as a pass leaves them
+  EXPECT_EQ(view.emailsProgress, 0);
 
   Shell("bash '" + kScript + "' deliver '" + kDir + "' imapidle '" + spam + "'");
   EXPECT_TRUE(
