@@ -16,6 +16,10 @@
 #   DEMO_POP3_PORT=47110 DEMO_POP3S_PORT=47995   first ports to try (the next
 #                                                free pair is taken when in use)
 #   DEMO_ARRIVAL=25      seconds after the start when the last message arrives
+#   DEMO_PROTOCOL=IMAP   an IMAP account instead (STARTTLS, IDLE): the program
+#                        checks every 30 seconds, and the late message is announced
+#                        the moment it arrives, not at the next check
+#   DEMO_IMAP_PORT=47143 DEMO_IMAPS_PORT=47993   first IMAP ports to try
 #   DEMO_WORK=           keep the temporary folder here instead (for scripts)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,6 +55,16 @@ trap 'exit 129' HUP  # the terminal closed
 
 read -r POP3_PORT POP3S_PORT < <(bash "$pop3" freeports "${DEMO_POP3_PORT:-47110}" "${DEMO_POP3S_PORT:-47995}")
 export POP3_PORT POP3S_PORT
+protocol=${DEMO_PROTOCOL:-POP3}
+case "$protocol" in
+  POP3) port=$POP3_PORT freq=10 ;;
+  IMAP)
+    read -r IMAP_PORT IMAPS_PORT < <(bash "$pop3" freeports "${DEMO_IMAP_PORT:-47143}" "${DEMO_IMAPS_PORT:-47993}")
+    export IMAP_PORT IMAPS_PORT
+    port=$IMAP_PORT freq=30
+    ;;
+  *) die "DEMO_PROTOCOL is POP3 or IMAP, not \"$protocol\"" ;;
+esac
 password=demo-$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')
 messages=("$root"/res/demo/*.eml)
 late=${messages[-1]}
@@ -65,7 +79,7 @@ mkdir -p -m 700 "$XDG_CONFIG_HOME/Quenmark"
 cat >"$XDG_CONFIG_HOME/Quenmark/Brindlecast.conf" <<CONF
 [General]
 CheckMail=1
-Freq=10
+Freq=$freq
 FreqUnit=0
 NotificationMethod=0
 ShowEnvelopeInfo=1
@@ -88,7 +102,8 @@ user1\\UserName=demo
 user1\\Passwd=$password
 user1\\RememberPasswd=1
 user1\\POP3Server=127.0.0.1
-user1\\POP3Port=$POP3_PORT
+user1\\POP3Port=$port
+user1\\Protocol=$protocol
 user1\\Security=2
 user1\\CAFile=$server/tls/cert.pem
 user1\\CheckMark=1
@@ -100,8 +115,8 @@ chmod 600 "$XDG_CONFIG_HOME/Quenmark/Brindlecast.conf"
 printf '[BrindlecastDayTip]\nBrindlecastStartUp=1\n' >"$XDG_CONFIG_HOME/Quenmark/brindlecast.ini"
 
 cat <<TEXT
-demo: a private POP3 server on 127.0.0.1:$POP3_PORT (STARTTLS) holds $((${#messages[@]} - 1)) messages for the
-demo: user "demo". The program checks it every 10 seconds and announces each sender.
+demo: a private $protocol server on 127.0.0.1:$port (STARTTLS) holds $((${#messages[@]} - 1)) messages for the
+demo: user "demo". The program checks it every $freq seconds and announces each sender.
 demo: One more message arrives in ${arrival} seconds; the program fetches it once the
 demo: voice has finished the first announcements. The blocked sender's mail is deleted
 demo: on the server and logged under $XDG_STATE_HOME/brindlecast/Log/.
