@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <tuple>
+#include <utility>
 
 #include "config/paths.h"
 #include "config/text_util.h"
@@ -74,10 +76,13 @@ void Bind(sqlite3_stmt* statement, int index, const std::string& text) {
 // How a store that cannot be used came to be so: only a damaged one is replaced.
 enum class Fault { None, Damaged, Unusable };
 
+using Rows = std::unordered_map<std::string, MailMemory::Row>;
+
 struct Opened {
   sqlite3* db = nullptr;
   Fault fault = Fault::None;
   std::string why;
+  Rows rows;
 };
 
 Fault FaultOf(int code) {
@@ -111,6 +116,73 @@ int Texts(sqlite3* db, const char* sql, std::vector<std::string>& rows) {
     code = SQLITE_OK;
   }
   sqlite3_finalize(statement);
+  return code == SQLITE_DONE ? SQLITE_OK : code;
+}
+
+// The texts of a row, in the order of Row::ends.
+constexpr size_t kTexts = std::tuple_size_v<decltype(MailMemory::Row::ends)>;
+
+// Message: RememberedMessage, const or not.
+template <typename Message>
+auto TextsOf(Message& m) {
+  return std::array{&m.contentLines,     &m.texts.from,    &m.texts.subject, &m.texts.received,
+                    &m.texts.attachment, &m.texts.address, &m.texts.content, &m.texts.messageKey};
+}
+
+MailMemory::Row RowOf(const RememberedMessage& m) {
+  MailMemory::Row row;
+  row.size = m.size;
+  row.readable = m.readable;
+  row.announced = m.announced;
+  const auto texts = TextsOf(m);
+  static_assert(texts.size() == kTexts);
+  size_t length = 0;
+  for (const std::string* text : texts) {
+    length += text->size();
+  }
+  row.texts.reserve(length);
+  for (size_t i = 0; i < kTexts; ++i) {
+    row.texts += *texts[i];
+    row.ends[i] = static_cast<uint32_t>(row.texts.size());
+  }
+  return row;
+}
+
+std::string_view TextOf(const MailMemory::Row& row, size_t i) {
+  const uint32_t begin = i == 0 ? 0 : row.ends[i - 1];
+  return std::string_view(row.texts).substr(begin, row.ends[i] - begin);
+}
+
+// Reads every message of the store: a row the library cannot read whole makes
+// the store damaged, so nothing of a half-written store is ever believed.
+int ReadRows(sqlite3* db, Rows& rows) {
+  sqlite3_stmt* select = nullptr;
+  int code = sqlite3_prepare_v2(db,
+                                "SELECT uid, size, readable, announced, lines, from_text, subject,"
+                                " received, attachment, address, content, message_key FROM message",
+                                -1, &select, nullptr);
+  constexpr int kFirstText = 4;
+  while (code == SQLITE_OK && (code = sqlite3_step(select)) == SQLITE_ROW) {
+    MailMemory::Row row;
+    row.size = sqlite3_column_int64(select, 1);
+    row.readable = sqlite3_column_int(select, 2) != 0;
+    row.announced = sqlite3_column_int(select, 3) != 0;
+    size_t length = 0;
+    for (int c = kFirstText; c < kFirstText + static_cast<int>(kTexts); ++c) {
+      static_cast<void>(sqlite3_column_text(select, c));  // as text, then its length
+      length += static_cast<size_t>(sqlite3_column_bytes(select, c));
+    }
+    row.texts.reserve(length);
+    for (size_t i = 0; i < kTexts; ++i) {
+      const int c = kFirstText + static_cast<int>(i);
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c));
+      row.texts.append(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(select, c)));
+      row.ends[i] = static_cast<uint32_t>(row.texts.size());
+    }
+    rows.insert_or_assign(Column(select, 0), std::move(row));
+    code = SQLITE_OK;
+  }
+  sqlite3_finalize(select);
   return code == SQLITE_DONE ? SQLITE_OK : code;
 }
 
@@ -176,7 +248,7 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
       }
     }
     sqlite3_finalize(insert);
-    return {db, Fault::None, {}};
+    return {db, Fault::None, {}, {}};
   }
   if (rows != expected) {
     return Fail(db, SQLITE_SCHEMA, "it is not a store of remembered mail");
@@ -192,7 +264,11 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
                                        account.UserName}) {
     return Fail(db, SQLITE_SCHEMA, "it was written for another account or by another version");
   }
-  return {db, Fault::None, {}};
+  Rows messages;
+  if ((code = ReadRows(db, messages)) != SQLITE_OK) {
+    return Fail(db, code, "its messages cannot be read");
+  }
+  return {db, Fault::None, {}, std::move(messages)};
 }
 
 void RemoveStoreFiles(const std::string& path) {
@@ -293,7 +369,7 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
     note = "the remembered mail " + path + " could not be used (" + opened.why + ")" + unused;
     return nullptr;
   }
-  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db));
+  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db, std::move(opened.rows)));
   if (!memory->Prepare()) {
     note = "the remembered mail " + path + " could not be used (" + memory->failure_ + ")" + unused;
     return nullptr;
@@ -301,10 +377,11 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
   return memory;
 }
 
-MailMemory::MailMemory(sqlite3* db) : db_(db) {}
+MailMemory::MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows)
+    : db_(db), rows_(std::move(rows)) {}
 
 MailMemory::~MailMemory() {
-  for (sqlite3_stmt* statement : {find_, remember_, announced_}) {
+  for (sqlite3_stmt* statement : {remember_, announced_}) {
     sqlite3_finalize(statement);
   }
   // A pass that did not Commit leaves the store as the last complete pass did.
@@ -320,9 +397,6 @@ bool MailMemory::Prepare() {
   // listed in this pass are kept in memory, so a pass over an unchanged
   // mailbox writes nothing to the file.
   if (!Exec("BEGIN IMMEDIATE") ||
-      !prepare("SELECT size, lines, readable, announced, from_text, subject, received,"
-               " attachment, address, content, message_key FROM message WHERE uid=?1",
-               &find_) ||
       !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,0,?6,?7,?8,?9,?10,?11,?12)"
                " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4,"
                " from_text=?6, subject=?7, received=?8, attachment=?9, address=?10,"
@@ -360,27 +434,36 @@ bool MailMemory::Step(sqlite3_stmt* statement) {
   return true;
 }
 
-std::optional<RememberedMessage> MailMemory::Find(const std::string& uniqueId) {
-  Bind(find_, 1, uniqueId);
-  std::optional<RememberedMessage> found;
-  if (sqlite3_step(find_) == SQLITE_ROW) {
-    RememberedMessage m;
-    m.size = sqlite3_column_int64(find_, 0);
-    m.contentLines = Column(find_, 1);
-    m.readable = sqlite3_column_int(find_, 2) != 0;
-    m.announced = sqlite3_column_int(find_, 3) != 0;
-    m.texts.from = Column(find_, 4);
-    m.texts.subject = Column(find_, 5);
-    m.texts.received = Column(find_, 6);
-    m.texts.attachment = Column(find_, 7);
-    m.texts.address = Column(find_, 8);
-    m.texts.content = Column(find_, 9);
-    m.texts.messageKey = Column(find_, 10);
-    found = std::move(m);
+std::optional<RememberedMessage> MailMemory::Find(const std::string& uniqueId) const {
+  RememberedMessage message;
+  if (!Recall(uniqueId, message)) {
+    return std::nullopt;
   }
-  sqlite3_reset(find_);
-  sqlite3_clear_bindings(find_);
-  return found;
+  return message;
+}
+
+bool MailMemory::Recall(const std::string& uniqueId, RememberedMessage& message) const {
+  const auto found = rows_.find(uniqueId);
+  if (found == rows_.end()) {
+    return false;
+  }
+  const Row& row = found->second;
+  message.size = row.size;
+  message.readable = row.readable;
+  message.announced = row.announced;
+  const auto texts = TextsOf(message);
+  for (size_t i = 0; i < kTexts; ++i) {
+    texts[i]->assign(TextOf(row, i));
+  }
+  return true;
+}
+
+bool MailMemory::Knows(const std::string& uniqueId, int64_t size,
+                       const std::string& contentLines) const {
+  const auto found = rows_.find(uniqueId);
+  // Content read at any setting serves a pass that reads none.
+  return found != rows_.end() && size > 0 && found->second.size == size &&
+         (contentLines == "0" || TextOf(found->second, 0) == contentLines);
 }
 
 void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& m) {
@@ -396,58 +479,45 @@ void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& 
   Bind(remember_, 11, m.texts.content);
   Bind(remember_, 12, m.texts.messageKey);
   Step(remember_);
-  Listed(uniqueId);
+  Row row = RowOf(m);
+  row.listed = true;
+  const auto [at, added] = rows_.try_emplace(uniqueId);
+  row.announced = !added && at->second.announced;
+  at->second = std::move(row);
 }
 
 void MailMemory::MarkAnnounced(const std::string& uniqueId) {
   Bind(announced_, 1, uniqueId);
   Step(announced_);
+  if (const auto found = rows_.find(uniqueId); found != rows_.end()) {
+    found->second.announced = true;
+  }
 }
 
 bool MailMemory::Listed(const std::string& uniqueId) {
-  return listed_.insert(uniqueId).second;
+  if (const auto found = rows_.find(uniqueId); found != rows_.end()) {
+    return !std::exchange(found->second.listed, true);
+  }
+  return listedNew_.insert(uniqueId).second;
 }
 
 const std::unordered_map<std::string, int64_t>& MailMemory::KnownSizes(
     const std::string& contentLines) {
-  // One pass over the table: cheaper than a lookup per message. Content read
-  // at any setting serves a pass that reads none: it is left out. A row read at
-  // another setting has no size that matches.
+  // A row read at another setting has no size that matches.
   known_.clear();
-  sqlite3_stmt* select = nullptr;
-  if (sqlite3_prepare_v2(db_,
-                         "SELECT uid, CASE WHEN lines=?1 OR ?1='0' THEN size ELSE -1 END"
-                         " FROM message",
-                         -1, &select, nullptr) == SQLITE_OK) {
-    Bind(select, 1, contentLines);
-    while (sqlite3_step(select) == SQLITE_ROW) {
-      known_.emplace(Column(select, 0), sqlite3_column_int64(select, 1));
-    }
+  for (const auto& [uid, row] : rows_) {
+    known_.emplace(uid, Knows(uid, row.size, contentLines) ? row.size : -1);
   }
-  sqlite3_finalize(select);
-  knownAll_ = true;
   return known_;
 }
 
 bool MailMemory::Commit(std::string& why) {
-  // Every row there was is in known_ (rows added since were Listed).
   std::vector<std::string> unlisted;
-  sqlite3_stmt* all = nullptr;
-  if (knownAll_) {
-    for (const auto& [uid, size] : known_) {
-      if (!listed_.contains(uid)) {
-        unlisted.push_back(uid);
-      }
-    }
-  } else if (failure_.empty() &&
-             sqlite3_prepare_v2(db_, "SELECT uid FROM message", -1, &all, nullptr) == SQLITE_OK) {
-    while (sqlite3_step(all) == SQLITE_ROW) {
-      if (std::string uid = Column(all, 0); !listed_.contains(uid)) {
-        unlisted.push_back(std::move(uid));
-      }
+  for (const auto& [uid, row] : rows_) {
+    if (!row.listed) {
+      unlisted.push_back(uid);
     }
   }
-  sqlite3_finalize(all);
   sqlite3_stmt* forget = nullptr;
   if (!unlisted.empty() && sqlite3_prepare_v2(db_, "DELETE FROM message WHERE uid=?1", -1, &forget,
                                               nullptr) == SQLITE_OK) {

@@ -575,9 +575,10 @@ int64_t Pop3Session::MessageSize(int messageNumber) const {
   return messageSizes_[static_cast<size_t>(messageNumber - 1)];
 }
 
-std::string Pop3Session::UniqueId(int messageNumber) const {
+const std::string& Pop3Session::UniqueId(int messageNumber) const {
+  static const std::string none;
   if (messageNumber < 1 || static_cast<size_t>(messageNumber) > uniqueIds_.size()) {
-    return {};
+    return none;
   }
   return uniqueIds_[static_cast<size_t>(messageNumber - 1)];
 }

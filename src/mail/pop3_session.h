@@ -132,7 +132,7 @@ class Pop3Session {
   /// Size of message n (from 1) from the last LIST, 0 when unknown.
   [[nodiscard]] int64_t MessageSize(int messageNumber) const;
   /// Unique id of message n (from 1) from the last UIDL, empty when unknown.
-  [[nodiscard]] std::string UniqueId(int messageNumber) const;
+  [[nodiscard]] const std::string& UniqueId(int messageNumber) const;
   [[nodiscard]] const std::string& messageText() const { return messageText_; }
   /// Takes the text of the last retrieval, leaving the session's copy empty.
   [[nodiscard]] std::string TakeMessageText() { return std::move(messageText_); }
