@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -22,6 +23,7 @@ namespace {
 // no text read by older rules is judged by newer ones.
 constexpr const char* kFormat = "1";
 constexpr const char* kSuffix = ".sqlite";
+constexpr const char* kJournal = "-journal";
 constexpr int kBusyMs = 3000;
 // Longer names are cut and end in a hash: a file name has at most 255 bytes.
 constexpr size_t kLongestName = 180;
@@ -186,6 +188,33 @@ int ReadRows(sqlite3* db, Rows& rows) {
   return code == SQLITE_DONE ? SQLITE_OK : code;
 }
 
+// Runs `sql`, which yields one number.
+int Number(sqlite3* db, const char* sql, int64_t& number) {
+  sqlite3_stmt* statement = nullptr;
+  int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+  if (code == SQLITE_OK && (code = sqlite3_step(statement)) == SQLITE_ROW) {
+    number = sqlite3_column_int64(statement, 0);
+    code = SQLITE_OK;
+  }
+  sqlite3_finalize(statement);
+  return code;
+}
+
+// Whether the file holds every page its header counts: a store cut short (a
+// copy that stopped, a disk that ran out) does not.
+int CheckWhole(sqlite3* db, const std::string& path, bool& whole) {
+  int64_t pages = 0;
+  int64_t pageSize = 0;
+  int code = Number(db, "PRAGMA page_count", pages);
+  if (code == SQLITE_OK) {
+    code = Number(db, "PRAGMA page_size", pageSize);
+  }
+  struct stat file {};
+  whole = code == SQLITE_OK && ::stat(path.c_str(), &file) == 0 &&
+          static_cast<int64_t>(file.st_size) >= pages * pageSize;
+  return code;
+}
+
 // Opens the file and proves it whole and this account's before anything in it
 // is believed; an empty file becomes a new store.
 Opened OpenStore(const std::string& path, const MailAccount& account) {
@@ -202,6 +231,10 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
   }
   ::fchmod(fd, 0600);
   ::close(fd);
+  // A journal left beside the store: a pass ended while it wrote. The library
+  // rolls it back at the first read; the whole file is checked after that.
+  struct stat journal {};
+  const bool endedUncleanly = ::lstat((path + kJournal).c_str(), &journal) == 0;
   sqlite3* db = nullptr;
   int code =
       sqlite3_open_v2(path.c_str(), &db,
@@ -214,14 +247,26 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
   // every message of a large mailbox.
   sqlite3_exec(db, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
   sqlite3_extended_result_codes(db, 0);
+  // Each page's cells are checked as it is read, and every page that holds
+  // messages is read below (ReadRows).
+  sqlite3_exec(db, "PRAGMA cell_size_check=ON", nullptr, nullptr, nullptr);
   std::vector<std::string> rows;
-  if ((code = Texts(db, "PRAGMA quick_check", rows)) != SQLITE_OK) {
+  if (endedUncleanly) {
+    if ((code = Texts(db, "PRAGMA quick_check", rows)) != SQLITE_OK) {
+      return Fail(db, code, "it cannot be read");
+    }
+    if (rows.size() != 1 || rows[0] != "ok") {
+      return Fail(db, SQLITE_CORRUPT, "it is damaged (" + (rows.empty() ? "" : rows[0]) + ")");
+    }
+    rows.clear();
+  }
+  bool whole = false;
+  if ((code = CheckWhole(db, path, whole)) != SQLITE_OK) {
     return Fail(db, code, "it cannot be read");
   }
-  if (rows.size() != 1 || rows[0] != "ok") {
-    return Fail(db, SQLITE_CORRUPT, "it is damaged (" + (rows.empty() ? "" : rows[0]) + ")");
+  if (!whole) {
+    return Fail(db, SQLITE_CORRUPT, "it is shorter than its header says");
   }
-  rows.clear();
   if ((code = Texts(db, "SELECT name FROM sqlite_schema WHERE type='table' ORDER BY name", rows)) !=
       SQLITE_OK) {
     return Fail(db, code, "it cannot be read");
@@ -274,7 +319,7 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
 void RemoveStoreFiles(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
-  std::filesystem::remove(path + "-journal", ignored);
+  std::filesystem::remove(path + kJournal, ignored);
 }
 
 }  // namespace
@@ -369,7 +414,7 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
     note = "the remembered mail " + path + " could not be used (" + opened.why + ")" + unused;
     return nullptr;
   }
-  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db, std::move(opened.rows)));
+  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db, std::move(opened.rows), path));
   if (!memory->Prepare()) {
     note = "the remembered mail " + path + " could not be used (" + memory->failure_ + ")" + unused;
     return nullptr;
@@ -377,15 +422,21 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
   return memory;
 }
 
-MailMemory::MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows)
-    : db_(db), rows_(std::move(rows)) {}
+MailMemory::MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows, std::string path)
+    : db_(db), path_(std::move(path)), rows_(std::move(rows)) {}
 
 MailMemory::~MailMemory() {
-  for (sqlite3_stmt* statement : {remember_, announced_}) {
-    sqlite3_finalize(statement);
-  }
   // A pass that did not Commit leaves the store as the last complete pass did.
+  Close();
+}
+
+void MailMemory::Close() {
+  for (sqlite3_stmt*& statement : {std::ref(remember_), std::ref(announced_)}) {
+    sqlite3_finalize(statement);
+    statement = nullptr;
+  }
   sqlite3_close(db_);
+  db_ = nullptr;
 }
 
 bool MailMemory::Prepare() {
@@ -403,22 +454,25 @@ bool MailMemory::Prepare() {
                " content=?11, message_key=?12",
                &remember_) ||
       !prepare("UPDATE message SET announced=1 WHERE uid=?1", &announced_)) {
-    if (failure_.empty()) {
-      failure_ = sqlite3_errmsg(db_);
-    }
+    Failed(sqlite3_errcode(db_));
     return false;
   }
   return true;
 }
 
 bool MailMemory::Exec(const char* sql) {
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    if (failure_.empty()) {
-      failure_ = sqlite3_errmsg(db_);
-    }
+  if (const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); code != SQLITE_OK) {
+    Failed(code);
     return false;
   }
   return true;
+}
+
+void MailMemory::Failed(int code) {
+  if (failure_.empty()) {
+    failure_ = sqlite3_errmsg(db_);
+  }
+  damaged_ = damaged_ || FaultOf(code) == Fault::Damaged;
 }
 
 bool MailMemory::Step(sqlite3_stmt* statement) {
@@ -426,9 +480,7 @@ bool MailMemory::Step(sqlite3_stmt* statement) {
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
   if (code != SQLITE_DONE && code != SQLITE_ROW) {
-    if (failure_.empty()) {
-      failure_ = sqlite3_errmsg(db_);
-    }
+    Failed(code);
     return false;
   }
   return true;
@@ -531,6 +583,13 @@ bool MailMemory::Commit(std::string& why) {
   if (!failure_.empty() || !Exec("COMMIT")) {
     why = failure_;
     Exec("ROLLBACK");
+    if (damaged_) {
+      // Pages the pass did not read (free ones) are damaged: never written
+      // again as it is, the store is started afresh by the next pass.
+      Close();
+      RemoveStoreFiles(path_);
+      why += "; the store is damaged and is started afresh at the next pass";
+    }
     return false;
   }
   return true;

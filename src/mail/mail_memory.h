@@ -106,18 +106,22 @@ class MailMemory {
   };
 
  private:
-  explicit MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows);
+  MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows, std::string path);
   bool Prepare();
   bool Step(sqlite3_stmt* statement);
   bool Exec(const char* sql);
+  void Failed(int code);
+  void Close();
 
   sqlite3* db_;
+  const std::string path_;
   sqlite3_stmt* remember_ = nullptr;
   sqlite3_stmt* announced_ = nullptr;
   std::unordered_map<std::string, Row> rows_;       // every message of the store
   std::unordered_set<std::string> listedNew_;       // listed ids not (yet) in rows_
   std::unordered_map<std::string, int64_t> known_;  // from KnownSizes
   std::string failure_;                             // the first write that failed
+  bool damaged_ = false;                            // a write found the file damaged
 };
 
 }  // namespace bc
