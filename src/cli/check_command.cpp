@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -68,12 +69,13 @@ const char* StatusWord(AccountOutcome::Status status) {
 void AppendFitted(std::string& line, const std::string& raw, size_t width) {
   // Most texts are printable ASCII, shown as they are: one character a byte.
   if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= ' ' && c <= '~'; })) {
+    const size_t at = line.size();
+    line.resize(at + width, ' ');
     if (raw.size() <= width) {
-      line += raw;
-      line.append(width - raw.size(), ' ');
+      raw.copy(line.data() + at, raw.size());
     } else {
-      line.append(raw, 0, width - 1);
-      line += '~';  // more follows than fits
+      raw.copy(line.data() + at, width - 1);
+      line.back() = '~';  // more follows than fits
     }
     return;
   }
@@ -123,7 +125,9 @@ class ConsoleObserver final : public CheckObserver {
 
   void EnvelopeAccepted(int /*index*/, const Envelope& e) override {
     Begin();
-    ++accepted_[AccountIndexOf(std::stoll(e.messageId))];
+    long long messageId = 0;
+    std::from_chars(e.messageId.data(), e.messageId.data() + e.messageId.size(), messageId);
+    ++accepted_[AccountIndexOf(messageId)];
     if (!json_) {
       TableRow(line_,
                {&e.from, &e.subject, &e.address, &e.received, &e.size, &e.account, &e.attachment});

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -155,7 +156,8 @@ class Pop3Session {
   bool Send(const std::string& command);
   bool Command(const std::string& command, std::string* reply = nullptr);
   bool ReadStatus(std::string* reply);
-  bool ReadListing(std::vector<std::string>& lines, std::string_view command);
+  // Reads a multi-line answer to `command`, each line (unstuffed) to `onLine`.
+  bool ReadListing(std::string_view command, const std::function<void(std::string_view)>& onLine);
   bool ReadMessage(bool acceptTruncated, int messageNumber);
   [[nodiscard]] int64_t MessageBound(int64_t listed) const;
   bool TakeBufferedMessage();
