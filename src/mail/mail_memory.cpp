@@ -273,8 +273,10 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
   }
   const std::vector<std::string> expected = {"message", "meta"};
   if (rows.empty()) {
+    // Made in the pass's transaction: written with what the pass remembers, at
+    // its Commit, or not at all.
     const std::string meta = "INSERT INTO meta VALUES('format','" + std::string(kFormat) + "');";
-    if ((code = sqlite3_exec(db, ("BEGIN;" + std::string(kSchema) + meta + "COMMIT;").c_str(),
+    if ((code = sqlite3_exec(db, ("BEGIN IMMEDIATE;" + std::string(kSchema) + meta).c_str(),
                              nullptr, nullptr, nullptr)) != SQLITE_OK) {
       return Fail(db, code, "it cannot be written");
     }
@@ -443,13 +445,13 @@ bool MailMemory::Prepare() {
   const auto prepare = [this](const char* sql, sqlite3_stmt** statement) {
     return sqlite3_prepare_v2(db_, sql, -1, statement, nullptr) == SQLITE_OK;
   };
-  // The whole pass is one transaction, taken now: a second program checking the
-  // same mailbox waits, then goes without, rather than interleave. The ids
-  // listed in this pass are kept in memory, so a pass over an unchanged
-  // mailbox writes nothing to the file.
-  if (!Exec("BEGIN IMMEDIATE") ||
-      !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,0,?6,?7,?8,?9,?10,?11,?12)"
-               " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4,"
+  // The whole pass is one transaction (a new store's began with its schema),
+  // taken now: a second program checking the same mailbox waits, then goes
+  // without, rather than interleave. The ids listed in this pass are kept in
+  // memory, so a pass over an unchanged mailbox writes nothing to the file.
+  if ((sqlite3_get_autocommit(db_) != 0 && !Exec("BEGIN IMMEDIATE")) ||
+      !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)"
+               " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4, announced=?5,"
                " from_text=?6, subject=?7, received=?8, attachment=?9, address=?10,"
                " content=?11, message_key=?12",
                &remember_) ||
@@ -519,31 +521,45 @@ bool MailMemory::Knows(const std::string& uniqueId, int64_t size,
 }
 
 void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& m) {
-  Bind(remember_, 1, uniqueId);
-  sqlite3_bind_int64(remember_, 2, m.size);
-  Bind(remember_, 3, m.contentLines);
-  sqlite3_bind_int(remember_, 4, m.readable ? 1 : 0);
-  Bind(remember_, 6, m.texts.from);
-  Bind(remember_, 7, m.texts.subject);
-  Bind(remember_, 8, m.texts.received);
-  Bind(remember_, 9, m.texts.attachment);
-  Bind(remember_, 10, m.texts.address);
-  Bind(remember_, 11, m.texts.content);
-  Bind(remember_, 12, m.texts.messageKey);
-  Step(remember_);
+  Write();
   Row row = RowOf(m);
   row.listed = true;
   const auto [at, added] = rows_.try_emplace(uniqueId);
   row.announced = !added && at->second.announced;
   at->second = std::move(row);
+  unwritten_ = &*at;
 }
 
 void MailMemory::MarkAnnounced(const std::string& uniqueId) {
-  Bind(announced_, 1, uniqueId);
-  Step(announced_);
-  if (const auto found = rows_.find(uniqueId); found != rows_.end()) {
-    found->second.announced = true;
+  const auto found = rows_.find(uniqueId);
+  if (found == rows_.end() || found->second.announced) {
+    return;
   }
+  found->second.announced = true;
+  // A message just remembered is written once, announced.
+  if (unwritten_ != &*found) {
+    Bind(announced_, 1, uniqueId);
+    Step(announced_);
+  }
+}
+
+void MailMemory::Write() {
+  if (unwritten_ == nullptr) {
+    return;
+  }
+  const auto& [uid, row] = *std::exchange(unwritten_, nullptr);
+  Bind(remember_, 1, uid);
+  sqlite3_bind_int64(remember_, 2, row.size);
+  sqlite3_bind_int(remember_, 4, row.readable ? 1 : 0);
+  sqlite3_bind_int(remember_, 5, row.announced ? 1 : 0);
+  // The row outlives the statement's step: its texts need no copy.
+  constexpr int kTextColumns[kTexts] = {3, 6, 7, 8, 9, 10, 11, 12};
+  for (size_t i = 0; i < kTexts; ++i) {
+    const std::string_view text = TextOf(row, i);
+    sqlite3_bind_text(remember_, kTextColumns[i], text.data(), static_cast<int>(text.size()),
+                      SQLITE_STATIC);
+  }
+  Step(remember_);
 }
 
 bool MailMemory::Listed(const std::string& uniqueId) {
@@ -564,6 +580,7 @@ const std::unordered_map<std::string, int64_t>& MailMemory::KnownSizes(
 }
 
 bool MailMemory::Commit(std::string& why) {
+  Write();
   std::vector<std::string> unlisted;
   for (const auto& [uid, row] : rows_) {
     if (!row.listed) {

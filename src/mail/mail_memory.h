@@ -111,14 +111,19 @@ class MailMemory {
   bool Step(sqlite3_stmt* statement);
   bool Exec(const char* sql);
   void Failed(int code);
+  // Writes the message remembered last, with its announced flag as it is now.
+  void Write();
   void Close();
 
   sqlite3* db_;
   const std::string path_;
   sqlite3_stmt* remember_ = nullptr;
   sqlite3_stmt* announced_ = nullptr;
-  std::unordered_map<std::string, Row> rows_;       // every message of the store
-  std::unordered_set<std::string> listedNew_;       // listed ids not (yet) in rows_
+  std::unordered_map<std::string, Row> rows_;  // every message of the store
+  std::unordered_set<std::string> listedNew_;  // listed ids not (yet) in rows_
+  // The message remembered last, written at the next Remember or at Commit:
+  // announced by then, it is written once.
+  std::pair<const std::string, Row>* unwritten_ = nullptr;
   std::unordered_map<std::string, int64_t> known_;  // from KnownSizes
   std::string failure_;                             // the first write that failed
   bool damaged_ = false;                            // a write found the file damaged
