@@ -1,6 +1,7 @@
 #include "cli/check_command.h"
 
 #include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>

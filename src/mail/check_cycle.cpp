@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <future>
+#include <system_error>
 #include <utility>
 
 #include "antispam/spam_classifier.h"
@@ -400,14 +401,18 @@ class AccountPass {
     if (options_.RememberMail != "1") {
       return;
     }
-    opening_ = std::async(
-        std::launch::async,
-        [dir = environment_.mailMemoryDir.empty() ? MailMemoryDir() : environment_.mailMemoryDir,
-         account = account_] {
-          OpenedMemory opened;
-          opened.memory = MailMemory::Open(dir, account, opened.note);
-          return opened;
-        });
+    auto open = [dir = environment_.mailMemoryDir.empty() ? MailMemoryDir()
+                                                          : environment_.mailMemoryDir,
+                 account = account_] {
+      OpenedMemory opened;
+      opened.memory = MailMemory::Open(dir, account, opened.note);
+      return opened;
+    };
+    try {
+      opening_ = std::async(std::launch::async, open);
+    } catch (const std::system_error&) {
+      opening_ = std::async(std::launch::deferred, open);  // no thread to be had: when needed
+    }
   }
 
   // With RememberMail on and unique ids to go by, the account's remembered mail.

@@ -169,16 +169,18 @@ int ReadRows(sqlite3* db, Rows& rows) {
     row.size = sqlite3_column_int64(select, 1);
     row.readable = sqlite3_column_int(select, 2) != 0;
     row.announced = sqlite3_column_int(select, 3) != 0;
+    std::array<std::string_view, kTexts> texts;
     size_t length = 0;
-    for (int c = kFirstText; c < kFirstText + static_cast<int>(kTexts); ++c) {
-      static_cast<void>(sqlite3_column_text(select, c));  // as text, then its length
-      length += static_cast<size_t>(sqlite3_column_bytes(select, c));
-    }
-    row.texts.reserve(length);
     for (size_t i = 0; i < kTexts; ++i) {
       const int c = kFirstText + static_cast<int>(i);
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c));
-      row.texts.append(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(select, c)));
+      texts[i] = text ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(select, c)))
+                      : std::string_view();
+      length += texts[i].size();
+    }
+    row.texts.reserve(length);
+    for (size_t i = 0; i < kTexts; ++i) {
+      row.texts += texts[i];
       row.ends[i] = static_cast<uint32_t>(row.texts.size());
     }
     rows.insert_or_assign(Column(select, 0), std::move(row));
