@@ -1,6 +1,10 @@
 #include "cli/check_command.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -20,6 +24,8 @@
 
 namespace bc::cli {
 namespace {
+
+constexpr size_t kOutputBuffer = 1 << 16;
 
 constexpr const char* kHelp =
     "Usage: brindlecast check [--json] [--account NAME]\n"
@@ -58,36 +64,47 @@ const char* StatusWord(AccountOutcome::Status status) {
   return "";
 }
 
-// Fits text into a column of `width` characters: shown as ShownText makes it
-// (no control or reordering character reaches the terminal), a longer text ends
-// in "~", a shorter one is padded.
-std::string Fit(const std::string& raw, size_t width) {
+// Appends text fitted into a column of `width` characters: shown as ShownText
+// makes it (no control or reordering character reaches the terminal), a longer
+// text ends in "~", a shorter one is padded.
+void AppendFitted(std::string& line, const std::string& raw, size_t width) {
+  // Most texts are printable ASCII, shown as they are: one character a byte.
+  if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= ' ' && c <= '~'; })) {
+    const size_t at = line.size();
+    line.resize(at + width, ' ');
+    if (raw.size() <= width) {
+      raw.copy(line.data() + at, raw.size());
+    } else {
+      raw.copy(line.data() + at, width - 1);
+      line.back() = '~';  // more follows than fits
+    }
+    return;
+  }
   const std::string text = ShownText(raw);
-  std::string out;
   size_t used = 0;
   size_t i = 0;
   while (i < text.size() && used < width) {
     const auto c = static_cast<unsigned char>(text[i]);
     const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     if (used + 1 == width && i + length < text.size()) {
-      out += '~';  // more follows than fits
+      line += '~';  // more follows than fits
     } else {
-      out.append(text, i, length);
+      line.append(text, i, length);
     }
     ++used;
     i += length;
   }
-  out.append(width - used, ' ');
-  return out;
+  line.append(width - used, ' ');
 }
 
-std::string TableRow(const std::array<const std::string*, 7>& fields) {
+// Replaces `line` with one row of the table.
+void TableRow(std::string& line, const std::array<const std::string*, 7>& fields) {
   static constexpr std::array<size_t, 7> kWidths = {22, 36, 28, 19, 12, 12, 10};
-  std::string line;
+  line.clear();
   for (size_t c = 0; c < fields.size(); ++c) {
-    line += Fit(*fields[c], kWidths[c]) + (c + 1 < fields.size() ? "  " : "\n");
+    AppendFitted(line, *fields[c], kWidths[c]);
+    line += c + 1 < fields.size() ? "  " : "\n";
   }
-  return line;
 }
 
 // One JSON object, indented as an element of a top-level array.
@@ -109,10 +126,13 @@ class ConsoleObserver final : public CheckObserver {
 
   void EnvelopeAccepted(int /*index*/, const Envelope& e) override {
     Begin();
-    ++accepted_[AccountIndexOf(std::stoll(e.messageId))];
+    long long messageId = 0;
+    std::from_chars(e.messageId.data(), e.messageId.data() + e.messageId.size(), messageId);
+    ++accepted_[AccountIndexOf(messageId)];
     if (!json_) {
-      Print(TableRow(
-          {&e.from, &e.subject, &e.address, &e.received, &e.size, &e.account, &e.attachment}));
+      TableRow(line_,
+               {&e.from, &e.subject, &e.address, &e.received, &e.size, &e.account, &e.attachment});
+      Print(line_);
       return;
     }
     Print((printed_ ? ",\n" : "\n") + JsonObject({{"account", JsonString(e.account)},
@@ -168,8 +188,9 @@ class ConsoleObserver final : public CheckObserver {
     }
     const std::string headers[] = {"From", "Subject", "Address",   "Received",
                                    "Size", "Account", "Attachment"};
-    Print(TableRow({&headers[0], &headers[1], &headers[2], &headers[3], &headers[4], &headers[5],
-                    &headers[6]}));
+    TableRow(line_, {&headers[0], &headers[1], &headers[2], &headers[3], &headers[4], &headers[5],
+                     &headers[6]});
+    Print(line_);
   }
 
   void FinishTable() {
@@ -212,6 +233,7 @@ class ConsoleObserver final : public CheckObserver {
   bool printed_ = false;  // an envelope is in the JSON array
   bool noAccount_ = false;
   std::map<int, int> accepted_;  // envelopes by account index
+  std::string line_;             // the row being printed
   std::vector<AccountOutcome> outcomes_;
 };
 
@@ -285,6 +307,12 @@ int RunCheckCommand(const std::vector<std::string>& args, const CommandContext& 
     }
   }
 
+  // Rows for a file or a pipe go out in large writes; a terminal shows each
+  // line as it comes.
+  if (::isatty(STDOUT_FILENO) == 0) {
+    static char buffer[kOutputBuffer];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  }
   std::optional<Settings> loaded = LoadSettingsForPass();
   if (!loaded) {
     return 1;

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <future>
+#include <system_error>
 #include <utility>
 
 #include "antispam/spam_classifier.h"
@@ -166,6 +168,32 @@ class AccountPass {
   // `session` is replaced by a new one when an optional command (CAPA, UIDL)
   // broke the connection and the pass starts again without it.
   AccountEnd Run(SessionPtr& session) {
+    StartOpeningMemory();
+    const AccountEnd end = Examine(session);
+    if (opening_.valid()) {
+      // Ended before the store was needed: what was done about it is still said.
+      if (const std::string note = opening_.get().note; !note.empty()) {
+        MemoryNote(note);
+      }
+    }
+    return end;
+  }
+
+  [[nodiscard]] int messagesLeft() const { return messagesLeft_; }
+  [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
+
+ private:
+  // Refused: a pipelined RETR was refused by the server, which may not take
+  // pipelined commands after all.
+  enum class Retrieval { Ok, Skipped, Failed, Refused };
+
+  // The account's remembered mail as a thread of its own opened it.
+  struct OpenedMemory {
+    std::unique_ptr<MailMemory> memory;
+    std::string note;  // what was done about a store that could not be used as it was
+  };
+
+  AccountEnd Examine(SessionPtr& session) {
     if (!Login(session)) {
       return AccountEnd::ConnectFailed;
     }
@@ -190,14 +218,6 @@ class AccountPass {
     Finish(*session);
     return AccountEnd::Done;
   }
-
-  [[nodiscard]] int messagesLeft() const { return messagesLeft_; }
-  [[nodiscard]] const AccountOutcome& outcome() const { return outcome_; }
-
- private:
-  // Refused: a pipelined RETR was refused by the server, which may not take
-  // pipelined commands after all.
-  enum class Retrieval { Ok, Skipped, Failed, Refused };
 
   // Finds the password and logs in, asking the server's capabilities first;
   // false (the account failed) when it cannot. CAPA is optional: when its
@@ -374,10 +394,35 @@ class AccountPass {
     memory_.reset();
   }
 
-  // With RememberMail on and unique ids to go by, the account's remembered mail.
-  void OpenMemory(bool haveUniqueIds) {
+  // With RememberMail on, the store is opened and read on a thread of its own
+  // while the server logs in and lists the mailbox: the pass waits for it only
+  // when it needs it.
+  void StartOpeningMemory() {
     if (options_.RememberMail != "1") {
       return;
+    }
+    auto open = [dir = environment_.mailMemoryDir.empty() ? MailMemoryDir()
+                                                          : environment_.mailMemoryDir,
+                 account = account_] {
+      OpenedMemory opened;
+      opened.memory = MailMemory::Open(dir, account, opened.note);
+      return opened;
+    };
+    try {
+      opening_ = std::async(std::launch::async, open);
+    } catch (const std::system_error&) {
+      opening_ = std::async(std::launch::deferred, open);  // no thread to be had: when needed
+    }
+  }
+
+  // With RememberMail on and unique ids to go by, the account's remembered mail.
+  void OpenMemory(bool haveUniqueIds) {
+    if (!opening_.valid()) {
+      return;
+    }
+    OpenedMemory opened = opening_.get();
+    if (!opened.note.empty()) {
+      MemoryNote(opened.note);
     }
     if (!haveUniqueIds) {
       MemoryNote(
@@ -385,13 +430,7 @@ class AccountPass {
           "remembered");
       return;
     }
-    std::string note;
-    memory_ = MailMemory::Open(
-        environment_.mailMemoryDir.empty() ? MailMemoryDir() : environment_.mailMemoryDir, account_,
-        note);
-    if (!note.empty()) {
-      MemoryNote(note);
-    }
+    memory_ = std::move(opened.memory);
   }
 
   void MemoryNote(const std::string& note) {
@@ -404,17 +443,12 @@ class AccountPass {
   // without an id, or whose id another message has too, always is.
   std::vector<char> PlanRetrievals(const Pop3Session& session, int count) {
     std::vector<char> fetch(static_cast<size_t>(count) + 1, 1);
-    const std::unordered_map<std::string, int64_t>& known =
-        memory_->KnownSizes(ContentSetting(options_));
+    const std::string lines = ContentSetting(options_);
     int remembered = 0;
     for (int n = 1; n <= count; ++n) {
-      const std::string uid = session.UniqueId(n);
-      if (uid.empty() || !memory_->Listed(uid)) {
-        continue;
-      }
-      const auto found = known.find(uid);
-      const int64_t size = session.MessageSize(n);
-      if (found != known.end() && size > 0 && found->second == size) {
+      const std::string& uid = session.UniqueId(n);
+      if (!uid.empty() && memory_->Listed(uid) &&
+          memory_->Knows(uid, session.MessageSize(n), lines)) {
         fetch[static_cast<size_t>(n)] = 0;
         ++remembered;
       }
@@ -426,22 +460,23 @@ class AccountPass {
 
   // A message judged from what was remembered of it: it is not retrieved.
   void CheckRemembered(int n, const std::string& uid, int64_t size) {
-    std::optional<RememberedMessage> known = memory_->Find(uid);
-    if (!known) {
+    // Into the same message each time: its texts keep their room.
+    RememberedMessage& known = recalled_;
+    if (!memory_->Recall(uid, known)) {
       Incomplete("message " + std::to_string(n) + " was not remembered after all");
       return;
     }
-    Envelope envelope = std::move(known->texts);
+    Envelope& envelope = known.texts;
     envelope.size = SizeText(size);
     envelope.account = account_.UserName;
     envelope.messageId =
         std::to_string(MakeMessageId(n - 1 - static_cast<int>(leaving_.size()), index_));
     envelope.uniqueId = uid;
-    envelope.isNew = !known->announced;
+    envelope.isNew = !known.announced;
     if (options_.CheckLines == 0) {
       envelope.content.clear();  // remembered at another setting; none is read now
     }
-    Judge(n, std::move(envelope), known->readable);
+    Judge(n, std::move(envelope), known.readable);
   }
 
   // Remembers what was read of a retrieved message; whether it is new (never
@@ -521,7 +556,8 @@ class AccountPass {
 
   // The spam rules for one message, retrieved or remembered: deletion waits,
   // an accepted message is stored and reported.
-  void Judge(int n, Envelope envelope, bool readable) {
+  // Takes the envelope only when it waits for deletion.
+  void Judge(int n, Envelope&& envelope, bool readable) {
     if (!readable) {
       // Rule 1 would delete it for its empty sender; without headers nothing
       // about it can be judged, so it is kept and shown.
@@ -592,8 +628,11 @@ class AccountPass {
 
   // Messages whose key need not be their own, to tell them apart at deletion.
   void RememberIdentity(int n, const Envelope& envelope) {
-    if (JudgedMessage judged = JudgedOf(envelope); NeedsMoreThanKey(judged)) {
-      lookAlikes_.emplace_back(n, std::move(judged));
+    // Most messages have a unique id: only the others are copied to compare.
+    if (envelope.uniqueId.empty()) {
+      if (JudgedMessage judged = JudgedOf(envelope); NeedsMoreThanKey(judged)) {
+        lookAlikes_.emplace_back(n, std::move(judged));
+      }
     }
   }
 
@@ -672,7 +711,9 @@ class AccountPass {
   // Spam messages (by number) whose DELE waits until no RETR is in flight.
   std::vector<std::pair<int, Envelope>> pendingSpam_;
   std::vector<std::pair<int, int>> accepted_;  // store row and message number
+  std::future<OpenedMemory> opening_;          // RememberMail on, until the pass needs it
   std::unique_ptr<MailMemory> memory_;         // RememberMail on, unique ids known
+  RememberedMessage recalled_;                 // the remembered message being judged
   AccountOutcome outcome_;
 };
 

@@ -7,7 +7,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <set>
+#include <tuple>
+#include <utility>
 
 #include "config/paths.h"
 #include "config/text_util.h"
@@ -20,6 +23,7 @@ namespace {
 // no text read by older rules is judged by newer ones.
 constexpr const char* kFormat = "1";
 constexpr const char* kSuffix = ".sqlite";
+constexpr const char* kJournal = "-journal";
 constexpr int kBusyMs = 3000;
 // Longer names are cut and end in a hash: a file name has at most 255 bytes.
 constexpr size_t kLongestName = 180;
@@ -74,10 +78,13 @@ void Bind(sqlite3_stmt* statement, int index, const std::string& text) {
 // How a store that cannot be used came to be so: only a damaged one is replaced.
 enum class Fault { None, Damaged, Unusable };
 
+using Rows = std::unordered_map<std::string, MailMemory::Row>;
+
 struct Opened {
   sqlite3* db = nullptr;
   Fault fault = Fault::None;
   std::string why;
+  Rows rows;
 };
 
 Fault FaultOf(int code) {
@@ -114,6 +121,102 @@ int Texts(sqlite3* db, const char* sql, std::vector<std::string>& rows) {
   return code == SQLITE_DONE ? SQLITE_OK : code;
 }
 
+// The texts of a row, in the order of Row::ends.
+constexpr size_t kTexts = std::tuple_size_v<decltype(MailMemory::Row::ends)>;
+
+// Message: RememberedMessage, const or not.
+template <typename Message>
+auto TextsOf(Message& m) {
+  return std::array{&m.contentLines,     &m.texts.from,    &m.texts.subject, &m.texts.received,
+                    &m.texts.attachment, &m.texts.address, &m.texts.content, &m.texts.messageKey};
+}
+
+MailMemory::Row RowOf(const RememberedMessage& m) {
+  MailMemory::Row row;
+  row.size = m.size;
+  row.readable = m.readable;
+  row.announced = m.announced;
+  const auto texts = TextsOf(m);
+  static_assert(texts.size() == kTexts);
+  size_t length = 0;
+  for (const std::string* text : texts) {
+    length += text->size();
+  }
+  row.texts.reserve(length);
+  for (size_t i = 0; i < kTexts; ++i) {
+    row.texts += *texts[i];
+    row.ends[i] = static_cast<uint32_t>(row.texts.size());
+  }
+  return row;
+}
+
+std::string_view TextOf(const MailMemory::Row& row, size_t i) {
+  const uint32_t begin = i == 0 ? 0 : row.ends[i - 1];
+  return std::string_view(row.texts).substr(begin, row.ends[i] - begin);
+}
+
+// Reads every message of the store: a row the library cannot read whole makes
+// the store damaged, so nothing of a half-written store is ever believed.
+int ReadRows(sqlite3* db, Rows& rows) {
+  sqlite3_stmt* select = nullptr;
+  int code = sqlite3_prepare_v2(db,
+                                "SELECT uid, size, readable, announced, lines, from_text, subject,"
+                                " received, attachment, address, content, message_key FROM message",
+                                -1, &select, nullptr);
+  constexpr int kFirstText = 4;
+  while (code == SQLITE_OK && (code = sqlite3_step(select)) == SQLITE_ROW) {
+    MailMemory::Row row;
+    row.size = sqlite3_column_int64(select, 1);
+    row.readable = sqlite3_column_int(select, 2) != 0;
+    row.announced = sqlite3_column_int(select, 3) != 0;
+    std::array<std::string_view, kTexts> texts;
+    size_t length = 0;
+    for (size_t i = 0; i < kTexts; ++i) {
+      const int c = kFirstText + static_cast<int>(i);
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c));
+      texts[i] = text ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(select, c)))
+                      : std::string_view();
+      length += texts[i].size();
+    }
+    row.texts.reserve(length);
+    for (size_t i = 0; i < kTexts; ++i) {
+      row.texts += texts[i];
+      row.ends[i] = static_cast<uint32_t>(row.texts.size());
+    }
+    rows.insert_or_assign(Column(select, 0), std::move(row));
+    code = SQLITE_OK;
+  }
+  sqlite3_finalize(select);
+  return code == SQLITE_DONE ? SQLITE_OK : code;
+}
+
+// Runs `sql`, which yields one number.
+int Number(sqlite3* db, const char* sql, int64_t& number) {
+  sqlite3_stmt* statement = nullptr;
+  int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+  if (code == SQLITE_OK && (code = sqlite3_step(statement)) == SQLITE_ROW) {
+    number = sqlite3_column_int64(statement, 0);
+    code = SQLITE_OK;
+  }
+  sqlite3_finalize(statement);
+  return code;
+}
+
+// Whether the file holds every page its header counts: a store cut short (a
+// copy that stopped, a disk that ran out) does not.
+int CheckWhole(sqlite3* db, const std::string& path, bool& whole) {
+  int64_t pages = 0;
+  int64_t pageSize = 0;
+  int code = Number(db, "PRAGMA page_count", pages);
+  if (code == SQLITE_OK) {
+    code = Number(db, "PRAGMA page_size", pageSize);
+  }
+  struct stat file {};
+  whole = code == SQLITE_OK && ::stat(path.c_str(), &file) == 0 &&
+          static_cast<int64_t>(file.st_size) >= pages * pageSize;
+  return code;
+}
+
 // Opens the file and proves it whole and this account's before anything in it
 // is believed; an empty file becomes a new store.
 Opened OpenStore(const std::string& path, const MailAccount& account) {
@@ -130,6 +233,10 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
   }
   ::fchmod(fd, 0600);
   ::close(fd);
+  // A journal left beside the store: a pass ended while it wrote. The library
+  // rolls it back at the first read; the whole file is checked after that.
+  struct stat journal {};
+  const bool endedUncleanly = ::lstat((path + kJournal).c_str(), &journal) == 0;
   sqlite3* db = nullptr;
   int code =
       sqlite3_open_v2(path.c_str(), &db,
@@ -142,22 +249,36 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
   // every message of a large mailbox.
   sqlite3_exec(db, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
   sqlite3_extended_result_codes(db, 0);
+  // Each page's cells are checked as it is read, and every page that holds
+  // messages is read below (ReadRows).
+  sqlite3_exec(db, "PRAGMA cell_size_check=ON", nullptr, nullptr, nullptr);
   std::vector<std::string> rows;
-  if ((code = Texts(db, "PRAGMA quick_check", rows)) != SQLITE_OK) {
+  if (endedUncleanly) {
+    if ((code = Texts(db, "PRAGMA quick_check", rows)) != SQLITE_OK) {
+      return Fail(db, code, "it cannot be read");
+    }
+    if (rows.size() != 1 || rows[0] != "ok") {
+      return Fail(db, SQLITE_CORRUPT, "it is damaged (" + (rows.empty() ? "" : rows[0]) + ")");
+    }
+    rows.clear();
+  }
+  bool whole = false;
+  if ((code = CheckWhole(db, path, whole)) != SQLITE_OK) {
     return Fail(db, code, "it cannot be read");
   }
-  if (rows.size() != 1 || rows[0] != "ok") {
-    return Fail(db, SQLITE_CORRUPT, "it is damaged (" + (rows.empty() ? "" : rows[0]) + ")");
+  if (!whole) {
+    return Fail(db, SQLITE_CORRUPT, "it is shorter than its header says");
   }
-  rows.clear();
   if ((code = Texts(db, "SELECT name FROM sqlite_schema WHERE type='table' ORDER BY name", rows)) !=
       SQLITE_OK) {
     return Fail(db, code, "it cannot be read");
   }
   const std::vector<std::string> expected = {"message", "meta"};
   if (rows.empty()) {
+    // Made in the pass's transaction: written with what the pass remembers, at
+    // its Commit, or not at all.
     const std::string meta = "INSERT INTO meta VALUES('format','" + std::string(kFormat) + "');";
-    if ((code = sqlite3_exec(db, ("BEGIN;" + std::string(kSchema) + meta + "COMMIT;").c_str(),
+    if ((code = sqlite3_exec(db, ("BEGIN IMMEDIATE;" + std::string(kSchema) + meta).c_str(),
                              nullptr, nullptr, nullptr)) != SQLITE_OK) {
       return Fail(db, code, "it cannot be written");
     }
@@ -176,7 +297,7 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
       }
     }
     sqlite3_finalize(insert);
-    return {db, Fault::None, {}};
+    return {db, Fault::None, {}, {}};
   }
   if (rows != expected) {
     return Fail(db, SQLITE_SCHEMA, "it is not a store of remembered mail");
@@ -192,13 +313,17 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
                                        account.UserName}) {
     return Fail(db, SQLITE_SCHEMA, "it was written for another account or by another version");
   }
-  return {db, Fault::None, {}};
+  Rows messages;
+  if ((code = ReadRows(db, messages)) != SQLITE_OK) {
+    return Fail(db, code, "its messages cannot be read");
+  }
+  return {db, Fault::None, {}, std::move(messages)};
 }
 
 void RemoveStoreFiles(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
-  std::filesystem::remove(path + "-journal", ignored);
+  std::filesystem::remove(path + kJournal, ignored);
 }
 
 }  // namespace
@@ -293,7 +418,7 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
     note = "the remembered mail " + path + " could not be used (" + opened.why + ")" + unused;
     return nullptr;
   }
-  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db));
+  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db, std::move(opened.rows), path));
   if (!memory->Prepare()) {
     note = "the remembered mail " + path + " could not be used (" + memory->failure_ + ")" + unused;
     return nullptr;
@@ -301,50 +426,57 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
   return memory;
 }
 
-MailMemory::MailMemory(sqlite3* db) : db_(db) {}
+MailMemory::MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows, std::string path)
+    : db_(db), path_(std::move(path)), rows_(std::move(rows)) {}
 
 MailMemory::~MailMemory() {
-  for (sqlite3_stmt* statement : {find_, remember_, announced_}) {
-    sqlite3_finalize(statement);
-  }
   // A pass that did not Commit leaves the store as the last complete pass did.
+  Close();
+}
+
+void MailMemory::Close() {
+  for (sqlite3_stmt*& statement : {std::ref(remember_), std::ref(announced_)}) {
+    sqlite3_finalize(statement);
+    statement = nullptr;
+  }
   sqlite3_close(db_);
+  db_ = nullptr;
 }
 
 bool MailMemory::Prepare() {
   const auto prepare = [this](const char* sql, sqlite3_stmt** statement) {
     return sqlite3_prepare_v2(db_, sql, -1, statement, nullptr) == SQLITE_OK;
   };
-  // The whole pass is one transaction, taken now: a second program checking the
-  // same mailbox waits, then goes without, rather than interleave. The ids
-  // listed in this pass are kept in memory, so a pass over an unchanged
-  // mailbox writes nothing to the file.
-  if (!Exec("BEGIN IMMEDIATE") ||
-      !prepare("SELECT size, lines, readable, announced, from_text, subject, received,"
-               " attachment, address, content, message_key FROM message WHERE uid=?1",
-               &find_) ||
-      !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,0,?6,?7,?8,?9,?10,?11,?12)"
-               " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4,"
+  // The whole pass is one transaction (a new store's began with its schema),
+  // taken now: a second program checking the same mailbox waits, then goes
+  // without, rather than interleave. The ids listed in this pass are kept in
+  // memory, so a pass over an unchanged mailbox writes nothing to the file.
+  if ((sqlite3_get_autocommit(db_) != 0 && !Exec("BEGIN IMMEDIATE")) ||
+      !prepare("INSERT INTO message VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)"
+               " ON CONFLICT(uid) DO UPDATE SET size=?2, lines=?3, readable=?4, announced=?5,"
                " from_text=?6, subject=?7, received=?8, attachment=?9, address=?10,"
                " content=?11, message_key=?12",
                &remember_) ||
       !prepare("UPDATE message SET announced=1 WHERE uid=?1", &announced_)) {
-    if (failure_.empty()) {
-      failure_ = sqlite3_errmsg(db_);
-    }
+    Failed(sqlite3_errcode(db_));
     return false;
   }
   return true;
 }
 
 bool MailMemory::Exec(const char* sql) {
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    if (failure_.empty()) {
-      failure_ = sqlite3_errmsg(db_);
-    }
+  if (const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); code != SQLITE_OK) {
+    Failed(code);
     return false;
   }
   return true;
+}
+
+void MailMemory::Failed(int code) {
+  if (failure_.empty()) {
+    failure_ = sqlite3_errmsg(db_);
+  }
+  damaged_ = damaged_ || FaultOf(code) == Fault::Damaged;
 }
 
 bool MailMemory::Step(sqlite3_stmt* statement) {
@@ -352,102 +484,111 @@ bool MailMemory::Step(sqlite3_stmt* statement) {
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
   if (code != SQLITE_DONE && code != SQLITE_ROW) {
-    if (failure_.empty()) {
-      failure_ = sqlite3_errmsg(db_);
-    }
+    Failed(code);
     return false;
   }
   return true;
 }
 
-std::optional<RememberedMessage> MailMemory::Find(const std::string& uniqueId) {
-  Bind(find_, 1, uniqueId);
-  std::optional<RememberedMessage> found;
-  if (sqlite3_step(find_) == SQLITE_ROW) {
-    RememberedMessage m;
-    m.size = sqlite3_column_int64(find_, 0);
-    m.contentLines = Column(find_, 1);
-    m.readable = sqlite3_column_int(find_, 2) != 0;
-    m.announced = sqlite3_column_int(find_, 3) != 0;
-    m.texts.from = Column(find_, 4);
-    m.texts.subject = Column(find_, 5);
-    m.texts.received = Column(find_, 6);
-    m.texts.attachment = Column(find_, 7);
-    m.texts.address = Column(find_, 8);
-    m.texts.content = Column(find_, 9);
-    m.texts.messageKey = Column(find_, 10);
-    found = std::move(m);
+std::optional<RememberedMessage> MailMemory::Find(const std::string& uniqueId) const {
+  RememberedMessage message;
+  if (!Recall(uniqueId, message)) {
+    return std::nullopt;
   }
-  sqlite3_reset(find_);
-  sqlite3_clear_bindings(find_);
-  return found;
+  return message;
+}
+
+bool MailMemory::Recall(const std::string& uniqueId, RememberedMessage& message) const {
+  const auto found = rows_.find(uniqueId);
+  if (found == rows_.end()) {
+    return false;
+  }
+  const Row& row = found->second;
+  message.size = row.size;
+  message.readable = row.readable;
+  message.announced = row.announced;
+  const auto texts = TextsOf(message);
+  for (size_t i = 0; i < kTexts; ++i) {
+    texts[i]->assign(TextOf(row, i));
+  }
+  return true;
+}
+
+bool MailMemory::Knows(const std::string& uniqueId, int64_t size,
+                       const std::string& contentLines) const {
+  const auto found = rows_.find(uniqueId);
+  // Content read at any setting serves a pass that reads none.
+  return found != rows_.end() && size > 0 && found->second.size == size &&
+         (contentLines == "0" || TextOf(found->second, 0) == contentLines);
 }
 
 void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& m) {
-  Bind(remember_, 1, uniqueId);
-  sqlite3_bind_int64(remember_, 2, m.size);
-  Bind(remember_, 3, m.contentLines);
-  sqlite3_bind_int(remember_, 4, m.readable ? 1 : 0);
-  Bind(remember_, 6, m.texts.from);
-  Bind(remember_, 7, m.texts.subject);
-  Bind(remember_, 8, m.texts.received);
-  Bind(remember_, 9, m.texts.attachment);
-  Bind(remember_, 10, m.texts.address);
-  Bind(remember_, 11, m.texts.content);
-  Bind(remember_, 12, m.texts.messageKey);
-  Step(remember_);
-  Listed(uniqueId);
+  Write();
+  Row row = RowOf(m);
+  row.listed = true;
+  const auto [at, added] = rows_.try_emplace(uniqueId);
+  row.announced = !added && at->second.announced;
+  at->second = std::move(row);
+  unwritten_ = &*at;
 }
 
 void MailMemory::MarkAnnounced(const std::string& uniqueId) {
-  Bind(announced_, 1, uniqueId);
-  Step(announced_);
+  const auto found = rows_.find(uniqueId);
+  if (found == rows_.end() || found->second.announced) {
+    return;
+  }
+  found->second.announced = true;
+  // A message just remembered is written once, announced.
+  if (unwritten_ != &*found) {
+    Bind(announced_, 1, uniqueId);
+    Step(announced_);
+  }
+}
+
+void MailMemory::Write() {
+  if (unwritten_ == nullptr) {
+    return;
+  }
+  const auto& [uid, row] = *std::exchange(unwritten_, nullptr);
+  Bind(remember_, 1, uid);
+  sqlite3_bind_int64(remember_, 2, row.size);
+  sqlite3_bind_int(remember_, 4, row.readable ? 1 : 0);
+  sqlite3_bind_int(remember_, 5, row.announced ? 1 : 0);
+  // The row outlives the statement's step: its texts need no copy.
+  constexpr int kTextColumns[kTexts] = {3, 6, 7, 8, 9, 10, 11, 12};
+  for (size_t i = 0; i < kTexts; ++i) {
+    const std::string_view text = TextOf(row, i);
+    sqlite3_bind_text(remember_, kTextColumns[i], text.data(), static_cast<int>(text.size()),
+                      SQLITE_STATIC);
+  }
+  Step(remember_);
 }
 
 bool MailMemory::Listed(const std::string& uniqueId) {
-  return listed_.insert(uniqueId).second;
+  if (const auto found = rows_.find(uniqueId); found != rows_.end()) {
+    return !std::exchange(found->second.listed, true);
+  }
+  return listedNew_.insert(uniqueId).second;
 }
 
 const std::unordered_map<std::string, int64_t>& MailMemory::KnownSizes(
     const std::string& contentLines) {
-  // One pass over the table: cheaper than a lookup per message. Content read
-  // at any setting serves a pass that reads none: it is left out. A row read at
-  // another setting has no size that matches.
+  // A row read at another setting has no size that matches.
   known_.clear();
-  sqlite3_stmt* select = nullptr;
-  if (sqlite3_prepare_v2(db_,
-                         "SELECT uid, CASE WHEN lines=?1 OR ?1='0' THEN size ELSE -1 END"
-                         " FROM message",
-                         -1, &select, nullptr) == SQLITE_OK) {
-    Bind(select, 1, contentLines);
-    while (sqlite3_step(select) == SQLITE_ROW) {
-      known_.emplace(Column(select, 0), sqlite3_column_int64(select, 1));
-    }
+  for (const auto& [uid, row] : rows_) {
+    known_.emplace(uid, Knows(uid, row.size, contentLines) ? row.size : -1);
   }
-  sqlite3_finalize(select);
-  knownAll_ = true;
   return known_;
 }
 
 bool MailMemory::Commit(std::string& why) {
-  // Every row there was is in known_ (rows added since were Listed).
+  Write();
   std::vector<std::string> unlisted;
-  sqlite3_stmt* all = nullptr;
-  if (knownAll_) {
-    for (const auto& [uid, size] : known_) {
-      if (!listed_.contains(uid)) {
-        unlisted.push_back(uid);
-      }
-    }
-  } else if (failure_.empty() &&
-             sqlite3_prepare_v2(db_, "SELECT uid FROM message", -1, &all, nullptr) == SQLITE_OK) {
-    while (sqlite3_step(all) == SQLITE_ROW) {
-      if (std::string uid = Column(all, 0); !listed_.contains(uid)) {
-        unlisted.push_back(std::move(uid));
-      }
+  for (const auto& [uid, row] : rows_) {
+    if (!row.listed) {
+      unlisted.push_back(uid);
     }
   }
-  sqlite3_finalize(all);
   sqlite3_stmt* forget = nullptr;
   if (!unlisted.empty() && sqlite3_prepare_v2(db_, "DELETE FROM message WHERE uid=?1", -1, &forget,
                                               nullptr) == SQLITE_OK) {
@@ -461,6 +602,13 @@ bool MailMemory::Commit(std::string& why) {
   if (!failure_.empty() || !Exec("COMMIT")) {
     why = failure_;
     Exec("ROLLBACK");
+    if (damaged_) {
+      // Pages the pass did not read (free ones) are damaged: never written
+      // again as it is, the store is started afresh by the next pass.
+      Close();
+      RemoveStoreFiles(path_);
+      why += "; the store is damaged and is started afresh at the next pass";
+    }
     return false;
   }
   return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,14 +50,16 @@ void ForgetRemovedAccounts(const std::string& dir, const std::vector<MailAccount
 /// or a full disk leaves the store as the last complete pass left it. A store
 /// that cannot be read whole (damaged, not a database, another account's) is
 /// never used: it is replaced by an empty one, and the pass retrieves every
-/// message. Owned by one thread.
+/// message. Every message of the store is read once, at Open; the pass then
+/// looks messages up in memory and writes only what changed. Owned by one
+/// thread at a time.
 class MailMemory {
  public:
   /// Opens the store of `account` in `dir` (folder 0700, file 0600), creating
-  /// or replacing it as needed, and begins the pass's transaction. Null when it
-  /// cannot be used at all (a folder in its place, read-only, no room).
-  /// `note` says what was done about a store that could not be used as it was
-  /// (empty when nothing needed saying), for the trace.
+  /// or replacing it as needed, reads it and begins the pass's transaction.
+  /// Null when it cannot be used at all (a folder in its place, read-only, no
+  /// room). `note` says what was done about a store that could not be used as
+  /// it was (empty when nothing needed saying), for the trace.
   [[nodiscard]] static std::unique_ptr<MailMemory> Open(const std::string& dir,
                                                         const MailAccount& account,
                                                         std::string& note);
@@ -65,7 +68,14 @@ class MailMemory {
   MailMemory& operator=(const MailMemory&) = delete;
 
   /// The message with this unique id, when remembered.
-  [[nodiscard]] std::optional<RememberedMessage> Find(const std::string& uniqueId);
+  [[nodiscard]] std::optional<RememberedMessage> Find(const std::string& uniqueId) const;
+  /// The same into `message`, whose texts keep their room: a pass recalls one
+  /// message after another into the same one. False when not remembered.
+  bool Recall(const std::string& uniqueId, RememberedMessage& message) const;
+  /// The message is remembered at this LIST size and content setting (any
+  /// setting serves "0": no content), so it need not be retrieved.
+  [[nodiscard]] bool Knows(const std::string& uniqueId, int64_t size,
+                           const std::string& contentLines) const;
   /// Remembers (or replaces) what a pass read of a message, and that it is
   /// Listed; keeps its announced flag.
   void Remember(const std::string& uniqueId, const RememberedMessage& message);
@@ -84,20 +94,39 @@ class MailMemory {
   /// complete pass left.
   bool Commit(std::string& why);
 
+  // A remembered message as the pass holds it: its texts in one string, cut at
+  // `ends`, so a large mailbox costs one allocation per message.
+  struct Row {
+    int64_t size = 0;
+    std::array<uint32_t, 8> ends{};  // content setting, then the texts of Envelope
+    bool readable = true;
+    bool announced = false;
+    bool listed = false;  // in this pass's mailbox
+    std::string texts;
+  };
+
  private:
-  explicit MailMemory(sqlite3* db);
+  MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows, std::string path);
   bool Prepare();
   bool Step(sqlite3_stmt* statement);
   bool Exec(const char* sql);
+  void Failed(int code);
+  // Writes the message remembered last, with its announced flag as it is now.
+  void Write();
+  void Close();
 
   sqlite3* db_;
-  sqlite3_stmt* find_ = nullptr;
+  const std::string path_;
   sqlite3_stmt* remember_ = nullptr;
   sqlite3_stmt* announced_ = nullptr;
-  std::unordered_set<std::string> listed_;
-  std::unordered_map<std::string, int64_t> known_;  // every row, from KnownSizes
-  bool knownAll_ = false;
-  std::string failure_;  // the first write that failed
+  std::unordered_map<std::string, Row> rows_;  // every message of the store
+  std::unordered_set<std::string> listedNew_;  // listed ids not (yet) in rows_
+  // The message remembered last, written at the next Remember or at Commit:
+  // announced by then, it is written once.
+  std::pair<const std::string, Row>* unwritten_ = nullptr;
+  std::unordered_map<std::string, int64_t> known_;  // from KnownSizes
+  std::string failure_;                             // the first write that failed
+  bool damaged_ = false;                            // a write found the file damaged
 };
 
 }  // namespace bc

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "mail/pop3_reply.h"
@@ -243,7 +244,8 @@ bool Pop3Session::Stat() {
   return true;
 }
 
-bool Pop3Session::ReadListing(std::vector<std::string>& lines, std::string_view command) {
+bool Pop3Session::ReadListing(std::string_view command,
+                              const std::function<void(std::string_view)>& onLine) {
   const bool capabilities = command == "CAPA";
   const int64_t maxLines =
       capabilities
@@ -252,52 +254,46 @@ bool Pop3Session::ReadListing(std::vector<std::string>& lines, std::string_view 
   // About 32 bytes a line.
   AllowFor(maxLines * 32);
   std::string line;
-  for (;;) {
+  for (int64_t count = 0;; ++count) {
     if (ReadLine(line, kMaxListingLine) != LineStatus::Ok) {
       return false;
     }
     if (line == ".") {
       return true;
     }
-    if (static_cast<int64_t>(lines.size()) >= maxLines) {
+    if (count >= maxLines) {
       return Broken(capabilities ? "the server's CAPA answer has more than " +
                                        std::to_string(kMaxCapabilities) + " lines"
                                  : "the server's listing has more lines than the " +
                                        std::to_string(messageCount_) + " messages it counted");
     }
     // A leading dot of a listing line is stuffing (RFC 1939 section 3).
-    if (!line.empty() && line[0] == '.') {
-      line.erase(0, 1);
-    }
-    lines.push_back(std::move(line));
+    onLine(std::string_view(line).substr(!line.empty() && line[0] == '.' ? 1 : 0));
   }
 }
 
 bool Pop3Session::List() {
   messageSizes_.clear();
-  std::vector<std::string> lines;
-  if (!Command("LIST\r\n") || !ReadListing(lines, "LIST")) {
-    return false;
-  }
   const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
-  for (const std::string& line : lines) {
-    // By number, not by position: a listing may skip deleted messages or hold
-    // lines that cannot be read.
-    if (auto entry = ParseListLine(line); entry && entry->first <= highest) {
-      if (messageSizes_.size() < static_cast<size_t>(entry->first)) {
-        messageSizes_.resize(static_cast<size_t>(entry->first));
-      }
-      messageSizes_[static_cast<size_t>(entry->first - 1)] = entry->second;
-    }
-  }
-  return true;
+  messageSizes_.reserve(static_cast<size_t>(std::min(std::max(messageCount_, 0), kMaxListed)));
+  // By number, not by position: a listing may skip deleted messages or hold
+  // lines that cannot be read.
+  return Command("LIST\r\n") && ReadListing("LIST", [this, highest](std::string_view line) {
+           if (auto entry = ParseListLine(line); entry && entry->first <= highest) {
+             if (messageSizes_.size() < static_cast<size_t>(entry->first)) {
+               messageSizes_.resize(static_cast<size_t>(entry->first));
+             }
+             messageSizes_[static_cast<size_t>(entry->first - 1)] = entry->second;
+           }
+         });
 }
 
 bool Pop3Session::Capabilities() {
   pipelining_ = false;
   utf8_ = false;
   std::vector<std::string> lines;
-  if (!Command("CAPA\r\n") || !ReadListing(lines, "CAPA")) {
+  if (!Command("CAPA\r\n") ||
+      !ReadListing("CAPA", [&lines](std::string_view line) { lines.emplace_back(line); })) {
     return false;
   }
   for (const std::string& line : lines) {
@@ -310,20 +306,16 @@ bool Pop3Session::Capabilities() {
 
 bool Pop3Session::Uidl() {
   uniqueIds_.clear();
-  std::vector<std::string> lines;
-  if (!Command("UIDL\r\n") || !ReadListing(lines, "UIDL")) {
-    return false;
-  }
   const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
-  for (const std::string& line : lines) {
-    if (auto entry = ParseUidlLine(line); entry && entry->first <= highest) {
-      if (uniqueIds_.size() < static_cast<size_t>(entry->first)) {
-        uniqueIds_.resize(static_cast<size_t>(entry->first));
-      }
-      uniqueIds_[static_cast<size_t>(entry->first - 1)] = std::move(entry->second);
-    }
-  }
-  return true;
+  uniqueIds_.reserve(static_cast<size_t>(std::min(std::max(messageCount_, 0), kMaxListed)));
+  return Command("UIDL\r\n") && ReadListing("UIDL", [this, highest](std::string_view line) {
+           if (auto entry = ParseUidlLine(line); entry && entry->first <= highest) {
+             if (uniqueIds_.size() < static_cast<size_t>(entry->first)) {
+               uniqueIds_.resize(static_cast<size_t>(entry->first));
+             }
+             uniqueIds_[static_cast<size_t>(entry->first - 1)] = std::move(entry->second);
+           }
+         });
 }
 
 bool Pop3Session::UidlOf(int messageNumber, std::string& uid) {
@@ -575,9 +567,10 @@ int64_t Pop3Session::MessageSize(int messageNumber) const {
   return messageSizes_[static_cast<size_t>(messageNumber - 1)];
 }
 
-std::string Pop3Session::UniqueId(int messageNumber) const {
+const std::string& Pop3Session::UniqueId(int messageNumber) const {
+  static const std::string none;
   if (messageNumber < 1 || static_cast<size_t>(messageNumber) > uniqueIds_.size()) {
-    return {};
+    return none;
   }
   return uniqueIds_[static_cast<size_t>(messageNumber - 1)];
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -132,7 +133,7 @@ class Pop3Session {
   /// Size of message n (from 1) from the last LIST, 0 when unknown.
   [[nodiscard]] int64_t MessageSize(int messageNumber) const;
   /// Unique id of message n (from 1) from the last UIDL, empty when unknown.
-  [[nodiscard]] std::string UniqueId(int messageNumber) const;
+  [[nodiscard]] const std::string& UniqueId(int messageNumber) const;
   [[nodiscard]] const std::string& messageText() const { return messageText_; }
   /// Takes the text of the last retrieval, leaving the session's copy empty.
   [[nodiscard]] std::string TakeMessageText() { return std::move(messageText_); }
@@ -155,7 +156,8 @@ class Pop3Session {
   bool Send(const std::string& command);
   bool Command(const std::string& command, std::string* reply = nullptr);
   bool ReadStatus(std::string* reply);
-  bool ReadListing(std::vector<std::string>& lines, std::string_view command);
+  // Reads a multi-line answer to `command`, each line (unstuffed) to `onLine`.
+  bool ReadListing(std::string_view command, const std::function<void(std::string_view)>& onLine);
   bool ReadMessage(bool acceptTruncated, int messageNumber);
   [[nodiscard]] int64_t MessageBound(int64_t listed) const;
   bool TakeBufferedMessage();

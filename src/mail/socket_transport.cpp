@@ -6,8 +6,10 @@
 #include <QSslError>
 #include <QSslSocket>
 #include <QStringList>
+#include <QTcpSocket>
 #include <algorithm>
 #include <cctype>
+#include <memory>
 
 #include "mail/pop3_transport.h"
 
@@ -30,8 +32,17 @@ QByteArray NormaliseFingerprint(const std::string& text) {
 class SocketTransport final : public Pop3Transport {
  public:
   explicit SocketTransport(TransportOptions options) : options_(std::move(options)) {
-    QObject::connect(&socket_, &QSslSocket::sslErrors, &socket_,
+    // A plain connection never starts the TLS library: that costs more than a
+    // check pass over an unchanged mailbox.
+    if (options_.security == Security::None) {
+      socket_ = std::make_unique<QTcpSocket>();
+      return;
+    }
+    auto ssl = std::make_unique<QSslSocket>();
+    ssl_ = ssl.get();
+    QObject::connect(ssl_, &QSslSocket::sslErrors, ssl_,
                      [this](const QList<QSslError>& errors) { OnSslErrors(errors); });
+    socket_ = std::move(ssl);
   }
 
   bool Open(const std::string& host, int port) override {
@@ -47,14 +58,14 @@ class SocketTransport final : public Pop3Transport {
     }
     const QString name = QString::fromStdString(host);
     if (options_.security == Security::Tls) {
-      socket_.connectToHostEncrypted(name, static_cast<quint16>(port));
-      if (!socket_.waitForEncrypted(options_.timeoutMs)) {
+      ssl_->connectToHostEncrypted(name, static_cast<quint16>(port));
+      if (!ssl_->waitForEncrypted(options_.timeoutMs)) {
         return Fail("TLS connection to " + host + " failed");
       }
       return true;
     }
-    socket_.connectToHost(name, static_cast<quint16>(port));
-    if (!socket_.waitForConnected(options_.timeoutMs)) {
+    socket_->connectToHost(name, static_cast<quint16>(port));
+    if (!socket_->waitForConnected(options_.timeoutMs)) {
       return Fail("connection to " + host + ":" + std::to_string(port) + " failed");
     }
     return true;
@@ -63,40 +74,44 @@ class SocketTransport final : public Pop3Transport {
   bool StartTls() override {
     // Clear text that arrived after the STLS reply would be read as if it came
     // through TLS: a man in the middle's answers. Nothing may be waiting.
-    if (socket_.bytesAvailable() > 0) {
+    if (socket_->bytesAvailable() > 0) {
       error_ =
           "the server sent more data after accepting STARTTLS; the connection may be "
           "under attack";
       return false;
     }
-    socket_.startClientEncryption();
-    if (!socket_.waitForEncrypted(options_.timeoutMs)) {
+    if (ssl_ == nullptr) {
+      error_ = "STARTTLS was asked of a connection made without TLS";
+      return false;
+    }
+    ssl_->startClientEncryption();
+    if (!ssl_->waitForEncrypted(options_.timeoutMs)) {
       return Fail("STARTTLS handshake failed");
     }
     return true;
   }
 
   ReadStatus Read(std::string& out, size_t maxBytes) override {
-    if (socket_.bytesAvailable() == 0) {
-      if (socket_.state() != QAbstractSocket::ConnectedState) {
+    if (socket_->bytesAvailable() == 0) {
+      if (socket_->state() != QAbstractSocket::ConnectedState) {
         error_ = "the server closed the connection";
         return ReadStatus::Closed;
       }
       // A timeout leaves the socket usable: it is our time limit, not a dead socket.
       const int wait = std::min(options_.timeoutMs, waitLimitMs_);
       waitLimitMs_ = options_.timeoutMs;
-      if (!WaitInSlices([this](int ms) { return socket_.waitForReadyRead(ms); }, wait) &&
-          socket_.bytesAvailable() == 0) {
+      if (!WaitInSlices([this](int ms) { return socket_->waitForReadyRead(ms); }, wait) &&
+          socket_->bytesAvailable() == 0) {
         if (Cancelled()) {
           Cancel();
           return ReadStatus::Failed;
         }
-        if (socket_.error() == QAbstractSocket::SocketTimeoutError) {
+        if (socket_->error() == QAbstractSocket::SocketTimeoutError) {
           error_ = "no answer from the server within " + std::to_string(wait) + " ms";
           return ReadStatus::TimedOut;
         }
-        if (socket_.error() == QAbstractSocket::RemoteHostClosedError ||
-            socket_.state() != QAbstractSocket::ConnectedState) {
+        if (socket_->error() == QAbstractSocket::RemoteHostClosedError ||
+            socket_->state() != QAbstractSocket::ConnectedState) {
           error_ = "the server closed the connection";
           return ReadStatus::Closed;
         }
@@ -105,10 +120,10 @@ class SocketTransport final : public Pop3Transport {
       }
     }
     const size_t old = out.size();
-    const auto available = static_cast<size_t>(socket_.bytesAvailable());
+    const auto available = static_cast<size_t>(socket_->bytesAvailable());
     const size_t want = std::min(maxBytes, available);
     out.resize(old + want);
-    const qint64 got = socket_.read(out.data() + old, static_cast<qint64>(want));
+    const qint64 got = socket_->read(out.data() + old, static_cast<qint64>(want));
     if (got <= 0) {
       out.resize(old);
       Fail("reading from the server failed");
@@ -121,29 +136,29 @@ class SocketTransport final : public Pop3Transport {
   void SetWaitLimit(int ms) override { waitLimitMs_ = std::max(ms, 1); }
 
   bool Write(std::string_view data) override {
-    if (socket_.state() != QAbstractSocket::ConnectedState) {
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
       error_ = "the connection is closed";
       return false;
     }
-    if (socket_.write(data.data(), static_cast<qint64>(data.size())) !=
+    if (socket_->write(data.data(), static_cast<qint64>(data.size())) !=
         static_cast<qint64>(data.size())) {
       return Fail("sending to the server failed");
     }
     QDeadlineTimer deadline(options_.timeoutMs);
-    while (socket_.bytesToWrite() > 0) {
+    while (socket_->bytesToWrite() > 0) {
       const auto left = static_cast<int>(deadline.remainingTime());
-      if (!WaitInSlices([this](int ms) { return socket_.waitForBytesWritten(ms); }, left)) {
+      if (!WaitInSlices([this](int ms) { return socket_->waitForBytesWritten(ms); }, left)) {
         return Cancelled() ? Cancel() : Fail("sending to the server failed");
       }
     }
     return true;
   }
 
-  void Close() override { socket_.abort(); }
+  void Close() override { socket_->abort(); }
 
   std::string ErrorText() const override { return error_; }
 
-  intptr_t Descriptor() const override { return socket_.socketDescriptor(); }
+  intptr_t Descriptor() const override { return socket_->socketDescriptor(); }
 
  private:
   bool PrepareTls() {
@@ -158,9 +173,9 @@ class SocketTransport final : public Pop3Transport {
         error_ = "no certificate could be read from the CA file " + options_.caFile;
         return false;
       }
-      QSslConfiguration configuration = socket_.sslConfiguration();
+      QSslConfiguration configuration = ssl_->sslConfiguration();
       configuration.addCaCertificates(certificates);
-      socket_.setSslConfiguration(configuration);
+      ssl_->setSslConfiguration(configuration);
     }
     return true;
   }
@@ -168,11 +183,10 @@ class SocketTransport final : public Pop3Transport {
   void OnSslErrors(const QList<QSslError>& errors) {
     const QByteArray pinned = NormaliseFingerprint(options_.certFingerprint);
     if (!pinned.isEmpty()) {
-      const QByteArray actual =
-          socket_.peerCertificate().digest(QCryptographicHash::Sha256).toHex();
+      const QByteArray actual = ssl_->peerCertificate().digest(QCryptographicHash::Sha256).toHex();
       if (actual == pinned) {
         // The user vouched for exactly this certificate; nothing else is needed.
-        socket_.ignoreSslErrors();
+        ssl_->ignoreSslErrors();
         return;
       }
       sslErrors_ = "the server certificate's SHA-256 fingerprint " + actual.toStdString() +
@@ -202,8 +216,8 @@ class SocketTransport final : public Pop3Transport {
       if (wait(static_cast<int>(HasCancel() ? std::min<qint64>(left, kCancelCheckMs) : left))) {
         return true;
       }
-      if (deadline.hasExpired() || socket_.error() != QAbstractSocket::SocketTimeoutError ||
-          socket_.state() != QAbstractSocket::ConnectedState) {
+      if (deadline.hasExpired() || socket_->error() != QAbstractSocket::SocketTimeoutError ||
+          socket_->state() != QAbstractSocket::ConnectedState) {
         return false;
       }
     }
@@ -211,12 +225,12 @@ class SocketTransport final : public Pop3Transport {
 
   bool Cancel() {
     error_ = "the check was cancelled: the program is ending";
-    socket_.abort();
+    socket_->abort();
     return false;
   }
 
   bool Fail(const std::string& what) {
-    error_ = what + ": " + socket_.errorString().toStdString();
+    error_ = what + ": " + socket_->errorString().toStdString();
     if (!sslErrors_.empty() && error_.find(sslErrors_) == std::string::npos) {
       error_ += " (" + sslErrors_ + ")";
     }
@@ -225,7 +239,8 @@ class SocketTransport final : public Pop3Transport {
 
   TransportOptions options_;
   int waitLimitMs_ = options_.timeoutMs;  // for the next Read only
-  QSslSocket socket_;
+  std::unique_ptr<QTcpSocket> socket_;
+  QSslSocket* ssl_ = nullptr;  // socket_, when the account asks for TLS
   std::string error_;
   std::string sslErrors_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "antispam/spam_classifier.h"
@@ -109,6 +110,19 @@ TEST(MessageKeyTest, MessageIdElseReceivedAndFrom) {
   EXPECT_EQ(MessageKey("", "0000/00/00 ", ""), "0000/00/00 ");
   EXPECT_EQ(SizeText(1536), "1.500 KB");
   EXPECT_EQ(SizeText(0), "0.000 KB");
+  // Exactly as "%.3f" rounds, ties (64 octets: 0.0625) to even included.
+  const auto printed = [](int64_t octets) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f KB", static_cast<double>(octets) / 1024.0);
+    return std::string(text);
+  };
+  for (int64_t octets = 0; octets < 300000; ++octets) {
+    ASSERT_EQ(SizeText(octets), printed(octets)) << octets;
+  }
+  for (const int64_t octets : {int64_t{2147483647}, int64_t{1} << 40, (int64_t{1} << 50) - 1,
+                               int64_t{1} << 50, int64_t{-1}, int64_t{-1536}}) {
+    EXPECT_EQ(SizeText(octets), printed(octets)) << octets;
+  }
 }
 
 TEST(DeletedLogTest, FileNameAndLine) {

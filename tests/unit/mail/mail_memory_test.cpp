@@ -3,7 +3,10 @@
 #include "mail/mail_memory.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -255,6 +258,64 @@ TEST_F(MailMemoryTest, DamagedStoreIsNeverTrusted) {
     EXPECT_EQ(Count(test::ReadFile(environment_.commandLogPath), "remembered mail "), 1);
   }
   ::chmod(StorePath().c_str(), 0600);
+}
+
+// A pass killed while it wrote (its changes partly in the file, the journal
+// left): the store is rolled back, checked whole and used as the last complete
+// pass left it.
+TEST_F(MailMemoryTest, PassKilledWhileWritingLeavesTheLastCompletePass) {
+  Pass();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    sqlite3* db = nullptr;
+    sqlite3_open(StorePath().c_str(), &db);
+    // A cache of one page: the changed pages reach the file before any commit.
+    sqlite3_exec(db,
+                 "PRAGMA cache_size=1; BEGIN; UPDATE message SET subject=hex(randomblob(900));"
+                 " DELETE FROM message WHERE uid='uid3';",
+                 nullptr, nullptr, nullptr);
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(std::filesystem::exists(StorePath() + "-journal"));
+  EXPECT_EQ(Count(Pass(), "RETR "), 0);
+  EXPECT_EQ(NewOnes(), 0);
+  ASSERT_EQ(seen_.envelopes.size(), 30u);
+  EXPECT_EQ(seen_.envelopes[2].subject, "Subject 3");
+  EXPECT_EQ(seen_.outcomes.at(0).memoryNote, "");
+}
+
+// Free pages the pass never reads are damaged: the write that meets them fails,
+// the pass still completes, and the next pass starts the store afresh.
+TEST_F(MailMemoryTest, DamagedFreePagesAreFoundByTheWriteAndTheStoreStartedAfresh) {
+  settings_.options.CheckLines = 1;
+  settings_.options.ComboLines = "All";
+  for (int n = 31; n <= 200; ++n) {
+    box_.messages.push_back({Message(n), "uid" + std::to_string(n)});
+  }
+  Pass();
+  box_.messages.resize(20);
+  Pass();  // forgets 180 messages: their pages are free
+  {
+    std::fstream file(StorePath(), std::ios::binary | std::ios::in | std::ios::out);
+    unsigned char header[36] = {};
+    file.read(reinterpret_cast<char*>(header), sizeof header);
+    const unsigned trunk = header[32] << 24 | header[33] << 16 | header[34] << 8 | header[35];
+    const unsigned pageSize = header[16] << 8 | header[17];
+    ASSERT_GT(trunk, 1u);
+    file.seekp(static_cast<std::streamoff>(trunk - 1) * pageSize);
+    file << std::string(pageSize, '\xFF');
+  }
+  for (int n = 201; n <= 300; ++n) {
+    box_.messages.push_back({Message(n), "uid" + std::to_string(n)});
+  }
+  Pass();
+  EXPECT_EQ(seen_.outcomes.at(0).status, AccountOutcome::Status::Checked);
+  EXPECT_NE(seen_.outcomes[0].memoryNote.find("started afresh"), std::string::npos)
+      << seen_.outcomes[0].memoryNote;
+  EXPECT_EQ(Count(Pass(), "RETR "), 120);
+  EXPECT_EQ(Count(Pass(), "RETR "), 0);
 }
 
 }  // namespace
