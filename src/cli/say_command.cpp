@@ -7,7 +7,6 @@
 #include "cli/speech_commands.h"
 #include "config/paths.h"
 #include "config/prompt.h"
-#include "config/settings_store.h"
 #include "speech/audio_outputs.h"
 #include "speech/espeak_voice.h"
 #include "speech/speech_engine.h"
@@ -95,8 +94,7 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
   }
   if (say.voice.empty()) {
     ConsolePrompt prompt;
-    SettingsStore store(SettingsFilePath(), prompt);
-    say.voice = SpeechEngine::StoredDefaultVoice(store);
+    say.voice = SpeechEngine::StoredDefaultVoice(SettingsFilePath(), prompt);
   } else if (!IsInstalledVoice(say.voice)) {
     std::fprintf(stderr, "brindlecast say: no voice '%s' (brindlecast voices lists them)\n",
                  say.voice.c_str());
