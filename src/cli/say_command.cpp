@@ -123,6 +123,10 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
   }
 
   const CommandApplication app;
+  // Loaded while the sound server answers the connection, which the engine
+  // waits for; after the application object, which sets the locale, as the
+  // engine would load it.
+  static_cast<void>(LoadVoice(SpeechEngine::VoiceFor(say.voice)));
   SpeechEngine engine(say.voice, /*forceSilent=*/false);
   bool finished = false;
   QObject::connect(&engine, &SpeechEngine::SpeakingStarted, [&] {

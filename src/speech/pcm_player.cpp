@@ -201,17 +201,21 @@ void PcmOutput::StartTicking() {
   Tick();
 }
 
+int64_t PcmOutput::BufferBytes(const WavFormat& format) {
+  // 64-bit: a rate of many channels at a high sample rate overflows an int here.
+  const int64_t buffer = static_cast<int64_t>(format.BytesPerSecond()) * kDeviceBufferMs / 1000;
+  return buffer - buffer % format.BlockAlign();
+}
+
 // Call with the player's lock held.
 bool PcmOutput::OpenSink(const WavFormat& format) {
   if (!deviceUsable_ || shutDown_) {
     return false;
   }
-  // 64-bit: a rate of many channels at a high sample rate overflows an int here.
-  const int64_t buffer = static_cast<int64_t>(format.BytesPerSecond()) * kDeviceBufferMs / 1000;
   source_ = new PcmSource(player_);
   source_->setParent(this);
   sinkBase_ = player_.written_;
-  sink_ = outputs_->Open(format, buffer - buffer % format.BlockAlign(), *source_);
+  sink_ = outputs_->Open(format, BufferBytes(format), *source_);
   if (!sink_) {
     CloseSink();
     return false;
@@ -283,6 +287,11 @@ void PcmOutput::Tick() {
     if (!sink_ && deviceUsable_ && !p.queue_.empty() && !p.paused_ && !OpenSink(p.format_)) {
       deviceUsable_ = false;
       p.silent_ = true;
+    }
+    if (!sink_ && deviceUsable_ && p.queue_.empty() && p.underway_ && !p.paused_) {
+      // A text's start, its sound still being made: the output may get its
+      // stream ready meanwhile.
+      outputs_->Prepare(p.format_, BufferBytes(p.format_));
     }
 
     if (p.paused_) {

@@ -120,6 +120,7 @@ class PcmOutput : public QObject {
 
  private:
   void Tick();
+  [[nodiscard]] static int64_t BufferBytes(const WavFormat& format);
   bool OpenSink(const WavFormat& format);
   void CloseSink();
   [[nodiscard]] size_t SilentBudget();
