@@ -7,7 +7,6 @@
 #include "cli/speech_commands.h"
 #include "config/paths.h"
 #include "config/prompt.h"
-#include "config/settings_store.h"
 #include "speech/audio_outputs.h"
 #include "speech/espeak_voice.h"
 #include "speech/speech_engine.h"
@@ -95,8 +94,7 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
   }
   if (say.voice.empty()) {
     ConsolePrompt prompt;
-    SettingsStore store(SettingsFilePath(), prompt);
-    say.voice = SpeechEngine::StoredDefaultVoice(store);
+    say.voice = SpeechEngine::StoredDefaultVoice(SettingsFilePath(), prompt);
   } else if (!IsInstalledVoice(say.voice)) {
     std::fprintf(stderr, "brindlecast say: no voice '%s' (brindlecast voices lists them)\n",
                  say.voice.c_str());
@@ -125,6 +123,10 @@ int RunSay(const std::vector<std::string>& args, const CommandContext& /*context
   }
 
   const CommandApplication app;
+  // Loaded while the sound server answers the connection, which the engine
+  // waits for; after the application object, which sets the locale, as the
+  // engine would load it.
+  static_cast<void>(LoadVoice(SpeechEngine::VoiceFor(say.voice)));
   SpeechEngine engine(say.voice, /*forceSilent=*/false);
   bool finished = false;
   QObject::connect(&engine, &SpeechEngine::SpeakingStarted, [&] {

@@ -36,6 +36,9 @@ class AudioOutputs {
   virtual ~AudioOutputs() = default;
   /// Whether there is a default output that plays `format`.
   [[nodiscard]] virtual bool CanPlay(const WavFormat& format) = 0;
+  /// A sound for Open with these values is on its way: outputs that can set
+  /// up their stream ahead, while the sound is made, start that now.
+  virtual void Prepare(const WavFormat& /*format*/, int64_t /*bufferBytes*/) {}
   /// Opens the default output for `format` with a buffer of `bufferBytes` and
   /// starts it pulling from `source`; null when it does not open.
   [[nodiscard]] virtual std::unique_ptr<DeviceSink> Open(const WavFormat& format,

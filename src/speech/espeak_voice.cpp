@@ -285,10 +285,39 @@ bool IsInstalledVoice(const std::string& id) {
                      [&id](const VoiceInfo& v) { return v.id == id; });
 }
 
-bool Synthesize(std::string_view utf8, const std::string& voiceId, const PcmChunkSink& sink) {
+namespace {
+
+// The voice espeak-ng speaks with for `voiceId`.
+std::string SpokenVoice(const std::string& voiceId) {
   // The fallback voice is used whether or not it is listed: no need to list.
   const bool known = voiceId != kFallbackVoiceId && IsInstalledVoice(voiceId);
-  const std::string voice = known ? voiceId : std::string(kFallbackVoiceId);
+  return known ? voiceId : std::string(kFallbackVoiceId);
+}
+
+// Sets espeak-ng to `voice` unless it is set already; call with the lock held.
+bool SetVoice(const std::string& voice) {
+  if (CurrentVoice() != voice) {
+    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
+      return false;
+    }
+    CurrentVoice() = voice;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LoadVoice(const std::string& voiceId) {
+  const std::string voice = SpokenVoice(voiceId);
+  if (!Available()) {
+    return false;
+  }
+  std::lock_guard lock(EspeakMutex());
+  return SetVoice(voice);
+}
+
+bool Synthesize(std::string_view utf8, const std::string& voiceId, const PcmChunkSink& sink) {
+  const std::string voice = SpokenVoice(voiceId);
   if (!Available()) {
     return false;
   }
@@ -304,11 +333,8 @@ bool Synthesize(std::string_view utf8, const std::string& voiceId, const PcmChun
     audio.clear();
     {
       std::lock_guard lock(EspeakMutex());
-      if (CurrentVoice() != voice) {
-        if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
-          return false;
-        }
-        CurrentVoice() = voice;
+      if (!SetVoice(voice)) {
+        return false;
       }
       const std::string text(piece);  // NUL-terminated copy
       SynthContext context{&collect, false};

@@ -80,6 +80,10 @@ using PcmChunkSink = std::function<bool(std::span<const int16_t> samples)>;
 /// boundary) within a few hundred bytes. The pieces together are the text.
 [[nodiscard]] std::vector<std::string_view> SpeechPieces(std::string_view text);
 
+/// Loads the voice Synthesize speaks `voiceId` with, so that the first text
+/// need not wait for it. Returns false when espeak-ng cannot load it.
+bool LoadVoice(const std::string& voiceId);
+
 /// Speaks `utf8` (already passed through ToSpeechText) with voice `voiceId`
 /// (kFallbackVoiceId when empty or unknown), feeding `sink` as audio comes.
 /// Blocks the calling thread for the synthesis (and for as long as `sink`

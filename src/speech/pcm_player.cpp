@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QTimer>
+#include <utility>
 #include <vector>
 
 #include "speech/audio_outputs.h"
@@ -78,15 +79,17 @@ PcmPlayer::~PcmPlayer() {
 }
 
 void PcmPlayer::Append(uint64_t epoch, std::span<const uint8_t> bytes) {
+  bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
     if (epoch != epoch_ || bytes.empty()) {
       return;
     }
+    wasEmpty = queue_.empty();
     queue_.insert(queue_.end(), bytes.begin(), bytes.end());
     appended_ += bytes.size();
   }
-  Kick();
+  Kick(wasEmpty);
 }
 
 void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
@@ -96,6 +99,7 @@ void PcmPlayer::AppendMarker(uint64_t epoch, uint64_t tag, MarkerKind kind) {
       return;
     }
     markers_.push_back({appended_, tag, kind});
+    underway_ = kind == MarkerKind::Start;
   }
   Kick();
 }
@@ -109,6 +113,7 @@ void PcmPlayer::Clear(uint64_t epoch, std::optional<WavFormat> format) {
     appended_ = 0;
     written_ = 0;
     paused_ = false;
+    underway_ = false;
     resetOutput_ = true;
     if (format) {
       newFormat_ = format;
@@ -142,13 +147,14 @@ bool PcmPlayer::IsSilent() const {
   return silent_;
 }
 
-void PcmPlayer::Kick() {
+void PcmPlayer::Kick(bool now) {
   {
     std::lock_guard lock(mutex_);
-    if (ticking_) {
+    if (tickPosted_ || (ticking_ && !now)) {
       return;
     }
     ticking_ = true;
+    tickPosted_ = true;
   }
   QMetaObject::invokeMethod(output_, "StartTicking", Qt::QueuedConnection);
 }
@@ -174,29 +180,42 @@ void PcmOutput::Init() {
 }
 
 void PcmOutput::Shutdown() {
+  shutDown_ = true;
   timer_->stop();
   std::lock_guard lock(player_.mutex_);
   CloseSink();
 }
 
 void PcmOutput::StartTicking() {
+  if (shutDown_) {
+    return;
+  }
+  {
+    std::lock_guard lock(player_.mutex_);
+    player_.tickPosted_ = false;
+    player_.ticking_ = true;  // a tick that went idle meanwhile stopped them
+  }
   if (!timer_->isActive()) {
     timer_->start();
   }
   Tick();
 }
 
-// Call with the player's lock held.
-bool PcmOutput::OpenSink(const WavFormat& format) {
-  if (!deviceUsable_) {
-    return false;
-  }
+int64_t PcmOutput::BufferBytes(const WavFormat& format) {
   // 64-bit: a rate of many channels at a high sample rate overflows an int here.
   const int64_t buffer = static_cast<int64_t>(format.BytesPerSecond()) * kDeviceBufferMs / 1000;
+  return buffer - buffer % format.BlockAlign();
+}
+
+// Call with the player's lock held.
+bool PcmOutput::OpenSink(const WavFormat& format) {
+  if (!deviceUsable_ || shutDown_) {
+    return false;
+  }
   source_ = new PcmSource(player_);
   source_->setParent(this);
   sinkBase_ = player_.written_;
-  sink_ = outputs_->Open(format, buffer - buffer % format.BlockAlign(), *source_);
+  sink_ = outputs_->Open(format, BufferBytes(format), *source_);
   if (!sink_) {
     CloseSink();
     return false;
@@ -206,12 +225,15 @@ bool PcmOutput::OpenSink(const WavFormat& format) {
 }
 
 void PcmOutput::CloseSink() {
-  if (sink_) {
-    sink_.reset();  // before its source
+  // Taken out first: closing Qt's PulseAudio sink runs this thread's pending
+  // events, and whatever they do must find no sink and no source.
+  std::unique_ptr<DeviceSink> sink = std::move(sink_);
+  PcmSource* source = std::exchange(source_, nullptr);
+  if (sink) {
+    sink.reset();  // before its source
     NoteStreamClosed();
   }
-  delete source_;
-  source_ = nullptr;
+  delete source;
 }
 
 size_t PcmOutput::SilentBudget() {
@@ -231,6 +253,16 @@ size_t PcmOutput::SilentBudget() {
 }
 
 void PcmOutput::Tick() {
+  if (inTick_ || shutDown_) {
+    // Run from inside this tick's own closing of a sink: the tick that is
+    // running looks at everything once the sink is closed.
+    return;
+  }
+  inTick_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{inTick_};
   std::vector<std::pair<uint64_t, PcmPlayer::MarkerKind>> reached;
   {
     std::lock_guard lock(player_.mutex_);
@@ -255,6 +287,11 @@ void PcmOutput::Tick() {
     if (!sink_ && deviceUsable_ && !p.queue_.empty() && !p.paused_ && !OpenSink(p.format_)) {
       deviceUsable_ = false;
       p.silent_ = true;
+    }
+    if (!sink_ && deviceUsable_ && p.queue_.empty() && p.underway_ && !p.paused_) {
+      // A text's start, its sound still being made: the output may get its
+      // stream ready meanwhile.
+      outputs_->Prepare(p.format_, BufferBytes(p.format_));
     }
 
     if (p.paused_) {
@@ -309,7 +346,7 @@ void PcmOutput::Tick() {
       p.markers_.pop_front();
     }
 
-    if (p.paused_ || (p.queue_.empty() && p.markers_.empty())) {
+    if (p.paused_ || (p.queue_.empty() && p.markers_.empty() && !p.underway_)) {
       timer_->stop();
       p.ticking_ = false;
       if (!p.paused_) {

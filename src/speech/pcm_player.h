@@ -75,7 +75,10 @@ class PcmPlayer {
     uint64_t tag;
     MarkerKind kind;
   };
-  void Kick();  // call without the lock
+  // Starts the output's ticks; `now` also ticks at once while they run, so
+  // sound arriving after silence does not wait for the next tick. Call
+  // without the lock.
+  void Kick(bool now = false);
 
   // Recursive: the sink pulls (PcmSource::readData) from inside its own calls,
   // which the output makes with the lock held.
@@ -91,7 +94,12 @@ class PcmPlayer {
   uint64_t written_ = 0;   // bytes handed to the output in this epoch
   bool paused_ = false;
   bool resetOutput_ = false;
+  // The last marker is a start: the rest of its sound is still being made, so
+  // a queue run dry keeps the device open (closing it would drop the sound it
+  // holds).
+  bool underway_ = false;
   bool ticking_ = false;
+  bool tickPosted_ = false;  // a tick is on its way to the output's thread
   bool silent_ = false;
 
   QThread thread_;
@@ -112,6 +120,7 @@ class PcmOutput : public QObject {
 
  private:
   void Tick();
+  [[nodiscard]] static int64_t BufferBytes(const WavFormat& format);
   bool OpenSink(const WavFormat& format);
   void CloseSink();
   [[nodiscard]] size_t SilentBudget();
@@ -124,6 +133,10 @@ class PcmOutput : public QObject {
   PcmSource* source_ = nullptr;
   bool deviceUsable_ = false;
   bool sinkSuspended_ = false;
+  // A tick is running: Qt's PulseAudio sink runs this thread's pending events
+  // while it closes, and a tick inside a tick would reopen what is closing.
+  bool inTick_ = false;
+  bool shutDown_ = false;  // no sink opens any more
   // The player's written count when the open sink started: its processed time
   // counts from zero at every open, the written count only from a Clear.
   uint64_t sinkBase_ = 0;

@@ -3,9 +3,11 @@
 #include <pulse/pulseaudio.h>
 
 #include <QIODevice>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace bc {
@@ -180,38 +182,41 @@ class Outputs final : public AudioOutputs {
     return PA_CONTEXT_IS_GOOD(pa_context_get_state(context_));
   }
 
+  void Prepare(const WavFormat& format, int64_t bufferBytes) override {
+    if (!CanPlay(format)) {
+      return;
+    }
+    const Request request{format, bufferBytes};
+    Locked lock(loop_);
+    if (spare_ && spareRequest_ == request) {
+      return;
+    }
+    Drop(std::exchange(spare_, nullptr));
+    spare_ = Connect(request);
+    spareRequest_ = request;
+  }
+
   std::unique_ptr<DeviceSink> Open(const WavFormat& format, int64_t bufferBytes,
                                    QIODevice& source) override {
     if (!CanPlay(format)) {
       return nullptr;
     }
-    const SampleFormat samples = SamplesOf(format);
-    pa_buffer_attr attributes{};
-    attributes.maxlength = static_cast<uint32_t>(-1);
-    attributes.tlength = static_cast<uint32_t>(bufferBytes);
-    attributes.prebuf = static_cast<uint32_t>(std::min<size_t>(
-        pa_usec_to_bytes(kStartAfterUs, &samples), static_cast<size_t>(bufferBytes)));
-    attributes.minreq = static_cast<uint32_t>(-1);
-    attributes.fragsize = static_cast<uint32_t>(-1);
+    const Request request{format, bufferBytes};
     pa_stream* stream = nullptr;
     {
       Locked lock(loop_);
-      stream = pa_stream_new(context_, "Speech", &samples, nullptr);
-      if (!stream) {
-        return nullptr;
+      // The stream got ready ahead for this sound, or a new one.
+      stream = std::exchange(spare_, nullptr);
+      if (stream && !(spareRequest_ == request)) {
+        Drop(std::exchange(stream, nullptr));
       }
-      pa_stream_set_state_callback(stream, &Outputs::Signal, loop_);
-      const auto flags = static_cast<pa_stream_flags_t>(
-          PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-      const bool ready =
-          pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) == 0 &&
-          WaitUntil(
-              loop_, [stream] { return pa_stream_get_state(stream); }, PA_STREAM_READY,
-              [](pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); });
-      if (!ready) {
-        pa_stream_set_state_callback(stream, nullptr, nullptr);
-        pa_stream_disconnect(stream);
-        pa_stream_unref(stream);
+      if (!stream) {
+        stream = Connect(request);
+      }
+      if (!stream || !WaitUntil(
+                         loop_, [stream] { return pa_stream_get_state(stream); }, PA_STREAM_READY,
+                         [](pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); })) {
+        Drop(stream);
         return nullptr;
       }
     }
@@ -219,6 +224,50 @@ class Outputs final : public AudioOutputs {
   }
 
  private:
+  // What a stream is opened for.
+  struct Request {
+    WavFormat format;
+    int64_t bufferBytes = 0;
+    bool operator==(const Request&) const = default;
+  };
+
+  // With the lock held: a new playback stream for `request`, connecting
+  // (ready once its state is); null when it cannot even start.
+  pa_stream* Connect(const Request& request) {
+    const SampleFormat samples = SamplesOf(request.format);
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<uint32_t>(-1);
+    attributes.tlength = static_cast<uint32_t>(request.bufferBytes);
+    attributes.prebuf = static_cast<uint32_t>(std::min<size_t>(
+        pa_usec_to_bytes(kStartAfterUs, &samples), static_cast<size_t>(request.bufferBytes)));
+    attributes.minreq = static_cast<uint32_t>(-1);
+    attributes.fragsize = static_cast<uint32_t>(-1);
+    pa_stream* stream = pa_stream_new(context_, "Speech", &samples, nullptr);
+    if (!stream) {
+      return nullptr;
+    }
+    pa_stream_set_state_callback(stream, &Outputs::Signal, loop_);
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    if (pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) != 0) {
+      Drop(stream);
+      return nullptr;
+    }
+    return stream;
+  }
+
+  // With the lock held: ends a stream no sink took.
+  static void Drop(pa_stream* stream) {
+    if (!stream) {
+      return;
+    }
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    if (pa_stream_get_state(stream) != PA_STREAM_UNCONNECTED) {
+      pa_stream_disconnect(stream);
+    }
+    pa_stream_unref(stream);
+  }
+
   static SampleFormat SamplesOf(const WavFormat& format) {
     SampleFormat samples{};
     samples.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
@@ -240,6 +289,8 @@ class Outputs final : public AudioOutputs {
   bool connecting_ = false;
   std::once_flag answered_;
   bool ready_ = false;
+  pa_stream* spare_ = nullptr;  // set up by Prepare for the next Open
+  Request spareRequest_;
 };
 
 Outputs* TheOutputs() {

@@ -5,6 +5,7 @@
 
 #include "config/settings_store.h"
 #include "speech/pcm_player.h"
+#include "speech/plain_setting.h"
 #include "speech/wav_file.h"
 
 namespace bc {
@@ -210,6 +211,16 @@ bool SpeechEngine::SetDefaultVoice(SettingsStore& store, const std::string& voic
 
 std::string SpeechEngine::StoredDefaultVoice(SettingsStore& store) {
   return store.ReadValue(kVoiceKey, kDefaultVoiceValue);
+}
+
+std::string SpeechEngine::StoredDefaultVoice(const std::string& settingsPath, Prompt& prompt) {
+  // The store's machinery costs a short command more memory than all of its
+  // speech: a plain file is read directly.
+  if (auto plain = ReadPlainSetting(settingsPath, kVoiceKey, kDefaultVoiceValue)) {
+    return std::move(*plain);
+  }
+  SettingsStore store(settingsPath, prompt);
+  return StoredDefaultVoice(store);
 }
 
 bool SpeechEngine::HasSilentOutput() const {

@@ -18,6 +18,7 @@
 namespace bc {
 
 class PcmPlayer;
+class Prompt;
 class SettingsStore;
 class WavFileWriter;
 
@@ -109,6 +110,11 @@ class SpeechEngine final : public QObject, public SpeechOutput {
   bool SetDefaultVoice(SettingsStore& store, const std::string& voiceId);
   /// The user's default voice id from the settings (empty when none was chosen).
   [[nodiscard]] static std::string StoredDefaultVoice(SettingsStore& store);
+  /// The same from the settings file at `settingsPath`, for a command that
+  /// reads only this: straight from the file when it gives the value plainly,
+  /// else through a settings store that shows its problems through `prompt`.
+  [[nodiscard]] static std::string StoredDefaultVoice(const std::string& settingsPath,
+                                                      Prompt& prompt);
 
   /// Whether audio goes to the silent sink (no usable audio device).
   [[nodiscard]] bool HasSilentOutput() const;

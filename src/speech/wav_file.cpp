@@ -4,14 +4,16 @@
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
-#include <QFile>
-#include <QSaveFile>
-#include <QString>
+
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <numbers>
+#include <utility>
 
 namespace bc {
 namespace {
@@ -269,14 +271,33 @@ WavFileReader::~WavFileReader() {
 }
 
 std::optional<WavData> ReadWavFile(const std::string& path, std::string* error) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     return Fail(error, "the file cannot be opened");
   }
-  const QByteArray bytes = file.readAll();
-  return ParseWav(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                            static_cast<size_t>(bytes.size())),
-                  error);
+  std::vector<uint8_t> bytes;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+    bytes.reserve(static_cast<size_t>(info.st_size));
+  }
+  // To the end as it is now: the size taken above may already be out of date.
+  std::array<uint8_t, 64 * 1024> chunk{};
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      ::close(fd);
+      return Fail(error, "the file cannot be read");
+    }
+    if (got == 0) {
+      break;
+    }
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+  }
+  ::close(fd);
+  return ParseWav(bytes, error);
 }
 
 std::vector<uint8_t> WavHeader(const WavFormat& format, uint32_t dataBytes) {
@@ -308,49 +329,84 @@ std::vector<uint8_t> EncodeWav(const WavFormat& format, std::span<const uint8_t>
   return out;
 }
 
+// The file being written: a new file beside its target, which takes the
+// target's place once it is complete. Removed unless it got there.
 struct WavFileWriter::File {
-  explicit File(const std::string& path) : file(QString::fromStdString(path)) {}
-  QSaveFile file;
+  int fd = -1;
+  std::string target;
+  std::string temporary;
+
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+    if (!temporary.empty()) {
+      ::unlink(temporary.c_str());
+    }
+  }
+
+  bool Write(const uint8_t* data, size_t size) {
+    while (size > 0) {
+      const ssize_t n = ::write(fd, data, size);
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n <= 0) {
+        errno = n == 0 ? EIO : errno;
+        return false;
+      }
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  }
 };
 
 WavFileWriter::WavFileWriter(std::string path, WavFormat format)
     : path_(std::move(path)), format_(format) {}
 
-WavFileWriter::~WavFileWriter() {
-  if (file_) {
-    file_->file.cancelWriting();
-  }
+WavFileWriter::~WavFileWriter() = default;
+
+bool WavFileWriter::Fail() {
+  error_ = std::strerror(errno);
+  failed_ = true;
+  file_.reset();
+  return false;
 }
 
 bool WavFileWriter::Open() {
-  file_ = std::make_unique<File>(path_);
-  if (!file_->file.open(QIODevice::WriteOnly)) {
-    error_ = file_->file.errorString().toStdString();
-    file_.reset();
-    failed_ = true;
-    return false;
+  file_ = std::make_unique<File>();
+  // A symbolic link stays one: the file it leads to is the one replaced.
+  std::array<char, PATH_MAX> resolved{};
+  file_->target = ::realpath(path_.c_str(), resolved.data()) ? resolved.data() : path_;
+  // Created as any new file is (the umask applies); a file replaced keeps its
+  // permissions.
+  for (int attempt = 0; file_->fd < 0; ++attempt) {
+    file_->temporary =
+        file_->target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    file_->fd = ::open(file_->temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (file_->fd < 0 && (errno != EEXIST || attempt == 100)) {
+      file_->temporary.clear();
+      return Fail();
+    }
+  }
+  struct stat old {};
+  if (::stat(file_->target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::fchmod(file_->fd, old.st_mode & 07777);
   }
   const auto header = WavHeader(format_, 0);
-  failed_ = file_->file.write(reinterpret_cast<const char*>(header.data()),
-                              static_cast<qint64>(header.size())) != 44;
-  if (failed_) {
-    error_ = file_->file.errorString().toStdString();
-  }
-  return !failed_;
+  return file_->Write(header.data(), header.size()) || Fail();
 }
 
 bool WavFileWriter::Append(std::span<const uint8_t> samples) {
   if (!file_ || failed_) {
     return false;
   }
-  const auto written = file_->file.write(reinterpret_cast<const char*>(samples.data()),
-                                         static_cast<qint64>(samples.size()));
-  failed_ = written != static_cast<qint64>(samples.size());
-  if (failed_) {
-    error_ = file_->file.errorString().toStdString();
-  }
   dataBytes_ += samples.size();
-  return !failed_;
+  return file_->Write(samples.data(), samples.size()) || Fail();
 }
 
 bool WavFileWriter::Finish() {
@@ -359,21 +415,28 @@ bool WavFileWriter::Finish() {
   }
   if (dataBytes_ > 0xFFFFFFFFull - 44) {
     error_ = "more than a WAV file holds";
+    file_.reset();
     return false;
   }
   const auto size = static_cast<uint32_t>(dataBytes_);
-  if (size & 1) {
-    failed_ = !file_->file.putChar('\0');
+  const uint8_t pad = 0;
+  if ((size & 1) && !file_->Write(&pad, 1)) {
+    return Fail();
   }
   const auto header = WavHeader(format_, size);
-  failed_ = failed_ || !file_->file.seek(0) ||
-            file_->file.write(reinterpret_cast<const char*>(header.data()), 44) != 44;
-  const bool ok = !failed_ && file_->file.commit();
-  if (!ok) {
-    error_ = file_->file.errorString().toStdString();
+  // On the disk before it takes the old file's place: a crash then leaves
+  // the old file or the new one, never a part of it.
+  if (::pwrite(file_->fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+      ::fsync(file_->fd) != 0) {
+    return Fail();
   }
+  const int fd = std::exchange(file_->fd, -1);
+  if (::close(fd) != 0 || ::rename(file_->temporary.c_str(), file_->target.c_str()) != 0) {
+    return Fail();
+  }
+  file_->temporary.clear();
   file_.reset();
-  return ok;
+  return true;
 }
 
 WavData MakeBeep(const WavFormat& format, int frequencyHz, int milliseconds) {

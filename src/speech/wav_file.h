@@ -152,6 +152,7 @@ class WavFileWriter {
 
  private:
   struct File;
+  bool Fail();  // notes errno's reason, drops the file; returns false
   std::string path_;
   WavFormat format_;
   uint64_t dataBytes_ = 0;

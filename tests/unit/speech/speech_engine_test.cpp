@@ -353,6 +353,7 @@ TEST(SpeechEngineTest, DefaultVoiceIsKeptInTheSettings) {
   }
   SettingsStore reopened(file, prompt);
   EXPECT_EQ(SpeechEngine::StoredDefaultVoice(reopened), "gmw/en-GB-x-rp");
+  EXPECT_EQ(SpeechEngine::StoredDefaultVoice(file, prompt), "gmw/en-GB-x-rp");
   EXPECT_NE(test::ReadFile(file).find("[Voices]"), std::string::npos);
   EXPECT_TRUE(prompt.messages.empty());
 }

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 
 #include "support/test_env.h"
 
@@ -185,7 +190,24 @@ TEST(WavFileTest, WriterReplacesOnlyOnFinish) {
 
   WavFileWriter nowhere(dir.File("missing/out.wav"), kSpeechFormat);
   EXPECT_FALSE(nowhere.Open());
+  EXPECT_NE(nowhere.error(), "");
   EXPECT_FALSE(nowhere.Finish());
+
+  // Written through a link, the file it leads to is replaced and keeps its
+  // permissions; nothing else is left in the folder.
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  const std::string link = dir.File("link.wav");
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  WavFileWriter through(link, kSpeechFormat);
+  ASSERT_TRUE(through.Open());
+  EXPECT_TRUE(through.Finish());
+  struct stat info {};
+  ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(ReadWavFile(path)->samples.size(), 0u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST(WavFileTest, BeepIsAShortAudibleTone) {
