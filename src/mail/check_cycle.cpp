@@ -479,25 +479,6 @@ class AccountPass {
     Judge(n, std::move(envelope), known.readable);
   }
 
-  // Remembers what was read of a retrieved message; whether it is new (never
-  // reported before, at any size or content setting).
-  bool RememberRead(const Envelope& e, int64_t size, bool readable) {
-    const std::optional<RememberedMessage> before = memory_->Find(e.uniqueId);
-    RememberedMessage m;
-    m.size = size;
-    m.contentLines = ContentSetting(options_);
-    m.readable = readable;
-    m.texts.from = e.from;
-    m.texts.subject = e.subject;
-    m.texts.received = e.received;
-    m.texts.attachment = e.attachment;
-    m.texts.address = e.address;
-    m.texts.content = e.content;
-    m.texts.messageKey = e.messageKey;
-    memory_->Remember(e.uniqueId, m);
-    return !(before && before->announced);
-  }
-
   // Reads the reply to RETR n (sent by the caller) into `text`. Failed ends the
   // account's message loop; Skipped passes over this one message.
   Retrieval ReadMessage(Pop3Session& session, int n, const RetrieveWindow& window,
@@ -549,7 +530,7 @@ class AccountPass {
     envelope.uniqueId = std::move(uniqueId);
     const bool readable = HasReadableHeaders(decoded);
     if (memory_ && !envelope.uniqueId.empty()) {
-      envelope.isNew = RememberRead(envelope, size, readable);
+      envelope.isNew = memory_->RememberRead(envelope, size, ContentSetting(options_), readable);
     }
     Judge(n, std::move(envelope), readable);
   }

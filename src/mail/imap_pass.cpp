@@ -384,7 +384,7 @@ class ImapAccountPass {
     envelope.uniqueId = ImapIdentity(uidValidity_, message.uid);
     const bool readable = HasReadableHeaders(decoded);
     if (memory_) {
-      envelope.isNew = RememberRead(envelope, size, readable);
+      envelope.isNew = memory_->RememberRead(envelope, size, ContentSetting(options_), readable);
       if (envelope.isNew &&
           announcedBefore_.contains(envelope.messageKey + '\n' + std::to_string(size))) {
         envelope.isNew = false;
@@ -392,25 +392,6 @@ class ImapAccountPass {
       }
     }
     Judge(message.uid, size, std::move(envelope), readable);
-  }
-
-  // Remembers what was read of a fetched message; whether it is new (never
-  // reported before).
-  bool RememberRead(const Envelope& e, int64_t size, bool readable) {
-    const std::optional<RememberedMessage> before = memory_->Find(e.uniqueId);
-    RememberedMessage m;
-    m.size = size;
-    m.contentLines = ContentSetting(options_);
-    m.readable = readable;
-    m.texts.from = e.from;
-    m.texts.subject = e.subject;
-    m.texts.received = e.received;
-    m.texts.attachment = e.attachment;
-    m.texts.address = e.address;
-    m.texts.content = e.content;
-    m.texts.messageKey = e.messageKey;
-    memory_->Remember(e.uniqueId, m);
-    return !(before && before->announced);
   }
 
   void Judge(uint32_t uid, int64_t size, Envelope envelope, bool readable) {

@@ -532,6 +532,24 @@ void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& 
   unwritten_ = &*at;
 }
 
+bool MailMemory::RememberRead(const Envelope& e, int64_t size, const std::string& contentLines,
+                              bool readable) {
+  const std::optional<RememberedMessage> before = Find(e.uniqueId);
+  RememberedMessage m;
+  m.size = size;
+  m.contentLines = contentLines;
+  m.readable = readable;
+  m.texts.from = e.from;
+  m.texts.subject = e.subject;
+  m.texts.received = e.received;
+  m.texts.attachment = e.attachment;
+  m.texts.address = e.address;
+  m.texts.content = e.content;
+  m.texts.messageKey = e.messageKey;
+  Remember(e.uniqueId, m);
+  return !(before && before->announced);
+}
+
 void MailMemory::MarkAnnounced(const std::string& uniqueId) {
   const auto found = rows_.find(uniqueId);
   if (found == rows_.end() || found->second.announced) {

@@ -79,6 +79,12 @@ class MailMemory {
   /// Remembers (or replaces) what a pass read of a message, and that it is
   /// Listed; keeps its announced flag.
   void Remember(const std::string& uniqueId, const RememberedMessage& message);
+  /// Remembers what a pass read of a message from its envelope (texts and
+  /// unique id), its LIST size, the pass's content setting and whether it has
+  /// a header of its own. True when it is new: never reported before, at any
+  /// size or content setting.
+  bool RememberRead(const Envelope& envelope, int64_t size, const std::string& contentLines,
+                    bool readable);
   /// The message has been reported as new: it never is again.
   void MarkAnnounced(const std::string& uniqueId);
   /// The message is still in the mailbox: it is not forgotten at Commit.
