@@ -48,10 +48,11 @@ class AudioOutputs {
 
 /// This program's audio outputs, or null when it has none (sound then plays
 /// through the silent sink). Defined by the library the program links: the
-/// desktop program and the tests link bc_audio_device (Qt Multimedia built
-/// in); the command-line program links bc_audio_loader, which loads the same
-/// code as a module the first time sound is to play on a device, so commands
-/// that never play aloud do not load Qt Multimedia (nor the Qt Gui it needs).
+/// tests link bc_audio_device (Qt Multimedia built in); the commands and the
+/// desktop program link bc_audio_loader, which talks to the sound server
+/// directly and otherwise loads the same code as a module the first time sound
+/// is to play on a device, so a program that never plays aloud does not load
+/// Qt Multimedia.
 AudioOutputs* DeviceOutputs();
 
 /// Starts connecting DeviceOutputs to the sound server without waiting, for a
