@@ -1,5 +1,6 @@
 // The program `brindlecast`. Without a command, and with a display, it carries
-// on as the desktop program at once; everything else is in the commands module
+// on as the desktop program at once; `check` and `watch` carry on as the mail
+// commands' program at once; everything else is in the commands module
 // (commands_main.cpp), loaded here. The launcher itself links the C library
 // alone: Qt and the speech libraries load in the process that uses them, and
 // never twice on the way to the desktop program's window.
@@ -59,6 +60,13 @@ int main(int argc, char** argv) {
   if (argc == 1 && bc::HaveDisplay() && FindPrivateFile(BC_DESKTOP_PROGRAM, path)) {
     execv(path, argv);
     // Not started: the commands module says why.
+  }
+  // The mail commands run in a program of their own: loading the commands
+  // module (Qt, espeak-ng) on the way there cost as much as a check of an
+  // unchanged mailbox's list.
+  if (argc >= 2 && (std::strcmp(argv[1], "check") == 0 || std::strcmp(argv[1], "watch") == 0) &&
+      FindPrivateFile(BC_CHECK_PROGRAM, path)) {
+    execv(path, argv);
   }
   if (!FindPrivateFile(BC_COMMANDS_MODULE, path)) {
     std::fprintf(stderr, "brindlecast: the module %s is not installed.\n", BC_COMMANDS_MODULE);

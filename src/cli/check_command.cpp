@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -64,47 +66,76 @@ const char* StatusWord(AccountOutcome::Status status) {
   return "";
 }
 
-// Appends text fitted into a column of `width` characters: shown as ShownText
-// makes it (no control or reordering character reaches the terminal), a longer
-// text ends in "~", a shorter one is padded.
-void AppendFitted(std::string& line, const std::string& raw, size_t width) {
-  // Most texts are printable ASCII, shown as they are: one character a byte.
-  if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= ' ' && c <= '~'; })) {
-    const size_t at = line.size();
-    line.resize(at + width, ' ');
-    if (raw.size() <= width) {
-      raw.copy(line.data() + at, raw.size());
-    } else {
-      raw.copy(line.data() + at, width - 1);
-      line.back() = '~';  // more follows than fits
-    }
-    return;
-  }
-  const std::string text = ShownText(raw);
-  size_t used = 0;
+// True when every byte is printable ASCII, shown as it is: one character a
+// byte. Eight bytes at a time, as most texts are.
+bool IsPrintableAscii(std::string_view text) {
+  constexpr uint64_t kOnes = 0x0101010101010101;
+  constexpr uint64_t kHighs = 0x8080808080808080;
   size_t i = 0;
-  while (i < text.size() && used < width) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    if (used + 1 == width && i + length < text.size()) {
-      line += '~';  // more follows than fits
-    } else {
-      line.append(text, i, length);
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t v = 0;
+    std::memcpy(&v, text.data() + i, 8);
+    // A byte below ' ' or above '~' sets its high bit in one of the three.
+    if (((v | (v - kOnes * 0x20) | (v + kOnes * 0x01)) & kHighs) != 0) {
+      return false;
     }
-    ++used;
-    i += length;
   }
-  line.append(width - used, ' ');
+  return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(),
+                     [](char c) { return c >= ' ' && c <= '~'; });
 }
 
-// Replaces `line` with one row of the table.
+// Writes text fitted into a column of `width` characters at `out`: shown as
+// ShownText makes it (no control or reordering character reaches the
+// terminal), a longer text ends in "~", a shorter one is padded. Returns the
+// end of what it wrote: at most 4 x width bytes.
+char* PutFitted(char* out, const std::string& raw, size_t width) {
+  std::string shown;
+  std::string_view text = raw;
+  size_t characters = raw.size();
+  if (!IsPrintableAscii(raw)) {
+    shown = ShownText(raw);  // valid UTF-8: characters are counted by lead bytes
+    text = shown;
+    characters = static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+  }
+  if (characters <= width) {
+    out = std::copy(text.begin(), text.end(), out);
+    return std::fill_n(out, width - characters, ' ');
+  }
+  // The first width - 1 characters, then "~": more follows than fits.
+  size_t end = 0;
+  for (size_t kept = 0; kept < width - 1; ++kept) {
+    do {
+      ++end;
+    } while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+  }
+  out = std::copy_n(text.begin(), end, out);
+  *out++ = '~';
+  return out;
+}
+
+// Replaces `line` with one row of the table, written in place.
 void TableRow(std::string& line, const std::array<const std::string*, 7>& fields) {
   static constexpr std::array<size_t, 7> kWidths = {22, 36, 28, 19, 12, 12, 10};
-  line.clear();
+  static constexpr size_t kMostBytes = [] {
+    size_t bytes = 0;
+    for (const size_t width : kWidths) {
+      bytes += 4 * width + 2;  // a character is at most 4 bytes; the gap or the line end
+    }
+    return bytes;
+  }();
+  line.resize(kMostBytes);
+  char* out = line.data();
   for (size_t c = 0; c < fields.size(); ++c) {
-    AppendFitted(line, *fields[c], kWidths[c]);
-    line += c + 1 < fields.size() ? "  " : "\n";
+    out = PutFitted(out, *fields[c], kWidths[c]);
+    if (c + 1 < fields.size()) {
+      out = std::fill_n(out, 2, ' ');
+    } else {
+      *out++ = '\n';
+    }
   }
+  line.resize(static_cast<size_t>(out - line.data()));
 }
 
 // One JSON object, indented as an element of a top-level array.
