@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory_resource>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -71,20 +73,47 @@ std::string Column(sqlite3_stmt* statement, int column) {
               : std::string();
 }
 
-void Bind(sqlite3_stmt* statement, int index, const std::string& text) {
+void Bind(sqlite3_stmt* statement, int index, std::string_view text) {
   sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 // How a store that cannot be used came to be so: only a damaged one is replaced.
 enum class Fault { None, Damaged, Unusable };
 
-using Rows = std::unordered_map<std::string, MailMemory::Row>;
+}  // namespace
+
+// Ids, texts and the map's own nodes all come from one arena that is never
+// given back before the table goes: a store of 50,000 messages costs a few
+// large allocations instead of three small ones a message, and is freed at
+// once. A message remembered again leaves its old texts behind until then.
+struct MailMemory::RowTable {
+  RowTable() = default;
+  RowTable(const RowTable&) = delete;
+  RowTable& operator=(const RowTable&) = delete;
+
+  // A copy of `text` in the arena.
+  std::string_view Keep(std::string_view text) {
+    if (text.empty()) {
+      return {};
+    }
+    auto* copy = static_cast<char*>(arena.allocate(text.size(), 1));
+    text.copy(copy, text.size());
+    return {copy, text.size()};
+  }
+
+  std::pmr::monotonic_buffer_resource arena{64 * 1024};
+  std::pmr::unordered_map<std::string_view, Row> rows{&arena};
+};
+
+namespace {
+
+using RowTable = MailMemory::RowTable;
 
 struct Opened {
   sqlite3* db = nullptr;
   Fault fault = Fault::None;
   std::string why;
-  Rows rows;
+  std::unique_ptr<RowTable> table;
 };
 
 Fault FaultOf(int code) {
@@ -131,33 +160,52 @@ auto TextsOf(Message& m) {
                     &m.texts.attachment, &m.texts.address, &m.texts.content, &m.texts.messageKey};
 }
 
-MailMemory::Row RowOf(const RememberedMessage& m) {
+// The texts one after another in the table's arena, with their ends.
+template <typename Texts>
+void KeepTexts(RowTable& table, const Texts& texts, MailMemory::Row& row) {
+  static_assert(std::tuple_size_v<Texts> == kTexts);
+  size_t length = 0;
+  for (const std::string_view text : texts) {
+    length += text.size();
+  }
+  char* at = length == 0 ? nullptr : static_cast<char*>(table.arena.allocate(length, 1));
+  size_t end = 0;
+  for (size_t i = 0; i < kTexts; ++i) {
+    texts[i].copy(at + end, texts[i].size());
+    end += texts[i].size();
+    row.ends[i] = static_cast<uint32_t>(end);
+  }
+  row.texts = std::string_view(at, length);
+}
+
+MailMemory::Row RowOf(const RememberedMessage& m, RowTable& table) {
   MailMemory::Row row;
   row.size = m.size;
   row.readable = m.readable;
   row.announced = m.announced;
-  const auto texts = TextsOf(m);
-  static_assert(texts.size() == kTexts);
-  size_t length = 0;
-  for (const std::string* text : texts) {
-    length += text->size();
-  }
-  row.texts.reserve(length);
-  for (size_t i = 0; i < kTexts; ++i) {
-    row.texts += *texts[i];
-    row.ends[i] = static_cast<uint32_t>(row.texts.size());
-  }
+  std::array<std::string_view, kTexts> texts;
+  const auto kept = TextsOf(m);
+  static_assert(kept.size() == kTexts);
+  std::transform(kept.begin(), kept.end(), texts.begin(),
+                 [](const std::string* text) { return std::string_view(*text); });
+  KeepTexts(table, texts, row);
   return row;
 }
 
 std::string_view TextOf(const MailMemory::Row& row, size_t i) {
   const uint32_t begin = i == 0 ? 0 : row.ends[i - 1];
-  return std::string_view(row.texts).substr(begin, row.ends[i] - begin);
+  return row.texts.substr(begin, row.ends[i] - begin);
+}
+
+// The row was read at this LIST size and content setting (content read at any
+// setting serves a pass that reads none).
+bool ReadAt(const MailMemory::Row& row, int64_t size, const std::string& contentLines) {
+  return size > 0 && row.size == size && (contentLines == "0" || TextOf(row, 0) == contentLines);
 }
 
 // Reads every message of the store: a row the library cannot read whole makes
 // the store damaged, so nothing of a half-written store is ever believed.
-int ReadRows(sqlite3* db, Rows& rows) {
+int ReadRows(sqlite3* db, RowTable& table) {
   sqlite3_stmt* select = nullptr;
   int code = sqlite3_prepare_v2(db,
                                 "SELECT uid, size, readable, announced, lines, from_text, subject,"
@@ -178,12 +226,16 @@ int ReadRows(sqlite3* db, Rows& rows) {
                       : std::string_view();
       length += texts[i].size();
     }
-    row.texts.reserve(length);
-    for (size_t i = 0; i < kTexts; ++i) {
-      row.texts += texts[i];
-      row.ends[i] = static_cast<uint32_t>(row.texts.size());
+    KeepTexts(table, texts, row);
+    const auto* uid = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
+    const std::string_view key =
+        uid ? std::string_view(uid, static_cast<size_t>(sqlite3_column_bytes(select, 0)))
+            : std::string_view();
+    if (const auto found = table.rows.find(key); found != table.rows.end()) {
+      found->second = row;  // the key is unique in the schema; never trusted to be
+    } else {
+      table.rows.emplace(table.Keep(key), row);
     }
-    rows.insert_or_assign(Column(select, 0), std::move(row));
     code = SQLITE_OK;
   }
   sqlite3_finalize(select);
@@ -313,11 +365,18 @@ Opened OpenStore(const std::string& path, const MailAccount& account) {
                                        account.UserName}) {
     return Fail(db, SQLITE_SCHEMA, "it was written for another account or by another version");
   }
-  Rows messages;
-  if ((code = ReadRows(db, messages)) != SQLITE_OK) {
+  auto table = std::make_unique<RowTable>();
+  int64_t count = 0;
+  if ((code = Number(db, "SELECT count(*) FROM message", count)) != SQLITE_OK) {
+    return Fail(db, code, "its messages cannot be counted");
+  }
+  // Room for them at once, not by doubling; a count past any real mailbox is
+  // not believed for it.
+  table->rows.reserve(static_cast<size_t>(std::clamp<int64_t>(count, 0, int64_t{1} << 20)));
+  if ((code = ReadRows(db, *table)) != SQLITE_OK) {
     return Fail(db, code, "its messages cannot be read");
   }
-  return {db, Fault::None, {}, std::move(messages)};
+  return {db, Fault::None, {}, std::move(table)};
 }
 
 void RemoveStoreFiles(const std::string& path) {
@@ -418,7 +477,7 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
     note = "the remembered mail " + path + " could not be used (" + opened.why + ")" + unused;
     return nullptr;
   }
-  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db, std::move(opened.rows), path));
+  std::unique_ptr<MailMemory> memory(new MailMemory(opened.db, std::move(opened.table), path));
   if (!memory->Prepare()) {
     note = "the remembered mail " + path + " could not be used (" + memory->failure_ + ")" + unused;
     return nullptr;
@@ -426,8 +485,10 @@ std::unique_ptr<MailMemory> MailMemory::Open(const std::string& dir, const MailA
   return memory;
 }
 
-MailMemory::MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows, std::string path)
-    : db_(db), path_(std::move(path)), rows_(std::move(rows)) {}
+MailMemory::MailMemory(sqlite3* db, std::unique_ptr<RowTable> table, std::string path)
+    : db_(db),
+      path_(std::move(path)),
+      table_(table ? std::move(table) : std::make_unique<RowTable>()) {}
 
 MailMemory::~MailMemory() {
   // A pass that did not Commit leaves the store as the last complete pass did.
@@ -499,8 +560,8 @@ std::optional<RememberedMessage> MailMemory::Find(const std::string& uniqueId) c
 }
 
 bool MailMemory::Recall(const std::string& uniqueId, RememberedMessage& message) const {
-  const auto found = rows_.find(uniqueId);
-  if (found == rows_.end()) {
+  const auto found = table_->rows.find(uniqueId);
+  if (found == table_->rows.end()) {
     return false;
   }
   const Row& row = found->second;
@@ -516,19 +577,22 @@ bool MailMemory::Recall(const std::string& uniqueId, RememberedMessage& message)
 
 bool MailMemory::Knows(const std::string& uniqueId, int64_t size,
                        const std::string& contentLines) const {
-  const auto found = rows_.find(uniqueId);
-  // Content read at any setting serves a pass that reads none.
-  return found != rows_.end() && size > 0 && found->second.size == size &&
-         (contentLines == "0" || TextOf(found->second, 0) == contentLines);
+  const auto found = table_->rows.find(uniqueId);
+  return found != table_->rows.end() && ReadAt(found->second, size, contentLines);
 }
 
 void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& m) {
   Write();
-  Row row = RowOf(m);
+  Row row = RowOf(m, *table_);
   row.listed = true;
-  const auto [at, added] = rows_.try_emplace(uniqueId);
-  row.announced = !added && at->second.announced;
-  at->second = std::move(row);
+  auto at = table_->rows.find(uniqueId);
+  if (at == table_->rows.end()) {
+    row.announced = false;
+    at = table_->rows.emplace(table_->Keep(uniqueId), row).first;
+  } else {
+    row.announced = at->second.announced;
+    at->second = row;
+  }
   unwritten_ = &*at;
 }
 
@@ -551,8 +615,8 @@ bool MailMemory::RememberRead(const Envelope& e, int64_t size, const std::string
 }
 
 void MailMemory::MarkAnnounced(const std::string& uniqueId) {
-  const auto found = rows_.find(uniqueId);
-  if (found == rows_.end() || found->second.announced) {
+  const auto found = table_->rows.find(uniqueId);
+  if (found == table_->rows.end() || found->second.announced) {
     return;
   }
   found->second.announced = true;
@@ -583,7 +647,7 @@ void MailMemory::Write() {
 }
 
 bool MailMemory::Listed(const std::string& uniqueId) {
-  if (const auto found = rows_.find(uniqueId); found != rows_.end()) {
+  if (const auto found = table_->rows.find(uniqueId); found != table_->rows.end()) {
     return !std::exchange(found->second.listed, true);
   }
   return listedNew_.insert(uniqueId).second;
@@ -593,8 +657,8 @@ const std::unordered_map<std::string, int64_t>& MailMemory::KnownSizes(
     const std::string& contentLines) {
   // A row read at another setting has no size that matches.
   known_.clear();
-  for (const auto& [uid, row] : rows_) {
-    known_.emplace(uid, Knows(uid, row.size, contentLines) ? row.size : -1);
+  for (const auto& [uid, row] : table_->rows) {
+    known_.emplace(std::string(uid), ReadAt(row, row.size, contentLines) ? row.size : -1);
   }
   return known_;
 }
@@ -602,9 +666,9 @@ const std::unordered_map<std::string, int64_t>& MailMemory::KnownSizes(
 bool MailMemory::Commit(std::string& why) {
   Write();
   std::vector<std::string> unlisted;
-  for (const auto& [uid, row] : rows_) {
+  for (const auto& [uid, row] : table_->rows) {
     if (!row.listed) {
-      unlisted.push_back(uid);
+      unlisted.emplace_back(uid);
     }
   }
   sqlite3_stmt* forget = nullptr;

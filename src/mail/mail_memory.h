@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -100,19 +101,21 @@ class MailMemory {
   /// complete pass left.
   bool Commit(std::string& why);
 
-  // A remembered message as the pass holds it: its texts in one string, cut at
-  // `ends`, so a large mailbox costs one allocation per message.
+  // A remembered message as the pass holds it: its texts one after another in
+  // the store's arena, cut at `ends`.
   struct Row {
     int64_t size = 0;
     std::array<uint32_t, 8> ends{};  // content setting, then the texts of Envelope
     bool readable = true;
     bool announced = false;
     bool listed = false;  // in this pass's mailbox
-    std::string texts;
+    std::string_view texts;
   };
+  // Every remembered message, keyed by unique id (defined in the source).
+  struct RowTable;
 
  private:
-  MailMemory(sqlite3* db, std::unordered_map<std::string, Row> rows, std::string path);
+  MailMemory(sqlite3* db, std::unique_ptr<RowTable> table, std::string path);
   bool Prepare();
   bool Step(sqlite3_stmt* statement);
   bool Exec(const char* sql);
@@ -125,11 +128,11 @@ class MailMemory {
   const std::string path_;
   sqlite3_stmt* remember_ = nullptr;
   sqlite3_stmt* announced_ = nullptr;
-  std::unordered_map<std::string, Row> rows_;  // every message of the store
-  std::unordered_set<std::string> listedNew_;  // listed ids not (yet) in rows_
+  std::unique_ptr<RowTable> table_;            // every message of the store
+  std::unordered_set<std::string> listedNew_;  // listed ids not (yet) in the table
   // The message remembered last, written at the next Remember or at Commit:
   // announced by then, it is written once.
-  std::pair<const std::string, Row>* unwritten_ = nullptr;
+  std::pair<const std::string_view, Row>* unwritten_ = nullptr;
   std::unordered_map<std::string, int64_t> known_;  // from KnownSizes
   std::string failure_;                             // the first write that failed
   bool damaged_ = false;                            // a write found the file damaged
