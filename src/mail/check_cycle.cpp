@@ -443,12 +443,17 @@ class AccountPass {
   // without an id, or whose id another message has too, always is.
   std::vector<char> PlanRetrievals(const Pop3Session& session, int count) {
     std::vector<char> fetch(static_cast<size_t>(count) + 1, 1);
+    knownRows_.assign(static_cast<size_t>(count) + 1, nullptr);
     const std::string lines = ContentSetting(options_);
     int remembered = 0;
     for (int n = 1; n <= count; ++n) {
       const std::string& uid = session.UniqueId(n);
-      if (!uid.empty() && memory_->Listed(uid) &&
-          memory_->Knows(uid, session.MessageSize(n), lines)) {
+      if (uid.empty()) {
+        continue;
+      }
+      const auto* row = memory_->ListKnown(uid, session.MessageSize(n), lines);
+      if (row != nullptr) {
+        knownRows_[static_cast<size_t>(n)] = row;
         fetch[static_cast<size_t>(n)] = 0;
         ++remembered;
       }
@@ -462,10 +467,7 @@ class AccountPass {
   void CheckRemembered(int n, const std::string& uid, int64_t size) {
     // Into the same message each time: its texts keep their room.
     RememberedMessage& known = recalled_;
-    if (!memory_->Recall(uid, known)) {
-      Incomplete("message " + std::to_string(n) + " was not remembered after all");
-      return;
-    }
+    memory_->RecallRow(*knownRows_[static_cast<size_t>(n)], known);
     Envelope& envelope = known.texts;
     envelope.size = SizeText(size);
     envelope.account = account_.UserName;
@@ -691,10 +693,11 @@ class AccountPass {
   std::string startedAgain_;  // why the pass started again without a command
   // Spam messages (by number) whose DELE waits until no RETR is in flight.
   std::vector<std::pair<int, Envelope>> pendingSpam_;
-  std::vector<std::pair<int, int>> accepted_;  // store row and message number
-  std::future<OpenedMemory> opening_;          // RememberMail on, until the pass needs it
-  std::unique_ptr<MailMemory> memory_;         // RememberMail on, unique ids known
-  RememberedMessage recalled_;                 // the remembered message being judged
+  std::vector<std::pair<int, int>> accepted_;      // store row and message number
+  std::future<OpenedMemory> opening_;              // RememberMail on, until the pass needs it
+  std::unique_ptr<MailMemory> memory_;             // RememberMail on, unique ids known
+  RememberedMessage recalled_;                     // the remembered message being judged
+  std::vector<const MailMemory::Row*> knownRows_;  // by message number: not retrieved
   AccountOutcome outcome_;
 };
 

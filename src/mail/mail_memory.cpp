@@ -564,7 +564,11 @@ bool MailMemory::Recall(const std::string& uniqueId, RememberedMessage& message)
   if (found == table_->rows.end()) {
     return false;
   }
-  const Row& row = found->second;
+  RecallRow(found->second, message);
+  return true;
+}
+
+void MailMemory::RecallRow(const Row& row, RememberedMessage& message) const {
   message.size = row.size;
   message.readable = row.readable;
   message.announced = row.announced;
@@ -572,13 +576,17 @@ bool MailMemory::Recall(const std::string& uniqueId, RememberedMessage& message)
   for (size_t i = 0; i < kTexts; ++i) {
     texts[i]->assign(TextOf(row, i));
   }
-  return true;
 }
 
-bool MailMemory::Knows(const std::string& uniqueId, int64_t size,
-                       const std::string& contentLines) const {
+const MailMemory::Row* MailMemory::ListKnown(const std::string& uniqueId, int64_t size,
+                                             const std::string& contentLines) {
   const auto found = table_->rows.find(uniqueId);
-  return found != table_->rows.end() && ReadAt(found->second, size, contentLines);
+  if (found == table_->rows.end()) {
+    listedNew_.insert(uniqueId);
+    return nullptr;
+  }
+  Row& row = found->second;
+  return !std::exchange(row.listed, true) && ReadAt(row, size, contentLines) ? &row : nullptr;
 }
 
 void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& m) {

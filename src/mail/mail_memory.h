@@ -73,10 +73,6 @@ class MailMemory {
   /// The same into `message`, whose texts keep their room: a pass recalls one
   /// message after another into the same one. False when not remembered.
   bool Recall(const std::string& uniqueId, RememberedMessage& message) const;
-  /// The message is remembered at this LIST size and content setting (any
-  /// setting serves "0": no content), so it need not be retrieved.
-  [[nodiscard]] bool Knows(const std::string& uniqueId, int64_t size,
-                           const std::string& contentLines) const;
   /// Remembers (or replaces) what a pass read of a message, and that it is
   /// Listed; keeps its announced flag.
   void Remember(const std::string& uniqueId, const RememberedMessage& message);
@@ -113,6 +109,14 @@ class MailMemory {
   };
   // Every remembered message, keyed by unique id (defined in the source).
   struct RowTable;
+
+  /// Listed and Knows in one lookup, for a pass that meets each message of a
+  /// large mailbox once: the message's row when it need not be retrieved, to
+  /// recall it by with RecallRow while this store is open; else null.
+  [[nodiscard]] const Row* ListKnown(const std::string& uniqueId, int64_t size,
+                                     const std::string& contentLines);
+  /// Recall of a row ListKnown gave.
+  void RecallRow(const Row& row, RememberedMessage& message) const;
 
  private:
   MailMemory(sqlite3* db, std::unique_ptr<RowTable> table, std::string path);
