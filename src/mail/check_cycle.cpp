@@ -374,7 +374,7 @@ class AccountPass {
       window.SendThrough(n + 1, pendingSpam_.empty());
       if (got == Retrieval::Ok) {
         CheckMessage(n, std::move(text), session.MessageSize(n),
-                     haveUniqueIds ? session.UniqueId(n) : "");
+                     haveUniqueIds ? std::string(session.UniqueId(n)) : std::string());
       }
     }
   }
@@ -447,7 +447,7 @@ class AccountPass {
     const std::string lines = ContentSetting(options_);
     int remembered = 0;
     for (int n = 1; n <= count; ++n) {
-      const std::string& uid = session.UniqueId(n);
+      const std::string_view uid = session.UniqueId(n);
       if (uid.empty()) {
         continue;
       }
@@ -464,7 +464,7 @@ class AccountPass {
   }
 
   // A message judged from what was remembered of it: it is not retrieved.
-  void CheckRemembered(int n, const std::string& uid, int64_t size) {
+  void CheckRemembered(int n, std::string_view uid, int64_t size) {
     // Into the same message each time: its texts keep their room.
     RememberedMessage& known = recalled_;
     memory_->RecallRow(*knownRows_[static_cast<size_t>(n)], known);
@@ -473,7 +473,7 @@ class AccountPass {
     envelope.account = account_.UserName;
     envelope.messageId =
         std::to_string(MakeMessageId(n - 1 - static_cast<int>(leaving_.size()), index_));
-    envelope.uniqueId = uid;
+    envelope.uniqueId.assign(uid);
     envelope.isNew = !known.announced;
     if (options_.CheckLines == 0) {
       envelope.content.clear();  // remembered at another setting; none is read now

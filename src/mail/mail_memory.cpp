@@ -578,11 +578,11 @@ void MailMemory::RecallRow(const Row& row, RememberedMessage& message) const {
   }
 }
 
-const MailMemory::Row* MailMemory::ListKnown(const std::string& uniqueId, int64_t size,
+const MailMemory::Row* MailMemory::ListKnown(std::string_view uniqueId, int64_t size,
                                              const std::string& contentLines) {
   const auto found = table_->rows.find(uniqueId);
   if (found == table_->rows.end()) {
-    listedNew_.insert(uniqueId);
+    listedNew_.emplace(uniqueId);
     return nullptr;
   }
   Row& row = found->second;

@@ -113,7 +113,7 @@ class MailMemory {
   /// Listed and Knows in one lookup, for a pass that meets each message of a
   /// large mailbox once: the message's row when it need not be retrieved, to
   /// recall it by with RecallRow while this store is open; else null.
-  [[nodiscard]] const Row* ListKnown(const std::string& uniqueId, int64_t size,
+  [[nodiscard]] const Row* ListKnown(std::string_view uniqueId, int64_t size,
                                      const std::string& contentLines);
   /// Recall of a row ListKnown gave.
   void RecallRow(const Row& row, RememberedMessage& message) const;

@@ -94,7 +94,7 @@ std::optional<std::pair<int, int64_t>> ParseListLine(std::string_view line) {
   return std::make_pair(static_cast<int>(number), DecimalAt(line, sizeStart));
 }
 
-std::optional<std::pair<int, std::string>> ParseUidlLine(std::string_view line) {
+std::optional<std::pair<int, std::string_view>> ParseUidlLine(std::string_view line) {
   size_t pos = 0;
   while (pos < line.size() && IsBlank(line[pos])) {
     ++pos;
@@ -113,7 +113,7 @@ std::optional<std::pair<int, std::string>> ParseUidlLine(std::string_view line) 
   if (number <= 0 || end == pos || number > INT32_MAX) {
     return std::nullopt;
   }
-  return std::make_pair(static_cast<int>(number), std::string(line.substr(pos, end - pos)));
+  return std::make_pair(static_cast<int>(number), line.substr(pos, end - pos));
 }
 
 }  // namespace bc

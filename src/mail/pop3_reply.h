@@ -24,8 +24,8 @@ void ParseStatReply(std::string_view reply, int& messageCount, int64_t& mailboxS
 /// nullopt when the line is not a number above 0, blanks, and a size.
 [[nodiscard]] std::optional<std::pair<int, int64_t>> ParseListLine(std::string_view line);
 
-/// Reads one UIDL line ("3 XYZ") into its message number and unique id; nullopt
-/// when the line has no id.
-[[nodiscard]] std::optional<std::pair<int, std::string>> ParseUidlLine(std::string_view line);
+/// Reads one UIDL line ("3 XYZ") into its message number and unique id (a view
+/// into `line`); nullopt when the line has no id.
+[[nodiscard]] std::optional<std::pair<int, std::string_view>> ParseUidlLine(std::string_view line);
 
 }  // namespace bc

@@ -305,6 +305,7 @@ bool Pop3Session::Capabilities() {
 }
 
 bool Pop3Session::Uidl() {
+  uniqueIdText_.clear();
   uniqueIds_.clear();
   const int highest = std::min(std::max(messageCount_, 0), kMaxListed) + limits_.listingSlack;
   uniqueIds_.reserve(static_cast<size_t>(std::min(std::max(messageCount_, 0), kMaxListed)));
@@ -313,7 +314,12 @@ bool Pop3Session::Uidl() {
              if (uniqueIds_.size() < static_cast<size_t>(entry->first)) {
                uniqueIds_.resize(static_cast<size_t>(entry->first));
              }
-             uniqueIds_[static_cast<size_t>(entry->first - 1)] = std::move(entry->second);
+             // Each id is kept in one text for the whole listing: a mailbox
+             // of 10,000 messages costs no allocation per message.
+             uniqueIds_[static_cast<size_t>(entry->first - 1)] = {
+                 static_cast<uint32_t>(uniqueIdText_.size()),
+                 static_cast<uint32_t>(entry->second.size())};
+             uniqueIdText_ += entry->second;
            }
          });
 }
@@ -325,11 +331,13 @@ bool Pop3Session::UidlOf(int messageNumber, std::string& uid) {
   }
   // "+OK 3 XYZ": skip the status word, then read "n id".
   const size_t blank = reply.find(' ');
-  auto entry = blank == std::string::npos ? std::nullopt : ParseUidlLine(reply.substr(blank + 1));
+  auto entry = blank == std::string::npos
+                   ? std::nullopt
+                   : ParseUidlLine(std::string_view(reply).substr(blank + 1));
   if (!entry || entry->first != messageNumber) {
     return Fail("the server's UIDL answer has no id: " + reply);
   }
-  uid = std::move(entry->second);
+  uid = entry->second;
   return true;
 }
 
@@ -567,12 +575,12 @@ int64_t Pop3Session::MessageSize(int messageNumber) const {
   return messageSizes_[static_cast<size_t>(messageNumber - 1)];
 }
 
-const std::string& Pop3Session::UniqueId(int messageNumber) const {
-  static const std::string none;
+std::string_view Pop3Session::UniqueId(int messageNumber) const {
   if (messageNumber < 1 || static_cast<size_t>(messageNumber) > uniqueIds_.size()) {
-    return none;
+    return {};
   }
-  return uniqueIds_[static_cast<size_t>(messageNumber - 1)];
+  const auto [at, length] = uniqueIds_[static_cast<size_t>(messageNumber - 1)];
+  return std::string_view(uniqueIdText_).substr(at, length);
 }
 
 }  // namespace bc

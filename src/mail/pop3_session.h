@@ -133,7 +133,8 @@ class Pop3Session {
   /// Size of message n (from 1) from the last LIST, 0 when unknown.
   [[nodiscard]] int64_t MessageSize(int messageNumber) const;
   /// Unique id of message n (from 1) from the last UIDL, empty when unknown.
-  [[nodiscard]] const std::string& UniqueId(int messageNumber) const;
+  /// A view into the session, valid until the next UIDL.
+  [[nodiscard]] std::string_view UniqueId(int messageNumber) const;
   [[nodiscard]] const std::string& messageText() const { return messageText_; }
   /// Takes the text of the last retrieval, leaving the session's copy empty.
   [[nodiscard]] std::string TakeMessageText() { return std::move(messageText_); }
@@ -208,8 +209,9 @@ class Pop3Session {
 
   int messageCount_ = 0;
   int64_t mailboxSize_ = 0;
-  std::vector<int64_t> messageSizes_;  // by message number - 1
-  std::vector<std::string> uniqueIds_;
+  std::vector<int64_t> messageSizes_;                     // by message number - 1
+  std::string uniqueIdText_;                              // every id of the last UIDL
+  std::vector<std::pair<uint32_t, uint32_t>> uniqueIds_;  // by number: where in it, how long
   std::string messageText_;
   std::string lastError_;
   std::string serverReply_;

@@ -65,7 +65,7 @@ TEST(Pop3ReplyTest, StatAndListParsing) {
     EXPECT_EQ(ParseListLine(bad), std::nullopt) << bad;
   }
 
-  EXPECT_EQ(ParseUidlLine("3 XyZ.1"), (std::make_pair(3, std::string("XyZ.1"))));
+  EXPECT_EQ(ParseUidlLine("3 XyZ.1"), (std::make_pair(3, std::string_view("XyZ.1"))));
   EXPECT_EQ(ParseUidlLine("3"), std::nullopt);
 }
 
