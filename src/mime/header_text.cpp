@@ -25,6 +25,21 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+// Text that DecodeHeaderText returns as it is: ASCII without a line break or
+// the start of an encoded word, as nearly every parameter value is. One pass
+// over it, where the general test took three.
+bool IsPlainHeaderText(std::string_view text) {
+  bool equals = false;  // the byte before was '='
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x80 || c == '\r' || c == '\n' || (equals && c == '?')) {
+      return false;
+    }
+    equals = c == '=';
+  }
+  return true;
+}
+
 struct EncodedWord {
   std::size_t end = 0;  // one past "?="
   std::string charset;
@@ -197,10 +212,13 @@ std::string DecodeExtendedValue(std::string_view value, std::string* charsetOut)
 }  // namespace
 
 std::string DecodeHeaderText(std::string_view rawValue) {
+  if (IsPlainHeaderText(rawValue)) {
+    return std::string(rawValue);
+  }
   if (rawValue.find("=?") == std::string_view::npos &&
       std::none_of(rawValue.begin(), rawValue.end(),
                    [](char c) { return c == '\r' || c == '\n'; })) {
-    return Utf8OrWindows1252(rawValue);  // most values: no word, no line break
+    return Utf8OrWindows1252(rawValue);  // no word, no line break
   }
   std::string out;
   std::string pendingCharset;
@@ -267,7 +285,8 @@ std::optional<std::string> FindHeaderParameter(std::string_view value, std::stri
       if (!EqualsIgnoreAsciiCase(name, parameter)) {
         return true;
       }
-      found = DecodeHeaderText(makeValue());
+      std::string text = makeValue();
+      found = IsPlainHeaderText(text) ? std::move(text) : DecodeHeaderText(text);
       return false;
     });
     return found;

@@ -47,7 +47,7 @@ bool Contains(std::string_view text, std::string_view needle) {
 // All three markers a text line is tested for hold a '-': one search for it
 // clears most lines of all three.
 bool HasDash(std::string_view line) {
-  return line.find('-') != npos;
+  return FindByte(line, '-') != npos;
 }
 
 // Lines the walk never takes for readable text: empty ones and the header and
@@ -85,6 +85,15 @@ std::string_view TrimWhite(std::string_view s) {
   return s;
 }
 
+// The line without the blanks it starts with.
+std::string_view SkipWhite(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) {
+    ++i;
+  }
+  return s.substr(i);
+}
+
 struct HeaderField {
   std::string_view name;
   std::string_view value;
@@ -92,7 +101,7 @@ struct HeaderField {
 
 // "Name: value" split at the first ":"; a line without ":" has neither.
 HeaderField SplitHeader(std::string_view line) {
-  std::size_t colon = line.find(':');
+  std::size_t colon = FindByte(line, ':');
   if (colon == npos) {
     return {};
   }
@@ -110,7 +119,7 @@ struct SectionFormat {
 
 // As MediaTypeOf(value) is empty or "text/...", without making the lowered copy.
 bool IsTextType(std::string_view contentTypeValue) {
-  std::string_view media = TrimWhite(contentTypeValue.substr(0, contentTypeValue.find(';')));
+  std::string_view media = TrimWhite(contentTypeValue.substr(0, FindByte(contentTypeValue, ';')));
   return media.empty() || StartsWithIgnoreAsciiCase(media, "text/");
 }
 
@@ -285,13 +294,13 @@ class MimeDecoder::Walk {
         while (IsContinuationLine(d_.PeekLine())) {
           text += d_.TakeLine();
         }
-        // A lone CR inside the field; most lines have none, so look before touching.
-        if (const std::size_t cr = text.find('\r', from); cr != npos) {
+        // A lone CR inside the field: only a line joined across one holds a CR.
+        if (const std::size_t cr = d_.joinedTaken_ ? text.find('\r', from) : npos; cr != npos) {
           std::replace(text.begin() + static_cast<std::ptrdiff_t>(cr), text.end(), '\r', ' ');
         }
       });
       const std::string_view line = out_.headerLines.back();
-      if (!MayBeContentHeader(TrimWhite(line))) {
+      if (!MayBeContentHeader(SkipWhite(line))) {
         continue;  // neither field the walk reads
       }
       HeaderField field = SplitHeader(line);
@@ -588,6 +597,7 @@ void MimeDecoder::Start(std::string_view text) {
   lineCount_ = 0;
   at_ = 0;
   lastLfFound_ = false;
+  joinedTaken_ = false;
   endOfMessage_ = false;
   headerLines_ = false;
 }
@@ -720,6 +730,7 @@ const MimeDecoder::Line& MimeDecoder::HeaderLineAcrossCr(const Line& line) const
 }
 
 void MimeDecoder::SkipJoinedLines() {
+  joinedTaken_ = true;
   while (at_ < lineCount_ && lines_[at_].from < pos_) {
     ++at_;
   }

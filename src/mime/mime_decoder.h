@@ -51,7 +51,7 @@ class MimeDecoder {
   /// line end, with the leading dot of a stuffed line removed. The terminator line
   /// (the last line, ".") comes back as "." and raises
   /// EndOfMessage. An empty remaining text gives an empty line.
-  std::string_view TakeLine() {
+  [[gnu::always_inline]] std::string_view TakeLine() {
     const Line& next = NextLine();
     std::string_view line = text_.substr(next.from, next.length);
     const bool terminator = next.next == text_.size() && line == ".";
@@ -73,7 +73,7 @@ class MimeDecoder {
   }
   /// The line TakeLine would return, without removing it; the terminator line and
   /// a bare "." are returned as an empty line.
-  [[nodiscard]] std::string_view PeekLine() const {
+  [[nodiscard, gnu::always_inline]] std::string_view PeekLine() const {
     const Line& next = NextLine();
     std::string_view line = text_.substr(next.from, next.length);
     if (!line.empty() && line.front() == '.') {
@@ -103,7 +103,7 @@ class MimeDecoder {
   // The line at pos_. The lines ahead are found together, a batch at a time,
   // in one pass over the text: found one by one as the walk asked for them,
   // finding them cost as much as the rest of the walk.
-  [[nodiscard]] const Line& NextLine() const {
+  [[nodiscard, gnu::always_inline]] const Line& NextLine() const {
     if (at_ == lineCount_) {
       FindLines();
     }
@@ -126,6 +126,7 @@ class MimeDecoder {
   mutable Line joinedLine_;         // of HeaderLineAcrossCr
   mutable std::size_t lastLf_ = 0;  // the last LF of text_ (its size when none), once needed
   mutable bool lastLfFound_ = false;
+  bool joinedTaken_ = false;  // TakeLine has given a line joined across a lone CR
   bool endOfMessage_ = false;
   bool headerLines_ = false;  // the walk is in the top-level header
   bool collectBody_ = true;
