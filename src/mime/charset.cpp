@@ -144,30 +144,89 @@ bool IsUtf8Charset(std::string_view charset) {
 }
 
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
+  std::string out;
+  AppendCharsetToUtf8(out, bytes, charset);
+  return out;
+}
+
+namespace {
+
+// UTF-16 text appended to out as UTF-8; false (out unchanged) when it holds a
+// surrogate that is not half of a pair, which QString's rules decide.
+bool AppendUtf16AsUtf8(std::string& out, std::u16string_view text) {
+  const std::size_t start = out.size();
+  out.resize(start + text.size() * 3);  // at most three bytes per unit
+  char* to = out.data() + start;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit < 0x80) {
+      *to++ = static_cast<char>(unit);
+    } else if (unit < 0x800) {
+      *to++ = static_cast<char>(0xC0 | (unit >> 6));
+      *to++ = static_cast<char>(0x80 | (unit & 0x3F));
+    } else if (unit < 0xD800 || unit > 0xDFFF) {
+      *to++ = static_cast<char>(0xE0 | (unit >> 12));
+      *to++ = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (unit & 0x3F));
+    } else if (unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
+      const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                          (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+      ++i;
+      *to++ = static_cast<char>(0xF0 | (cp >> 18));
+      *to++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *to++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out.resize(start);
+      return false;
+    }
+  }
+  out.resize(static_cast<std::size_t>(to - out.data()));
+  return true;
+}
+
+}  // namespace
+
+void AppendCharsetToUtf8(std::string& out, std::string_view bytes, std::string_view charset) {
   const std::string_view name = TrimCharset(charset);
   if (IsPlainAscii(bytes) && AsciiIsItself(name)) {
-    return std::string(bytes);
+    out += bytes;
+    return;
   }
   if (IsUtf8Charset(name)) {
-    return Utf8OrWindows1252(bytes);
+    AppendUtf8OrWindows1252(out, bytes);
+    return;
   }
   // Mail labelled Latin-1 is nearly always really Windows-1252 (curly quotes,
   // euro sign), and the superset reads true Latin-1 text the same way.
   if (IsOneOf(name, {"windows-1252", "cp1252", "iso-8859-1", "iso8859-1", "latin1", "latin-1",
                      "iso_8859-1", "l1"})) {
-    return Windows1252ToUtf8(bytes);
+    AppendWindows1252ToUtf8(out, bytes);
+    return;
   }
   QStringDecoder& decoder = DecoderFor(name);
   if (!decoder.isValid()) {
-    return Utf8OrWindows1252(bytes);
+    AppendUtf8OrWindows1252(out, bytes);
+    return;
   }
   decoder.resetState();  // as new: no error, no state left by the last text
-  QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  // Decoded into room kept from one text to the next, then written as UTF-8
+  // straight into out: a QString and its UTF-8 copy cost an allocation each.
+  thread_local std::u16string units;
+  const auto input = QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  units.resize(static_cast<std::size_t>(decoder.requiredSpace(input.size())));
+  const QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(units.data()), input);
   if (decoder.hasError()) {
-    return Utf8OrWindows1252(bytes);
+    AppendUtf8OrWindows1252(out, bytes);
+    return;
   }
-  QByteArray utf8 = text.toUtf8();
-  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+  const std::u16string_view text(
+      units.data(), static_cast<std::size_t>(end - reinterpret_cast<QChar*>(units.data())));
+  if (!AppendUtf16AsUtf8(out, text)) {
+    const QByteArray utf8 = QStringView(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
+    out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+  }
 }
 
 }  // namespace bc

@@ -162,8 +162,12 @@ class SectionText {
   // lines and bytes: room for the work, empty, kept by the decoder from one
   // section and message to the next.
   SectionText(TextLines& bodyLines, bool collect, std::vector<std::string_view>& lines,
-              std::string& bytes)
-      : bodyLines_(bodyLines), collect_(collect), lines_(lines), bytes_(bytes) {}
+              std::string& bytes, std::string& converted)
+      : bodyLines_(bodyLines),
+        collect_(collect),
+        lines_(lines),
+        bytes_(bytes),
+        converted_(converted) {}
 
   [[nodiscard]] const SectionFormat& Format() const { return format_; }
   void SetFormat(SectionFormat format) {
@@ -213,7 +217,9 @@ class SectionText {
       // Per line, so one stray byte does not turn a whole UTF-8 text to Windows-1252.
       ForEachLine(bytes, [this](std::string_view line) { AddUtf8OrWindows1252(bodyLines_, line); });
     } else {
-      AppendLines(CharsetToUtf8(bytes, format_.charset), bodyLines_);
+      converted_.clear();
+      AppendCharsetToUtf8(converted_, bytes, format_.charset);
+      AppendLines(converted_, bodyLines_);
     }
   }
 
@@ -226,6 +232,7 @@ class SectionText {
   bool plain_ = true;
   std::vector<std::string_view>& lines_;
   std::string& bytes_;
+  std::string& converted_;  // bytes_ as UTF-8
 };
 
 std::string AttachmentName(std::string_view contentTypeValue) {
@@ -244,8 +251,8 @@ class MimeDecoder::Walk {
   Walk(MimeDecoder& decoder, DecodedMessage& out)
       : d_(decoder),
         out_(out),
-        section_(out.bodyLines, decoder.collectBody_, decoder.sectionLines_,
-                 decoder.sectionBytes_) {}
+        section_(out.bodyLines, decoder.collectBody_, decoder.sectionLines_, decoder.sectionBytes_,
+                 decoder.sectionText_) {}
 
   bool Run() {
     bool result = RunSteps();
@@ -606,23 +613,32 @@ namespace {
 
 constexpr std::size_t kBlock = 64;
 
-// The bytes equal to c among the 64 at `at` (bit i: at[i]); `at` holds a whole block.
-std::uint64_t BlockMarks(const char* at, char c) {
-  std::uint64_t mask = 0;
+// The LFs and CRs of the 64 bytes at `at` (bit i: at[i]), from one load of each 16.
+struct BlockBreaks {
+  std::uint64_t lineFeeds = 0;
+  std::uint64_t crs = 0;
+};
+BlockBreaks MarkBlock(const char* at) {
+  BlockBreaks marks;
 #if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi8(c);
+  const __m128i lineFeeds = _mm_set1_epi8('\n');
+  const __m128i crs = _mm_set1_epi8('\r');
   for (std::size_t i = 0; i < kBlock; i += 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i));
-    mask |= static_cast<std::uint64_t>(
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted))))
-            << i;
+    marks.lineFeeds |= static_cast<std::uint64_t>(static_cast<unsigned>(
+                           _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lineFeeds))))
+                       << i;
+    marks.crs |= static_cast<std::uint64_t>(
+                     static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, crs))))
+                 << i;
   }
 #else
   for (std::size_t i = 0; i < kBlock; ++i) {
-    mask |= static_cast<std::uint64_t>(at[i] == c) << i;
+    marks.lineFeeds |= static_cast<std::uint64_t>(at[i] == '\n') << i;
+    marks.crs |= static_cast<std::uint64_t>(at[i] == '\r') << i;
   }
 #endif
-  return mask;
+  return marks;
 }
 
 }  // namespace
@@ -650,32 +666,42 @@ void MimeDecoder::FindLines() const {
   const char* data = text_.data();
   std::size_t block = from;
   while (line != last && from < size) {
-    if (size - block > kBlock) {  // a whole block and the byte after it
-      const std::uint64_t lineFeeds = BlockMarks(data + block, '\n');
-      const std::uint64_t crs = BlockMarks(data + block, '\r');
-      // A CR followed by neither a CR nor an LF ends a line of its own.
-      const std::uint64_t followers =
-          (lineFeeds | crs) >> 1 |
-          static_cast<std::uint64_t>(data[block + kBlock] == '\n' || data[block + kBlock] == '\r')
-              << (kBlock - 1);
-      if ((crs & ~followers) == 0) {
-        for (std::uint64_t marks = lineFeeds; marks != 0 && line != last; marks &= marks - 1) {
-          const std::size_t lf = block + static_cast<std::size_t>(std::countr_zero(marks));
-          std::size_t end = lf;
-          while (end > from && data[end - 1] == '\r') {
-            --end;
-          }
-          line->from = from;
-          line->length = end - from;
-          line->next = lf + 1;
-          line->loneCr = false;
-          line->joined = false;
-          ++line;
-          from = lf + 1;
+    const std::size_t left = size - block;
+    BlockBreaks marks;
+    bool breakAfter = false;  // the byte after the block is a CR or an LF
+    if (left > kBlock) {
+      marks = MarkBlock(data + block);
+      breakAfter = data[block + kBlock] == '\n' || data[block + kBlock] == '\r';
+    } else {  // the last block, marked in a copy padded with zeros
+      char padded[kBlock] = {};
+      std::memcpy(padded, data + block, left);
+      marks = MarkBlock(padded);
+    }
+    // A CR followed by neither a CR nor an LF ends a line of its own.
+    const std::uint64_t followers =
+        (marks.lineFeeds | marks.crs) >> 1 | static_cast<std::uint64_t>(breakAfter) << (kBlock - 1);
+    if ((marks.crs & ~followers) == 0) {
+      std::uint64_t lineFeeds = marks.lineFeeds;
+      for (; lineFeeds != 0 && line != last; lineFeeds &= lineFeeds - 1) {
+        const std::size_t lf = block + static_cast<std::size_t>(std::countr_zero(lineFeeds));
+        std::size_t end = lf;
+        while (end > from && data[end - 1] == '\r') {
+          --end;
         }
-        block += kBlock;
-        continue;
+        line->from = from;
+        line->length = end - from;
+        line->next = lf + 1;
+        line->loneCr = false;
+        line->joined = false;
+        ++line;
+        from = lf + 1;
       }
+      if (left <= kBlock && lineFeeds == 0 && line != last && from < size) {
+        *line++ = Line{from, size - from, size, false, false};  // a last line without an end
+        from = size;
+      }
+      block += kBlock;
+      continue;
     }
     // Line by line, up to the end of this block.
     const std::size_t blockEnd = std::min(block + kBlock, size);

@@ -134,6 +134,7 @@ class MimeDecoder {
   // message to the next.
   std::vector<std::string_view> sectionLines_;
   std::string sectionBytes_;
+  std::string sectionText_;
 };
 
 /// True when the line starts with a space or a tab (a folded header's continuation).
