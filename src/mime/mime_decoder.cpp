@@ -40,6 +40,9 @@ constexpr int kMaxEpilogueLines = 1000;
 constexpr std::size_t kTypicalHeaderLines = 32;
 constexpr std::size_t kTypicalHeaderBytes = 4096;
 
+// GetContentTypeParamRaw of a Content-Type value, as a view into it.
+std::string_view ContentTypeParamOf(std::string_view value, std::string_view param);
+
 bool Contains(std::string_view text, std::string_view needle) {
   return text.find(needle) != npos;
 }
@@ -252,7 +255,12 @@ class MimeDecoder::Walk {
       : d_(decoder),
         out_(out),
         section_(out.bodyLines, decoder.collectBody_, decoder.sectionLines_, decoder.sectionBytes_,
-                 decoder.sectionText_) {}
+                 decoder.sectionText_),
+        closeDelimiter_(decoder.closeDelimiter_),
+        pendingValue_(decoder.pendingValue_),
+        partHeaderLine_(decoder.partHeaderLine_),
+        partContentType_(decoder.partContentType_),
+        partTransferEncoding_(decoder.partTransferEncoding_) {}
 
   bool Run() {
     bool result = RunSteps();
@@ -323,10 +331,9 @@ class MimeDecoder::Walk {
     // format they give is worked out only for a single-part body.
     topContentType_ = contentTypeValue;
     topTransferEncoding_ = HeaderValueAt(transferEncoding);
-    const std::string boundary =
-        GetContentTypeParamRaw("Content-Type", contentTypeValue, "BOUNDARY");
+    const std::string_view boundary = ContentTypeParamOf(contentTypeValue, "BOUNDARY");
     multipart_ = !boundary.empty();
-    closeDelimiter_ = "--" + boundary + "--";
+    closeDelimiter_.assign("--").append(boundary).append("--");
     delimiter_ = std::string_view(closeDelimiter_).substr(0, closeDelimiter_.size() - 2);
   }
 
@@ -405,7 +412,7 @@ class MimeDecoder::Walk {
         HeaderField field = SplitHeader(line);
         if (SameIgnoringCase(field.name, "content-type")) {
           // Upper case is empty only when the name is.
-          if (!GetContentTypeParamRaw(field.name, field.value, "name").empty()) {
+          if (!ContentTypeParamOf(field.value, "name").empty()) {
             out_.attachmentNames.push_back(AttachmentName(field.value));
             attachmentSeen_ = true;
           }
@@ -537,17 +544,17 @@ class MimeDecoder::Walk {
   std::string_view topContentType_;  // the top-level fields' values
   std::string_view topTransferEncoding_;
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  bool multipart_ = false;      // the top-level Content-Type names a boundary
-  std::string closeDelimiter_;  // "--" boundary "--"
-  std::string_view delimiter_;  // "--" boundary, in closeDelimiter_
+  bool multipart_ = false;       // the top-level Content-Type names a boundary
+  std::string& closeDelimiter_;  // "--" boundary "--"
+  std::string_view delimiter_;   // "--" boundary, in closeDelimiter_
   int nextPartCount_ = 0;
   bool attachmentSeen_ = false;
   PendingHeader pendingHeader_ = PendingHeader::None;
-  std::string pendingValue_;
-  // A part's header line and fields, kept from one part to the next.
-  std::string partHeaderLine_;
-  std::string partContentType_;
-  std::string partTransferEncoding_;
+  std::string& pendingValue_;
+  // A part's header line and fields.
+  std::string& partHeaderLine_;
+  std::string& partContentType_;
+  std::string& partTransferEncoding_;
 };
 
 namespace {
@@ -774,6 +781,12 @@ std::string GetContentTypeParamRaw(std::string_view name, std::string_view value
   if (!EqualsIgnoreAsciiCase(name, "content-type")) {
     return {};
   }
+  return std::string(ContentTypeParamOf(value, param));
+}
+
+namespace {
+
+std::string_view ContentTypeParamOf(std::string_view value, std::string_view param) {
   std::size_t found = FindIgnoreAsciiCase(value, param);
   if (param.empty() || found == npos) {
     return {};
@@ -793,8 +806,10 @@ std::string GetContentTypeParamRaw(std::string_view name, std::string_view value
   if (!result.empty() && result.front() == '"') {
     result = result.size() >= 2 ? result.substr(1, result.size() - 2) : std::string_view{};
   }
-  return std::string(result);
+  return result;
 }
+
+}  // namespace
 
 std::string GetContentTypeParam(std::string_view name, std::string_view value,
                                 std::string_view param) {

@@ -135,6 +135,13 @@ class MimeDecoder {
   std::vector<std::string_view> sectionLines_;
   std::string sectionBytes_;
   std::string sectionText_;
+  // The walk's working text (delimiter, a part's header line and fields, a
+  // nested header's value), kept likewise.
+  std::string closeDelimiter_;
+  std::string pendingValue_;
+  std::string partHeaderLine_;
+  std::string partContentType_;
+  std::string partTransferEncoding_;
 };
 
 /// True when the line starts with a space or a tab (a folded header's continuation).
