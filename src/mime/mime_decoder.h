@@ -116,6 +116,9 @@ class MimeDecoder {
   void FindLines() const;
   [[nodiscard]] const Line& HeaderLineAcrossCr(const Line& line) const;
   void SkipJoinedLines();
+  // How many lines come before the next empty one and their length in all,
+  // when that one is among the lines found; npos lines when it is not.
+  [[nodiscard]] std::pair<std::size_t, std::size_t> LinesBeforeEmptyLine() const;
 
   std::string_view text_;  // the text given to Start
   std::size_t pos_ = 0;    // where the remaining text starts in text_
