@@ -114,7 +114,13 @@ std::string PercentDecode(std::string_view text) {
 // the value only on demand lets a search for one parameter copy nothing else.
 template <typename Visit>
 void VisitParameters(std::string_view value, Visit visit) {
-  std::size_t pos = 0;
+  std::size_t pos = FindByte(value, ';');
+  if (pos == std::string_view::npos) {
+    return;  // a media type alone
+  }
+  if (FindByte(value.substr(0, pos), '"') != std::string_view::npos) {
+    pos = 0;  // a quote in the media type: skip it as quoted text
+  }
   // Skip the media type.
   while (pos < value.size() && value[pos] != ';') {
     if (value[pos] == '"') {
@@ -277,7 +283,7 @@ std::string DecodeHeaderText(std::string_view rawValue) {
 }
 
 std::optional<std::string> FindHeaderParameter(std::string_view value, std::string_view parameter) {
-  if (value.find('*') == std::string_view::npos) {
+  if (FindByte(value, '*') == std::string_view::npos) {
     // No extended or continued parameter can be present: the first of that
     // name is the answer, found without splitting the rest.
     std::optional<std::string> found;

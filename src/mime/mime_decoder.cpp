@@ -43,8 +43,21 @@ constexpr std::size_t kTypicalHeaderBytes = 4096;
 // GetContentTypeParamRaw of a Content-Type value, as a view into it.
 std::string_view ContentTypeParamOf(std::string_view value, std::string_view param);
 
+// Whether needle (not empty) occurs in text: candidates found by its first byte.
 bool Contains(std::string_view text, std::string_view needle) {
-  return text.find(needle) != npos;
+  std::size_t from = 0;
+  while (text.size() - from >= needle.size()) {
+    const std::size_t at =
+        FindByte(text.substr(from, text.size() - from - needle.size() + 1), needle.front());
+    if (at == npos) {
+      return false;
+    }
+    if (text.compare(from + at, needle.size(), needle) == 0) {
+      return true;
+    }
+    from += at + 1;
+  }
+  return false;
 }
 
 // All three markers a text line is tested for hold a '-': one search for it
