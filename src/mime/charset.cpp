@@ -122,9 +122,9 @@ CachedDecoder& DecoderFor(std::string_view name) {
 bool DecodeWithoutError(QStringDecoder& decoder, const char* name, QByteArrayView text,
                         std::u16string& out) {
   decoder.resetState();
-  out.resize(static_cast<std::size_t>(decoder.requiredSpace(text.size())));
-  const QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(out.data()), text);
-  out.resize(static_cast<std::size_t>(end - reinterpret_cast<QChar*>(out.data())));
+  const QString decoded = decoder.decode(text);
+  out.assign(reinterpret_cast<const char16_t*>(decoded.utf16()),
+             static_cast<std::size_t>(decoded.size()));
   if (decoder.hasError()) {
     decoder = MakeDecoder(name);
     return false;
