@@ -139,10 +139,20 @@ bool IsTextType(std::string_view contentTypeValue) {
   return media.empty() || StartsWithIgnoreAsciiCase(media, "text/");
 }
 
+// The charset parameter of a Content-Type value; empty when there is none.
+// Its name, in any of its forms, is in the value: without it there is no
+// parameter to look for.
+std::string CharsetOf(std::string_view contentTypeValue) {
+  if (FindIgnoreAsciiCase(contentTypeValue, "charset") == npos) {
+    return {};
+  }
+  return FindHeaderParameter(contentTypeValue, "charset").value_or("");
+}
+
 SectionFormat FormatOf(std::string_view contentType, std::string_view transferEncoding) {
   SectionFormat format;
   format.text = IsTextType(contentType);
-  format.charset = FindHeaderParameter(contentType, "charset").value_or("");
+  format.charset = CharsetOf(contentType);
   format.encoding =
       format.text ? ParseTransferEncoding(transferEncoding) : TransferEncoding::Identity;
   return format;
@@ -534,7 +544,7 @@ class MimeDecoder::Walk {
     SectionFormat format = section_.Format();
     if (pendingHeader_ == PendingHeader::ContentType) {
       format.text = IsTextType(pendingValue_);
-      format.charset = FindHeaderParameter(pendingValue_, "charset").value_or("");
+      format.charset = CharsetOf(pendingValue_);
     } else {
       format.encoding = ParseTransferEncoding(pendingValue_);
     }
@@ -645,7 +655,7 @@ struct BlockBreaks {
   std::uint64_t lineFeeds = 0;
   std::uint64_t crs = 0;
 };
-BlockBreaks MarkBlock(const char* at) {
+[[gnu::always_inline]] inline BlockBreaks MarkBlock(const char* at) {
   BlockBreaks marks;
 #if defined(__SSE2__)
   // Written out for the four 16-byte pieces: as a loop it shifted by a count
