@@ -439,6 +439,9 @@ class MimeDecoder::Walk {
           }
           line += d_.TakeLine();
         }
+        if (!MayBeContentHeader(SkipWhite(line))) {
+          continue;  // neither field the walk reads
+        }
         HeaderField field = SplitHeader(line);
         if (SameIgnoringCase(field.name, "content-type")) {
           // Upper case is empty only when the name is.
@@ -821,10 +824,6 @@ void MimeDecoder::SkipJoinedLines() {
   if (at_ < lineCount_ && lines_[at_].from != pos_) {
     at_ = lineCount_;  // found again from pos_
   }
-}
-
-bool IsContinuationLine(std::string_view line) {
-  return !line.empty() && (line.front() == ' ' || line.front() == '\t');
 }
 
 std::string GetContentTypeParamRaw(std::string_view name, std::string_view value,

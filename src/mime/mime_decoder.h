@@ -148,7 +148,9 @@ class MimeDecoder {
 };
 
 /// True when the line starts with a space or a tab (a folded header's continuation).
-[[nodiscard]] bool IsContinuationLine(std::string_view line);
+[[nodiscard]] inline bool IsContinuationLine(std::string_view line) {
+  return !line.empty() && (line.front() == ' ' || line.front() == '\t');
+}
 
 /// The value of parameter param of a Content-Type header, in upper case; empty when
 /// name is not "Content-Type" (any case) or the parameter is absent. The parameter
