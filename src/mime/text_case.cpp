@@ -157,8 +157,11 @@ std::size_t FindIgnoreAsciiCase(std::string_view text, std::string_view needle, 
   const std::uint64_t wanted = kOnes * folded;
   const std::string_view rest = needle.substr(1);
   const std::size_t last = text.size() - needle.size();  // the last place it may start
+  // A candidate's first byte matches when the needle's is a letter; any other
+  // byte must be itself (the 0x20 bit also lets its twin through).
+  const bool firstIsLetter = folded >= 'a' && folded <= 'z';
   auto matchesAt = [&](std::size_t i) {
-    return EqualsIgnoreAsciiCase(text.substr(i, 1), needle.substr(0, 1)) &&
+    return (firstIsLetter ? (text[i] | 0x20) == static_cast<char>(folded) : text[i] == needle[0]) &&
            EqualsIgnoreAsciiCase(text.substr(i + 1, rest.size()), rest);
   };
   std::size_t i = from;
