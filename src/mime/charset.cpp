@@ -154,15 +154,21 @@ char16_t OneUnit(QStringDecoder& decoder, const char* name, std::string_view byt
   return text.front();
 }
 
+// What ICU makes of each single byte below std::size(table).
+template <std::size_t N>
+void MapSingleBytes(char16_t (&table)[N], QStringDecoder& decoder, const char* name) {
+  for (std::size_t b = 0; b < N; ++b) {
+    table[b] = OneUnit(decoder, name, std::string(1, static_cast<char>(b)));
+  }
+}
+
 class ShiftJisTable {
  public:
   static constexpr const char* kName = "shift_jis";
 
   ShiftJisTable() {
     QStringDecoder decoder = MakeDecoder(kName);
-    for (int b = 0; b < 256; ++b) {
-      single_[b] = OneUnit(decoder, kName, std::string(1, static_cast<char>(b)));
-    }
+    MapSingleBytes(single_, decoder, kName);
     for (int lead = 0; lead < kLeads; ++lead) {
       for (int trail = 0; trail < kTrails; ++trail) {
         const char pair[2] = {static_cast<char>(LeadByte(lead)),
@@ -221,9 +227,7 @@ class Iso2022JpTable {
 
   Iso2022JpTable() {
     QStringDecoder decoder = MakeDecoder(kName);
-    for (int b = 0; b < 0x80; ++b) {
-      ascii_[b] = OneUnit(decoder, kName, std::string(1, static_cast<char>(b)));
-    }
+    MapSingleBytes(ascii_, decoder, kName);
     for (int first = 0; first < kSide; ++first) {
       for (int second = 0; second < kSide; ++second) {
         const char text[] = {
