@@ -180,7 +180,7 @@ std::size_t FindIgnoreAsciiCase(std::string_view text, std::string_view needle, 
     }
   }
   for (; i <= last; ++i) {
-    if (matchesAt(i)) {
+    if ((static_cast<unsigned char>(text[i]) | 0x20) == folded && matchesAt(i)) {
       return i;
     }
   }
