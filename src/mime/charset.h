@@ -19,6 +19,8 @@ void AppendUtf8OrWindows1252(std::string& out, std::string_view bytes);
 /// allowed) to UTF-8. An empty, unknown or wrong charset (the bytes are not valid
 /// in it) falls back to Utf8OrWindows1252, so no text is ever dropped.
 [[nodiscard]] std::string CharsetToUtf8(std::string_view bytes, std::string_view charset);
+/// CharsetToUtf8(bytes, charset) appended to out.
+void AppendCharsetToUtf8(std::string& out, std::string_view bytes, std::string_view charset);
 
 /// True for charsets whose bytes cannot simply be joined: escape-based ones
 /// (ISO-2022-*, HZ, UTF-7), which end each encoded word in a state of their own,

@@ -5,9 +5,14 @@
 #include "mime/transfer_encoding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace bc {
 namespace {
@@ -35,14 +40,30 @@ constexpr int kMaxEpilogueLines = 1000;
 constexpr std::size_t kTypicalHeaderLines = 32;
 constexpr std::size_t kTypicalHeaderBytes = 4096;
 
+// GetContentTypeParamRaw of a Content-Type value, as a view into it.
+std::string_view ContentTypeParamOf(std::string_view value, std::string_view param);
+
+// Whether needle (not empty) occurs in text: candidates found by its first byte.
 bool Contains(std::string_view text, std::string_view needle) {
-  return text.find(needle) != npos;
+  std::size_t from = 0;
+  while (text.size() - from >= needle.size()) {
+    const std::size_t at =
+        FindByte(text.substr(from, text.size() - from - needle.size() + 1), needle.front());
+    if (at == npos) {
+      return false;
+    }
+    if (text.compare(from + at, needle.size(), needle) == 0) {
+      return true;
+    }
+    from += at + 1;
+  }
+  return false;
 }
 
 // All three markers a text line is tested for hold a '-': one search for it
 // clears most lines of all three.
 bool HasDash(std::string_view line) {
-  return line.find('-') != npos;
+  return FindByte(line, '-') != npos;
 }
 
 // Lines the walk never takes for readable text: empty ones and the header and
@@ -80,6 +101,15 @@ std::string_view TrimWhite(std::string_view s) {
   return s;
 }
 
+// The line without the blanks it starts with.
+std::string_view SkipWhite(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) {
+    ++i;
+  }
+  return s.substr(i);
+}
+
 struct HeaderField {
   std::string_view name;
   std::string_view value;
@@ -87,7 +117,7 @@ struct HeaderField {
 
 // "Name: value" split at the first ":"; a line without ":" has neither.
 HeaderField SplitHeader(std::string_view line) {
-  std::size_t colon = line.find(':');
+  std::size_t colon = FindByte(line, ':');
   if (colon == npos) {
     return {};
   }
@@ -105,14 +135,24 @@ struct SectionFormat {
 
 // As MediaTypeOf(value) is empty or "text/...", without making the lowered copy.
 bool IsTextType(std::string_view contentTypeValue) {
-  std::string_view media = TrimWhite(contentTypeValue.substr(0, contentTypeValue.find(';')));
+  std::string_view media = TrimWhite(contentTypeValue.substr(0, FindByte(contentTypeValue, ';')));
   return media.empty() || StartsWithIgnoreAsciiCase(media, "text/");
+}
+
+// The charset parameter of a Content-Type value; empty when there is none.
+// Its name, in any of its forms, is in the value: without it there is no
+// parameter to look for.
+std::string CharsetOf(std::string_view contentTypeValue) {
+  if (FindIgnoreAsciiCase(contentTypeValue, "charset") == npos) {
+    return {};
+  }
+  return FindHeaderParameter(contentTypeValue, "charset").value_or("");
 }
 
 SectionFormat FormatOf(std::string_view contentType, std::string_view transferEncoding) {
   SectionFormat format;
   format.text = IsTextType(contentType);
-  format.charset = FindHeaderParameter(contentType, "charset").value_or("");
+  format.charset = CharsetOf(contentType);
   format.encoding =
       format.text ? ParseTransferEncoding(transferEncoding) : TransferEncoding::Identity;
   return format;
@@ -148,8 +188,12 @@ class SectionText {
   // lines and bytes: room for the work, empty, kept by the decoder from one
   // section and message to the next.
   SectionText(TextLines& bodyLines, bool collect, std::vector<std::string_view>& lines,
-              std::string& bytes)
-      : bodyLines_(bodyLines), collect_(collect), lines_(lines), bytes_(bytes) {}
+              std::string& bytes, std::string& converted)
+      : bodyLines_(bodyLines),
+        collect_(collect),
+        lines_(lines),
+        bytes_(bytes),
+        converted_(converted) {}
 
   [[nodiscard]] const SectionFormat& Format() const { return format_; }
   void SetFormat(SectionFormat format) {
@@ -199,7 +243,9 @@ class SectionText {
       // Per line, so one stray byte does not turn a whole UTF-8 text to Windows-1252.
       ForEachLine(bytes, [this](std::string_view line) { AddUtf8OrWindows1252(bodyLines_, line); });
     } else {
-      AppendLines(CharsetToUtf8(bytes, format_.charset), bodyLines_);
+      converted_.clear();
+      AppendCharsetToUtf8(converted_, bytes, format_.charset);
+      AppendLines(converted_, bodyLines_);
     }
   }
 
@@ -212,6 +258,7 @@ class SectionText {
   bool plain_ = true;
   std::vector<std::string_view>& lines_;
   std::string& bytes_;
+  std::string& converted_;  // bytes_ as UTF-8
 };
 
 std::string AttachmentName(std::string_view contentTypeValue) {
@@ -230,8 +277,13 @@ class MimeDecoder::Walk {
   Walk(MimeDecoder& decoder, DecodedMessage& out)
       : d_(decoder),
         out_(out),
-        section_(out.bodyLines, decoder.collectBody_, decoder.sectionLines_,
-                 decoder.sectionBytes_) {}
+        section_(out.bodyLines, decoder.collectBody_, decoder.sectionLines_, decoder.sectionBytes_,
+                 decoder.sectionText_),
+        closeDelimiter_(decoder.closeDelimiter_),
+        pendingValue_(decoder.pendingValue_),
+        partHeaderLine_(decoder.partHeaderLine_),
+        partContentType_(decoder.partContentType_),
+        partTransferEncoding_(decoder.partTransferEncoding_) {}
 
   bool Run() {
     bool result = RunSteps();
@@ -266,9 +318,16 @@ class MimeDecoder::Walk {
     std::size_t contentType = kNone;
     std::size_t transferEncoding = kNone;
     d_.headerLines_ = true;
-    out_.headerLines.reserve(
-        out_.headerLines.size() + kTypicalHeaderLines,
-        out_.headerLines.bytes() + std::min(d_.remaining_.size(), kTypicalHeaderBytes));
+    // The header's own size when its end is among the lines found ahead: a
+    // guess too large for a short message cost an allocation of its own kind.
+    const auto [lines, bytes] = d_.LinesBeforeEmptyLine();
+    if (lines != npos) {
+      out_.headerLines.reserve(out_.headerLines.size() + lines, out_.headerLines.bytes() + bytes);
+    } else {
+      out_.headerLines.reserve(
+          out_.headerLines.size() + kTypicalHeaderLines,
+          out_.headerLines.bytes() + std::min(d_.text_.size() - d_.pos_, kTypicalHeaderBytes));
+    }
     do {
       std::string_view first = d_.TakeLine();
       if (d_.EndOfMessage()) {
@@ -280,13 +339,13 @@ class MimeDecoder::Walk {
         while (IsContinuationLine(d_.PeekLine())) {
           text += d_.TakeLine();
         }
-        // A lone CR inside the field; most lines have none, so look before touching.
-        if (const std::size_t cr = text.find('\r', from); cr != npos) {
+        // A lone CR inside the field: only a line joined across one holds a CR.
+        if (const std::size_t cr = d_.joinedTaken_ ? text.find('\r', from) : npos; cr != npos) {
           std::replace(text.begin() + static_cast<std::ptrdiff_t>(cr), text.end(), '\r', ' ');
         }
       });
       const std::string_view line = out_.headerLines.back();
-      if (!MayBeContentHeader(TrimWhite(line))) {
+      if (!MayBeContentHeader(SkipWhite(line))) {
         continue;  // neither field the walk reads
       }
       HeaderField field = SplitHeader(line);
@@ -302,10 +361,9 @@ class MimeDecoder::Walk {
     // format they give is worked out only for a single-part body.
     topContentType_ = contentTypeValue;
     topTransferEncoding_ = HeaderValueAt(transferEncoding);
-    const std::string boundary =
-        GetContentTypeParamRaw("Content-Type", contentTypeValue, "BOUNDARY");
+    const std::string_view boundary = ContentTypeParamOf(contentTypeValue, "BOUNDARY");
     multipart_ = !boundary.empty();
-    closeDelimiter_ = "--" + boundary + "--";
+    closeDelimiter_.assign("--").append(boundary).append("--");
     delimiter_ = std::string_view(closeDelimiter_).substr(0, closeDelimiter_.size() - 2);
   }
 
@@ -381,10 +439,13 @@ class MimeDecoder::Walk {
           }
           line += d_.TakeLine();
         }
+        if (!MayBeContentHeader(SkipWhite(line))) {
+          continue;  // neither field the walk reads
+        }
         HeaderField field = SplitHeader(line);
         if (SameIgnoringCase(field.name, "content-type")) {
           // Upper case is empty only when the name is.
-          if (!GetContentTypeParamRaw(field.name, field.value, "name").empty()) {
+          if (!ContentTypeParamOf(field.value, "name").empty()) {
             out_.attachmentNames.push_back(AttachmentName(field.value));
             attachmentSeen_ = true;
           }
@@ -486,7 +547,7 @@ class MimeDecoder::Walk {
     SectionFormat format = section_.Format();
     if (pendingHeader_ == PendingHeader::ContentType) {
       format.text = IsTextType(pendingValue_);
-      format.charset = FindHeaderParameter(pendingValue_, "charset").value_or("");
+      format.charset = CharsetOf(pendingValue_);
     } else {
       format.encoding = ParseTransferEncoding(pendingValue_);
     }
@@ -516,17 +577,17 @@ class MimeDecoder::Walk {
   std::string_view topContentType_;  // the top-level fields' values
   std::string_view topTransferEncoding_;
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  bool multipart_ = false;      // the top-level Content-Type names a boundary
-  std::string closeDelimiter_;  // "--" boundary "--"
-  std::string_view delimiter_;  // "--" boundary, in closeDelimiter_
+  bool multipart_ = false;       // the top-level Content-Type names a boundary
+  std::string& closeDelimiter_;  // "--" boundary "--"
+  std::string_view delimiter_;   // "--" boundary, in closeDelimiter_
   int nextPartCount_ = 0;
   bool attachmentSeen_ = false;
   PendingHeader pendingHeader_ = PendingHeader::None;
-  std::string pendingValue_;
-  // A part's header line and fields, kept from one part to the next.
-  std::string partHeaderLine_;
-  std::string partContentType_;
-  std::string partTransferEncoding_;
+  std::string& pendingValue_;
+  // A part's header line and fields.
+  std::string& partHeaderLine_;
+  std::string& partContentType_;
+  std::string& partTransferEncoding_;
 };
 
 namespace {
@@ -577,64 +638,192 @@ bool MimeDecoder::Decode(std::string_view messageText, DecodedMessage& out) {
 }
 
 void MimeDecoder::Start(std::string_view text) {
-  remaining_ = text;
-  textBegin_ = text.data();
+  text_ = text;
+  pos_ = 0;
   breaks_.Reset(text);
+  lineCount_ = 0;
+  at_ = 0;
+  lastLfFound_ = false;
+  joinedTaken_ = false;
   endOfMessage_ = false;
   headerLines_ = false;
-  peekedAt_ = nullptr;
 }
 
 namespace {
 
-// Where the first line of `text` ends: its length and the length of its line end.
-// CR LF, a bare LF and a lone CR all end a line: mail stored by Unix tools and
-// relayed by lax servers keeps bare LF, and reading such a message as one line
-// would lose every header. A run of CRs before an LF is one line end: servers that
-// add a CR to lines stored with CR LF send CR CR LF.
-// In a header (`header`), only an LF ends a line: a lone CR there is part of the
-// field (the reader makes it a blank), so "Name\r<address>" keeps its address.
-// A text with no LF at all still breaks at its CRs.
-// `at` is where the first CR or LF of `text` is (its size when there is none).
-std::pair<std::size_t, std::size_t> FirstLine(std::string_view text, bool header, std::size_t at) {
-  const std::size_t size = text.size();
-  if (at == size) {
-    return {size, 0};
+constexpr std::size_t kBlock = 64;
+
+// The LFs and CRs of the 64 bytes at `at` (bit i: at[i]), from one load of each 16.
+struct BlockBreaks {
+  std::uint64_t lineFeeds = 0;
+  std::uint64_t crs = 0;
+};
+[[gnu::always_inline]] inline BlockBreaks MarkBlock(const char* at) {
+  BlockBreaks marks;
+#if defined(__SSE2__)
+  // Written out for the four 16-byte pieces: as a loop it shifted by a count
+  // held in a register.
+  const __m128i lineFeeds = _mm_set1_epi8('\n');
+  const __m128i crs = _mm_set1_epi8('\r');
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 32));
+  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 48));
+  auto mask = [](__m128i chunk, __m128i wanted) {
+    return static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted))));
+  };
+  marks.lineFeeds = mask(a, lineFeeds) | mask(b, lineFeeds) << 16 | mask(c, lineFeeds) << 32 |
+                    mask(d, lineFeeds) << 48;
+  marks.crs = mask(a, crs) | mask(b, crs) << 16 | mask(c, crs) << 32 | mask(d, crs) << 48;
+#else
+  for (std::size_t i = 0; i < kBlock; ++i) {
+    marks.lineFeeds |= static_cast<std::uint64_t>(at[i] == '\n') << i;
+    marks.crs |= static_cast<std::uint64_t>(at[i] == '\r') << i;
   }
-  if (text[at] == '\n') {
-    return {at, 1};
-  }
-  std::size_t after = at;  // past the run of CRs
-  while (after < size && text[after] == '\r') {
-    ++after;
-  }
-  if (after < size && text[after] == '\n') {
-    return {at, after + 1 - at};
-  }
-  const void* lf =
-      header ? std::memchr(text.data() + after, '\n', size - after) : static_cast<void*>(nullptr);
-  if (!lf) {
-    return {at, 1};
-  }
-  const auto lfAt = static_cast<std::size_t>(static_cast<const char*>(lf) - text.data());
-  std::size_t runAt = lfAt;  // where the CRs just before the LF begin
-  while (runAt > at && text[runAt - 1] == '\r') {
-    --runAt;
-  }
-  return {runAt, lfAt + 1 - runAt};
+#endif
+  return marks;
 }
 
 }  // namespace
 
-void MimeDecoder::FindNextLineEnd() const {
-  peekedHeader_ = headerLines_;
-  peekedAt_ = remaining_.data();
-  const auto from = static_cast<std::size_t>(remaining_.data() - textBegin_);
-  peeked_ = FirstLine(remaining_, headerLines_, breaks_.Next(from) - from);
+// Lines end at CR LF, a bare LF and a lone CR: mail stored by Unix tools and
+// relayed by lax servers keeps bare LF, and reading such a message as one line
+// would lose every header. A run of CRs before an LF is one line end: servers
+// that add a CR to lines stored with CR LF send CR CR LF.
+// Most blocks of 64 bytes hold no CR but before an LF: their lines end at
+// their LFs, found from one mask. A block with a lone CR, and the end of the
+// text, are cut line by line.
+void MimeDecoder::FindLines() const {
+  at_ = 0;
+  const std::size_t size = text_.size();
+  std::size_t from = pos_;
+  if (from >= size) {
+    lines_[0] = Line{size, 0, size, false, false};  // an empty remaining text: an empty line
+    lineCount_ = 1;
+    return;
+  }
+  // Written field by field through a pointer: a Line made whole and copied in
+  // stalled on its own stores.
+  Line* line = lines_.data();
+  Line* const last = line + kLinesAtOnce;
+  const char* data = text_.data();
+  std::size_t block = from;
+  while (line != last && from < size) {
+    const std::size_t left = size - block;
+    BlockBreaks marks;
+    bool breakAfter = false;  // the byte after the block is a CR or an LF
+    if (left > kBlock) {
+      marks = MarkBlock(data + block);
+      breakAfter = data[block + kBlock] == '\n' || data[block + kBlock] == '\r';
+    } else {  // the last block, marked in a copy padded with zeros
+      char padded[kBlock] = {};
+      std::memcpy(padded, data + block, left);
+      marks = MarkBlock(padded);
+    }
+    // A CR followed by neither a CR nor an LF ends a line of its own.
+    const std::uint64_t followers =
+        (marks.lineFeeds | marks.crs) >> 1 | static_cast<std::uint64_t>(breakAfter) << (kBlock - 1);
+    if ((marks.crs & ~followers) == 0) {
+      std::uint64_t lineFeeds = marks.lineFeeds;
+      for (; lineFeeds != 0 && line != last; lineFeeds &= lineFeeds - 1) {
+        const std::size_t lf = block + static_cast<std::size_t>(std::countr_zero(lineFeeds));
+        std::size_t end = lf;
+        if (end > from && data[end - 1] == '\r') {  // CR LF; rarely more CRs before it
+          --end;
+          while (end > from && data[end - 1] == '\r') {
+            --end;
+          }
+        }
+        line->from = from;
+        line->length = end - from;
+        line->next = lf + 1;
+        line->loneCr = false;
+        line->joined = false;
+        ++line;
+        from = lf + 1;
+      }
+      if (left <= kBlock && lineFeeds == 0 && line != last && from < size) {
+        *line++ = Line{from, size - from, size, false, false};  // a last line without an end
+        from = size;
+      }
+      block += kBlock;
+      continue;
+    }
+    // Line by line, up to the end of this block.
+    const std::size_t blockEnd = std::min(block + kBlock, size);
+    while (from < blockEnd && line != last) {
+      const std::size_t end = breaks_.Next(from);
+      std::size_t next = end;
+      bool loneCr = false;
+      if (end < size) {
+        if (data[end] == '\n') {
+          next = end + 1;
+        } else {
+          std::size_t after = end + 1;  // past the run of CRs
+          while (after < size && data[after] == '\r') {
+            ++after;
+          }
+          loneCr = after == size || data[after] != '\n';
+          next = loneCr ? end + 1 : after + 1;
+        }
+      }
+      line->from = from;
+      line->length = end - from;
+      line->next = next;
+      line->loneCr = loneCr;
+      line->joined = false;
+      ++line;
+      from = next;
+    }
+    block = from;
+  }
+  lineCount_ = static_cast<std::size_t>(line - lines_.data());
 }
 
-bool IsContinuationLine(std::string_view line) {
-  return !line.empty() && (line.front() == ' ' || line.front() == '\t');
+// In the top-level header only an LF ends a line: a lone CR there is part of
+// the field (the walk makes it a blank), so "Name\r<address>" keeps its
+// address. A text with no LF after the CR still breaks at it.
+const MimeDecoder::Line& MimeDecoder::HeaderLineAcrossCr(const Line& line) const {
+  if (!lastLfFound_) {
+    lastLf_ = text_.rfind('\n');
+    lastLfFound_ = true;
+  }
+  const std::size_t cr = line.from + line.length;
+  if (lastLf_ == std::string_view::npos || lastLf_ < cr) {
+    return line;
+  }
+  const std::size_t lf = text_.find('\n', cr);
+  std::size_t runAt = lf;  // where the CRs just before the LF begin
+  while (runAt > cr && text_[runAt - 1] == '\r') {
+    --runAt;
+  }
+  joinedLine_ = Line{line.from, runAt - line.from, lf + 1, false, true};
+  return joinedLine_;
+}
+
+std::pair<std::size_t, std::size_t> MimeDecoder::LinesBeforeEmptyLine() const {
+  if (at_ == lineCount_) {
+    FindLines();
+  }
+  std::size_t bytes = 0;
+  for (std::size_t i = at_; i < lineCount_; ++i) {
+    if (lines_[i].length == 0) {
+      return {i - at_, bytes};
+    }
+    bytes += lines_[i].length;
+  }
+  return {npos, 0};
+}
+
+void MimeDecoder::SkipJoinedLines() {
+  joinedTaken_ = true;
+  while (at_ < lineCount_ && lines_[at_].from < pos_) {
+    ++at_;
+  }
+  if (at_ < lineCount_ && lines_[at_].from != pos_) {
+    at_ = lineCount_;  // found again from pos_
+  }
 }
 
 std::string GetContentTypeParamRaw(std::string_view name, std::string_view value,
@@ -642,6 +831,12 @@ std::string GetContentTypeParamRaw(std::string_view name, std::string_view value
   if (!EqualsIgnoreAsciiCase(name, "content-type")) {
     return {};
   }
+  return std::string(ContentTypeParamOf(value, param));
+}
+
+namespace {
+
+std::string_view ContentTypeParamOf(std::string_view value, std::string_view param) {
   std::size_t found = FindIgnoreAsciiCase(value, param);
   if (param.empty() || found == npos) {
     return {};
@@ -661,8 +856,10 @@ std::string GetContentTypeParamRaw(std::string_view name, std::string_view value
   if (!result.empty() && result.front() == '"') {
     result = result.size() >= 2 ? result.substr(1, result.size() - 2) : std::string_view{};
   }
-  return std::string(result);
+  return result;
 }
+
+}  // namespace
 
 std::string GetContentTypeParam(std::string_view name, std::string_view value,
                                 std::string_view param) {

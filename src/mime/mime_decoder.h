@@ -5,6 +5,7 @@
 #include "mime/line_breaks.h"
 #include "mime/text_lines.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -50,11 +51,16 @@ class MimeDecoder {
   /// line end, with the leading dot of a stuffed line removed. The terminator line
   /// (the last line, ".") comes back as "." and raises
   /// EndOfMessage. An empty remaining text gives an empty line.
-  std::string_view TakeLine() {
-    const auto [length, ending] = NextLineEnd();
-    std::string_view line = remaining_.substr(0, length);
-    const bool terminator = line == "." && remaining_.size() == length + ending;
-    remaining_.remove_prefix(length + ending);
+  [[gnu::always_inline]] std::string_view TakeLine() {
+    const Line& next = NextLine();
+    std::string_view line = text_.substr(next.from, next.length);
+    const bool terminator = next.next == text_.size() && line == ".";
+    pos_ = next.next;
+    if (next.joined) {
+      SkipJoinedLines();
+    } else {
+      ++at_;
+    }
     if (terminator) {
       endOfMessage_ = true;
       return line;
@@ -67,8 +73,9 @@ class MimeDecoder {
   }
   /// The line TakeLine would return, without removing it; the terminator line and
   /// a bare "." are returned as an empty line.
-  [[nodiscard]] std::string_view PeekLine() const {
-    std::string_view line = remaining_.substr(0, NextLineEnd().first);
+  [[nodiscard, gnu::always_inline]] std::string_view PeekLine() const {
+    const Line& next = NextLine();
+    std::string_view line = text_.substr(next.from, next.length);
     if (!line.empty() && line.front() == '.') {
       line.remove_prefix(1);
     }
@@ -79,34 +86,71 @@ class MimeDecoder {
  private:
   class Walk;
 
-  // Where the next line ends (its length, the length of its line end), found
-  // once for the text at peekedAt_: the walk peeks at most lines before it
-  // takes them.
-  [[nodiscard]] std::pair<std::size_t, std::size_t> NextLineEnd() const {
-    if (remaining_.data() != peekedAt_ || peekedHeader_ != headerLines_) {
-      FindNextLineEnd();
-    }
-    return peeked_;
-  }
-  void FindNextLineEnd() const;
+  // One line of the text: where it starts, its length without its line end and
+  // where the line after it starts.
+  struct Line {
+    std::size_t from;
+    std::size_t length;
+    std::size_t next;
+    bool loneCr;  // it ends at a CR that no LF follows at once
+    bool joined;  // header lines joined across lone CRs (not in lines_)
+  };
+  // How many lines ahead are found at once: enough that finding them costs one
+  // tight loop per many lines, few enough that a walk that stops early has not
+  // searched far past its end.
+  static constexpr std::size_t kLinesAtOnce = 128;
 
-  std::string_view remaining_;
-  const char* textBegin_ = nullptr;  // of the text given to Start
+  // The line at pos_. The lines ahead are found together, a batch at a time,
+  // in one pass over the text: found one by one as the walk asked for them,
+  // finding them cost as much as the rest of the walk.
+  [[nodiscard, gnu::always_inline]] const Line& NextLine() const {
+    if (at_ == lineCount_) {
+      FindLines();
+    }
+    const Line& line = lines_[at_];
+    if (line.loneCr && headerLines_) {
+      return HeaderLineAcrossCr(line);
+    }
+    return line;
+  }
+  void FindLines() const;
+  [[nodiscard]] const Line& HeaderLineAcrossCr(const Line& line) const;
+  void SkipJoinedLines();
+  // How many lines come before the next empty one and their length in all,
+  // when that one is among the lines found; npos lines when it is not.
+  [[nodiscard]] std::pair<std::size_t, std::size_t> LinesBeforeEmptyLine() const;
+
+  std::string_view text_;  // the text given to Start
+  std::size_t pos_ = 0;    // where the remaining text starts in text_
   mutable LineBreaks breaks_;
+  mutable std::array<Line, kLinesAtOnce> lines_;  // the lines from pos_ on found so far
+  mutable std::size_t lineCount_ = 0;
+  mutable std::size_t at_ = 0;      // the line at pos_ in lines_
+  mutable Line joinedLine_;         // of HeaderLineAcrossCr
+  mutable std::size_t lastLf_ = 0;  // the last LF of text_ (its size when none), once needed
+  mutable bool lastLfFound_ = false;
+  bool joinedTaken_ = false;  // TakeLine has given a line joined across a lone CR
   bool endOfMessage_ = false;
-  mutable const char* peekedAt_ = nullptr;
-  mutable std::pair<std::size_t, std::size_t> peeked_;
   bool headerLines_ = false;  // the walk is in the top-level header
-  mutable bool peekedHeader_ = false;
   bool collectBody_ = true;
   // Room for a text section's encoded lines and decoded bytes, kept from one
   // message to the next.
   std::vector<std::string_view> sectionLines_;
   std::string sectionBytes_;
+  std::string sectionText_;
+  // The walk's working text (delimiter, a part's header line and fields, a
+  // nested header's value), kept likewise.
+  std::string closeDelimiter_;
+  std::string pendingValue_;
+  std::string partHeaderLine_;
+  std::string partContentType_;
+  std::string partTransferEncoding_;
 };
 
 /// True when the line starts with a space or a tab (a folded header's continuation).
-[[nodiscard]] bool IsContinuationLine(std::string_view line);
+[[nodiscard]] inline bool IsContinuationLine(std::string_view line) {
+  return !line.empty() && (line.front() == ' ' || line.front() == '\t');
+}
 
 /// The value of parameter param of a Content-Type header, in upper case; empty when
 /// name is not "Content-Type" (any case) or the parameter is absent. The parameter

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace bc {
@@ -31,11 +33,20 @@ bool AppendUpperLatin(std::string& out, std::string_view text) {
       return false;
     }
     auto next = static_cast<unsigned char>(text[i + 1]);
-    if (c == 0xC2 && next != 0xB5) {  // U+0080-U+00BF: no case, but the micro sign
+    if (c == 0xC2 && next == 0xB5) {  // the micro sign: Greek capital mu
+      out += "\xCE\x9C";
+      ++i;
+    } else if (c == 0xC2) {  // U+0080-U+00BF: no case
       out.append(text.substr(i, 2));
       ++i;
-    } else if (c == 0xC3 && next != 0x9F && next != 0xBF) {  // U+00C0-U+00FF but ß and ÿ
-      if (next >= 0xA0 && next != 0xB7) {                    // à-þ but ÷
+    } else if (c == 0xC3 && next == 0x9F) {  // ß has no capital of one letter
+      out += "SS";
+      ++i;
+    } else if (c == 0xC3 && next == 0xBF) {  // ÿ: Ÿ, outside Latin-1
+      out += "\xC5\xB8";
+      ++i;
+    } else if (c == 0xC3) {                // U+00C0-U+00FF
+      if (next >= 0xA0 && next != 0xB7) {  // à-þ but ÷
         next -= 0x20;
       }
       out += text[i];
@@ -135,10 +146,41 @@ std::size_t FindIgnoreAsciiCase(std::string_view text, std::string_view needle, 
   if (needle.empty()) {
     return from <= text.size() ? from : std::string_view::npos;
   }
-  const char first = AsciiLower(needle[0]);
-  for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-    if (AsciiLower(text[i]) == first &&
-        EqualsIgnoreAsciiCase(text.substr(i + 1, needle.size() - 1), needle.substr(1))) {
+  if (from > text.size() || text.size() - from < needle.size()) {
+    return std::string_view::npos;
+  }
+  // Candidates are the bytes equal to the needle's first byte with the 0x20
+  // bit set; eight are tested at once, and each candidate is then compared.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  const auto folded = static_cast<unsigned char>(needle[0] | 0x20);
+  const std::uint64_t wanted = kOnes * folded;
+  const std::string_view rest = needle.substr(1);
+  const std::size_t last = text.size() - needle.size();  // the last place it may start
+  // A candidate's first byte matches when the needle's is a letter; any other
+  // byte must be itself (the 0x20 bit also lets its twin through).
+  const bool firstIsLetter = folded >= 'a' && folded <= 'z';
+  auto matchesAt = [&](std::size_t i) {
+    return (firstIsLetter ? (text[i] | 0x20) == static_cast<char>(folded) : text[i] == needle[0]) &&
+           EqualsIgnoreAsciiCase(text.substr(i + 1, rest.size()), rest);
+  };
+  std::size_t i = from;
+  for (; std::endian::native == std::endian::little && i + 8 <= last + 1; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    const std::uint64_t x = (word | (kOnes * 0x20)) ^ wanted;  // a zero byte per candidate
+    // The high bit of every zero byte (exact: no borrow crosses a byte).
+    std::uint64_t zeros = ~(((x & ~kHighs) + ~kHighs) | x | ~kHighs);
+    while (zeros != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(zeros)) / 8;
+      if (matchesAt(at)) {
+        return at;
+      }
+      zeros &= zeros - 1;
+    }
+  }
+  for (; i <= last; ++i) {
+    if ((static_cast<unsigned char>(text[i]) | 0x20) == folded && matchesAt(i)) {
       return i;
     }
   }

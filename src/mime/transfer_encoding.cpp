@@ -26,7 +26,11 @@ void AppendQuotedPrintable(std::string& out, std::string_view text, bool undersc
   std::size_t i = 0;
   while (i < text.size()) {
     // Copy the run up to the next character that needs work in one go.
-    std::size_t special = underscoreIsSpace ? text.find_first_of("=_", i) : text.find('=', i);
+    std::size_t special =
+        underscoreIsSpace ? text.find_first_of("=_", i) : FindByte(text.substr(i), '=');
+    if (!underscoreIsSpace && special != std::string_view::npos) {
+      special += i;
+    }
     if (special == std::string_view::npos) {
       special = text.size();
     }

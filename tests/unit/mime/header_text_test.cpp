@@ -7,6 +7,9 @@
 
 #include <QStringEncoder>
 
+#include <thread>
+#include <tuple>
+
 namespace bc {
 namespace {
 
@@ -108,6 +111,32 @@ TEST(Charsets, ConversionAndFallback) {
   EXPECT_FALSE(IsValidUtf8("abcdefgh\xe2\x82"));
   EXPECT_EQ(ToUpperUtf8("straße äb"), "STRASSE ÄB");
   EXPECT_EQ(ToUpperUtf8("ab\xe9"), "AB\xe9");
+}
+
+// Each text is checked on its own: a good text after a broken one in the
+// same charset is read again, not as Windows-1252 (Qt's error flag outlives a
+// reset). ICU and the tables of Japanese alike; in a new thread, whose
+// decoders these texts are the first of.
+TEST(Charsets, EveryTextIsCheckedOnItsOwn) {
+  std::thread([] {
+    const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+        // charset, a broken text, its Windows-1252 reading, a good text
+        {"euc-kr", "\xb0", "°", "\xb0\xa1"},
+        {"shift_jis", "\x82", "‚", "\x82\xa0"},
+    };
+    for (const auto& [charset, broken, fallback, good] : rows) {
+      SCOPED_TRACE(charset);
+      const std::string decoded = CharsetToUtf8(good, charset);
+      EXPECT_NE(decoded, Windows1252ToUtf8(good));
+      EXPECT_EQ(CharsetToUtf8(broken, charset), fallback);
+      EXPECT_EQ(CharsetToUtf8(good, charset), decoded);
+    }
+    // ISO-2022-JP: a text left in its double-byte set; two escapes with no
+    // text between them, which ICU reads as a broken character.
+    EXPECT_EQ(CharsetToUtf8("\x1b$B$\"", "iso-2022-jp"), "あ");
+    EXPECT_EQ(CharsetToUtf8("\x1b$B\x1b(B", "iso-2022-jp"), "\xef\xbf\xbd");
+    EXPECT_EQ(CharsetToUtf8("a\x1b$B$\"$$\x1b(Bb\n", "ISO-2022-JP"), "aあいb\n");
+  }).join();
 }
 
 TEST(TransferEncodings, Decoding) {
