@@ -2,6 +2,9 @@
 // found a display: one per user, living in the notification area.
 #include <QApplication>
 #include <QTimer>
+#include <QWindow>
+#include <functional>
+#include <utility>
 
 #include "app/desktop_session.h"
 #include "app/single_instance.h"
@@ -14,6 +17,34 @@
 
 namespace {
 
+// Runs work once the window has shown its first frame: what the window does
+// not need to be seen waits until it is.
+class AfterFirstFrame final : public QObject {
+ public:
+  AfterFirstFrame(QWidget& window, std::function<void()> work)
+      : QObject(&window), window_(window.windowHandle()), work_(std::move(work)) {
+    if (window_ != nullptr && !window_->isExposed()) {
+      window_->installEventFilter(this);
+    } else {
+      QTimer::singleShot(0, this, work_);
+    }
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == window_ && event->type() == QEvent::Expose && window_->isExposed()) {
+      window_->removeEventFilter(this);
+      // After the frame this exposure paints.
+      QTimer::singleShot(0, this, work_);
+    }
+    return false;
+  }
+
+ private:
+  QWindow* window_;
+  std::function<void()> work_;
+};
+
 int RunDesktop(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Brindlecast"));
@@ -23,9 +54,6 @@ int RunDesktop(int argc, char** argv) {
   if (!instance.Claim(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"))) {
     return 0;  // the running instance shows its window
   }
-  // The sound server answers while the settings load and the window is made:
-  // the voice and the sound player wait for its answer before the window shows.
-  bc::PrepareDeviceOutputs();
   bc::QtPrompt prompt;
   // The session starts the checks before anything is shown: a program started
   // at login watches the mail while the tip waits to be read.
@@ -36,9 +64,13 @@ int RunDesktop(int argc, char** argv) {
   QObject::connect(&instance, &bc::SingleInstance::ShowRequested, &window,
                    &bc::MainWindow::AnswerSecondStart);
   window.show();
-  // The tip after the window's first frame: building it takes as long as the
-  // rest of the window's first frame.
-  QTimer::singleShot(0, &window, [&window, &prompt] { bc::ShowStartupTip(&window, prompt); });
+  // After the window's first frame: the sound server's connection and the
+  // audio devices (the first announcement finds them ready), and the tip,
+  // whose building takes as long as the rest of the window's first frame.
+  new AfterFirstFrame(window, [&session, &window, &prompt] {
+    session.PrepareSound();
+    bc::ShowStartupTip(&window, prompt);
+  });
   // Exit has removed the icon, and the session has saved the settings and
   // cancelled and joined a check or deletion still under way.
   return QApplication::exec();

@@ -10,6 +10,7 @@
 #include "keyring/account_password.h"
 #include "keyring/password_vault.h"
 #include "mail/mail_memory.h"
+#include "speech/audio_outputs.h"
 #include "ui/about_box.h"
 #include "ui/pages/email_list.h"
 #include "ui/update_presenter.h"
@@ -58,6 +59,12 @@ DesktopSession::~DesktopSession() {
   announcer_.SetWindowReady(false);
   announcer_.SetList(nullptr);
   window_.reset();
+}
+
+void DesktopSession::PrepareSound() {
+  PrepareDeviceOutputs();
+  speech_.FindAudioDevice();
+  sound_.FindAudioDevice();
 }
 
 bool DesktopSession::SaveSettings() {

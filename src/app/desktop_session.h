@@ -57,6 +57,11 @@ class DesktopSession {
 
   [[nodiscard]] MainWindow& window() { return *window_; }
 
+  /// Starts connecting to the sound server and looking for the devices of the
+  /// voice and the sounds, without waiting; otherwise the first text or sound
+  /// does. For once the window is up: the window does not need them.
+  void PrepareSound();
+
  private:
   /// Saves the settings (Properties, OK) and moves a new password on.
   bool SaveSettings();

@@ -227,6 +227,10 @@ bool SpeechEngine::HasSilentOutput() const {
   return player_->IsSilent();
 }
 
+void SpeechEngine::FindAudioDevice() {
+  player_->FindDevice();
+}
+
 bool SpeechEngine::IsStale(uint64_t jobId) const {
   return quit_ || jobId < firstLiveJob_;
 }

@@ -118,6 +118,9 @@ class SpeechEngine final : public QObject, public SpeechOutput {
 
   /// Whether audio goes to the silent sink (no usable audio device).
   [[nodiscard]] bool HasSilentOutput() const;
+  /// Looks for the audio device now, without waiting, rather than when the
+  /// first text is spoken.
+  void FindAudioDevice();
 
  Q_SIGNALS:
   void SpeakingStarted();
