@@ -11,6 +11,7 @@
 #include "config/paths.h"
 #include "config/settings_store.h"
 #include "speech/audio_outputs.h"
+#include "ui/drawn_arrow_style.h"
 #include "ui/tip_of_day_dialog.h"
 #include "ui/window/main_window.h"
 #include "ui/window/qt_prompt.h"
@@ -50,6 +51,7 @@ int RunDesktop(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Brindlecast"));
   QApplication::setDesktopFileName(QString::fromLatin1(bc::kDesktopEntryId));
   QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setStyle(new bc::DrawnArrowStyle);  // the application owns it
   bc::SingleInstance instance;
   if (!instance.Claim(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"))) {
     return 0;  // the running instance shows its window
@@ -64,11 +66,11 @@ int RunDesktop(int argc, char** argv) {
   QObject::connect(&instance, &bc::SingleInstance::ShowRequested, &window,
                    &bc::MainWindow::AnswerSecondStart);
   window.show();
-  // After the window's first frame: the sound server's connection and the
-  // audio devices (the first announcement finds them ready), and the tip,
-  // whose building takes as long as the rest of the window's first frame.
+  // After the window's first frame: the rest of the start (the first
+  // announcement finds the sound ready), and the tip, whose building takes as
+  // long as the rest of the window's first frame.
   new AfterFirstFrame(window, [&session, &window, &prompt] {
-    session.PrepareSound();
+    session.FinishStart();
     bc::ShowStartupTip(&window, prompt);
   });
   // Exit has removed the icon, and the session has saved the settings and

@@ -25,7 +25,9 @@ void WarnOnConsole(const std::string& text) {
 DesktopSession::DesktopSession(SessionSetup setup)
     : store_(setup.store),
       warn_(std::move(setup.warn)),
-      settings_(LoadSettings(store_)),
+      // Written once the window is up (FinishStart): writing a new file waits
+      // for the disk.
+      settings_(LoadSettings(store_, false)),
       speech_(SpeechEngine::StoredDefaultVoice(store_), setup.silentAudio),
       sound_(setup.silentAudio),
       controller_(
@@ -61,7 +63,8 @@ DesktopSession::~DesktopSession() {
   window_.reset();
 }
 
-void DesktopSession::PrepareSound() {
+void DesktopSession::FinishStart() {
+  store_.Commit();
   PrepareDeviceOutputs();
   speech_.FindAudioDevice();
   sound_.FindAudioDevice();
