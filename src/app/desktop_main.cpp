@@ -1,6 +1,7 @@
 // The desktop program, started by `brindlecast` without a command once it has
 // found a display: one per user, living in the notification area.
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 #include <QWindow>
 #include <functional>
@@ -19,15 +20,18 @@
 namespace {
 
 // Runs work once the window has shown its first frame: what the window does
-// not need to be seen waits until it is.
+// not need to be seen waits until it is. A window the desktop does not show
+// at once (mapped on another workspace, say) gets the work a little later all
+// the same.
 class AfterFirstFrame final : public QObject {
  public:
   AfterFirstFrame(QWidget& window, std::function<void()> work)
       : QObject(&window), window_(window.windowHandle()), work_(std::move(work)) {
     if (window_ != nullptr && !window_->isExposed()) {
       window_->installEventFilter(this);
+      QTimer::singleShot(kLongestWaitMs, this, [this] { Run(); });
     } else {
-      QTimer::singleShot(0, this, work_);
+      QTimer::singleShot(0, this, [this] { Run(); });
     }
   }
 
@@ -36,13 +40,24 @@ class AfterFirstFrame final : public QObject {
     if (watched == window_ && event->type() == QEvent::Expose && window_->isExposed()) {
       window_->removeEventFilter(this);
       // After the frame this exposure paints.
-      QTimer::singleShot(0, this, work_);
+      QTimer::singleShot(0, this, [this] { Run(); });
     }
     return false;
   }
 
  private:
-  QWindow* window_;
+  static constexpr int kLongestWaitMs = 2000;
+
+  void Run() {
+    if (std::function<void()> work = std::exchange(work_, nullptr)) {
+      if (window_ != nullptr) {
+        window_->removeEventFilter(this);
+      }
+      work();
+    }
+  }
+
+  QPointer<QWindow> window_;  // the widget may remake its native window
   std::function<void()> work_;
 };
 
