@@ -9,7 +9,9 @@ the moment it is mapped; `xev -root` reports the map. Launches alternate
 (ours, the peer, ours, ...), each with empty settings in a folder of its own,
 and each is ended once its window is up. Prints the median time from launch to
 the first mapped window and the resident memory then, with the ratios ours /
-peer (goals: 1.3x the time, 1.2x the memory). Needs Xvfb and xev (x11-utils).
+peer (goals: 1.3x the time, 1.2x the memory), and the middle half of the
+ratios of neighbouring runs, which shows how far the machine's load moved the
+times. Needs Xvfb and xev (x11-utils).
 """
 import os
 import select
@@ -97,12 +99,19 @@ def main() -> int:
         events.wait()
         xvfb.wait()
         subprocess.run(["rm", "-rf", work])
+    def quartiles(values):  # the middle half of the runs: how far load moved them
+        q = statistics.quantiles(values, n=4) if len(values) > 1 else [values[0]] * 3
+        return q[0], q[2]
+
     ours_s = statistics.median(r[0] for r in results["ours"])
     peer_s = statistics.median(r[0] for r in results["peer"])
     ours_kb = statistics.median(r[1] for r in results["ours"])
     peer_kb = statistics.median(r[1] for r in results["peer"])
+    ratios = [o[0] / p[0] for o, p in zip(results["ours"], results["peer"])]
+    low, high = quartiles(ratios)
     print(f"{'first visible window':28} brindlecast {ours_s * 1000:7.1f} ms   "
-          f"hello-world {peer_s * 1000:7.1f} ms   ratio {ours_s / peer_s:.2f}  (goal <= 1.3)")
+          f"hello-world {peer_s * 1000:7.1f} ms   ratio {ours_s / peer_s:.2f}  (goal <= 1.3)"
+          f"   ratio of neighbouring runs {low:.2f}-{high:.2f}")
     print(f"{'resident memory then':28} brindlecast {ours_kb / 1024:7.1f} MB   "
           f"hello-world {peer_kb / 1024:7.1f} MB   ratio {ours_kb / peer_kb:.2f}  (goal <= 1.2)")
     return 0

@@ -17,8 +17,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${BC_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# QtKeychain opens libsecret at run time, so no library link names it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data, libsecret-1-0")
+# QtKeychain opens libsecret at run time, and the speech code espeak-ng and
+# the sound server's client library, so no library link names them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data, libespeak-ng1, libpulse0, libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "desktop mail watcher that announces new mail by voice
 Brindlecast lives in the notification area and checks POP3 mailboxes (plain,
 SSL/TLS or STARTTLS) on a period. It announces each new message by voice

@@ -10,6 +10,7 @@
 #include "keyring/account_password.h"
 #include "keyring/password_vault.h"
 #include "mail/mail_memory.h"
+#include "speech/audio_outputs.h"
 #include "ui/about_box.h"
 #include "ui/pages/email_list.h"
 #include "ui/update_presenter.h"
@@ -24,7 +25,9 @@ void WarnOnConsole(const std::string& text) {
 DesktopSession::DesktopSession(SessionSetup setup)
     : store_(setup.store),
       warn_(std::move(setup.warn)),
-      settings_(LoadSettings(store_)),
+      // Written once the window is up (FinishStart): writing a new file waits
+      // for the disk.
+      settings_(LoadSettings(store_, false)),
       speech_(SpeechEngine::StoredDefaultVoice(store_), setup.silentAudio),
       sound_(setup.silentAudio),
       controller_(
@@ -58,6 +61,13 @@ DesktopSession::~DesktopSession() {
   announcer_.SetWindowReady(false);
   announcer_.SetList(nullptr);
   window_.reset();
+}
+
+void DesktopSession::FinishStart() {
+  store_.Commit();
+  PrepareDeviceOutputs();
+  speech_.FindAudioDevice();
+  sound_.FindAudioDevice();
 }
 
 bool DesktopSession::SaveSettings() {

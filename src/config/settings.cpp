@@ -32,7 +32,7 @@ std::string AccountKey(int index) {
   return std::string(kAccountsKey) + "\\user" + std::to_string(index + 1);
 }
 
-Settings LoadSettings(SettingsStore& store) {
+Settings LoadSettings(SettingsStore& store, bool commit) {
   Settings s;
   const int users = std::clamp(ParseInt(store.ReadValue(kAccountsKey, "Users")), 0, kMaxAccounts);
   LoadRecord(store, kOptionFields, nullptr, s.options);
@@ -41,7 +41,9 @@ Settings LoadSettings(SettingsStore& store) {
     const std::string key = AccountKey(i);
     LoadRecord(store, kAccountFields, &key, s.accounts[static_cast<size_t>(i)]);
   }
-  store.Commit();  // the values created empty reach the file now
+  if (commit) {
+    store.Commit();  // the values created empty reach the file now
+  }
   return s;
 }
 

@@ -125,8 +125,9 @@ struct Settings {
 };
 
 /// Reads every option and account through the store, creating missing values
-/// empty; defaults are applied in memory only.
-[[nodiscard]] Settings LoadSettings(SettingsStore& store);
+/// empty; defaults are applied in memory only. The values created reach the
+/// file at once, or with `commit` false at the store's next Commit.
+[[nodiscard]] Settings LoadSettings(SettingsStore& store, bool commit = true);
 
 /// Writes every option and account back and commits. Returns false when the
 /// file could not be written (the store has told the user).

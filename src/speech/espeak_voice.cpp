@@ -8,8 +8,42 @@
 #include <mutex>
 #include <optional>
 
+#include "speech/runtime_library.h"
+
 namespace bc {
 namespace {
+
+// espeak-ng is opened when speech is first needed: with it come the sound
+// server's client library and a dozen audio codecs, which a program's window
+// does not need before it shows.
+constexpr const char* kEspeakLibrary = "libespeak-ng.so.1";
+
+// The calls made into espeak-ng.
+struct EspeakCalls {
+  decltype(&espeak_Initialize) initialize = nullptr;
+  decltype(&espeak_SetSynthCallback) setSynthCallback = nullptr;
+  decltype(&espeak_ListVoices) listVoices = nullptr;
+  decltype(&espeak_SetVoiceByName) setVoiceByName = nullptr;
+  decltype(&espeak_Synth) synth = nullptr;
+};
+
+// espeak-ng's calls, or null when its library is missing or is not one that
+// has them all.
+const EspeakCalls* Espeak() {
+  static const std::optional<EspeakCalls> calls = []() -> std::optional<EspeakCalls> {
+    const RuntimeLibrary library(kEspeakLibrary);
+    EspeakCalls found;
+    if (library.Find(found.initialize, "espeak_Initialize") &&
+        library.Find(found.setSynthCallback, "espeak_SetSynthCallback") &&
+        library.Find(found.listVoices, "espeak_ListVoices") &&
+        library.Find(found.setVoiceByName, "espeak_SetVoiceByName") &&
+        library.Find(found.synth, "espeak_Synth")) {
+      return found;
+    }
+    return std::nullopt;
+  }();
+  return calls ? &*calls : nullptr;
+}
 
 // A piece is rendered whole before it is played: at most about 20 s of audio.
 constexpr size_t kMaxPieceBytes = 300;
@@ -47,13 +81,17 @@ int OnSynthesised(short* wav, int count, espeak_EVENT* /*events*/) {
 // second caller wait only for this, a few milliseconds).
 bool Available() {
   static const bool available = [] {
+    const EspeakCalls* espeak = Espeak();
+    if (espeak == nullptr) {
+      return false;
+    }
     std::lock_guard lock(EspeakMutex());
     const int rate =
-        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+        espeak->initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
     if (rate != 22050) {
       return false;
     }
-    espeak_SetSynthCallback(OnSynthesised);
+    espeak->setSynthCallback(OnSynthesised);
     return true;
   }();
   return available;
@@ -69,7 +107,7 @@ const std::vector<VoiceInfo>& Voices() {
       return list;
     }
     std::lock_guard lock(EspeakMutex());
-    if (const espeak_VOICE** found = espeak_ListVoices(nullptr)) {
+    if (const espeak_VOICE** found = Espeak()->listVoices(nullptr)) {
       for (int i = 0; found[i]; ++i) {
         VoiceInfo voice;
         voice.id = found[i]->identifier ? found[i]->identifier : "";
@@ -294,10 +332,11 @@ std::string SpokenVoice(const std::string& voiceId) {
   return known ? voiceId : std::string(kFallbackVoiceId);
 }
 
-// Sets espeak-ng to `voice` unless it is set already; call with the lock held.
+// Sets espeak-ng to `voice` unless it is set already; call with the lock held,
+// once espeak-ng is Available.
 bool SetVoice(const std::string& voice) {
   if (CurrentVoice() != voice) {
-    if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
+    if (Espeak()->setVoiceByName(voice.c_str()) != EE_OK) {
       return false;
     }
     CurrentVoice() = voice;
@@ -339,8 +378,9 @@ bool Synthesize(std::string_view utf8, const std::string& voiceId, const PcmChun
       const std::string text(piece);  // NUL-terminated copy
       SynthContext context{&collect, false};
       tCurrentSynth = &context;
-      const espeak_ERROR result = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
-                                               espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
+      const espeak_ERROR result =
+          Espeak()->synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
+                          espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
       tCurrentSynth = nullptr;
       if (result != EE_OK) {
         return false;

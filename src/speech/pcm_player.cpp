@@ -63,7 +63,6 @@ PcmPlayer::PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent)
   output_ = new PcmOutput(*this, forceSilent);
   output_->moveToThread(&thread_);
   thread_.start();
-  QMetaObject::invokeMethod(output_, "Init", Qt::BlockingQueuedConnection);
 }
 
 PcmPlayer::~PcmPlayer() {
@@ -120,7 +119,7 @@ void PcmPlayer::Clear(uint64_t epoch, std::optional<WavFormat> format) {
     }
   }
   room_.notify_all();
-  Kick();
+  Kick(false, false);
 }
 
 void PcmPlayer::SetPaused(bool paused) {
@@ -128,7 +127,7 @@ void PcmPlayer::SetPaused(bool paused) {
     std::lock_guard lock(mutex_);
     paused_ = paused;
   }
-  Kick();
+  Kick(false, false);
 }
 
 bool PcmPlayer::WaitForRoom(size_t limit, const std::function<bool()>& stop) {
@@ -143,11 +142,25 @@ bool PcmPlayer::WaitForRoom(size_t limit, const std::function<bool()>& stop) {
 }
 
 bool PcmPlayer::IsSilent() const {
-  std::lock_guard lock(mutex_);
+  FindDevice();
+  std::unique_lock lock(mutex_);
+  room_.wait(lock, [this] { return initialised_; });
   return silent_;
 }
 
-void PcmPlayer::Kick(bool now) {
+void PcmPlayer::FindDevice() const {
+  std::call_once(initPosted_, [this] {
+    QMetaObject::invokeMethod(output_, "Init", Qt::QueuedConnection);
+    initStarted_ = true;
+  });
+}
+
+void PcmPlayer::Kick(bool now, bool sound) {
+  if (sound) {
+    FindDevice();
+  } else if (!initStarted_) {
+    return;
+  }
   {
     std::lock_guard lock(mutex_);
     if (tickPosted_ || (ticking_ && !now)) {
@@ -165,6 +178,11 @@ PcmOutput::PcmOutput(PcmPlayer& player, bool forceSilent)
 PcmOutput::~PcmOutput() = default;
 
 void PcmOutput::Init() {
+  // One player at a time: the first to ask sets up the program's outputs (a
+  // connection to the sound server, or Qt Multimedia loaded), the others find
+  // them ready.
+  static std::mutex lookingForDevice;
+  std::lock_guard looking(lookingForDevice);
   timer_ = new QTimer(this);
   timer_->setTimerType(Qt::PreciseTimer);
   timer_->setInterval(kTickMs);
@@ -177,11 +195,15 @@ void PcmOutput::Init() {
   outputs_ = forceSilent_ ? nullptr : DeviceOutputs();
   deviceUsable_ = outputs_ && outputs_->CanPlay(player_.format_);
   player_.silent_ = !deviceUsable_;
+  player_.initialised_ = true;
+  player_.room_.notify_all();
 }
 
 void PcmOutput::Shutdown() {
   shutDown_ = true;
-  timer_->stop();
+  if (timer_) {  // null when the device was never looked for
+    timer_->stop();
+  }
   std::lock_guard lock(player_.mutex_);
   CloseSink();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -45,7 +46,10 @@ class PcmPlayer {
   /// Called on the player's thread, once per marker, in stream order.
   using MarkerHandler = std::function<void(uint64_t tag, MarkerKind kind)>;
 
-  /// `forceSilent` skips the audio device (the silent sink is used).
+  /// `forceSilent` skips the audio device (the silent sink is used). The
+  /// device is looked for on the player's thread when first needed (the first
+  /// sound, IsSilent) or when asked to (FindDevice): a program's window need
+  /// not wait for the sound server.
   PcmPlayer(WavFormat format, MarkerHandler onMarker, bool forceSilent = false);
   ~PcmPlayer();
   PcmPlayer(const PcmPlayer&) = delete;
@@ -64,8 +68,11 @@ class PcmPlayer {
   /// Blocks until at most `limit` bytes are queued, or `stop` returns true
   /// (checked every few milliseconds). Returns false when stopped.
   bool WaitForRoom(size_t limit, const std::function<bool()>& stop);
-  /// Whether the silent sink is in use (no usable audio device).
+  /// Whether the silent sink is in use (no usable audio device); waits for
+  /// the device to be looked for.
   [[nodiscard]] bool IsSilent() const;
+  /// Starts looking for the device without waiting, unless that has started.
+  void FindDevice() const;
 
  private:
   friend class PcmOutput;
@@ -77,13 +84,14 @@ class PcmPlayer {
   };
   // Starts the output's ticks; `now` also ticks at once while they run, so
   // sound arriving after silence does not wait for the next tick. Call
-  // without the lock.
-  void Kick(bool now = false);
+  // without the lock. A player that has not looked for its device plays
+  // nothing yet: unless `sound` comes, there is nothing to tick for.
+  void Kick(bool now = false, bool sound = true);
 
   // Recursive: the sink pulls (PcmSource::readData) from inside its own calls,
   // which the output makes with the lock held.
   mutable std::recursive_mutex mutex_;
-  std::condition_variable_any room_;
+  mutable std::condition_variable_any room_;
   MarkerHandler onMarker_;
   WavFormat format_;
   std::optional<WavFormat> newFormat_;
@@ -101,7 +109,12 @@ class PcmPlayer {
   bool ticking_ = false;
   bool tickPosted_ = false;  // a tick is on its way to the output's thread
   bool silent_ = false;
+  bool initialised_ = false;  // the output has looked for its device
 
+  // The output's Init is posted once, before any other call to it, and
+  // everything posted after it runs after it on the player's thread.
+  mutable std::once_flag initPosted_;
+  mutable std::atomic<bool> initStarted_{false};
   QThread thread_;
   PcmOutput* output_ = nullptr;
 };

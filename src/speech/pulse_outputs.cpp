@@ -7,11 +7,73 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "speech/runtime_library.h"
+
 namespace bc {
 namespace {
+
+// The sound server's client library is opened when sound is first to play:
+// it links a dozen audio codecs, which a program's window does not need
+// before it shows.
+constexpr const char* kPulseLibrary = "libpulse.so.0";
+
+// The calls made into it.
+#define BC_PULSE_CALLS(X)             \
+  X(pa_context_connect)               \
+  X(pa_context_get_state)             \
+  X(pa_context_new)                   \
+  X(pa_context_set_state_callback)    \
+  X(pa_operation_unref)               \
+  X(pa_stream_connect_playback)       \
+  X(pa_stream_cork)                   \
+  X(pa_stream_disconnect)             \
+  X(pa_stream_get_state)              \
+  X(pa_stream_get_time)               \
+  X(pa_stream_new)                    \
+  X(pa_stream_set_state_callback)     \
+  X(pa_stream_set_underflow_callback) \
+  X(pa_stream_trigger)                \
+  X(pa_stream_unref)                  \
+  X(pa_stream_writable_size)          \
+  X(pa_stream_write)                  \
+  X(pa_threaded_mainloop_get_api)     \
+  X(pa_threaded_mainloop_lock)        \
+  X(pa_threaded_mainloop_new)         \
+  X(pa_threaded_mainloop_signal)      \
+  X(pa_threaded_mainloop_start)       \
+  X(pa_threaded_mainloop_unlock)      \
+  X(pa_threaded_mainloop_wait)        \
+  X(pa_usec_to_bytes)
+
+struct PulseCalls {
+#define BC_PULSE_CALL(name) decltype(&::name) name = nullptr;
+  BC_PULSE_CALLS(BC_PULSE_CALL)
+#undef BC_PULSE_CALL
+};
+
+// The library's calls, or null when it is missing or lacks one.
+const PulseCalls* LoadedPulse() {
+  static const std::optional<PulseCalls> calls = []() -> std::optional<PulseCalls> {
+    const RuntimeLibrary library(kPulseLibrary);
+    PulseCalls found;
+    bool all = true;
+#define BC_PULSE_FIND(name) all = library.Find(found.name, #name) && all;
+    BC_PULSE_CALLS(BC_PULSE_FIND)
+#undef BC_PULSE_FIND
+    return all ? std::optional<PulseCalls>(found) : std::nullopt;
+  }();
+  return calls ? &*calls : nullptr;
+}
+
+// The calls, once LoadedPulse has found them: only an Outputs that found them
+// makes any.
+const PulseCalls& Pa() {
+  return *LoadedPulse();
+}
 
 // Playback starts once this much is buffered: enough that the first sound
 // does not stutter, little enough that it is heard at once.
@@ -23,8 +85,10 @@ using SampleFormat = pa_sample_spec;
 // connection; every call into it from another thread is made under it).
 class Locked {
  public:
-  explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-  ~Locked() { pa_threaded_mainloop_unlock(loop_); }
+  explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) {
+    Pa().pa_threaded_mainloop_lock(loop_);
+  }
+  ~Locked() { Pa().pa_threaded_mainloop_unlock(loop_); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
 
@@ -44,7 +108,7 @@ bool WaitUntil(pa_threaded_mainloop* loop, Read read, State ready, Good good) {
     if (!good(state)) {
       return false;
     }
-    pa_threaded_mainloop_wait(loop);
+    Pa().pa_threaded_mainloop_wait(loop);
   }
 }
 
@@ -52,7 +116,7 @@ class PulseSink final : public DeviceSink {
  public:
   PulseSink(pa_threaded_mainloop* loop, pa_stream* stream, QIODevice& source)
       : loop_(loop), stream_(stream), source_(source) {
-    pa_stream_set_underflow_callback(stream_, &PulseSink::OnUnderflow, this);
+    Pa().pa_stream_set_underflow_callback(stream_, &PulseSink::OnUnderflow, this);
     // The player says when there is more to play: feed the stream then.
     connection_ = QObject::connect(&source_, &QIODevice::readyRead, [this] { Feed(); });
     Feed();
@@ -61,15 +125,15 @@ class PulseSink final : public DeviceSink {
   ~PulseSink() override {
     QObject::disconnect(connection_);
     Locked lock(loop_);
-    pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
+    Pa().pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+    Pa().pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    Pa().pa_stream_disconnect(stream_);
+    Pa().pa_stream_unref(stream_);
   }
 
   bool Failed() const override {
     Locked lock(loop_);
-    return pa_stream_get_state(stream_) != PA_STREAM_READY;
+    return Pa().pa_stream_get_state(stream_) != PA_STREAM_READY;
   }
 
   bool Idle() const override { return dry_.load(); }
@@ -83,7 +147,7 @@ class PulseSink final : public DeviceSink {
   int64_t ProcessedUSecs() const override {
     Locked lock(loop_);
     pa_usec_t played = 0;
-    return pa_stream_get_time(stream_, &played) == 0 ? static_cast<int64_t>(played) : 0;
+    return Pa().pa_stream_get_time(stream_, &played) == 0 ? static_cast<int64_t>(played) : 0;
   }
 
  private:
@@ -91,9 +155,9 @@ class PulseSink final : public DeviceSink {
 
   void Cork(bool cork) {
     Locked lock(loop_);
-    pa_operation* op = pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr);
+    pa_operation* op = Pa().pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr);
     if (op) {
-      pa_operation_unref(op);
+      Pa().pa_operation_unref(op);
     }
   }
 
@@ -102,7 +166,7 @@ class PulseSink final : public DeviceSink {
     size_t room = 0;
     {
       Locked lock(loop_);
-      const size_t writable = pa_stream_writable_size(stream_);
+      const size_t writable = Pa().pa_stream_writable_size(stream_);
       room = writable == static_cast<size_t>(-1) ? 0 : writable;
     }
     if (room == 0) {
@@ -116,14 +180,14 @@ class PulseSink final : public DeviceSink {
     }
     dry_ = false;
     Locked lock(loop_);
-    pa_stream_write(stream_, buffer_.data(), static_cast<size_t>(got), nullptr, 0,
-                    PA_SEEK_RELATIVE);
+    Pa().pa_stream_write(stream_, buffer_.data(), static_cast<size_t>(got), nullptr, 0,
+                         PA_SEEK_RELATIVE);
     if (got < static_cast<qint64>(room)) {
       // All there is for now: a sound shorter than the start threshold must
       // still be heard (and end), so start without waiting for more.
-      pa_operation* op = pa_stream_trigger(stream_, nullptr, nullptr);
+      pa_operation* op = Pa().pa_stream_trigger(stream_, nullptr, nullptr);
       if (op) {
-        pa_operation_unref(op);
+        Pa().pa_operation_unref(op);
       }
     }
   }
@@ -140,18 +204,21 @@ class Outputs final : public AudioOutputs {
  public:
   // Starts connecting to the sound server; `ready` waits for its answer.
   Outputs() {
-    loop_ = pa_threaded_mainloop_new();
+    if (LoadedPulse() == nullptr) {
+      return;  // no sound server's client: silent
+    }
+    loop_ = Pa().pa_threaded_mainloop_new();
     if (!loop_) {
       return;
     }
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Brindlecast");
-    if (!context_ || pa_threaded_mainloop_start(loop_) < 0) {
+    context_ = Pa().pa_context_new(Pa().pa_threaded_mainloop_get_api(loop_), "Brindlecast");
+    if (!context_ || Pa().pa_threaded_mainloop_start(loop_) < 0) {
       return;
     }
     Locked lock(loop_);
-    pa_context_set_state_callback(context_, &Outputs::Signal, loop_);
+    Pa().pa_context_set_state_callback(context_, &Outputs::Signal, loop_);
     // No spawning of a server: a machine without one plays silently.
-    connecting_ = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) == 0;
+    connecting_ = Pa().pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) == 0;
   }
   // Lives as long as the program: the library's thread is left to the exit.
   ~Outputs() override = default;
@@ -166,7 +233,7 @@ class Outputs final : public AudioOutputs {
       }
       Locked lock(loop_);
       ready_ = WaitUntil(
-          loop_, [this] { return pa_context_get_state(context_); }, PA_CONTEXT_READY,
+          loop_, [this] { return Pa().pa_context_get_state(context_); }, PA_CONTEXT_READY,
           [](pa_context_state_t state) { return PA_CONTEXT_IS_GOOD(state); });
     });
     return ready_;
@@ -179,7 +246,7 @@ class Outputs final : public AudioOutputs {
       return false;
     }
     Locked lock(loop_);
-    return PA_CONTEXT_IS_GOOD(pa_context_get_state(context_));
+    return PA_CONTEXT_IS_GOOD(Pa().pa_context_get_state(context_));
   }
 
   void Prepare(const WavFormat& format, int64_t bufferBytes) override {
@@ -213,9 +280,10 @@ class Outputs final : public AudioOutputs {
       if (!stream) {
         stream = Connect(request);
       }
-      if (!stream || !WaitUntil(
-                         loop_, [stream] { return pa_stream_get_state(stream); }, PA_STREAM_READY,
-                         [](pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); })) {
+      if (!stream ||
+          !WaitUntil(
+              loop_, [stream] { return Pa().pa_stream_get_state(stream); }, PA_STREAM_READY,
+              [](pa_stream_state_t state) { return PA_STREAM_IS_GOOD(state); })) {
         Drop(stream);
         return nullptr;
       }
@@ -239,17 +307,18 @@ class Outputs final : public AudioOutputs {
     attributes.maxlength = static_cast<uint32_t>(-1);
     attributes.tlength = static_cast<uint32_t>(request.bufferBytes);
     attributes.prebuf = static_cast<uint32_t>(std::min<size_t>(
-        pa_usec_to_bytes(kStartAfterUs, &samples), static_cast<size_t>(request.bufferBytes)));
+        Pa().pa_usec_to_bytes(kStartAfterUs, &samples), static_cast<size_t>(request.bufferBytes)));
     attributes.minreq = static_cast<uint32_t>(-1);
     attributes.fragsize = static_cast<uint32_t>(-1);
-    pa_stream* stream = pa_stream_new(context_, "Speech", &samples, nullptr);
+    pa_stream* stream = Pa().pa_stream_new(context_, "Speech", &samples, nullptr);
     if (!stream) {
       return nullptr;
     }
-    pa_stream_set_state_callback(stream, &Outputs::Signal, loop_);
+    Pa().pa_stream_set_state_callback(stream, &Outputs::Signal, loop_);
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) != 0) {
+    if (Pa().pa_stream_connect_playback(stream, nullptr, &attributes, flags, nullptr, nullptr) !=
+        0) {
       Drop(stream);
       return nullptr;
     }
@@ -261,11 +330,11 @@ class Outputs final : public AudioOutputs {
     if (!stream) {
       return;
     }
-    pa_stream_set_state_callback(stream, nullptr, nullptr);
-    if (pa_stream_get_state(stream) != PA_STREAM_UNCONNECTED) {
-      pa_stream_disconnect(stream);
+    Pa().pa_stream_set_state_callback(stream, nullptr, nullptr);
+    if (Pa().pa_stream_get_state(stream) != PA_STREAM_UNCONNECTED) {
+      Pa().pa_stream_disconnect(stream);
     }
-    pa_stream_unref(stream);
+    Pa().pa_stream_unref(stream);
   }
 
   static SampleFormat SamplesOf(const WavFormat& format) {
@@ -278,10 +347,10 @@ class Outputs final : public AudioOutputs {
 
   // State changes wake whoever waits for the connection or a stream.
   static void Signal(pa_context*, void* loop) {
-    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    Pa().pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
   }
   static void Signal(pa_stream*, void* loop) {
-    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    Pa().pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
   }
 
   pa_threaded_mainloop* loop_ = nullptr;

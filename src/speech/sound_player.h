@@ -21,6 +21,10 @@ class SoundPlayer final : public SoundOutput {
   void PlaySoundFile(const std::string& path) override;
   void StopSound() override;
 
+  /// Looks for the audio device now, without waiting, rather than when the
+  /// first sound plays.
+  void FindAudioDevice() { player_.FindDevice(); }
+
   /// Whether a sound is still playing (on the silent sink: would still be heard).
   [[nodiscard]] bool IsPlaying() const { return playing_.load(); }
   /// Length in seconds of the sound last started (the beep's when it fell back).

@@ -33,7 +33,7 @@ std::string SpeechEngine::VoiceFor(const std::string& voiceId) {
 }
 
 SpeechEngine::SpeechEngine(std::string voiceId, bool forceSilent, QObject* parent)
-    : QObject(parent), voice_(VoiceFor(voiceId)) {
+    : QObject(parent), voice_(std::move(voiceId)) {
   player_ = std::make_unique<PcmPlayer>(
       kSpeechFormat,
       [this](uint64_t tag, PcmPlayer::MarkerKind kind) {
@@ -66,6 +66,7 @@ void SpeechEngine::Speak(const std::string& text) {
     job.id = nextJobId_++;
     job.text = ToSpeechText(text);
     job.voice = voice_;
+    job.voiceAsked = !voiceFound_;
     job.file = fileTarget_;
     ++pending_;
     if (!job.file) {
@@ -188,11 +189,30 @@ void SpeechEngine::UseVoice(const std::string& voiceId) {
   std::string voice = VoiceFor(voiceId);
   std::lock_guard lock(mutex_);
   voice_ = std::move(voice);
+  voiceFound_ = true;
 }
 
 std::string SpeechEngine::Voice() const {
+  std::string asked;
+  {
+    std::lock_guard lock(mutex_);
+    if (voiceFound_) {
+      return voice_;
+    }
+    asked = voice_;
+  }
+  // Found without the lock: listing the voices may take a while.
+  std::string voice = VoiceFor(asked);
   std::lock_guard lock(mutex_);
+  if (!voiceFound_) {
+    voice_ = voice;
+    voiceFound_ = true;
+  }
   return voice_;
+}
+
+std::string SpeechEngine::JobVoice(const Job& job) {
+  return job.voiceAsked ? VoiceFor(job.voice) : job.voice;
 }
 
 bool SpeechEngine::SetDefaultVoice(SettingsStore& store, const std::string& voiceId) {
@@ -225,6 +245,10 @@ std::string SpeechEngine::StoredDefaultVoice(const std::string& settingsPath, Pr
 
 bool SpeechEngine::HasSilentOutput() const {
   return player_->IsSilent();
+}
+
+void SpeechEngine::FindAudioDevice() {
+  player_->FindDevice();
 }
 
 bool SpeechEngine::IsStale(uint64_t jobId) const {
@@ -282,7 +306,7 @@ void SpeechEngine::SpeakAloud(const Job& job) {
   }
   // Markers and audio of a stopped text are dropped by the player (old epoch).
   player_->AppendMarker(epoch, job.id, PcmPlayer::MarkerKind::Start);
-  Synthesize(job.text, job.voice, [&](std::span<const int16_t> samples) {
+  Synthesize(job.text, JobVoice(job), [&](std::span<const int16_t> samples) {
     if (!player_->WaitForRoom(kMaxAheadBytes, [&] { return IsStale(job.id); })) {
       return false;
     }
@@ -295,7 +319,7 @@ void SpeechEngine::SpeakAloud(const Job& job) {
 
 void SpeechEngine::RenderToFile(const Job& job) {
   Emit(job.id, false);
-  Synthesize(job.text, job.voice, [&](std::span<const int16_t> samples) {
+  Synthesize(job.text, JobVoice(job), [&](std::span<const int16_t> samples) {
     if (IsStale(job.id)) {
       return false;
     }

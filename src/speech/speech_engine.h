@@ -118,6 +118,9 @@ class SpeechEngine final : public QObject, public SpeechOutput {
 
   /// Whether audio goes to the silent sink (no usable audio device).
   [[nodiscard]] bool HasSilentOutput() const;
+  /// Looks for the audio device now, without waiting, rather than when the
+  /// first text is spoken.
+  void FindAudioDevice();
 
  Q_SIGNALS:
   void SpeakingStarted();
@@ -127,10 +130,13 @@ class SpeechEngine final : public QObject, public SpeechOutput {
   struct Job {
     uint64_t id = 0;
     std::string text;
-    std::string voice;
+    std::string voice;  // what VoiceFor gives, or with `voiceAsked` what was asked for
+    bool voiceAsked = false;
     std::shared_ptr<WavFileWriter> file;
   };
   void Run();
+  // The voice `job` is spoken with; on the speech thread.
+  [[nodiscard]] static std::string JobVoice(const Job& job);
   void SpeakAloud(const Job& job);
   void RenderToFile(const Job& job);
   void OnMarker(uint64_t jobId, bool finished);
@@ -147,7 +153,11 @@ class SpeechEngine final : public QObject, public SpeechOutput {
   int audioPending_ = 0;  // of those, the ones going to the audio output
   bool paused_ = false;
   bool renderingFile_ = false;
-  std::string voice_;
+  // The voice asked for, found (VoiceFor) only when first needed: finding the
+  // desktop language's voice reads every voice file, and the program's window
+  // need not wait for that.
+  mutable std::string voice_;
+  mutable bool voiceFound_ = false;
   std::shared_ptr<WavFileWriter> fileTarget_;
   std::atomic<uint64_t> firstLiveJob_{1};  // jobs below this were cut off by a stop
   std::atomic<bool> quit_{false};

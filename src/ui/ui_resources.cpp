@@ -1,12 +1,14 @@
 #include "ui/ui_resources.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIconEngine>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
 #include <QSvgRenderer>
 #include <map>
+#include <memory>
 #include <tuple>
 #include <utility>
 
@@ -23,6 +25,20 @@ QString ResourcePath(const QString& name) {
   return QStringLiteral(":/icons/") + name + QStringLiteral(".svg");
 }
 
+// `renderer`'s picture drawn at exactly `size`; null when it holds none.
+QPixmap Render(QSvgRenderer& renderer, QSize size, qreal devicePixelRatio) {
+  if (!renderer.isValid() || size.isEmpty()) {
+    return {};
+  }
+  QPixmap pixmap(size * devicePixelRatio);
+  pixmap.setDevicePixelRatio(devicePixelRatio);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+  return pixmap;
+}
+
 // The sizes a tray, menu or tool button asks for: what the icon offers to
 // those that pick from a list (a window's icon, a tray on D-Bus).
 constexpr int kIconSides[] = {16, 22, 24, 32, 48, 64};
@@ -30,7 +46,9 @@ constexpr int kIconSides[] = {16, 22, 24, 32, 48, 64};
 // Renders the picture at each size when first asked for it, by hand, so the
 // icon does not depend on the SVG icon-engine plugin being installed. Drawn
 // on demand: a window's dozen icons cost nothing until they are on screen,
-// and only at the sizes shown.
+// and only at the sizes shown. The picture is read once, when first drawn,
+// and shared by the engine's copies: a window's icon is drawn at every size
+// it offers.
 class EmbeddedIconEngine final : public QIconEngine {
  public:
   explicit EmbeddedIconEngine(QString name) : name_(std::move(name)) {}
@@ -51,7 +69,10 @@ class EmbeddedIconEngine final : public QIconEngine {
     if (const auto found = made_.find(key); found != made_.end()) {
       return found->second;
     }
-    QPixmap pixmap = EmbeddedPixmap(name_, size, scale);
+    if (!renderer_) {
+      renderer_ = std::make_shared<QSvgRenderer>(ResourcePath(name_));
+    }
+    QPixmap pixmap = Render(*renderer_, size, scale);
     if (mode != QIcon::Normal && mode != QIcon::Active && !pixmap.isNull()) {
       // Greyed or highlighted as the style does for every icon.
       QStyleOption option;
@@ -75,6 +96,7 @@ class EmbeddedIconEngine final : public QIconEngine {
 
  private:
   QString name_;
+  std::shared_ptr<QSvgRenderer> renderer_;
   std::map<std::tuple<int, int, int, int>, QPixmap> made_;
 };
 
@@ -90,8 +112,8 @@ void InitUiResources() {
 
 QIcon EmbeddedIcon(const QString& name) {
   InitUiResources();
-  QSvgRenderer renderer(ResourcePath(name));
-  if (!renderer.isValid()) {
+  // Read only when first drawn: the window makes a dozen icons before it shows.
+  if (!QFile::exists(ResourcePath(name))) {
     return {};
   }
   return QIcon(new EmbeddedIconEngine(name));
@@ -100,16 +122,7 @@ QIcon EmbeddedIcon(const QString& name) {
 QPixmap EmbeddedPixmap(const QString& name, QSize size, qreal devicePixelRatio) {
   InitUiResources();
   QSvgRenderer renderer(ResourcePath(name));
-  if (!renderer.isValid() || size.isEmpty()) {
-    return {};
-  }
-  QPixmap pixmap(size * devicePixelRatio);
-  pixmap.setDevicePixelRatio(devicePixelRatio);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-  return pixmap;
+  return Render(renderer, size, devicePixelRatio);
 }
 
 }  // namespace bc

@@ -13,7 +13,8 @@ namespace bc {
 void InitUiResources();
 
 /// The embedded SVG picture ":/icons/<name>.svg" as an icon that scales to any
-/// size. An unknown name gives a null icon.
+/// size. An unknown name gives a null icon; the picture is read when the icon
+/// is first drawn.
 [[nodiscard]] QIcon EmbeddedIcon(const QString& name);
 
 /// The embedded SVG picture rendered at exactly `size` device-independent

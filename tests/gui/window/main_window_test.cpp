@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -376,6 +377,18 @@ TEST_F(MainWindowTest, AlwaysOnTopTwiceReturnsToNormal) {
   onTop->trigger();
   EXPECT_FALSE(onTop->isChecked());
   EXPECT_FALSE(window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+// A first run creates its settings file once the window is up, not before:
+// writing a new file waits for the disk.
+using FirstRunTest = test::SessionTest;
+TEST_F(FirstRunTest, WritesItsSettingsOnceTheWindowIsUp) {
+  const std::string file = dir_.File("first-run.conf");
+  StartSession(file);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(file)));
+  session_->FinishStart();
+  QSettings raw(QString::fromStdString(file), QSettings::IniFormat);
+  EXPECT_TRUE(raw.contains(QStringLiteral("UserAccounts/Users")));
 }
 
 TEST_F(MainWindowTest, ExitNoGoesOnAndYesSavesTheSettings) {
