@@ -140,12 +140,7 @@ bool IsTextType(std::string_view contentTypeValue) {
 }
 
 // The charset parameter of a Content-Type value; empty when there is none.
-// Its name, in any of its forms, is in the value: without it there is no
-// parameter to look for.
 std::string CharsetOf(std::string_view contentTypeValue) {
-  if (FindIgnoreAsciiCase(contentTypeValue, "charset") == npos) {
-    return {};
-  }
   return FindHeaderParameter(contentTypeValue, "charset").value_or("");
 }
 
