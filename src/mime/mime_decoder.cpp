@@ -172,7 +172,13 @@ void AppendLines(std::string_view text, TextLines& out) {
   ForEachLine(text, [&out](std::string_view line) { out.push_back(line); });
 }
 
+// An ASCII line, as nearly all are, is its own UTF-8: tested here, where it
+// inlines, rather than by the general check a call away.
 void AddUtf8OrWindows1252(TextLines& lines, std::string_view line) {
+  if (IsAscii(line)) {
+    lines.push_back(line);
+    return;
+  }
   lines.AddLine([line](std::string& text) { AppendUtf8OrWindows1252(text, line); });
 }
 
