@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <map>
-#include <vector>
 
 namespace bc {
 namespace {
@@ -188,20 +187,6 @@ void VisitParameters(std::string_view value, Visit visit) {
   }
 }
 
-struct RawParameter {
-  std::string name;   // lower case
-  std::string value;  // unquoted
-};
-
-std::vector<RawParameter> SplitParameters(std::string_view value) {
-  std::vector<RawParameter> out;
-  VisitParameters(value, [&out](std::string_view name, auto makeValue) {
-    out.push_back({ToLowerAscii(name), makeValue()});
-    return true;
-  });
-  return out;
-}
-
 // 'charset'language'percent-text' of an RFC 2231 extended value.
 std::string DecodeExtendedValue(std::string_view value, std::string* charsetOut) {
   std::size_t q1 = value.find('\'');
@@ -213,6 +198,54 @@ std::string DecodeExtendedValue(std::string_view value, std::string* charsetOut)
     *charsetOut = std::string(value.substr(0, q1));
   }
   return PercentDecode(value.substr(q2 + 1));
+}
+
+// The value of a parameter as VisitParameters would make it, read straight
+// from where its name was first found (at) when that is plainly a parameter's
+// name: no quote before it, so every ';' up to there ends a parameter and the
+// one before the name starts this one; blanks either side of the name; then
+// '='. Being the first mention, no parameter before can bear the name. A quoted
+// value with an escape, and anything else, is left to the walk (nothing).
+// Most parameters have this form, and the walk cost several times as much.
+std::optional<std::string_view> PlainParameterAt(std::string_view value, std::size_t at,
+                                                 std::string_view name) {
+  if (name.empty() || std::any_of(name.begin(), name.end(), [](char c) {
+        return c == ';' || c == '=' || c == '"' || IsBlank(c);
+      })) {
+    return std::nullopt;
+  }
+  std::size_t before = at;
+  while (before > 0 && IsBlank(value[before - 1])) {
+    --before;
+  }
+  if (before == 0 || value[before - 1] != ';' ||
+      FindByte(value.substr(0, before), '"') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::size_t v = at + name.size();
+  while (v < value.size() && IsBlank(value[v])) {
+    ++v;
+  }
+  if (v == value.size() || value[v] != '=') {
+    return std::nullopt;
+  }
+  ++v;
+  while (v < value.size() && IsBlank(value[v])) {
+    ++v;
+  }
+  if (v < value.size() && value[v] == '"') {
+    const std::size_t close = value.find('"', v + 1);
+    if (close == std::string_view::npos) {
+      return std::nullopt;
+    }
+    const std::string_view quoted = value.substr(v + 1, close - v - 1);
+    if (FindByte(quoted, '\\') != std::string_view::npos) {
+      return std::nullopt;
+    }
+    return quoted;
+  }
+  const std::size_t end = FindByte(value.substr(v), ';');
+  return Trim(value.substr(v, end == std::string_view::npos ? std::string_view::npos : end));
 }
 
 }  // namespace
@@ -283,9 +316,17 @@ std::string DecodeHeaderText(std::string_view rawValue) {
 }
 
 std::optional<std::string> FindHeaderParameter(std::string_view value, std::string_view parameter) {
+  // Every name of the parameter, in any of its forms, holds it.
+  const std::size_t first = FindIgnoreAsciiCase(value, parameter);
+  if (first == std::string_view::npos) {
+    return std::nullopt;
+  }
   if (FindByte(value, '*') == std::string_view::npos) {
     // No extended or continued parameter can be present: the first of that
     // name is the answer, found without splitting the rest.
+    if (const std::optional<std::string_view> simple = PlainParameterAt(value, first, parameter)) {
+      return IsPlainHeaderText(*simple) ? std::string(*simple) : DecodeHeaderText(*simple);
+    }
     std::optional<std::string> found;
     VisitParameters(value, [&](std::string_view name, auto makeValue) {
       if (!EqualsIgnoreAsciiCase(name, parameter)) {
@@ -297,42 +338,54 @@ std::optional<std::string> FindHeaderParameter(std::string_view value, std::stri
     });
     return found;
   }
-  std::vector<RawParameter> params = SplitParameters(value);
-  const std::string name = ToLowerAscii(parameter);
-  const std::string prefix = name + "*";  // of the extended and continued forms
-
-  for (const RawParameter& p : params) {
-    if (p.name == prefix) {
-      std::string charset;
-      std::string bytes = DecodeExtendedValue(p.value, &charset);
-      return CharsetToUtf8(bytes, charset);
-    }
-  }
-  // Continuations: name*0, name*1*, ... joined in numeric order; the charset is
-  // given by the first section when it is extended.
+  // One walk over the parameters, copying only those of this name: the first
+  // extended form (name*) wins over all else; then continuations (name*0,
+  // name*1*, ...) joined in numeric order, the charset given by the first
+  // section when it is extended; then the plain form.
+  std::optional<std::string> whole;
+  std::optional<std::string> plain;
   std::map<int, std::string> sections;
   std::string charset;
-  for (const RawParameter& p : params) {
-    if (p.name.size() <= prefix.size() || p.name.compare(0, prefix.size(), prefix) != 0) {
-      continue;
+  VisitParameters(value, [&](std::string_view name, auto makeValue) {
+    if (!StartsWithIgnoreAsciiCase(name, parameter)) {
+      return true;
     }
-    std::string_view rest = std::string_view(p.name).substr(prefix.size());
-    bool extended = !rest.empty() && rest.back() == '*';
+    if (name.size() == parameter.size()) {
+      if (!plain) {
+        plain = makeValue();
+      }
+      return true;
+    }
+    if (name[parameter.size()] != '*') {
+      return true;
+    }
+    std::string_view rest = name.substr(parameter.size() + 1);
+    if (rest.empty()) {
+      std::string wholeCharset;
+      const std::string bytes = DecodeExtendedValue(makeValue(), &wholeCharset);
+      whole = CharsetToUtf8(bytes, wholeCharset);
+      return false;
+    }
+    const bool extended = rest.back() == '*';
     if (extended) {
       rest.remove_suffix(1);
     }
     if (rest.empty() || rest.size() > 3 ||
         !std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      continue;
+      return true;
     }
-    int index = std::stoi(std::string(rest));
+    const int index = std::stoi(std::string(rest));
     if (!extended) {
-      sections[index] = p.value;
+      sections[index] = makeValue();
     } else if (index == 0) {
-      sections[index] = DecodeExtendedValue(p.value, &charset);
+      sections[index] = DecodeExtendedValue(makeValue(), &charset);
     } else {
-      sections[index] = PercentDecode(p.value);
+      sections[index] = PercentDecode(makeValue());
     }
+    return true;
+  });
+  if (whole) {
+    return whole;
   }
   if (!sections.empty()) {
     std::string joined;
@@ -341,10 +394,8 @@ std::optional<std::string> FindHeaderParameter(std::string_view value, std::stri
     }
     return charset.empty() ? DecodeHeaderText(joined) : CharsetToUtf8(joined, charset);
   }
-  for (const RawParameter& p : params) {
-    if (p.name == name) {
-      return DecodeHeaderText(p.value);
-    }
+  if (plain) {
+    return DecodeHeaderText(*plain);
   }
   return std::nullopt;
 }

@@ -140,12 +140,7 @@ bool IsTextType(std::string_view contentTypeValue) {
 }
 
 // The charset parameter of a Content-Type value; empty when there is none.
-// Its name, in any of its forms, is in the value: without it there is no
-// parameter to look for.
 std::string CharsetOf(std::string_view contentTypeValue) {
-  if (FindIgnoreAsciiCase(contentTypeValue, "charset") == npos) {
-    return {};
-  }
   return FindHeaderParameter(contentTypeValue, "charset").value_or("");
 }
 
@@ -177,7 +172,13 @@ void AppendLines(std::string_view text, TextLines& out) {
   ForEachLine(text, [&out](std::string_view line) { out.push_back(line); });
 }
 
+// An ASCII line, as nearly all are, is its own UTF-8: tested here, where it
+// inlines, rather than by the general check a call away.
 void AddUtf8OrWindows1252(TextLines& lines, std::string_view line) {
+  if (IsAscii(line)) {
+    lines.push_back(line);
+    return;
+  }
   lines.AddLine([line](std::string& text) { AppendUtf8OrWindows1252(text, line); });
 }
 

@@ -91,6 +91,9 @@ TEST(FindHeaderParameter, PlainQuotedAndExtendedForms) {
   EXPECT_EQ(FindHeaderParameter("a/\"b;c\"; charset; charset=\"q", "charset"), "q");
   EXPECT_EQ(FindHeaderParameter("a/b; name=\"x\\\\\" ; n=1", "name"), "x\\");
   EXPECT_EQ(FindHeaderParameter("a/b; name=\"tail\\", "name"), "tail\\");
+  // The name mentioned first inside another value, quoted or not, is not a name.
+  EXPECT_EQ(FindHeaderParameter("a/b; x=charset=no; charset=yes", "charset"), "yes");
+  EXPECT_EQ(FindHeaderParameter("a/b; x=\"; charset=no\"; charset=yes", "charset"), "yes");
   EXPECT_EQ(MediaTypeOf(" Text/HTML ; charset=x"), "text/html");
 }
 
