@@ -139,7 +139,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
       prompt_(parts.prompt ? *parts.prompt : ownPrompt_),
       silentAudio_(parts.silentAudio) {
   setWindowTitle(QString::fromLatin1(kProgramTitle));
-  setWindowIcon(ProgramIcon());
+  // The icon comes with ShowProgramIcon, once the window is up.
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
   tray_ = new TrayIcon(this, settings_.options.ShowToolTip, this);
@@ -186,6 +186,10 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::ShowProgramIcon() {
+  setWindowIcon(ProgramIcon());
+}
 
 void MainWindow::BuildToolbar(QWidget* parent) {
   auto* bar = new QWidget(parent);

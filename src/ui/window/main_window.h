@@ -56,6 +56,12 @@ class MainWindow final : public QMainWindow, public MailView {
   explicit MainWindow(MainWindowParts parts, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  /// Gives the window the program's icon, for the title bar and the task bar.
+  /// Called once the window is up: the desktop takes the icon at four sizes,
+  /// drawn from the picture then, which would hold back the window's first
+  /// appearance by about a millisecond; the desktop shows the icon when it comes.
+  void ShowProgramIcon();
+
   // The commands.
   void Play();
   void Pause();
