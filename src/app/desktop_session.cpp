@@ -64,6 +64,7 @@ DesktopSession::~DesktopSession() {
 }
 
 void DesktopSession::FinishStart() {
+  window_->ShowProgramIcon();
   store_.Commit();
   PrepareDeviceOutputs();
   speech_.FindAudioDevice();

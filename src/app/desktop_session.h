@@ -57,8 +57,8 @@ class DesktopSession {
 
   [[nodiscard]] MainWindow& window() { return *window_; }
 
-  /// What the window does not need before it shows, for once it is up: the
-  /// settings a first run created reach the file, and the connection to the
+  /// What the window does not need before it shows, for once it is up: its
+  /// icon, the settings a first run created reach the file, and the connection to the
   /// sound server and the devices of the voice and the sounds are looked for
   /// without waiting (otherwise the first text or sound does that).
   void FinishStart();

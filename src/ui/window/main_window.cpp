@@ -38,6 +38,7 @@
 #include "ui/tip_of_day_dialog.h"
 #include "ui/tray_icon.h"
 #include "ui/ui_resources.h"
+#include "ui/window/page_holder.h"
 
 namespace bc {
 namespace {
@@ -139,7 +140,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
       prompt_(parts.prompt ? *parts.prompt : ownPrompt_),
       silentAudio_(parts.silentAudio) {
   setWindowTitle(QString::fromLatin1(kProgramTitle));
-  setWindowIcon(ProgramIcon());
+  // The icon comes with ShowProgramIcon, once the window is up.
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
   tray_ = new TrayIcon(this, settings_.options.ShowToolTip, this);
@@ -186,6 +187,10 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::ShowProgramIcon() {
+  setWindowIcon(ProgramIcon());
+}
 
 void MainWindow::BuildToolbar(QWidget* parent) {
   auto* bar = new QWidget(parent);
@@ -332,14 +337,36 @@ void MainWindow::BuildTabs() {
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
   emailList_ = new EmailList(controller_.store(), store_, tabs_);
-  textPage_ = new TextReaderPage(tabs_);
-  clipboardPage_ = new ClipboardReaderPage(tabs_);
-  wavPage_ = new WavReaderPage(silentAudio_, tabs_);
+  // The other pages are made when first shown or used.
+  textHolder_ = new PageHolder(
+      [this](QWidget* holder) {
+        textPage_ = new TextReaderPage(holder);
+        connect(textPage_, &TextReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
+        return textPage_;
+      },
+      tabs_);
+  clipboardHolder_ = new PageHolder(
+      [this](QWidget* holder) {
+        clipboardPage_ = new ClipboardReaderPage(holder);
+        connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this,
+                &MainWindow::PasteClipboard);
+        return clipboardPage_;
+      },
+      tabs_);
+  wavHolder_ = new PageHolder(
+      [this](QWidget* holder) {
+        wavPage_ = new WavReaderPage(silentAudio_, holder);
+        connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
+        connect(wavPage_, &WavReaderPage::PlayRequested, this, &MainWindow::Play);
+        connect(wavPage_, &WavReaderPage::StopRequested, this, &MainWindow::Stop);
+        return wavPage_;
+      },
+      tabs_);
 
   tabs_->addTab(emailList_, QStringLiteral(" Email Reader "));
-  tabs_->addTab(textPage_, QStringLiteral(" Text Reader "));
-  tabs_->addTab(clipboardPage_, QStringLiteral(" Clipboard Reader "));
-  tabs_->addTab(wavPage_, QStringLiteral(" WAV Reader "));
+  tabs_->addTab(textHolder_, QStringLiteral(" Text Reader "));
+  tabs_->addTab(clipboardHolder_, QStringLiteral(" Clipboard Reader "));
+  tabs_->addTab(wavHolder_, QStringLiteral(" WAV Reader "));
   for (int i = 0; i < tabs_->count(); ++i) {
     // The blanks pad the tab on screen; a screen reader says the words alone.
     tabs_->tabBar()->setAccessibleTabName(i, tabs_->tabText(i).trimmed());
@@ -354,11 +381,6 @@ void MainWindow::ConnectSignals() {
   connect(emailList_, &EmailList::Clicked, this, &MainWindow::OnListClicked);
   connect(emailList_->problemsLine(), &CheckProblemsBox::EditAccountRequested, this,
           &MainWindow::EditAccount);
-  connect(clipboardPage_, &ClipboardReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
-  connect(textPage_, &TextReaderPage::PasteRequested, this, &MainWindow::PasteClipboard);
-  connect(wavPage_, &WavReaderPage::PlaybackEnded, this, &MainWindow::OnWavePlayDone);
-  connect(wavPage_, &WavReaderPage::PlayRequested, this, &MainWindow::Play);
-  connect(wavPage_, &WavReaderPage::StopRequested, this, &MainWindow::Stop);
 
   connect(tray_, &TrayIcon::ShowHideRequested, this, &MainWindow::ShowHide);
   connect(tray_, &TrayIcon::PropertiesRequested, this, &MainWindow::Properties);
@@ -393,13 +415,38 @@ bool MainWindow::IsVoiceBusy() const {
   return speech_.IsVoiceBusy();
 }
 
+TextReaderPage& MainWindow::textPage() {
+  textHolder_->Page();
+  return *textPage_;
+}
+
+ClipboardReaderPage& MainWindow::clipboardPage() {
+  clipboardHolder_->Page();
+  return *clipboardPage_;
+}
+
+WavReaderPage& MainWindow::wavPage() {
+  wavHolder_->Page();
+  return *wavPage_;
+}
+
+CWaveViewCtrl* MainWindow::WavView() const {
+  return wavPage_ != nullptr ? wavPage_->view() : nullptr;
+}
+
+void MainWindow::ReleaseWavView() {
+  if (wavPage_ != nullptr) {
+    wavPage_->ReleaseView();
+  }
+}
+
 void MainWindow::ShowTab(Tab tab) {
   handlingTabs_ = false;
   tabs_->setCurrentIndex(IndexOf(tab));
   handlingTabs_ = true;
   // As a tab change does: the WAV file is let go while the user works elsewhere.
   if (tab != Tab::Wav) {
-    wavPage_->ReleaseView();
+    ReleaseWavView();
   }
 }
 
@@ -429,7 +476,7 @@ void MainWindow::Apply(const ControlStates& s) {
   setItem(Command::Refresh, s.refreshItem);
   setItem(Command::SaveToWav, s.saveToWavItem);
   // While paused, Pause is the way back: it says so.
-  const CWaveViewCtrl* view = wavPage_->view();
+  const CWaveViewCtrl* view = WavView();
   const bool paused = speech_.State() == RunState::Paused || (view != nullptr && view->IsPaused());
   actions_[Command::Pause]->setText(paused ? QStringLiteral("Res&ume") : QStringLiteral("Pa&use"));
   CIconButton* pause = buttons_[ToolButton::Pause];
@@ -444,19 +491,19 @@ void MainWindow::Apply(const ControlStates& s) {
   }
 }
 
-QWidget* MainWindow::PageControl() const {
+QWidget* MainWindow::PageControl() {
   switch (CurrentTab()) {
     case Tab::Email:
       return emailList_->view();
     case Tab::Text:
-      return textPage_->textBox();
+      return textPage().textBox();
     case Tab::Clipboard:
-      return clipboardPage_->textBox();
+      return clipboardPage().textBox();
     case Tab::Wav:
-      if (wavPage_->view() != nullptr && wavPage_->view()->isVisible()) {
-        return wavPage_->view();
+      if (wavPage().view() != nullptr && wavPage().view()->isVisible()) {
+        return wavPage().view();
       }
-      return wavPage_->pathBox();
+      return wavPage().pathBox();
   }
   return tabs_;
 }
@@ -516,8 +563,8 @@ void MainWindow::StopAndClear() {
 void MainWindow::Stop() {
   StopAndClear();
   Apply(Situation::Stopped);
-  if (wavPage_->view()) {
-    wavPage_->view()->PlayOrStop(false);
+  if (CWaveViewCtrl* view = WavView()) {
+    view->PlayOrStop(false);
   }
 }
 
@@ -532,15 +579,15 @@ void MainWindow::Play() {
       }
       break;
     case Tab::Text:
-      text = textPage_->TextForPlay();
+      text = textPage().TextForPlay();
       break;
     case Tab::Clipboard:
-      text = clipboardPage_->TextForPlay(prompt_);
+      text = clipboardPage().TextForPlay(prompt_);
       break;
     default:
       break;
   }
-  if (tab == Tab::Wav && !wavPage_->HasFile()) {
+  if (tab == Tab::Wav && !wavPage().HasFile()) {
     return;
   }
   if (tab != Tab::Email && tab != Tab::Wav && !text) {
@@ -554,7 +601,7 @@ void MainWindow::Play() {
   if (tab == Tab::Email) {
     announcer_.PlaySelected(settings_.options, settings_.accounts);
   } else if (tab == Tab::Wav) {
-    CWaveViewCtrl* view = wavPage_->view();
+    CWaveViewCtrl* view = wavPage().view();
     if (view) {
       view->RefreshDisplay();
       view->EnsureSelectionAnchor();
@@ -569,7 +616,7 @@ void MainWindow::Play() {
 }
 
 void MainWindow::Pause() {
-  CWaveViewCtrl* view = wavPage_->view();
+  CWaveViewCtrl* view = WavView();
   if (CurrentTab() == Tab::Wav && view != nullptr && view->IsPlaying()) {
     view->SetPaused(!view->IsPaused());  // the file's own sound, not the voice
   } else {
@@ -656,10 +703,10 @@ void MainWindow::ShowHide() {
 void MainWindow::OpenTextFile() {
   const FocusBackToPage focus(*this);
   Stop();
-  if (!textPage_->ChooseAndLoad(prompt_)) {
+  if (!textPage().ChooseAndLoad(prompt_)) {
     return;
   }
-  textPage_->FocusText();
+  textPage().FocusText();
   Apply(Situation::TextFileOpened);
   ShowTab(Tab::Text);
 }
@@ -668,7 +715,7 @@ void MainWindow::ReadFile() {
   const FocusBackToPage focus(*this);
   ResumeIfPaused();
   Stop();
-  if (!textPage_->ChooseAndLoad(prompt_)) {
+  if (!textPage().ChooseAndLoad(prompt_)) {
     ShowTab(Tab::Text);
     return;
   }
@@ -679,7 +726,7 @@ void MainWindow::ReadFile() {
 void MainWindow::PasteClipboard() {
   const FocusBackToPage focus(*this);
   Stop();
-  clipboardPage_->Paste(prompt_);
+  clipboardPage().Paste(prompt_);
   ShowTab(Tab::Clipboard);
   Apply(Situation::ClipboardPasted);
 }
@@ -747,7 +794,7 @@ bool MainWindow::Exit() {
   }
   exiting_ = true;
   tray_->Remove();
-  wavPage_->ReleaseView();
+  ReleaseWavView();
   Q_EMIT ExitConfirmed();
   return true;
 }
@@ -760,19 +807,19 @@ void MainWindow::OnTabChanged(int index) {
   ResumeIfPaused();
   Stop();
   Apply(StatesFor(Situation::TabSelected, tab, HasSelection()));
-  if (tab == Tab::Text && textPage_->IsEmpty()) {
+  if (tab == Tab::Text && textPage().IsEmpty()) {
     OpenTextFile();
   } else if (tab == Tab::Clipboard) {
     PasteClipboard();
   }
   if (tab == Tab::Wav) {
-    if (wavPage_->HasFile()) {
-      wavPage_->CreateView(wavPage_->Path());
+    if (wavPage().HasFile()) {
+      wavPage().CreateView(wavPage().Path());
     } else {
       ReadWav();
     }
   } else {
-    wavPage_->ReleaseView();
+    ReleaseWavView();
   }
 }
 
@@ -783,11 +830,11 @@ void MainWindow::OpenWavFile() {
   if (path.empty()) {
     return;
   }
-  wavPage_->ShowFile(path);
-  wavPage_->view()->RefreshDisplay();
+  wavPage().ShowFile(path);
+  wavPage().view()->RefreshDisplay();
   Apply(WavStatesFor(WavMoment::FileOpened, CurrentTab()));
   ShowTab(Tab::Wav);
-  wavPage_->view()->setFocus();  // a screen reader names the file and its length
+  wavPage().view()->setFocus();  // a screen reader names the file and its length
 }
 
 void MainWindow::ReadWav() {
@@ -795,14 +842,14 @@ void MainWindow::ReadWav() {
   Stop();
   const std::string path = WavReaderPage::ChooseFile(prompt_);
   if (path.empty()) {
-    wavPage_->ShowPrompt();
+    wavPage().ShowPrompt();
     Apply(WavStatesFor(WavMoment::ReadCancelled, CurrentTab()));
     ShowTab(Tab::Wav);
     return;
   }
-  wavPage_->ShowFile(path);
+  wavPage().ShowFile(path);
   ShowTab(Tab::Wav);
-  CWaveViewCtrl* view = wavPage_->view();
+  CWaveViewCtrl* view = wavPage().view();
   view->setFocus();
   view->RefreshDisplay();
   view->EnsureSelectionAnchor();
@@ -817,7 +864,7 @@ void MainWindow::SaveToWav() {
   Stop();
   const Tab tab = CurrentTab();
   if (tab != Tab::Wav) {
-    wavPage_->ReleaseView();
+    ReleaseWavView();
   }
   const std::string path =
       prompt_.ChooseSaveFile(kWavSaveDialogTitle, kWavFileFilter, kWavFileSuffix);

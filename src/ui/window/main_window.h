@@ -19,10 +19,12 @@ class QTabWidget;
 namespace bc {
 
 class CIconButton;
+class CWaveViewCtrl;
 class ClipboardReaderPage;
 class EmailList;
 class MailAnnouncer;
 class NoticePresenter;
+class PageHolder;
 class SettingsStore;
 class SoundPlayer;
 class SpeechEngine;
@@ -55,6 +57,12 @@ class MainWindow final : public QMainWindow, public MailView {
  public:
   explicit MainWindow(MainWindowParts parts, QWidget* parent = nullptr);
   ~MainWindow() override;
+
+  /// Gives the window the program's icon, for the title bar and the task bar.
+  /// Called once the window is up: the desktop takes the icon at four sizes,
+  /// drawn from the picture then, which would hold back the window's first
+  /// appearance by about a millisecond; the desktop shows the icon when it comes.
+  void ShowProgramIcon();
 
   // The commands.
   void Play();
@@ -104,9 +112,10 @@ class MainWindow final : public QMainWindow, public MailView {
   [[nodiscard]] MailAnnouncer& announcer() { return announcer_; }
   [[nodiscard]] SpeechEngine& speech() { return speech_; }
   [[nodiscard]] EmailList& emailList() { return *emailList_; }
-  [[nodiscard]] TextReaderPage& textPage() { return *textPage_; }
-  [[nodiscard]] ClipboardReaderPage& clipboardPage() { return *clipboardPage_; }
-  [[nodiscard]] WavReaderPage& wavPage() { return *wavPage_; }
+  // The pages besides the list's are made when first shown or asked for here.
+  [[nodiscard]] TextReaderPage& textPage();
+  [[nodiscard]] ClipboardReaderPage& clipboardPage();
+  [[nodiscard]] WavReaderPage& wavPage();
   [[nodiscard]] QTabWidget& tabs() { return *tabs_; }
   [[nodiscard]] TrayIcon& tray() { return *tray_; }
   [[nodiscard]] NoticePresenter& notices() { return *notices_; }
@@ -118,7 +127,7 @@ class MainWindow final : public QMainWindow, public MailView {
   void ShowTab(Tab tab);
   /// The current page's main control: the list, the text, the waveform view
   /// (or the WAV path when there is none).
-  [[nodiscard]] QWidget* PageControl() const;
+  [[nodiscard]] QWidget* PageControl();
   /// Gives the focus back to the current page when it rests where a keyboard
   /// user cannot go on from: nowhere, a hidden or grey control, the idle menu bar.
   void KeepFocusOnPage();
@@ -168,6 +177,10 @@ class MainWindow final : public QMainWindow, public MailView {
   void StopAndClear();
   void ResumeIfPaused();
   bool HasSelection() const;
+  /// The WAV Reader's waveform view; nullptr while there is none (or no page yet).
+  [[nodiscard]] CWaveViewCtrl* WavView() const;
+  /// Lets the waveform view go, if there is one.
+  void ReleaseWavView();
   void FocusPage();
   QAction* AddAction(QMenu* menu, const char* text, Command id, void (MainWindow::*slot)(),
                      const QKeySequence& shortcut = {});
@@ -185,7 +198,10 @@ class MainWindow final : public QMainWindow, public MailView {
   NoticePresenter* notices_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   EmailList* emailList_ = nullptr;
-  TextReaderPage* textPage_ = nullptr;
+  PageHolder* textHolder_ = nullptr;
+  PageHolder* clipboardHolder_ = nullptr;
+  PageHolder* wavHolder_ = nullptr;
+  TextReaderPage* textPage_ = nullptr;  // each nullptr until its holder makes it
   ClipboardReaderPage* clipboardPage_ = nullptr;
   WavReaderPage* wavPage_ = nullptr;
   bool silentAudio_ = false;

@@ -37,6 +37,7 @@
 #include "ui/icon_button.h"
 #include "ui/link_label.h"
 #include "ui/new_release_dialog.h"
+#include "ui/pages/email_list.h"
 #include "ui/pages/text_pages.h"
 #include "ui/pages/wav_page.h"
 #include "ui/pages/waveform_view.h"
@@ -411,6 +412,29 @@ TEST_F(MainWindowWalk, EveryTabsControlsNamedAndTheToolbarReachable) {
   EXPECT_EQ(names.join(QStringLiteral(", ")).toStdString(),
             "Open file, Save to wav file, Play, Pause/Resume playing, Stop playing, "
             "Delete selected items, Refresh content, Close window");
+}
+
+// The pages besides the list's are made when first shown: a page shown
+// while the focus is on the list takes it, and Tab goes from the tab bar
+// into the page, to its main control first.
+TEST_F(MainWindowWalk, TheFocusGoesFromTheTabsIntoEachPage) {
+  Activate();
+  QTabBar* bar = window_->tabs().tabBar();
+  for (int tab = 1; tab < window_->tabs().count(); ++tab) {
+    window_->ShowTab(Tab::Email);
+    window_->emailList().view()->setFocus();
+    window_->tabs().setCurrentIndex(tab);
+    QWidget* focused = QApplication::focusWidget();
+    EXPECT_TRUE(focused != nullptr && window_->tabs().currentWidget()->isAncestorOf(focused) &&
+                (focused->focusPolicy() & Qt::TabFocus))
+        << window_->tabs().tabText(tab).toStdString() << " "
+        << Id(QApplication::focusWidget()).toStdString();
+    bar->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(bar, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window_->PageControl())
+        << window_->tabs().tabText(tab).toStdString() << " "
+        << Id(QApplication::focusWidget()).toStdString();
+  }
 }
 
 TEST_F(MainWindowWalk, MenusCarryTheirShortcutsOnceAndAlwaysOnTopIsAToggle) {

@@ -380,15 +380,17 @@ TEST_F(MainWindowTest, AlwaysOnTopTwiceReturnsToNormal) {
 }
 
 // A first run creates its settings file once the window is up, not before:
-// writing a new file waits for the disk.
+// writing a new file waits for the disk. The window's icon comes then too.
 using FirstRunTest = test::SessionTest;
-TEST_F(FirstRunTest, WritesItsSettingsOnceTheWindowIsUp) {
+TEST_F(FirstRunTest, WritesItsSettingsAndTakesItsIconOnceTheWindowIsUp) {
   const std::string file = dir_.File("first-run.conf");
   StartSession(file);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(file)));
+  EXPECT_TRUE(session_->window().windowIcon().isNull());  // drawn after the first frame
   session_->FinishStart();
   QSettings raw(QString::fromStdString(file), QSettings::IniFormat);
   EXPECT_TRUE(raw.contains(QStringLiteral("UserAccounts/Users")));
+  EXPECT_FALSE(session_->window().windowIcon().isNull());
 }
 
 TEST_F(MainWindowTest, ExitNoGoesOnAndYesSavesTheSettings) {
