@@ -590,8 +590,11 @@ const MailMemory::Row* MailMemory::ListKnown(std::string_view uniqueId, int64_t 
 }
 
 void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& m) {
+  Keep(uniqueId, RowOf(m, *table_));
+}
+
+void MailMemory::Keep(const std::string& uniqueId, Row row) {
   Write();
-  Row row = RowOf(m, *table_);
   row.listed = true;
   auto at = table_->rows.find(uniqueId);
   if (at == table_->rows.end()) {
@@ -606,20 +609,18 @@ void MailMemory::Remember(const std::string& uniqueId, const RememberedMessage& 
 
 bool MailMemory::RememberRead(const Envelope& e, int64_t size, const std::string& contentLines,
                               bool readable) {
-  const std::optional<RememberedMessage> before = Find(e.uniqueId);
-  RememberedMessage m;
-  m.size = size;
-  m.contentLines = contentLines;
-  m.readable = readable;
-  m.texts.from = e.from;
-  m.texts.subject = e.subject;
-  m.texts.received = e.received;
-  m.texts.attachment = e.attachment;
-  m.texts.address = e.address;
-  m.texts.content = e.content;
-  m.texts.messageKey = e.messageKey;
-  Remember(e.uniqueId, m);
-  return !(before && before->announced);
+  const auto before = table_->rows.find(e.uniqueId);
+  const bool announcedBefore = before != table_->rows.end() && before->second.announced;
+  // Straight from the envelope into the arena, in the order of TextsOf.
+  Row row;
+  row.size = size;
+  row.readable = readable;
+  const std::array<std::string_view, kTexts> texts = {contentLines, e.from,       e.subject,
+                                                      e.received,   e.attachment, e.address,
+                                                      e.content,    e.messageKey};
+  KeepTexts(*table_, texts, row);
+  Keep(e.uniqueId, row);
+  return !announcedBefore;
 }
 
 void MailMemory::MarkAnnounced(const std::string& uniqueId) {

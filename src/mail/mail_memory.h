@@ -120,6 +120,8 @@ class MailMemory {
 
  private:
   MailMemory(sqlite3* db, std::unique_ptr<RowTable> table, std::string path);
+  // Remembers a row made in the arena, listed, keeping its announced flag.
+  void Keep(const std::string& uniqueId, Row row);
   bool Prepare();
   bool Step(sqlite3_stmt* statement);
   bool Exec(const char* sql);
